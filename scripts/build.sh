@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs dependencies, configures once and builds Tolvan.
+# TOLVAN_BUILD_DIR: build folder (default "build"); TOLVAN_CMAKE_ARGS: extra configure args.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+source scripts/deps.sh
+tolvan_deps
+
+build=${TOLVAN_BUILD_DIR:-build}
+# Re-running configure on every build would be slow and reset cached options.
+if [[ ! -f $build/build.ninja ]]; then
+    # Word splitting is intended: TOLVAN_CMAKE_ARGS holds several arguments.
+    # shellcheck disable=SC2086
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TOLVAN_CMAKE_ARGS:-}
+fi
+cmake --build "$build" -j2

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build and test Tolvan.
+# Safe to source or run; does nothing when everything is present.
+
+tolvan_deps() {
+    local pkgs=(
+        build-essential cmake ninja-build pkg-config
+        qt6-base-dev libgl-dev
+        unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
+        libsqlite3-dev sqlite3 libxlsxwriter-dev
+        postgresql postgresql-client
+        fonts-ipafont-gothic
+    )
+    local missing=() p status
+    for p in "${pkgs[@]}"; do
+        status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+        [[ $status == "install ok installed" ]] || missing+=("$p")
+    done
+    ((${#missing[@]} == 0)) && return 0
+
+    local sudo=()
+    if ((EUID != 0)); then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo=(sudo)
+        else
+            echo "deps.sh: missing ${missing[*]} and not root (no sudo)" >&2
+            return 1
+        fi
+    fi
+    echo "deps.sh: installing ${missing[*]}" >&2
+    "${sudo[@]}" apt-get update -qq >/dev/null || return 1
+    # -qq plus >/dev/null keeps repeated runs quiet; errors still reach stderr.
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
+}
+
+if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
+    set -euo pipefail
+    tolvan_deps
+fi

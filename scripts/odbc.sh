@@ -1,0 +1,72 @@
+# Private unixODBC configuration for tests. Source this file, then call
+# odbc_setup DIR (after pg_start, which provides TOLVAN_TEST_PG_*).
+
+_odbc_driver_path() {
+    # Driver paths differ per architecture, so ask dpkg instead of hard-coding.
+    local pkg=$1 lib=$2 f
+    f=$(dpkg -L "$pkg" 2>/dev/null | grep -E "/$lib\$" | head -n1)
+    if [[ -z $f || ! -e $f ]]; then
+        echo "odbc.sh: $lib not found (package $pkg installed?)" >&2
+        return 1
+    fi
+    echo "$f"
+}
+
+_odbc_dead_port() {
+    local p
+    for ((p = 54999; p > 54900; p--)); do
+        if ! (exec 3<>/dev/tcp/127.0.0.1/$p) 2>/dev/null; then
+            echo "$p"
+            return 0
+        fi
+    done
+    return 1
+}
+
+odbc_setup() {
+    local dir=${1:?usage: odbc_setup DIR}
+    local pgdrv sqlitedrv deadport
+    mkdir -p "$dir" || return 1
+    dir=$(cd "$dir" && pwd) || return 1
+    pgdrv=$(_odbc_driver_path odbc-postgresql psqlodbcw.so) || return 1
+    sqlitedrv=$(_odbc_driver_path libsqliteodbc libsqlite3odbc.so) || return 1
+    deadport=$(_odbc_dead_port) || { echo "odbc.sh: no unused port" >&2; return 1; }
+
+    cat >"$dir/odbcinst.ini" <<INI
+[PostgreSQL Unicode]
+Description = PostgreSQL ODBC driver (Unicode)
+Driver = $pgdrv
+
+[SQLite3]
+Description = SQLite3 ODBC driver
+Driver = $sqlitedrv
+INI
+
+    # Credentials stay out of the DSNs so tests exercise passing them explicitly.
+    cat >"$dir/odbc.ini" <<INI
+[tolvan_pg]
+Driver = PostgreSQL Unicode
+Servername = ${TOLVAN_TEST_PG_HOST:-127.0.0.1}
+Port = ${TOLVAN_TEST_PG_PORT:-5432}
+Database = ${TOLVAN_TEST_PG_DB:-tolvan}
+SSLmode = disable
+
+[tolvan_sqlite]
+Driver = SQLite3
+Database = $dir/odbc-sqlite.db
+
+[tolvan_bad_pg]
+Driver = PostgreSQL Unicode
+Servername = 127.0.0.1
+Port = $deadport
+Database = tolvan
+SSLmode = disable
+INI
+
+    export ODBCSYSINI=$dir
+    export ODBCINI=$dir/odbc.ini
+    export TOLVAN_TEST_PG_DSN=tolvan_pg
+    export TOLVAN_TEST_SQLITE_DSN=tolvan_sqlite
+    export TOLVAN_TEST_SQLITE_ODBC_DB=$dir/odbc-sqlite.db
+    export TOLVAN_TEST_BAD_DSN=tolvan_bad_pg
+}
