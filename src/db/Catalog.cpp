@@ -1,0 +1,26 @@
+#include "Catalog.h"
+
+#include "Connection.h"
+
+namespace db {
+
+bool Catalog::Refresh() {
+    m_tables.clear();
+    if (!m_connection || !m_connection->isOpen()) {
+        if (m_connection)
+            m_connection->setError({ErrorNumber::NotOpen,
+                                    QStringLiteral("Operation is not allowed when the object is "
+                                                   "closed."),
+                                    QStringLiteral("Tolvan.Catalog")});
+        return false;
+    }
+    if (!m_connection->CommitPendingWrites()) return false;
+    ErrorList errors;
+    if (!m_connection->backend()->tables(m_tables, errors)) {
+        m_connection->setErrors(errors);
+        return false;
+    }
+    return true;
+}
+
+} // namespace db

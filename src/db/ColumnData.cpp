@@ -1,0 +1,229 @@
+#include "ColumnData.h"
+
+#include "ValueText.h"
+
+#include <cmath>
+
+namespace db {
+
+ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
+    : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
+
+void ColumnData::reserve(size_t rows) {
+    m_nulls.reserve(rows / 64 + 1);
+    switch (m_storage) {
+    case Storage::Int:
+        m_ints.reserve(rows);
+        break;
+    case Storage::Real:
+        m_reals.reserve(rows);
+        break;
+    case Storage::Text:
+    case Storage::Blob:
+        m_offsets.reserve(rows + 1);
+        break;
+    }
+}
+
+void ColumnData::pushNullBit(bool null) {
+    if ((m_size & 63) == 0) m_nulls.push_back(0);
+    if (null) m_nulls.back() |= quint64(1) << (m_size & 63);
+    ++m_size;
+}
+
+void ColumnData::setNullBit(size_t row, bool null) {
+    const quint64 bit = quint64(1) << (row & 63);
+    if (null)
+        m_nulls[row >> 6] |= bit;
+    else
+        m_nulls[row >> 6] &= ~bit;
+}
+
+void ColumnData::appendNull() {
+    switch (m_storage) {
+    case Storage::Int:
+        m_ints.push_back(0);
+        break;
+    case Storage::Real:
+        m_reals.push_back(0);
+        break;
+    case Storage::Text:
+    case Storage::Blob:
+        m_offsets.push_back(m_arena.size());
+        break;
+    }
+    pushNullBit(true);
+}
+
+void ColumnData::appendInt(qint64 v) {
+    m_ints.push_back(v);
+    pushNullBit(false);
+}
+
+void ColumnData::appendReal(double v) {
+    m_reals.push_back(v);
+    pushNullBit(false);
+}
+
+void ColumnData::appendBytes(std::string_view bytes) {
+    m_arena.append(bytes);
+    endText();
+}
+
+void ColumnData::endText() {
+    m_offsets.push_back(m_arena.size());
+    pushNullBit(false);
+}
+
+std::string_view ColumnData::bytesAt(size_t row) const {
+    if (!m_edited.empty()) {
+        auto it = m_edited.find(row);
+        if (it != m_edited.end()) return it->second;
+    }
+    return std::string_view(m_arena.data() + m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
+}
+
+QString ColumnData::text(size_t row) const {
+    if (isNull(row)) return QString();
+    switch (m_storage) {
+    case Storage::Int:
+        return intText(m_ints[row], m_form);
+    case Storage::Real:
+        return realText(m_reals[row]);
+    case Storage::Text: {
+        const std::string_view b = bytesAt(row);
+        return QString::fromUtf8(b.data(), qsizetype(b.size()));
+    }
+    case Storage::Blob:
+        return hexText(bytesAt(row));
+    }
+    return QString();
+}
+
+void ColumnData::textInto(size_t row, QString& out) const {
+    if (isNull(row)) {
+        out.resize(0);
+        return;
+    }
+    char buf[32];
+    size_t n = 0;
+    switch (m_storage) {
+    case Storage::Text:
+        utf8Into(bytesAt(row), out);
+        return;
+    case Storage::Blob:
+        out = hexText(bytesAt(row));
+        return;
+    case Storage::Int:
+        n = intChars(m_ints[row], m_form, buf);
+        break;
+    case Storage::Real:
+        n = realChars(m_reals[row], buf);
+        break;
+    }
+    out.resize(qsizetype(n));
+    QChar* o = out.data();
+    for (size_t i = 0; i < n; ++i) o[i] = QLatin1Char(buf[i]);
+}
+
+Value ColumnData::value(size_t row) const {
+    if (isNull(row)) return Value::null();
+    return Value(text(row));
+}
+
+bool ColumnData::parseInto(size_t row, const QString& t) {
+    switch (m_storage) {
+    case Storage::Int: {
+        const auto v = parsePacked(t, m_form);
+        if (!v) return false;
+        m_ints[row] = *v;
+        return true;
+    }
+    case Storage::Real: {
+        const auto v = parseReal(t);
+        if (!v) return false;
+        m_reals[row] = *v;
+        return true;
+    }
+    case Storage::Text:
+        m_edited[row] = t.toStdString();
+        return true;
+    case Storage::Blob: {
+        const QByteArray raw = QByteArray::fromHex(t.toLatin1());
+        m_edited[row] = raw.toStdString();
+        return true;
+    }
+    }
+    return false;
+}
+
+void ColumnData::set(size_t row, const Value& v) {
+    if (v.isNull()) {
+        setNullBit(row, true);
+        return;
+    }
+    if (!parseInto(row, v.text())) {
+        promoteToText();
+        parseInto(row, v.text());
+    }
+    setNullBit(row, false);
+}
+
+void ColumnData::append(const Value& v) {
+    if (v.isNull()) {
+        appendNull();
+    } else if (m_storage == Storage::Text) {
+        m_arena += v.text().toUtf8().toStdString();
+        endText();
+    } else {
+        appendNull();
+        set(m_size - 1, v);
+    }
+}
+
+void ColumnData::promoteToText() {
+    if (m_storage == Storage::Text) return;
+    std::string arena;
+    std::vector<quint64> offsets;
+    offsets.reserve(m_size + 1);
+    offsets.push_back(0);
+    for (size_t r = 0; r < m_size; ++r) {
+        if (!isNull(r)) arena += text(r).toStdString();
+        offsets.push_back(arena.size());
+    }
+    m_storage = Storage::Text;
+    m_form = IntForm::Number;
+    m_arena = std::move(arena);
+    m_offsets = std::move(offsets);
+    m_edited.clear();
+    std::vector<qint64>().swap(m_ints);
+    std::vector<double>().swap(m_reals);
+}
+
+int ColumnData::compare(size_t a, size_t b) const {
+    const bool na = isNull(a), nb = isNull(b);
+    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+    switch (m_storage) {
+    case Storage::Int:
+        return m_ints[a] < m_ints[b] ? -1 : (m_ints[a] > m_ints[b] ? 1 : 0);
+    case Storage::Real: {
+        const double x = m_reals[a], y = m_reals[b];
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case Storage::Text:
+    case Storage::Blob: {
+        const std::string_view x = bytesAt(a), y = bytesAt(b);
+        if (m_decimalText) return compareDecimalText(x, y);
+        const int c = x.compare(y);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    }
+    return 0;
+}
+
+size_t ColumnData::memoryBytes() const {
+    return m_nulls.capacity() * 8 + m_ints.capacity() * 8 + m_reals.capacity() * 8 +
+           m_offsets.capacity() * 8 + m_arena.capacity();
+}
+
+} // namespace db

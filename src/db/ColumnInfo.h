@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace db {
+
+// How a column's cells are held.
+enum class Storage : quint8 {
+    Int,  // 64-bit integers (also booleans and packed dates/times)
+    Real, // doubles
+    Text, // UTF-8 text in one arena
+    Blob, // bytes in the arena, shown as upper-case hex
+};
+
+// How an Int cell reads as text.
+enum class IntForm : quint8 {
+    Number,
+    Bool,      // True / False
+    Date,      // yyyymmdd
+    Time,      // hhmmss
+    Timestamp, // yyyymmddhhmmss
+};
+
+struct ColumnInfo {
+    QString name;
+    int type = 0; // AdoType
+    qint64 definedSize = 0;
+    int precision = 255;
+    int scale = 255;
+
+    // Where the column comes from, when the driver knows; empty for expressions.
+    QString baseTable;
+    QString baseColumn;
+    bool fromExpression = false;
+
+    // ODBC description, used to bind parameters of the column's type.
+    short sqlType = 0;
+    qulonglong columnSize = 0;
+    short decimalDigits = 0;
+
+    Storage storage = Storage::Text;
+    IntForm intForm = IntForm::Number;
+    // Text holding an exact decimal number: sorts numerically.
+    bool decimalText = false;
+};
+
+} // namespace db

@@ -1,0 +1,100 @@
+#include "Connection.h"
+
+#include "ProviderFactory.h"
+
+namespace db {
+
+namespace {
+const QString kSource = QStringLiteral("Tolvan.Connection");
+// Inserts are committed in batches of this many rows or this many milliseconds, whichever
+// comes first, so that a failure or a crash loses at most a fraction of a second of work.
+constexpr int kBatchRows = 5000;
+constexpr qint64 kBatchMillis = 200;
+} // namespace
+
+Connection::~Connection() { Close(); }
+
+void Connection::setConnectionString(const QString& text) {
+    m_connectionString = text;
+    m_login.reset();
+}
+
+void Connection::setLogin(const LoginParams& login, const QString& connectionString) {
+    m_connectionString = connectionString;
+    m_login = login;
+}
+
+bool Connection::Open() {
+    Close();
+    m_errors.clear();
+    const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
+    std::unique_ptr<Backend> backend = createBackend(login, m_errors);
+    if (!backend) return false;
+    if (!backend->open(login, m_errors)) return false;
+    m_backend = std::move(backend);
+    return true;
+}
+
+void Connection::Close() {
+    if (!m_backend) return;
+    CommitPendingWrites();
+    m_backend->close();
+    m_backend.reset();
+}
+
+QString Connection::DefaultDatabase() { return m_backend ? m_backend->defaultDatabase() : QString(); }
+
+QString Connection::Version() const { return QStringLiteral("Tolvan Data Access 1.0"); }
+
+QString Connection::dbmsName() const { return m_backend ? m_backend->dbmsName() : QString(); }
+
+bool Connection::Execute(const QString& sql) {
+    if (!m_backend) {
+        setError({ErrorNumber::NotOpen,
+                  QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+        return false;
+    }
+    if (!CommitPendingWrites()) return false;
+    ResultData ignored;
+    m_errors.clear();
+    return m_backend->query(sql, m_commandTimeout, ignored, m_errors);
+}
+
+bool Connection::CommitPendingWrites() {
+    if (!m_batchOpen) return true;
+    m_batchOpen = false;
+    m_batchRows = 0;
+    ErrorList errors;
+    if (!m_backend->commit(errors)) {
+        m_errors = errors;
+        return false;
+    }
+    return true;
+}
+
+bool Connection::batchedInsert(PreparedStatement& stmt, const std::vector<Value>& params) {
+    if (!m_backend) return false;
+    qint64 affected = 0;
+    m_errors.clear();
+    if (!m_backend->keepsTransactionOnError())
+        return stmt.execute(params, affected, m_errors);
+
+    if (!m_batchOpen) {
+        if (!m_backend->beginTransaction(m_errors)) return false;
+        m_batchOpen = true;
+        m_batchRows = 0;
+        m_batchTimer.start();
+    }
+    if (!stmt.execute(params, affected, m_errors)) {
+        // The rows before this one stay: commit them before reporting.
+        ErrorList failure = m_errors;
+        CommitPendingWrites();
+        m_errors = failure;
+        return false;
+    }
+    if (++m_batchRows >= kBatchRows || m_batchTimer.elapsed() >= kBatchMillis)
+        return CommitPendingWrites();
+    return true;
+}
+
+} // namespace db

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+namespace db {
+
+struct Error {
+    qint32 Number = 0;
+    QString Description;
+    QString Source;
+};
+
+using ErrorList = std::vector<Error>;
+
+// Numbers for the layer's own failures; drivers' failures carry the driver's native code.
+namespace ErrorNumber {
+constexpr qint32 Fail = qint32(0x80004005);
+constexpr qint32 ProviderNotFound = qint32(0x800A0E7A);
+constexpr qint32 NotOpen = qint32(0x800A0E78);
+constexpr qint32 BofOrEof = qint32(0x800A0BCD);
+constexpr qint32 ItemNotFound = qint32(0x800A0CC1);
+constexpr qint32 RowNotLocated = qint32(0x80040E38);
+constexpr qint32 NotUpdatable = qint32(0x800A0CB3);
+constexpr qint32 Timeout = qint32(0x80040E31);
+} // namespace ErrorNumber
+
+inline Error makeError(qint32 number, const QString& description, const QString& source) {
+    return Error{number, description, source};
+}
+
+} // namespace db

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace db {
+
+// The parts of a connection string that reach a driver, kept apart so that a ";" or "="
+// typed by the user is never re-parsed.
+struct LoginParams {
+    QString provider;
+    QString dataSource;
+    QString userId;
+    QString password;
+};
+
+// Splits "Key=Value;Key=Value" as connection strings are written: keys are case-insensitive,
+// values may be enclosed in double quotes, single quotes or braces to hold ";".
+LoginParams parseConnectionString(const QString& text);
+
+// Encloses a value for a driver connection string: braces, with "}" doubled.
+QString braceQuote(const QString& value);
+
+} // namespace db

@@ -1,0 +1,29 @@
+#include "ProviderFactory.h"
+
+#include "odbc/OdbcBackend.h"
+#include "sqlite/SqliteBackend.h"
+
+namespace db {
+
+std::unique_ptr<Backend> createBackend(const LoginParams& login, ErrorList& errors) {
+    const QString provider = login.provider;
+    auto is = [&](const char* prefix) {
+        return provider.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
+    };
+    if (is("MSDASQL")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::DataSource);
+    if (is("SQLOLEDB")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::SqlServer);
+    if (is("MSDAORA")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::Oracle);
+    if (is("Microsoft.Jet.OLEDB") || is("Microsoft.ACE.OLEDB")) {
+        const QString path = login.dataSource.trimmed();
+        if (path.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive) ||
+            path.endsWith(QLatin1String(".accdb"), Qt::CaseInsensitive))
+            return std::make_unique<OdbcBackend>(OdbcBackend::Target::AccessFile);
+        return std::make_unique<SqliteBackend>();
+    }
+    errors = {Error{ErrorNumber::ProviderNotFound,
+                    QStringLiteral("Provider cannot be found. It may not be properly installed."),
+                    QStringLiteral("Tolvan.Connection")}};
+    return nullptr;
+}
+
+} // namespace db

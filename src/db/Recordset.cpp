@@ -1,0 +1,195 @@
+#include "Recordset.h"
+
+#include "Backend.h"
+#include "Connection.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace db {
+
+namespace {
+const QString kSource = QStringLiteral("Tolvan.Recordset");
+}
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() { Close(); }
+
+bool Recordset::fail(const Error& e) { return failWith({e}); }
+
+bool Recordset::failWith(const ErrorList& errors) {
+    m_errors = errors;
+    if (m_connection) m_connection->setErrors(errors);
+    return false;
+}
+
+bool Recordset::requireOpen() {
+    if (m_open) return true;
+    return fail({ErrorNumber::NotOpen,
+                 QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+}
+
+void Recordset::resetRows() {
+    m_order.resize(m_data.rows);
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    m_pos = 0;
+    m_editMode = adEditNone;
+    m_target.reset();
+    m_inserts.clear();
+}
+
+bool Recordset::Open(const QString& source, Connection* connection, int, int, int) {
+    Close();
+    m_connection = connection;
+    m_source = source;
+    m_errors.clear();
+    if (!connection || !connection->isOpen())
+        return fail({ErrorNumber::NotOpen,
+                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+    if (!connection->CommitPendingWrites()) return failWith(connection->Errors());
+    connection->clearErrors();
+    ErrorList errors;
+    ResultData data;
+    if (!connection->backend()->query(source, connection->CommandTimeout(), data, errors))
+        return failWith(errors);
+    m_data = std::move(data);
+    m_open = true;
+    resetRows();
+    return true;
+}
+
+void Recordset::Close() {
+    if (m_open && m_connection && m_connection->isOpen()) m_connection->CommitPendingWrites();
+    m_inserts.clear();
+    m_target.reset();
+    m_data.clear();
+    m_order.clear();
+    m_order.shrink_to_fit();
+    m_open = false;
+    m_pos = 0;
+    m_sort.clear();
+    m_editMode = adEditNone;
+    m_buffer.clear();
+    m_assigned.clear();
+}
+
+bool Recordset::Requery(int) {
+    if (!requireOpen()) return false;
+    if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
+    ErrorList errors;
+    ResultData data;
+    if (!m_connection->backend()->query(m_source, m_connection->CommandTimeout(), data, errors))
+        return failWith(errors);
+    m_data = std::move(data);
+    resetRows();
+    if (!m_sort.isEmpty() && !applySort(m_sort)) m_sort.clear();
+    return true;
+}
+
+const ColumnInfo& Recordset::column(int index) const {
+    static const ColumnInfo none;
+    return index >= 0 && index < FieldCount() ? m_data.columns[size_t(index)] : none;
+}
+
+int Recordset::FieldIndex(const QString& name) const {
+    for (size_t i = 0; i < m_data.columns.size(); ++i)
+        if (m_data.columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+    return -1;
+}
+
+bool Recordset::setPosition(qint32 row) {
+    if (!requireOpen()) return false;
+    if (row < 0 || row > qint32(m_order.size()))
+        return fail({ErrorNumber::BofOrEof,
+                     QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                    "deleted. Requested operation requires a current record."),
+                     kSource});
+    if (m_editMode != adEditNone && row != m_pos && !Update()) return false;
+    m_pos = row;
+    return true;
+}
+
+bool Recordset::MoveFirst() { return setPosition(0); }
+bool Recordset::MoveLast() { return setPosition(m_order.empty() ? 0 : qint32(m_order.size()) - 1); }
+bool Recordset::MoveNext() {
+    if (Eof()) return setPosition(-1); // reports the error
+    return setPosition(qint32(m_pos + 1));
+}
+bool Recordset::MovePrevious() {
+    if (m_pos <= 0) {
+        if (m_editMode != adEditNone && !Update()) return false;
+        m_pos = -1;
+        return true;
+    }
+    return setPosition(qint32(m_pos - 1));
+}
+
+bool Recordset::setSort(const QString& sort) {
+    if (!requireOpen()) return false;
+    if (!applySort(sort)) return false;
+    m_sort = sort;
+    m_pos = 0;
+    return true;
+}
+
+bool Recordset::applySort(const QString& sort) {
+    struct Key {
+        int column;
+        bool descending;
+    };
+    std::vector<Key> keys;
+    const QStringList parts = sort.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QString part : parts) {
+        part = part.trimmed();
+        if (part.isEmpty()) continue;
+        bool descending = false;
+        if (part.endsWith(QLatin1String(" desc"), Qt::CaseInsensitive)) {
+            descending = true;
+            part.chop(5);
+        } else if (part.endsWith(QLatin1String(" asc"), Qt::CaseInsensitive)) {
+            part.chop(4);
+        }
+        part = part.trimmed();
+        if (part.size() >= 2 && part.front() == QLatin1Char('[') && part.back() == QLatin1Char(']'))
+            part = part.mid(1, part.size() - 2);
+        const int column = FieldIndex(part);
+        if (column < 0)
+            return fail({ErrorNumber::ItemNotFound,
+                         QStringLiteral("Item cannot be found in the collection corresponding to "
+                                        "the requested name or ordinal."),
+                         kSource});
+        keys.push_back({column, descending});
+    }
+    // Ties keep the delivery order, so equal keys stay stable and a cleared sort restores it.
+    std::sort(m_order.begin(), m_order.end(), [&](quint32 a, quint32 b) {
+        for (const Key& k : keys) {
+            const int c = m_data.data[size_t(k.column)].compare(a, b);
+            if (c != 0) return k.descending ? c > 0 : c < 0;
+        }
+        return a < b;
+    });
+    return true;
+}
+
+Value Recordset::fieldValue(int index) const {
+    if (index < 0 || index >= FieldCount()) return Value::null();
+    if (m_editMode != adEditNone && m_assigned[size_t(index)]) return m_buffer[size_t(index)];
+    if (m_editMode == adEditAdd || Eof() || Bof()) return Value::null();
+    return value(qint32(m_pos), index);
+}
+
+size_t Recordset::memoryBytes() const {
+    size_t total = m_order.capacity() * sizeof(quint32);
+    for (const ColumnData& d : m_data.data) total += d.memoryBytes();
+    return total;
+}
+
+QString Field::Name() const { return m_rs->column(m_index).name; }
+int Field::Type() const { return m_rs->column(m_index).type; }
+qint64 Field::DefinedSize() const { return m_rs->column(m_index).definedSize; }
+int Field::Precision() const { return m_rs->column(m_index).precision; }
+int Field::NumericScale() const { return m_rs->column(m_index).scale; }
+Value Field::value() const { return m_rs->fieldValue(m_index); }
+bool Field::setValue(const Value& v) { return m_rs->setFieldValue(m_index, v); }
+
+} // namespace db

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "Error.h"
+#include "Field.h"
+#include "ResultData.h"
+#include "WriteTarget.h"
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+class Connection;
+class PreparedStatement;
+
+// A record set shaped like ADO's with a static client-side cursor: all rows are held in
+// compact column storage, RecordCount is exact, and Sort, AddNew/Update, edits and Delete
+// work on the rows in memory and in the database alike.
+class Recordset {
+public:
+    enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
+
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs any statement; one without rows gives a record set with no fields.
+    bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
+              int options = -1);
+    void Close();
+    bool isOpen() const { return m_open; }
+    QString Source() const { return m_source; }
+    Connection* ActiveConnection() const { return m_connection; }
+    // The diagnostics of this record set's last failure (also left on the connection).
+    const ErrorList& Errors() const { return m_errors; }
+
+    int FieldCount() const { return int(m_data.columns.size()); }
+    Field Fields(int index) { return Field(this, index); }
+    // Index of the field of that name (case-insensitive), -1 when there is none.
+    int FieldIndex(const QString& name) const;
+    // Out-of-range indexes read as an empty column.
+    const ColumnInfo& column(int index) const;
+
+    // EOF is taken by the C library, hence the spelling.
+    bool Eof() const { return m_pos >= qint64(m_order.size()); }
+    bool Bof() const { return m_pos < 0 || m_order.empty(); }
+    qint32 RecordCount() const { return qint32(m_order.size()); }
+    // 0-based position in the current order; RecordCount() at EOF.
+    qint32 position() const { return qint32(m_pos); }
+    bool setPosition(qint32 row);
+    bool MoveFirst();
+    bool MoveNext();
+    bool MovePrevious();
+    bool MoveLast();
+
+    QString Sort() const { return m_sort; }
+    // "name asc", "name desc", several separated by commas; "" gives the delivery order.
+    bool setSort(const QString& sort);
+
+    bool AddNew();
+    bool Update();
+    void CancelUpdate();
+    bool Delete();
+    int EditMode() const { return m_editMode; }
+    bool Requery(int options = -1);
+
+    // Cells by position in the current order, read on demand.
+    QString text(qint32 row, int col) const { return m_data.data[size_t(col)].text(m_order[size_t(row)]); }
+    bool isNull(qint32 row, int col) const { return m_data.data[size_t(col)].isNull(m_order[size_t(row)]); }
+    Value value(qint32 row, int col) const { return m_data.data[size_t(col)].value(m_order[size_t(row)]); }
+    void textInto(qint32 row, int col, QString& out) const {
+        m_data.data[size_t(col)].textInto(m_order[size_t(row)], out);
+    }
+    // Writes one cell to the database: an edit of that row and Update.
+    bool setValue(qint32 row, int col, const Value& v);
+    // Deletes one row in the database and from the record set.
+    bool deleteRow(qint32 row);
+
+    size_t memoryBytes() const;
+
+private:
+    friend class Field;
+    Value fieldValue(int index) const;
+    bool setFieldValue(int index, const Value& v);
+
+    bool fail(const Error& e);
+    bool failWith(const ErrorList& errors);
+    bool requireOpen();
+    bool ensureWriteTarget();
+    bool applySort(const QString& sort);
+    bool updateAdded();
+    bool updateEdited();
+    // Runs an UPDATE or DELETE that must touch exactly one row.
+    bool runSingleRowChange(const QString& sql, const std::vector<const ColumnInfo*>& paramCols,
+                            const std::vector<Value>& params);
+    void whereForCurrentRow(QString& where, std::vector<const ColumnInfo*>& cols,
+                            std::vector<Value>& params) const;
+    void resetRows();
+
+    Connection* m_connection = nullptr;
+    QString m_source;
+    bool m_open = false;
+    ResultData m_data;
+    std::vector<quint32> m_order; // position -> storage row
+    qint64 m_pos = 0;
+    QString m_sort;
+    ErrorList m_errors;
+
+    int m_editMode = adEditNone;
+    std::vector<Value> m_buffer;
+    std::vector<bool> m_assigned;
+
+    std::unique_ptr<WriteTarget> m_target;
+    // Prepared inserts by the set of fields given, reused for every row added.
+    std::map<std::vector<bool>, std::unique_ptr<PreparedStatement>> m_inserts;
+};
+
+} // namespace db

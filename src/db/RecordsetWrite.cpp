@@ -1,0 +1,231 @@
+// The writing half of Recordset: new rows, edits and deletions, each stored in the base
+// table at once and mirrored in the rows held.
+#include "Backend.h"
+#include "Connection.h"
+#include "Recordset.h"
+
+namespace db {
+
+namespace {
+const QString kSource = QStringLiteral("Tolvan.Recordset");
+
+Error noCurrentRecord() {
+    return {ErrorNumber::BofOrEof,
+            QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                           "Requested operation requires a current record."),
+            kSource};
+}
+} // namespace
+
+bool Recordset::ensureWriteTarget() {
+    if (m_target) return true;
+    if (FieldCount() == 0)
+        return fail({ErrorNumber::NotUpdatable,
+                     QStringLiteral("Current Recordset does not support updating."), kSource});
+    auto target = std::make_unique<WriteTarget>();
+    ErrorList errors;
+    if (!target->resolve(*m_connection->backend(), m_data.columns, m_source, errors))
+        return failWith(errors);
+    m_target = std::move(target);
+    return true;
+}
+
+bool Recordset::AddNew() {
+    if (!requireOpen()) return false;
+    if (m_editMode != adEditNone && !Update()) return false;
+    if (!ensureWriteTarget()) return false;
+    m_buffer.assign(size_t(FieldCount()), Value::null());
+    m_assigned.assign(size_t(FieldCount()), false);
+    m_editMode = adEditAdd;
+    return true;
+}
+
+bool Recordset::setFieldValue(int index, const Value& v) {
+    if (!requireOpen()) return false;
+    if (index < 0 || index >= FieldCount())
+        return fail({ErrorNumber::ItemNotFound,
+                     QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                    "requested name or ordinal."),
+                     kSource});
+    if (m_editMode == adEditNone) {
+        if (Eof() || Bof()) return fail(noCurrentRecord());
+        m_buffer.assign(size_t(FieldCount()), Value::null());
+        m_assigned.assign(size_t(FieldCount()), false);
+        m_editMode = adEditInProgress;
+    }
+    m_buffer[size_t(index)] = v;
+    m_assigned[size_t(index)] = true;
+    return true;
+}
+
+void Recordset::CancelUpdate() {
+    m_editMode = adEditNone;
+    m_buffer.clear();
+    m_assigned.clear();
+}
+
+bool Recordset::Update() {
+    if (!requireOpen()) return false;
+    if (m_editMode == adEditNone) return true;
+    // A failed write drops the pending row or edit, so the rows held always match the
+    // database.
+    const bool ok = m_editMode == adEditAdd ? updateAdded() : updateEdited();
+    CancelUpdate();
+    return ok;
+}
+
+bool Recordset::updateAdded() {
+    if (!ensureWriteTarget()) return false;
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_assigned[size_t(i)] && !m_target->writable(i))
+            return fail({ErrorNumber::NotUpdatable,
+                         QStringLiteral("Field '%1' cannot be updated.").arg(column(i).name),
+                         kSource});
+
+    auto& stmt = m_inserts[m_assigned];
+    std::vector<Value> params;
+    if (!stmt) {
+        QStringList names, marks;
+        std::vector<const ColumnInfo*> cols;
+        for (int i = 0; i < FieldCount(); ++i) {
+            if (!m_assigned[size_t(i)]) continue;
+            names << m_target->columnSql(i);
+            marks << QStringLiteral("?");
+            cols.push_back(&m_data.columns[size_t(i)]);
+        }
+        const QString sql =
+            names.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")));
+        ErrorList errors;
+        if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
+        stmt = m_connection->backend()->prepare(sql, cols, errors);
+        if (!stmt) {
+            m_inserts.erase(m_assigned);
+            return failWith(errors);
+        }
+    }
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_assigned[size_t(i)]) params.push_back(m_buffer[size_t(i)]);
+    if (!m_connection->batchedInsert(*stmt, params)) return failWith(m_connection->Errors());
+
+    for (int i = 0; i < FieldCount(); ++i)
+        m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
+    m_order.push_back(quint32(m_data.rows++));
+    m_pos = qint64(m_order.size()) - 1;
+    return true;
+}
+
+void Recordset::whereForCurrentRow(QString& where, std::vector<const ColumnInfo*>& cols,
+                                   std::vector<Value>& params) const {
+    QStringList terms;
+    const quint32 row = m_order[size_t(m_pos)];
+    for (int f : m_target->keyFields()) {
+        const ColumnData& d = m_data.data[size_t(f)];
+        if (d.isNull(row)) {
+            terms << m_target->columnSql(f) + QStringLiteral(" IS NULL");
+            continue;
+        }
+        terms << m_target->columnSql(f) + QStringLiteral(" = ?");
+        cols.push_back(&m_data.columns[size_t(f)]);
+        params.push_back(d.value(row));
+    }
+    where = terms.join(QStringLiteral(" AND "));
+}
+
+bool Recordset::updateEdited() {
+    if (Eof() || Bof()) return fail(noCurrentRecord());
+    if (!ensureWriteTarget()) return false;
+    QStringList sets;
+    std::vector<const ColumnInfo*> cols;
+    std::vector<Value> params;
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (!m_assigned[size_t(i)]) continue;
+        if (!m_target->writable(i))
+            return fail({ErrorNumber::NotUpdatable,
+                         QStringLiteral("Field '%1' cannot be updated.").arg(column(i).name),
+                         kSource});
+        sets << m_target->columnSql(i) + QStringLiteral(" = ?");
+        cols.push_back(&m_data.columns[size_t(i)]);
+        params.push_back(m_buffer[size_t(i)]);
+    }
+    if (sets.isEmpty()) return true;
+    QString where;
+    whereForCurrentRow(where, cols, params);
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                            .arg(m_target->tableSql(), sets.join(QStringLiteral(", ")), where);
+    if (!runSingleRowChange(sql, cols, params)) return false;
+    const quint32 row = m_order[size_t(m_pos)];
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_assigned[size_t(i)]) m_data.data[size_t(i)].set(row, m_buffer[size_t(i)]);
+    return true;
+}
+
+bool Recordset::Delete() {
+    if (!requireOpen()) return false;
+    if (m_editMode == adEditAdd) {
+        CancelUpdate();
+        return true;
+    }
+    CancelUpdate();
+    if (Eof() || Bof()) return fail(noCurrentRecord());
+    if (!ensureWriteTarget()) return false;
+    QString where;
+    std::vector<const ColumnInfo*> cols;
+    std::vector<Value> params;
+    whereForCurrentRow(where, cols, params);
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_target->tableSql(), where);
+    if (!runSingleRowChange(sql, cols, params)) return false;
+    m_order.erase(m_order.begin() + m_pos);
+    return true;
+}
+
+bool Recordset::runSingleRowChange(const QString& sql, const std::vector<const ColumnInfo*>& paramCols,
+                                   const std::vector<Value>& params) {
+    if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
+    Backend& backend = *m_connection->backend();
+    ErrorList errors;
+    auto stmt = backend.prepare(sql, paramCols, errors);
+    if (!stmt) return failWith(errors);
+    // In a transaction, so that a statement that matched several rows can be taken back.
+    if (!backend.beginTransaction(errors)) return failWith(errors);
+    qint64 affected = 0;
+    if (!stmt->execute(params, affected, errors)) {
+        ErrorList ignored;
+        backend.rollback(ignored);
+        return failWith(errors);
+    }
+    if (affected != 1) {
+        ErrorList ignored;
+        backend.rollback(ignored);
+        return fail({ErrorNumber::RowNotLocated,
+                     affected == 0
+                         ? QStringLiteral("Row cannot be located for updating. Some values may "
+                                          "have been changed since it was last read.")
+                         : QStringLiteral("The row is not unique: %1 rows would have been "
+                                          "changed. Nothing was changed.")
+                               .arg(affected),
+                     kSource});
+    }
+    if (!backend.commit(errors)) {
+        ErrorList ignored;
+        backend.rollback(ignored);
+        return failWith(errors);
+    }
+    return true;
+}
+
+bool Recordset::setValue(qint32 row, int col, const Value& v) {
+    if (!setPosition(row)) return false;
+    if (!Fields(col).setValue(v)) return false;
+    return Update();
+}
+
+bool Recordset::deleteRow(qint32 row) {
+    if (!setPosition(row)) return false;
+    return Delete();
+}
+
+} // namespace db

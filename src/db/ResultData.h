@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ColumnData.h"
+#include "ColumnInfo.h"
+
+#include <vector>
+
+namespace db {
+
+// What a backend hands back for one statement: no columns for a statement without rows.
+struct ResultData {
+    std::vector<ColumnInfo> columns;
+    std::vector<ColumnData> data;
+    size_t rows = 0;
+
+    void addColumn(ColumnInfo info) {
+        data.emplace_back(info.storage, info.intForm, info.decimalText);
+        columns.push_back(std::move(info));
+    }
+    void clear() {
+        columns.clear();
+        data.clear();
+        rows = 0;
+    }
+};
+
+struct TableEntry {
+    QString Name;
+    QString Type;
+};
+
+} // namespace db

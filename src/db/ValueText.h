@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ColumnInfo.h"
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace db {
+
+// Text forms of values, shared by the grid, the exports and the parameters of writes.
+QString realText(double v);
+QString intText(qint64 v, IntForm form);
+// The same texts written to a buffer of at least 32 characters; returns the length.
+size_t realChars(double v, char* out);
+size_t intChars(qint64 v, IntForm form, char* out);
+// UTF-8 to UTF-16 into out, reusing its capacity; invalid bytes become U+FFFD.
+void utf8Into(std::string_view bytes, QString& out);
+QString hexText(std::string_view bytes);
+
+// Packs and parses dates and times ("yyyy/MM/dd", "yyyy-MM-dd", optional " HH:mm:ss").
+qint64 packDate(int y, int mo, int d);
+qint64 packTime(int h, int mi, int s);
+qint64 packTimestamp(int y, int mo, int d, int h, int mi, int s);
+std::optional<qint64> parsePacked(const QString& text, IntForm form);
+std::optional<qint64> parseInt(const QString& text);
+std::optional<double> parseReal(const QString& text);
+
+// Compares two decimal numbers written as text ("-12.50", "3"); falls back to byte order
+// for texts that are not numbers.
+int compareDecimalText(std::string_view a, std::string_view b);
+
+// UTF-16 to UTF-8, appended to out without intermediate allocations.
+void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units);
+
+} // namespace db

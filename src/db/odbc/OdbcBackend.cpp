@@ -1,0 +1,350 @@
+#include "OdbcBackend.h"
+
+#include "../AdoType.h"
+#include "OdbcDiag.h"
+#include "OdbcFetch.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace db {
+
+namespace {
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+
+Error providerNotFound() {
+    return {ErrorNumber::ProviderNotFound,
+            QStringLiteral("Provider cannot be found. It may not be properly installed."),
+            QStringLiteral("Tolvan.Connection")};
+}
+
+QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
+    SQLWCHAR buf[256];
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &len))) return QString();
+    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
+}
+
+// Drains the remaining results of a statement so that batches run to their end.
+void drainResults(const OdbcHandle& stmt) {
+    while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
+    }
+}
+
+class OdbcStatement : public PreparedStatement {
+public:
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params)
+        : m_stmt(std::move(stmt)), m_params(std::move(params)) {}
+
+    bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override {
+        SQLHSTMT h = m_stmt.get();
+        m_texts.resize(values.size());
+        m_indicators.resize(values.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const ColumnInfo& c = m_params[i];
+            const bool isNull = values[i].isNull();
+            m_texts[i] = isNull ? std::u16string() : values[i].text().toStdU16String();
+            m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
+            // The driver converts the text to the column's own type.
+            SQLSMALLINT sqlType = c.sqlType ? c.sqlType : SQL_WVARCHAR;
+            SQLULEN size = c.columnSize;
+            if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
+                size = std::max<SQLULEN>({size, m_texts[i].size(), 1});
+            if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
+            const SQLRETURN rc = SQLBindParameter(
+                h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, c.decimalDigits,
+                m_texts[i].data(), SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR)), &m_indicators[i]);
+            if (!SQL_SUCCEEDED(rc)) {
+                errors = odbcErrors({&m_stmt});
+                return false;
+            }
+        }
+        const SQLRETURN rc = SQLExecute(h);
+        affected = 0;
+        if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({&m_stmt});
+            SQLFreeStmt(h, SQL_CLOSE);
+            return false;
+        }
+        SQLLEN count = 0;
+        if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLRowCount(h, &count))) affected = count;
+        drainResults(m_stmt);
+        SQLFreeStmt(h, SQL_CLOSE);
+        return true;
+    }
+
+private:
+    OdbcHandle m_stmt;
+    std::vector<ColumnInfo> m_params;
+    std::vector<std::u16string> m_texts;
+    std::vector<SQLLEN> m_indicators;
+};
+} // namespace
+
+OdbcBackend::~OdbcBackend() { close(); }
+
+bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
+    m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    if (!m_env) {
+        errors = {providerNotFound()};
+        return false;
+    }
+    SQLSetEnvAttr(m_env.get(), SQL_ATTR_ODBC_VERSION, SQLPOINTER(SQL_OV_ODBC3), 0);
+    m_dbc = OdbcHandle(SQL_HANDLE_DBC, m_env.get());
+    if (!m_dbc) {
+        errors = odbcErrors({&m_env});
+        return false;
+    }
+    // An unreachable server fails after this long instead of hanging the program.
+    SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, SQLPOINTER(kLoginTimeoutSeconds), 0);
+
+    switch (m_target) {
+    case Target::DataSource: {
+        SQLRETURN rc;
+        if (tunablePostgres(login)) {
+            // psqlODBC otherwise holds a whole result in memory beside ours, and reports
+            // booleans as text. It reads a braced PWD but not a braced UID, and data-source
+            // names cannot hold ";{}=".
+            const QString text =
+                QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
+                    .arg(login.dataSource, login.userId, braceQuote(login.password));
+            SQLWCHAR out[1024];
+            SQLSMALLINT outLen = 0;
+            rc = SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out, SQLSMALLINT(std::size(out)),
+                                   &outLen, SQL_DRIVER_NOPROMPT);
+        } else {
+            // Separate arguments: the values reach the driver exactly as typed.
+            rc = SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS, wide(login.userId), SQL_NTS,
+                             wide(login.password), SQL_NTS);
+        }
+        if (!SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({&m_dbc});
+            return false;
+        }
+        break;
+    }
+    case Target::SqlServer:
+        if (!connectWithDriver({QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                QStringLiteral("ODBC Driver 17 for SQL Server"), QStringLiteral("FreeTDS")},
+                               QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
+                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
+                                        braceQuote(login.password)),
+                               errors))
+            return false;
+        break;
+    case Target::Oracle:
+        if (!connectWithDriver({QStringLiteral("Oracle")},
+                               QStringLiteral("DBQ=%1;UID=%2;PWD=%3;")
+                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
+                                        braceQuote(login.password)),
+                               errors))
+            return false;
+        break;
+    case Target::AccessFile: {
+        const QFileInfo file(login.dataSource);
+        if (!file.exists() || file.isDir()) {
+            errors = {{ErrorNumber::Fail, QStringLiteral("Could not find file '%1'.").arg(login.dataSource),
+                       QStringLiteral("Tolvan.Connection")}};
+            return false;
+        }
+        if (!connectWithDriver({QStringLiteral("MDBTools"), QStringLiteral("MDB")},
+                               QStringLiteral("DBQ=%1;").arg(braceQuote(login.dataSource)), errors))
+            return false;
+        break;
+    }
+    }
+    m_connected = true;
+    const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
+    if (!quote.trimmed().isEmpty()) m_quote = quote;
+    m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
+    return true;
+}
+
+bool OdbcBackend::tunablePostgres(const LoginParams& login) {
+    static const QRegularExpression plain(QStringLiteral("^[^;{}=\\s]*$"));
+    if (!plain.match(login.userId).hasMatch() || login.password.contains(QLatin1Char('}')) ||
+        login.password != login.password.trimmed())
+        return false;
+    const QString driver = driverOfDataSource(login.dataSource);
+    return driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
+           driver.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+}
+
+QString OdbcBackend::driverOfDataSource(const QString& dsn) {
+    SQLWCHAR name[512], driver[512];
+    SQLSMALLINT nameLen = 0, driverLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)), &nameLen,
+                                         driver, SQLSMALLINT(std::size(driver)), &driverLen))) {
+        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) == 0)
+            return fromWide(driver, std::min<qsizetype>(driverLen, 511));
+        direction = SQL_FETCH_NEXT;
+    }
+    return QString();
+}
+
+QString OdbcBackend::findDriver(const QStringList& preferred) {
+    QStringList installed;
+    SQLWCHAR name[512], attrs[2048];
+    SQLSMALLINT nameLen = 0, attrLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDriversW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)), &nameLen,
+                                     attrs, SQLSMALLINT(std::size(attrs)), &attrLen))) {
+        installed << fromWide(name, std::min<qsizetype>(nameLen, 511));
+        direction = SQL_FETCH_NEXT;
+    }
+    for (const QString& want : preferred) {
+        for (const QString& have : installed)
+            if (have.compare(want, Qt::CaseInsensitive) == 0) return have;
+        for (const QString& have : installed)
+            if (have.contains(want, Qt::CaseInsensitive)) return have;
+    }
+    return QString();
+}
+
+bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail, ErrorList& errors) {
+    const QString driver = findDriver(preferred);
+    if (driver.isEmpty()) {
+        errors = {providerNotFound()};
+        return false;
+    }
+    const QString text = QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail;
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    const SQLRETURN rc = SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
+                                           SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        errors = odbcErrors({&m_dbc});
+        return false;
+    }
+    return true;
+}
+
+void OdbcBackend::close() {
+    if (m_connected) SQLDisconnect(m_dbc.get());
+    m_connected = false;
+    m_dbc.reset();
+    m_env.reset();
+}
+
+OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
+    OdbcHandle stmt(SQL_HANDLE_STMT, m_dbc.get());
+    if (!stmt) errors = odbcErrors({&m_dbc});
+    return stmt;
+}
+
+bool OdbcBackend::query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) {
+    out.clear();
+    // Read with row arrays first; a value wider than its column said sends us round again.
+    for (bool bulk : {true, false}) {
+        OdbcHandle stmt = newStatement(errors);
+        if (!stmt) return false;
+        if (timeoutSeconds > 0)
+            SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
+        SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
+        if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({&stmt, &m_dbc});
+            return false;
+        }
+        // The first result with columns is the record set; the others still run.
+        for (;;) {
+            SQLSMALLINT columns = 0;
+            if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0) {
+                if (!describeOdbcResult(stmt, out, errors)) return false;
+                const FetchOutcome outcome = fetchOdbcRows(stmt, out, bulk, errors);
+                if (outcome == FetchOutcome::Failed) return false;
+                if (outcome == FetchOutcome::Truncated) break;
+                drainResults(stmt);
+                return true;
+            }
+            rc = SQLMoreResults(stmt.get());
+            if (rc == SQL_NO_DATA) return true;
+            if (!SQL_SUCCEEDED(rc)) {
+                errors = odbcErrors({&stmt});
+                return false;
+            }
+        }
+        out.clear();
+    }
+    return true;
+}
+
+std::unique_ptr<PreparedStatement> OdbcBackend::prepare(const QString& sql,
+                                                        const std::vector<const ColumnInfo*>& paramColumns,
+                                                        ErrorList& errors) {
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return nullptr;
+    if (!SQL_SUCCEEDED(SQLPrepareW(stmt.get(), wide(sql), SQL_NTS))) {
+        errors = odbcErrors({&stmt, &m_dbc});
+        return nullptr;
+    }
+    std::vector<ColumnInfo> params;
+    for (const ColumnInfo* c : paramColumns) params.push_back(*c);
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params));
+}
+
+bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return false;
+    static const QString all = QStringLiteral("%");
+    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, wide(all), SQL_NTS, nullptr, 0))) {
+        errors = odbcErrors({&stmt});
+        return false;
+    }
+    ResultData r;
+    if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
+    if (fetchOdbcRows(stmt, r, false, errors) != FetchOutcome::Done) return false;
+    for (size_t i = 0; i < r.rows; ++i) out.push_back({r.data[2].text(i), r.data[3].text(i)});
+    return true;
+}
+
+bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
+    // Unquoted names are folded by some databases: try the name as written, then folded.
+    for (const QString& name : {table, table.toLower(), table.toUpper()}) {
+        OdbcHandle stmt = newStatement(errors);
+        if (!stmt) return false;
+        if (!SQL_SUCCEEDED(SQLPrimaryKeysW(stmt.get(), nullptr, 0, nullptr, 0, wide(name), SQL_NTS))) {
+            errors = odbcErrors({&stmt});
+            return false;
+        }
+        ResultData r;
+        if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
+        if (fetchOdbcRows(stmt, r, false, errors) != FetchOutcome::Done) return false;
+        std::vector<std::pair<qint64, QString>> keys;
+        for (size_t i = 0; i < r.rows; ++i)
+            keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});
+        std::sort(keys.begin(), keys.end());
+        for (const auto& k : keys) columns << k.second;
+        if (!columns.isEmpty()) return true;
+    }
+    return true;
+}
+
+bool OdbcBackend::beginTransaction(ErrorList& errors) {
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT, SQLPOINTER(SQL_AUTOCOMMIT_OFF), 0))) {
+        errors = odbcErrors({&m_dbc});
+        return false;
+    }
+    return true;
+}
+
+bool OdbcBackend::endTransaction(SQLSMALLINT completion, ErrorList& errors) {
+    const bool ok = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_dbc.get(), completion));
+    if (!ok) errors = odbcErrors({&m_dbc});
+    SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT, SQLPOINTER(SQL_AUTOCOMMIT_ON), 0);
+    return ok;
+}
+
+bool OdbcBackend::commit(ErrorList& errors) { return endTransaction(SQL_COMMIT, errors); }
+bool OdbcBackend::rollback(ErrorList& errors) { return endTransaction(SQL_ROLLBACK, errors); }
+
+QString OdbcBackend::defaultDatabase() {
+    SQLWCHAR buf[512];
+    SQLINTEGER len = 0;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
+        return QString();
+    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 511));
+}
+
+} // namespace db

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "../Backend.h"
+#include "OdbcHandle.h"
+
+namespace db {
+
+// Databases reached through the ODBC driver manager: a data source by name, or a SQL Server,
+// Oracle or Access file through an installed driver.
+class OdbcBackend : public Backend {
+public:
+    enum class Target { DataSource, SqlServer, Oracle, AccessFile };
+
+    explicit OdbcBackend(Target target) : m_target(target) {}
+    ~OdbcBackend() override;
+
+    bool open(const LoginParams& login, ErrorList& errors) override;
+    void close() override;
+    bool query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) override;
+    std::unique_ptr<PreparedStatement> prepare(const QString& sql,
+                                               const std::vector<const ColumnInfo*>& paramColumns,
+                                               ErrorList& errors) override;
+    bool tables(std::vector<TableEntry>& out, ErrorList& errors) override;
+    bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors) override;
+    bool beginTransaction(ErrorList& errors) override;
+    bool commit(ErrorList& errors) override;
+    bool rollback(ErrorList& errors) override;
+    bool keepsTransactionOnError() const override { return false; }
+    QString identifierQuote() const override { return m_quote; }
+    QString defaultDatabase() override;
+    QString dbmsName() const override { return m_dbms; }
+
+private:
+    bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
+                           ErrorList& errors);
+    QString findDriver(const QStringList& preferred);
+    QString driverOfDataSource(const QString& dsn);
+    // True when the data source is served by psqlODBC and the values need no quoting that
+    // it cannot read, so that its settings for large results can be given.
+    bool tunablePostgres(const LoginParams& login);
+    bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
+    OdbcHandle newStatement(ErrorList& errors);
+
+    Target m_target;
+    OdbcHandle m_env;
+    OdbcHandle m_dbc;
+    bool m_connected = false;
+    QString m_quote = QStringLiteral("\"");
+    QString m_dbms;
+};
+
+} // namespace db

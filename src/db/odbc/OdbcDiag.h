@@ -1,0 +1,17 @@
+#pragma once
+
+#include "../Error.h"
+#include "OdbcHandle.h"
+
+#include <initializer_list>
+
+namespace db {
+
+// Every diagnostic record of the given handles, in order (statement first, then connection,
+// then environment).
+ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles);
+
+// The first SQLSTATE of a handle's diagnostics ("" when there is none).
+QString odbcState(const OdbcHandle& handle);
+
+} // namespace db

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "../ColumnInfo.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace db {
+
+// How a result column is read from the driver.
+struct OdbcBinding {
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLLEN bytesPerRow = 0; // buffer width for array fetches
+    bool longData = false;  // too wide to bind: read with SQLGetData
+    bool guid = false;
+};
+
+// Fills type, size, precision, scale and storage from the driver's description.
+OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT decimalDigits,
+                               ColumnInfo& info);
+
+} // namespace db

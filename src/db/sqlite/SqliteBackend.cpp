@@ -1,0 +1,314 @@
+#include "SqliteBackend.h"
+
+#include "SqliteTypes.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+#include <cmath>
+
+namespace db {
+
+namespace {
+const QString kSource = QStringLiteral("Tolvan.SQLite");
+
+Error sqliteError(sqlite3* db, int rc) {
+    return {qint32(db ? sqlite3_extended_errcode(db) : rc),
+            QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)), kSource};
+}
+
+struct StmtDeleter {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+
+// Ends a statement that outruns the command timeout.
+struct Deadline {
+    QElapsedTimer timer;
+    qint64 limitMs = 0;
+    bool expired = false;
+    static int check(void* p) {
+        auto* d = static_cast<Deadline*>(p);
+        if (d->timer.elapsed() >= d->limitMs) d->expired = true;
+        return d->expired ? 1 : 0;
+    }
+};
+
+class ProgressGuard {
+public:
+    ProgressGuard(sqlite3* db, int timeoutSeconds, Deadline& d) : m_db(db) {
+        if (timeoutSeconds <= 0) return;
+        d.limitMs = qint64(timeoutSeconds) * 1000;
+        d.timer.start();
+        sqlite3_progress_handler(db, 4000, &Deadline::check, &d);
+        m_set = true;
+    }
+    ~ProgressGuard() {
+        if (m_set) sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+    }
+
+private:
+    sqlite3* m_db;
+    bool m_set = false;
+};
+
+void describeColumns(sqlite3_stmt* stmt, ResultData& out) {
+    const int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i) {
+        ColumnInfo c;
+        c.name = QString::fromUtf8(sqlite3_column_name(stmt, i));
+        describeSqliteColumn(QString::fromUtf8(sqlite3_column_decltype(stmt, i)), c);
+        const char* table = sqlite3_column_table_name(stmt, i);
+        const char* origin = sqlite3_column_origin_name(stmt, i);
+        c.fromExpression = origin == nullptr;
+        if (table) c.baseTable = QString::fromUtf8(table);
+        if (origin) c.baseColumn = QString::fromUtf8(origin);
+        // Columns without a declared type take the storage of their first value.
+        if (c.type == 12 && sqlite3_stmt_busy(stmt)) {
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_INTEGER:
+                c.storage = Storage::Int;
+                break;
+            case SQLITE_FLOAT:
+                c.storage = Storage::Real;
+                break;
+            case SQLITE_BLOB:
+                c.storage = Storage::Blob;
+                break;
+            default:
+                break;
+            }
+        }
+        out.addColumn(std::move(c));
+    }
+}
+
+void appendText(ColumnData& d, sqlite3_stmt* stmt, int i) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+    d.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i))));
+}
+
+void appendCell(ColumnData& d, sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        d.appendNull();
+        return;
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+        if (d.storage() == Storage::Int) return d.appendInt(v);
+        if (d.storage() == Storage::Real && std::llabs(v) <= (1LL << 53)) return d.appendReal(double(v));
+        break;
+    }
+    case SQLITE_FLOAT:
+        if (d.storage() == Storage::Real) return d.appendReal(sqlite3_column_double(stmt, i));
+        break;
+    case SQLITE_BLOB:
+        if (d.storage() == Storage::Blob || d.storage() == Storage::Text) {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+            return d.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i))));
+        }
+        break;
+    default:
+        if (d.storage() == Storage::Text) return appendText(d, stmt, i);
+        break;
+    }
+    // The value does not fit the column's storage: SQLite's text of it, exactly as stored.
+    d.promoteToText();
+    appendText(d, stmt, i);
+}
+
+class SqliteStatement : public PreparedStatement {
+public:
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) override {
+        sqlite3_stmt* s = m_stmt.get();
+        sqlite3_reset(s);
+        for (size_t i = 0; i < params.size(); ++i) {
+            const int idx = int(i) + 1;
+            if (params[i].isNull()) {
+                sqlite3_bind_null(s, idx);
+            } else {
+                const QByteArray utf8 = params[i].text().toUtf8();
+                sqlite3_bind_text(s, idx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+            }
+        }
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            errors = {sqliteError(m_db, rc)};
+            sqlite3_reset(s);
+            return false;
+        }
+        affected = sqlite3_changes64(m_db);
+        sqlite3_reset(s);
+        return true;
+    }
+
+private:
+    sqlite3* m_db;
+    StmtPtr m_stmt;
+};
+} // namespace
+
+SqliteBackend::~SqliteBackend() { close(); }
+
+bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
+    const QString path = login.dataSource;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir()) {
+        errors = {{qint32(SQLITE_CANTOPEN), QStringLiteral("Could not find file '%1'.").arg(path), kSource}};
+        return false;
+    }
+    const QByteArray file = path.toUtf8();
+    int rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        // A file the user may read but not write still opens, for reading.
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        errors = {sqliteError(m_db, rc)};
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 5000);
+    // Reading the schema tells a database from any other file.
+    if (!exec("SELECT count(*) FROM sqlite_master", errors)) {
+        errors.front().Description =
+            QStringLiteral("Unrecognized database format '%1'. (%2)").arg(path, errors.front().Description);
+        close();
+        return false;
+    }
+    return true;
+}
+
+void SqliteBackend::close() {
+    if (m_db) sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+bool SqliteBackend::exec(const char* sql, ErrorList& errors) {
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return true;
+    errors = {sqliteError(m_db, rc)};
+    return false;
+}
+
+bool SqliteBackend::query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) {
+    out.clear();
+    const QByteArray text = sql.toUtf8();
+    const char* tail = text.constData();
+    const char* end = tail + text.size();
+    Deadline deadline;
+    ProgressGuard guard(m_db, timeoutSeconds, deadline);
+
+    // Several statements run one after the other; the last one with rows gives the result.
+    while (tail < end) {
+        sqlite3_stmt* raw = nullptr;
+        const char* next = nullptr;
+        int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &next);
+        if (rc != SQLITE_OK) {
+            errors = {sqliteError(m_db, rc)};
+            return false;
+        }
+        tail = next;
+        if (!raw) continue; // only blanks or a comment
+        StmtPtr stmt(raw);
+        const bool hasRows = sqlite3_column_count(raw) > 0;
+        ResultData result;
+        bool described = false;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            if (!described) {
+                describeColumns(raw, result);
+                described = true;
+            }
+            const int n = int(result.columns.size());
+            for (int i = 0; i < n; ++i) appendCell(result.data[size_t(i)], raw, i);
+            ++result.rows;
+        }
+        if (rc != SQLITE_DONE) {
+            if (deadline.expired)
+                errors = {{ErrorNumber::Timeout, QStringLiteral("Query timeout expired"), kSource}};
+            else
+                errors = {sqliteError(m_db, rc)};
+            return false;
+        }
+        if (hasRows) {
+            if (!described) describeColumns(raw, result);
+            for (size_t i = 0; i < result.columns.size(); ++i)
+                result.columns[i].storage = result.data[i].storage();
+            out = std::move(result);
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<PreparedStatement> SqliteBackend::prepare(const QString& sql,
+                                                          const std::vector<const ColumnInfo*>&,
+                                                          ErrorList& errors) {
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v3(m_db, text.constData(), int(text.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
+    if (rc != SQLITE_OK || !raw) {
+        errors = {sqliteError(m_db, rc)};
+        sqlite3_finalize(raw);
+        return nullptr;
+    }
+    return std::make_unique<SqliteStatement>(m_db, raw);
+}
+
+bool SqliteBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
+    ResultData r;
+    if (!query(QStringLiteral("SELECT name, CASE WHEN type = 'view' THEN 'VIEW' "
+                              "WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
+                              "ELSE 'TABLE' END FROM sqlite_master "
+                              "WHERE type IN ('table', 'view') ORDER BY 2, 1"),
+               0, r, errors))
+        return false;
+    for (size_t i = 0; i < r.rows; ++i) out.push_back({r.data[0].text(i), r.data[1].text(i)});
+    return true;
+}
+
+bool SqliteBackend::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk",
+                                -1, &raw, nullptr);
+    StmtPtr stmt(raw);
+    if (rc != SQLITE_OK) {
+        errors = {sqliteError(m_db, rc)};
+        return false;
+    }
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    if (rc != SQLITE_DONE) {
+        errors = {sqliteError(m_db, rc)};
+        return false;
+    }
+    return true;
+}
+
+bool SqliteBackend::beginTransaction(ErrorList& errors) {
+    m_ownTransaction = sqlite3_get_autocommit(m_db) != 0;
+    return !m_ownTransaction || exec("BEGIN", errors);
+}
+
+bool SqliteBackend::commit(ErrorList& errors) {
+    if (!m_ownTransaction) return true;
+    m_ownTransaction = false;
+    return sqlite3_get_autocommit(m_db) || exec("COMMIT", errors);
+}
+
+bool SqliteBackend::rollback(ErrorList& errors) {
+    if (!m_ownTransaction) return true;
+    m_ownTransaction = false;
+    return sqlite3_get_autocommit(m_db) || exec("ROLLBACK", errors);
+}
+
+} // namespace db

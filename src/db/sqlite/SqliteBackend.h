@@ -1,0 +1,41 @@
+#pragma once
+
+#include "../Backend.h"
+
+struct sqlite3;
+
+namespace db {
+
+// Local database files opened natively with SQLite; a missing file is an error, never created.
+class SqliteBackend : public Backend {
+public:
+    SqliteBackend() = default;
+    ~SqliteBackend() override;
+
+    bool open(const LoginParams& login, ErrorList& errors) override;
+    void close() override;
+    bool query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) override;
+    std::unique_ptr<PreparedStatement> prepare(const QString& sql,
+                                               const std::vector<const ColumnInfo*>& paramColumns,
+                                               ErrorList& errors) override;
+    bool tables(std::vector<TableEntry>& out, ErrorList& errors) override;
+    bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors) override;
+    bool beginTransaction(ErrorList& errors) override;
+    bool commit(ErrorList& errors) override;
+    bool rollback(ErrorList& errors) override;
+    bool keepsTransactionOnError() const override { return true; }
+    QString identifierQuote() const override { return QStringLiteral("\""); }
+    QString defaultDatabase() override { return QStringLiteral("main"); }
+    QString dbmsName() const override { return QStringLiteral("SQLite"); }
+
+    sqlite3* handle() const { return m_db; }
+
+private:
+    bool exec(const char* sql, ErrorList& errors);
+
+    sqlite3* m_db = nullptr;
+    // A transaction the user opened with BEGIN is left to the user.
+    bool m_ownTransaction = false;
+};
+
+} // namespace db
