@@ -102,7 +102,8 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     switch (m_target) {
     case Target::DataSource: {
         SQLRETURN rc;
-        if (tunablePostgres(login)) {
+        m_declareFetch = tunablePostgres(login);
+        if (m_declareFetch) {
             // psqlODBC otherwise holds a whole result in memory beside ours, and reports
             // booleans as text. It reads a braced PWD but not a braced UID, and data-source
             // names cannot hold ";{}=".
@@ -243,6 +244,12 @@ bool OdbcBackend::query(const QString& sql, int timeoutSeconds, ResultData& out,
         if (timeoutSeconds > 0)
             SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
         SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
+        if (m_declareFetch && !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA && odbcState(stmt) == QLatin1String("42601") &&
+            sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive)) {
+            // psqlODBC wraps every statement that starts with WITH in a cursor, which fails
+            // for WITH ... INSERT/UPDATE/DELETE; a leading comment keeps it from doing so.
+            rc = SQLExecDirectW(stmt.get(), wide(QStringLiteral("/**/ ") + sql), SQL_NTS);
+        }
         if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
             errors = odbcErrors({&stmt, &m_dbc});
             return false;

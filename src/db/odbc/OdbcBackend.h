@@ -45,6 +45,7 @@ private:
     OdbcHandle m_env;
     OdbcHandle m_dbc;
     bool m_connected = false;
+    bool m_declareFetch = false;
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
 };

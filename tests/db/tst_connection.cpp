@@ -1,0 +1,230 @@
+// Opening connections: every way an open can fail gives a clear error and never a crash or
+// a created file; credentials reach the driver intact; timeouts end long statements.
+#include "Connection.h"
+#include "Recordset.h"
+#include "TestBackends.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace db;
+using testdb::Kind;
+
+namespace {
+const QString kProviderNotFound = QStringLiteral("Provider cannot be found. It may not be properly installed.");
+
+QString jet(const QString& path) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;Persist Security Info=True")
+        .arg(path);
+}
+
+bool pgAvailable() { return !qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty(); }
+
+LoginParams pgLogin(const QString& user, const QString& password) {
+    return {QStringLiteral("MSDASQL.1"), qEnvironmentVariable("TOLVAN_TEST_PG_DSN"), user, password};
+}
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void badLocalFiles_data() {
+        QTest::addColumn<QString>("content"); // "<none>" for no file, "<dir>" for a folder
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "<none>" << "Could not find file";
+        QTest::newRow("folder") << "<dir>" << "Could not find file";
+        QTest::newRow("text file") << "this is not a database, just some text that is long enough"
+                                   << "Unrecognized database format";
+    }
+    void badLocalFiles() {
+        QFETCH(QString, content);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.db"));
+        if (content == QLatin1String("<dir>")) {
+            QVERIFY(QDir().mkdir(path));
+        } else if (content != QLatin1String("<none>")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content.toUtf8());
+        }
+        Connection c;
+        c.setConnectionString(jet(path));
+        QVERIFY(!c.Open());
+        QVERIFY(!c.isOpen());
+        QVERIFY(!c.Errors().empty());
+        QVERIFY2(c.Errors().front().Description.contains(message), qPrintable(c.Errors().front().Description));
+        QVERIFY(!c.Errors().front().Source.isEmpty());
+        if (content == QLatin1String("<none>")) QVERIFY(!QFileInfo::exists(path)); // never created
+        // Nothing works on a connection that did not open, and nothing crashes.
+        QVERIFY(!c.Execute(QStringLiteral("select 1")));
+        Recordset rs;
+        QVERIFY(!rs.Open(QStringLiteral("select 1"), &c));
+        QVERIFY(!rs.Errors().empty());
+    }
+
+    void missingProviders_data() {
+        QTest::addColumn<QString>("connectionString");
+        QTest::newRow("SQL Server") << "Provider=SQLOLEDB.1;Password=x;Persist Security Info=True;User ID=sa;Data Source=DBSRV";
+        QTest::newRow("Oracle") << "Provider=MSDAORA.1;Password=x;User ID=scott;Data Source=ORCL;Persist Security Info=True";
+        QTest::newRow("unknown") << "Provider=NoSuch.1;Data Source=x";
+    }
+    void missingProviders() {
+        QFETCH(QString, connectionString);
+        Connection c;
+        c.setConnectionString(connectionString);
+        QVERIFY(!c.Open());
+        QCOMPARE(c.Errors().size(), size_t(1));
+        QCOMPARE(c.Errors().front().Description, kProviderNotFound);
+    }
+
+    void accessFileWithoutDriver() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.mdb"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not really a Jet file");
+        f.close();
+        Connection c;
+        c.setConnectionString(jet(path));
+        QVERIFY(!c.Open());
+        QCOMPARE(c.Errors().front().Description, kProviderNotFound);
+
+        c.setConnectionString(jet(dir.filePath(QStringLiteral("missing.mdb"))));
+        QVERIFY(!c.Open());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing.mdb"))));
+    }
+
+    void odbcOpenFailures_data() {
+        QTest::addColumn<QString>("dsn");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        const QString pg = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
+        const QString user = qEnvironmentVariable("TOLVAN_TEST_PG_USER");
+        QTest::newRow("undefined data source") << "tolvan_no_such_dsn" << "u" << "p";
+        if (!pg.isEmpty()) QTest::newRow("wrong password") << pg << user << "wrong";
+        if (!pg.isEmpty()) QTest::newRow("unknown user") << pg << "nobody_here" << "x";
+        const QString bad = qEnvironmentVariable("TOLVAN_TEST_BAD_DSN");
+        if (!bad.isEmpty()) QTest::newRow("unreachable server") << bad << user << "x";
+    }
+    void odbcOpenFailures() {
+        QFETCH(QString, dsn);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        Connection c;
+        c.setConnectionString(QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                                             "Data Source=%3")
+                                  .arg(password, user, dsn));
+        QVERIFY(!c.Open());
+        QVERIFY(!c.Errors().empty());
+        QVERIFY(!c.Errors().front().Description.isEmpty());
+        QVERIFY(c.Errors().front().Number != 0);
+    }
+
+    void credentialsReachTheDriverIntact_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("semicolon and equals") << "tolvan_semi" << "p;w=x{y";
+        QTest::newRow("closing brace") << "tolvan_brace" << "a}b;c";
+        QTest::newRow("user with semicolon") << "tolvan;odd" << "plain";
+        QTest::newRow("blanks around") << "tolvan_blank" << " spaced ";
+    }
+    void credentialsReachTheDriverIntact() {
+        if (!pgAvailable()) QSKIP("PostgreSQL is not configured: run through scripts/test.sh");
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        Connection admin;
+        QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
+        QString quotedPassword = password;
+        quotedPassword.replace(QLatin1String("'"), QLatin1String("''"));
+        admin.Execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(user));
+        QVERIFY(testdb::exec(admin, QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(user, quotedPassword)));
+
+        // The shown string is a plain concatenation; the parts are given separately.
+        const QString shown = QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                                             "Data Source=%3")
+                                  .arg(password, user, qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
+        Connection c;
+        c.setLogin(pgLogin(user, password), shown);
+        QCOMPARE(c.ConnectionString(), shown);
+        QVERIFY2(c.Open(), qPrintable(testdb::describe(c.Errors())));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select current_user"), &c));
+        QCOMPARE(rs.text(0, 0), user);
+        rs.Close();
+        c.Close();
+
+        Connection wrong;
+        wrong.setLogin(pgLogin(user, password + QStringLiteral("x")), shown);
+        QVERIFY(!wrong.Open());
+        admin.Execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(user));
+    }
+
+    void commandTimeoutEndsLongStatements_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("slow");
+        QTest::addColumn<QString>("quick");
+        QTest::newRow("sqlite") << "sqlite"
+                                << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c"
+                                << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
+                                   "SELECT count(*) FROM c";
+        if (pgAvailable())
+            QTest::newRow("postgres-odbc") << "postgres-odbc" << "select pg_sleep(5)" << "select pg_sleep(1.2)";
+    }
+    void commandTimeoutEndsLongStatements() {
+        QFETCH(QString, backend);
+        QFETCH(QString, slow);
+        QFETCH(QString, quick);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        c.setCommandTimeout(1);
+        Recordset rs;
+        QVERIFY(!rs.Open(slow, &c));
+        QVERIFY(!rs.Errors().empty());
+        QVERIFY(!rs.Errors().front().Description.isEmpty());
+        // The connection is still usable, and 0 means no limit.
+        c.setCommandTimeout(0);
+        QVERIFY2(rs.Open(quick, &c), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(rs.RecordCount(), 1);
+    }
+
+    void connectionFacts_data() { testdb::addBackendRows(); }
+    void connectionFacts() {
+        QFETCH(QString, backend);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        QCOMPARE(c.CursorLocation(), 3);
+        QVERIFY(!c.Version().isEmpty());
+        const Kind kind = testdb::backend(backend).kind;
+        if (kind == Kind::PostgresOdbc) QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
+        if (kind == Kind::SqliteNative) QCOMPARE(c.DefaultDatabase(), QStringLiteral("main"));
+        c.Close();
+        QVERIFY(!c.isOpen());
+        QVERIFY(!c.Execute(QStringLiteral("select 1")));
+        QCOMPARE(c.DefaultDatabase(), QString());
+    }
+
+    void sampleDatabaseOpens() {
+        // The sample shipped for a first start must be usable through the layer.
+        const QString script = QStringLiteral(TOLVAN_SOURCE_DIR "/resources/sample.sql");
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString path = testdb::newSqliteFile(QStringLiteral("sample.db"));
+        Connection c;
+        c.setConnectionString(jet(path));
+        QVERIFY(c.Open());
+        QVERIFY2(c.Execute(QString::fromUtf8(f.readAll())), qPrintable(testdb::describe(c.Errors())));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from order_lines"), &c));
+        QVERIFY(rs.RecordCount() >= 1000);
+        QVERIFY(rs.Open(QStringLiteral("select * from [sales targets]"), &c));
+        QVERIFY(rs.RecordCount() > 0);
+        QVERIFY(rs.Open(QStringLiteral("select * from order_totals"), &c));
+        QVERIFY(rs.RecordCount() > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"

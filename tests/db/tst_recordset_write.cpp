@@ -1,0 +1,210 @@
+// Writing through record sets, run against every backend: new rows, edits and deletions
+// reach the database (checked from a second connection) and the rows held stay in step.
+#include "Connection.h"
+#include "Recordset.h"
+#include "TestBackends.h"
+
+#include <QTest>
+
+using namespace db;
+using testdb::Kind;
+
+namespace {
+// Rows of a query read through a fresh connection, as "a|b|<null>" lines.
+QStringList readBack(const QString& backend, const QString& sql) {
+    Connection c;
+    if (!testdb::open(c, backend)) return {};
+    Recordset rs;
+    if (!rs.Open(sql, &c)) return {QStringLiteral("error: ") + testdb::describe(rs.Errors())};
+    QStringList rows;
+    for (qint32 r = 0; r < rs.RecordCount(); ++r) {
+        QStringList cells;
+        for (int f = 0; f < rs.FieldCount(); ++f)
+            cells << (rs.isNull(r, f) ? QStringLiteral("<null>") : rs.text(r, f));
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+bool addRow(Recordset& rs, const QList<Value>& values) {
+    if (!rs.AddNew()) return false;
+    for (int i = 0; i < values.size(); ++i)
+        if (!rs.Fields(i).setValue(values[i])) return false;
+    return rs.Update();
+}
+} // namespace
+
+class TestRecordsetWrite : public QObject {
+    Q_OBJECT
+private slots:
+    void addNewStoresTextsEmptiesAndNulls_data() { testdb::addBackendRows(); }
+    void addNewStoresTextsEmptiesAndNulls() {
+        QFETCH(QString, backend);
+        const Kind kind = testdb::backend(backend).kind;
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS add_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE add_t (id INTEGER PRIMARY KEY, t VARCHAR(20), w %1, "
+                                               "n INTEGER, d DATE, note VARCHAR(10) DEFAULT 'dflt')")
+                                    .arg(testdb::nvarchar(kind, 20))));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from add_t where 1 = 2"), &c));
+        QVERIFY2(addRow(rs, {Value("1"), Value("a,\"b\""), Value("日本語"), Value("42"), Value("2024-01-15")}),
+                 qPrintable(testdb::describe(rs.Errors())));
+        QVERIFY2(addRow(rs, {Value("2"), Value(QString()), Value::null(), Value::null(), Value::null(), Value::null()}),
+                 qPrintable(testdb::describe(rs.Errors())));
+        // Fields not given keep the column default.
+        QVERIFY(addRow(rs, {Value("3")}));
+        QCOMPARE(rs.RecordCount(), 3);
+        QCOMPARE(rs.position(), 2);
+        QCOMPARE(rs.text(1, 1), QString());
+        QVERIFY(!rs.isNull(1, 1));
+        QVERIFY(rs.isNull(1, 2));
+        rs.Close();
+
+        const QString date = kind == Kind::SqliteNative ? QStringLiteral("2024-01-15") : QStringLiteral("2024/01/15");
+        QCOMPARE(readBack(backend, QStringLiteral("select id, t, w, n, d, note from add_t order by id")),
+                 QStringList({QStringLiteral("1|a,\"b\"|日本語|42|") + date + QStringLiteral("|dflt"),
+                              QStringLiteral("2||<null>|<null>|<null>|<null>"),
+                              QStringLiteral("3|<null>|<null>|<null>|<null>|dflt")}));
+    }
+
+    void failedInsertKeepsEarlierRows_data() { testdb::addBackendRows(); }
+    void failedInsertKeepsEarlierRows() {
+        QFETCH(QString, backend);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS batch_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE batch_t (id INTEGER PRIMARY KEY, name VARCHAR(10) NOT NULL)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from batch_t where 1 = 2"), &c));
+        for (int i = 1; i <= 3; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("n")}));
+
+        QVERIFY(!addRow(rs, {Value("2"), Value("dup")}));
+        QVERIFY(!rs.Errors().empty());
+        QVERIFY(!c.Errors().empty());
+        QCOMPARE(rs.EditMode(), int(Recordset::adEditNone));
+        QCOMPARE(rs.RecordCount(), 3);
+        // Every row added before the failure is in the database for everyone to see.
+        QCOMPARE(readBack(backend, QStringLiteral("select count(*) from batch_t")), QStringList{QStringLiteral("3")});
+
+        QVERIFY(!addRow(rs, {Value("9"), Value::null()})); // NOT NULL
+        QVERIFY(addRow(rs, {Value("4"), Value("n")}));
+        QVERIFY(c.CommitPendingWrites());
+        QCOMPARE(readBack(backend, QStringLiteral("select id from batch_t order by id")),
+                 QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}));
+    }
+
+    void manyInsertsReuseOneStatement_data() { testdb::addBackendRows(); }
+    void manyInsertsReuseOneStatement() {
+        QFETCH(QString, backend);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS many_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE many_t (id INTEGER, name VARCHAR(10))")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from many_t"), &c));
+        const int n = 12000; // more than one batch
+        for (int i = 0; i < n; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
+        // Reading on the same connection sees every row without an explicit commit.
+        QVERIFY(rs.Requery());
+        QCOMPARE(rs.RecordCount(), n);
+        rs.Close();
+        QCOMPARE(readBack(backend, QStringLiteral("select count(*), sum(id) from many_t")),
+                 QStringList{QStringLiteral("%1|%2").arg(n).arg(qint64(n) * (n - 1) / 2)});
+    }
+
+    void editWritesBack_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("primaryKey");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" key"))) << b.name << true;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" no key"))) << b.name << false;
+        }
+    }
+    void editWritesBack() {
+        QFETCH(QString, backend);
+        QFETCH(bool, primaryKey);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS edit_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER)")
+                                    .arg(primaryKey ? QStringLiteral(" PRIMARY KEY") : QString())));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO edit_t VALUES (1, 'a', 10), (2, 'b', NULL), (3, 'c', 30)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from edit_t order by id"), &c));
+        QVERIFY(rs.setSort(QStringLiteral("id desc")));
+        // Row 1 of the sorted set is id 2, whose qty is Null: located with IS NULL.
+        QVERIFY2(rs.setValue(1, 1, Value("bee")), qPrintable(testdb::describe(rs.Errors())));
+        QVERIFY2(rs.setValue(1, 2, Value("20")), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(rs.text(1, 1), QStringLiteral("bee"));
+        QCOMPARE(rs.text(1, 2), QStringLiteral("20"));
+        QVERIFY(rs.setValue(0, 1, Value::null()));
+        QVERIFY(rs.isNull(0, 1));
+        QCOMPARE(readBack(backend, QStringLiteral("select * from edit_t order by id")),
+                 QStringList({QStringLiteral("1|a|10"), QStringLiteral("2|bee|20"), QStringLiteral("3|<null>|30")}));
+
+        QVERIFY2(rs.deleteRow(0), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(rs.RecordCount(), 2);
+        QCOMPARE(rs.text(0, 0), QStringLiteral("2"));
+        QCOMPARE(readBack(backend, QStringLiteral("select id from edit_t order by id")),
+                 QStringList({QStringLiteral("1"), QStringLiteral("2")}));
+    }
+
+    void changesToVanishedRowsFail_data() { testdb::addBackendRows(); }
+    void changesToVanishedRowsFail() {
+        QFETCH(QString, backend);
+        Connection a, b;
+        QVERIFY(testdb::open(a, backend));
+        testdb::exec(a, QStringLiteral("DROP TABLE IF EXISTS gone_t"));
+        QVERIFY(testdb::exec(a, QStringLiteral("CREATE TABLE gone_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(a, QStringLiteral("INSERT INTO gone_t VALUES (1, 'a'), (2, 'b')")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from gone_t order by id"), &a));
+
+        QVERIFY(testdb::open(b, backend));
+        QVERIFY(testdb::exec(b, QStringLiteral("DELETE FROM gone_t WHERE id = 1")));
+
+        QVERIFY(!rs.setValue(0, 1, Value("changed")));
+        QCOMPARE(rs.Errors().front().Number, ErrorNumber::RowNotLocated);
+        QCOMPARE(rs.text(0, 1), QStringLiteral("a")); // the held row is left as it was read
+        QVERIFY(!rs.deleteRow(0));
+        QCOMPARE(rs.RecordCount(), 2);
+        QCOMPARE(readBack(backend, QStringLiteral("select * from gone_t")), QStringList{QStringLiteral("2|b")});
+    }
+
+    void ambiguousRowsAreNotChanged_data() { testdb::addBackendRows(); }
+    void ambiguousRowsAreNotChanged() {
+        QFETCH(QString, backend);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS twin_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE twin_t (name VARCHAR(10), qty INTEGER)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO twin_t VALUES ('same', 1), ('same', 1)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from twin_t"), &c));
+        QVERIFY(!rs.setValue(0, 1, Value("2")));
+        QVERIFY(!rs.deleteRow(0));
+        QCOMPARE(rs.Errors().front().Number, ErrorNumber::RowNotLocated);
+        QCOMPARE(readBack(backend, QStringLiteral("select * from twin_t")),
+                 QStringList({QStringLiteral("same|1"), QStringLiteral("same|1")}));
+    }
+
+    void expressionsAreNotWritable() {
+        Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS expr_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE expr_t (id INTEGER PRIMARY KEY, qty INTEGER)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO expr_t VALUES (1, 5)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select id, qty * 2 AS twice from expr_t"), &c));
+        QVERIFY(!rs.setValue(0, 1, Value("3")));
+        QCOMPARE(rs.text(0, 1), QStringLiteral("10"));
+        QVERIFY(rs.setValue(0, 0, Value("7")));
+        QCOMPARE(readBack(QStringLiteral("sqlite"), QStringLiteral("select * from expr_t")),
+                 QStringList{QStringLiteral("7|5")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordsetWrite)
+#include "tst_recordset_write.moc"

@@ -1,0 +1,192 @@
+// The layer's pure pieces: value texts, decimal ordering, date parsing, connection-string and
+// statement parsing, and the compact column storage.
+#include "ColumnData.h"
+#include "LoginParams.h"
+#include "SqlText.h"
+#include "ValueText.h"
+
+#include <QTest>
+
+using namespace db;
+
+class TestValueText : public QObject {
+    Q_OBJECT
+private slots:
+    void decimalOrder_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("trailing zeros") << "1.50" << "1.5" << 0;
+        QTest::newRow("leading zeros") << "007" << "7" << 0;
+        QTest::newRow("negative below positive") << "-2" << "1" << -1;
+        QTest::newRow("longer integer part") << "10" << "9" << 1;
+        QTest::newRow("negatives reversed") << "-10" << "-9" << -1;
+        QTest::newRow("fractions") << "0.001" << "0.01" << -1;
+        QTest::newRow("minus zero") << "-0.00" << "0" << 0;
+        QTest::newRow("large") << "12345678901234567890.5" << "12345678901234567890.49" << 1;
+        QTest::newRow("not numbers fall back to bytes") << "abc" << "abd" << -1;
+    }
+    void decimalOrder() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, expected);
+        QCOMPARE(compareDecimalText(a.toStdString(), b.toStdString()), expected);
+        QCOMPARE(compareDecimalText(b.toStdString(), a.toStdString()), -expected);
+    }
+
+    void realTexts_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tenth") << 0.1 << "0.1";
+        QTest::newRow("decimal") << 1234.5 << "1234.5";
+        QTest::newRow("whole") << 100.0 << "100";
+        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("negative") << -12.25 << "-12.25";
+        QTest::newRow("third") << 1.0 / 3 << "0.3333333333333333";
+        QTest::newRow("huge") << 1e20 << "1e+20";
+        QTest::newRow("tiny") << 1e-7 << "1e-07";
+    }
+    void realTexts() {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(realText(value), text);
+        // The text reads back as the same number.
+        QCOMPARE(text.toDouble(), value);
+    }
+
+    void intTexts() {
+        QCOMPARE(intText(-42, IntForm::Number), QStringLiteral("-42"));
+        QCOMPARE(intText(1, IntForm::Bool), QStringLiteral("True"));
+        QCOMPARE(intText(0, IntForm::Bool), QStringLiteral("False"));
+        QCOMPARE(intText(packDate(2024, 1, 5), IntForm::Date), QStringLiteral("2024/01/05"));
+        QCOMPARE(intText(packTime(9, 5, 7), IntForm::Time), QStringLiteral("09:05:07"));
+        QCOMPARE(intText(packTimestamp(2024, 12, 31, 23, 59, 58), IntForm::Timestamp),
+                 QStringLiteral("2024/12/31 23:59:58"));
+        QCOMPARE(intText(packTimestamp(2024, 3, 1, 0, 0, 0), IntForm::Timestamp), QStringLiteral("2024/03/01"));
+    }
+
+    void packedParsing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<qlonglong>("expected"); // -1: not accepted
+        QTest::newRow("slashes") << "2024/01/15" << int(IntForm::Date) << qlonglong(20240115);
+        QTest::newRow("dashes") << "2024-1-5" << int(IntForm::Date) << qlonglong(20240105);
+        QTest::newRow("date at midnight") << "2024-01-15 00:00:00" << int(IntForm::Date) << qlonglong(20240115);
+        QTest::newRow("date with a time") << "2024-01-15 10:00:00" << int(IntForm::Date) << qlonglong(-1);
+        QTest::newRow("month 13") << "2024-13-01" << int(IntForm::Date) << qlonglong(-1);
+        QTest::newRow("timestamp") << "2024/01/15 10:30:05" << int(IntForm::Timestamp) << qlonglong(20240115103005);
+        QTest::newRow("timestamp fraction") << "2024-01-15T10:30:05.125" << int(IntForm::Timestamp)
+                                            << qlonglong(20240115103005);
+        QTest::newRow("timestamp date only") << "2024-01-15" << int(IntForm::Timestamp) << qlonglong(20240115000000);
+        QTest::newRow("time") << "7:08:09" << int(IntForm::Time) << qlonglong(70809);
+        QTest::newRow("words") << "yesterday" << int(IntForm::Timestamp) << qlonglong(-1);
+        QTest::newRow("bool word") << "TRUE" << int(IntForm::Bool) << qlonglong(1);
+        QTest::newRow("bool number") << "-3" << int(IntForm::Bool) << qlonglong(1);
+        QTest::newRow("number") << " 12 " << int(IntForm::Number) << qlonglong(12);
+        QTest::newRow("not a number") << "12a" << int(IntForm::Number) << qlonglong(-1);
+    }
+    void packedParsing() {
+        QFETCH(QString, text);
+        QFETCH(int, form);
+        QFETCH(qlonglong, expected);
+        const auto v = parsePacked(text, IntForm(form));
+        QCOMPARE(v.has_value() ? qlonglong(*v) : -1LL, expected);
+    }
+
+    void connectionStrings() {
+        LoginParams p = parseConnectionString(
+            QStringLiteral("Provider=MSDASQL.1;Password=;Persist Security Info=True;User ID=sa;Data Source=DBSRV"));
+        QCOMPARE(p.provider, QStringLiteral("MSDASQL.1"));
+        QCOMPARE(p.password, QString());
+        QCOMPARE(p.userId, QStringLiteral("sa"));
+        QCOMPARE(p.dataSource, QStringLiteral("DBSRV"));
+
+        p = parseConnectionString(QStringLiteral(
+            "provider=Microsoft.Jet.OLEDB.4.0; PASSWORD={a;b=}}c}; user id=\"x;y\";DATA SOURCE=/tmp/a b.db"));
+        QCOMPARE(p.provider, QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        QCOMPARE(p.password, QStringLiteral("a;b=}c"));
+        QCOMPARE(p.userId, QStringLiteral("x;y"));
+        QCOMPARE(p.dataSource, QStringLiteral("/tmp/a b.db"));
+
+        QCOMPARE(braceQuote(QStringLiteral("a}b;")), QStringLiteral("{a}}b;}"));
+    }
+
+    void tableOfSelect_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("plain") << "select * from t" << "t";
+        QTest::newRow("brackets and where") << "SELECT a FROM [Order Details] WHERE x = 1" << "[Order Details]";
+        QTest::newRow("quoted and order") << "select * from \"my tab\" order by 1" << "\"my tab\"";
+        QTest::newRow("schema") << "select * from sales.orders o" << "sales.orders";
+        QTest::newRow("subquery skipped") << "select (select max(x) from inner_t) from outer_t" << "outer_t";
+        QTest::newRow("string skipped") << "select 'from z' from w" << "w";
+        QTest::newRow("comment skipped") << "-- from c\nselect * from d" << "d";
+        QTest::newRow("line breaks") << "select *\r\nfrom\r\n  orders\r\nwhere 1 = 2" << "orders";
+        QTest::newRow("word containing from") << "select fromage from cheese" << "cheese";
+        QTest::newRow("none") << "select 1" << "";
+    }
+    void tableOfSelect() {
+        QFETCH(QString, sql);
+        QFETCH(QString, table);
+        QCOMPARE(db::tableOfSelect(sql), table);
+    }
+
+    void identifiers() {
+        QCOMPARE(unquoteIdentifier(QStringLiteral("[Order Details]")), QStringLiteral("Order Details"));
+        QCOMPARE(unquoteIdentifier(QStringLiteral("\"a\"\"b\"")), QStringLiteral("a\"b"));
+        QCOMPARE(unquoteIdentifier(QStringLiteral("sales.\"my.tab\"")), QStringLiteral("my.tab"));
+        QCOMPARE(unquoteIdentifier(QStringLiteral("plain")), QStringLiteral("plain"));
+        QCOMPARE(quoteIdentifier(QStringLiteral("a\"b"), QStringLiteral("\"")), QStringLiteral("\"a\"\"b\""));
+    }
+
+    void unicodeConversions() {
+        const QString samples[] = {QStringLiteral("abc"), QStringLiteral("山田　太郎"),
+                                   QString::fromUtf8("\xF0\xA0\xAE\xB7野家"), QString()};
+        for (const QString& s : samples) {
+            std::string utf8;
+            appendUtf16AsUtf8(utf8, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+            QCOMPARE(QByteArray::fromStdString(utf8), s.toUtf8());
+            QString back = QStringLiteral("previous contents are replaced");
+            utf8Into(utf8, back);
+            QCOMPARE(back, s);
+        }
+        QString bad;
+        utf8Into(std::string("a\xFF" "b\xE3\x81", 5), bad);
+        QCOMPARE(bad, QString::fromUtf16(u"a\uFFFDb\uFFFD\uFFFD"));
+    }
+
+    void columnStorage() {
+        ColumnData ints(Storage::Int, IntForm::Number, false);
+        ints.appendInt(5);
+        ints.appendNull();
+        ints.appendInt(-3);
+        QVERIFY(ints.isNull(1));
+        QCOMPARE(ints.compare(1, 0), -1); // Null first
+        QCOMPARE(ints.compare(2, 0), -1);
+        // A text that is no number turns the column into text and keeps every value.
+        ints.set(0, Value(QStringLiteral("five")));
+        QCOMPARE(ints.storage(), Storage::Text);
+        QCOMPARE(ints.text(0), QStringLiteral("five"));
+        QVERIFY(ints.isNull(1));
+        QCOMPARE(ints.text(2), QStringLiteral("-3"));
+
+        ColumnData texts(Storage::Text, IntForm::Number, false);
+        for (int i = 0; i < 200; ++i) texts.append(Value(QString::number(i)));
+        texts.append(Value::null());
+        texts.set(70, Value(QStringLiteral("edited")));
+        QCOMPARE(texts.text(70), QStringLiteral("edited"));
+        QCOMPARE(texts.text(71), QStringLiteral("71"));
+        QCOMPARE(texts.text(199), QStringLiteral("199"));
+        QVERIFY(texts.isNull(200));
+        QVERIFY(texts.value(200).isNull());
+        texts.set(200, Value(QString()));
+        QVERIFY(!texts.isNull(200));
+        QCOMPARE(texts.text(200), QString());
+        QString into;
+        texts.textInto(70, into);
+        QCOMPARE(into, QStringLiteral("edited"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestValueText)
+#include "tst_valuetext.moc"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Connection.h"
+
+#include <QString>
+#include <QStringList>
+
+// The databases every data-access test runs against: SQLite natively, SQLite through its
+// ODBC driver, and PostgreSQL through psqlODBC (the last two when the test script has set
+// them up; scripts/test.sh always does).
+namespace testdb {
+
+enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc };
+
+struct Backend {
+    QString name;
+    Kind kind;
+    QString connectionString;
+};
+
+QList<Backend> backends();
+Backend backend(const QString& name);
+
+// Adds a "backend" column and one row per available backend.
+void addBackendRows();
+
+// Opens a connection to the named backend; fails the test on error.
+bool open(db::Connection& connection, const QString& backendName);
+
+// Runs a statement through the layer; fails the test with the driver's message on error.
+bool exec(db::Connection& connection, const QString& sql);
+
+// Column types per dialect, so one table definition serves every backend.
+QString nvarchar(Kind kind, int size);
+QString doubleType(Kind kind);
+QString blobType(Kind kind);
+
+// Text of a layer error list, for failure messages.
+QString describe(const db::ErrorList& errors);
+
+// A fresh SQLite file in a folder removed when the test program ends.
+QString newSqliteFile(const QString& name);
+
+} // namespace testdb
