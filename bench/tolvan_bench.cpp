@@ -1,6 +1,7 @@
 // Measures the data-access layer as the program uses it:
 //   tolvan-bench fetch "<connection string>" "<sql>" [--describe]
 //   tolvan-bench sort "<connection string>" "<sql>" "<sort>"
+//   tolvan-bench copy "<connection string>" "<source sql>" "<target sql>"   (AddNew/Update per row)
 // and prints "rows=N fields=M seconds=S" last.
 #include "Connection.h"
 #include "Recordset.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,9 +32,11 @@ int fail(const db::ErrorList& errors) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 4 || (args[1] != QLatin1String("fetch") && args[1] != QLatin1String("sort"))) {
+    const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"), QStringLiteral("copy")};
+    if (args.size() < 4 || !modes.contains(args[1])) {
         std::fprintf(stderr, "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"
-                             "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n");
+                             "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n"
+                             "       tolvan-bench copy \"<connection string>\" \"<source sql>\" \"<target sql>\"\n");
         return 2;
     }
     QElapsedTimer timer;
@@ -53,6 +57,23 @@ int main(int argc, char* argv[]) {
         sortTimer.start();
         if (!rs.setSort(args[4])) return fail(rs.Errors());
         std::printf("sort_seconds=%.3f\n", double(sortTimer.nsecsElapsed()) / 1e9);
+    }
+
+    if (args[1] == QLatin1String("copy")) {
+        if (args.size() < 5) return 2;
+        db::Recordset target;
+        if (!target.Open(args[4], &connection, 3, 3, -1)) return fail(target.Errors());
+        QElapsedTimer insertTimer;
+        insertTimer.start();
+        const int n = std::min(rs.FieldCount(), target.FieldCount());
+        for (qint32 r = 0; r < rs.RecordCount(); ++r) {
+            if (!target.AddNew()) return fail(target.Errors());
+            for (int i = 0; i < n; ++i)
+                if (!target.Fields(i).setValue(rs.value(r, i))) return fail(target.Errors());
+            if (!target.Update()) return fail(target.Errors());
+        }
+        target.Close();
+        std::printf("insert_seconds=%.3f\n", double(insertTimer.nsecsElapsed()) / 1e9);
     }
 
     const int fields = rs.FieldCount();

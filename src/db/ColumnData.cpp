@@ -173,7 +173,8 @@ void ColumnData::append(const Value& v) {
     if (v.isNull()) {
         appendNull();
     } else if (m_storage == Storage::Text) {
-        m_arena += v.text().toUtf8().toStdString();
+        const QString& t = v.text();
+        appendUtf16AsUtf8(m_arena, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
         endText();
     } else {
         appendNull();

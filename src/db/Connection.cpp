@@ -1,6 +1,9 @@
 #include "Connection.h"
 
 #include "ProviderFactory.h"
+#include "Recordset.h"
+
+#include <algorithm>
 
 namespace db {
 
@@ -12,7 +15,16 @@ constexpr int kBatchRows = 5000;
 constexpr qint64 kBatchMillis = 200;
 } // namespace
 
-Connection::~Connection() { Close(); }
+Connection::~Connection() {
+    Close();
+    for (Recordset* rs : std::vector<Recordset*>(m_recordsets)) rs->connectionGone();
+}
+
+void Connection::attach(Recordset* rs) {
+    if (std::find(m_recordsets.begin(), m_recordsets.end(), rs) == m_recordsets.end()) m_recordsets.push_back(rs);
+}
+
+void Connection::detach(Recordset* rs) { std::erase(m_recordsets, rs); }
 
 void Connection::setConnectionString(const QString& text) {
     m_connectionString = text;
@@ -38,6 +50,8 @@ bool Connection::Open() {
 void Connection::Close() {
     if (!m_backend) return;
     CommitPendingWrites();
+    // Statements must go before the handles they belong to.
+    for (Recordset* rs : m_recordsets) rs->releaseStatements();
     m_backend->close();
     m_backend.reset();
 }

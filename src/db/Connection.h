@@ -11,6 +11,8 @@
 
 namespace db {
 
+class Recordset;
+
 // The one database connection of the process, shaped like an ADO Connection.
 // Failures return false and leave their diagnostics in Errors().
 class Connection {
@@ -56,6 +58,9 @@ public:
     void clearErrors() { m_errors.clear(); }
     // Runs one insert, batching it into a transaction where the backend allows.
     bool batchedInsert(PreparedStatement& stmt, const std::vector<Value>& params);
+    // Record sets opened on this connection let go of their statements when it closes.
+    void attach(Recordset* rs);
+    void detach(Recordset* rs);
 
 private:
     QString m_connectionString;
@@ -64,6 +69,7 @@ private:
     int m_commandTimeout = 30;
     std::unique_ptr<Backend> m_backend;
     ErrorList m_errors;
+    std::vector<Recordset*> m_recordsets;
 
     bool m_batchOpen = false;
     int m_batchRows = 0;

@@ -13,7 +13,21 @@ const QString kSource = QStringLiteral("Tolvan.Recordset");
 }
 
 Recordset::Recordset() = default;
-Recordset::~Recordset() { Close(); }
+Recordset::~Recordset() {
+    Close();
+    if (m_connection) m_connection->detach(this);
+}
+
+void Recordset::releaseStatements() {
+    m_lastInsert = nullptr;
+    m_inserts.clear();
+    m_target.reset();
+}
+
+void Recordset::connectionGone() {
+    releaseStatements();
+    m_connection = nullptr;
+}
 
 bool Recordset::fail(const Error& e) { return failWith({e}); }
 
@@ -34,12 +48,15 @@ void Recordset::resetRows() {
     std::iota(m_order.begin(), m_order.end(), 0u);
     m_pos = 0;
     m_editMode = adEditNone;
-    m_target.reset();
-    m_inserts.clear();
+    releaseStatements();
 }
 
 bool Recordset::Open(const QString& source, Connection* connection, int, int, int) {
     Close();
+    if (m_connection != connection) {
+        if (m_connection) m_connection->detach(this);
+        if (connection) connection->attach(this);
+    }
     m_connection = connection;
     m_source = source;
     m_errors.clear();
@@ -60,8 +77,7 @@ bool Recordset::Open(const QString& source, Connection* connection, int, int, in
 
 void Recordset::Close() {
     if (m_open && m_connection && m_connection->isOpen()) m_connection->CommitPendingWrites();
-    m_inserts.clear();
-    m_target.reset();
+    releaseStatements();
     m_data.clear();
     m_order.clear();
     m_order.shrink_to_fit();
@@ -75,6 +91,9 @@ void Recordset::Close() {
 
 bool Recordset::Requery(int) {
     if (!requireOpen()) return false;
+    if (!m_connection || !m_connection->isOpen())
+        return fail({ErrorNumber::NotOpen,
+                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
     if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
     ErrorList errors;
     ResultData data;

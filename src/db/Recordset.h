@@ -81,6 +81,10 @@ public:
 
     size_t memoryBytes() const;
 
+    // Called by the connection: it is closing, or it is being destroyed.
+    void releaseStatements();
+    void connectionGone();
+
 private:
     friend class Field;
     Value fieldValue(int index) const;
@@ -92,6 +96,7 @@ private:
     bool ensureWriteTarget();
     bool applySort(const QString& sort);
     bool updateAdded();
+    PreparedStatement* insertStatement();
     bool updateEdited();
     // Runs an UPDATE or DELETE that must touch exactly one row.
     bool runSingleRowChange(const QString& sql, const std::vector<const ColumnInfo*>& paramCols,
@@ -116,6 +121,9 @@ private:
     std::unique_ptr<WriteTarget> m_target;
     // Prepared inserts by the set of fields given, reused for every row added.
     std::map<std::vector<bool>, std::unique_ptr<PreparedStatement>> m_inserts;
+    PreparedStatement* m_lastInsert = nullptr; // for the same fields as last time
+    std::vector<bool> m_lastInsertFields;
+    std::vector<Value> m_params;
 };
 
 } // namespace db

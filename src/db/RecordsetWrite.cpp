@@ -18,6 +18,9 @@ Error noCurrentRecord() {
 } // namespace
 
 bool Recordset::ensureWriteTarget() {
+    if (!m_connection || !m_connection->isOpen())
+        return fail({ErrorNumber::NotOpen,
+                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
     if (m_target) return true;
     if (FieldCount() == 0)
         return fail({ErrorNumber::NotUpdatable,
@@ -82,8 +85,24 @@ bool Recordset::updateAdded() {
                          QStringLiteral("Field '%1' cannot be updated.").arg(column(i).name),
                          kSource});
 
+    PreparedStatement* insert = insertStatement();
+    if (!insert) return false;
+    m_params.clear();
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_assigned[size_t(i)]) m_params.push_back(m_buffer[size_t(i)]);
+    if (!m_connection->batchedInsert(*insert, m_params)) return failWith(m_connection->Errors());
+
+    for (int i = 0; i < FieldCount(); ++i)
+        m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
+    m_order.push_back(quint32(m_data.rows++));
+    m_pos = qint64(m_order.size()) - 1;
+    return true;
+}
+
+PreparedStatement* Recordset::insertStatement() {
+    // Imports add row after row with the same fields: one statement serves them all.
+    if (m_lastInsert && m_assigned == m_lastInsertFields) return m_lastInsert;
     auto& stmt = m_inserts[m_assigned];
-    std::vector<Value> params;
     if (!stmt) {
         QStringList names, marks;
         std::vector<const ColumnInfo*> cols;
@@ -93,29 +112,26 @@ bool Recordset::updateAdded() {
             marks << QStringLiteral("?");
             cols.push_back(&m_data.columns[size_t(i)]);
         }
-        const QString sql =
-            names.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
-                           marks.join(QStringLiteral(", ")));
+        const QString sql = names.isEmpty()
+                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
+                                           marks.join(QStringLiteral(", ")));
         ErrorList errors;
-        if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
+        if (!m_connection->CommitPendingWrites()) {
+            m_inserts.erase(m_assigned);
+            failWith(m_connection->Errors());
+            return nullptr;
+        }
         stmt = m_connection->backend()->prepare(sql, cols, errors);
         if (!stmt) {
             m_inserts.erase(m_assigned);
-            return failWith(errors);
+            failWith(errors);
+            return nullptr;
         }
     }
-    for (int i = 0; i < FieldCount(); ++i)
-        if (m_assigned[size_t(i)]) params.push_back(m_buffer[size_t(i)]);
-    if (!m_connection->batchedInsert(*stmt, params)) return failWith(m_connection->Errors());
-
-    for (int i = 0; i < FieldCount(); ++i)
-        m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
-    m_order.push_back(quint32(m_data.rows++));
-    m_pos = qint64(m_order.size()) - 1;
-    return true;
+    m_lastInsertFields = m_assigned;
+    return m_lastInsert = stmt.get();
 }
 
 void Recordset::whereForCurrentRow(QString& where, std::vector<const ColumnInfo*>& cols,

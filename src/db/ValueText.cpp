@@ -182,6 +182,7 @@ bool readTime(const QString& t, qsizetype& pos, int& h, int& mi, int& s) {
 } // namespace
 
 std::optional<qint64> parsePacked(const QString& text, IntForm form) {
+    if (form == IntForm::Number) return parseInt(text);
     const QString t = text.trimmed();
     qsizetype pos = 0;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
@@ -214,16 +215,46 @@ std::optional<qint64> parsePacked(const QString& text, IntForm form) {
     return std::nullopt;
 }
 
+namespace {
+// The text as ASCII without surrounding blanks, when it is short and plain enough to be a
+// number; parsing numbers goes through std::from_chars, which is fast and locale-free.
+bool asciiNumber(const QString& text, char (&buf)[64], size_t& len) {
+    const QStringView t = QStringView(text).trimmed();
+    if (t.isEmpty() || t.size() >= qsizetype(sizeof buf)) return false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (c >= 0x80) return false;
+        buf[i] = char(c);
+    }
+    len = size_t(t.size());
+    return true;
+}
+} // namespace
+
 std::optional<qint64> parseInt(const QString& text) {
-    bool ok = false;
-    const qint64 v = text.trimmed().toLongLong(&ok);
-    return ok ? std::optional(v) : std::nullopt;
+    char buf[64];
+    size_t len = 0;
+    if (!asciiNumber(text, buf, len)) return std::nullopt;
+    const char* first = buf + (buf[0] == '+' && len > 1 && buf[1] != '-' ? 1 : 0);
+    qint64 v = 0;
+    const auto r = std::from_chars(first, buf + len, v);
+    if (r.ec != std::errc() || r.ptr != buf + len) return std::nullopt;
+    return v;
 }
 
 std::optional<double> parseReal(const QString& text) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    return ok ? std::optional(v) : std::nullopt;
+    char buf[64];
+    size_t len = 0;
+    if (!asciiNumber(text, buf, len)) return std::nullopt;
+    const char* first = buf + (buf[0] == '+' && len > 1 && buf[1] != '-' ? 1 : 0);
+    // from_chars would also take "inf" and "nan": only digits, sign, point and exponent here.
+    for (const char* p = first; p != buf + len; ++p)
+        if (!((*p >= '0' && *p <= '9') || *p == '.' || *p == '-' || *p == 'e' || *p == 'E' || *p == '+'))
+            return std::nullopt;
+    double v = 0;
+    const auto r = std::from_chars(first, buf + len, v, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != buf + len) return std::nullopt;
+    return v;
 }
 
 namespace {

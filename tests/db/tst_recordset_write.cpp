@@ -190,6 +190,28 @@ private slots:
                  QStringList({QStringLiteral("same|1"), QStringLiteral("same|1")}));
     }
 
+    void closedConnectionLeavesRowsReadable_data() { testdb::addBackendRows(); }
+    void closedConnectionLeavesRowsReadable() {
+        QFETCH(QString, backend);
+        auto c = std::make_unique<Connection>();
+        QVERIFY(testdb::open(*c, backend));
+        testdb::exec(*c, QStringLiteral("DROP TABLE IF EXISTS closed_t"));
+        QVERIFY(testdb::exec(*c, QStringLiteral("CREATE TABLE closed_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from closed_t"), c.get()));
+        QVERIFY(addRow(rs, {Value("1"), Value("kept")}));
+        c->Close();
+        // The rows stay readable; writing fails cleanly, before and after the object is gone.
+        QCOMPARE(rs.text(0, 1), QStringLiteral("kept"));
+        QVERIFY(!rs.setValue(0, 1, Value("x")));
+        QVERIFY(!rs.AddNew());
+        QVERIFY(!rs.Requery());
+        c.reset();
+        QVERIFY(!rs.deleteRow(0));
+        QCOMPARE(rs.RecordCount(), 1);
+        QCOMPARE(readBack(backend, QStringLiteral("select * from closed_t")), QStringList{QStringLiteral("1|kept")});
+    }
+
     void expressionsAreNotWritable() {
         Connection c;
         QVERIFY(testdb::open(c, QStringLiteral("sqlite")));

@@ -84,6 +84,10 @@ private slots:
         QTest::newRow("bool number") << "-3" << int(IntForm::Bool) << qlonglong(1);
         QTest::newRow("number") << " 12 " << int(IntForm::Number) << qlonglong(12);
         QTest::newRow("not a number") << "12a" << int(IntForm::Number) << qlonglong(-1);
+        QTest::newRow("plus sign") << "+7" << int(IntForm::Number) << qlonglong(7);
+        QTest::newRow("two signs") << "+-7" << int(IntForm::Number) << qlonglong(-1);
+        QTest::newRow("full-width digits") << "１２" << int(IntForm::Number) << qlonglong(-1);
+        QTest::newRow("too large") << "99999999999999999999" << int(IntForm::Number) << qlonglong(-1);
     }
     void packedParsing() {
         QFETCH(QString, text);
@@ -91,6 +95,16 @@ private slots:
         QFETCH(qlonglong, expected);
         const auto v = parsePacked(text, IntForm(form));
         QCOMPARE(v.has_value() ? qlonglong(*v) : -1LL, expected);
+    }
+
+    void realParsing() {
+        QCOMPARE(parseReal(QStringLiteral(" 1234.50 ")).value_or(-1), 1234.5);
+        QCOMPARE(parseReal(QStringLiteral("-1e3")).value_or(0), -1000.0);
+        QCOMPARE(parseReal(QStringLiteral("+.5")).value_or(0), 0.5);
+        QVERIFY(!parseReal(QStringLiteral("nan")));
+        QVERIFY(!parseReal(QStringLiteral("inf")));
+        QVERIFY(!parseReal(QStringLiteral("1,5")));
+        QVERIFY(!parseReal(QString()));
     }
 
     void connectionStrings() {

@@ -2,6 +2,8 @@
 
 #include "SqliteTypes.h"
 
+#include "../ValueText.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -124,14 +126,19 @@ public:
     bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) override {
         sqlite3_stmt* s = m_stmt.get();
         sqlite3_reset(s);
+        // The texts stay in these buffers until the next run, so SQLite need not copy them.
+        m_texts.resize(params.size());
         for (size_t i = 0; i < params.size(); ++i) {
             const int idx = int(i) + 1;
             if (params[i].isNull()) {
                 sqlite3_bind_null(s, idx);
-            } else {
-                const QByteArray utf8 = params[i].text().toUtf8();
-                sqlite3_bind_text(s, idx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                continue;
             }
+            const QString& t = params[i].text();
+            std::string& buf = m_texts[i];
+            buf.clear();
+            appendUtf16AsUtf8(buf, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
+            sqlite3_bind_text(s, idx, buf.data(), int(buf.size()), SQLITE_STATIC);
         }
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -149,6 +156,7 @@ public:
 private:
     sqlite3* m_db;
     StmtPtr m_stmt;
+    std::vector<std::string> m_texts;
 };
 } // namespace
 
@@ -162,12 +170,13 @@ bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
         return false;
     }
     const QByteArray file = path.toUtf8();
-    int rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    // One connection is used from one thread only.
+    int rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         // A file the user may read but not write still opens, for reading.
         sqlite3_close(m_db);
         m_db = nullptr;
-        rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY, nullptr);
+        rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     }
     if (rc != SQLITE_OK) {
         errors = {sqliteError(m_db, rc)};

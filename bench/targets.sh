@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Measures the data-access targets on a 1,000,000-row table: fetch through the layer against
+# sqlite3 and psql on the same data, peak memory against the table's CSV size, sort, and the
+# insert path (AddNew/Update) against sqlite3 .import. Prints the median of RUNS runs.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+bash scripts/build.sh >/dev/null
+build=${TOLVAN_BUILD_DIR:-build}
+bin=$build/bin
+runs=${RUNS:-5}
+work=$(mktemp -d /tmp/tolvan-bench.XXXXXX)
+
+source scripts/pg.sh
+source scripts/odbc.sh
+cleanup() { pg_stop; rm -rf "$work"; }
+trap cleanup EXIT
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# Wall seconds of a command, the median of $runs runs.
+timed() {
+    local i
+    for ((i = 0; i < runs; i++)); do
+        /usr/bin/time -f %e "$@" 2>&1 >/dev/null | tail -n1
+    done | median
+}
+# Field of the layer's own report ("seconds", "peak_kb"), median of $runs runs.
+bench_field() {
+    local field=$1 i
+    shift
+    for ((i = 0; i < runs; i++)); do
+        "$bin/tolvan-bench" "$@" | tr ' ' '\n' | sed -n "s/^$field=//p" | tail -n1
+    done | median
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+"$bin/tolvan-gen" sqlite "$work/t.db" >/dev/null
+"$bin/tolvan-gen" csv "$work/t.csv" >/dev/null
+csv_kb=$(($(stat -c %s "$work/t.csv") / 1024))
+
+pg_start >/dev/null
+odbc_setup "$work/odbc" >/dev/null
+TOLVAN_GEN=$bin/tolvan-gen bash bench/load_pg.sh "$work/t.csv" >/dev/null
+export PGPASSWORD=$TOLVAN_TEST_PG_PASSWORD
+
+lite="Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=$work/t.db;Persist Security Info=True"
+pg="Provider=MSDASQL.1;Password=$TOLVAN_TEST_PG_PASSWORD;Persist Security Info=True;User ID=$TOLVAN_TEST_PG_USER;Data Source=$TOLVAN_TEST_PG_DSN"
+
+s_ref=$(timed sqlite3 "$work/t.db" 'select * from t')
+s_layer=$(bench_field seconds fetch "$lite" "select * from t")
+s_peak=$(bench_field peak_kb fetch "$lite" "select * from t")
+echo "sqlite fetch: sqlite3 ${s_ref}s, layer ${s_layer}s, ratio $(ratio "$s_layer" "$s_ref") (target 1.5)"
+echo "sqlite peak memory: ${s_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$s_peak" "$csv_kb") (target 2)"
+
+p_ref=$(timed psql -h "$TOLVAN_TEST_PG_HOST" -p "$TOLVAN_TEST_PG_PORT" -U "$TOLVAN_TEST_PG_USER" -At \
+    -c 'select * from t' "$TOLVAN_TEST_PG_DB")
+p_layer=$(bench_field seconds fetch "$pg" "select * from t")
+p_peak=$(bench_field peak_kb fetch "$pg" "select * from t")
+echo "postgres fetch: psql ${p_ref}s, layer ${p_layer}s, ratio $(ratio "$p_layer" "$p_ref") (target 2)"
+echo "postgres peak memory: ${p_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$p_peak" "$csv_kb") (target 2)"
+
+for col in name amount; do
+    ref=$(timed sqlite3 "$work/t.db" "select * from t order by $col")
+    layer=$(bench_field sort_seconds sort "$lite" "select * from t" "$col asc")
+    open=$(bench_field open_seconds sort "$lite" "select * from t" "$col asc")
+    echo "sort by $col: sqlite3 order by ${ref}s; layer open ${open}s + sort ${layer}s"
+done
+
+# The insert path: every row of t through AddNew/Update into an empty copy.
+sqlite3 "$work/t.db" "create table u as select * from t where 0"
+ins=$(bench_field insert_seconds copy "$lite" "select * from t" "select * from u where 1 = 2")
+sqlite3 "$work/imp.db" "create table u (id integer, code varchar(10), name nvarchar(40), note varchar(200), amount decimal(12,2), created timestamp, flag boolean)"
+imp=$(timed bash -c "rm -f '$work/imp2.db'; cp '$work/imp.db' '$work/imp2.db'; sqlite3 '$work/imp2.db' '.mode csv' '.import $work/t.csv u'")
+echo "insert 1,000,000 rows: layer ${ins}s, sqlite3 .import ${imp}s, ratio $(ratio "$ins" "$imp") (target 1.5)"
