@@ -32,14 +32,17 @@ odbc_setup() {
     sqlitedrv=$(_odbc_driver_path libsqliteodbc libsqlite3odbc.so) || return 1
     deadport=$(_odbc_dead_port) || { echo "odbc.sh: no unused port" >&2; return 1; }
 
+    # DontDLClose keeps drivers mapped, so that sanitizer reports name them correctly.
     cat >"$dir/odbcinst.ini" <<INI
 [PostgreSQL Unicode]
 Description = PostgreSQL ODBC driver (Unicode)
 Driver = $pgdrv
+DontDLClose = 1
 
 [SQLite3]
 Description = SQLite3 ODBC driver
 Driver = $sqlitedrv
+DontDLClose = 1
 INI
 
     # Credentials stay out of the DSNs so tests exercise passing them explicitly.
