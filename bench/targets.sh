@@ -57,6 +57,11 @@ p_ref=$(timed psql -h "$TOLVAN_TEST_PG_HOST" -p "$TOLVAN_TEST_PG_PORT" -U "$TOLV
 p_layer=$(bench_field seconds fetch "$pg" "select * from t")
 p_peak=$(bench_field peak_kb fetch "$pg" "select * from t")
 echo "postgres fetch: psql ${p_ref}s, layer ${p_layer}s, ratio $(ratio "$p_layer" "$p_ref") (target 2)"
+floor=$(for ((i = 0; i < runs; i++)); do
+    "$bin/odbc-floor" "DSN=$TOLVAN_TEST_PG_DSN;UID=$TOLVAN_TEST_PG_USER;PWD=$TOLVAN_TEST_PG_PASSWORD;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0" |
+        sed -n 's/.*seconds=//p'
+done | median)
+echo "postgres fetch through psqlODBC alone, storing nothing: ${floor}s, ratio to psql $(ratio "$floor" "$p_ref")"
 echo "postgres peak memory: ${p_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$p_peak" "$csv_kb") (target 2)"
 
 for col in name amount; do
