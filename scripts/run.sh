@@ -20,7 +20,16 @@ if [[ ! -f $db || $sql -nt $db ]]; then
     trap - EXIT
 fi
 
-# FIRST-START SETTINGS DEFAULT: a later change writes the initial settings
-# here (only when none exist yet), before the program starts.
+# A first start connects to the sample with one Enter; an existing settings file is
+# never touched. The file can hold passwords, so it is created readable by its owner only.
+settings=${XDG_CONFIG_HOME:-$HOME/.config}/Tolvan/Tolvan.ini
+if [[ ! -e $settings ]]; then
+    sample=$(cd "$(dirname "$db")" && pwd)/$(basename "$db")
+    # INI quoting: backslashes and double quotes escaped inside a quoted value.
+    quoted=${sample//\\/\\\\}
+    quoted=${quoted//\"/\\\"}
+    mkdir -p "$(dirname "$settings")"
+    (umask 077 && printf '[LOGIN]\nCONNECTION=Access\nAccess="%s"\n' "$quoted" >"$settings")
+fi
 
 exec "$build/bin/tolvan" "$@"

@@ -1,0 +1,102 @@
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+// Section and key as they stand in the file, matched without regard to letter case.
+QString storedName(QSettings& s, const QString& section, const QString& key) {
+    QString group = section;
+    if (!s.childGroups().contains(section)) {
+        for (const QString& g : s.childGroups())
+            if (g.compare(section, Qt::CaseInsensitive) == 0) {
+                group = g;
+                break;
+            }
+    }
+    s.beginGroup(group);
+    QString name = key;
+    const QStringList keys = s.childKeys();
+    if (!keys.contains(key)) {
+        for (const QString& k : keys)
+            if (k.compare(key, Qt::CaseInsensitive) == 0) {
+                name = k;
+                break;
+            }
+    }
+    s.endGroup();
+    return group + QLatin1Char('/') + name;
+}
+
+// A value of the INI format can come back as a list when it holds commas.
+QString asText(const QVariant& v) {
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+// Creates the file readable by its owner only before anything is written into it.
+void ensurePrivateFile(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0) ::close(fd);
+}
+} // namespace
+
+QString settingsFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           kApplicationName + QLatin1Char('/') + kApplicationName + QStringLiteral(".ini");
+}
+
+QString GetSetting(const QString& section, const QString& key, const QString& defaultValue) {
+    const QString path = settingsFilePath();
+    if (!QFileInfo::exists(path)) return defaultValue;
+    QSettings s(path, QSettings::IniFormat);
+    if (s.status() != QSettings::NoError) return defaultValue;
+    const QString name = storedName(s, section, key);
+    const QVariant v = s.value(name);
+    return v.isValid() ? asText(v) : defaultValue;
+}
+
+QString GetSetting(const QString& section, const QString& key, int defaultValue) {
+    return GetSetting(section, key, QString::number(defaultValue));
+}
+
+QString GetSetting(const QString& section, const QString& key, bool defaultValue) {
+    return GetSetting(section, key, defaultValue ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+bool SaveSetting(const QString& section, const QString& key, const QString& value) {
+    const QString path = settingsFilePath();
+    ensurePrivateFile(path);
+    QSettings s(path, QSettings::IniFormat);
+    if (s.status() == QSettings::AccessError) return false;
+    s.setValue(storedName(s, section, key), value);
+    s.sync();
+    // The file is rewritten through a temporary file: keep it private.
+    QFile::setPermissions(path, kOwnerOnly);
+    return s.status() == QSettings::NoError;
+}
+
+std::optional<bool> BooleanText(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
+    bool ok = false;
+    const double number = t.toDouble(&ok);
+    if (ok) return number != 0;
+    return std::nullopt;
+}
+
+bool GetBoolSetting(const QString& section, const QString& key, bool defaultValue) {
+    return BooleanText(GetSetting(section, key, defaultValue)).value_or(defaultValue);
+}
