@@ -122,12 +122,9 @@ void frmLogin::buildControls() {
                         cmdCancel};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
-    for (QWidget* w : {static_cast<QWidget*>(txtSQL), static_cast<QWidget*>(txtOracle), static_cast<QWidget*>(txtAccess),
-                       static_cast<QWidget*>(cboODBC->lineEdit()), static_cast<QWidget*>(txtSQLID),
-                       static_cast<QWidget*>(txtOracleID), static_cast<QWidget*>(txtODBCID),
-                       static_cast<QWidget*>(txtAccessID), static_cast<QWidget*>(txtSQLPass),
-                       static_cast<QWidget*>(txtOraclePass), static_cast<QWidget*>(txtAccessPass),
-                       static_cast<QWidget*>(txtODBCPass)})
+    using Widgets = std::initializer_list<QWidget*>;
+    for (QWidget* w : Widgets{txtSQL, txtOracle, txtAccess, cboODBC->lineEdit(), txtSQLID, txtOracleID, txtODBCID,
+                              txtAccessID, txtSQLPass, txtOraclePass, txtAccessPass, txtODBCPass})
         w->installEventFilter(this);
 }
 
@@ -205,14 +202,11 @@ void frmLogin::Option1_Click() {
 }
 
 void frmLogin::SetForm(bool bAccess, bool bSQL, bool bOracle, bool bODBC) {
-    for (QWidget* w : {static_cast<QWidget*>(cboODBC), static_cast<QWidget*>(txtODBCPass),
-                       static_cast<QWidget*>(txtODBCID)})
-        w->setVisible(bODBC);
-    for (QWidget* w : {static_cast<QWidget*>(txtAccess), static_cast<QWidget*>(cmdDir),
-                       static_cast<QWidget*>(txtAccessPass), static_cast<QWidget*>(txtAccessID)})
-        w->setVisible(bAccess);
-    for (QWidget* w : {txtSQL, txtSQLPass, txtSQLID}) w->setVisible(bSQL);
-    for (QWidget* w : {txtOracle, txtOraclePass, txtOracleID}) w->setVisible(bOracle);
+    using Widgets = std::initializer_list<QWidget*>;
+    for (QWidget* w : Widgets{cboODBC, txtODBCPass, txtODBCID}) w->setVisible(bODBC);
+    for (QWidget* w : Widgets{txtAccess, cmdDir, txtAccessPass, txtAccessID}) w->setVisible(bAccess);
+    for (QWidget* w : Widgets{txtSQL, txtSQLPass, txtSQLID}) w->setVisible(bSQL);
+    for (QWidget* w : Widgets{txtOracle, txtOraclePass, txtOracleID}) w->setVisible(bOracle);
 }
 
 void frmLogin::SelAll(QWidget* field) {
