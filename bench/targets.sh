@@ -64,6 +64,13 @@ done | median)
 echo "postgres fetch through psqlODBC alone, storing nothing: ${floor}s, ratio to psql $(ratio "$floor" "$p_ref")"
 echo "postgres peak memory: ${p_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$p_peak" "$csv_kb") (target 2)"
 
+grid=$(for ((i = 0; i < runs; i++)); do
+    QT_QPA_PLATFORM=offscreen "$bin/tolvan-gridbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*execute_to_paint=\([0-9.]*\).*/\1/p'
+done | median)
+scroll=$(QT_QPA_PLATFORM=offscreen "$bin/tolvan-gridbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*scroll_to_end=\([0-9.]*\).*/\1/p')
+open=$(bench_field open_seconds fetch "$lite" "select * from t")
+echo "grid: execute until painted ${grid}s, layer fetch alone ${open}s, ratio $(ratio "$grid" "$open") (target 1.3); scroll to the last row ${scroll}s"
+
 for col in name amount; do
     ref=$(timed sqlite3 "$work/t.db" "select * from t order by $col")
     layer=$(bench_field sort_seconds sort "$lite" "select * from t" "$col asc")

@@ -5,7 +5,7 @@
 tolvan_deps() {
     local pkgs=(
         build-essential cmake ninja-build pkg-config
-        qt6-base-dev libgl-dev
+        qt6-base-dev libgl-dev libqt6svg6
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
         libsqlite3-dev sqlite3 libxlsxwriter-dev
         postgresql postgresql-client

@@ -1,10 +1,11 @@
 #include "ConnectionRecord.h"
 #include "LoginPrompts.h"
+#include "ProgramState.h"
 #include "SettingsStore.h"
+#include "frmKorvel.h"
 #include "frmLogin.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <memory>
 
 int main(int argc, char* argv[]) {
@@ -12,17 +13,16 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(kApplicationName);
 
     db::ConnectionRecord connection;
+    ProgramState state(connection);
     QtLoginPrompts prompts;
-    std::unique_ptr<QMainWindow> mainWindow;
+    std::unique_ptr<frmKorvel> mainWindow;
     frmLogin::Hooks hooks;
     hooks.showMainWindow = [&] {
-        mainWindow = std::make_unique<QMainWindow>();
-        mainWindow->setObjectName(QStringLiteral("frmKorvel"));
-        mainWindow->setWindowTitle(kApplicationName);
-        mainWindow->resize(800, 600);
+        mainWindow = std::make_unique<frmKorvel>(state);
         mainWindow->show();
         return true;
     };
+    // The table list comes with its own subsystem.
     hooks.retrieveTableList = [] {};
 
     frmLogin login(connection, prompts, hooks);

@@ -1,11 +1,13 @@
 #include "SettingsStore.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +97,32 @@ std::optional<bool> BooleanText(const QString& text) {
     const double number = t.toDouble(&ok);
     if (ok) return number != 0;
     return std::nullopt;
+}
+
+std::optional<double> NumericText(const QString& text) {
+    QString t;
+    t.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF01 && u <= 0xFF5E) c = QChar(char16_t(u - 0xFEE0)); // full-width ASCII
+        else if (u == 0x3000) c = QLatin1Char(' ');
+        t += c;
+    }
+    t = t.trimmed();
+    static const QRegularExpression number(
+        QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+    if (!number.match(t).hasMatch()) return std::nullopt;
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    return ok ? std::optional(v) : std::nullopt;
+}
+
+std::optional<qint16> Integer16Text(const QString& text) {
+    const std::optional<double> v = NumericText(text);
+    if (!v) return std::nullopt;
+    const double rounded = std::nearbyint(*v); // the default rounding mode rounds halves to even
+    if (rounded < -32768 || rounded > 32767) return std::nullopt;
+    return qint16(rounded);
 }
 
 bool GetBoolSetting(const QString& section, const QString& key, bool defaultValue) {

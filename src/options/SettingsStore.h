@@ -31,3 +31,11 @@ std::optional<bool> BooleanText(const QString& text);
 
 // A boolean setting; a text that is not a boolean counts as the default.
 bool GetBoolSetting(const QString& section, const QString& key, bool defaultValue);
+
+// A number as the settings and the options dialog accept it: optional sign, decimals and
+// exponent, blanks around, full-width digits too; nothing else.
+std::optional<double> NumericText(const QString& text);
+
+// A numeric text converted to a 16-bit integer, halves rounded to even; nothing when it is
+// not numeric or out of range.
+std::optional<qint16> Integer16Text(const QString& text);

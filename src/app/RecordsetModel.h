@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+
+namespace db {
+class Recordset;
+}
+
+// Shows a record set in a grid: cells are read from the record set when the view asks for
+// them, so a million rows cost nothing until they scroll into sight.
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setRecordset(std::shared_ptr<db::Recordset> rs);
+    const std::shared_ptr<db::Recordset>& recordset() const { return m_rs; }
+    // The record set was re-read or re-sorted: show it anew.
+    void reload();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    std::shared_ptr<db::Recordset> m_rs;
+};

@@ -1,0 +1,113 @@
+#include "WaitPanel.h"
+
+#include "Twips.h"
+#include "modKorvel.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+
+namespace {
+constexpr int kPanelWidth = 3930, kPanelHeight = 4965;
+constexpr int kPictureWidth = 3855, kPictureHeight = 3600;
+} // namespace
+
+WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("frameWait"));
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    const int dpi = logicalDpiX();
+    resize(twipsToPixels(kPanelWidth, dpi), twipsToPixels(kPanelHeight, dpi));
+    for (int i = 0; i < 5; ++i) {
+        imgWait[size_t(i)] = new QLabel(this);
+        imgWait[size_t(i)]->setObjectName(QStringLiteral("imgWait(%1)").arg(i));
+        imgWait[size_t(i)]->setScaledContents(true);
+        imgWait[size_t(i)]->hide();
+    }
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    setTwipsGeometry(ProgressBar1, 30, 3420, 3885, 225);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+    txtMessage = new QPlainTextEdit(this);
+    txtMessage->setObjectName(QStringLiteral("txtMessage"));
+    txtMessage->setReadOnly(true);
+    setTwipsGeometry(txtMessage, 30, 3660, 3885, 1035);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    setTwipsGeometry(cmdOK, 30, 4710, 1905, 225);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    setTwipsGeometry(cmdCancel, 1980, 4710, 1905, 225);
+    // The buttons are designed low; keep their text readable.
+    for (QPushButton* b : {cmdOK, cmdCancel}) b->resize(b->width(), std::max(b->height(), b->sizeHint().height()));
+    resize(width(), std::max(height(), cmdOK->geometry().bottom() + 4));
+    connect(cmdOK, &QPushButton::clicked, this, [this] { answer(QStringLiteral("1")); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] {
+        answer(QStringLiteral("2"));
+        emit cancelPressed();
+    });
+    hide();
+}
+
+int WaitPanel::LoadWaitPictures(const QStringList& folders, const QString& title) {
+    const int dpi = logicalDpiX();
+    const int offset = int(std::lround((kPanelWidth - kPictureWidth) / 2.0));
+    m_pictureCount = 0;
+    for (const QString& folder : folders) {
+        for (int i = 0; i < 5; ++i) {
+            const QString file = folder + title + QStringLiteral("00%1.jpg").arg(i + 1);
+            if (!QFileInfo::exists(file)) continue;
+            const QPixmap picture(file);
+            if (picture.isNull()) continue;
+            imgWait[size_t(i)]->setPixmap(picture);
+            imgWait[size_t(i)]->setGeometry(twipsToPixels(offset, dpi), twipsToPixels(30, dpi),
+                                            twipsToPixels(kPictureWidth, dpi), twipsToPixels(kPictureHeight, dpi));
+            ++m_pictureCount;
+        }
+        if (m_pictureCount > 0) break;
+    }
+    return m_pictureCount;
+}
+
+void WaitPanel::ShowRandomWaitPicture() {
+    const int slot = waitPictureSlot(m_pictureCount, QRandomGenerator::global()->generateDouble());
+    for (int i = 0; i < 5; ++i) imgWait[size_t(i)]->setVisible(i == slot && !imgWait[size_t(i)]->pixmap().isNull());
+}
+
+void WaitPanel::setButtons(bool okEnabled, bool cancelEnabled) {
+    cmdOK->setEnabled(okEnabled);
+    cmdCancel->setEnabled(cancelEnabled);
+}
+
+void WaitPanel::setMessage(const QString& text) {
+    // The panel shows line breaks as they are; CR LF counts as one.
+    txtMessage->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QTextCursor all(txtMessage->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    all.mergeBlockFormat(centred);
+}
+
+QString WaitPanel::message() const { return txtMessage->toPlainText(); }
+
+QString WaitPanel::waitForAnswer() {
+    m_answer.clear();
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    return m_answer;
+}
+
+void WaitPanel::answer(const QString& value) {
+    m_answer = value;
+    if (m_loop) m_loop->quit();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QFrame>
+#include <QString>
+#include <array>
+
+class QEventLoop;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+// The busy and message panel that floats over the main window: a picture, a progress bar,
+// a message and OK / Cancel. As a prompt it waits in a nested event loop for a button.
+class WaitPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit WaitPanel(QWidget* parent);
+
+    // Loads Tolvan001.jpg ... Tolvan005.jpg from the first folder that has any.
+    int LoadWaitPictures(const QStringList& folders, const QString& title);
+    void ShowRandomWaitPicture();
+
+    void setButtons(bool okEnabled, bool cancelEnabled);
+    void setMessage(const QString& text);
+    QString message() const;
+    // Waits until OK ("1") or Cancel ("2") is pressed.
+    QString waitForAnswer();
+    QString promptAnswer() const { return m_answer; }
+
+    QProgressBar* progressBar() const { return ProgressBar1; }
+    QPushButton* okButton() const { return cmdOK; }
+    QPushButton* cancelButton() const { return cmdCancel; }
+
+signals:
+    // Cancel pressed: an import or export under way may want to stop.
+    void cancelPressed();
+
+private:
+    void answer(const QString& value);
+
+    std::array<QLabel*, 5> imgWait{};
+    QProgressBar* ProgressBar1 = nullptr;
+    QPlainTextEdit* txtMessage = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    int m_pictureCount = 0;
+    QString m_answer;
+    QEventLoop* m_loop = nullptr;
+};

@@ -1,0 +1,447 @@
+#include "frmKorvel.h"
+
+#include "RecordsetModel.h"
+#include "SettingsStore.h"
+#include "Twips.h"
+#include "WaitPanel.h"
+#include "modExecuteQuery.h"
+#include "modKorvel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+
+namespace {
+// Design sizes in twips.
+constexpr int kClientWidth = 11715, kClientHeight = 6615;
+constexpr int kMinimumWidth = 7845, kMinimumHeight = 5600;
+constexpr int kDesignLeft = 3810, kDesignTop = 4275;
+const char* const kPanelKeys[] = {"database", "user", "datagrid", "status"};
+constexpr int kPanelWidths[] = {4939, 2822, 2822, 2540};
+
+// Key codes and shift mask as the handlers number them.
+int keyCodeOf(const QKeyEvent* e) {
+    const int k = e->key();
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
+    switch (k) {
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    default:
+        return 0;
+    }
+}
+
+int shiftOf(const QKeyEvent* e) {
+    const Qt::KeyboardModifiers m = e->modifiers();
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+QFont queryFont() {
+    // The designed font first, then the Japanese gothic fonts found on Linux desktops.
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("VL PGothic")});
+    font.setPointSizeF(9.75);
+    return font;
+}
+
+QString programFolder() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+} // namespace
+
+// The icons are compiled into this static library: register them before first use.
+static void initIcons() { Q_INIT_RESOURCE(icons); }
+
+frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
+    initIcons();
+    setObjectName(QStringLiteral("frmKorvel"));
+    startSecondProcess = [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
+    buildControls();
+    buildMenus();
+    buildToolbar();
+    Form_Load();
+}
+
+frmKorvel::~frmKorvel() = default;
+
+void frmKorvel::buildControls() {
+    const int dpi = logicalDpiX();
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    Toolbar1 = new QToolBar(m_client);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setGeometry(0, 0, twipsToPixels(kClientWidth, dpi), twipsToPixels(390, dpi));
+
+    cboTableList = new QComboBox;
+    cboTableList->setObjectName(QStringLiteral("cboTableList"));
+    cboTableList->setEditable(true);
+    cboTableList->setInsertPolicy(QComboBox::NoInsert);
+    cboTableList->setToolTip(QStringLiteral("テーブルリスト"));
+    cboTableList->setFixedWidth(twipsToPixels(2685, dpi));
+
+    txtQuery = new QPlainTextEdit(m_client);
+    txtQuery->setObjectName(QStringLiteral("txtQuery"));
+    txtQuery->setToolTip(QStringLiteral("クエリボックス"));
+    txtQuery->setFont(queryFont());
+    txtQuery->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTwipsGeometry(txtQuery, 0, 390, 11710, 1305);
+    txtQuery->installEventFilter(this);
+
+    DataGrid1 = new QTableView(m_client);
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    m_model = new RecordsetModel(DataGrid1);
+    DataGrid1->setModel(m_model);
+    // Uniform rows and no measuring of contents: a million rows show at once.
+    DataGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 6);
+    DataGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    setTwipsGeometry(DataGrid1, 0, 1710, 11715, 4485);
+    DataGrid1->installEventFilter(this);
+
+    StatusBar1 = new QStatusBar(m_client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QString::fromLatin1(kPanelKeys[i]));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setFixedWidth(twipsToPixels(kPanelWidths[i], dpi));
+        StatusBar1->addWidget(panel);
+        m_panels.insert(panel->objectName(), panel);
+    }
+    setTwipsGeometry(StatusBar1, 0, 1710 + 4485, kClientWidth, kClientHeight - 1710 - 4485);
+
+    frameWait = new WaitPanel(m_client);
+    connect(frameWait, &WaitPanel::cancelPressed, this, [this] {
+        if ((m_state.bImporting || m_state.bExporting) && !m_state.bAbort) m_state.bAbort = true;
+    });
+    txtFocus = new QLineEdit(m_client);
+    txtFocus->setObjectName(QStringLiteral("txtFocus"));
+    txtFocus->setGeometry(0, 0, 1, 1);
+    txtFocus->setEnabled(false);
+    txtFocus->lower();
+
+    m_client->resize(twipsToPixels(kClientWidth, dpi), twipsToPixels(kClientHeight, dpi));
+}
+
+void frmKorvel::Form_Load() {
+    SetWindowEnabled(false);
+    const int dpi = logicalDpiX();
+    m_initialClient = QSize(twipsToPixels(kClientWidth, dpi), twipsToPixels(kClientHeight, dpi));
+    m_initialGrid = DataGrid1->size();
+    m_initialQueryWidth = txtQuery->width();
+    m_initialUserAndDatabase = m_panels.value(QStringLiteral("user"))->width() + m_panels.value(QStringLiteral("database"))->width();
+    resize(m_initialClient.width(), m_initialClient.height() + menuBar()->sizeHint().height());
+    move(twipsToPixels(kDesignLeft, dpi), twipsToPixels(kDesignTop, dpi));
+    applySavedPosition();
+    setWindowTitle(kApplicationName);
+    const QString shared = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tolvan"),
+                                                  QStandardPaths::LocateDirectory);
+    frameWait->LoadWaitPictures({programFolder(), shared.isEmpty() ? QString() : shared + QLatin1Char('/')},
+                                kApplicationName);
+    UpdateStatusBar(QString());
+    m_state.resultOpen = false;
+    m_state.resultSet = std::make_shared<db::Recordset>();
+    bindGrid(m_state.resultSet);
+    m_state.history = QueryHistory();
+    applyHistoryState();
+    m_state.lastHeadColumn.clear();
+    SetWindowEnabled(true);
+    txtQuery->setFocus();
+}
+
+void frmKorvel::applySavedPosition() {
+    const int dpi = logicalDpiX();
+    const auto saved = [&](const char* key) {
+        return GetSetting(QStringLiteral("WindowsPosition"), QString::fromLatin1(key), 0).toDouble();
+    };
+    QRect frame(pos(), size());
+    if (const double left = saved("Left"); left > 0) frame.moveLeft(twipsToPixels(int(left), dpi));
+    if (const double top = saved("Top"); top > 0) frame.moveTop(twipsToPixels(int(top), dpi));
+    if (const double height = saved("Height"); height > 0) frame.setHeight(twipsToPixels(int(height), dpi));
+    if (const double width = saved("Width"); width > 0) frame.setWidth(twipsToPixels(int(width), dpi));
+    move(frame.topLeft());
+    resize(frame.size());
+}
+
+void frmKorvel::saveWindowPosition() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    const int dpi = logicalDpiX();
+    const QRect frame = frameGeometry();
+    const QSize client = size();
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QString::number(pixelsToTwips(frame.x(), dpi)));
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QString::number(pixelsToTwips(frame.y(), dpi)));
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Height"), QString::number(pixelsToTwips(client.height(), dpi)));
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"), QString::number(pixelsToTwips(client.width(), dpi)));
+}
+
+void frmKorvel::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const int dpi = logicalDpiX();
+    const QSize minimum(twipsToPixels(kMinimumWidth, dpi), twipsToPixels(kMinimumHeight, dpi));
+    if (minimumSize() != minimum) setMinimumSize(minimum);
+    if (!m_client || m_initialClient.isEmpty()) return;
+    const int w = m_client->width(), h = m_client->height();
+    DataGrid1->resize(w - (m_initialClient.width() - m_initialGrid.width()),
+                      h - (m_initialClient.height() - m_initialGrid.height()));
+    txtQuery->resize(w - (m_initialClient.width() - m_initialQueryWidth), txtQuery->height());
+    Toolbar1->resize(w, Toolbar1->height());
+    StatusBar1->setGeometry(0, DataGrid1->geometry().bottom() + 1, w, h - DataGrid1->geometry().bottom() - 1);
+    m_panels.value(QStringLiteral("status"))->setFixedWidth(std::max(0, w - m_initialUserAndDatabase));
+    if (frameWait->isVisible()) centrePanel();
+}
+
+void frmKorvel::closeEvent(QCloseEvent* event) {
+    if (m_state.bImporting || m_state.bExporting || !txtQuery->isEnabled()) {
+        // An operation is running: ask it to stop instead of closing under it.
+        m_state.bAbort = true;
+        event->ignore();
+        return;
+    }
+    ShowBusy(QString(), false, false);
+    saveWindowPosition();
+    bindGrid(nullptr);
+    if (m_state.resultOpen) m_state.resultSet->Close();
+    m_state.resultSet.reset();
+    m_state.resultOpen = false;
+    if (m_state.connection.adoConnection) m_state.connection.adoConnection->Close();
+    deleteTemporaryPages();
+    event->accept();
+}
+
+void frmKorvel::deleteTemporaryPages() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tolvan/");
+    for (const QString& folder : {programFolder(), cache})
+        for (int n = 0; n <= 256; ++n) QFile::remove(folder + QStringLiteral("temp%1.html").arg(n));
+}
+
+// Feedback ------------------------------------------------------------------------------
+
+void frmKorvel::setItemEnabled(QAction* item, bool enabled) {
+    m_ownEnabled.insert(item, enabled);
+    bool effective = enabled;
+    for (auto it = m_menuEnabled.cbegin(); it != m_menuEnabled.cend(); ++it)
+        if (it.key()->actions().contains(item) && !it.value()) effective = false;
+    item->setEnabled(effective);
+}
+
+void frmKorvel::setMenuEnabled(QMenu* menu, bool enabled) {
+    m_menuEnabled.insert(menu, enabled);
+    menu->menuAction()->setEnabled(enabled);
+    // A disabled menu also silences its items' shortcuts.
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) {
+            setMenuEnabled(a->menu(), enabled);
+            continue;
+        }
+        a->setEnabled(enabled && m_ownEnabled.value(a, true));
+    }
+}
+
+void frmKorvel::SetWindowEnabled(bool enabled) {
+    for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp}) setMenuEnabled(m, enabled);
+    setItemEnabled(action(QStringLiteral("mnuSetup")), enabled);
+    Toolbar1->setEnabled(enabled);
+    txtQuery->setEnabled(enabled);
+    DataGrid1->setEnabled(enabled);
+    cboTableList->setEnabled(enabled);
+    frameWait->progressBar()->setValue(0);
+    frameWait->progressBar()->hide();
+}
+
+void frmKorvel::centrePanel() {
+    const int dpi = logicalDpiX();
+    const QSize outer = frameGeometry().size();
+    const QPoint origin = m_client->mapFrom(this, QPoint(0, 0));
+    frameWait->move(origin.x() + outer.width() / 2 - frameWait->width() / 2,
+                    origin.y() + outer.height() / 2 - frameWait->height() / 2 - twipsToPixels(360, dpi));
+}
+
+void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) {
+    m_busyVisible = true;
+    txtFocus->setEnabled(true);
+    frameWait->setButtons(okEnabled, cancelEnabled);
+    frameWait->ShowRandomWaitPicture();
+    centrePanel();
+    if (!QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::WaitCursor);
+    frameWait->show();
+    frameWait->setMessage(busyPanelText(message));
+    frameWait->raise();
+    repaint();
+}
+
+void frmKorvel::HideBusy() {
+    m_busyVisible = false;
+    frameWait->hide();
+    frameWait->lower();
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    txtFocus->setEnabled(false);
+}
+
+QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) {
+    txtFocus->setEnabled(true);
+    int cursors = 0;
+    while (QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+        ++cursors;
+    }
+    frameWait->setButtons(okEnabled, cancelEnabled);
+    frameWait->ShowRandomWaitPicture();
+    centrePanel();
+    frameWait->show();
+    frameWait->setMessage(messagePanelText(message));
+    frameWait->raise();
+    repaint();
+    frameWait->okButton()->setFocus();
+    const QString answer = frameWait->waitForAnswer();
+    frameWait->hide();
+    frameWait->lower();
+    while (cursors-- > 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    repaint();
+    txtFocus->setEnabled(false);
+    if (m_busyVisible) ShowBusy(QString(), false, false);
+    return answer;
+}
+
+void frmKorvel::UpdateStatusBar(const QString& status) {
+    m_panels.value(QStringLiteral("database"))->setText(databasePanelText(m_state.connection));
+    m_panels.value(QStringLiteral("status"))->setText(status);
+    m_panels.value(QStringLiteral("user"))->setText(userPanelText(m_state.connection));
+}
+
+void frmKorvel::ClearGridPanel() {
+    QLabel* panel = m_panels.value(QStringLiteral("datagrid"));
+    panel->setToolTip(QString());
+    panel->setText(QString());
+}
+
+void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) { m_model->setRecordset(std::move(rs)); }
+
+void frmKorvel::rebindGrid() { m_model->reload(); }
+
+void frmKorvel::PrepareGridColumns() {
+    // Long texts wrap inside their cells; rows keep one height.
+    if (m_state.resultOpen) DataGrid1->setWordWrap(true);
+}
+
+// Commands ------------------------------------------------------------------------------
+
+void frmKorvel::ExecuteQueryBox() {
+    // A line break typed in the box is CR LF to the executor, as on the desktop it was
+    // designed for.
+    const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QString selected =
+        txtQuery->textCursor().selectedText().replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    ::ExecuteQueryBox(m_state, *this, text, selected, [this](const QString& statement) { AddToHistory(statement); });
+}
+
+void frmKorvel::RequeryResult() { ::RequeryResult(m_state, *this); }
+
+void frmKorvel::applyHistoryState() {
+    const bool back = m_state.history.backwardEnabled(), forward = m_state.history.forwardEnabled();
+    setItemEnabled(action(QStringLiteral("mnuQueryBackward")), back);
+    setItemEnabled(action(QStringLiteral("mnuQueryForward")), forward);
+    m_buttons.value(QStringLiteral("Backward"))->setEnabled(back);
+    m_buttons.value(QStringLiteral("Forward"))->setEnabled(forward);
+}
+
+void frmKorvel::AddToHistory(const QString& statement) {
+    m_state.history.AddToHistory(statement);
+    applyHistoryState();
+}
+
+void frmKorvel::HistoryBackward() {
+    txtQuery->setPlainText(m_state.history.HistoryBackward());
+    applyHistoryState();
+    txtQuery->setFocus();
+    txtQuery->selectAll();
+}
+
+void frmKorvel::HistoryForward() {
+    txtQuery->setPlainText(m_state.history.HistoryForward());
+    applyHistoryState();
+    txtQuery->setFocus();
+    txtQuery->selectAll();
+}
+
+void frmKorvel::mnuNewQuery_Click() {
+    SetWindowEnabled(false);
+    txtQuery->setPlainText(QString());
+    SetWindowEnabled(true);
+}
+
+void frmKorvel::mnuNewConnection_Click() {
+    SetWindowEnabled(false);
+    // The new window opens at its design position, not on top of this one.
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QStringLiteral("0"));
+    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QStringLiteral("0"));
+    if (startSecondProcess) startSecondProcess();
+    SetWindowEnabled(true);
+}
+
+// Keys ----------------------------------------------------------------------------------
+
+void frmKorvel::CommonKeyDown(int keyCode, int shift) {
+    if (keyCode == 116) RequeryResult();
+    if (keyCode == 27 && !m_state.bAbort) m_state.bAbort = true;
+    if (shift == 4) {
+        if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
+        if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
+    }
+}
+
+void frmKorvel::keyPressEvent(QKeyEvent* event) {
+    CommonKeyDown(keyCodeOf(event), shiftOf(event));
+    QMainWindow::keyPressEvent(event);
+}
+
+bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == txtQuery || watched == DataGrid1)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int shift = shiftOf(key);
+        if (watched == txtQuery && (shift & 2)) {
+            if (key->key() == Qt::Key_A) {
+                txtQuery->selectAll();
+                return true;
+            }
+            return false; // Ctrl+E, Ctrl+R and Ctrl+N reach their menu items as shortcuts
+        }
+        CommonKeyDown(keyCodeOf(key), shift);
+        // Alt+arrows walk the history and are not typed into the box.
+        return shift == 4 && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

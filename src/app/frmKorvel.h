@@ -1,0 +1,111 @@
+#pragma once
+
+#include "ProgramState.h"
+#include "WindowFeedback.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QTableView;
+class QToolBar;
+class RecordsetModel;
+class WaitPanel;
+
+// The main window: query box, table list, result grid, menus, toolbar, status bar and the
+// busy panel. It wires the widgets to the operations and gives them their feedback.
+class frmKorvel : public QMainWindow, public WindowFeedback {
+    Q_OBJECT
+public:
+    explicit frmKorvel(ProgramState& state, QWidget* parent = nullptr);
+    ~frmKorvel() override;
+
+    // Starts a second process of the program; replaceable for tests.
+    std::function<bool()> startSecondProcess;
+
+    // WindowFeedback
+    void SetWindowEnabled(bool enabled) override;
+    void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) override;
+    void HideBusy() override;
+    QString ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) override;
+    void UpdateStatusBar(const QString& status) override;
+    void ClearGridPanel() override;
+    void bindGrid(std::shared_ptr<db::Recordset> rs) override;
+    void rebindGrid() override;
+    void PrepareGridColumns() override;
+
+    // Keys that reach the window, the query box and the grid: key code and shift mask
+    // (1 Shift, 2 Ctrl, 4 Alt) as the platform numbers them.
+    void CommonKeyDown(int keyCode, int shift);
+    // A toolbar button by its key; keys are compared exactly.
+    void Toolbar1_ButtonClick(const QString& key);
+
+    void ExecuteQueryBox();
+    void RequeryResult();
+    void AddToHistory(const QString& statement);
+    void HistoryBackward();
+    void HistoryForward();
+    void mnuNewQuery_Click();
+    void mnuNewConnection_Click();
+
+    // A menu item or toolbar button by its name or key, for wiring and tests.
+    QAction* action(const QString& name) const { return m_actions.value(name); }
+    QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
+    bool busyVisible() const { return m_busyVisible; }
+    WaitPanel* waitPanel() const { return frameWait; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void buildToolbar();
+    void Form_Load();
+    void applySavedPosition();
+    void saveWindowPosition();
+    void centrePanel();
+    void applyHistoryState();
+    // An item's own enabled state; it is effective only while its menu is enabled too.
+    void setItemEnabled(QAction* item, bool enabled);
+    void setMenuEnabled(QMenu* menu, bool enabled);
+    void deleteTemporaryPages();
+
+    ProgramState& m_state;
+    QHash<QString, QAction*> m_actions;
+    QHash<QString, QAction*> m_buttons;
+    QHash<QAction*, bool> m_ownEnabled;
+    QHash<QMenu*, bool> m_menuEnabled;
+
+    QWidget* m_client = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QComboBox* cboTableList = nullptr;
+    QPlainTextEdit* txtQuery = nullptr;
+    QTableView* DataGrid1 = nullptr;
+    RecordsetModel* m_model = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QHash<QString, QLabel*> m_panels;
+    WaitPanel* frameWait = nullptr;
+    QLineEdit* txtFocus = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuQuery = nullptr;
+    QMenu* mnuImportExport = nullptr;
+    QMenu* mnuOption = nullptr;
+    QMenu* mnuHelp = nullptr;
+
+    bool m_busyVisible = false;
+    // Sizes captured at load for the resize rules, in pixels.
+    QSize m_initialClient, m_initialGrid;
+    int m_initialQueryWidth = 0;
+    int m_initialUserAndDatabase = 0;
+};

@@ -1,0 +1,141 @@
+#include "modExecuteQuery.h"
+
+#include "ErrorReport.h"
+#include "SettingsStore.h"
+#include "modKorvel.h"
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr int kDefaultTimeout = 30;
+
+// The text with every CR LF pair as one blank; lone CR, LF and tabs stay.
+QString crLfAsBlank(const QString& s) { return QString(s).replace(kCrLf, QStringLiteral(" ")); }
+
+db::Error failureOf(const db::Recordset& rs, const db::Connection* connection) {
+    const db::ErrorList& errors = !rs.Errors().empty() ? rs.Errors() : connection ? connection->Errors() : rs.Errors();
+    if (!errors.empty()) return errors.front();
+    return {db::ErrorNumber::Fail, QStringLiteral("Unknown error"), QStringLiteral("Tolvan")};
+}
+
+// Opens a statement in a new record set with the program's fixed arguments.
+std::shared_ptr<db::Recordset> openNew(ProgramState& state, const QString& source, db::Error& failure) {
+    auto rs = std::make_shared<db::Recordset>();
+    if (!rs->Open(source, state.connection.adoConnection.get(), 3, 3, -1)) {
+        failure = failureOf(*rs, state.connection.adoConnection.get());
+        return rs;
+    }
+    return rs;
+}
+} // namespace
+
+bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& failure) {
+    int seconds = kDefaultTimeout;
+    if (NumericText(setting)) {
+        const std::optional<qint16> v = Integer16Text(setting);
+        if (!v) {
+            failure = {6, QStringLiteral("Overflow"), QStringLiteral("Tolvan")};
+            return false;
+        }
+        seconds = *v;
+    }
+    if (state.connection.adoConnection) state.connection.adoConnection->setCommandTimeout(seconds);
+    return true;
+}
+
+void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+                     const QString& selectedText, const std::function<void(const QString&)>& addToHistory) {
+    feedback.SetWindowEnabled(false);
+    if (!trimBlanks(queryText).isEmpty()) {
+        const QString statement = trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
+        feedback.ShowBusy(QString(), false, false);
+        ExecuteQuery(state, feedback, statement);
+        feedback.HideBusy();
+        state.lastHeadColumn.clear();
+        if (addToHistory) addToHistory(statement);
+    }
+    feedback.SetWindowEnabled(true);
+}
+
+bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement) {
+    feedback.ShowBusy(QString(), false, false);
+    const QString previousSource = state.resultOpen ? state.resultSet->Source() : QString();
+    bool closedPrevious = false;
+    db::Error failure;
+
+    const auto finish = [&](bool result) {
+        feedback.ClearGridPanel();
+        feedback.PrepareGridColumns();
+        return result;
+    };
+    const auto fail = [&]() {
+        feedback.UpdateStatusBar(QStringLiteral("ERROR"));
+        feedback.ShowMessagePanel(ErrorReport(failure.Number, failure.Source, failure.Description), true, false);
+        if (!previousSource.isEmpty()) {
+            // Read the previous result again, unseen: after a failed SELECT the grid still
+            // shows its rows from the record set it holds.
+            db::Error ignored;
+            state.resultSet = openNew(state, previousSource, ignored);
+            if (!state.resultSet->isOpen()) return false;
+        }
+        return finish(false);
+    };
+
+    if (!ApplyQueryTimeout(state, GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), kDefaultTimeout),
+                           failure))
+        return fail();
+    if (trimBlanks(statement).isEmpty()) return finish(true);
+
+    const QString key = trimBlanks(crLfAsBlank(statement)).toUpper();
+    if (key.left(6) == QLatin1String("SELECT")) {
+        state.resultSet = openNew(state, statement, failure);
+        if (!state.resultSet->isOpen()) return fail();
+        feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
+        feedback.bindGrid(state.resultSet);
+        state.resultOpen = true;
+        return finish(true);
+    }
+    if (key.left(6) == QLatin1String("DELETE") && GetBoolSetting(QStringLiteral("Query"), QStringLiteral("Delete"), true)) {
+        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == QLatin1String("2")) {
+            feedback.UpdateStatusBar(kQueryNotRun);
+            return finish(true);
+        }
+    }
+
+    feedback.bindGrid(nullptr);
+    if (state.resultOpen) {
+        state.resultSet->Close();
+        state.resultOpen = false;
+        closedPrevious = true;
+    }
+    state.resultSet = openNew(state, statement, failure);
+    if (!state.resultSet->isOpen()) return fail();
+    if (state.resultSet->FieldCount() >= 1) {
+        // A statement that returned rows although it is no SELECT.
+        feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
+        feedback.bindGrid(state.resultSet);
+        state.resultOpen = true;
+        return finish(true);
+    }
+    if (key.left(3) == QLatin1String("USE")) {
+        if (trimBlanks(statement.toUpper()).startsWith(QLatin1String("USE"))) feedback.UpdateStatusBar(QStringLiteral(" "));
+        return finish(true);
+    }
+    feedback.UpdateStatusBar(kQueryDone);
+    if (closedPrevious) {
+        state.resultSet = openNew(state, previousSource, failure);
+        if (!state.resultSet->isOpen()) return fail();
+        feedback.bindGrid(state.resultSet);
+        state.resultOpen = true;
+    }
+    return finish(true);
+}
+
+void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
+    feedback.SetWindowEnabled(false);
+    if (state.resultOpen) {
+        feedback.ShowBusy(QString(), false, false);
+        if (state.resultSet->Requery(-1)) feedback.rebindGrid();
+        feedback.HideBusy();
+    }
+    feedback.SetWindowEnabled(true);
+}

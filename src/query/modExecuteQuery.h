@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ProgramState.h"
+#include "WindowFeedback.h"
+
+#include <QString>
+#include <functional>
+
+// The Execute command: runs the selection of the query box when it holds more than blanks
+// and line breaks, else its whole text; the statement run goes to addToHistory.
+void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+                     const QString& selectedText, const std::function<void(const QString&)>& addToHistory);
+
+// Runs one statement and shows its outcome; false after a failure (reported in the panel).
+bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement);
+
+// Sets the command timeout from the setting's text: not numeric gives 30; a number outside
+// 16 bits fails.
+bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& failure);
+
+// The Refresh command: reads the current result again; failures are silent.
+void RequeryResult(ProgramState& state, WindowFeedback& feedback);
+
+// Status texts of the executor.
+inline const QString kRowsProcessed = QStringLiteral("件のデータが処理されました");
+inline const QString kQueryDone = QStringLiteral("クエリは正常に処理されました");
+inline const QString kQueryNotRun = QStringLiteral("クエリは実行されませんでした");
+inline const QString kDeleteQuestion = QStringLiteral("削除クエリを実行しますか？");

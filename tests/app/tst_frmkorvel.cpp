@@ -1,0 +1,283 @@
+// The main window offscreen on a real SQLite file: controls, menus, toolbar, keys, the
+// feedback routines and the window's life cycle.
+#include "ProgramState.h"
+#include "SettingsStore.h"
+#include "TestBackends.h"
+#include "Twips.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+class TestFrmKorvel : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+    QTimer* m_guard = nullptr;
+
+    QPlainTextEdit* query() { return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery")); }
+    QString panel(const char* key) { return m_window->findChild<QLabel*>(QString::fromLatin1(key))->text(); }
+    // Presses a button of the message panel as soon as it waits.
+    void answerNextPrompt(const char* button) {
+        QTimer::singleShot(0, m_window.get(), [this, button] {
+            m_window->waitPanel()->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+        });
+    }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        m_record.kind = db::ConnectionKind::Access;
+        m_record.databaseName = QStringLiteral("native.db");
+        m_record.userId = QStringLiteral("admin");
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS k"));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE k (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (1, 'a'), (2, 'b')")));
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->startSecondProcess = [] { return true; };
+        m_window->show();
+        // Menu shortcuts work in the active window only.
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        // A prompt nobody expected fails the test instead of waiting for ever.
+        m_guard = new QTimer(m_window.get());
+        connect(m_guard, &QTimer::timeout, m_window.get(), [this] {
+            if (m_window->waitPanel()->isVisible() && m_window->waitPanel()->okButton()->isEnabled()) {
+                qWarning("unexpected prompt: %s", qPrintable(m_window->waitPanel()->message()));
+                m_window->waitPanel()->okButton()->click();
+            }
+        });
+        m_guard->start(2000);
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void controlsAndMenus() {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tolvan"));
+        for (const char* name : {"Toolbar1", "cboTableList", "txtQuery", "DataGrid1", "StatusBar1", "frameWait", "txtFocus"})
+            QVERIFY2(m_window->findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(query()->toolTip(), QStringLiteral("クエリボックス"));
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("cboTableList"))->toolTip(), QStringLiteral("テーブルリスト"));
+        const struct {
+            const char* name;
+            const char* caption;
+            QKeySequence shortcut;
+        } items[] = {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1}, {"mnuExit", "終了(&X)", Qt::Key_F12},
+                     {"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E}, {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R},
+                     {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N}, {"mnuQueryForward", "次のクエリ (ALT + →)", {}},
+                     {"mnuQueryBackward", "前のクエリ (ALT + ←)", {}}, {"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3},
+                     {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4}, {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6},
+                     {"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7}, {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8},
+                     {"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7}, {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8},
+                     {"mnuSetup", "環境設定(&S)", Qt::Key_F9}, {"mnuIndex", "目次(&I)", Qt::Key_F11},
+                     {"mnuAbout", "About(&A)", {}}, {"mnuFile", "ファイル(&F)", {}}, {"mnuQuery", "クエリ(&Q)", {}},
+                     {"mnuImportExport", "データ入出力(&D)", {}}, {"mnuImport", "インポート(&I)", {}},
+                     {"mnuExport", "エクスポート(&E)", {}}, {"mnuOption", "オプション(&O)", {}}, {"mnuHelp", "ヘルプ(&H)", {}}};
+        for (const auto& it : items) {
+            QAction* a = m_window->action(QString::fromLatin1(it.name));
+            QVERIFY2(a, it.name);
+            QCOMPARE(a->text(), QString::fromUtf8(it.caption));
+            QCOMPARE(a->shortcut(), it.shortcut);
+        }
+        const QStringList keys = {"Connect", "Execute", "Refresh", "Backward", "Forward", "display_tablelist",
+                                  "refresh_tablelist", "HTML", "Excel", "Setup", "Info", "Shutdown"};
+        QStringList onToolbar;
+        for (QAction* a : m_window->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions())
+            if (a->data().isValid()) onToolbar << a->data().toString();
+        QCOMPARE(onToolbar, keys);
+        QCOMPARE(m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->toolTip(),
+                 QStringLiteral("テーブルリストのリフレッシュ"));
+        QVERIFY(!m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->icon().isNull());
+        // Loaded state: history commands off, status bar filled.
+        QVERIFY(!m_window->action(QStringLiteral("mnuQueryBackward"))->isEnabled());
+        QVERIFY(!m_window->toolbarButton(QStringLiteral("Forward"))->isEnabled());
+        QCOMPARE(panel("database"), QStringLiteral("Access: native.db"));
+        QCOMPARE(panel("user"), QStringLiteral("ID: admin"));
+    }
+
+    void executeShowsRowsAndCount() {
+        query()->setPlainText(QStringLiteral("select * from k order by id"));
+        m_window->action(QStringLiteral("mnuExecute"))->trigger();
+        QVERIFY(m_state->resultOpen);
+        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
+        QCOMPARE(grid->model()->index(1, 1).data().toString(), QStringLiteral("b"));
+        QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました"));
+        QVERIFY(m_window->action(QStringLiteral("mnuQueryBackward"))->isEnabled());
+        QVERIFY(query()->isEnabled());
+        QVERIFY(!m_window->busyVisible());
+
+        // Only the selection runs when it holds more than blanks.
+        query()->setPlainText(QStringLiteral("select 1\r\nselect name from k where id = 2"));
+        QTextCursor c = query()->textCursor();
+        c.setPosition(9); // the line break is one character in the box
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        query()->setTextCursor(c);
+        m_window->toolbarButton(QStringLiteral("Execute"))->trigger();
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QCOMPARE(m_state->history.entries().last(), QStringLiteral("select name from k where id = 2"));
+        // Line breaks typed in the box reach the executor as CR LF, so a statement that
+        // starts on a new line is still a SELECT and keeps nothing else from running.
+        query()->setPlainText(QStringLiteral("\n\nselect *\nfrom k"));
+        m_window->ExecuteQueryBox();
+        QCOMPARE(m_state->history.entries().last(), QStringLiteral("\r\n\r\nselect *\r\nfrom k"));
+        QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました"));
+    }
+
+    void keysReachTheirHandlers() {
+        query()->setPlainText(QStringLiteral("select * from k"));
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(m_state->resultOpen);
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (3, 'c')")));
+        QTest::keyClick(query(), Qt::Key_F5);
+        QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました")); // the count is not redone
+        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(), 3);
+        QTest::keyClick(query(), Qt::Key_Escape);
+        QVERIFY(m_state->bAbort);
+        // Ctrl+A selects the whole text.
+        QTest::keyClick(query(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(query()->textCursor().selectedText(), QStringLiteral("select * from k"));
+        // Alt+Left walks back only while Backward is enabled.
+        query()->setPlainText(QStringLiteral("typed"));
+        QTest::keyClick(query(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from k"));
+        QTest::keyClick(query(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(query()->toPlainText(), QString());
+    }
+
+    void historyButtonsFollowTheHistory() {
+        for (const char* s : {"select 1", "select 2", "select 3"}) {
+            query()->setPlainText(QString::fromLatin1(s));
+            m_window->ExecuteQueryBox();
+        }
+        QAction* back = m_window->toolbarButton(QStringLiteral("Backward"));
+        QAction* forward = m_window->toolbarButton(QStringLiteral("Forward"));
+        back->trigger();
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select 3"));
+        back->trigger();
+        back->trigger();
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select 1"));
+        QVERIFY(!back->isEnabled());
+        QVERIFY(!m_window->action(QStringLiteral("mnuQueryBackward"))->isEnabled());
+        QVERIFY(forward->isEnabled());
+        m_window->Toolbar1_ButtonClick(QStringLiteral("Backward")); // disabled: nothing happens
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select 1"));
+        m_window->Toolbar1_ButtonClick(QStringLiteral("forward")); // keys match exactly
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select 1"));
+        m_window->Toolbar1_ButtonClick(QStringLiteral("Forward"));
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select 2"));
+    }
+
+    void disabledWindowSilencesMenusAndShortcuts() {
+        m_window->SetWindowEnabled(false);
+        QVERIFY(!query()->isEnabled());
+        QVERIFY(!m_window->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->isEnabled());
+        QVERIFY(!m_window->action(QStringLiteral("mnuQuery"))->isEnabled());
+        QVERIFY(!m_window->action(QStringLiteral("mnuExecute"))->isEnabled());
+        QVERIFY(!m_window->action(QStringLiteral("mnuCSV"))->isEnabled());
+        m_window->SetWindowEnabled(true);
+        QVERIFY(m_window->action(QStringLiteral("mnuExecute"))->isEnabled());
+        // Items disabled for their own reasons stay disabled.
+        QVERIFY(!m_window->action(QStringLiteral("mnuQueryForward"))->isEnabled());
+        QVERIFY(!m_window->waitPanel()->progressBar()->isVisible());
+    }
+
+    void messagePanelWaitsForAButton() {
+        answerNextPrompt("cmdCancel");
+        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true), QStringLiteral("2"));
+        QVERIFY(!m_window->waitPanel()->isVisible());
+        // A prompt during a busy phase returns to the busy panel.
+        m_window->ShowBusy(QString(), false, false);
+        answerNextPrompt("cmdOK");
+        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("line\n"), true, false), QStringLiteral("1"));
+        QVERIFY(m_window->waitPanel()->isVisible());
+        QCOMPARE(m_window->waitPanel()->message(), QStringLiteral("\nしばらくお待ちください"));
+        m_window->HideBusy();
+        QVERIFY(!m_window->waitPanel()->isVisible());
+    }
+
+    void deleteIsConfirmedInThePanel() {
+        query()->setPlainText(QStringLiteral("select * from k"));
+        m_window->ExecuteQueryBox();
+        query()->setPlainText(QStringLiteral("delete from k where id = 1"));
+        answerNextPrompt("cmdCancel");
+        m_window->ExecuteQueryBox();
+        QCOMPARE(panel("status"), QStringLiteral("クエリは実行されませんでした"));
+        answerNextPrompt("cmdOK");
+        m_window->ExecuteQueryBox();
+        QCOMPARE(panel("status"), QStringLiteral("クエリは正常に処理されました"));
+        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(), 1);
+    }
+
+    void closeIsRefusedWhileWorkRuns() {
+        m_state->bImporting = true;
+        QVERIFY(!m_window->close());
+        QVERIFY(m_state->bAbort);
+        m_state->bImporting = false;
+        m_state->bAbort = false;
+        m_window->SetWindowEnabled(false);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_state->bAbort);
+        m_window->SetWindowEnabled(true);
+        QVERIFY(m_window->close());
+        QVERIFY(!m_record.adoConnection->isOpen());
+        // The position is kept in twips.
+        const int dpi = m_window->logicalDpiX();
+        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"), 0),
+                 QString::number(pixelsToTwips(m_window->width(), dpi)));
+    }
+
+    void savedPositionApplies() {
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QStringLiteral("1500"));
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QStringLiteral("-120"));
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"), QStringLiteral("9000"));
+        frmKorvel other(*m_state);
+        const int dpi = other.logicalDpiX();
+        QCOMPARE(other.x(), twipsToPixels(1500, dpi));
+        QCOMPARE(other.y(), twipsToPixels(4275, dpi)); // not above 0: the design value stays
+        QCOMPARE(other.width(), twipsToPixels(9000, dpi));
+        // The new-connection command resets the position for the next process.
+        bool started = false;
+        other.startSecondProcess = [&] { return started = true; };
+        other.toolbarButton(QStringLiteral("Connect"))->trigger();
+        QVERIFY(started);
+        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), 0), QStringLiteral("0"));
+        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), 0), QStringLiteral("0"));
+    }
+
+    void resizeKeepsTheLayout() {
+        const int dpi = m_window->logicalDpiX();
+        m_window->resize(twipsToPixels(5000, dpi), twipsToPixels(3000, dpi));
+        QVERIFY(m_window->width() >= twipsToPixels(7845, dpi));
+        QVERIFY(m_window->height() >= twipsToPixels(5600, dpi));
+        m_window->resize(1000, 800);
+        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QCOMPARE(grid->width(), m_window->centralWidget()->width());
+        QCOMPARE(query()->width(), m_window->centralWidget()->width() - (twipsToPixels(11715, dpi) - twipsToPixels(11710, dpi)));
+    }
+};
+
+QTEST_MAIN(TestFrmKorvel)
+#include "tst_frmkorvel.moc"

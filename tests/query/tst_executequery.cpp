@@ -1,0 +1,189 @@
+// The query executor against real databases, with a recording stand-in for the window.
+#include "ErrorReport.h"
+#include "SettingsStore.h"
+#include "TestBackends.h"
+#include "modExecuteQuery.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+class RecordingWindow : public WindowFeedback {
+public:
+    QStringList calls;
+    QStringList statuses;
+    QStringList prompts;
+    QStringList answers; // given in order; "1" when none is left
+    std::shared_ptr<db::Recordset> bound;
+    bool enabled = true;
+
+    void SetWindowEnabled(bool e) override {
+        enabled = e;
+        calls << QStringLiteral("enabled=%1").arg(e);
+    }
+    void ShowBusy(const QString&, bool, bool) override { calls << QStringLiteral("busy"); }
+    void HideBusy() override { calls << QStringLiteral("hide"); }
+    QString ShowMessagePanel(const QString& message, bool, bool) override {
+        prompts << message;
+        return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
+    }
+    void UpdateStatusBar(const QString& status) override { statuses << status; }
+    void ClearGridPanel() override { calls << QStringLiteral("clear"); }
+    void bindGrid(std::shared_ptr<db::Recordset> rs) override { bound = std::move(rs); }
+    void rebindGrid() override { calls << QStringLiteral("rebind"); }
+    void PrepareGridColumns() override { calls << QStringLiteral("prepare"); }
+    QStringList boundColumn(int col) const {
+        QStringList out;
+        for (qint32 r = 0; bound && r < bound->RecordCount(); ++r) out << bound->text(r, col);
+        return out;
+    }
+};
+} // namespace
+
+class TestExecuteQuery : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    RecordingWindow m_window;
+
+    bool run(const QString& statement) { return ExecuteQuery(*m_state, m_window, statement); }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_window = RecordingWindow();
+    }
+
+    void initBackend(const QString& backend) {
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS q"));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE q (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO q VALUES (1, 'a'), (2, 'b')")));
+        m_state = std::make_unique<ProgramState>(m_record);
+    }
+
+    void selectsAreBound_data() { testdb::addBackendRows(); }
+    void selectsAreBound() {
+        QFETCH(QString, backend);
+        initBackend(backend);
+        QVERIFY(run(QStringLiteral("\r\n  select * from q order by id")));
+        QVERIFY(m_state->resultOpen);
+        QCOMPARE(m_window.statuses.last(), QStringLiteral("2件のデータが処理されました"));
+        QCOMPARE(m_window.bound, m_state->resultSet);
+        QCOMPARE(m_window.calls.mid(m_window.calls.size() - 2), QStringList({"clear", "prepare"}));
+        // A statement that starts with a tab or a parenthesis is not a SELECT, yet its rows show.
+        QVERIFY(run(QStringLiteral("\tselect name from q order by id")));
+        QCOMPARE(m_window.boundColumn(0), QStringList({"a", "b"}));
+        QCOMPARE(m_window.statuses.last(), QStringLiteral("2件のデータが処理されました"));
+        // Empty statements run nothing and leave the status alone.
+        const int statuses = int(m_window.statuses.size());
+        QVERIFY(run(QStringLiteral("   ")));
+        QCOMPARE(m_window.statuses.size(), statuses);
+    }
+
+    void changesShowThePreviousResultAgain_data() { testdb::addBackendRows(); }
+    void changesShowThePreviousResultAgain() {
+        QFETCH(QString, backend);
+        initBackend(backend);
+        QVERIFY(run(QStringLiteral("select * from q order by id")));
+        QVERIFY(run(QStringLiteral("update q set name = 'z' where id = 2")));
+        QCOMPARE(m_window.statuses.last(), kQueryDone);
+        QVERIFY(m_state->resultOpen);
+        QCOMPARE(m_window.boundColumn(1), QStringList({"a", "z"}));
+        QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select * from q order by id"));
+    }
+
+    void deletesAreConfirmed_data() { testdb::addBackendRows(); }
+    void deletesAreConfirmed() {
+        QFETCH(QString, backend);
+        initBackend(backend);
+        QVERIFY(run(QStringLiteral("select * from q order by id")));
+        m_window.answers = {QStringLiteral("2")};
+        QVERIFY(run(QStringLiteral("DELETEx from q"))); // only six letters are compared
+        QCOMPARE(m_window.prompts, QStringList{kDeleteQuestion});
+        QCOMPARE(m_window.statuses.last(), kQueryNotRun);
+        QCOMPARE(m_window.boundColumn(0), QStringList({"1", "2"}));
+        QVERIFY(run(QStringLiteral("delete from q where id = 1")));
+        QCOMPARE(m_window.prompts.size(), 2);
+        QCOMPARE(m_window.boundColumn(0), QStringList{"2"});
+        SaveSetting(QStringLiteral("Query"), QStringLiteral("Delete"), QStringLiteral("False"));
+        QVERIFY(run(QStringLiteral("Delete from q")));
+        QCOMPARE(m_window.prompts.size(), 2);
+        QCOMPARE(m_state->resultSet->RecordCount(), 0);
+    }
+
+    void failuresAreReported_data() { testdb::addBackendRows(); }
+    void failuresAreReported() {
+        QFETCH(QString, backend);
+        initBackend(backend);
+        QVERIFY(run(QStringLiteral("select * from q order by id")));
+        const auto shown = m_window.bound;
+        QVERIFY(!run(QStringLiteral("select * from nowhere")));
+        QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
+        QCOMPARE(m_window.prompts.size(), 1);
+        QVERIFY(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # ")));
+        // The grid keeps the old rows; the current record set is an unseen copy of them.
+        QCOMPARE(m_window.bound, shown);
+        QVERIFY(m_state->resultOpen);
+        QVERIFY(m_state->resultSet != shown);
+        QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select * from q order by id"));
+        QCOMPARE(m_window.boundColumn(1), QStringList({"a", "b"}));
+        // A failing change leaves the grid empty.
+        QVERIFY(!run(QStringLiteral("update nowhere set x = 1")));
+        QVERIFY(!m_window.bound);
+        QVERIFY(!m_state->resultOpen);
+    }
+
+    void timeoutSetting_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("timeout"); // -1: the run fails
+        QTest::newRow("number") << "12" << 12;
+        QTest::newRow("not a number") << "abc" << 30;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("rounded") << "2.5" << 2;
+        QTest::newRow("out of range") << "70000" << -1;
+    }
+    void timeoutSetting() {
+        QFETCH(QString, setting);
+        QFETCH(int, timeout);
+        initBackend(QStringLiteral("sqlite"));
+        SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), setting);
+        const bool ok = run(QStringLiteral("select * from q"));
+        QCOMPARE(ok, timeout >= 0);
+        if (timeout >= 0) {
+            QCOMPARE(m_record.adoConnection->CommandTimeout(), timeout);
+        } else {
+            QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
+            QVERIFY(m_window.prompts.front().contains(QStringLiteral("Overflow")));
+        }
+    }
+
+    void executeCommandAndRefresh() {
+        initBackend(QStringLiteral("sqlite"));
+        QStringList history;
+        auto add = [&](const QString& s) { history << s; };
+        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select 1\r\nselect * from q"), QStringLiteral("select * from q"), add);
+        QCOMPARE(history, QStringList{"select * from q"});
+        QCOMPARE(m_window.calls.front(), QStringLiteral("enabled=0"));
+        QCOMPARE(m_window.calls.back(), QStringLiteral("enabled=1"));
+        // A selection of blanks and line breaks runs the whole text; a failed run is kept too.
+        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select * from nowhere"), QStringLiteral(" \r\n "), add);
+        QCOMPARE(history.last(), QStringLiteral("select * from nowhere"));
+        ExecuteQueryBox(*m_state, m_window, QStringLiteral("  "), QString(), add);
+        QCOMPARE(history.size(), 2);
+
+        QVERIFY(run(QStringLiteral("select * from q")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO q VALUES (3, 'c')")));
+        m_window.calls.clear();
+        RequeryResult(*m_state, m_window);
+        QCOMPARE(m_state->resultSet->RecordCount(), 3);
+        QVERIFY(m_window.calls.contains(QStringLiteral("rebind")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExecuteQuery)
+#include "tst_executequery.moc"
