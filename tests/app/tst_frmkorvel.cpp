@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -216,6 +217,31 @@ private slots:
         QCOMPARE(m_window->waitPanel()->message(), QStringLiteral("\nしばらくお待ちください"));
         m_window->HideBusy();
         QVERIFY(!m_window->waitPanel()->isVisible());
+    }
+
+    void waitPicturesAndCancel() {
+        QTemporaryDir pictures;
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        // Slots 2 and 4 only: later files keep their own slot numbers.
+        QVERIFY(image.save(pictures.filePath(QStringLiteral("Tolvan002.jpg")), "JPG"));
+        QVERIFY(image.save(pictures.filePath(QStringLiteral("Tolvan004.jpg")), "JPG"));
+        WaitPanel* panel = m_window->waitPanel();
+        QCOMPARE(panel->LoadWaitPictures({pictures.path() + QLatin1Char('/')}, QStringLiteral("Tolvan")), 2);
+        QVERIFY(!panel->findChild<QLabel*>(QStringLiteral("imgWait(1)"))->pixmap().isNull());
+        QVERIFY(panel->findChild<QLabel*>(QStringLiteral("imgWait(0)"))->pixmap().isNull());
+        panel->ShowRandomWaitPicture(); // any slot drawn, missing pictures show only the text
+        QCOMPARE(panel->LoadWaitPictures({QStringLiteral("/nonexistent/")}, QStringLiteral("Tolvan")), 0);
+
+        // Cancel on the busy panel asks a running import to stop.
+        m_state->bImporting = true;
+        m_window->ShowBusy(QString(), false, true);
+        QVERIFY(m_window->findChild<QWidget*>(QStringLiteral("txtFocus"))->isEnabled());
+        panel->cancelButton()->click();
+        QVERIFY(m_state->bAbort);
+        m_window->HideBusy();
+        QVERIFY(!m_window->findChild<QWidget*>(QStringLiteral("txtFocus"))->isEnabled());
+        m_state->bImporting = false;
     }
 
     void deleteIsConfirmedInThePanel() {

@@ -138,6 +138,23 @@ private slots:
         QVERIFY(!m_state->resultOpen);
     }
 
+    void lostConnectionIsReported() {
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty()) QSKIP("run through scripts/test.sh");
+        initBackend(QStringLiteral("postgres-odbc"));
+        QVERIFY(run(QStringLiteral("select * from q order by id")));
+        db::Recordset pid;
+        QVERIFY(pid.Open(QStringLiteral("select pg_backend_pid()"), m_record.adoConnection.get()));
+        db::Connection admin;
+        QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
+        QVERIFY(testdb::exec(admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid.text(0, 0))));
+        // The server is gone for this connection: each statement reports, none ends the program.
+        QVERIFY(!run(QStringLiteral("select * from q")));
+        QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
+        QVERIFY(!run(QStringLiteral("update q set name = 'x'")));
+        QCOMPARE(m_window.prompts.size(), 2);
+        QVERIFY(m_window.prompts.last().startsWith(QStringLiteral("   VB Error # ")));
+    }
+
     void timeoutSetting_data() {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<int>("timeout"); // -1: the run fails
