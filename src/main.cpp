@@ -22,8 +22,7 @@ int main(int argc, char* argv[]) {
         mainWindow->show();
         return true;
     };
-    // The table list comes with its own subsystem.
-    hooks.retrieveTableList = [] {};
+    hooks.retrieveTableList = [&] { mainWindow->RetrieveTableList(); };
 
     frmLogin login(connection, prompts, hooks);
     login.show();

@@ -89,7 +89,8 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuNewQuery")), &QAction::triggered, this, &frmKorvel::mnuNewQuery_Click);
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
-    // Excel, HTML, batch, import, export, options, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
+    // Excel, HTML, batch, import, export, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
@@ -118,8 +119,13 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
         if (action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
     } else if (key == QLatin1String("Forward")) {
         if (action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
-    } else if (key == QLatin1String("Shutdown"))
+    } else if (key == QLatin1String("display_tablelist"))
+        OpenSelectedTable();
+    else if (key == QLatin1String("refresh_tablelist"))
+        RefreshTableList();
+    else if (key == QLatin1String("Setup"))
+        mnuSetup_Click();
+    else if (key == QLatin1String("Shutdown"))
         close();
-    // "display_tablelist", "refresh_tablelist", "HTML", "Excel", "Setup" and "Info" come with
-    // their subsystems; any other key does nothing.
+    // "HTML", "Excel" and "Info" come with their subsystems; any other key does nothing.
 }

@@ -1,5 +1,6 @@
 #include "RecordsetModel.h"
 
+#include "AdoType.h"
 #include "Recordset.h"
 
 void RecordsetModel::setRecordset(std::shared_ptr<db::Recordset> rs) {
@@ -34,4 +35,27 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Vertical) return section + 1;
     if (!m_rs || section < 0 || section >= columnCount()) return QVariant();
     return m_rs->column(section).name;
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || !m_rs) return false;
+    const QString text = value.toString();
+    const db::ColumnInfo& column = m_rs->column(index.column());
+    const bool textType = column.storage == db::Storage::Text && !column.decimalText && column.type != db::adGUID;
+    // An emptied cell is an empty text in text columns, Null in all others.
+    const db::Value v = text.isEmpty() && !textType ? db::Value::null() : db::Value(text);
+    if (!m_rs->setValue(index.row(), index.column(), v)) {
+        const db::ErrorList& errors = m_rs->Errors();
+        const db::Error e = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()} : errors.front();
+        emit writeFailed(e.Number, e.Source, e.Description);
+        emit dataChanged(index, index);
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
 }

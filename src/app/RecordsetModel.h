@@ -23,6 +23,13 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Writes an edited cell to the database through the record set.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+signals:
+    // A write the database refused; the cell keeps what the database holds.
+    void writeFailed(qint32 number, const QString& source, const QString& description);
 
 private:
     std::shared_ptr<db::Recordset> m_rs;

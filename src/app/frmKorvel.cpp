@@ -1,6 +1,11 @@
 #include "frmKorvel.h"
 
+#include "ErrorReport.h"
+#include "GridTypeTable.h"
 #include "RecordsetModel.h"
+#include "ResultGrid.h"
+#include "TableListRetrieval.h"
+#include "frmSetup.h"
 #include "SettingsStore.h"
 #include "Twips.h"
 #include "WaitPanel.h"
@@ -8,6 +13,8 @@
 #include "modKorvel.h"
 
 #include <QAction>
+#include <algorithm>
+#include <functional>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,36 +43,6 @@ constexpr int kDesignLeft = 3810, kDesignTop = 4275;
 const char* const kPanelKeys[] = {"database", "user", "datagrid", "status"};
 constexpr int kPanelWidths[] = {4939, 2822, 2822, 2540};
 
-// Key codes and shift mask as the handlers number them.
-int keyCodeOf(const QKeyEvent* e) {
-    const int k = e->key();
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
-    switch (k) {
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    default:
-        return 0;
-    }
-}
-
-int shiftOf(const QKeyEvent* e) {
-    const Qt::KeyboardModifiers m = e->modifiers();
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
-}
-
 QFont queryFont() {
     // The designed font first, then the Japanese gothic fonts found on Linux desktops.
     QFont font;
@@ -85,6 +62,10 @@ frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent)
     initIcons();
     setObjectName(QStringLiteral("frmKorvel"));
     startSecondProcess = [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
+    showSetup = [this] {
+        frmSetup setup(this);
+        setup.exec();
+    };
     buildControls();
     buildMenus();
     buildToolbar();
@@ -110,6 +91,7 @@ void frmKorvel::buildControls() {
     cboTableList->setInsertPolicy(QComboBox::NoInsert);
     cboTableList->setToolTip(QStringLiteral("テーブルリスト"));
     cboTableList->setFixedWidth(twipsToPixels(2685, dpi));
+    cboTableList->lineEdit()->installEventFilter(this);
 
     txtQuery = new QPlainTextEdit(m_client);
     txtQuery->setObjectName(QStringLiteral("txtQuery"));
@@ -119,7 +101,7 @@ void frmKorvel::buildControls() {
     setTwipsGeometry(txtQuery, 0, 390, 11710, 1305);
     txtQuery->installEventFilter(this);
 
-    DataGrid1 = new QTableView(m_client);
+    DataGrid1 = new ResultGrid(m_client);
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
     m_model = new RecordsetModel(DataGrid1);
     DataGrid1->setModel(m_model);
@@ -128,7 +110,15 @@ void frmKorvel::buildControls() {
     DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 6);
     DataGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setTwipsGeometry(DataGrid1, 0, 1710, 11715, 4485);
-    DataGrid1->installEventFilter(this);
+    DataGrid1->commonKeyDown = [this](int key, int shift) { CommonKeyDown(key, shift); };
+    DataGrid1->rowColChange = [this] { DataGrid1_RowColChange(); };
+    DataGrid1->lostFocus = [this] { ClearGridPanel(); };
+    DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
+    connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &frmKorvel::DataGrid1_HeadClick);
+    DataGrid1->horizontalHeader()->setSectionsClickable(true);
+    connect(m_model, &RecordsetModel::writeFailed, this, [this](qint32 number, const QString& source, const QString& description) {
+        ShowMessagePanel(ErrorReport(number, source, description), true, false);
+    });
 
     StatusBar1 = new QStatusBar(m_client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -429,10 +419,18 @@ void frmKorvel::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == txtQuery || watched == DataGrid1)) {
+    if (event->type() == QEvent::KeyPress && watched == cboTableList->lineEdit()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OpenSelectedTable();
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && watched == txtQuery) {
         auto* key = static_cast<QKeyEvent*>(event);
         const int shift = shiftOf(key);
-        if (watched == txtQuery && (shift & 2)) {
+        if (shift & 2) {
             if (key->key() == Qt::Key_A) {
                 txtQuery->selectAll();
                 return true;
@@ -444,4 +442,102 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
         return shift == 4 && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmKorvel::mnuSetup_Click() {
+    if (showSetup) showSetup();
+}
+
+// Table list ------------------------------------------------------------------------------
+
+void frmKorvel::RetrieveTableList() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cboTableList->clear();
+    cboTableList->setEditText(QString());
+    const TableList list = ::RetrieveTableList(m_state, *this);
+    cboTableList->addItems(list.items);
+    cboTableList->setEditText(list.text);
+    if (list.failed) {
+        // For the rest of the process; the box itself comes back with the window.
+        m_buttons.value(QStringLiteral("display_tablelist"))->setEnabled(false);
+        m_buttons.value(QStringLiteral("refresh_tablelist"))->setEnabled(false);
+        cboTableList->setEnabled(false);
+    }
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+}
+
+void frmKorvel::RefreshTableList() {
+    SetWindowEnabled(false);
+    RetrieveTableList();
+    SetWindowEnabled(true);
+}
+
+void frmKorvel::OpenSelectedTable() {
+    SetWindowEnabled(false);
+    const QString name = cboTableList->currentText();
+    if (trimBlanks(name).isEmpty()) {
+        SetWindowEnabled(true);
+        return;
+    }
+    const QString statement = QStringLiteral("select * from ") + name;
+    ShowBusy(QString(), false, false);
+    ExecuteQuery(m_state, *this, statement);
+    HideBusy();
+    m_state.lastHeadColumn.clear();
+    AddToHistory(statement);
+    txtQuery->setPlainText(statement);
+    SetWindowEnabled(true);
+    cboTableList->setFocus();
+}
+
+// Grid ----------------------------------------------------------------------------------
+
+void frmKorvel::DataGrid1_RowColChange() {
+    const int column = DataGrid1->currentIndex().column();
+    if (column < 0 || !m_state.resultOpen || !m_state.resultSet || column >= m_state.resultSet->FieldCount()) {
+        ClearGridPanel();
+        return;
+    }
+    const db::ColumnInfo& c = m_state.resultSet->column(column);
+    QLabel* panel = m_panels.value(QStringLiteral("datagrid"));
+    panel->setToolTip(gridTypeTip(c.type));
+    panel->setText(gridTypeText(c.type, c.definedSize, c.precision, c.scale));
+}
+
+void frmKorvel::DataGrid1_HeadClick(int column) {
+    SetWindowEnabled(false);
+    const QString clicked = QString::number(column);
+    if (clicked != m_state.lastHeadColumn) {
+        m_state.lastHeadColumn = clicked; // the first click only marks the column
+    } else if (m_state.resultOpen && m_model->recordset()) {
+        db::Recordset& rs = *m_model->recordset();
+        const QString name = rs.column(column).name;
+        const QString ascending = name + QStringLiteral(" asc");
+        // A sort the record set refuses leaves the order as it was, silently.
+        if (rs.setSort(rs.Sort() == ascending ? name + QStringLiteral(" desc") : ascending)) m_model->reload();
+    }
+    SetWindowEnabled(true);
+}
+
+void frmKorvel::DataGrid1_BeforeDelete() {
+    SetWindowEnabled(false);
+    if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true, true) != QLatin1String("2") &&
+        m_model->recordset()) {
+        QList<int> rows;
+        for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows()) rows << index.row();
+        if (rows.isEmpty())
+            for (const QModelIndex& index : DataGrid1->selectionModel()->selectedIndexes())
+                if (!rows.contains(index.row())) rows << index.row();
+        std::sort(rows.begin(), rows.end(), std::greater<int>());
+        db::Recordset& rs = *m_model->recordset();
+        for (int row : rows) {
+            if (!rs.deleteRow(row)) {
+                const db::Error e = rs.Errors().empty() ? db::Error{} : rs.Errors().front();
+                ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
+                break;
+            }
+        }
+        m_model->reload();
+    }
+    SetWindowEnabled(true);
 }

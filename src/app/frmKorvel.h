@@ -14,9 +14,9 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
-class QTableView;
 class QToolBar;
 class RecordsetModel;
+class ResultGrid;
 class WaitPanel;
 
 // The main window: query box, table list, result grid, menus, toolbar, status bar and the
@@ -54,6 +54,20 @@ public:
     void HistoryForward();
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
+    void mnuSetup_Click();
+
+    // The table list.
+    void RetrieveTableList();
+    void RefreshTableList();
+    void OpenSelectedTable();
+
+    // The grid's own behaviours.
+    void DataGrid1_RowColChange();
+    void DataGrid1_HeadClick(int column);
+    void DataGrid1_BeforeDelete();
+
+    // Shows the options dialog modally; replaceable for tests.
+    std::function<void()> showSetup;
 
     // A menu item or toolbar button by its name or key, for wiring and tests.
     QAction* action(const QString& name) const { return m_actions.value(name); }
@@ -91,7 +105,7 @@ private:
     QToolBar* Toolbar1 = nullptr;
     QComboBox* cboTableList = nullptr;
     QPlainTextEdit* txtQuery = nullptr;
-    QTableView* DataGrid1 = nullptr;
+    ResultGrid* DataGrid1 = nullptr;
     RecordsetModel* m_model = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QHash<QString, QLabel*> m_panels;

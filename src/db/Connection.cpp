@@ -62,6 +62,8 @@ QString Connection::Version() const { return QStringLiteral("Tolvan Data Access 
 
 QString Connection::dbmsName() const { return m_backend ? m_backend->dbmsName() : QString(); }
 
+QString Connection::identifierQuote() const { return m_backend ? m_backend->identifierQuote() : QString(); }
+
 bool Connection::Execute(const QString& sql) {
     if (!m_backend) {
         setError({ErrorNumber::NotOpen,

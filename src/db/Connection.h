@@ -43,6 +43,8 @@ public:
     QString Version() const;
     // The database product behind the connection ("SQLite", "PostgreSQL", ...).
     QString dbmsName() const;
+    // The character the database quotes identifiers with ("\"" for most).
+    QString identifierQuote() const;
 
     // Runs a statement and throws its rows away: for callers that need no record set.
     bool Execute(const QString& sql);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QTableView>
+#include <functional>
+
+class RecordsetModel;
+
+// The result grid: the keys it handles itself (F2 in the cell editor, row moves that keep the
+// column), the rest handed to the window's common key handler.
+class ResultGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit ResultGrid(QWidget* parent = nullptr);
+
+    // Keys the grid does not handle: key code and shift mask.
+    std::function<void(int, int)> commonKeyDown;
+    // Delete pressed on selected rows.
+    std::function<void()> deleteSelectedRows;
+    // The current cell changed, the grid got or lost the focus.
+    std::function<void()> rowColChange;
+    std::function<void()> lostFocus;
+
+    int rememberedColumn() const { return m_rememberedColumn; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int m_rememberedColumn = 0;
+};
+
+// Key codes and shift mask as the window's handlers number them.
+int keyCodeOf(const QKeyEvent* event);
+int shiftOf(const QKeyEvent* event);

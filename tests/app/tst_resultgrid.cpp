@@ -1,0 +1,240 @@
+// The result grid and the table list in the main window, offscreen on a real SQLite file.
+#include "GridTypeTable.h"
+#include "ProgramState.h"
+#include "Recordset.h"
+#include "TestBackends.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+class TestResultGrid : public QObject {
+    Q_OBJECT
+    QString m_file;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+    QStringList m_answers; // for the message panel, in order
+    QStringList m_prompts;
+
+    QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
+    QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
+    QLabel* panel(const char* key) { return m_window->findChild<QLabel*>(QString::fromLatin1(key)); }
+    QStringList column(int col) {
+        QStringList out;
+        for (int r = 0; r < grid()->model()->rowCount(); ++r) out << grid()->model()->index(r, col).data().toString();
+        return out;
+    }
+    void run(const QString& sql) {
+        m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
+        m_window->ExecuteQueryBox();
+    }
+    QStringList readBack(const QString& sql) {
+        db::Connection c;
+        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        if (!c.Open()) return {};
+        db::Recordset rs;
+        if (!rs.Open(sql, &c)) return {};
+        QStringList out;
+        for (qint32 r = 0; r < rs.RecordCount(); ++r) out << rs.text(r, 0);
+        return out;
+    }
+
+private slots:
+    void init() {
+        m_file = testdb::newSqliteFile(QStringLiteral("grid.db"));
+        m_record = db::ConnectionRecord();
+        m_record.kind = db::ConnectionKind::Access;
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        m_record.adoConnection->setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        QVERIFY(m_record.adoConnection->Open());
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE g (id INTEGER PRIMARY KEY, name VARCHAR(50), amount DECIMAL(18,2))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO g VALUES (1, 'b', 10), (2, 'a', 9.5), (3, 'c', 100)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_answers.clear();
+        m_prompts.clear();
+        // Answers the message panel whenever it waits.
+        auto* answerer = new QTimer(m_window.get());
+        connect(answerer, &QTimer::timeout, m_window.get(), [this] {
+            WaitPanel* p = m_window->waitPanel();
+            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
+            m_prompts << p->message();
+            const QString a = m_answers.isEmpty() ? QStringLiteral("1") : m_answers.takeFirst();
+            (a == QLatin1String("2") ? p->cancelButton() : p->okButton())->click();
+        });
+        answerer->start(10);
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void typeTable_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("200/50") << 200 << "VarChar 50" << "文字列型 (String)";
+        QTest::newRow("131/18,2") << 131 << "Numeric 18,2" << "固定精度およびスケールの真数値 (DBTYPE_NUMERIC)";
+        QTest::newRow("14") << 14 << "Decimal" << "固定精度およびスケールの真数値 (DBTYPE_DECIMAL)";
+        QTest::newRow("203") << 203 << "LongVarWChar" << "Null 終了型の長文字列型";
+        QTest::newRow("201 keeps its blank") << 201 << "LongVarChar" << "長文字列型 (String) ";
+        QTest::newRow("64") << 64 << "" << "";
+    }
+    void typeTable() {
+        QFETCH(int, type);
+        QFETCH(QString, text);
+        QFETCH(QString, tip);
+        QCOMPARE(gridTypeText(type, 50, 18, 2), text);
+        QCOMPARE(gridTypeTip(type), tip);
+    }
+
+    void panelFollowsTheCurrentColumn() {
+        run(QStringLiteral("select * from g order by id"));
+        grid()->setFocus();
+        grid()->setCurrentIndex(grid()->model()->index(0, 1));
+        QCOMPARE(panel("datagrid")->text(), QStringLiteral("VarChar 50"));
+        grid()->setCurrentIndex(grid()->model()->index(0, 2));
+        QCOMPARE(panel("datagrid")->text(), QStringLiteral("Numeric 18,2"));
+        QCOMPARE(panel("datagrid")->toolTip(), QStringLiteral("固定精度およびスケールの真数値 (DBTYPE_NUMERIC)"));
+        // Down keeps the column.
+        QTest::keyClick(grid(), Qt::Key_Down);
+        QCOMPARE(grid()->currentIndex().row(), 1);
+        QCOMPARE(grid()->currentIndex().column(), 2);
+        m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setFocus();
+        QTRY_COMPARE(panel("datagrid")->text(), QString());
+    }
+
+    void twoClickSorting() {
+        run(QStringLiteral("select * from g order by id"));
+        QHeaderView* header = grid()->horizontalHeader();
+        auto clickHeader = [&](int c) { emit header->sectionClicked(c); };
+        clickHeader(1); // marks only
+        QCOMPARE(column(1), QStringList({"b", "a", "c"}));
+        clickHeader(1);
+        QCOMPARE(column(1), QStringList({"a", "b", "c"}));
+        QCOMPARE(m_state->resultSet->Sort(), QStringLiteral("name asc"));
+        clickHeader(1);
+        QCOMPARE(column(1), QStringList({"c", "b", "a"}));
+        // Another header in between only marks that one; the order stays.
+        clickHeader(2);
+        QCOMPARE(column(1), QStringList({"c", "b", "a"}));
+        clickHeader(2);
+        QCOMPARE(column(2), QStringList({"9.5", "10", "100"}));
+        // A new statement forgets the marked header.
+        run(QStringLiteral("select * from g order by id"));
+        clickHeader(2);
+        QCOMPARE(column(0), QStringList({"1", "2", "3"}));
+    }
+
+    void editsAreWrittenBack() {
+        run(QStringLiteral("select * from g order by id"));
+        QVERIFY(grid()->model()->setData(grid()->model()->index(1, 1), QStringLiteral("edited")));
+        QCOMPARE(readBack(QStringLiteral("select name from g where id = 2")), QStringList{"edited"});
+        // A row another connection deleted: the error is shown and nothing else changes.
+        db::Connection other;
+        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        QVERIFY(other.Open());
+        QVERIFY(other.Execute(QStringLiteral("DELETE FROM g WHERE id = 3")));
+        QVERIFY(!grid()->model()->setData(grid()->model()->index(2, 1), QStringLiteral("lost")));
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY(m_prompts.front().startsWith(QStringLiteral("VB Error # ")));
+        QCOMPARE(grid()->model()->index(2, 1).data().toString(), QStringLiteral("c"));
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")), QStringList({"b", "edited"}));
+        QVERIFY(grid()->isEnabled());
+    }
+
+    void f2TogglesTheSelectionInTheEditor() {
+        run(QStringLiteral("select * from g order by id"));
+        grid()->setFocus();
+        grid()->setCurrentIndex(grid()->model()->index(0, 1));
+        grid()->edit(grid()->currentIndex());
+        auto* editor = grid()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->deselect();
+        QTest::keyClick(editor, Qt::Key_F2);
+        QCOMPARE(editor->selectedText(), QStringLiteral("b"));
+        QTest::keyClick(editor, Qt::Key_F2);
+        QCOMPARE(editor->selectedText(), QString());
+        QCOMPARE(editor->cursorPosition(), 1);
+    }
+
+    void setupOpensFromItsThreeCommands() {
+        int shown = 0;
+        m_window->showSetup = [&] { ++shown; };
+        QTest::keyClick(m_window.get(), Qt::Key_F9);
+        m_window->action(QStringLiteral("mnuSetup"))->trigger();
+        m_window->toolbarButton(QStringLiteral("Setup"))->trigger();
+        QCOMPARE(shown, 3);
+    }
+
+    void deleteAsksFirst() {
+        run(QStringLiteral("select * from g order by id"));
+        grid()->setFocus();
+        grid()->selectRow(0);
+        m_answers = {QStringLiteral("2")};
+        QTest::keyClick(grid(), Qt::Key_Delete);
+        QCOMPARE(m_prompts.last(), QStringLiteral("\n選択されているデータを削除しますか？"));
+        QCOMPARE(grid()->model()->rowCount(), 3);
+        QVERIFY(grid()->isEnabled());
+        grid()->selectRow(0);
+        m_answers = {QStringLiteral("1")};
+        QTest::keyClick(grid(), Qt::Key_Delete);
+        QCOMPARE(grid()->model()->rowCount(), 2);
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"2", "3"}));
+        QVERIFY(grid()->isEnabled());
+    }
+
+    void tableListOpensTables() {
+        m_window->RetrieveTableList();
+        QCOMPARE(tables()->currentText(), QStringLiteral("[g]"));
+        QCOMPARE(tables()->count(), 2);
+        QCOMPARE(tables()->itemText(1), QStringLiteral("[g two]"));
+        QVERIFY(m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->isEnabled());
+        tables()->setFocus();
+        QTest::keyClick(tables()->lineEdit(), Qt::Key_Return);
+        QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->toPlainText(),
+                 QStringLiteral("select * from [g]"));
+        QCOMPARE(grid()->model()->rowCount(), 3);
+        QVERIFY(tables()->hasFocus());
+        m_window->toolbarButton(QStringLiteral("display_tablelist"))->trigger();
+        QCOMPARE(m_state->history.entries(), QStringList{"select * from [g]"});
+        // A typed name is used as typed, trailing blank included.
+        tables()->setEditText(QStringLiteral("g "));
+        m_window->OpenSelectedTable();
+        QCOMPARE(m_state->history.entries().last(), QStringLiteral("select * from g "));
+        // Blank text runs nothing.
+        tables()->setEditText(QStringLiteral("  "));
+        m_window->OpenSelectedTable();
+        QCOMPARE(m_state->history.entries().size(), 2);
+        QVERIFY(tables()->isEnabled());
+    }
+
+    void failedRetrievalDisablesItsButtons() {
+        m_record.adoConnection->Close();
+        m_window->RefreshTableList();
+        QVERIFY(!m_window->toolbarButton(QStringLiteral("display_tablelist"))->isEnabled());
+        QVERIFY(!m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->isEnabled());
+        m_window->SetWindowEnabled(true);
+        QVERIFY(tables()->isEnabled());
+        QVERIFY(!m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestResultGrid)
+#include "tst_resultgrid.moc"

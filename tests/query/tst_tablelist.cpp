@@ -1,0 +1,133 @@
+// Table-list retrieval on real databases: kinds, quoting, views skipped, failures.
+#include "TableListRetrieval.h"
+#include "TestBackends.h"
+
+#include <QTest>
+
+namespace {
+class QuietWindow : public WindowFeedback {
+public:
+    QStringList busy;
+    void SetWindowEnabled(bool) override {}
+    void ShowBusy(const QString& message, bool, bool) override { busy << message; }
+    void HideBusy() override { busy << QStringLiteral("hidden"); }
+    QString ShowMessagePanel(const QString&, bool, bool) override { return QStringLiteral("1"); }
+    void UpdateStatusBar(const QString&) override {}
+    void ClearGridPanel() override {}
+    void bindGrid(std::shared_ptr<db::Recordset>) override {}
+    void rebindGrid() override {}
+    void PrepareGridColumns() override {}
+};
+} // namespace
+
+class TestTableList : public QObject {
+    Q_OBJECT
+    db::ConnectionRecord m_record;
+    QuietWindow m_window;
+
+    void openFresh(const QString& backend, db::ConnectionKind kind, const QString& file = QString()) {
+        m_record = db::ConnectionRecord();
+        m_record.kind = kind;
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        if (!file.isEmpty()) {
+            m_record.adoConnection->setConnectionString(
+                QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(file));
+            QVERIFY(m_record.adoConnection->Open());
+        } else {
+            QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        }
+    }
+    TableList retrieve() {
+        ProgramState state(m_record);
+        return RetrieveTableList(state, m_window);
+    }
+
+private slots:
+    void bracketing() {
+        QCOMPARE(BracketName(QStringLiteral("a]b")), QStringLiteral("[a]b]"));
+        db::ConnectionRecord none;
+        none.kind = db::ConnectionKind::SqlServer;
+        QCOMPARE(AddTableName(QStringLiteral("sales"), none), QStringLiteral("sales"));
+        QCOMPARE(AddTableName(QStringLiteral("sales$"), none), QStringLiteral("[sales$]"));
+        QCOMPARE(AddTableName(QStringLiteral("Order Details"), none), QStringLiteral("[Order Details]"));
+        QCOMPARE(AddTableName(QStringLiteral("a{b"), none), QStringLiteral("[a{b]"));
+        none.kind = db::ConnectionKind::Access;
+        QCOMPARE(AddTableName(QStringLiteral("Customers"), none), QStringLiteral("[Customers]"));
+    }
+
+    void sqliteFile_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("as a local file") << int(db::ConnectionKind::Access) << "[a table]|[plain]|[sales$]";
+        QTest::newRow("as another kind") << int(db::ConnectionKind::SqlServer) << "[a table]|plain|[sales$]";
+    }
+    void sqliteFile() {
+        QFETCH(int, kind);
+        QFETCH(QString, expected);
+        const QString file = testdb::newSqliteFile(QStringLiteral("tables.db"));
+        openFresh(QString(), db::ConnectionKind(kind), file);
+        for (const char* sql : {"CREATE TABLE plain (id INTEGER)", "CREATE TABLE \"a table\" (id INTEGER)",
+                                "CREATE TABLE \"sales$\" (id INTEGER)", "CREATE VIEW v AS SELECT * FROM plain",
+                                "CREATE TABLE seq (id INTEGER PRIMARY KEY AUTOINCREMENT)"})
+            QVERIFY(testdb::exec(*m_record.adoConnection, QString::fromLatin1(sql)));
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        QStringList names = list.items;
+        names.removeAll(kind == int(db::ConnectionKind::Access) ? QStringLiteral("[seq]") : QStringLiteral("seq"));
+        QCOMPARE(names.join(QLatin1Char('|')), expected); // the view and sqlite_sequence are left out
+        QCOMPARE(list.text, list.items.front());
+        QCOMPARE(m_window.busy.front(), QStringLiteral("テーブルリストを取得しています\r\nしばらくお待ちください"));
+        QCOMPARE(m_window.busy.back(), QStringLiteral("hidden"));
+    }
+
+    void emptyDatabase() {
+        openFresh(QString(), db::ConnectionKind::Access, testdb::newSqliteFile(QStringLiteral("empty.db")));
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        QVERIFY(list.items.isEmpty());
+        QCOMPARE(list.text, QString());
+    }
+
+    void failingCatalog() {
+        openFresh(QString(), db::ConnectionKind::Access, testdb::newSqliteFile(QStringLiteral("gone.db")));
+        m_record.adoConnection->Close();
+        const TableList list = retrieve();
+        QVERIFY(list.failed);
+        QVERIFY(list.items.isEmpty());
+    }
+
+    void oracleKindReadsTab() {
+        // A table "tab" with a TNAME column stands in for Oracle's view of the schema.
+        openFresh(QString(), db::ConnectionKind::Oracle, testdb::newSqliteFile(QStringLiteral("oracle.db")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE tab (TNAME VARCHAR(30), TABTYPE VARCHAR(7))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO tab VALUES ('EMP  ', 'TABLE'), "
+                                                                     "('EMP_VIEW', 'VIEW'), ('ORDER ITEMS', 'SYNONYM')")));
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        QCOMPARE(list.items, QStringList({"EMP", "EMP_VIEW", "[ORDER ITEMS]"}));
+        QCOMPARE(list.text, QStringLiteral("EMP"));
+        // An empty schema fails like Oracle does.
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("DELETE FROM tab")));
+        QVERIFY(retrieve().failed);
+    }
+
+    void postgresUsesDoubleQuotes() {
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty()) QSKIP("run through scripts/test.sh");
+        openFresh(QStringLiteral("postgres-odbc"), db::ConnectionKind::Odbc);
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP VIEW IF EXISTS tl_view"));
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS \"tl order\""));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE \"tl order\" (id INTEGER)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE VIEW tl_view AS SELECT * FROM \"tl order\"")));
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        QVERIFY2(list.items.contains(QStringLiteral("\"tl order\"")), qPrintable(list.items.join(QLatin1Char(','))));
+        QVERIFY(!list.items.contains(QStringLiteral("tl_view")));
+        // The quoted name opens the table.
+        db::Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from ") + QStringLiteral("\"tl order\""), &c));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTableList)
+#include "tst_tablelist.moc"
