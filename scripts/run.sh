@@ -11,7 +11,7 @@ build=${TOLVAN_BUILD_DIR:-build}
 
 sql=resources/sample.sql
 db=$build/sample.db
-if [[ ! -f $db || $sql -nt $db ]]; then
+if [[ ! -s $db || $sql -nt $db ]]; then
     # Build aside and rename so a failed import never leaves a half-written file.
     tmp=$(mktemp "$build/sample.db.XXXXXX")
     trap 'rm -f "$tmp"' EXIT
