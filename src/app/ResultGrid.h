@@ -20,8 +20,6 @@ public:
     std::function<void()> rowColChange;
     std::function<void()> lostFocus;
 
-    int rememberedColumn() const { return m_rememberedColumn; }
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

@@ -26,7 +26,6 @@ public:
     QString message() const;
     // Waits until OK ("1") or Cancel ("2") is pressed.
     QString waitForAnswer();
-    QString promptAnswer() const { return m_answer; }
 
     QProgressBar* progressBar() const { return ProgressBar1; }
     QPushButton* okButton() const { return cmdOK; }

@@ -17,7 +17,6 @@ public:
     ColumnData(Storage storage, IntForm form, bool decimalText);
 
     Storage storage() const { return m_storage; }
-    IntForm intForm() const { return m_form; }
     size_t size() const { return m_size; }
     void reserve(size_t rows);
 

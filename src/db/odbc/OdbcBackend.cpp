@@ -101,7 +101,6 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
 
     switch (m_target) {
     case Target::DataSource: {
-        SQLRETURN rc;
         m_declareFetch = tunablePostgres(login);
         if (m_declareFetch) {
             // psqlODBC otherwise holds a whole result in memory beside ours, and reports
@@ -110,18 +109,14 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
             const QString text =
                 QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
                     .arg(login.dataSource, login.userId, braceQuote(login.password));
-            SQLWCHAR out[1024];
-            SQLSMALLINT outLen = 0;
-            rc = SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out, SQLSMALLINT(std::size(out)),
-                                   &outLen, SQL_DRIVER_NOPROMPT);
+            if (!driverConnect(text, errors)) return false;
         } else {
             // Separate arguments: the values reach the driver exactly as typed.
-            rc = SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS, wide(login.userId), SQL_NTS,
-                             wide(login.password), SQL_NTS);
-        }
-        if (!SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&m_dbc});
-            return false;
+            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS, wide(login.userId), SQL_NTS,
+                                           wide(login.password), SQL_NTS))) {
+                errors = odbcErrors({&m_dbc});
+                return false;
+            }
         }
         break;
     }
@@ -210,16 +205,17 @@ bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString&
         errors = {providerNotFound()};
         return false;
     }
-    const QString text = QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail;
+    return driverConnect(QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail, errors);
+}
+
+bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors) {
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    const SQLRETURN rc = SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
-                                           SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc)) {
-        errors = odbcErrors({&m_dbc});
-        return false;
-    }
-    return true;
+    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out, SQLSMALLINT(std::size(out)),
+                                        &outLen, SQL_DRIVER_NOPROMPT)))
+        return true;
+    errors = odbcErrors({&m_dbc});
+    return false;
 }
 
 void OdbcBackend::close() {

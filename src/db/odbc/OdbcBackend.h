@@ -33,6 +33,7 @@ public:
 private:
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
                            ErrorList& errors);
+    bool driverConnect(const QString& connectionString, ErrorList& errors);
     QString findDriver(const QStringList& preferred);
     QString driverOfDataSource(const QString& dsn);
     // True when the data source is served by psqlODBC and the values need no quoting that
