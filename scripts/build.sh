@@ -13,6 +13,9 @@ build=${TOLVAN_BUILD_DIR:-build}
 if [[ ! -f $build/build.ninja ]]; then
     # Word splitting is intended: TOLVAN_CMAKE_ARGS holds several arguments.
     # shellcheck disable=SC2086
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TOLVAN_CMAKE_ARGS:-}
+    launcher=()
+    # ccache makes rebuilds of other work trees and clean clones cheap where it is installed.
+    if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" ${TOLVAN_CMAKE_ARGS:-}
 fi
 cmake --build "$build" -j2
