@@ -53,6 +53,12 @@ public:
     // and callers do it before they ask the user anything.
     bool CommitPendingWrites();
 
+    // Inserts are committed one by one unless a bulk scope is open: then, where the backend
+    // keeps a transaction across a failed statement, they are committed in batches. Scopes
+    // nest; the outermost one's end commits.
+    void beginBulkWrites();
+    bool endBulkWrites();
+
     // For the layer's own objects.
     Backend* backend() const { return m_backend.get(); }
     void setErrors(ErrorList errors) { m_errors = std::move(errors); }
@@ -76,6 +82,22 @@ private:
     bool m_batchOpen = false;
     int m_batchRows = 0;
     QElapsedTimer m_batchTimer;
+};
+
+// Opens a bulk-write scope for its lifetime: an import or a batch run.
+class BulkWriteScope {
+public:
+    explicit BulkWriteScope(Connection* c) : m_c(c) {
+        if (m_c) m_c->beginBulkWrites();
+    }
+    ~BulkWriteScope() {
+        if (m_c) m_c->endBulkWrites();
+    }
+    BulkWriteScope(const BulkWriteScope&) = delete;
+    BulkWriteScope& operator=(const BulkWriteScope&) = delete;
+
+private:
+    Connection* m_c;
 };
 
 } // namespace db

@@ -21,6 +21,7 @@ class PreparedStatement;
 class Recordset {
 public:
     enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
+    enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenStatic = 3 };
 
     Recordset();
     ~Recordset();
@@ -28,6 +29,12 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     // Runs any statement; one without rows gives a record set with no fields.
+    // adOpenStatic holds every row. adOpenForwardOnly streams: rows are fetched block by block
+    // as the cursor moves and only the current block is held, so any size costs flat memory;
+    // RecordCount then counts the rows with a separate count query (-1 when that fails), and
+    // only Fields, Eof, MoveNext, AddNew/Update and Close are allowed. A forward-only record set
+    // fetches no row before the first Eof/MoveNext/field read, so opening one only for AddNew
+    // reads nothing.
     bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
               int options = -1);
     void Close();
@@ -66,6 +73,13 @@ public:
     bool Delete();
     int EditMode() const { return m_editMode; }
     bool Requery(int options = -1);
+
+    // Cells of the current row, in either cursor type; bytes are the stored UTF-8 text or the
+    // raw bytes of a binary column.
+    bool currentIsNull(int col) const;
+    void currentTextInto(int col, QString& out) const;
+    std::string_view currentBytes(int col) const;
+    int cursorType() const { return m_cursorType; }
 
     // Cells by position in the current order, read on demand.
     QString text(qint32 row, int col) const { return m_data.data[size_t(col)].text(m_order[size_t(row)]); }
@@ -108,6 +122,7 @@ private:
     Connection* m_connection = nullptr;
     QString m_source;
     bool m_open = false;
+    int m_cursorType = adOpenStatic;
     ResultData m_data;
     std::vector<quint32> m_order; // position -> storage row
     qint64 m_pos = 0;
