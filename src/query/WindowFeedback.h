@@ -24,4 +24,25 @@ public:
     // The grid reads columns and rows again from the record set it shows.
     virtual void rebindGrid() = 0;
     virtual void PrepareGridColumns() = 0;
+
+    // What the transfers need; the defaults suit fakes that do not care.
+    // The main window's progress bar: shown or hidden, value 0 to 100.
+    virtual void SetProgressVisible(bool) {}
+    virtual void SetProgressValue(int) {}
+    // Lets pending window events run; time-sliced, so it is cheap to call after every row.
+    virtual void DoEvents() {}
+    // Repaints the window now (the status count during a long loop).
+    virtual void RepaintWindow() {}
+    // The file dialogs: the chosen path, or "" when cancelled. filter uses "|" pairs
+    // ("CSVファイル (*.csv)|*.csv|...").
+    virtual QString ShowSaveDialog(const QString& /*title*/, const QString& /*filter*/,
+                                   const QString& /*initialDir*/) {
+        return QString();
+    }
+    virtual QString ShowOpenDialog(const QString& /*title*/, const QString& /*filter*/,
+                                   const QString& /*initialDir*/) {
+        return QString();
+    }
+    // Opens a file with the desktop's application for it; false when there is none.
+    virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
 };
