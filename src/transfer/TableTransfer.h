@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace db {
+class Connection;
+}
+
+// What the batch window lends the non-interactive transfers: its progress bar (0 to 100) and
+// a way to let its events run. Either may be empty.
+struct TableTransferHooks {
+    std::function<void(int)> setProgress;
+    std::function<void()> doEvents;
+};
+
+// Writes every row of a table (name used verbatim in SQL) to a delimited file. On failure
+// errorText holds the one-line report; rowsWritten counts the lines written either way.
+bool ExportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
+                     const QString& filePath, qint32& rowsWritten, QString& errorText,
+                     const TableTransferHooks& hooks = {});
+
+// Adds one row to a table (name used verbatim in SQL) for every record of a delimited file.
+bool ImportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
+                     const QString& filePath, qint32& rowsImported, QString& errorText,
+                     const TableTransferHooks& hooks = {});
