@@ -131,7 +131,7 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
     TextFileWriter file;
     db::Recordset work;
     const auto fail = [&](const db::Error& e) {
-        errorText = ErrorReportLine(e.Number, e.Source, e.Description);
+        errorText = transfer_error::reportLine(e);
         db::Error ignored;
         file.close(ignored);
         return false;

@@ -41,39 +41,52 @@ private slots:
         QTest::addColumn<char>("separator");
         QTest::addColumn<Records>("expected");
         const Records none;
-        QTest::newRow("plain") << QByteArray("a,b\r\nc,d\r\n") << ',' << Records{{"a", "b"}, {"c", "d"}};
+        QTest::newRow("plain") << QByteArray("a,b\r\nc,d\r\n") << ','
+                               << Records{{"a", "b"}, {"c", "d"}};
         QTest::newRow("empty file") << QByteArray() << ',' << none;
-        QTest::newRow("last line without end") << QByteArray("a\r\nb") << ',' << Records{{"a"}, {"b"}};
-        QTest::newRow("LF and lone CR") << QByteArray("a\nb\rc\r\nd") << ',' << Records{{"a"}, {"b"}, {"c"}, {"d"}};
-        QTest::newRow("separator inside quotes") << QByteArray("\"x,y\",z") << ',' << Records{{"x,y", "z"}};
-        QTest::newRow("doubled quotes") << QByteArray("\"a\"\"b\",\"\"\"\",\"c\"\"\"") << ','
-                                        << Records{{"a\"b", "\"", "c\""}};
+        QTest::newRow("last line without end")
+            << QByteArray("a\r\nb") << ',' << Records{{"a"}, {"b"}};
+        QTest::newRow("LF and lone CR")
+            << QByteArray("a\nb\rc\r\nd") << ',' << Records{{"a"}, {"b"}, {"c"}, {"d"}};
+        QTest::newRow("separator inside quotes")
+            << QByteArray("\"x,y\",z") << ',' << Records{{"x,y", "z"}};
+        QTest::newRow("doubled quotes")
+            << QByteArray("\"a\"\"b\",\"\"\"\",\"c\"\"\"") << ',' << Records{{"a\"b", "\"", "c\""}};
         QTest::newRow("quoted empty") << QByteArray("\"\",x,\"\"") << ',' << Records{{"", "x", ""}};
-        QTest::newRow("quotes inside plain field") << QByteArray("x\"\"y,\"a\",p\"q") << ','
-                                                   << Records{{"x\"\"y", "a", "p\"q"}};
-        QTest::newRow("value over lines, CR LF") << QByteArray("\"l1\r\nl2\r\n\r\nl4\",z\r\nnext") << ','
-                                                 << Records{{"l1\r\nl2\r\n\r\nl4", "z"}, {"next"}};
-        QTest::newRow("value over lines, LF") << QByteArray("1,\"l1\nl2\"\n2") << ','
-                                              << Records{{"1", "l1\r\nl2"}, {"2"}};
-        QTest::newRow("unterminated at the end") << QByteArray("1,\"abc\r\ndef\"\"g\r\n") << ','
-                                                 << Records{{"1", "abc\r\ndef\"g"}};
-        QTest::newRow("trailing separator") << QByteArray("a,b,\r\n\"a\",") << ',' << Records{{"a", "b"}, {"a"}};
+        QTest::newRow("quotes inside plain field")
+            << QByteArray("x\"\"y,\"a\",p\"q") << ',' << Records{{"x\"\"y", "a", "p\"q"}};
+        QTest::newRow("value over lines, CR LF")
+            << QByteArray("\"l1\r\nl2\r\n\r\nl4\",z\r\nnext") << ','
+            << Records{{"l1\r\nl2\r\n\r\nl4", "z"}, {"next"}};
+        QTest::newRow("value over lines, LF")
+            << QByteArray("1,\"l1\nl2\"\n2") << ',' << Records{{"1", "l1\r\nl2"}, {"2"}};
+        QTest::newRow("unterminated at the end")
+            << QByteArray("1,\"abc\r\ndef\"\"g\r\n") << ',' << Records{{"1", "abc\r\ndef\"g"}};
+        QTest::newRow("trailing separator")
+            << QByteArray("a,b,\r\n\"a\",") << ',' << Records{{"a", "b"}, {"a"}};
         QTest::newRow("two separators") << QByteArray("a,,b") << ',' << Records{{"a", "", "b"}};
-        QTest::newRow("blank lines") << QByteArray("a\r\n\r\n   \r\nb") << ',' << Records{{"a"}, {}, {}, {"b"}};
-        QTest::newRow("blanks") << QByteArray("  a  ,  b  ,  c  ") << ',' << Records{{"  a  ", "b  ", "c"}};
+        QTest::newRow("blank lines")
+            << QByteArray("a\r\n\r\n   \r\nb") << ',' << Records{{"a"}, {}, {}, {"b"}};
+        QTest::newRow("blanks") << QByteArray("  a  ,  b  ,  c  ") << ','
+                                << Records{{"  a  ", "b  ", "c"}};
         QTest::newRow("one field trimmed") << QByteArray("  a  ") << ',' << Records{{"a"}};
-        QTest::newRow("blanks inside quotes kept") << QByteArray("\"  a  \", \" b \" ") << ','
-                                                   << Records{{"  a  ", " b "}};
-        QTest::newRow("blank before a quote") << QByteArray(" \"a,b\",c") << ',' << Records{{" \"a", "b\"", "c"}};
-        QTest::newRow("character after the closing quote") << QByteArray("\"ab\"x,c\r\n\"ab\";c") << ','
-                                                           << Records{{"ab", "", "c"}, {"ab", "c"}};
-        QTest::newRow("placeholder text is data") << QByteArray("\"K7K75THUNDERBIRD\",\"a K7K75THUNDERBIRD\"\"b\"")
-                                                  << ',' << Records{{"K7K75THUNDERBIRD", "a K7K75THUNDERBIRD\"b"}};
-        QTest::newRow("tab") << QByteArray("a,b\t\"c\td\"\t e \r\n\t") << '\t' << Records{{"a,b", "c\td", "e"}, {""}};
-        QTest::newRow("quote left open on a line of its own") << QByteArray("a,\"\r\nb\",c") << ','
-                                                              << Records{{"a", "\r\nb", "c"}};
-        QTest::newRow("multi-byte text") << QByteArray("\"佐藤\",鈴木") << ',' << Records{{"佐藤", "鈴木"}};
-        QTest::newRow("NUL bytes") << QByteArray("a\0b,c", 5) << ',' << Records{{QString::fromUtf8("a\0b", 3), "c"}};
+        QTest::newRow("blanks inside quotes kept")
+            << QByteArray("\"  a  \", \" b \" ") << ',' << Records{{"  a  ", " b "}};
+        QTest::newRow("blank before a quote")
+            << QByteArray(" \"a,b\",c") << ',' << Records{{" \"a", "b\"", "c"}};
+        QTest::newRow("character after the closing quote")
+            << QByteArray("\"ab\"x,c\r\n\"ab\";c") << ',' << Records{{"ab", "", "c"}, {"ab", "c"}};
+        QTest::newRow("placeholder text is data")
+            << QByteArray("\"K7K75THUNDERBIRD\",\"a K7K75THUNDERBIRD\"\"b\"") << ','
+            << Records{{"K7K75THUNDERBIRD", "a K7K75THUNDERBIRD\"b"}};
+        QTest::newRow("tab") << QByteArray("a,b\t\"c\td\"\t e \r\n\t") << '\t'
+                             << Records{{"a,b", "c\td", "e"}, {""}};
+        QTest::newRow("quote left open on a line of its own")
+            << QByteArray("a,\"\r\nb\",c") << ',' << Records{{"a", "\r\nb", "c"}};
+        QTest::newRow("multi-byte text")
+            << QByteArray("\"佐藤\",鈴木") << ',' << Records{{"佐藤", "鈴木"}};
+        QTest::newRow("NUL bytes")
+            << QByteArray("a\0b,c", 5) << ',' << Records{{QString::fromUtf8("a\0b", 3), "c"}};
     }
     void format() {
         QFETCH(QByteArray, input);
@@ -86,7 +99,8 @@ private slots:
 
     void longLine() {
         // One line far longer than a read chunk, quoted and over two lines.
-        QByteArray input = "\"" + QByteArray(3 * 1024 * 1024, 'x') + "\r\n" + QByteArray(1024 * 1024, 'y') + "\",z";
+        QByteArray input = "\"" + QByteArray(3 * 1024 * 1024, 'x') + "\r\n" +
+                           QByteArray(1024 * 1024, 'y') + "\",z";
         const Records records = readAll(input, ',', 64 * 1024);
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].size(), 2);

@@ -27,11 +27,14 @@ private slots:
         QTest::addColumn<QByteArray>("lcCtype");
         QTest::addColumn<QByteArray>("lang");
         QTest::addColumn<bool>("cp932");
-        QTest::newRow("utf-8") << QByteArray() << QByteArray() << QByteArray("ja_JP.UTF-8") << false;
-        QTest::newRow("sjis") << QByteArray("ja_JP.SJIS") << QByteArray() << QByteArray("ja_JP.UTF-8") << true;
-        QTest::newRow("shift_jis in LC_CTYPE") << QByteArray() << QByteArray("ja_JP.Shift_JIS@x") << QByteArray("C")
-                                               << true;
-        QTest::newRow("LC_ALL wins") << QByteArray("C.UTF-8") << QByteArray("ja_JP.SJIS") << QByteArray() << false;
+        QTest::newRow("utf-8") << QByteArray() << QByteArray() << QByteArray("ja_JP.UTF-8")
+                               << false;
+        QTest::newRow("sjis") << QByteArray("ja_JP.SJIS") << QByteArray()
+                              << QByteArray("ja_JP.UTF-8") << true;
+        QTest::newRow("shift_jis in LC_CTYPE")
+            << QByteArray() << QByteArray("ja_JP.Shift_JIS@x") << QByteArray("C") << true;
+        QTest::newRow("LC_ALL wins")
+            << QByteArray("C.UTF-8") << QByteArray("ja_JP.SJIS") << QByteArray() << false;
         QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << false;
     }
     void localeEncoding() {
@@ -42,9 +45,11 @@ private slots:
         const QByteArray saved[] = {qgetenv("LC_ALL"), qgetenv("LC_CTYPE"), qgetenv("LANG")};
         const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
         const QByteArray values[] = {lcAll, lcCtype, lang};
-        for (int i = 0; i < 3; ++i) values[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
+        for (int i = 0; i < 3; ++i)
+            values[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
         const TextEncoding e = localeTextEncoding();
-        for (int i = 0; i < 3; ++i) saved[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+        for (int i = 0; i < 3; ++i)
+            saved[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
         QCOMPARE(e == TextEncoding::Cp932, cp932);
     }
 
@@ -59,8 +64,11 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(bytes), QByteArray("a?? b"));
 
         TextDecoder decoder(TextEncoding::Cp932);
-        QCOMPARE(decoder.decode(std::string_view(kJapaneseCp932.constData(), 4)), QStringLiteral("あ愛"));
-        QCOMPARE(decoder.decode("a\xff" "b"), QStringLiteral("a\uFFFDb"));
+        QCOMPARE(decoder.decode(std::string_view(kJapaneseCp932.constData(), 4)),
+                 QStringLiteral("あ愛"));
+        QCOMPARE(decoder.decode("a\xff"
+                                "b"),
+                 QStringLiteral("a\uFFFDb"));
         TextDecoder utf8(TextEncoding::Utf8);
         QCOMPARE(utf8.decode("\xe3\x81\x82"), QStringLiteral("あ"));
     }
@@ -83,7 +91,9 @@ private slots:
         QFETCH(int, prefix);
         QFETCH(bool, invalid);
         bool bad = false;
-        QCOMPARE(int(validUtf8Prefix(std::string_view(bytes.constData(), size_t(bytes.size())), bad)), prefix);
+        QCOMPARE(
+            int(validUtf8Prefix(std::string_view(bytes.constData(), size_t(bytes.size())), bad)),
+            prefix);
         QCOMPARE(bad, invalid);
     }
 
@@ -92,15 +102,19 @@ private slots:
         QTest::addColumn<int>("result"); // 0 UTF-8, 1 CP932, -1 refused
         QTest::addColumn<int>("bom");
         QTest::newRow("utf-8") << QByteArray("1,\"あ\"\r\n") << 0 << 0;
-        QTest::newRow("utf-8 with bom") << QByteArray("\xef\xbb\xbf" "1,\"あ\"\r\n") << 0 << 3;
+        QTest::newRow("utf-8 with bom") << QByteArray("\xef\xbb\xbf"
+                                                      "1,\"あ\"\r\n")
+                                        << 0 << 3;
         QTest::newRow("empty") << QByteArray() << 0 << 0;
         QTest::newRow("cp932") << QByteArray("1,\"" + kJapaneseCp932 + "\"\r\n") << 1 << 0;
         // A character torn by the scanner's chunk boundary is still one character.
         QTest::newRow("utf-8 across chunks") << QByteArray(1024 * 1024 - 1, 'a') + "あ" << 0 << 0;
-        QTest::newRow("cp932 across chunks") << QByteArray(1024 * 1024 - 1, 'a') + kJapaneseCp932 << 1 << 0;
+        QTest::newRow("cp932 across chunks")
+            << QByteArray(1024 * 1024 - 1, 'a') + kJapaneseCp932 << 1 << 0;
         QTest::newRow("neither") << QByteArray("a\xff\xfe,b") << -1 << 0;
         QTest::newRow("lead byte at the end") << QByteArray("a\x82") << -1 << 0;
-        QTest::newRow("bom, then not utf-8") << QByteArray("\xef\xbb\xbf" + kJapaneseCp932) << -1 << 3;
+        QTest::newRow("bom, then not utf-8")
+            << QByteArray("\xef\xbb\xbf" + kJapaneseCp932) << -1 << 3;
     }
     void fileDetection() {
         QFETCH(QByteArray, bytes);
@@ -123,7 +137,8 @@ private slots:
     void unreadableFile() {
         FileEncoding encoding;
         db::Error error;
-        QVERIFY(!detectFileEncoding(m_dir.filePath(QStringLiteral("missing.csv")), encoding, error));
+        QVERIFY(
+            !detectFileEncoding(m_dir.filePath(QStringLiteral("missing.csv")), encoding, error));
         QCOMPARE(error.Number, 75);
         QVERIFY(!detectFileEncoding(m_dir.path(), encoding, error)); // a folder
     }
