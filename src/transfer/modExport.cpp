@@ -73,6 +73,8 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, false);
     if (trimBlanks(path).isEmpty()) {
+        // Nothing to write: the busy panel must not stay up over an idle window.
+        feedback.HideBusy();
         state.bExporting = false;
         return;
     }
