@@ -90,7 +90,11 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    // Excel, HTML, batch, import, export, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
+    connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
+    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
+    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
+    // Excel, HTML, batch, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
