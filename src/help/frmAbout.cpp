@@ -5,9 +5,11 @@
 #include "ProgramVersion.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <cmath>
 
 namespace {
@@ -116,8 +118,17 @@ QString dataAccessVersion(const db::Connection* connection) {
 
 void ShowAboutBox(QWidget* owner, QWidget* mainWindow, const db::Connection* connection) {
     try {
-        frmAbout box(owner, mainWindow, dataAccessVersion(connection));
-        box.exec();
+        // Not every desktop hands the focus back when a tool window closes: do it here, so
+        // the user types on where he was.
+        const QPointer<QWidget> hadFocus = QApplication::focusWidget();
+        const QPointer<QWidget> returnTo = owner;
+        {
+            frmAbout box(owner, mainWindow, dataAccessVersion(connection));
+            box.exec();
+        }
+        if (returnTo && returnTo->isVisible()) returnTo->activateWindow();
+        if (hadFocus && hadFocus->isVisible() && hadFocus->isEnabled())
+            hadFocus->setFocus(Qt::ActiveWindowFocusReason);
     } catch (...) {
         // The About box never takes the window that opened it down with it.
     }
