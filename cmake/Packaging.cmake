@@ -14,11 +14,11 @@ set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tolvan.invalid/")
-# The libraries the program links come from dpkg-shlibdeps; these are loaded at run time
-# (the X11 platform plugin, the SVG icons) or linked by parts that may not be built yet.
+# The libraries the program links (Qt, unixODBC, SQLite, the C++ runtime) come from
+# dpkg-shlibdeps with their versions; these are loaded at run time (the X11 platform plugin,
+# the SVG icon engine) or needed by the Excel output.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), qt6-qpa-plugins, libqt6svg6, libodbc2, libsqlite3-0, libxlsxwriter4")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libxlsxwriter4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, odbcinst, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xchm | kchmviewer, odbc-postgresql, odbc-mariadb, tdsodbc, odbc-mdbtools, libsqliteodbc")
 include(CPack)
