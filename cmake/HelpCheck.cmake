@@ -69,6 +69,10 @@ function(tolvan_help_check source)
             continue()
         endif()
         file(READ ${source}/${f} text)
+        # CHM viewers built on simple HTML engines read only this form of the declaration.
+        if(NOT text MATCHES "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">")
+            string(APPEND errors "\n  ${f} does not declare its character set as text/html; charset=utf-8")
+        endif()
         # Links within the help only: those with a scheme ("https:") lead elsewhere.
         string(REGEX MATCHALL "(href|src)=\"[^\"#:]+[\"#]" links "${text}")
         foreach(l IN LISTS links)

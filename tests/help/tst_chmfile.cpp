@@ -216,6 +216,16 @@ private slots:
                  qPrintable(output));
     }
 
+    void aPageWithoutItsCharacterSetFails() {
+        edit(QStringLiteral("grid.html"),
+             QStringLiteral("http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\""),
+             QStringLiteral("charset=\"utf-8\""));
+        const auto [code, output] = check();
+        QVERIFY(code != 0);
+        QVERIFY2(output.contains(QStringLiteral("grid.html does not declare its character set")),
+                 qPrintable(output));
+    }
+
     void aLinkToAnUnlistedFileFails() {
         edit(QStringLiteral("about.html"), QStringLiteral("images/about.png"),
              QStringLiteral("images/gone.png"));
