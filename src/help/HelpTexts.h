@@ -3,7 +3,6 @@
 #include <QString>
 
 // The fixed names and texts of the help and the About box.
-inline const QString kProductName = QStringLiteral("Tolvan");
 inline const QString kHelpFileName = QStringLiteral("Tolvan.chm");
 // The same help as plain pages, installed beside the help file.
 inline const QString kHelpIndexPage = QStringLiteral("help/index.html");

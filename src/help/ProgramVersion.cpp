@@ -2,9 +2,14 @@
 
 #include "HelpTexts.h"
 
-// The numbers come from project() in the top CMakeLists.txt, compiled into this file only.
+// The name and the numbers come from project() in the top CMakeLists.txt, compiled into this
+// file only.
 ProgramVersion programVersion() {
     return {TOLVAN_VERSION_MAJOR, TOLVAN_VERSION_MINOR, TOLVAN_VERSION_PATCH};
+}
+
+QString productName() {
+    return QStringLiteral(TOLVAN_PRODUCT_NAME);
 }
 
 QString versionText(const ProgramVersion& v) {

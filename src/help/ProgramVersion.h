@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QString>
 
-// The program's version, as the build gives it.
+// The program's name and version, as the build gives them.
 struct ProgramVersion {
     int major = 0;
     int minor = 0;
@@ -11,6 +11,9 @@ struct ProgramVersion {
 };
 
 ProgramVersion programVersion();
+
+// The product's name: "Tolvan".
+QString productName();
 
 // "1.0.4": the numbers in decimal, not padded.
 QString versionText(const ProgramVersion& v);

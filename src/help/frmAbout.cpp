@@ -53,8 +53,8 @@ void frmAbout::buildControls() {
 }
 
 void frmAbout::Form_Load(const QString& dataAccessVersion) {
-    setWindowTitle(kAboutCaption + kProductName);
-    lblTitle->setText(aboutTitleText(kProductName, programVersion()));
+    setWindowTitle(kAboutCaption + productName());
+    lblTitle->setText(aboutTitleText(productName(), programVersion()));
     // A version that cannot be read leaves the line empty rather than half a sentence.
     lblADO->setText(dataAccessVersion.isEmpty() ? QString() : kAdoVersion + dataAccessVersion);
     const QIcon icon = programIcon();
