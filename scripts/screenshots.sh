@@ -97,6 +97,10 @@ xdotool windowactivate --sync "$main"
 xdotool key F6
 if batch=$(window 'バッチ処理$'); then
     shot "$batch" batch
+    # The first picture of the batch window also goes into its page and the project file.
+    help=$root/resources/help
+    grep -qx 'images/batch.png' "$help/Tolvan.hhp" || printf 'images/batch.png\n' >>"$help/Tolvan.hhp"
+    sed -i 's|<!-- screenshot: batch -->|<p><img class="shot" src="images/batch.png" alt="バッチ処理ウィンドウ"></p>|' "$help/batch.html"
     xdotool key alt+F4
     sleep 0.5
 fi
