@@ -90,8 +90,10 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this, &frmKorvel::mnuIndex_Click);
-    connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this, &frmKorvel::mnuAbout_Click);
+    connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
+            &frmKorvel::mnuIndex_Click);
+    connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
+            &frmKorvel::mnuAbout_Click);
     // Excel, HTML, batch, import and export come with their subsystems.
 }
 

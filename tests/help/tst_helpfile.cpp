@@ -57,7 +57,8 @@ private slots:
         // The file types themselves come from the system's MIME database, without its
         // applications.
         QDir().mkpath(path(QStringLiteral("data-sys")));
-        QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), path(QStringLiteral("data-sys/mime"))));
+        QVERIFY(
+            QFile::link(QStringLiteral("/usr/share/mime"), path(QStringLiteral("data-sys/mime"))));
         m_recorder.opened.clear();
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_recorder, "open");
     }
