@@ -90,11 +90,15 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
+    connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
+    connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
+    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
+    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
     connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
             &frmKorvel::mnuIndex_Click);
     connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
             &frmKorvel::mnuAbout_Click);
-    // Excel, HTML, batch, import and export come with their subsystems.
+    // Excel, HTML and batch come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
