@@ -1,6 +1,7 @@
 #include "XlsxReader.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 namespace {
@@ -30,7 +31,7 @@ bool readStyles(const QByteArray& xml, QList<Look>& xfs) {
     QXmlStreamReader x(xml);
     QString section;
     while (!x.atEnd()) {
-        if (!x.readNextStartElement()) continue;
+        if (x.readNext() != QXmlStreamReader::StartElement) continue;
         const auto name = x.name();
         if (name == QLatin1String("fills") || name == QLatin1String("borders") ||
             name == QLatin1String("cellXfs") || name == QLatin1String("cellStyleXfs"))
@@ -96,7 +97,7 @@ bool readXlsx(const QString& path, XlsxSheet& sheet, QString& error) {
         return false;
     QXmlStreamReader wx(workbook);
     while (!wx.atEnd())
-        if (wx.readNextStartElement() && wx.name() == QLatin1String("sheet"))
+        if (wx.readNext() == QXmlStreamReader::StartElement && wx.name() == QLatin1String("sheet"))
             sheet.sheetNames << attr(wx, "name");
     QList<Look> xfs;
     if (!readStyles(styles, xfs)) {
@@ -138,7 +139,14 @@ bool readXlsx(const QString& path, XlsxSheet& sheet, QString& error) {
             current->value = x.readElementText();
             if (current->kind == XlsxCell::Blank) current->kind = XlsxCell::Number;
         } else if (name == QLatin1String("t") && current) {
-            current->value = x.readElementText();
+            // Characters XML cannot carry are written as _xHHHH_.
+            static const QRegularExpression escaped(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+            QString text = x.readElementText();
+            for (auto m = escaped.match(text); m.hasMatch();
+                 m = escaped.match(text, m.capturedStart() + 1))
+                text.replace(m.capturedStart(), m.capturedLength(),
+                             QChar(m.captured(1).toUShort(nullptr, 16)));
+            current->value = text;
         }
     }
     if (x.hasError()) {
