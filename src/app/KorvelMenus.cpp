@@ -90,7 +90,9 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    // Excel, HTML, batch, import, export, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this, &frmKorvel::mnuExcel_Click);
+    connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this, &frmKorvel::mnuHTML_Click);
+    // Batch, import, export, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
@@ -125,7 +127,11 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
         RefreshTableList();
     else if (key == QLatin1String("Setup"))
         mnuSetup_Click();
+    else if (key == QLatin1String("HTML"))
+        mnuHTML_Click();
+    else if (key == QLatin1String("Excel"))
+        mnuExcel_Click();
     else if (key == QLatin1String("Shutdown"))
         close();
-    // "HTML", "Excel" and "Info" come with their subsystems; any other key does nothing.
+    // "Info" comes with its subsystem; any other key does nothing.
 }

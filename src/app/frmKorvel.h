@@ -40,6 +40,7 @@ public:
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;
     void rebindGrid() override;
     void PrepareGridColumns() override;
+    bool OpenWithDesktop(const QString& path) override;
 
     // Keys that reach the window, the query box and the grid: key code and shift mask
     // (1 Shift, 2 Ctrl, 4 Alt) as the platform numbers them.
@@ -55,6 +56,8 @@ public:
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
     void mnuSetup_Click();
+    void mnuExcel_Click();
+    void mnuHTML_Click();
 
     // The table list.
     void RetrieveTableList();
