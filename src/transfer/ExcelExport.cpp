@@ -63,8 +63,8 @@ public:
         QString text, typed;
         while (!work.Eof()) {
             for (int c = 1; c <= count; ++c) {
-                if (currentCellIsNull(work, c - 1)) continue;
-                currentCellText(work, c - 1, text);
+                if (work.currentIsNull(c - 1)) continue;
+                work.currentTextInto(c - 1, text);
                 typedText(trimBlanks(text), typed);
                 if (!excel->PutCell(row, c, typed)) return failed(*excel);
             }

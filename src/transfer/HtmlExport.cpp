@@ -9,6 +9,7 @@
 #include "WorkRecordset.h"
 
 #include <QFile>
+#include <vector>
 
 namespace {
 constexpr qint64 kHeaderEvery = 20;
@@ -29,6 +30,10 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
     page.begin(kApplicationName, names);
 
     const int fields = work.FieldCount();
+    // Text columns hold their UTF-8 as stored: written without a detour through UTF-16.
+    std::vector<bool> stored(size_t(std::max(fields, 0)));
+    for (int col = 0; col < fields; ++col)
+        stored[size_t(col)] = work.column(col).storage == db::Storage::Text;
     const qint32 count = work.RecordCount();
     QString text;
     std::string utf8;
@@ -36,15 +41,17 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
     while (!work.Eof()) {
         page.beginRow();
         for (int col = 0; col < fields; ++col) {
-            if (currentCellIsNull(work, col)) {
+            if (work.currentIsNull(col)) {
                 page.nullCell();
-                continue;
+            } else if (stored[size_t(col)]) {
+                page.textCell(work.currentBytes(col));
+            } else {
+                work.currentTextInto(col, text);
+                utf8.clear();
+                db::appendUtf16AsUtf8(utf8, reinterpret_cast<const char16_t*>(text.utf16()),
+                                      size_t(text.size()));
+                page.textCell(utf8);
             }
-            currentCellText(work, col, text);
-            utf8.clear();
-            db::appendUtf16AsUtf8(utf8, reinterpret_cast<const char16_t*>(text.utf16()),
-                                  size_t(text.size()));
-            page.textCell(utf8);
         }
         page.endRow();
         ++r;

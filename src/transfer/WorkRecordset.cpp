@@ -4,7 +4,9 @@
 #include "OutputTexts.h"
 
 bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error) {
-    if (rs.Open(state.resultSet->Source(), state.connection.adoConnection.get(), 3, 3, -1))
+    // Forward-only: any number of rows streams through in flat memory.
+    if (rs.Open(state.resultSet->Source(), state.connection.adoConnection.get(),
+                db::Recordset::adOpenForwardOnly, 3, -1))
         return true;
     error = RecordsetFailure(rs);
     return false;
@@ -15,12 +17,4 @@ db::Error RecordsetFailure(const db::Recordset& rs) {
     if (rs.ActiveConnection() && !rs.ActiveConnection()->Errors().empty())
         return rs.ActiveConnection()->Errors().front();
     return {db::ErrorNumber::Fail, QStringLiteral("Unspecified error"), kProgramSource};
-}
-
-bool currentCellIsNull(const db::Recordset& rs, int col) {
-    return rs.isNull(rs.position(), col);
-}
-
-void currentCellText(const db::Recordset& rs, int col, QString& out) {
-    rs.textInto(rs.position(), col, out);
 }

@@ -13,7 +13,3 @@ bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error)
 
 // The first diagnostic of the record set or of its connection, or a generic one.
 db::Error RecordsetFailure(const db::Recordset& rs);
-
-// Cells of the current row.
-bool currentCellIsNull(const db::Recordset& rs, int col);
-void currentCellText(const db::Recordset& rs, int col, QString& out);

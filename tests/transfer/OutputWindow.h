@@ -14,7 +14,8 @@ public:
     QStringList prompts;
     QStringList answers; // given in order; "1" when none is left
     QStringList opened;  // paths handed to the desktop
-    QList<int> progress;
+    QList<int> progress; // the first thousand values
+    int lastProgress = -1;
     bool desktopHasHandler = true;
     bool enabled = true;
     int events = 0;
@@ -40,7 +41,10 @@ public:
     void SetProgressVisible(bool visible) override {
         calls << QStringLiteral("progress=%1").arg(visible);
     }
-    void SetProgressValue(int value) override { progress << value; }
+    void SetProgressValue(int value) override {
+        if (progress.size() < 1000) progress << value;
+        lastProgress = value;
+    }
     void DoEvents() override { ++events; }
     bool OpenWithDesktop(const QString& path) override {
         calls << QStringLiteral("open");
