@@ -29,8 +29,13 @@ public:
 
 private:
     bool putHeader(quint32 row, quint16 col, bool isText);
-    bool readExactly(void* data, qint64 size);
+    void append(const void* data, size_t size);
+    bool flushBuffer();
+    bool readExactly(void* data, size_t size);
 
     QTemporaryFile m_file;
+    // Writes and reads go through this buffer in large blocks.
+    std::string m_buffer;
+    size_t m_readPos = 0;
     bool m_failed = false;
 };

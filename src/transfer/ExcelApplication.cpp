@@ -309,7 +309,7 @@ bool ExcelApplication::writeWorkbook(const QString& path) {
                                  std::min(m_fitted[c] + 1, 255), nullptr);
 
     std::map<quint64, lxw_format*> formats;
-    auto formatAt = [&](qint32 row, qint32 col) -> lxw_format* {
+    auto lookAt = [&](qint32 row, qint32 col) -> lxw_format* {
         CellLook look;
         for (const RangeOp& op : m_ops) {
             if (!contains(op.range, row, col)) continue;
@@ -354,6 +354,24 @@ bool ExcelApplication::writeWorkbook(const QString& path) {
             it->second = f;
         }
         return it->second;
+    };
+    // Rows that meet the ranges the same way look the same: their formats are worked out once.
+    std::vector<quint8> signature, cachedSignature;
+    std::vector<lxw_format*> cachedRow;
+    lxw_format* const unknown = reinterpret_cast<lxw_format*>(&cachedRow);
+    auto formatAt = [&](qint32 row, qint32 col) -> lxw_format* {
+        signature.clear();
+        for (const RangeOp& op : m_ops)
+            signature.push_back(quint8((row >= op.range.row1 && row <= op.range.row2) |
+                                       (row == op.range.row1) << 1 | (row == op.range.row2) << 2));
+        if (signature != cachedSignature) {
+            cachedSignature = signature;
+            cachedRow.assign(cachedRow.size(), unknown);
+        }
+        if (size_t(col) >= cachedRow.size()) cachedRow.resize(size_t(col) + 1, unknown);
+        lxw_format*& f = cachedRow[size_t(col)];
+        if (f == unknown) f = lookAt(row, col);
+        return f;
     };
     // The columns a row's formats reach, so that empty cells inside a range get their look too.
     auto formattedSpan = [&](qint32 row, qint32& first, qint32& last) {

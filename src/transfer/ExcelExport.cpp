@@ -12,8 +12,15 @@
 namespace {
 constexpr int kHeaderColor = 19;
 
-// The text a value is typed as: leading zeros and leading apostrophes kept as text.
-void typedText(const QString& trimmed, QString& out) {
+// The text a value is typed as: trimmed of blanks, leading zeros and leading apostrophes kept
+// as text. Written into out so that its buffer serves every cell.
+void typedText(QStringView value, QString& out) {
+    qsizetype first = 0, last = value.size();
+    while (first < last && value[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && value[last - 1] == QLatin1Char(' '))
+        --last;
+    const QStringView trimmed = value.sliced(first, last - first);
     out.clear();
     // A leading apostrophe would be taken as the text marker and lost; doubling keeps it.
     if ((trimmed.size() > 1 && trimmed.front() == QLatin1Char('0')) ||
@@ -65,7 +72,7 @@ public:
             for (int c = 1; c <= count; ++c) {
                 if (work.currentIsNull(c - 1)) continue;
                 work.currentTextInto(c - 1, text);
-                typedText(trimBlanks(text), typed);
+                typedText(text, typed);
                 if (!excel->PutCell(row, c, typed)) return failed(*excel);
             }
             m_feedback.DoEvents();
