@@ -1,7 +1,6 @@
 #include "DesktopOpen.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -160,25 +159,19 @@ DesktopApplication defaultApplicationFor(const QString& mimeType) {
                     if (app.isValid()) return app;
                 }
     }
-    // Installed entries that list the type; ids of entries in subfolders join with "-".
+    // Installed entries that list the type, by name.
     for (const QString& dir : applicationDirs()) {
-        QStringList ids;
-        QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            ids << QDir(dir).relativeFilePath(it.next());
-        ids.sort();
-        for (const QString& relative : ids) {
-            if (relative.contains(QLatin1Char('/'))) continue;
-            if (removed.contains(relative)) continue;
-            const QStringList listed = listValue(readKeyFile(dir + QLatin1Char('/') + relative)
+        for (const QString& id :
+             QDir(dir).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name)) {
+            if (removed.contains(id)) continue;
+            const QStringList listed = listValue(readKeyFile(dir + QLatin1Char('/') + id)
                                                      .value(QStringLiteral("Desktop Entry"))
                                                      .value(QStringLiteral("MimeType")));
             bool match = false;
             for (const QString& t : types)
                 match = match || listed.contains(t);
             if (!match) continue;
-            const DesktopApplication app = installed(relative);
+            const DesktopApplication app = installed(id);
             if (app.isValid()) return app;
         }
     }
