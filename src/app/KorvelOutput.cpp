@@ -8,29 +8,21 @@
 #include "HtmlExport.h"
 #include "TemporaryPages.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QPointer>
 
 namespace {
 QStringList pageFolders() {
     return temporaryPageFolders(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
-
-// Locking the window takes the focus from the control that had it; it gets it back after.
-template <typename Output> void keepingFocus(Output output) {
-    const QPointer<QWidget> had = QApplication::focusWidget();
-    output();
-    if (had && had->isEnabled()) had->setFocus();
-}
 } // namespace
 
 void frmKorvel::mnuExcel_Click() {
-    keepingFocus([this] { ExportExcel(m_state, *this, userCacheFolder()); });
+    ExportExcel(m_state, *this, userCacheFolder());
 }
 
 void frmKorvel::mnuHTML_Click() {
-    keepingFocus([this] { ExportHtml(m_state, *this, pageFolders()); });
+    ExportHtml(m_state, *this, pageFolders());
 }
 
 void frmKorvel::deleteTemporaryPages() {
