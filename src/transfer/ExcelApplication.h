@@ -2,39 +2,12 @@
 
 #include "CellSpool.h"
 #include "Error.h"
+#include "SheetFormat.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
-
-// Constants of the spreadsheet's automation interface.
-namespace xl {
-constexpr int Center = -4108;
-constexpr int Left = -4131;
-constexpr int Right = -4152;
-constexpr int General = 1;
-// Border indexes that address that edge of every cell of a range.
-constexpr int BorderLeft = -4131;
-constexpr int BorderRight = -4152;
-constexpr int BorderTop = -4160;
-constexpr int BorderBottom = -4107;
-// Border weights.
-constexpr int Hairline = 1;
-constexpr int Thin = 2;
-constexpr int Medium = -4138;
-constexpr int Thick = 4;
-constexpr int ColorIndexNone = -4142;
-// The sheet's size.
-constexpr qint32 MaxRows = 1048576;
-constexpr qint32 MaxColumns = 16384;
-constexpr qint32 MaxCellCharacters = 32767;
-} // namespace xl
-
-// A block of cells from (row1, col1) to (row2, col2), 1-based as the sheet numbers them.
-struct CellRange {
-    qint32 row1, col1, row2, col2;
-};
 
 // A stand-in for the spreadsheet application's automation object with the operations the
 // output uses. The workbook is kept as a list of typed cells and range formats; making the
@@ -74,18 +47,10 @@ public:
     QString workbookPath() const { return m_handedOver; }
 
 private:
-    struct RangeOp {
-        enum Kind { Interior, Alignment, BorderEdge, Around } kind;
-        CellRange range;
-        int a = 0; // colour, alignment, border index, weight
-        int b = 0; // the weight of a border edge
-    };
-
     ExcelApplication(QString folder, std::function<bool(const QString&)> openWithDesktop);
     bool fail(qint32 number, const QString& description);
     bool requireSheet();
     bool checkRange(const CellRange& range);
-    bool writeWorkbook(const QString& path);
 
     QString m_folder;
     std::function<bool(const QString&)> m_openWithDesktop;
@@ -94,7 +59,7 @@ private:
     bool m_hasSheet = false;
     std::unique_ptr<CellSpool> m_cells;
     qint32 m_lastRow = 0, m_lastCol = 0;
-    std::vector<RangeOp> m_ops;
+    std::vector<RangeFormat> m_ops;
     std::vector<int> m_measured; // widest text per column, in character cells
     std::vector<int> m_fitted;   // widths set by AutoFitColumns, 0 for untouched columns
     QString m_handedOver;
