@@ -77,6 +77,151 @@ struct WorkbookHandle {
     }
 };
 
+// Looks of cells as the range formats give them; formats of the workbook are shared by equal
+// looks, and rows that meet the ranges the same way are worked out once.
+class SheetLooks {
+public:
+    SheetLooks(lxw_workbook* wb, const std::vector<RangeFormat>& formats)
+        : m_wb(wb), m_formats(formats) {}
+
+    lxw_format* at(qint32 row, qint32 col) {
+        m_signature.clear();
+        for (const RangeFormat& op : m_formats)
+            m_signature.push_back(quint8((row >= op.range.row1 && row <= op.range.row2) |
+                                         (row == op.range.row1) << 1 |
+                                         (row == op.range.row2) << 2));
+        if (m_signature != m_rowSignature) {
+            m_rowSignature = m_signature;
+            m_row.assign(m_row.size(), std::nullopt);
+        }
+        if (size_t(col) >= m_row.size()) m_row.resize(size_t(col) + 1);
+        std::optional<lxw_format*>& f = m_row[size_t(col)];
+        if (!f) f = compute(row, col);
+        return *f;
+    }
+
+    // The columns the ranges reach in a row (first > last when none).
+    void span(qint32 row, qint32& first, qint32& last) const {
+        first = xl::MaxColumns + 1;
+        last = 0;
+        for (const RangeFormat& op : m_formats)
+            if (row >= op.range.row1 && row <= op.range.row2) {
+                first = std::min(first, op.range.col1);
+                last = std::max(last, op.range.col2);
+            }
+    }
+
+    qint32 lastRow() const {
+        qint32 last = 0;
+        for (const RangeFormat& op : m_formats)
+            last = std::max(last, op.range.row2);
+        return last;
+    }
+
+private:
+    lxw_format* compute(qint32 row, qint32 col) {
+        CellLook look;
+        for (const RangeFormat& op : m_formats) {
+            if (!contains(op.range, row, col)) continue;
+            switch (op.kind) {
+            case RangeFormat::Interior:
+                look.fill = op.a == xl::ColorIndexNone ? -1 : qint32(kPalette[op.a - 1]);
+                break;
+            case RangeFormat::Alignment:
+                look.align = *alignment(op.a);
+                break;
+            case RangeFormat::BorderEdge: {
+                const uint8_t style = *borderStyle(op.b);
+                if (op.a == xl::BorderLeft) look.left = style;
+                if (op.a == xl::BorderRight) look.right = style;
+                if (op.a == xl::BorderTop) look.top = style;
+                if (op.a == xl::BorderBottom) look.bottom = style;
+                break;
+            }
+            case RangeFormat::Around: {
+                const uint8_t style = *borderStyle(op.a);
+                if (col == op.range.col1) look.left = style;
+                if (col == op.range.col2) look.right = style;
+                if (row == op.range.row1) look.top = style;
+                if (row == op.range.row2) look.bottom = style;
+                break;
+            }
+            }
+        }
+        if (look.plain()) return nullptr;
+        auto [it, added] = m_shared.try_emplace(look.key(), nullptr);
+        if (added) {
+            lxw_format* f = workbook_add_format(m_wb);
+            if (look.fill >= 0) {
+                format_set_pattern(f, LXW_PATTERN_SOLID);
+                format_set_bg_color(f, lxw_color_t(look.fill));
+            }
+            if (look.align != LXW_ALIGN_NONE) format_set_align(f, look.align);
+            if (look.left) format_set_left(f, look.left);
+            if (look.right) format_set_right(f, look.right);
+            if (look.top) format_set_top(f, look.top);
+            if (look.bottom) format_set_bottom(f, look.bottom);
+            it->second = f;
+        }
+        return it->second;
+    }
+
+    lxw_workbook* m_wb;
+    const std::vector<RangeFormat>& m_formats;
+    std::map<quint64, lxw_format*> m_shared;
+    std::vector<quint8> m_signature, m_rowSignature;
+    std::vector<std::optional<lxw_format*>> m_row;
+};
+
+// Writes the rows in order: the spooled cells, and blank cells wherever a range gives a look.
+class RowWriter {
+public:
+    RowWriter(lxw_worksheet* sheet, SheetLooks& looks) : m_sheet(sheet), m_looks(looks) {}
+
+    lxw_error cell(const CellSpool::Cell& c) {
+        if (qint32(c.row) != m_row) startRow(qint32(c.row));
+        if (!m_error)
+            blanks(m_row, std::max(m_col + 1, m_first), std::min(qint32(c.col) - 1, m_last));
+        if (m_error) return m_error;
+        m_col = c.col;
+        lxw_format* f = m_looks.at(m_row, m_col);
+        const lxw_row_t r = lxw_row_t(m_row - 1);
+        const lxw_col_t col = lxw_col_t(m_col - 1);
+        m_error = c.isText ? worksheet_write_string(m_sheet, r, col, c.text.c_str(), f)
+                           : worksheet_write_number(m_sheet, r, col, c.number, f);
+        return m_error;
+    }
+
+    // The rest of the formatted rows after the last cell.
+    lxw_error finish() {
+        if (!m_error) startRow(std::max(m_looks.lastRow(), m_row) + 1);
+        return m_error;
+    }
+
+private:
+    void startRow(qint32 next) {
+        if (m_row > 0) blanks(m_row, std::max(m_col + 1, m_first), m_last);
+        for (qint32 r = m_row + 1; r < next && !m_error; ++r) {
+            m_looks.span(r, m_first, m_last);
+            blanks(r, m_first, m_last);
+        }
+        m_row = next;
+        m_col = 0;
+        m_looks.span(m_row, m_first, m_last);
+    }
+
+    void blanks(qint32 row, qint32 fromCol, qint32 toCol) {
+        for (qint32 c = fromCol; c <= toCol && !m_error; ++c)
+            if (lxw_format* f = m_looks.at(row, c))
+                m_error = worksheet_write_blank(m_sheet, lxw_row_t(row - 1), lxw_col_t(c - 1), f);
+    }
+
+    lxw_worksheet* m_sheet;
+    SheetLooks& m_looks;
+    lxw_error m_error = LXW_NO_ERROR;
+    qint32 m_row = 0, m_col = 0, m_first = 0, m_last = 0;
+};
+
 bool failed(QString& error, const QString& why) {
     error = why;
     return false;
@@ -109,124 +254,17 @@ bool writeXlsx(const QString& path, const QString& scratchFolder, CellSpool* cel
             worksheet_set_column(sheet, lxw_col_t(c - 1), lxw_col_t(c - 1),
                                  std::min(widths[c] + 1, 255), nullptr);
 
-    std::map<quint64, lxw_format*> shared;
-    auto lookAt = [&](qint32 row, qint32 col) -> lxw_format* {
-        CellLook look;
-        for (const RangeFormat& op : formats) {
-            if (!contains(op.range, row, col)) continue;
-            switch (op.kind) {
-            case RangeFormat::Interior:
-                look.fill = op.a == xl::ColorIndexNone ? -1 : qint32(kPalette[op.a - 1]);
-                break;
-            case RangeFormat::Alignment:
-                look.align = *alignment(op.a);
-                break;
-            case RangeFormat::BorderEdge: {
-                const uint8_t style = *borderStyle(op.b);
-                if (op.a == xl::BorderLeft) look.left = style;
-                if (op.a == xl::BorderRight) look.right = style;
-                if (op.a == xl::BorderTop) look.top = style;
-                if (op.a == xl::BorderBottom) look.bottom = style;
-                break;
-            }
-            case RangeFormat::Around: {
-                const uint8_t style = *borderStyle(op.a);
-                if (col == op.range.col1) look.left = style;
-                if (col == op.range.col2) look.right = style;
-                if (row == op.range.row1) look.top = style;
-                if (row == op.range.row2) look.bottom = style;
-                break;
-            }
-            }
-        }
-        if (look.plain()) return nullptr;
-        auto [it, added] = shared.try_emplace(look.key(), nullptr);
-        if (added) {
-            lxw_format* f = workbook_add_format(book.wb);
-            if (look.fill >= 0) {
-                format_set_pattern(f, LXW_PATTERN_SOLID);
-                format_set_bg_color(f, lxw_color_t(look.fill));
-            }
-            if (look.align != LXW_ALIGN_NONE) format_set_align(f, look.align);
-            if (look.left) format_set_left(f, look.left);
-            if (look.right) format_set_right(f, look.right);
-            if (look.top) format_set_top(f, look.top);
-            if (look.bottom) format_set_bottom(f, look.bottom);
-            it->second = f;
-        }
-        return it->second;
-    };
-    // Rows that meet the ranges the same way look the same: their formats are worked out once.
-    std::vector<quint8> signature, cachedSignature;
-    std::vector<lxw_format*> cachedRow;
-    lxw_format* const unknown = reinterpret_cast<lxw_format*>(&cachedRow);
-    auto formatAt = [&](qint32 row, qint32 col) -> lxw_format* {
-        signature.clear();
-        for (const RangeFormat& op : formats)
-            signature.push_back(quint8((row >= op.range.row1 && row <= op.range.row2) |
-                                       (row == op.range.row1) << 1 | (row == op.range.row2) << 2));
-        if (signature != cachedSignature) {
-            cachedSignature = signature;
-            cachedRow.assign(cachedRow.size(), unknown);
-        }
-        if (size_t(col) >= cachedRow.size()) cachedRow.resize(size_t(col) + 1, unknown);
-        lxw_format*& f = cachedRow[size_t(col)];
-        if (f == unknown) f = lookAt(row, col);
-        return f;
-    };
-    // The columns a row's formats reach, so that empty cells inside a range get their look too.
-    auto formattedSpan = [&](qint32 row, qint32& first, qint32& last) {
-        first = xl::MaxColumns + 1;
-        last = 0;
-        for (const RangeFormat& op : formats)
-            if (row >= op.range.row1 && row <= op.range.row2) {
-                first = std::min(first, op.range.col1);
-                last = std::max(last, op.range.col2);
-            }
-    };
-    auto blanks = [&](qint32 row, qint32 fromCol, qint32 toCol) -> lxw_error {
-        for (qint32 c = fromCol; c <= toCol; ++c)
-            if (lxw_format* f = formatAt(row, c)) {
-                const lxw_error e =
-                    worksheet_write_blank(sheet, lxw_row_t(row - 1), lxw_col_t(c - 1), f);
-                if (e) return e;
-            }
-        return LXW_NO_ERROR;
-    };
-    qint32 lastFormattedRow = 0;
-    for (const RangeFormat& op : formats)
-        lastFormattedRow = std::max(lastFormattedRow, op.range.row2);
-
+    SheetLooks looks(book.wb, formats);
+    RowWriter rows(sheet, looks);
     lxw_error e = LXW_NO_ERROR;
-    qint32 row = 0, col = 0, first = 0, last = 0;
-    auto finishRow = [&] {
-        if (row > 0) e = blanks(row, std::max(col + 1, first), last);
-    };
-    auto startRow = [&](qint32 next) {
-        finishRow();
-        for (qint32 r = row + 1; r < next && !e; ++r) {
-            formattedSpan(r, first, last);
-            e = blanks(r, first, last);
-        }
-        row = next;
-        col = 0;
-        formattedSpan(row, first, last);
-    };
-    if (cells && !cells->rewind()) return failed(error, cells->errorString());
-    CellSpool::Cell cell;
-    while (!e && cells && cells->next(cell)) {
-        if (qint32(cell.row) != row) startRow(qint32(cell.row));
-        if (!e) e = blanks(row, std::max(col + 1, first), std::min(qint32(cell.col) - 1, last));
-        col = cell.col;
-        lxw_format* f = formatAt(row, col);
-        if (!e)
-            e = cell.isText ? worksheet_write_string(sheet, lxw_row_t(row - 1), lxw_col_t(col - 1),
-                                                     cell.text.c_str(), f)
-                            : worksheet_write_number(sheet, lxw_row_t(row - 1), lxw_col_t(col - 1),
-                                                     cell.number, f);
+    if (cells) {
+        if (!cells->rewind()) return failed(error, cells->errorString());
+        CellSpool::Cell cell;
+        while (!e && cells->next(cell))
+            e = rows.cell(cell);
+        if (cells->failed()) return failed(error, cells->errorString());
     }
-    if (cells && cells->failed()) return failed(error, cells->errorString());
-    if (!e) startRow(lastFormattedRow + 1);
+    if (!e) e = rows.finish();
     if (e) return failed(error, QString::fromUtf8(lxw_strerror(e)));
     e = book.close();
     if (e) return failed(error, QString::fromUtf8(lxw_strerror(e)) + QStringLiteral(": ") + path);
