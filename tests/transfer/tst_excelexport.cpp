@@ -184,6 +184,22 @@ private slots:
         QVERIFY(m_window.opened.isEmpty());
     }
 
+    void nullEverywhereIsAFramedEmptyTable() {
+        openBackend(QStringLiteral("sqlite"));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS z"));
+        exec(QStringLiteral("CREATE TABLE z (a INTEGER, b VARCHAR(5))"));
+        exec(QStringLiteral("INSERT INTO z VALUES (NULL, NULL), (NULL, NULL), (NULL, NULL)"));
+        select(QStringLiteral("select * from z"));
+        const XlsxSheet sheet = read(exportExcel());
+        QCOMPARE(sheet.maxRow, 3);
+        QCOMPARE(sheet.maxColumn, 2);
+        for (int r = 1; r <= 3; ++r)
+            for (int c = 1; c <= 2; ++c) {
+                QCOMPARE(sheet.cell(r, c)->kind, XlsxCell::Blank);
+                QVERIFY(framed(*sheet.cell(r, c)));
+            }
+    }
+
     void noSpreadsheetApplication() {
         openBackend(QStringLiteral("sqlite"));
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS n"));
