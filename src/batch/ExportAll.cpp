@@ -1,0 +1,70 @@
+#include "ExportAll.h"
+
+#include "BatchFeedback.h"
+#include "BatchFileText.h"
+#include "BatchLine.h"
+#include "BatchTexts.h"
+#include "ExportAllNames.h"
+#include "TableTransfer.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+struct ExportAllRunner {
+    QString delimiter;
+    QString extension;
+    QString batchFileName;
+};
+
+void exportAll(const ExportAllRunner& runner, db::Connection& connection, const QStringList& tables,
+               BatchFeedback& feedback) {
+    using namespace batchtext;
+    BatchRunScope running(feedback);
+    const QString typed = JoinedCommandText(feedback.commandText());
+    feedback.setCommandText(typed);
+    const QString trimmed = TrimBlanks(typed).toString();
+    if (trimmed.isEmpty()) {
+        feedback.AppendLog(kEnterDirectory, QString(), true);
+        return;
+    }
+    if (!QFileInfo(trimmed).isDir()) {
+        feedback.AppendLog(kNoSuchDirectory, QString(), true);
+        return;
+    }
+    const QString folder = OutputFolder(typed);
+    if (!trimmed.endsWith(QLatin1Char('/'))) feedback.setCommandText(folder);
+
+    const TableTransferHooks hooks{[&feedback](int value) { feedback.setProgress(value); },
+                                   [&feedback] { feedback.doEvents(); }};
+    QString batchText;
+    for (const QString& table : tables) {
+        const QString path = DataFilePath(folder, table, runner.extension);
+        qint32 rows = 0;
+        QString errorText;
+        if (ExportTableText(connection, runner.delimiter, table, path, rows, errorText, hooks)) {
+            batchText += table + kBatchLineSeparator + path + kCrLf;
+            feedback.AppendLog(path + kTo + QString::number(rows) + kRowsWritten, QString(), true);
+        } else {
+            feedback.AppendLog(table, errorText, false);
+        }
+    }
+
+    // A batch file that cannot be written is not reported; the data files stay.
+    QFile file(folder + runner.batchFileName);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(EncodeBatchFile(batchText + kCrLf));
+}
+
+} // namespace
+
+void ExportAllCSV(db::Connection& connection, const QStringList& tables, BatchFeedback& feedback) {
+    exportAll({QStringLiteral(","), QStringLiteral(".csv"), batchtext::kBatchFileCsv}, connection,
+              tables, feedback);
+}
+
+void ExportAllTAB(db::Connection& connection, const QStringList& tables, BatchFeedback& feedback) {
+    exportAll({QStringLiteral("\t"), QStringLiteral(".tab"), batchtext::kBatchFileTab}, connection,
+              tables, feedback);
+}
