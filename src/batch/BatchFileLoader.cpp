@@ -1,40 +1,16 @@
 #include "BatchFileLoader.h"
 
 #include "BatchFeedback.h"
-#include "BatchFileText.h"
 #include "BatchTexts.h"
 #include "ErrorReport.h"
+#include "LineReader.h"
 #include "SettingsKeys.h"
+#include "TextEncoding.h"
+#include "TransferErrors.h"
 #include "modKorvel.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-// What a failed open or read reports: the run-time error "Path/File access error".
-constexpr qint32 kFileAccessError = 75;
-} // namespace
-
-QString JoinBatchFileLines(QStringView fileText) {
-    QString text;
-    qsizetype pos = 0;
-    const qsizetype size = fileText.size();
-    while (pos < size) {
-        qsizetype end = pos;
-        while (end < size && fileText[end] != QLatin1Char('\r') &&
-               fileText[end] != QLatin1Char('\n'))
-            ++end;
-        const QStringView line = fileText.mid(pos, end - pos);
-        if (end < size && fileText[end] == QLatin1Char('\r') && end + 1 < size &&
-            fileText[end + 1] == QLatin1Char('\n'))
-            pos = end + 2;
-        else
-            pos = end + 1;
-        if (!text.isEmpty()) text += batchtext::kCrLf;
-        text += line;
-    }
-    return text;
-}
 
 QString BatchDialogFolder(const QString& stored, const QString& programFolder) {
     if (stored == QLatin1String("0")) return QString();
@@ -43,18 +19,26 @@ QString BatchDialogFolder(const QString& stored, const QString& programFolder) {
 
 BatchFileContents ReadBatchFileText(const QString& path) {
     BatchFileContents contents;
+    const auto failed = [&contents](const db::Error& e) {
+        contents.errorReport = ErrorReport(e.Number, e.Source, e.Description);
+        return contents;
+    };
+    FileEncoding encoding;
+    db::Error error;
+    if (!detectFileEncoding(path, encoding, error)) return failed(error);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        contents.errorReport = ErrorReport(kFileAccessError, kApplicationName, file.errorString());
-        return contents;
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(encoding.bomLength))
+        return failed(transfer_error::fileAccess(path, file.errorString()));
+    TextDecoder decoder(encoding.encoding);
+    LineReader lines([&file](char* data, qint64 maxSize) { return file.read(data, maxSize); });
+    std::string_view line;
+    // Leading empty lines vanish: a line read into an empty text becomes the whole text.
+    while (lines.readLine(line)) {
+        if (!contents.text.isEmpty()) contents.text += batchtext::kCrLf;
+        contents.text += decoder.decode(line);
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        contents.errorReport = ErrorReport(kFileAccessError, kApplicationName, file.errorString());
-        return contents;
-    }
+    if (lines.failed()) return failed(transfer_error::fileAccess(path, file.errorString()));
     contents.ok = true;
-    contents.text = JoinBatchFileLines(DecodeBatchFile(bytes));
     return contents;
 }
 

@@ -9,10 +9,6 @@ class BatchFeedback;
 // programFolder ends in "/"; the dialog starts there when the remembered folder has gone.
 void ReadBatchFile(BatchFeedback& feedback, const QString& programFolder);
 
-// The command text built from a file's text: lines end at CR LF, a lone CR or a lone LF;
-// leading empty lines are dropped, the others joined with CR LF.
-QString JoinBatchFileLines(QStringView fileText);
-
 // The folder the dialog opens in: "" (its own choice) when none was stored ("0"), the
 // program's folder when the stored one no longer exists.
 QString BatchDialogFolder(const QString& stored, const QString& programFolder);
@@ -23,5 +19,7 @@ struct BatchFileContents {
     QString errorReport; // the five-line run-time report, when not
 };
 
-// Reads and decodes a batch file.
+// Reads a batch file as the command text: lines end at CR LF, a lone CR or a lone LF; leading
+// empty lines are dropped, the others joined with CR LF. The character set is that of the
+// delimited files.
 BatchFileContents ReadBatchFileText(const QString& path);

@@ -1,13 +1,13 @@
 #include "ExportAll.h"
 
 #include "BatchFeedback.h"
-#include "BatchFileText.h"
 #include "BatchLine.h"
 #include "BatchTexts.h"
 #include "ExportAllNames.h"
 #include "TableTransfer.h"
+#include "TextEncoding.h"
+#include "TextFileWriter.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -51,10 +51,13 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
         }
     }
 
-    // A batch file that cannot be written is not reported; the data files stay.
-    QFile file(folder + runner.batchFileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(EncodeBatchFile(batchText + kCrLf));
+    // A batch file that cannot be written is not reported; the data files stay. It is in the
+    // data files' character set, so loading reads it the same way.
+    TextFileWriter file;
+    db::Error ignored;
+    if (!file.open(folder + runner.batchFileName, ignored)) return;
+    TextEncoder(localeTextEncoding()).append(batchText + kCrLf, file.buffer());
+    file.close(ignored);
 }
 
 } // namespace

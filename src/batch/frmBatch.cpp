@@ -27,8 +27,6 @@ namespace {
 // Design sizes in twips.
 constexpr int kClientWidth = 7620, kClientHeight = 6120;
 constexpr int kMinimumWidth = 6660, kMinimumHeight = 3675;
-// How often a long run lets the window paint and take input.
-constexpr int kPumpIntervalMs = 30;
 
 // "Description (*.txt)|*.txt|..." as the platform dialog wants it: the descriptions only.
 QString dialogFilter(const QString& filter) {
@@ -49,7 +47,8 @@ QString fromBoxText(const QString& text) {
 
 frmBatch::frmBatch(BatchState& state, db::Connection* connection, QComboBox* tableList,
                    QWidget* parent)
-    : QDialog(parent), m_state(state), m_connection(connection), m_tableList(tableList) {
+    : QDialog(parent), m_state(state), m_connection(connection), m_tableList(tableList),
+      m_pump([] { QCoreApplication::processEvents(); }) {
     setObjectName(QStringLiteral("frmBatch"));
     showMessageBox = [this](const QString& text) {
         QMessageBox::information(this, kApplicationName, text, QMessageBox::Ok);
@@ -61,7 +60,6 @@ frmBatch::frmBatch(BatchState& state, db::Connection* connection, QComboBox* tab
     buildControls();
     buildMenus();
     Form_Load();
-    m_pumpTimer.start();
 }
 
 frmBatch::~frmBatch() = default;
@@ -354,9 +352,7 @@ void frmBatch::setProgress(int value) {
 }
 
 void frmBatch::doEvents() {
-    if (m_pumpTimer.elapsed() < kPumpIntervalMs) return;
-    QCoreApplication::processEvents();
-    m_pumpTimer.restart();
+    m_pump();
 }
 
 void frmBatch::showMessage(const QString& text) {

@@ -2,9 +2,9 @@
 
 #include "BatchFeedback.h"
 #include "BatchState.h"
+#include "EventPump.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <functional>
 
@@ -94,5 +94,5 @@ private:
     QProgressBar* ProgressBar1 = nullptr;
 
     QPointer<QWidget> m_focusBeforeRun;
-    QElapsedTimer m_pumpTimer;
+    EventPump m_pump;
 };

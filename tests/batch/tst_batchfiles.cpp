@@ -1,7 +1,6 @@
 // File naming of the export of all tables, and loading batch files into the command box, with
 // real files and a real settings store.
 #include "BatchFileLoader.h"
-#include "BatchFileText.h"
 #include "ExportAllNames.h"
 #include "RecordingBatchFeedback.h"
 #include "SettingsKeys.h"
@@ -87,42 +86,36 @@ private slots:
     }
 
     void fileLinesAreJoined_data() {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("command");
-        QTest::newRow("empty file") << ""
-                                    << "";
-        QTest::newRow("only CR LF") << "\r\n"
-                                    << "";
-        QTest::newRow("written by the export") << "T1, /o/T1.csv\r\nT2, /o/T2.csv\r\n\r\n"
-                                               << "T1, /o/T1.csv\r\nT2, /o/T2.csv\r\n";
-        QTest::newRow("leading empty lines go") << "\r\n\r\n  \r\nA, a.csv"
-                                                << "  \r\nA, a.csv";
-        QTest::newRow("middle empty lines stay") << "\r\nA, a\r\n\r\n\r\nB, b\r\n"
-                                                 << "A, a\r\n\r\n\r\nB, b";
-        QTest::newRow("lone CR ends a line") << "A, a\rB, b\r"
-                                             << "A, a\r\nB, b";
-        QTest::newRow("lone LF ends a line") << "A, a\nB, b\n\nC, c\n"
-                                             << "A, a\r\nB, b\r\n\r\nC, c";
-        QTest::newRow("no final line end") << "A, a"
-                                           << "A, a";
+        QTest::newRow("empty file") << QByteArray() << "";
+        QTest::newRow("only CR LF") << QByteArray("\r\n") << "";
+        QTest::newRow("written by the export")
+            << QByteArray("T1, /o/T1.csv\r\nT2, /o/T2.csv\r\n\r\n")
+            << "T1, /o/T1.csv\r\nT2, /o/T2.csv\r\n";
+        QTest::newRow("leading empty lines go")
+            << QByteArray("\r\n\r\n  \r\nA, a.csv") << "  \r\nA, a.csv";
+        QTest::newRow("middle empty lines stay")
+            << QByteArray("\r\nA, a\r\n\r\n\r\nB, b\r\n") << "A, a\r\n\r\n\r\nB, b";
+        QTest::newRow("lone CR ends a line") << QByteArray("A, a\rB, b\r") << "A, a\r\nB, b";
+        QTest::newRow("lone LF ends a line")
+            << QByteArray("A, a\nB, b\n\nC, c\n") << "A, a\r\nB, b\r\n\r\nC, c";
+        QTest::newRow("no final line end") << QByteArray("A, a") << "A, a";
+        QTest::newRow("UTF-8") << QStringLiteral("顧客, /データ/顧客.csv\r\n").toUtf8()
+                               << "顧客, /データ/顧客.csv";
+        QTest::newRow("UTF-8 with BOM")
+            << QByteArray("\xEF\xBB\xBF\r\nA, \xE3\x81\x82.csv") << "A, あ.csv";
+        // "テスト, a.csv" in CP932: not valid UTF-8.
+        QTest::newRow("CP932") << QByteArray("\x83\x65\x83\x58\x83\x67, a.csv\r\n")
+                               << "テスト, a.csv";
     }
     void fileLinesAreJoined() {
-        QFETCH(QString, file);
+        QFETCH(QByteArray, file);
         QFETCH(QString, command);
-        QCOMPARE(JoinBatchFileLines(file), command);
-    }
-
-    void characterSets() {
-        const QString text = QStringLiteral("顧客, /データ/顧客.csv");
-        QCOMPARE(DecodeBatchFile(text.toUtf8()), text);
-        QCOMPARE(DecodeBatchFile("\xEF\xBB\xBF" + text.toUtf8()), text);
-        // "テスト, a.csv" in CP932: not valid UTF-8.
-        QCOMPARE(DecodeBatchFile(QByteArray("\x83\x65\x83\x58\x83\x67, a.csv")),
-                 QStringLiteral("テスト, a.csv"));
-        // A byte that is neither does not end the text.
-        QCOMPARE(DecodeBatchFile(QByteArray("\x83\x65\xA0x")), QStringLiteral("テ\uFFFDx"));
-        // What the export writes, loading reads back.
-        QCOMPARE(DecodeBatchFile(EncodeBatchFile(text)), text);
+        const BatchFileContents contents =
+            ReadBatchFileText(writeFile(QStringLiteral("lines.txt"), file));
+        QVERIFY2(contents.ok, qPrintable(contents.errorReport));
+        QCOMPARE(contents.text, command);
     }
 
     void dialogFolder() {
