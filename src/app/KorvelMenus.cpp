@@ -90,7 +90,8 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    // Excel, HTML, batch, import, export, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this, &frmKorvel::mnuBatch_Click);
+    // Excel, HTML, import, export, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchState.h"
 #include "ProgramState.h"
 #include "WindowFeedback.h"
 
@@ -55,6 +56,7 @@ public:
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
     void mnuSetup_Click();
+    void mnuBatch_Click();
 
     // The table list.
     void RetrieveTableList();
@@ -118,6 +120,8 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
+    // What the batch window keeps between its openings.
+    BatchState m_batchState;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
