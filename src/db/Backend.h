@@ -19,7 +19,22 @@ public:
     virtual bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) = 0;
 };
 
+// The rows of one running statement, read block by block.
+class RowCursor {
+public:
+    virtual ~RowCursor() = default;
+    // Appends up to about maxRows rows to out, whose columns the statement described. done
+    // turns true once the rows are exhausted and every statement after this one in the text
+    // has run; an error of any of them fails the call.
+    virtual bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) = 0;
+};
+
 // One kind of database the layer speaks to.
+//
+// A text may hold several statements. Every backend runs them in order, each exactly once;
+// the rows come from the first statement that returns rows (its columns describe the
+// result even when it has no rows); the statements after it run once its rows have been
+// read; an error in any of them is reported and ends the run.
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -27,9 +42,19 @@ public:
     virtual bool open(const LoginParams& login, ErrorList& errors) = 0;
     virtual void close() = 0;
 
-    // Runs any statement; a statement without rows leaves out.columns empty.
-    virtual bool query(const QString& sql, int timeoutSeconds, ResultData& out,
-                       ErrorList& errors) = 0;
+    // Starts a text of statements: out receives the columns of the rows (none for a text
+    // without rows) and cursor reads them; cursor stays null when there are no rows to read.
+    virtual bool execute(const QString& sql, int timeoutSeconds, ResultData& out,
+                         std::unique_ptr<RowCursor>& cursor, ErrorList& errors) = 0;
+    // Runs a text of statements and reads all of its rows.
+    bool query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) {
+        std::unique_ptr<RowCursor> cursor;
+        if (!execute(sql, timeoutSeconds, out, cursor, errors)) return false;
+        bool done = !cursor;
+        while (!done)
+            if (!cursor->fetch(out, size_t(-1), done, errors)) return false;
+        return true;
+    }
     // paramColumns describes each "?" so that drivers can bind the right types.
     virtual std::unique_ptr<PreparedStatement>
     prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,

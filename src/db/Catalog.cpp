@@ -14,9 +14,8 @@ bool Catalog::Refresh() {
                                     QStringLiteral("Tolvan.Catalog")});
         return false;
     }
-    if (!m_connection->CommitPendingWrites()) return false;
     ErrorList errors;
-    if (!m_connection->backend()->tables(m_tables, errors)) {
+    if (!m_connection->tables(m_tables, errors)) {
         m_connection->setErrors(errors);
         return false;
     }

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,13 +60,25 @@ public:
     void beginBulkWrites();
     bool endBulkWrites();
 
-    // For the layer's own objects.
-    Backend* backend() const { return m_backend.get(); }
+    // For the layer's own objects. The backend is reached only through these, so that no
+    // statement runs past inserts held in an open batch.
     void setErrors(ErrorList errors) { m_errors = std::move(errors); }
     void setError(const Error& e) { m_errors = {e}; }
     void clearErrors() { m_errors.clear(); }
-    // Runs one insert, batching it into a transaction where the backend allows.
-    bool batchedInsert(PreparedStatement& stmt, const std::vector<Value>& params);
+    // Starts a text of statements after committing held inserts (see Backend::execute).
+    bool executeText(const QString& sql, ResultData& out, std::unique_ptr<RowCursor>& cursor,
+                     ErrorList& errors);
+    std::unique_ptr<PreparedStatement> prepare(const QString& sql,
+                                               const std::vector<const ColumnInfo*>& paramColumns,
+                                               ErrorList& errors);
+    bool tables(std::vector<TableEntry>& out, ErrorList& errors);
+    bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors);
+    // Runs a prepared change in a transaction of its own, committed only when check accepts
+    // the number of rows it changed (else rolled back, with check's error).
+    bool runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
+                    const std::function<bool(qint64, ErrorList&)>& check, ErrorList& errors);
+    // Runs one insert: committed at once, or held in the batch of an open bulk scope.
+    bool insertRow(PreparedStatement& stmt, const std::vector<Value>& params);
     // Record sets opened on this connection let go of their statements when it closes.
     void attach(Recordset* rs);
     void detach(Recordset* rs);
@@ -79,6 +92,7 @@ private:
     ErrorList m_errors;
     std::vector<Recordset*> m_recordsets;
 
+    int m_bulkDepth = 0;
     bool m_batchOpen = false;
     int m_batchRows = 0;
     QElapsedTimer m_batchTimer;

@@ -23,6 +23,7 @@ constexpr qint32 BofOrEof = qint32(0x800A0BCD);
 constexpr qint32 ItemNotFound = qint32(0x800A0CC1);
 constexpr qint32 RowNotLocated = qint32(0x80040E38);
 constexpr qint32 NotUpdatable = qint32(0x800A0CB3);
+constexpr qint32 NotAllowed = qint32(0x800A0C93);
 constexpr qint32 Timeout = qint32(0x80040E31);
 } // namespace ErrorNumber
 

@@ -10,7 +10,25 @@ namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.Recordset");
+// Rows held at a time by a forward-only record set.
+constexpr size_t kBlockRows = 4096;
+
+Error closedError() {
+    return {ErrorNumber::NotOpen,
+            QStringLiteral("Operation is not allowed when the object is closed."), kSource};
 }
+
+// The statement whose rows a count query counts: one SELECT or WITH, without a final ";".
+QString countQuery(const QString& source) {
+    QString s = source.trimmed();
+    while (s.endsWith(QLatin1Char(';')))
+        s = s.chopped(1).trimmed();
+    if (!s.startsWith(QLatin1String("select"), Qt::CaseInsensitive) &&
+        !s.startsWith(QLatin1String("with"), Qt::CaseInsensitive))
+        return QString();
+    return QStringLiteral("SELECT COUNT(*) FROM (%1\n) tolvan_count").arg(s);
+}
+} // namespace
 
 Recordset::Recordset() = default;
 Recordset::~Recordset() {
@@ -19,6 +37,7 @@ Recordset::~Recordset() {
 }
 
 void Recordset::releaseStatements() {
+    m_cursor.reset();
     m_lastInsert = nullptr;
     m_inserts.clear();
     m_target.reset();
@@ -29,7 +48,9 @@ void Recordset::connectionGone() {
     m_connection = nullptr;
 }
 
-bool Recordset::fail(const Error& e) { return failWith({e}); }
+bool Recordset::fail(const Error& e) {
+    return failWith({e});
+}
 
 bool Recordset::failWith(const ErrorList& errors) {
     m_errors = errors;
@@ -39,8 +60,95 @@ bool Recordset::failWith(const ErrorList& errors) {
 
 bool Recordset::requireOpen() {
     if (m_open) return true;
-    return fail({ErrorNumber::NotOpen,
-                 QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+    return fail(closedError());
+}
+
+bool Recordset::requireStatic() {
+    if (!requireOpen()) return false;
+    if (m_cursorType == adOpenStatic) return true;
+    return fail({ErrorNumber::NotAllowed,
+                 QStringLiteral("Operation is not allowed in this context."), kSource});
+}
+
+bool Recordset::runSource(ErrorList& errors) {
+    ResultData data;
+    std::unique_ptr<RowCursor> cursor;
+    m_cursor.reset();
+    if (!m_connection->executeText(m_source, data, cursor, errors)) return false;
+    m_data = std::move(data);
+    m_cursor = std::move(cursor);
+    m_forwardCount = -2;
+    m_blocksRead = 0;
+    if (m_cursorType == adOpenForwardOnly) return fetchBlock(errors);
+    bool done = !m_cursor;
+    while (!done) {
+        if (!m_cursor->fetch(m_data, size_t(-1), done, errors)) {
+            m_cursor.reset();
+            return false;
+        }
+    }
+    m_cursor.reset();
+    // A column whose values did not fit its declared storage was turned into text.
+    for (size_t i = 0; i < m_data.columns.size(); ++i)
+        m_data.columns[i].storage = m_data.data[i].storage();
+    resetRows();
+    return true;
+}
+
+bool Recordset::fetchBlock(ErrorList& errors) {
+    ++m_blocksRead;
+    m_data.clearRows();
+    bool done = !m_cursor;
+    while (!done && m_data.rows == 0) {
+        if (!m_cursor->fetch(m_data, kBlockRows, done, errors)) {
+            m_cursor.reset();
+            return false;
+        }
+    }
+    if (done) m_cursor.reset();
+    m_order.resize(m_data.rows);
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    m_pos = 0;
+    return true;
+}
+
+qint32 Recordset::RecordCount() const {
+    if (m_cursorType == adOpenStatic) return qint32(m_order.size());
+    if (m_forwardCount == -2) {
+        m_forwardCount = -1;
+        const QString sql = countQuery(m_source);
+        ResultData r;
+        std::unique_ptr<RowCursor> cursor;
+        ErrorList errors;
+        if (!sql.isEmpty() && m_connection && m_connection->executeText(sql, r, cursor, errors)) {
+            bool done = !cursor;
+            while (!done && cursor->fetch(r, size_t(-1), done, errors)) {
+            }
+            if (done && r.rows == 1 && !r.data.empty() && !r.data[0].isNull(0))
+                m_forwardCount = qint32(r.data[0].text(0).toLongLong());
+        }
+    }
+    return m_forwardCount;
+}
+
+bool Recordset::currentIsNull(int col) const {
+    if (col < 0 || col >= FieldCount() || Eof() || m_pos < 0) return true;
+    return m_data.data[size_t(col)].isNull(m_order[size_t(m_pos)]);
+}
+
+void Recordset::currentTextInto(int col, QString& out) const {
+    if (col < 0 || col >= FieldCount() || Eof() || m_pos < 0) {
+        out.clear();
+        return;
+    }
+    m_data.data[size_t(col)].textInto(m_order[size_t(m_pos)], out);
+}
+
+std::string_view Recordset::currentBytes(int col) const {
+    if (col < 0 || col >= FieldCount() || Eof() || m_pos < 0) return {};
+    const ColumnData& d = m_data.data[size_t(col)];
+    if (d.storage() != Storage::Text && d.storage() != Storage::Blob) return {};
+    return d.bytesAt(m_order[size_t(m_pos)]);
 }
 
 void Recordset::resetRows() {
@@ -51,7 +159,7 @@ void Recordset::resetRows() {
     releaseStatements();
 }
 
-bool Recordset::Open(const QString& source, Connection* connection, int, int, int) {
+bool Recordset::Open(const QString& source, Connection* connection, int cursorType, int, int) {
     Close();
     if (m_connection != connection) {
         if (m_connection) m_connection->detach(this);
@@ -59,19 +167,18 @@ bool Recordset::Open(const QString& source, Connection* connection, int, int, in
     }
     m_connection = connection;
     m_source = source;
+    m_cursorType = cursorType == adOpenForwardOnly ? adOpenForwardOnly : adOpenStatic;
     m_errors.clear();
-    if (!connection || !connection->isOpen())
-        return fail({ErrorNumber::NotOpen,
-                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
-    if (!connection->CommitPendingWrites()) return failWith(connection->Errors());
+    if (!connection || !connection->isOpen()) return fail(closedError());
     connection->clearErrors();
     ErrorList errors;
-    ResultData data;
-    if (!connection->backend()->query(source, connection->CommandTimeout(), data, errors))
+    if (!runSource(errors)) {
+        m_data.clear();
+        m_order.clear();
         return failWith(errors);
-    m_data = std::move(data);
+    }
     m_open = true;
-    resetRows();
+    m_editMode = adEditNone;
     return true;
 }
 
@@ -91,16 +198,11 @@ void Recordset::Close() {
 
 bool Recordset::Requery(int) {
     if (!requireOpen()) return false;
-    if (!m_connection || !m_connection->isOpen())
-        return fail({ErrorNumber::NotOpen,
-                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
-    if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
+    if (!m_connection || !m_connection->isOpen()) return fail(closedError());
+    if (m_editMode != adEditNone) CancelUpdate();
+    releaseStatements();
     ErrorList errors;
-    ResultData data;
-    if (!m_connection->backend()->query(m_source, m_connection->CommandTimeout(), data, errors))
-        return failWith(errors);
-    m_data = std::move(data);
-    resetRows();
+    if (!runSource(errors)) return failWith(errors);
     if (!m_sort.isEmpty() && !applySort(m_sort)) m_sort.clear();
     return true;
 }
@@ -117,7 +219,7 @@ int Recordset::FieldIndex(const QString& name) const {
 }
 
 bool Recordset::setPosition(qint32 row) {
-    if (!requireOpen()) return false;
+    if (!requireStatic()) return false;
     if (row < 0 || row > qint32(m_order.size()))
         return fail({ErrorNumber::BofOrEof,
                      QStringLiteral("Either BOF or EOF is True, or the current record has been "
@@ -128,13 +230,34 @@ bool Recordset::setPosition(qint32 row) {
     return true;
 }
 
-bool Recordset::MoveFirst() { return setPosition(0); }
-bool Recordset::MoveLast() { return setPosition(m_order.empty() ? 0 : qint32(m_order.size()) - 1); }
+bool Recordset::MoveFirst() {
+    // A forward-only record set can only stay where it starts.
+    if (m_cursorType == adOpenForwardOnly && m_open && m_pos == 0 && m_blocksRead <= 1) return true;
+    return setPosition(0);
+}
+bool Recordset::MoveLast() {
+    return setPosition(m_order.empty() ? 0 : qint32(m_order.size()) - 1);
+}
 bool Recordset::MoveNext() {
+    if (m_cursorType == adOpenForwardOnly && m_open) {
+        if (m_editMode != adEditNone && !Update()) return false;
+        if (Eof())
+            return fail({ErrorNumber::BofOrEof,
+                         QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                        "deleted. Requested operation requires a current record."),
+                         kSource});
+        ++m_pos;
+        if (m_pos >= qint64(m_order.size()) && m_cursor) {
+            ErrorList errors;
+            if (!fetchBlock(errors)) return failWith(errors);
+        }
+        return true;
+    }
     if (Eof()) return setPosition(-1); // reports the error
     return setPosition(qint32(m_pos + 1));
 }
 bool Recordset::MovePrevious() {
+    if (!requireStatic()) return false;
     if (m_pos <= 0) {
         if (m_editMode != adEditNone && !Update()) return false;
         m_pos = -1;
@@ -144,7 +267,7 @@ bool Recordset::MovePrevious() {
 }
 
 bool Recordset::setSort(const QString& sort) {
-    if (!requireOpen()) return false;
+    if (!requireStatic()) return false;
     if (!applySort(sort)) return false;
     m_sort = sort;
     m_pos = 0;
@@ -199,16 +322,31 @@ Value Recordset::fieldValue(int index) const {
 
 size_t Recordset::memoryBytes() const {
     size_t total = m_order.capacity() * sizeof(quint32);
-    for (const ColumnData& d : m_data.data) total += d.memoryBytes();
+    for (const ColumnData& d : m_data.data)
+        total += d.memoryBytes();
     return total;
 }
 
-QString Field::Name() const { return m_rs->column(m_index).name; }
-int Field::Type() const { return m_rs->column(m_index).type; }
-qint64 Field::DefinedSize() const { return m_rs->column(m_index).definedSize; }
-int Field::Precision() const { return m_rs->column(m_index).precision; }
-int Field::NumericScale() const { return m_rs->column(m_index).scale; }
-Value Field::value() const { return m_rs->fieldValue(m_index); }
-bool Field::setValue(const Value& v) { return m_rs->setFieldValue(m_index, v); }
+QString Field::Name() const {
+    return m_rs->column(m_index).name;
+}
+int Field::Type() const {
+    return m_rs->column(m_index).type;
+}
+qint64 Field::DefinedSize() const {
+    return m_rs->column(m_index).definedSize;
+}
+int Field::Precision() const {
+    return m_rs->column(m_index).precision;
+}
+int Field::NumericScale() const {
+    return m_rs->column(m_index).scale;
+}
+Value Field::value() const {
+    return m_rs->fieldValue(m_index);
+}
+bool Field::setValue(const Value& v) {
+    return m_rs->setFieldValue(m_index, v);
+}
 
 } // namespace db

@@ -14,6 +14,7 @@ namespace db {
 
 class Connection;
 class PreparedStatement;
+class RowCursor;
 
 // A record set shaped like ADO's with a static client-side cursor: all rows are held in
 // compact column storage, RecordCount is exact, and Sort, AddNew/Update, edits and Delete
@@ -54,7 +55,7 @@ public:
     // EOF is taken by the C library, hence the spelling.
     bool Eof() const { return m_pos >= qint64(m_order.size()); }
     bool Bof() const { return m_pos < 0 || m_order.empty(); }
-    qint32 RecordCount() const { return qint32(m_order.size()); }
+    qint32 RecordCount() const;
     // 0-based position in the current order; RecordCount() at EOF.
     qint32 position() const { return qint32(m_pos); }
     bool setPosition(qint32 row);
@@ -82,9 +83,15 @@ public:
     int cursorType() const { return m_cursorType; }
 
     // Cells by position in the current order, read on demand.
-    QString text(qint32 row, int col) const { return m_data.data[size_t(col)].text(m_order[size_t(row)]); }
-    bool isNull(qint32 row, int col) const { return m_data.data[size_t(col)].isNull(m_order[size_t(row)]); }
-    Value value(qint32 row, int col) const { return m_data.data[size_t(col)].value(m_order[size_t(row)]); }
+    QString text(qint32 row, int col) const {
+        return m_data.data[size_t(col)].text(m_order[size_t(row)]);
+    }
+    bool isNull(qint32 row, int col) const {
+        return m_data.data[size_t(col)].isNull(m_order[size_t(row)]);
+    }
+    Value value(qint32 row, int col) const {
+        return m_data.data[size_t(col)].value(m_order[size_t(row)]);
+    }
     void textInto(qint32 row, int col, QString& out) const {
         m_data.data[size_t(col)].textInto(m_order[size_t(row)], out);
     }
@@ -118,11 +125,18 @@ private:
     void whereForCurrentRow(QString& where, std::vector<const ColumnInfo*>& cols,
                             std::vector<Value>& params) const;
     void resetRows();
+    bool runSource(ErrorList& errors);
+    bool fetchBlock(ErrorList& errors);
+    bool requireStatic();
 
     Connection* m_connection = nullptr;
     QString m_source;
     bool m_open = false;
     int m_cursorType = adOpenStatic;
+    // The statement being read by a forward-only record set; null once its rows are read.
+    std::unique_ptr<RowCursor> m_cursor;
+    mutable qint32 m_forwardCount = -2; // -2: not counted yet
+    int m_blocksRead = 0;
     ResultData m_data;
     std::vector<quint32> m_order; // position -> storage row
     qint64 m_pos = 0;

@@ -20,15 +20,15 @@ Error noCurrentRecord() {
 bool Recordset::ensureWriteTarget() {
     if (!m_connection || !m_connection->isOpen())
         return fail({ErrorNumber::NotOpen,
-                     QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+                     QStringLiteral("Operation is not allowed when the object is closed."),
+                     kSource});
     if (m_target) return true;
     if (FieldCount() == 0)
         return fail({ErrorNumber::NotUpdatable,
                      QStringLiteral("Current Recordset does not support updating."), kSource});
     auto target = std::make_unique<WriteTarget>();
     ErrorList errors;
-    if (!target->resolve(*m_connection->backend(), m_data.columns, m_source, errors))
-        return failWith(errors);
+    if (!target->resolve(*m_connection, m_data.columns, m_source, errors)) return failWith(errors);
     m_target = std::move(target);
     return true;
 }
@@ -37,6 +37,13 @@ bool Recordset::AddNew() {
     if (!requireOpen()) return false;
     if (m_editMode != adEditNone && !Update()) return false;
     if (!ensureWriteTarget()) return false;
+    if (m_cursorType == adOpenForwardOnly && (m_cursor || !m_order.empty())) {
+        // Adding needs no rows: stop reading so that no read stays open beside the writes.
+        m_cursor.reset();
+        m_data.clearRows();
+        m_order.clear();
+        m_pos = 0;
+    }
     m_buffer.assign(size_t(FieldCount()), Value::null());
     m_assigned.assign(size_t(FieldCount()), false);
     m_editMode = adEditAdd;
@@ -51,6 +58,7 @@ bool Recordset::setFieldValue(int index, const Value& v) {
                                     "requested name or ordinal."),
                      kSource});
     if (m_editMode == adEditNone) {
+        if (!requireStatic()) return false;
         if (Eof() || Bof()) return fail(noCurrentRecord());
         m_buffer.assign(size_t(FieldCount()), Value::null());
         m_assigned.assign(size_t(FieldCount()), false);
@@ -90,7 +98,9 @@ bool Recordset::updateAdded() {
     m_params.clear();
     for (int i = 0; i < FieldCount(); ++i)
         if (m_assigned[size_t(i)]) m_params.push_back(m_buffer[size_t(i)]);
-    if (!m_connection->batchedInsert(*insert, m_params)) return failWith(m_connection->Errors());
+    if (!m_connection->insertRow(*insert, m_params)) return failWith(m_connection->Errors());
+    // A forward-only record set keeps no rows, also none it added.
+    if (m_cursorType == adOpenForwardOnly) return true;
 
     for (int i = 0; i < FieldCount(); ++i)
         m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
@@ -112,18 +122,14 @@ PreparedStatement* Recordset::insertStatement() {
             marks << QStringLiteral("?");
             cols.push_back(&m_data.columns[size_t(i)]);
         }
-        const QString sql = names.isEmpty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
-                                           marks.join(QStringLiteral(", ")));
+        const QString sql =
+            names.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")));
         ErrorList errors;
-        if (!m_connection->CommitPendingWrites()) {
-            m_inserts.erase(m_assigned);
-            failWith(m_connection->Errors());
-            return nullptr;
-        }
-        stmt = m_connection->backend()->prepare(sql, cols, errors);
+        stmt = m_connection->prepare(sql, cols, errors);
         if (!stmt) {
             m_inserts.erase(m_assigned);
             failWith(errors);
@@ -186,6 +192,7 @@ bool Recordset::Delete() {
         return true;
     }
     CancelUpdate();
+    if (!requireStatic()) return false;
     if (Eof() || Bof()) return fail(noCurrentRecord());
     if (!ensureWriteTarget()) return false;
     QString where;
@@ -198,38 +205,26 @@ bool Recordset::Delete() {
     return true;
 }
 
-bool Recordset::runSingleRowChange(const QString& sql, const std::vector<const ColumnInfo*>& paramCols,
+bool Recordset::runSingleRowChange(const QString& sql,
+                                   const std::vector<const ColumnInfo*>& paramCols,
                                    const std::vector<Value>& params) {
-    if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
-    Backend& backend = *m_connection->backend();
     ErrorList errors;
-    auto stmt = backend.prepare(sql, paramCols, errors);
+    auto stmt = m_connection->prepare(sql, paramCols, errors);
     if (!stmt) return failWith(errors);
     // In a transaction, so that a statement that matched several rows can be taken back.
-    if (!backend.beginTransaction(errors)) return failWith(errors);
-    qint64 affected = 0;
-    if (!stmt->execute(params, affected, errors)) {
-        ErrorList ignored;
-        backend.rollback(ignored);
-        return failWith(errors);
-    }
-    if (affected != 1) {
-        ErrorList ignored;
-        backend.rollback(ignored);
-        return fail({ErrorNumber::RowNotLocated,
-                     affected == 0
-                         ? QStringLiteral("Row cannot be located for updating. Some values may "
-                                          "have been changed since it was last read.")
-                         : QStringLiteral("The row is not unique: %1 rows would have been "
-                                          "changed. Nothing was changed.")
-                               .arg(affected),
-                     kSource});
-    }
-    if (!backend.commit(errors)) {
-        ErrorList ignored;
-        backend.rollback(ignored);
-        return failWith(errors);
-    }
+    const auto exactlyOne = [](qint64 affected, ErrorList& errors) {
+        if (affected == 1) return true;
+        errors = {{ErrorNumber::RowNotLocated,
+                   affected == 0
+                       ? QStringLiteral("Row cannot be located for updating. Some values may "
+                                        "have been changed since it was last read.")
+                       : QStringLiteral("The row is not unique: %1 rows would have been "
+                                        "changed. Nothing was changed.")
+                             .arg(affected),
+                   kSource}};
+        return false;
+    };
+    if (!m_connection->runChecked(*stmt, params, exactlyOne, errors)) return failWith(errors);
     return true;
 }
 

@@ -17,6 +17,13 @@ struct ResultData {
         data.emplace_back(info.storage, info.intForm, info.decimalText);
         columns.push_back(std::move(info));
     }
+    // Drops the rows and keeps the columns, for the next block of a streamed result.
+    void clearRows() {
+        data.clear();
+        for (const ColumnInfo& c : columns)
+            data.emplace_back(c.storage, c.intForm, c.decimalText);
+        rows = 0;
+    }
     void clear() {
         columns.clear();
         data.clear();

@@ -1,16 +1,16 @@
 #include "WriteTarget.h"
 
 #include "AdoType.h"
-#include "Backend.h"
+#include "Connection.h"
 #include "SqlText.h"
 
 #include <QSet>
 
 namespace db {
 
-bool WriteTarget::resolve(Backend& backend, const std::vector<ColumnInfo>& columns,
+bool WriteTarget::resolve(Connection& connection, const std::vector<ColumnInfo>& columns,
                           const QString& source, ErrorList& errors) {
-    const QString quote = backend.identifierQuote();
+    const QString quote = connection.identifierQuote();
 
     QStringList tables;
     for (const ColumnInfo& c : columns)
@@ -29,7 +29,8 @@ bool WriteTarget::resolve(Backend& backend, const std::vector<ColumnInfo>& colum
         table = unquoteIdentifier(written);
         m_tableSql = written;
     }
-    if (m_tableSql.isEmpty() || (tables.size() > 1 && !tables.contains(table, Qt::CaseInsensitive))) {
+    if (m_tableSql.isEmpty() ||
+        (tables.size() > 1 && !tables.contains(table, Qt::CaseInsensitive))) {
         errors = {Error{ErrorNumber::NotUpdatable,
                         QStringLiteral("Insufficient base table information for updating or "
                                        "refreshing."),
@@ -41,19 +42,21 @@ bool WriteTarget::resolve(Backend& backend, const std::vector<ColumnInfo>& colum
     for (size_t i = 0; i < columns.size(); ++i) {
         const ColumnInfo& c = columns[i];
         if (c.fromExpression) continue;
-        if (!c.baseTable.isEmpty() && c.baseTable.compare(table, Qt::CaseInsensitive) != 0) continue;
+        if (!c.baseTable.isEmpty() && c.baseTable.compare(table, Qt::CaseInsensitive) != 0)
+            continue;
         m_columnSql[i] = quoteIdentifier(c.baseColumn.isEmpty() ? c.name : c.baseColumn, quote);
     }
 
     QStringList key;
     ErrorList ignored; // a table without a readable key is located by all its values
-    backend.primaryKey(table, key, ignored);
+    connection.primaryKey(table, key, ignored);
     m_keyFields.clear();
     for (const QString& k : key) {
         int found = -1;
         for (size_t i = 0; i < columns.size() && found < 0; ++i) {
             if (m_columnSql[i].isEmpty()) continue;
-            const QString& name = columns[i].baseColumn.isEmpty() ? columns[i].name : columns[i].baseColumn;
+            const QString& name =
+                columns[i].baseColumn.isEmpty() ? columns[i].name : columns[i].baseColumn;
             if (name.compare(k, Qt::CaseInsensitive) == 0) found = int(i);
         }
         if (found < 0) {

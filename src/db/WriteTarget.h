@@ -8,14 +8,14 @@
 
 namespace db {
 
-class Backend;
+class Connection;
 
 // The base table behind a record set and how its rows are written: which fields map to
 // which columns, and which columns locate a row (the primary key, else all of them).
 class WriteTarget {
 public:
-    bool resolve(Backend& backend, const std::vector<ColumnInfo>& columns, const QString& source,
-                 ErrorList& errors);
+    bool resolve(Connection& connection, const std::vector<ColumnInfo>& columns,
+                 const QString& source, ErrorList& errors);
 
     const QString& tableSql() const { return m_tableSql; }
     bool writable(int field) const { return !m_columnSql[size_t(field)].isEmpty(); }

@@ -105,7 +105,10 @@ private slots:
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from many_t"), &c));
         const int n = 12000; // more than one batch
-        for (int i = 0; i < n; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
+        {
+            BulkWriteScope scope(&c);
+            for (int i = 0; i < n; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
+        }
         // Reading on the same connection sees every row without an explicit commit.
         QVERIFY(rs.Requery());
         QCOMPARE(rs.RecordCount(), n);

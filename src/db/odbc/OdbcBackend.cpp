@@ -52,9 +52,10 @@ public:
             if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
                 size = std::max<SQLULEN>({size, m_texts[i].size(), 1});
             if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
-            const SQLRETURN rc = SQLBindParameter(
-                h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, c.decimalDigits,
-                m_texts[i].data(), SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR)), &m_indicators[i]);
+            const SQLRETURN rc =
+                SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType,
+                                 size, c.decimalDigits, m_texts[i].data(),
+                                 SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR)), &m_indicators[i]);
             if (!SQL_SUCCEEDED(rc)) {
                 errors = odbcErrors({&m_stmt});
                 return false;
@@ -82,7 +83,9 @@ private:
 };
 } // namespace
 
-OdbcBackend::~OdbcBackend() { close(); }
+OdbcBackend::~OdbcBackend() {
+    close();
+}
 
 bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
@@ -112,8 +115,9 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
             if (!driverConnect(text, errors)) return false;
         } else {
             // Separate arguments: the values reach the driver exactly as typed.
-            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS, wide(login.userId), SQL_NTS,
-                                           wide(login.password), SQL_NTS))) {
+            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
+                                           wide(login.userId), SQL_NTS, wide(login.password),
+                                           SQL_NTS))) {
                 errors = odbcErrors({&m_dbc});
                 return false;
             }
@@ -122,7 +126,8 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     }
     case Target::SqlServer:
         if (!connectWithDriver({QStringLiteral("ODBC Driver 18 for SQL Server"),
-                                QStringLiteral("ODBC Driver 17 for SQL Server"), QStringLiteral("FreeTDS")},
+                                QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                QStringLiteral("FreeTDS")},
                                QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
                                    .arg(braceQuote(login.dataSource), braceQuote(login.userId),
                                         braceQuote(login.password)),
@@ -140,7 +145,8 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     case Target::AccessFile: {
         const QFileInfo file(login.dataSource);
         if (!file.exists() || file.isDir()) {
-            errors = {{ErrorNumber::Fail, QStringLiteral("Could not find file '%1'.").arg(login.dataSource),
+            errors = {{ErrorNumber::Fail,
+                       QStringLiteral("Could not find file '%1'.").arg(login.dataSource),
                        QStringLiteral("Tolvan.Connection")}};
             return false;
         }
@@ -171,9 +177,11 @@ QString OdbcBackend::driverOfDataSource(const QString& dsn) {
     SQLWCHAR name[512], driver[512];
     SQLSMALLINT nameLen = 0, driverLen = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)), &nameLen,
-                                         driver, SQLSMALLINT(std::size(driver)), &driverLen))) {
-        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) == 0)
+    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
+                                         &nameLen, driver, SQLSMALLINT(std::size(driver)),
+                                         &driverLen))) {
+        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) ==
+            0)
             return fromWide(driver, std::min<qsizetype>(driverLen, 511));
         direction = SQL_FETCH_NEXT;
     }
@@ -185,8 +193,8 @@ QString OdbcBackend::findDriver(const QStringList& preferred) {
     SQLWCHAR name[512], attrs[2048];
     SQLSMALLINT nameLen = 0, attrLen = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)), &nameLen,
-                                     attrs, SQLSMALLINT(std::size(attrs)), &attrLen))) {
+    while (SQL_SUCCEEDED(SQLDriversW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
+                                     &nameLen, attrs, SQLSMALLINT(std::size(attrs)), &attrLen))) {
         installed << fromWide(name, std::min<qsizetype>(nameLen, 511));
         direction = SQL_FETCH_NEXT;
     }
@@ -199,7 +207,8 @@ QString OdbcBackend::findDriver(const QStringList& preferred) {
     return QString();
 }
 
-bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail, ErrorList& errors) {
+bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail,
+                                    ErrorList& errors) {
     const QString driver = findDriver(preferred);
     if (driver.isEmpty()) {
         errors = {providerNotFound()};
@@ -211,8 +220,8 @@ bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString&
 bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors) {
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out, SQLSMALLINT(std::size(out)),
-                                        &outLen, SQL_DRIVER_NOPROMPT)))
+    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
+                                        SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT)))
         return true;
     errors = odbcErrors({&m_dbc});
     return false;
@@ -231,51 +240,97 @@ OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
     return stmt;
 }
 
-bool OdbcBackend::query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) {
-    out.clear();
-    // Read with row arrays first; a value wider than its column said sends us round again.
-    for (bool bulk : {true, false}) {
-        OdbcHandle stmt = newStatement(errors);
-        if (!stmt) return false;
-        if (timeoutSeconds > 0)
-            SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
-        SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
-        if (m_declareFetch && !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA && odbcState(stmt) == QLatin1String("42601") &&
-            sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive)) {
-            // psqlODBC wraps every statement that starts with WITH in a cursor, which fails
-            // for WITH ... INSERT/UPDATE/DELETE; a leading comment keeps it from doing so.
-            rc = SQLExecDirectW(stmt.get(), wide(QStringLiteral("/**/ ") + sql), SQL_NTS);
-        }
-        if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&stmt, &m_dbc});
+namespace {
+// Moves past the current result to the next one with columns, running the statements in
+// between; false with errors when one of them fails.
+bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors) {
+    found = false;
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(stmt.get());
+        if (rc == SQL_NO_DATA) return true;
+        if (!SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({&stmt});
+            if (errors.empty())
+                errors = {{ErrorNumber::Fail,
+                           QStringLiteral("A later statement of the text failed."),
+                           QStringLiteral("Tolvan.ODBC")}};
             return false;
         }
-        // The first result with columns is the record set; the others still run.
-        for (;;) {
-            SQLSMALLINT columns = 0;
-            if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0) {
-                if (!describeOdbcResult(stmt, out, errors)) return false;
-                const FetchOutcome outcome = fetchOdbcRows(stmt, out, bulk, errors);
-                if (outcome == FetchOutcome::Failed) return false;
-                if (outcome == FetchOutcome::Truncated) break;
-                drainResults(stmt);
-                return true;
-            }
-            rc = SQLMoreResults(stmt.get());
-            if (rc == SQL_NO_DATA) return true;
-            if (!SQL_SUCCEEDED(rc)) {
-                errors = odbcErrors({&stmt});
-                return false;
-            }
+        SQLSMALLINT columns = 0;
+        if (SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0) {
+            found = true;
+            return true;
         }
-        out.clear();
     }
+}
+
+// Runs what is left of a text after its rows: later results are read past, not kept.
+bool runRest(const OdbcHandle& stmt, ErrorList& errors) {
+    for (;;) {
+        bool found = false;
+        if (!nextResultWithColumns(stmt, found, errors)) return false;
+        if (!found) return true;
+        SQLCloseCursor(stmt.get());
+    }
+}
+
+class OdbcCursor : public RowCursor {
+public:
+    explicit OdbcCursor(OdbcHandle stmt) : m_stmt(std::move(stmt)) {}
+    bool start(const ResultData& out, bool bulk, ErrorList& errors) {
+        return m_reader.start(m_stmt, out, bulk, errors);
+    }
+
+    bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
+        if (!m_reader.fetch(out, maxRows, done, errors)) return false;
+        if (done) {
+            m_reader.finish();
+            return runRest(m_stmt, errors);
+        }
+        return true;
+    }
+
+private:
+    OdbcHandle m_stmt;
+    OdbcRowReader m_reader; // declared after the statement: it is finished first
+};
+} // namespace
+
+bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& out,
+                          std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
+    out.clear();
+    cursor.reset();
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return false;
+    if (timeoutSeconds > 0)
+        SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
+    SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
+    if (m_declareFetch && !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA &&
+        odbcState(stmt) == QLatin1String("42601") &&
+        sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive)) {
+        // psqlODBC wraps every statement that starts with WITH in a cursor, which fails
+        // for WITH ... INSERT/UPDATE/DELETE; a leading comment keeps it from doing so.
+        rc = SQLExecDirectW(stmt.get(), wide(QStringLiteral("/**/ ") + sql), SQL_NTS);
+    }
+    if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+        errors = odbcErrors({&stmt, &m_dbc});
+        return false;
+    }
+    SQLSMALLINT columns = 0;
+    bool found =
+        rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
+    if (!found && !nextResultWithColumns(stmt, found, errors)) return false;
+    if (!found) return true;
+    if (!describeOdbcResult(stmt, out, errors)) return false;
+    auto c = std::make_unique<OdbcCursor>(std::move(stmt));
+    if (!c->start(out, true, errors)) return false;
+    cursor = std::move(c);
     return true;
 }
 
-std::unique_ptr<PreparedStatement> OdbcBackend::prepare(const QString& sql,
-                                                        const std::vector<const ColumnInfo*>& paramColumns,
-                                                        ErrorList& errors) {
+std::unique_ptr<PreparedStatement>
+OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,
+                     ErrorList& errors) {
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return nullptr;
     if (!SQL_SUCCEEDED(SQLPrepareW(stmt.get(), wide(sql), SQL_NTS))) {
@@ -283,7 +338,8 @@ std::unique_ptr<PreparedStatement> OdbcBackend::prepare(const QString& sql,
         return nullptr;
     }
     std::vector<ColumnInfo> params;
-    for (const ColumnInfo* c : paramColumns) params.push_back(*c);
+    for (const ColumnInfo* c : paramColumns)
+        params.push_back(*c);
     return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params));
 }
 
@@ -291,14 +347,16 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
     static const QString all = QStringLiteral("%");
-    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, wide(all), SQL_NTS, nullptr, 0))) {
+    if (!SQL_SUCCEEDED(
+            SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, wide(all), SQL_NTS, nullptr, 0))) {
         errors = odbcErrors({&stmt});
         return false;
     }
     ResultData r;
     if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (fetchOdbcRows(stmt, r, false, errors) != FetchOutcome::Done) return false;
-    for (size_t i = 0; i < r.rows; ++i) out.push_back({r.data[2].text(i), r.data[3].text(i)});
+    if (!fetchOdbcRows(stmt, r, false, errors)) return false;
+    for (size_t i = 0; i < r.rows; ++i)
+        out.push_back({r.data[2].text(i), r.data[3].text(i)});
     return true;
 }
 
@@ -307,25 +365,28 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
     for (const QString& name : {table, table.toLower(), table.toUpper()}) {
         OdbcHandle stmt = newStatement(errors);
         if (!stmt) return false;
-        if (!SQL_SUCCEEDED(SQLPrimaryKeysW(stmt.get(), nullptr, 0, nullptr, 0, wide(name), SQL_NTS))) {
+        if (!SQL_SUCCEEDED(
+                SQLPrimaryKeysW(stmt.get(), nullptr, 0, nullptr, 0, wide(name), SQL_NTS))) {
             errors = odbcErrors({&stmt});
             return false;
         }
         ResultData r;
         if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
-        if (fetchOdbcRows(stmt, r, false, errors) != FetchOutcome::Done) return false;
+        if (!fetchOdbcRows(stmt, r, false, errors)) return false;
         std::vector<std::pair<qint64, QString>> keys;
         for (size_t i = 0; i < r.rows; ++i)
             keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});
         std::sort(keys.begin(), keys.end());
-        for (const auto& k : keys) columns << k.second;
+        for (const auto& k : keys)
+            columns << k.second;
         if (!columns.isEmpty()) return true;
     }
     return true;
 }
 
 bool OdbcBackend::beginTransaction(ErrorList& errors) {
-    if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT, SQLPOINTER(SQL_AUTOCOMMIT_OFF), 0))) {
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                         SQLPOINTER(SQL_AUTOCOMMIT_OFF), 0))) {
         errors = odbcErrors({&m_dbc});
         return false;
     }
@@ -339,13 +400,18 @@ bool OdbcBackend::endTransaction(SQLSMALLINT completion, ErrorList& errors) {
     return ok;
 }
 
-bool OdbcBackend::commit(ErrorList& errors) { return endTransaction(SQL_COMMIT, errors); }
-bool OdbcBackend::rollback(ErrorList& errors) { return endTransaction(SQL_ROLLBACK, errors); }
+bool OdbcBackend::commit(ErrorList& errors) {
+    return endTransaction(SQL_COMMIT, errors);
+}
+bool OdbcBackend::rollback(ErrorList& errors) {
+    return endTransaction(SQL_ROLLBACK, errors);
+}
 
 QString OdbcBackend::defaultDatabase() {
     SQLWCHAR buf[512];
     SQLINTEGER len = 0;
-    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
+    if (!SQL_SUCCEEDED(
+            SQLGetConnectAttrW(m_dbc.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
         return QString();
     return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 511));
 }

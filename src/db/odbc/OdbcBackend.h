@@ -16,7 +16,8 @@ public:
 
     bool open(const LoginParams& login, ErrorList& errors) override;
     void close() override;
-    bool query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) override;
+    bool execute(const QString& sql, int timeoutSeconds, ResultData& out,
+                 std::unique_ptr<RowCursor>& cursor, ErrorList& errors) override;
     std::unique_ptr<PreparedStatement> prepare(const QString& sql,
                                                const std::vector<const ColumnInfo*>& paramColumns,
                                                ErrorList& errors) override;

@@ -25,8 +25,10 @@ QString columnAttribute(const OdbcHandle& stmt, SQLUSMALLINT col, SQLUSMALLINT f
 // "0012.500" -> "12.5", "-0.00" -> "0": decimals in their shortest exact form.
 void appendDecimal(ColumnData& d, const char* s, size_t n) {
     std::string& a = d.arena();
-    while (n && s[n - 1] == ' ') --n;
-    while (n && *s == ' ') ++s, --n;
+    while (n && s[n - 1] == ' ')
+        --n;
+    while (n && *s == ' ')
+        ++s, --n;
     const size_t start = a.size();
     bool negative = false;
     if (n && (*s == '-' || *s == '+')) {
@@ -37,8 +39,10 @@ void appendDecimal(ColumnData& d, const char* s, size_t n) {
     size_t intLen = dot ? size_t(dot - s) : n;
     size_t fracLen = dot ? n - intLen - 1 : 0;
     const char* frac = dot ? dot + 1 : nullptr;
-    while (intLen > 1 && *s == '0') ++s, --intLen;
-    while (fracLen && frac[fracLen - 1] == '0') --fracLen;
+    while (intLen > 1 && *s == '0')
+        ++s, --intLen;
+    while (fracLen && frac[fracLen - 1] == '0')
+        --fracLen;
     const bool zero = (intLen == 0 || (intLen == 1 && *s == '0')) && fracLen == 0;
     if (negative && !zero) a += '-';
     if (intLen == 0)
@@ -100,7 +104,8 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         return;
     }
     case SQL_C_WCHAR:
-        appendUtf16AsUtf8(d.arena(), static_cast<const char16_t*>(data), size_t(len) / sizeof(SQLWCHAR));
+        appendUtf16AsUtf8(d.arena(), static_cast<const char16_t*>(data),
+                          size_t(len) / sizeof(SQLWCHAR));
         d.endText();
         return;
     case SQL_C_BINARY:
@@ -109,18 +114,13 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
     }
 }
 
-struct BoundColumn {
-    OdbcBinding binding;
-    std::unique_ptr<char[]> buffer;
-    std::unique_ptr<SQLLEN[]> indicators;
-};
-
 // Reads a whole value in pieces; out receives its bytes (without terminator).
-bool getWhole(const OdbcHandle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, std::string& out, bool& isNull,
-              ErrorList& errors) {
+bool getWhole(const OdbcHandle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, std::string& out,
+              bool& isNull, ErrorList& errors) {
     out.clear();
     isNull = false;
-    const size_t terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : (cType == SQL_C_CHAR ? 1 : 0);
+    const size_t terminator =
+        cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : (cType == SQL_C_CHAR ? 1 : 0);
     char chunk[16384];
     for (;;) {
         SQLLEN ind = 0;
@@ -142,105 +142,155 @@ bool getWhole(const OdbcHandle& stmt, SQLUSMALLINT col, SQLSMALLINT cType, std::
     }
 }
 
-FetchOutcome fetchPiecewise(const OdbcHandle& stmt, ResultData& out, const std::vector<OdbcBinding>& bindings,
-                            ErrorList& errors) {
-    std::string value;
-    const size_t n = out.columns.size();
-    for (;;) {
-        const SQLRETURN rc = SQLFetch(stmt.get());
-        if (rc == SQL_NO_DATA) return FetchOutcome::Done;
-        if (!SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&stmt});
-            return FetchOutcome::Failed;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            const OdbcBinding& b = bindings[i];
-            bool isNull = false;
-            if (!getWhole(stmt, SQLUSMALLINT(i + 1), b.cType, value, isNull, errors))
-                return FetchOutcome::Failed;
-            if (isNull)
-                out.data[i].appendNull();
-            else
-                appendValue(out.data[i], b, value.data(), SQLLEN(value.size()));
-        }
-        ++out.rows;
-    }
+bool variableWidth(SQLSMALLINT cType) {
+    return cType == SQL_C_WCHAR || cType == SQL_C_CHAR || cType == SQL_C_BINARY;
 }
 
-FetchOutcome fetchBound(const OdbcHandle& stmt, ResultData& out, const std::vector<OdbcBinding>& bindings,
-                        ErrorList& errors) {
-    const size_t n = out.columns.size();
+// Bytes a bound buffer holds for a value, its terminator left out.
+SQLLEN room(const OdbcBinding& b) {
+    if (b.cType == SQL_C_BINARY) return b.bytesPerRow;
+    if (b.cType == SQL_C_WCHAR) return b.bytesPerRow - SQLLEN(sizeof(SQLWCHAR));
+    return b.bytesPerRow - 1;
+}
+} // namespace
+
+OdbcRowReader::~OdbcRowReader() {
+    finish();
+}
+
+bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bulk,
+                          ErrorList& errors) {
+    m_stmt = &stmt;
+    m_bindings.clear();
+    bool anyLong = false;
+    for (const ColumnInfo& c : out.columns) {
+        ColumnInfo copy = c;
+        m_bindings.push_back(describeOdbcColumn(c.sqlType, c.columnSize, c.decimalDigits, copy));
+        anyLong = anyLong || m_bindings.back().longData;
+    }
+    m_bound = bulk && !anyLong && bind(errors);
+    return errors.empty();
+}
+
+bool OdbcRowReader::bind(ErrorList& errors) {
+    const size_t n = m_bindings.size();
     size_t rowBytes = 0;
-    for (const OdbcBinding& b : bindings) rowBytes += size_t(b.bytesPerRow) + sizeof(SQLLEN);
-    const SQLULEN rows = std::clamp<SQLULEN>(kArrayBytes / std::max<size_t>(rowBytes, 1), 1, kMaxArrayRows);
-
-    std::vector<BoundColumn> cols(n);
-    SQLULEN fetched = 0;
-    std::vector<SQLUSMALLINT> status(rows);
-    SQLHSTMT h = stmt.get();
-    if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rows), 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)))
-        return fetchPiecewise(stmt, out, bindings, errors);
-
+    for (const OdbcBinding& b : m_bindings)
+        rowBytes += size_t(b.bytesPerRow) + sizeof(SQLLEN);
+    m_arrayRows =
+        std::clamp<SQLULEN>(kArrayBytes / std::max<size_t>(rowBytes, 1), 1, kMaxArrayRows);
+    m_status.assign(m_arrayRows, 0);
+    SQLHSTMT h = m_stmt->get();
+    if (!SQL_SUCCEEDED(
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(m_arrayRows), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, m_status.data(), 0))) {
+        SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(1), 0);
+        return false; // read row by row instead
+    }
+    m_columns.resize(n);
     for (size_t i = 0; i < n; ++i) {
-        BoundColumn& c = cols[i];
-        c.binding = bindings[i];
-        c.buffer.reset(new char[size_t(c.binding.bytesPerRow) * rows]);
-        c.indicators.reset(new SQLLEN[rows]);
-        if (!SQL_SUCCEEDED(SQLBindCol(h, SQLUSMALLINT(i + 1), c.binding.cType, c.buffer.get(),
-                                      c.binding.bytesPerRow, c.indicators.get()))) {
-            errors = odbcErrors({&stmt});
-            return FetchOutcome::Failed;
+        BoundColumn& c = m_columns[i];
+        const OdbcBinding& b = m_bindings[i];
+        c.buffer.reset(new char[size_t(b.bytesPerRow) * m_arrayRows]);
+        c.indicators.reset(new SQLLEN[m_arrayRows]);
+        if (!SQL_SUCCEEDED(SQLBindCol(h, SQLUSMALLINT(i + 1), b.cType, c.buffer.get(),
+                                      b.bytesPerRow, c.indicators.get()))) {
+            errors = odbcErrors({m_stmt});
+            return false;
         }
     }
+    return true;
+}
 
-    FetchOutcome outcome = FetchOutcome::Done;
-    for (;;) {
-        const SQLRETURN rc = SQLFetch(h);
-        if (rc == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&stmt});
-            outcome = FetchOutcome::Failed;
-            break;
-        }
-        for (SQLULEN r = 0; r < fetched && outcome == FetchOutcome::Done; ++r) {
-            if (status[r] == SQL_ROW_ERROR) {
-                errors = odbcErrors({&stmt});
-                outcome = FetchOutcome::Failed;
-                break;
-            }
-            for (size_t i = 0; i < n; ++i) {
-                const BoundColumn& c = cols[i];
-                const SQLLEN ind = c.indicators[r];
-                if (ind == SQL_NULL_DATA) {
-                    out.data[i].appendNull();
-                    continue;
-                }
-                const bool variable = c.binding.cType == SQL_C_WCHAR || c.binding.cType == SQL_C_CHAR ||
-                                      c.binding.cType == SQL_C_BINARY;
-                const SQLLEN room = c.binding.cType == SQL_C_BINARY ? c.binding.bytesPerRow
-                                    : c.binding.cType == SQL_C_WCHAR
-                                        ? c.binding.bytesPerRow - SQLLEN(sizeof(SQLWCHAR))
-                                        : c.binding.bytesPerRow - 1;
-                if (variable && (ind == SQL_NO_TOTAL || ind > room)) {
-                    outcome = FetchOutcome::Truncated;
-                    break;
-                }
-                appendValue(out.data[i], c.binding, c.buffer.get() + size_t(c.binding.bytesPerRow) * r, ind);
-            }
-            if (outcome == FetchOutcome::Done) ++out.rows;
-        }
-        if (outcome != FetchOutcome::Done) break;
-    }
+void OdbcRowReader::finish() {
+    if (!m_stmt || !m_bound) return;
+    SQLHSTMT h = m_stmt->get();
     SQLFreeStmt(h, SQL_UNBIND);
     SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(1), 0);
     SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
     SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    return outcome;
+    m_bound = false;
+    m_columns.clear();
 }
-} // namespace
+
+bool OdbcRowReader::fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) {
+    done = false;
+    const size_t first = out.rows;
+    while (out.rows - first < maxRows) {
+        const SQLRETURN rc = SQLFetch(m_stmt->get());
+        if (rc == SQL_NO_DATA) {
+            done = true;
+            finish();
+            return true;
+        }
+        if (!SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({m_stmt});
+            return false;
+        }
+        if (!(m_bound ? appendArray(out, errors) : appendCurrentRow(out, errors))) return false;
+    }
+    return true;
+}
+
+bool OdbcRowReader::appendCurrentRow(ResultData& out, ErrorList& errors) {
+    for (size_t i = 0; i < m_bindings.size(); ++i) {
+        const OdbcBinding& b = m_bindings[i];
+        bool isNull = false;
+        if (!getWhole(*m_stmt, SQLUSMALLINT(i + 1), b.cType, m_piece, isNull, errors)) return false;
+        if (isNull)
+            out.data[i].appendNull();
+        else
+            appendValue(out.data[i], b, m_piece.data(), SQLLEN(m_piece.size()));
+    }
+    ++out.rows;
+    return true;
+}
+
+bool OdbcRowReader::appendArray(ResultData& out, ErrorList& errors) {
+    const size_t n = m_bindings.size();
+    for (SQLULEN r = 0; r < m_fetched; ++r) {
+        if (m_status[r] == SQL_ROW_ERROR) {
+            errors = odbcErrors({m_stmt});
+            return false;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const OdbcBinding& b = m_bindings[i];
+            const BoundColumn& c = m_columns[i];
+            const SQLLEN ind = c.indicators[r];
+            if (ind == SQL_NULL_DATA) {
+                out.data[i].appendNull();
+            } else if (variableWidth(b.cType) && (ind == SQL_NO_TOTAL || ind > room(b))) {
+                // Wider than the driver said: read this one value whole from its row.
+                if (!SQL_SUCCEEDED(SQLSetPos(m_stmt->get(), SQLSETPOSIROW(r + 1), SQL_POSITION,
+                                             SQL_LOCK_NO_CHANGE))) {
+                    errors = odbcErrors({m_stmt});
+                    if (errors.empty())
+                        errors = {
+                            {ErrorNumber::Fail,
+                             QStringLiteral(
+                                 "A value of column '%1' is wider than the driver declared and "
+                                 "cannot be read.")
+                                 .arg(out.columns[i].name),
+                             QStringLiteral("Tolvan.ODBC")}};
+                    return false;
+                }
+                bool isNull = false;
+                if (!getWhole(*m_stmt, SQLUSMALLINT(i + 1), b.cType, m_piece, isNull, errors))
+                    return false;
+                if (isNull)
+                    out.data[i].appendNull();
+                else
+                    appendValue(out.data[i], b, m_piece.data(), SQLLEN(m_piece.size()));
+            } else {
+                appendValue(out.data[i], b, c.buffer.get() + size_t(b.bytesPerRow) * r, ind);
+            }
+        }
+        ++out.rows;
+    }
+    return true;
+}
 
 bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& errors) {
     out.clear();
@@ -253,8 +303,9 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         SQLWCHAR name[512];
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeColW(stmt.get(), SQLUSMALLINT(i), name, SQLSMALLINT(std::size(name)), &nameLen,
-                                           &sqlType, &size, &digits, &nullable))) {
+        if (!SQL_SUCCEEDED(SQLDescribeColW(stmt.get(), SQLUSMALLINT(i), name,
+                                           SQLSMALLINT(std::size(name)), &nameLen, &sqlType, &size,
+                                           &digits, &nullable))) {
             errors = odbcErrors({&stmt});
             return false;
         }
@@ -268,16 +319,13 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
     return true;
 }
 
-FetchOutcome fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors) {
-    std::vector<OdbcBinding> bindings;
-    bool anyLong = false;
-    for (ColumnInfo& c : out.columns) {
-        ColumnInfo copy = c;
-        bindings.push_back(describeOdbcColumn(c.sqlType, c.columnSize, c.decimalDigits, copy));
-        anyLong = anyLong || bindings.back().longData;
-    }
-    if (bulk && !anyLong) return fetchBound(stmt, out, bindings, errors);
-    return fetchPiecewise(stmt, out, bindings, errors);
+bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors) {
+    OdbcRowReader reader;
+    if (!reader.start(stmt, out, bulk, errors)) return false;
+    bool done = false;
+    while (!done)
+        if (!reader.fetch(out, size_t(-1), done, errors)) return false;
+    return true;
 }
 
 } // namespace db

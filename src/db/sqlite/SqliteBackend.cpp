@@ -99,7 +99,8 @@ void appendCell(ColumnData& d, sqlite3_stmt* stmt, int i) {
     case SQLITE_INTEGER: {
         const sqlite3_int64 v = sqlite3_column_int64(stmt, i);
         if (d.storage() == Storage::Int) return d.appendInt(v);
-        if (d.storage() == Storage::Real && std::llabs(v) <= (1LL << 53)) return d.appendReal(double(v));
+        if (d.storage() == Storage::Real && std::llabs(v) <= (1LL << 53))
+            return d.appendReal(double(v));
         break;
     }
     case SQLITE_FLOAT:
@@ -108,7 +109,8 @@ void appendCell(ColumnData& d, sqlite3_stmt* stmt, int i) {
     case SQLITE_BLOB:
         if (d.storage() == Storage::Blob || d.storage() == Storage::Text) {
             const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-            return d.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i))));
+            return d.appendBytes(
+                std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i))));
         }
         break;
     default:
@@ -160,23 +162,28 @@ private:
 };
 } // namespace
 
-SqliteBackend::~SqliteBackend() { close(); }
+SqliteBackend::~SqliteBackend() {
+    close();
+}
 
 bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
     const QString path = login.dataSource;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir()) {
-        errors = {{qint32(SQLITE_CANTOPEN), QStringLiteral("Could not find file '%1'.").arg(path), kSource}};
+        errors = {{qint32(SQLITE_CANTOPEN), QStringLiteral("Could not find file '%1'.").arg(path),
+                   kSource}};
         return false;
     }
     const QByteArray file = path.toUtf8();
     // One connection is used from one thread only.
-    int rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
     if (rc != SQLITE_OK) {
         // A file the user may read but not write still opens, for reading.
         sqlite3_close(m_db);
         m_db = nullptr;
-        rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        rc = sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
     }
     if (rc != SQLITE_OK) {
         errors = {sqliteError(m_db, rc)};
@@ -187,8 +194,11 @@ bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
     sqlite3_busy_timeout(m_db, 5000);
     // Reading the schema tells a database from any other file.
     if (!exec("SELECT count(*) FROM sqlite_master", errors)) {
-        errors.front().Description =
-            QStringLiteral("Unrecognized database format '%1'. (%2)").arg(path, errors.front().Description);
+        // A file that another process holds locked is a database all the same.
+        const int code = errors.front().Number & 0xff;
+        if (code != SQLITE_BUSY && code != SQLITE_LOCKED)
+            errors.front().Description = QStringLiteral("Unrecognized database format '%1'. (%2)")
+                                             .arg(path, errors.front().Description);
         close();
         return false;
     }
@@ -207,53 +217,136 @@ bool SqliteBackend::exec(const char* sql, ErrorList& errors) {
     return false;
 }
 
-bool SqliteBackend::query(const QString& sql, int timeoutSeconds, ResultData& out, ErrorList& errors) {
-    out.clear();
-    const QByteArray text = sql.toUtf8();
-    const char* tail = text.constData();
-    const char* end = tail + text.size();
-    Deadline deadline;
-    ProgressGuard guard(m_db, timeoutSeconds, deadline);
+namespace {
+Error timeoutError() {
+    return {ErrorNumber::Timeout, QStringLiteral("Query timeout expired"), kSource};
+}
 
-    // Several statements run one after the other; the last one with rows gives the result.
-    while (tail < end) {
-        sqlite3_stmt* raw = nullptr;
-        const char* next = nullptr;
-        int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &next);
-        if (rc != SQLITE_OK) {
-            errors = {sqliteError(m_db, rc)};
-            return false;
-        }
-        tail = next;
-        if (!raw) continue; // only blanks or a comment
-        StmtPtr stmt(raw);
-        const bool hasRows = sqlite3_column_count(raw) > 0;
-        ResultData result;
-        bool described = false;
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-            if (!described) {
-                describeColumns(raw, result);
-                described = true;
-            }
-            const int n = int(result.columns.size());
-            for (int i = 0; i < n; ++i) appendCell(result.data[size_t(i)], raw, i);
-            ++result.rows;
-        }
-        if (rc != SQLITE_DONE) {
-            if (deadline.expired)
-                errors = {{ErrorNumber::Timeout, QStringLiteral("Query timeout expired"), kSource}};
-            else
+// Runs the statements of a text one at a time, in order.
+class StatementRunner {
+public:
+    StatementRunner(sqlite3* db, const QString& sql, int timeoutSeconds)
+        : m_db(db), m_text(sql.toUtf8()), m_timeout(timeoutSeconds) {}
+
+    sqlite3* db() const { return m_db; }
+    int timeout() const { return m_timeout; }
+
+    // Prepares the next statement; stmt stays null at the end of the text.
+    bool next(StmtPtr& stmt, ErrorList& errors) {
+        stmt.reset();
+        const char* end = m_text.constData() + m_text.size();
+        while (m_offset < m_text.size()) {
+            const char* tail = m_text.constData() + m_offset;
+            sqlite3_stmt* raw = nullptr;
+            const char* rest = nullptr;
+            const int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &rest);
+            if (rc != SQLITE_OK) {
                 errors = {sqliteError(m_db, rc)};
-            return false;
+                return false;
+            }
+            m_offset = rest - m_text.constData();
+            if (raw) { // else only blanks or a comment
+                stmt.reset(raw);
+                return true;
+            }
         }
-        if (hasRows) {
-            if (!described) describeColumns(raw, result);
-            for (size_t i = 0; i < result.columns.size(); ++i)
-                result.columns[i].storage = result.data[i].storage();
-            out = std::move(result);
+        return true;
+    }
+
+    // Runs every statement that is left, throwing their rows away.
+    bool runRest(ErrorList& errors) {
+        Deadline deadline;
+        ProgressGuard guard(m_db, m_timeout, deadline);
+        StmtPtr stmt;
+        for (;;) {
+            if (!next(stmt, errors)) return false;
+            if (!stmt) return true;
+            int rc;
+            while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) {
+                errors = {deadline.expired ? timeoutError() : sqliteError(m_db, rc)};
+                return false;
+            }
         }
     }
-    return true;
+
+private:
+    sqlite3* m_db;
+    QByteArray m_text;
+    qsizetype m_offset = 0;
+    int m_timeout;
+};
+
+class SqliteCursor : public RowCursor {
+public:
+    SqliteCursor(std::unique_ptr<StatementRunner> runner, StmtPtr stmt)
+        : m_runner(std::move(runner)), m_stmt(std::move(stmt)) {}
+
+    bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
+        done = false;
+        sqlite3_stmt* raw = m_stmt.get();
+        const size_t n = out.columns.size();
+        Deadline deadline;
+        ProgressGuard guard(m_runner->db(), m_runner->timeout(), deadline);
+        // The statement stands on a row already: the one that described it, or the next.
+        for (size_t got = 0; got < maxRows; ++got) {
+            for (size_t i = 0; i < n; ++i)
+                appendCell(out.data[i], raw, int(i));
+            ++out.rows;
+            const int rc = sqlite3_step(raw);
+            if (rc == SQLITE_ROW) continue;
+            if (rc != SQLITE_DONE) {
+                errors = {deadline.expired ? timeoutError() : sqliteError(m_runner->db(), rc)};
+                return false;
+            }
+            m_stmt.reset();
+            done = true;
+            return m_runner->runRest(errors);
+        }
+        return true;
+    }
+
+private:
+    std::unique_ptr<StatementRunner> m_runner;
+    StmtPtr m_stmt;
+};
+} // namespace
+
+bool SqliteBackend::execute(const QString& sql, int timeoutSeconds, ResultData& out,
+                            std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
+    out.clear();
+    cursor.reset();
+    auto runner = std::make_unique<StatementRunner>(m_db, sql, timeoutSeconds);
+    Deadline deadline;
+    ProgressGuard guard(m_db, timeoutSeconds, deadline);
+    StmtPtr stmt;
+    for (;;) {
+        if (!runner->next(stmt, errors)) return false;
+        if (!stmt) return true;
+        sqlite3_stmt* raw = stmt.get();
+        const bool hasRows = sqlite3_column_count(raw) > 0;
+        int rc;
+        if (hasRows) {
+            rc = sqlite3_step(raw);
+            if (rc == SQLITE_ROW) {
+                describeColumns(raw, out);
+                cursor = std::make_unique<SqliteCursor>(std::move(runner), std::move(stmt));
+                return true;
+            }
+            if (rc == SQLITE_DONE) {
+                describeColumns(raw, out);
+                stmt.reset();
+                return runner->runRest(errors);
+            }
+        } else {
+            while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            }
+            if (rc == SQLITE_DONE) continue;
+        }
+        errors = {deadline.expired ? timeoutError() : sqliteError(m_db, rc)};
+        return false;
+    }
 }
 
 std::unique_ptr<PreparedStatement> SqliteBackend::prepare(const QString& sql,
@@ -279,14 +372,15 @@ bool SqliteBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
                               "WHERE type IN ('table', 'view') ORDER BY 2, 1"),
                0, r, errors))
         return false;
-    for (size_t i = 0; i < r.rows; ++i) out.push_back({r.data[0].text(i), r.data[1].text(i)});
+    for (size_t i = 0; i < r.rows; ++i)
+        out.push_back({r.data[0].text(i), r.data[1].text(i)});
     return true;
 }
 
 bool SqliteBackend::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
     sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk",
-                                -1, &raw, nullptr);
+    int rc = sqlite3_prepare_v2(
+        m_db, "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", -1, &raw, nullptr);
     StmtPtr stmt(raw);
     if (rc != SQLITE_OK) {
         errors = {sqliteError(m_db, rc)};
