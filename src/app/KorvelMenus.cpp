@@ -91,7 +91,11 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
     connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this, &frmKorvel::mnuBatch_Click);
-    // Excel, HTML, import, export, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
+    connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
+    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
+    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
+    // Excel, HTML, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {

@@ -69,6 +69,7 @@ frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     buildToolbar();
+    installDropTargets();
     Form_Load();
 }
 
@@ -419,6 +420,7 @@ void frmKorvel::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
+    if (dropFilter(watched, event)) return true;
     if (event->type() == QEvent::KeyPress && watched == cboTableList->lineEdit()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -1,5 +1,9 @@
 #include "TransferErrors.h"
 
+#include "ErrorReport.h"
+
+#include <QRegularExpression>
+
 namespace transfer_error {
 namespace {
 const QString kSource = QStringLiteral("Tolvan");
@@ -28,6 +32,12 @@ db::Error badSeparator(const QString& separator) {
 
 db::Error overflow() {
     return {6, QStringLiteral("Overflow"), kSource};
+}
+
+QString reportLine(const db::Error& e) {
+    static const QRegularExpression lineBreaks(QStringLiteral("\r\n|\r|\n"));
+    return ErrorReportLine(e.Number, e.Source,
+                           QString(e.Description).replace(lineBreaks, QStringLiteral(" ")));
 }
 
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {

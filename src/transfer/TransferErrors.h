@@ -14,6 +14,9 @@ db::Error diskFull(const QString& path);
 db::Error badEncoding(const QString& path);
 db::Error badSeparator(const QString& separator);
 db::Error overflow();
+// The one-line report of the batch log; line breaks of drivers' messages become blanks so
+// that the report stays one line.
+QString reportLine(const db::Error& e);
 // The failure a record set or connection left, or a general one when it left none.
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second = {});
 } // namespace transfer_error

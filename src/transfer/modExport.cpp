@@ -73,6 +73,8 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, false);
     if (trimBlanks(path).isEmpty()) {
+        // Nothing to write: the busy panel must not stay up over an idle window.
+        feedback.HideBusy();
         state.bExporting = false;
         return;
     }
@@ -131,7 +133,7 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
     TextFileWriter file;
     db::Recordset work;
     const auto fail = [&](const db::Error& e) {
-        errorText = ErrorReportLine(e.Number, e.Source, e.Description);
+        errorText = transfer_error::reportLine(e);
         db::Error ignored;
         file.close(ignored);
         return false;

@@ -157,7 +157,7 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     RecordImporter importer(work, false);
     db::Error error;
     const auto fail = [&](const db::Error& e) {
-        errorText = ErrorReportLine(e.Number, e.Source, e.Description);
+        errorText = transfer_error::reportLine(e);
         return false;
     };
     if (!importer.open(filePath, separator, error)) return fail(error);
