@@ -2,9 +2,17 @@
 #include "frmBatch.h"
 #include "frmKorvel.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QPointer>
 
 void frmKorvel::mnuBatch_Click() {
-    frmBatch batch(m_batchState, m_state.connection.adoConnection.get(), cboTableList, this);
-    batch.exec();
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    {
+        frmBatch batch(m_batchState, m_state.connection.adoConnection.get(), cboTableList, this);
+        batch.exec();
+    }
+    // Not every window system hands the activation back when a modal window closes.
+    activateWindow();
+    if (focus) focus->setFocus();
 }
