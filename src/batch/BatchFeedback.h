@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TableTransfer.h"
+
 #include <QString>
 
 // What the batch runners need of the batch window. The window implements it; tests answer
@@ -46,3 +48,9 @@ public:
 private:
     BatchFeedback& m_feedback;
 };
+
+// The window's progress bar and event pump, lent to a table transfer.
+inline TableTransferHooks transferHooks(BatchFeedback& feedback) {
+    return {[&feedback](int value) { feedback.setProgress(value); },
+            [&feedback] { feedback.doEvents(); }};
+}

@@ -15,11 +15,6 @@ struct LineRunner {
     QString successTail;
 };
 
-TableTransferHooks hooksOf(BatchFeedback& feedback) {
-    return {[&feedback](int value) { feedback.setProgress(value); },
-            [&feedback] { feedback.doEvents(); }};
-}
-
 void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedback& feedback) {
     using namespace batchtext;
     BatchRunScope running(feedback);
@@ -28,7 +23,7 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
         feedback.AppendLog(kEnterCommands, QString(), true);
         return;
     }
-    const TableTransferHooks hooks = hooksOf(feedback);
+    const TableTransferHooks hooks = transferHooks(feedback);
     BatchLineReader lines(text);
     while (!lines.atEnd()) {
         const BatchLine line = ParseBatchLine(lines.next());

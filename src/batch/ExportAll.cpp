@@ -36,8 +36,7 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
     const QString folder = OutputFolder(typed);
     if (!trimmed.endsWith(QLatin1Char('/'))) feedback.setCommandText(folder);
 
-    const TableTransferHooks hooks{[&feedback](int value) { feedback.setProgress(value); },
-                                   [&feedback] { feedback.doEvents(); }};
+    const TableTransferHooks hooks = transferHooks(feedback);
     QString batchText;
     for (const QString& table : tables) {
         const QString path = DataFilePath(folder, table, runner.extension);
