@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -123,6 +124,9 @@ private:
     void installDropTargets();
     bool dropFilter(QObject* watched, QEvent* event);
     void handleDrag(QDropEvent* event);
+    void restoreFocus();
+    // False while the table list or the message panel has the keys.
+    bool keysGoToCommonHandler() const;
 
     ProgramState& m_state;
     QHash<QString, QAction*> m_actions;
@@ -150,6 +154,9 @@ private:
     // What the batch window keeps between its openings.
     BatchState m_batchState;
     QElapsedTimer m_eventSlice;
+    bool m_panelWaiting = false;
+    QPointer<QWidget> m_focusBeforeDisable;
+    bool m_focusInGrid = false;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
