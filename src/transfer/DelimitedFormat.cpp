@@ -57,8 +57,11 @@ FieldFormatter::FieldFormatter(const QString& separator, TextEncoding encoding)
 std::string_view FieldFormatter::fieldBytes(const db::Recordset& rs, int index, int type) {
     if (rs.currentIsNull(index)) return {};
     // Stored text is UTF-8 already: written as it is, it is both fastest and exact.
-    if (m_encoder.encoding() == TextEncoding::Utf8 && isTextType(type))
-        return rs.currentBytes(index);
+    if (m_encoder.encoding() == TextEncoding::Utf8 && isTextType(type)) {
+        const std::string_view bytes = rs.currentBytes(index);
+        // A text column may keep its values in typed storage; then only the text form serves.
+        if (!bytes.empty()) return bytes;
+    }
     rs.currentTextInto(index, m_text);
     m_bytes.clear();
     m_encoder.append(m_text, m_bytes);

@@ -14,8 +14,6 @@
 #include <QFileInfo>
 
 namespace {
-constexpr qint32 kReopenRows = 2000;
-
 db::Error openFailure(const db::Recordset& rs, const db::Connection* connection) {
     return transfer_error::lastOf(rs.Errors(), connection ? connection->Errors() : db::ErrorList{});
 }
@@ -32,7 +30,9 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
     if (!importer.open(path, separator, error)) return false;
     const QString source = state.resultSet->Source();
     const QString target = importTargetQuery(source);
-    // Forward-only: opened only to add rows, it reads none, not even for the whole table.
+    // Forward-only: opened only to add rows, it reads none, not even for the whole table,
+    // and keeps none of the rows it adds, so it is never re-opened to shed them (a re-open
+    // would also commit the open batch every time).
     if (!work.Open(target, connection, db::Recordset::adOpenForwardOnly, 3, -1)) {
         error = openFailure(work, connection);
         return false;
@@ -62,15 +62,6 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         if (n % interval == 0) {
             feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
             feedback.RepaintWindow();
-        }
-        if (target != source && n % kReopenRows == 0) {
-            work.Close();
-            if (!work.Open(target, connection, db::Recordset::adOpenForwardOnly, 3, -1) &&
-                !skipFailures) {
-                error = openFailure(work, connection);
-                commit();
-                return false;
-            }
         }
         feedback.DoEvents();
         if (state.bAbort) {
