@@ -21,6 +21,22 @@
 #include <QTest>
 #include <QTimer>
 
+// Counts the paints a widget gets while a run is going on.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const BatchState& state) : m_state(state) {}
+    int duringRun = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_state.BatchRunning) ++duringRun;
+        return false;
+    }
+
+private:
+    const BatchState& m_state;
+};
+
 class TestFrmBatch : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_config;
@@ -414,9 +430,13 @@ private slots:
         // A close request during the run is refused and the run goes on.
         bool closed = true;
         QTimer::singleShot(50, w.get(), [&] { closed = w->close(); });
+        // The log keeps painting while the run goes on.
+        PaintCounter paints(m_state);
+        box(w.get(), "txtBatchLog")->viewport()->installEventFilter(&paints);
         QTest::mouseClick(child<QPushButton>(w.get(), "cmdBatch"), Qt::LeftButton);
         QVERIFY(!closed);
         QVERIFY(w->isVisible());
+        QVERIFY2(paints.duringRun > 1, qPrintable(QString::number(paints.duringRun)));
         const QString log = w->logText();
         QCOMPARE(log.count(QStringLiteral("入力形式が不正です。")), 40000);
         QVERIFY(log.contains(QStringLiteral("\r\nT39999 f39999.csvは正常に")));
