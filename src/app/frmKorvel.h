@@ -68,6 +68,8 @@ public:
     void mnuNewConnection_Click();
     void mnuSetup_Click();
     void mnuBatch_Click();
+    void mnuIndex_Click();
+    void mnuAbout_Click();
 
     // The table list.
     void RetrieveTableList();
