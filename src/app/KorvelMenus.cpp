@@ -90,6 +90,7 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
+    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this, &frmKorvel::mnuBatch_Click);
     connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
     connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
     connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
@@ -100,7 +101,6 @@ void frmKorvel::buildMenus() {
             &frmKorvel::mnuAbout_Click);
     connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this, &frmKorvel::mnuExcel_Click);
     connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this, &frmKorvel::mnuHTML_Click);
-    // The batch window comes with its subsystem.
 }
 
 void frmKorvel::buildToolbar() {

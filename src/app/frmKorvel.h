@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchState.h"
 #include "ProgramState.h"
 #include "WindowFeedback.h"
 
@@ -67,6 +68,7 @@ public:
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
     void mnuSetup_Click();
+    void mnuBatch_Click();
     void mnuIndex_Click();
     void mnuAbout_Click();
     void mnuExcel_Click();
@@ -154,6 +156,8 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
+    // What the batch window keeps between its openings.
+    BatchState m_batchState;
     bool m_panelWaiting = false;
     QPointer<QWidget> m_focusBeforeDisable;
     bool m_focusInGrid = false;
