@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -121,6 +122,9 @@ private:
     void installDropTargets();
     bool dropFilter(QObject* watched, QEvent* event);
     void handleDrag(QDropEvent* event);
+    void restoreFocus();
+    // False while the table list or the message panel has the keys.
+    bool keysGoToCommonHandler() const;
 
     ProgramState& m_state;
     QHash<QString, QAction*> m_actions;
@@ -146,6 +150,9 @@ private:
 
     bool m_busyVisible = false;
     QElapsedTimer m_eventSlice;
+    bool m_panelWaiting = false;
+    QPointer<QWidget> m_focusBeforeDisable;
+    bool m_focusInGrid = false;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
