@@ -441,9 +441,11 @@ void frmKorvel::mnuNewConnection_Click() {
 // Keys ----------------------------------------------------------------------------------
 
 void frmKorvel::CommonKeyDown(int keyCode, int shift) {
-    if (keyCode == 116) RequeryResult();
+    // While an operation holds the window only Escape (its abort request) acts.
+    const bool idle = txtQuery->isEnabled();
+    if (keyCode == 116 && idle) RequeryResult();
     if (keyCode == 27 && !m_state.bAbort) m_state.bAbort = true;
-    if (shift == 4) {
+    if (shift == 4 && idle) {
         if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
         if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
     }
@@ -452,7 +454,7 @@ void frmKorvel::CommonKeyDown(int keyCode, int shift) {
 bool frmKorvel::keysGoToCommonHandler() const {
     if (m_panelWaiting) return false;
     const QWidget* focus = QApplication::focusWidget();
-    return !(focus && (focus == cboTableList || cboTableList->isAncestorOf(focus) || frameWait->isAncestorOf(focus)));
+    return !(focus && (focus == cboTableList || cboTableList->isAncestorOf(focus)));
 }
 
 void frmKorvel::keyPressEvent(QKeyEvent* event) {

@@ -117,14 +117,14 @@ private:
     void setItemEnabled(QAction* item, bool enabled);
     void setMenuEnabled(QMenu* menu, bool enabled);
     void deleteTemporaryPages();
+    void restoreFocus();
+    // False while the table list or the message panel has the keys.
+    bool keysGoToCommonHandler() const;
     // Dropped files: the window, the query box, the table list and the toolbar take them;
     // the grid does not.
     void installDropTargets();
     bool dropFilter(QObject* watched, QEvent* event);
     void handleDrag(QDropEvent* event);
-    void restoreFocus();
-    // False while the table list or the message panel has the keys.
-    bool keysGoToCommonHandler() const;
 
     ProgramState& m_state;
     QHash<QString, QAction*> m_actions;
@@ -149,10 +149,10 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
-    QElapsedTimer m_eventSlice;
     bool m_panelWaiting = false;
     QPointer<QWidget> m_focusBeforeDisable;
     bool m_focusInGrid = false;
+    QElapsedTimer m_eventSlice;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
