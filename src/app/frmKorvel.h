@@ -66,6 +66,8 @@ public:
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
     void mnuSetup_Click();
+    void mnuIndex_Click();
+    void mnuAbout_Click();
 
     // The table list.
     void RetrieveTableList();
