@@ -4,7 +4,7 @@
 
 tolvan_deps() {
     local pkgs=(
-        build-essential cmake ninja-build pkg-config ccache
+        build-essential cmake ninja-build pkg-config ccache clang-format
         qt6-base-dev libgl-dev libqt6svg6
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
         libsqlite3-dev sqlite3 libxlsxwriter-dev

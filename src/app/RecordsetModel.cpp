@@ -37,21 +37,36 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     return m_rs->column(section).name;
 }
 
+bool RecordsetModel::isBinary(const QModelIndex& index) const {
+    return index.isValid() && m_rs && index.row() < rowCount() && index.column() < columnCount() &&
+           m_rs->isBinary(index.row(), index.column());
+}
+
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
+    // Bytes are shown as hex; typing hex over them would store text, so they are not edited.
+    if (isBinary(index)) return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || !m_rs) return false;
+    if (role != Qt::EditRole || !index.isValid() || !m_rs || isBinary(index)) return false;
     const QString text = value.toString();
+    // An edit that changes nothing writes nothing, so values the user did not touch (and
+    // their exact bytes) stay as they are.
+    const bool wasNull = m_rs->isNull(index.row(), index.column());
+    if ((wasNull && text.isEmpty()) ||
+        (!wasNull && m_rs->text(index.row(), index.column()) == text))
+        return true;
     const db::ColumnInfo& column = m_rs->column(index.column());
-    const bool textType = column.storage == db::Storage::Text && !column.decimalText && column.type != db::adGUID;
+    const bool textType =
+        column.storage == db::Storage::Text && !column.decimalText && column.type != db::adGUID;
     // An emptied cell is an empty text in text columns, Null in all others.
     const db::Value v = text.isEmpty() && !textType ? db::Value::null() : db::Value(text);
     if (!m_rs->setValue(index.row(), index.column(), v)) {
         const db::ErrorList& errors = m_rs->Errors();
-        const db::Error e = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()} : errors.front();
+        const db::Error e = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()}
+                                           : errors.front();
         emit writeFailed(e.Number, e.Source, e.Description);
         emit dataChanged(index, index);
         return false;

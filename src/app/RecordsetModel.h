@@ -22,8 +22,11 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A cell of bytes: shown as hex, not edited.
+    bool isBinary(const QModelIndex& index) const;
     // Writes an edited cell to the database through the record set.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 

@@ -1,8 +1,10 @@
 #include "ResultGrid.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 int keyCodeOf(const QKeyEvent* e) {
     const int k = e->key();
@@ -36,15 +38,18 @@ int keyCodeOf(const QKeyEvent* e) {
 
 int shiftOf(const QKeyEvent* e) {
     const Qt::KeyboardModifiers m = e->modifiers();
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
 }
 
 namespace {
 // Cell editors that know F2: the whole text selected, or the caret at its end.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    CellDelegate(QObject* filter, QObject* parent) : QStyledItemDelegate(parent), m_filter(filter) {}
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    CellDelegate(QObject* filter, QObject* parent)
+        : QStyledItemDelegate(parent), m_filter(filter) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (editor) editor->installEventFilter(m_filter);
         return editor;
@@ -57,11 +62,19 @@ private:
 
 ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent) {
     setItemDelegate(new CellDelegate(this, this));
+    setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
 }
 
 bool ResultGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && qobject_cast<QWidget*>(watched) && !ownsFocus() &&
+        lostFocus) {
+        // The editor lost the focus to another control: the grid is left.
+        QTimer::singleShot(0, this, [this] {
+            if (!ownsFocus() && lostFocus) lostFocus();
+        });
+    }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
         if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
             if (edit->selectedText().isEmpty()) {
@@ -76,15 +89,31 @@ bool ResultGrid::eventFilter(QObject* watched, QEvent* event) {
     return QTableView::eventFilter(watched, event);
 }
 
+bool isCommonKey(int keyCode, int shift) {
+    return keyCode == 116 || keyCode == 27 || (shift == 4 && (keyCode == 37 || keyCode == 39));
+}
+
 void ResultGrid::keyPressEvent(QKeyEvent* event) {
     const int code = keyCodeOf(event);
+    const int shift = shiftOf(event);
+    if (isCommonKey(code, shift)) {
+        // Handled here and nowhere else: the key does not travel on to the window.
+        if (commonKeyDown) commonKeyDown(code, shift);
+        event->accept();
+        return;
+    }
     if (code == 40 || code == 38 || code == 33 || code == 34) {
         m_rememberedColumn = currentIndex().column();
-    } else if (code == 46 && state() != EditingState && selectionModel() && selectionModel()->hasSelection()) {
-        if (deleteSelectedRows) deleteSelectedRows();
+    } else if (code == 46 && state() != EditingState) {
+        // Only whole rows are deleted; a current cell alone is never a row to delete.
+        if (selectionModel() && !selectionModel()->selectedRows().isEmpty() && deleteSelectedRows)
+            deleteSelectedRows();
+        event->accept();
         return;
-    } else if (code != 113 && commonKeyDown) {
-        commonKeyDown(code, shiftOf(event));
+    } else if (event->key() == Qt::Key_Space && shift == 1 && currentIndex().isValid()) {
+        selectRow(currentIndex().row());
+        event->accept();
+        return;
     }
     QTableView::keyPressEvent(event);
 }
@@ -106,7 +135,13 @@ void ResultGrid::focusInEvent(QFocusEvent* event) {
     if (rowColChange) rowColChange();
 }
 
+bool ResultGrid::ownsFocus() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
+}
+
 void ResultGrid::focusOutEvent(QFocusEvent* event) {
     QTableView::focusOutEvent(event);
-    if (lostFocus) lostFocus();
+    // The cell editor is part of the grid: the type panel follows the cell while it edits.
+    if (!ownsFocus() && lostFocus) lostFocus();
 }

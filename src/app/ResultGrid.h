@@ -28,8 +28,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool ownsFocus() const;
     int m_rememberedColumn = 0;
 };
+
+// Keys the window's common handler acts on (F5, Escape, Alt+Left/Right); each widget that
+// sees one hands it over once and keeps it from travelling further.
+bool isCommonKey(int keyCode, int shift);
 
 // Key codes and shift mask as the window's handlers number them.
 int keyCodeOf(const QKeyEvent* event);

@@ -73,7 +73,14 @@ frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent)
     Form_Load();
 }
 
-frmKorvel::~frmKorvel() = default;
+frmKorvel::~frmKorvel() {
+    // The grid outlives this object's members while the widgets are torn down: it must not
+    // call back into them when it loses the focus on the way.
+    DataGrid1->lostFocus = nullptr;
+    DataGrid1->rowColChange = nullptr;
+    DataGrid1->commonKeyDown = nullptr;
+    DataGrid1->deleteSelectedRows = nullptr;
+}
 
 void frmKorvel::buildControls() {
     const int dpi = logicalDpiX();
@@ -93,6 +100,8 @@ void frmKorvel::buildControls() {
     cboTableList->setToolTip(QStringLiteral("テーブルリスト"));
     cboTableList->setFixedWidth(twipsToPixels(2685, dpi));
     cboTableList->lineEdit()->installEventFilter(this);
+    // The editable combo box keeps the focus itself and hands keys to its line edit.
+    cboTableList->installEventFilter(this);
 
     txtQuery = new QPlainTextEdit(m_client);
     txtQuery->setObjectName(QStringLiteral("txtQuery"));
@@ -117,6 +126,10 @@ void frmKorvel::buildControls() {
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
     connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &frmKorvel::DataGrid1_HeadClick);
     DataGrid1->horizontalHeader()->setSectionsClickable(true);
+    // A header click marks or sorts; it selects nothing, so Delete can never take a column's
+    // worth of rows.
+    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionPressed(int)), DataGrid1, SLOT(selectColumn(int)));
+    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionEntered(int)), DataGrid1, SLOT(_q_selectColumn(int)));
     connect(m_model, &RecordsetModel::writeFailed, this, [this](qint32 number, const QString& source, const QString& description) {
         ShowMessagePanel(ErrorReport(number, source, description), true, false);
     });
@@ -256,6 +269,12 @@ void frmKorvel::setMenuEnabled(QMenu* menu, bool enabled) {
 }
 
 void frmKorvel::SetWindowEnabled(bool enabled) {
+    if (!enabled && txtQuery->isEnabled()) {
+        // Disabling moves the focus away; remember where it was so it goes back there.
+        QWidget* focus = QApplication::focusWidget();
+        m_focusBeforeDisable = focus && isAncestorOf(focus) && focus != txtFocus ? focus : nullptr;
+        m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
+    }
     for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp}) setMenuEnabled(m, enabled);
     setItemEnabled(action(QStringLiteral("mnuSetup")), enabled);
     Toolbar1->setEnabled(enabled);
@@ -264,6 +283,15 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
     cboTableList->setEnabled(enabled);
     frameWait->progressBar()->setValue(0);
     frameWait->progressBar()->hide();
+    if (enabled) restoreFocus();
+}
+
+void frmKorvel::restoreFocus() {
+    QWidget* target = m_focusBeforeDisable;
+    if (!target || !target->isEnabled() || !target->isVisible()) target = m_focusInGrid ? DataGrid1 : nullptr;
+    m_focusBeforeDisable = nullptr;
+    m_focusInGrid = false;
+    if (target && target->isEnabled()) target->setFocus(Qt::OtherFocusReason);
 }
 
 void frmKorvel::centrePanel() {
@@ -301,6 +329,11 @@ void frmKorvel::HideBusy() {
 }
 
 QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) {
+    // Nothing else runs while the panel waits for its answer, also when it reports a failed
+    // cell edit in an otherwise idle window.
+    const bool lockHere = txtQuery->isEnabled();
+    if (lockHere) SetWindowEnabled(false);
+    m_panelWaiting = true;
     txtFocus->setEnabled(true);
     int cursors = 0;
     while (QApplication::overrideCursor()) {
@@ -317,12 +350,14 @@ QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool
     repaint();
     frameWait->okButton()->setFocus();
     const QString answer = frameWait->waitForAnswer();
+    m_panelWaiting = false;
     frameWait->hide();
     frameWait->lower();
     while (cursors-- > 0) QApplication::setOverrideCursor(Qt::WaitCursor);
     repaint();
     txtFocus->setEnabled(false);
     if (m_busyVisible) ShowBusy(QString(), false, false);
+    if (lockHere) SetWindowEnabled(true);
     return answer;
 }
 
@@ -414,15 +449,23 @@ void frmKorvel::CommonKeyDown(int keyCode, int shift) {
     }
 }
 
+bool frmKorvel::keysGoToCommonHandler() const {
+    if (m_panelWaiting) return false;
+    const QWidget* focus = QApplication::focusWidget();
+    return !(focus && (focus == cboTableList || cboTableList->isAncestorOf(focus) || frameWait->isAncestorOf(focus)));
+}
+
 void frmKorvel::keyPressEvent(QKeyEvent* event) {
-    CommonKeyDown(keyCodeOf(event), shiftOf(event));
+    // Keys that no control took: those of the query box and the grid never get here, they
+    // hand theirs over themselves.
+    if (keysGoToCommonHandler()) CommonKeyDown(keyCodeOf(event), shiftOf(event));
     QMainWindow::keyPressEvent(event);
 }
 
 bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched == cboTableList->lineEdit()) {
+    if (event->type() == QEvent::KeyPress && (watched == cboTableList || watched == cboTableList->lineEdit())) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !cboTableList->view()->isVisible()) {
             OpenSelectedTable();
             return true;
         }
@@ -438,9 +481,11 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
             }
             return false; // Ctrl+E, Ctrl+R and Ctrl+N reach their menu items as shortcuts
         }
-        CommonKeyDown(keyCodeOf(key), shift);
-        // Alt+arrows walk the history and are not typed into the box.
-        return shift == 4 && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right);
+        const int code = keyCodeOf(key);
+        if (!isCommonKey(code, shift)) return false;
+        // Handled once here, and kept from reaching the window's own handler.
+        if (keysGoToCommonHandler()) CommonKeyDown(code, shift);
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -512,10 +557,10 @@ void frmKorvel::DataGrid1_HeadClick(int column) {
         m_state.lastHeadColumn = clicked; // the first click only marks the column
     } else if (m_state.resultOpen && m_model->recordset()) {
         db::Recordset& rs = *m_model->recordset();
-        const QString name = rs.column(column).name;
-        const QString ascending = name + QStringLiteral(" asc");
-        // A sort the record set refuses leaves the order as it was, silently.
-        if (rs.setSort(rs.Sort() == ascending ? name + QStringLiteral(" desc") : ascending)) m_model->reload();
+        const std::vector<db::Recordset::SortKey> ascending{{column, false}};
+        // By position, so that two columns of one name sort apart.
+        const bool descending = rs.sortKeys() == ascending;
+        if (rs.sortByFields({{column, descending}})) m_model->reload();
     }
     SetWindowEnabled(true);
 }
@@ -526,9 +571,6 @@ void frmKorvel::DataGrid1_BeforeDelete() {
         m_model->recordset()) {
         QList<int> rows;
         for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows()) rows << index.row();
-        if (rows.isEmpty())
-            for (const QModelIndex& index : DataGrid1->selectionModel()->selectedIndexes())
-                if (!rows.contains(index.row())) rows << index.row();
         std::sort(rows.begin(), rows.end(), std::greater<int>());
         db::Recordset& rs = *m_model->recordset();
         for (int row : rows) {

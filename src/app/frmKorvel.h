@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -94,6 +95,9 @@ private:
     void setItemEnabled(QAction* item, bool enabled);
     void setMenuEnabled(QMenu* menu, bool enabled);
     void deleteTemporaryPages();
+    void restoreFocus();
+    // False while the table list or the message panel has the keys.
+    bool keysGoToCommonHandler() const;
 
     ProgramState& m_state;
     QHash<QString, QAction*> m_actions;
@@ -118,6 +122,9 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
+    bool m_panelWaiting = false;
+    QPointer<QWidget> m_focusBeforeDisable;
+    bool m_focusInGrid = false;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;

@@ -17,6 +17,8 @@ public:
     virtual ~PreparedStatement() = default;
     // Runs with the given parameters; affected receives the number of rows changed.
     virtual bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) = 0;
+    // Runs a prepared SELECT with the given parameters and reads all of its rows.
+    virtual bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) = 0;
 };
 
 // The rows of one running statement, read block by block.

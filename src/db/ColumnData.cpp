@@ -70,6 +70,16 @@ void ColumnData::appendBytes(std::string_view bytes) {
     endText();
 }
 
+void ColumnData::markBlob(size_t row) {
+    if (m_blobMarks.size() <= (row >> 6)) m_blobMarks.resize((row >> 6) + 1, 0);
+    m_blobMarks[row >> 6] |= quint64(1) << (row & 63);
+}
+
+void ColumnData::appendBlobInText(std::string_view bytes) {
+    markBlob(m_size);
+    appendBytes(bytes);
+}
+
 void ColumnData::endText() {
     m_offsets.push_back(m_arena.size());
     pushNullBit(false);
@@ -92,6 +102,7 @@ QString ColumnData::text(size_t row) const {
         return realText(m_reals[row]);
     case Storage::Text: {
         const std::string_view b = bytesAt(row);
+        if (isBinary(row)) return hexText(b);
         return QString::fromUtf8(b.data(), qsizetype(b.size()));
     }
     case Storage::Blob:
@@ -109,7 +120,10 @@ void ColumnData::textInto(size_t row, QString& out) const {
     size_t n = 0;
     switch (m_storage) {
     case Storage::Text:
-        utf8Into(bytesAt(row), out);
+        if (isBinary(row))
+            out = hexText(bytesAt(row));
+        else
+            utf8Into(bytesAt(row), out);
         return;
     case Storage::Blob:
         out = hexText(bytesAt(row));
@@ -123,7 +137,8 @@ void ColumnData::textInto(size_t row, QString& out) const {
     }
     out.resize(qsizetype(n));
     QChar* o = out.data();
-    for (size_t i = 0; i < n; ++i) o[i] = QLatin1Char(buf[i]);
+    for (size_t i = 0; i < n; ++i)
+        o[i] = QLatin1Char(buf[i]);
 }
 
 Value ColumnData::value(size_t row) const {
@@ -146,6 +161,10 @@ bool ColumnData::parseInto(size_t row, const QString& t) {
         return true;
     }
     case Storage::Text:
+        if (isBinary(row)) {
+            m_edited[row] = QByteArray::fromHex(t.toLatin1()).toStdString();
+            return true;
+        }
         m_edited[row] = t.toStdString();
         return true;
     case Storage::Blob: {
@@ -184,6 +203,13 @@ void ColumnData::append(const Value& v) {
 
 void ColumnData::promoteToText() {
     if (m_storage == Storage::Text) return;
+    if (m_storage == Storage::Blob) {
+        // The bytes stay as they are; each cell keeps its kind.
+        for (size_t r = 0; r < m_size; ++r)
+            if (!isNull(r)) markBlob(r);
+        m_storage = Storage::Text;
+        return;
+    }
     std::string arena;
     std::vector<quint64> offsets;
     offsets.reserve(m_size + 1);
@@ -223,8 +249,8 @@ int ColumnData::compare(size_t a, size_t b) const {
 }
 
 size_t ColumnData::memoryBytes() const {
-    return m_nulls.capacity() * 8 + m_ints.capacity() * 8 + m_reals.capacity() * 8 +
-           m_offsets.capacity() * 8 + m_arena.capacity();
+    return m_nulls.capacity() * 8 + m_blobMarks.capacity() * 8 + m_ints.capacity() * 8 +
+           m_reals.capacity() * 8 + m_offsets.capacity() * 8 + m_arena.capacity();
 }
 
 } // namespace db

@@ -24,6 +24,14 @@ public:
     void appendInt(qint64 v);
     void appendReal(double v);
     void appendBytes(std::string_view bytes); // Text and Blob
+    // Raw bytes in a text column (SQLite keeps each cell's own kind): shown as hex.
+    void appendBlobInText(std::string_view bytes);
+    // A cell holding bytes rather than text: every cell of a Blob column, marked ones of Text.
+    bool isBinary(size_t row) const {
+        if (m_storage == Storage::Blob) return true;
+        return m_storage == Storage::Text && (row >> 6) < m_blobMarks.size() &&
+               ((m_blobMarks[row >> 6] >> (row & 63)) & 1u);
+    }
     // Text written straight into the arena by a converter, then closed with endText().
     std::string& arena() { return m_arena; }
     void endText();
@@ -53,6 +61,7 @@ public:
 
 private:
     void pushNullBit(bool null);
+    void markBlob(size_t row);
     void setNullBit(size_t row, bool null);
     bool parseInto(size_t row, const QString& text);
 
@@ -61,6 +70,7 @@ private:
     bool m_decimalText;
     size_t m_size = 0;
     std::vector<quint64> m_nulls;
+    std::vector<quint64> m_blobMarks; // empty unless a text column holds bytes
     std::vector<qint64> m_ints;
     std::vector<double> m_reals;
     std::vector<quint64> m_offsets{0};

@@ -190,6 +190,7 @@ void Recordset::Close() {
     m_open = false;
     m_pos = 0;
     m_sort.clear();
+    m_sortKeys.clear();
     m_editMode = adEditNone;
     m_buffer.clear();
     m_assigned.clear();
@@ -202,7 +203,12 @@ bool Recordset::Requery(int) {
     releaseStatements();
     ErrorList errors;
     if (!runSource(errors)) return failWith(errors);
-    if (!m_sort.isEmpty() && !applySort(m_sort)) m_sort.clear();
+    for (const SortKey& k : m_sortKeys)
+        if (k.field >= FieldCount()) {
+            m_sortKeys.clear();
+            m_sort.clear();
+        }
+    applySort(m_sortKeys);
     return true;
 }
 
@@ -259,19 +265,54 @@ bool Recordset::MovePrevious() {
 
 bool Recordset::setSort(const QString& sort) {
     if (!requireStatic()) return false;
-    if (!applySort(sort)) return false;
+    std::vector<SortKey> keys;
+    if (!parseSort(sort, keys)) return false;
+    applySort(keys);
     m_sort = sort;
+    m_sortKeys = std::move(keys);
     m_pos = 0;
     return true;
 }
 
-bool Recordset::applySort(const QString& sort) {
-    struct Key {
-        int column;
-        bool descending;
-    };
-    std::vector<Key> keys;
-    const QStringList parts = sort.split(QLatin1Char(','), Qt::SkipEmptyParts);
+bool Recordset::sortByFields(const std::vector<SortKey>& keys) {
+    if (!requireStatic()) return false;
+    QStringList parts;
+    for (const SortKey& k : keys) {
+        if (k.field < 0 || k.field >= FieldCount())
+            return fail({ErrorNumber::ItemNotFound,
+                         QStringLiteral("Item cannot be found in the collection corresponding to "
+                                        "the requested name or ordinal."),
+                         kSource});
+        // Brackets only where the plain name would not read back as one field.
+        const QString name = column(k.field).name;
+        const bool plain = !name.contains(QLatin1Char(',')) && !name.contains(QLatin1Char('[')) &&
+                           name.trimmed() == name && !name.isEmpty();
+        parts << (plain ? name : QLatin1Char('[') + name + QLatin1Char(']')) +
+                     (k.descending ? QStringLiteral(" desc") : QStringLiteral(" asc"));
+    }
+    applySort(keys);
+    m_sort = parts.join(QStringLiteral(", "));
+    m_sortKeys = keys;
+    m_pos = 0;
+    return true;
+}
+
+bool Recordset::parseSort(const QString& sort, std::vector<SortKey>& keys) {
+    // Split at commas outside brackets, so "[a,b] desc" names one field.
+    QStringList parts;
+    QString current;
+    int depth = 0;
+    for (QChar ch : sort) {
+        if (ch == QLatin1Char('[')) ++depth;
+        if (ch == QLatin1Char(']') && depth > 0) --depth;
+        if (ch == QLatin1Char(',') && depth == 0) {
+            parts << current;
+            current.clear();
+            continue;
+        }
+        current += ch;
+    }
+    parts << current;
     for (QString part : parts) {
         part = part.trimmed();
         if (part.isEmpty()) continue;
@@ -289,15 +330,18 @@ bool Recordset::applySort(const QString& sort) {
         if (column < 0) return fail(errors::itemNotFound(kSource));
         keys.push_back({column, descending});
     }
+    return true;
+}
+
+void Recordset::applySort(const std::vector<SortKey>& keys) {
     // Ties keep the delivery order, so equal keys stay stable and a cleared sort restores it.
     std::sort(m_order.begin(), m_order.end(), [&](quint32 a, quint32 b) {
-        for (const Key& k : keys) {
-            const int c = m_data.data[size_t(k.column)].compare(a, b);
+        for (const SortKey& k : keys) {
+            const int c = m_data.data[size_t(k.field)].compare(a, b);
             if (c != 0) return k.descending ? c > 0 : c < 0;
         }
         return a < b;
     });
-    return true;
 }
 
 Value Recordset::fieldValue(int index) const {

@@ -66,7 +66,17 @@ public:
 
     QString Sort() const { return m_sort; }
     // "name asc", "name desc", several separated by commas; "" gives the delivery order.
+    // Names are looked up as fields; a name that holds a comma is written in brackets.
     bool setSort(const QString& sort);
+    struct SortKey {
+        int field;
+        bool descending;
+        bool operator==(const SortKey&) const = default;
+    };
+    // The same by field position, for callers that know the column: two fields of one name
+    // stay apart. Sort() then names them as the text form would.
+    bool sortByFields(const std::vector<SortKey>& keys);
+    const std::vector<SortKey>& sortKeys() const { return m_sortKeys; }
 
     bool AddNew();
     bool Update();
@@ -85,6 +95,10 @@ public:
     // Cells by position in the current order, read on demand.
     QString text(qint32 row, int col) const {
         return m_data.data[size_t(col)].text(m_order[size_t(row)]);
+    }
+    // A cell of bytes (shown as hex), which the grid does not edit.
+    bool isBinary(qint32 row, int col) const {
+        return m_data.data[size_t(col)].isBinary(m_order[size_t(row)]);
     }
     bool isNull(qint32 row, int col) const {
         return m_data.data[size_t(col)].isNull(m_order[size_t(row)]);
@@ -115,10 +129,12 @@ private:
     bool failWith(const ErrorList& errors);
     bool requireOpen();
     bool ensureWriteTarget();
-    bool applySort(const QString& sort);
+    bool parseSort(const QString& sort, std::vector<SortKey>& keys);
+    void applySort(const std::vector<SortKey>& keys);
     bool updateAdded();
     PreparedStatement* insertStatement();
     bool updateEdited();
+    void rereadCurrentRow();
     // Runs an UPDATE or DELETE that must touch exactly one row.
     bool runSingleRowChange(const QString& sql, const std::vector<const ColumnInfo*>& paramCols,
                             const std::vector<Value>& params);
@@ -141,6 +157,7 @@ private:
     std::vector<quint32> m_order; // position -> storage row
     qint64 m_pos = 0;
     QString m_sort;
+    std::vector<SortKey> m_sortKeys;
     ErrorList m_errors;
 
     int m_editMode = adEditNone;

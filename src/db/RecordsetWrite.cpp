@@ -167,7 +167,41 @@ bool Recordset::updateEdited() {
     const quint32 row = m_order[size_t(m_pos)];
     for (int i = 0; i < FieldCount(); ++i)
         if (m_assigned[size_t(i)]) m_data.data[size_t(i)].set(row, m_buffer[size_t(i)]);
+    rereadCurrentRow();
     return true;
+}
+
+void Recordset::rereadCurrentRow() {
+    // The database may round, cut or change what was written (a trigger, a numeric scale):
+    // hold what it stores. Without a key the row is found by its values, which may no
+    // longer match; it then keeps the values as written.
+    if (!m_target->hasPrimaryKey()) return;
+    QStringList names;
+    std::vector<int> fields;
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_target->writable(i)) {
+            names << m_target->columnSql(i);
+            fields.push_back(i);
+        }
+    if (fields.empty()) return;
+    QString where;
+    std::vector<const ColumnInfo*> cols;
+    std::vector<Value> params;
+    whereForCurrentRow(where, cols, params);
+    ErrorList errors;
+    auto stmt = m_connection->prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+            .arg(names.join(QStringLiteral(", ")), m_target->tableSql(), where),
+        cols, errors);
+    ResultData r;
+    if (!stmt || !stmt->select(params, r, errors) || r.rows != 1 || r.data.size() != fields.size())
+        return;
+    const quint32 row = m_order[size_t(m_pos)];
+    for (size_t k = 0; k < fields.size(); ++k) {
+        ColumnData& d = m_data.data[size_t(fields[k])];
+        if (d.isBinary(row)) continue; // bytes were not written
+        d.set(row, r.data[k].value(0));
+    }
 }
 
 bool Recordset::Delete() {

@@ -132,7 +132,9 @@ void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
     feedback.SetWindowEnabled(false);
     if (state.resultOpen) {
         feedback.ShowBusy(QString(), false, false);
-        if (state.resultSet->Requery(-1)) feedback.rebindGrid();
+        // The grid may still show an older record set (after a failed SELECT): it shows
+        // the one just read again.
+        if (state.resultSet->Requery(-1)) feedback.bindGrid(state.resultSet);
         feedback.HideBusy();
     }
     feedback.SetWindowEnabled(true);

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +38,22 @@ class TestResultGrid : public QObject {
     void run(const QString& sql) {
         m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
         m_window->ExecuteQueryBox();
+    }
+    QPlainTextEdit* query() { return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery")); }
+    // A key as a user presses it: to whichever control has the focus.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QTest::keyClick(focus, key, modifiers);
+    }
+    void clickCell(int row, int col) {
+        const QRect r = grid()->visualRect(grid()->model()->index(row, col));
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    void clickHeader(int col) {
+        QHeaderView* h = grid()->horizontalHeader();
+        const int x = h->sectionViewportPosition(col) + h->sectionSize(col) / 2;
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(x, h->height() / 2));
     }
     QStringList readBack(const QString& sql) {
         db::Connection c;
@@ -70,6 +87,7 @@ private slots:
         m_prompts.clear();
         // Answers the message panel whenever it waits.
         auto* answerer = new QTimer(m_window.get());
+        answerer->setObjectName(QStringLiteral("answerer"));
         connect(answerer, &QTimer::timeout, m_window.get(), [this] {
             WaitPanel* p = m_window->waitPanel();
             if (!p->isVisible() || !p->okButton()->isEnabled()) return;
@@ -233,6 +251,188 @@ private slots:
         m_window->SetWindowEnabled(true);
         QVERIFY(tables()->isEnabled());
         QVERIFY(!m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->isEnabled());
+    }
+
+    void deleteNeedsWholeRows() {
+        run(QStringLiteral("select * from g order by id"));
+        clickCell(1, 1);
+        QCOMPARE(QApplication::focusWidget(), grid());
+        press(Qt::Key_Delete);
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(grid()->model()->rowCount(), 3);
+        // A header click selects nothing, so Delete still has no rows to take.
+        clickHeader(1);
+        QCOMPARE(grid()->selectionModel()->selectedIndexes(), QModelIndexList{grid()->model()->index(1, 1)});
+        QCOMPARE(QApplication::focusWidget(), grid());
+        press(Qt::Key_Delete);
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2", "3"}));
+        // Shift+Space takes the current row whole.
+        clickCell(2, 0);
+        press(Qt::Key_Space, Qt::ShiftModifier);
+        press(Qt::Key_Delete);
+        QCOMPARE(m_prompts.size(), 1);
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2"}));
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    void sortByColumnPosition() {
+        run(QStringLiteral("select name as id, id from g order by id"));
+        clickHeader(1);
+        clickHeader(1);
+        // The second "id" column decides, not the first of that name.
+        QCOMPARE(column(1), QStringList({"1", "2", "3"}));
+        clickHeader(1);
+        QCOMPARE(column(1), QStringList({"3", "2", "1"}));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE c (\"a,b\" INTEGER)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO c VALUES (2), (1), (3)")));
+        run(QStringLiteral("select * from c"));
+        clickHeader(0);
+        clickHeader(0);
+        QCOMPARE(column(0), QStringList({"1", "2", "3"}));
+    }
+
+    void unchangedValuesAreNeverWritten() {
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE b (id INTEGER PRIMARY KEY, v BLOB, t TEXT, m)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO b VALUES (1, x'00FF10', CAST(x'41FF42' AS TEXT), 'abc'), "
+                                            "(2, x'0102', 'ok', x'0A0B')")));
+        run(QStringLiteral("select * from b order by id"));
+        QCOMPARE(grid()->model()->index(0, 1).data().toString(), QStringLiteral("00FF10"));
+        // A column of texts and blobs shows each blob as hex.
+        QCOMPARE(grid()->model()->index(1, 3).data().toString(), QStringLiteral("0A0B"));
+        QCOMPARE(grid()->model()->index(0, 3).data().toString(), QStringLiteral("abc"));
+        // Bytes are not edited.
+        QVERIFY(!(grid()->model()->flags(grid()->model()->index(0, 1)) & Qt::ItemIsEditable));
+        QVERIFY(!(grid()->model()->flags(grid()->model()->index(1, 3)) & Qt::ItemIsEditable));
+        // Opening the editor on the invalid text and pressing Enter writes nothing.
+        clickCell(0, 2);
+        press(Qt::Key_F2);
+        QVERIFY(grid()->findChild<QLineEdit*>());
+        press(Qt::Key_Return);
+        QCOMPARE(readBack(QStringLiteral("select hex(v) || typeof(v) || hex(t) || typeof(m) || hex(m) from b order by id")),
+                 QStringList({"00FF10blob41FF42text616263", "0102blob6F6Bblob0A0B"}));
+        QVERIFY(m_prompts.isEmpty());
+    }
+
+    void editedCellShowsWhatTheDatabaseHolds() {
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TRIGGER up AFTER UPDATE OF name ON g BEGIN "
+                                            "UPDATE g SET name = upper(new.name) WHERE id = new.id; END")));
+        run(QStringLiteral("select * from g order by id"));
+        QVERIFY(grid()->model()->setData(grid()->model()->index(0, 1), QStringLiteral("xyz")));
+        QCOMPARE(grid()->model()->index(0, 1).data().toString(), QStringLiteral("XYZ"));
+    }
+
+    void typePanelFollowsTheCellWhileEditing() {
+        run(QStringLiteral("select * from g order by id"));
+        clickCell(0, 2);
+        QCOMPARE(panel("datagrid")->text(), QStringLiteral("Numeric 18,2"));
+        press(Qt::Key_F2);
+        QVERIFY(grid()->isAncestorOf(QApplication::focusWidget()));
+        QApplication::processEvents();
+        QCOMPARE(panel("datagrid")->text(), QStringLiteral("Numeric 18,2"));
+        query()->setFocus();
+        QTRY_COMPARE(panel("datagrid")->text(), QString());
+    }
+
+    void refreshAfterAFailedSelectShowsNewRows() {
+        run(QStringLiteral("select * from g order by id"));
+        run(QStringLiteral("select * from no_such_table"));
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO g VALUES (4, 'd', 1)")));
+        clickCell(0, 0);
+        press(Qt::Key_F5);
+        QCOMPARE(grid()->model()->rowCount(), 4);
+    }
+
+    void everyKeyActsOnce() {
+        run(QStringLiteral("select * from g order by id"));
+        QSignalSpy resets(grid()->model(), &QAbstractItemModel::modelReset);
+        query()->setFocus();
+        press(Qt::Key_F5);
+        QCOMPARE(resets.size(), 1);
+        clickCell(0, 0);
+        press(Qt::Key_F5);
+        QCOMPARE(resets.size(), 2);
+        // Not from the table list.
+        tables()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), tables());
+        press(Qt::Key_F5);
+        press(Qt::Key_Escape);
+        QCOMPARE(resets.size(), 2);
+        QVERIFY(!m_state->bAbort);
+        // Alt+Left in the grid steps back one entry.
+        run(QStringLiteral("select id from g"));
+        run(QStringLiteral("select name from g"));
+        clickCell(0, 0);
+        press(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select name from g"));
+        clickCell(0, 0);
+        press(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select id from g"));
+    }
+
+    void messagePanelHoldsTheWindow() {
+        m_window->findChild<QTimer*>(QStringLiteral("answerer"))->stop();
+        run(QStringLiteral("select * from g order by id"));
+        QSignalSpy resets(grid()->model(), &QAbstractItemModel::modelReset);
+        bool checked = false;
+        QTimer::singleShot(50, this, [&] {
+            WaitPanel* p = m_window->waitPanel();
+            QVERIFY(p->isVisible());
+            QVERIFY(!query()->isEnabled());
+            QVERIFY(!m_window->action(QStringLiteral("mnuExecute"))->isEnabled());
+            QCOMPARE(QApplication::focusWidget(), p->okButton());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+            QTest::keyClick(m_window.get(), Qt::Key_E, Qt::ControlModifier);
+            QVERIFY(p->isVisible());
+            QCOMPARE(resets.size(), 0);
+            checked = true;
+            p->okButton()->click();
+        });
+        // A failed cell edit reports in the panel of an otherwise idle window.
+        db::Connection other;
+        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        QVERIFY(other.Open());
+        QVERIFY(other.Execute(QStringLiteral("DELETE FROM g WHERE id = 3")));
+        clickCell(2, 1);
+        QVERIFY(!grid()->model()->setData(grid()->model()->index(2, 1), QStringLiteral("lost")));
+        QVERIFY(checked);
+        QVERIFY(query()->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    void focusComesBackAfterEveryCommand() {
+        query()->setFocus();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("select * from g"));
+        press(Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(grid()->model()->rowCount(), 3);
+        QCOMPARE(QApplication::focusWidget(), query());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" "));
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from g "));
+        press(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), query());
+        clickCell(1, 1);
+        clickHeader(2);
+        QCOMPARE(QApplication::focusWidget(), grid());
+        press(Qt::Key_Down);
+        QCOMPARE(grid()->currentIndex().row(), 2);
+        QCOMPARE(panel("datagrid")->text(), QStringLiteral("VarChar 50"));
+    }
+
+    void enterInTheTableListOpensIt() {
+        m_window->RetrieveTableList();
+        tables()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), tables());
+        press(Qt::Key_Return);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from [g]"));
+        QCOMPARE(m_state->history.entries().size(), 1);
+        press(Qt::Key_Enter);
+        QCOMPARE(m_state->history.entries().size(), 1); // the same statement again
+        QCOMPARE(grid()->model()->rowCount(), 3);
+        QCOMPARE(QApplication::focusWidget(), tables());
     }
 };
 

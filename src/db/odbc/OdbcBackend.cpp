@@ -35,13 +35,29 @@ public:
     OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params)
         : m_stmt(std::move(stmt)), m_params(std::move(params)) {}
 
-    bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override {
+    bool bind(const std::vector<Value>& values, ErrorList& errors) {
         SQLHSTMT h = m_stmt.get();
         m_texts.resize(values.size());
         m_indicators.resize(values.size());
         for (size_t i = 0; i < values.size(); ++i) {
             const ColumnInfo& c = m_params[i];
             const bool isNull = values[i].isNull();
+            if (c.storage == Storage::Blob && !isNull) {
+                // Bytes go in as the bytes their hex text names.
+                m_bytes.resize(values.size());
+                m_bytes[i] = QByteArray::fromHex(values[i].text().toLatin1());
+                m_indicators[i] = SQLLEN(m_bytes[i].size());
+                const SQLRETURN rc =
+                    SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
+                                     c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
+                                     std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0,
+                                     m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
+                if (!SQL_SUCCEEDED(rc)) {
+                    errors = odbcErrors({&m_stmt});
+                    return false;
+                }
+                continue;
+            }
             m_texts[i] = isNull ? std::u16string() : values[i].text().toStdU16String();
             m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
             // The driver converts the text to the column's own type.
@@ -59,6 +75,27 @@ public:
                 return false;
             }
         }
+        return true;
+    }
+
+    bool select(const std::vector<Value>& values, ResultData& out, ErrorList& errors) override {
+        SQLHSTMT h = m_stmt.get();
+        if (!bind(values, errors)) return false;
+        const SQLRETURN rc = SQLExecute(h);
+        if (!SQL_SUCCEEDED(rc)) {
+            errors = odbcErrors({&m_stmt});
+            SQLFreeStmt(h, SQL_CLOSE);
+            return false;
+        }
+        const bool ok =
+            describeOdbcResult(m_stmt, out, errors) && fetchOdbcRows(m_stmt, out, false, errors);
+        SQLFreeStmt(h, SQL_CLOSE);
+        return ok;
+    }
+
+    bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override {
+        SQLHSTMT h = m_stmt.get();
+        if (!bind(values, errors)) return false;
         const SQLRETURN rc = SQLExecute(h);
         affected = 0;
         if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
@@ -77,6 +114,7 @@ private:
     OdbcHandle m_stmt;
     std::vector<ColumnInfo> m_params;
     std::vector<std::u16string> m_texts;
+    std::vector<QByteArray> m_bytes;
     std::vector<SQLLEN> m_indicators;
 };
 } // namespace

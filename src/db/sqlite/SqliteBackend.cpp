@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cmath>
 
 namespace db {
@@ -106,13 +107,14 @@ void appendCell(ColumnData& d, sqlite3_stmt* stmt, int i) {
     case SQLITE_FLOAT:
         if (d.storage() == Storage::Real) return d.appendReal(sqlite3_column_double(stmt, i));
         break;
-    case SQLITE_BLOB:
-        if (d.storage() == Storage::Blob || d.storage() == Storage::Text) {
-            const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-            return d.appendBytes(
-                std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i))));
-        }
-        break;
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+        const std::string_view bytes(p ? p : "", size_t(sqlite3_column_bytes(stmt, i)));
+        if (d.storage() == Storage::Blob) return d.appendBytes(bytes);
+        // A blob in a column of other values keeps its own kind.
+        d.promoteToText();
+        return d.appendBlobInText(bytes);
+    }
     default:
         if (d.storage() == Storage::Text) return appendText(d, stmt, i);
         break;
@@ -122,10 +124,19 @@ void appendCell(ColumnData& d, sqlite3_stmt* stmt, int i) {
     appendText(d, stmt, i);
 }
 
+// Upper- or lower-case hex digits, two per byte: the text form of bytes.
+bool isHexText(const QString& t) {
+    if (t.size() % 2) return false;
+    for (QChar c : t)
+        if (!isxdigit(c.unicode() < 128 ? c.toLatin1() : 'x')) return false;
+    return true;
+}
+
 class SqliteStatement : public PreparedStatement {
 public:
-    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
-    bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) override {
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, std::vector<bool> binary)
+        : m_db(db), m_stmt(stmt), m_binary(std::move(binary)) {}
+    void bind(const std::vector<Value>& params) {
         sqlite3_stmt* s = m_stmt.get();
         sqlite3_reset(s);
         // The texts stay in these buffers until the next run, so SQLite need not copy them.
@@ -139,9 +150,39 @@ public:
             const QString& t = params[i].text();
             std::string& buf = m_texts[i];
             buf.clear();
+            if (i < m_binary.size() && m_binary[i] && isHexText(t)) {
+                // A binary column takes the bytes its hex text names, never the text.
+                buf = QByteArray::fromHex(t.toLatin1()).toStdString();
+                sqlite3_bind_blob(s, idx, buf.data(), int(buf.size()), SQLITE_STATIC);
+                continue;
+            }
             appendUtf16AsUtf8(buf, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
             sqlite3_bind_text(s, idx, buf.data(), int(buf.size()), SQLITE_STATIC);
         }
+    }
+
+    bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) override {
+        sqlite3_stmt* s = m_stmt.get();
+        bind(params);
+        out.clear();
+        int rc = sqlite3_step(s);
+        describeColumns(s, out);
+        for (; rc == SQLITE_ROW; rc = sqlite3_step(s)) {
+            for (size_t i = 0; i < out.columns.size(); ++i)
+                appendCell(out.data[i], s, int(i));
+            ++out.rows;
+        }
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE) {
+            errors = {sqliteError(m_db, rc)};
+            return false;
+        }
+        return true;
+    }
+
+    bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) override {
+        sqlite3_stmt* s = m_stmt.get();
+        bind(params);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         }
@@ -158,6 +199,7 @@ public:
 private:
     sqlite3* m_db;
     StmtPtr m_stmt;
+    std::vector<bool> m_binary;
     std::vector<std::string> m_texts;
 };
 } // namespace
@@ -348,9 +390,9 @@ bool SqliteBackend::execute(const QString& sql, int timeoutSeconds, ResultData& 
     }
 }
 
-std::unique_ptr<PreparedStatement> SqliteBackend::prepare(const QString& sql,
-                                                          const std::vector<const ColumnInfo*>&,
-                                                          ErrorList& errors) {
+std::unique_ptr<PreparedStatement>
+SqliteBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,
+                       ErrorList& errors) {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* raw = nullptr;
     const int rc = sqlite3_prepare_v3(m_db, text.constData(), int(text.size()),
@@ -360,7 +402,10 @@ std::unique_ptr<PreparedStatement> SqliteBackend::prepare(const QString& sql,
         sqlite3_finalize(raw);
         return nullptr;
     }
-    return std::make_unique<SqliteStatement>(m_db, raw);
+    std::vector<bool> binary;
+    for (const ColumnInfo* c : paramColumns)
+        binary.push_back(c && c->storage == Storage::Blob);
+    return std::make_unique<SqliteStatement>(m_db, raw, std::move(binary));
 }
 
 bool SqliteBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
