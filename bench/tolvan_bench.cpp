@@ -2,9 +2,11 @@
 //   tolvan-bench fetch "<connection string>" "<sql>" [--describe]
 //   tolvan-bench sort "<connection string>" "<sql>" "<sort>"
 //   tolvan-bench copy "<connection string>" "<source sql>" "<target sql>"   (AddNew/Update per row)
+//   tolvan-bench export|import ...   (the CSV and TAB commands, see transfer_bench.cpp)
 // and prints "rows=N fields=M seconds=S" last.
 #include "Connection.h"
 #include "Recordset.h"
+#include "transfer_bench.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,6 +34,8 @@ int fail(const db::ErrorList& errors) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() > 1 && (args[1] == QLatin1String("export") || args[1] == QLatin1String("import")))
+        return runTransferBench(args);
     const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"), QStringLiteral("copy")};
     if (args.size() < 4 || !modes.contains(args[1])) {
         std::fprintf(stderr, "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"

@@ -90,7 +90,15 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    // Excel, HTML, batch, import, export, help and About come with their subsystems.
+    connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
+    connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
+    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
+    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
+    connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
+            &frmKorvel::mnuIndex_Click);
+    connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
+            &frmKorvel::mnuAbout_Click);
+    // Excel, HTML and batch come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
@@ -125,7 +133,9 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
         RefreshTableList();
     else if (key == QLatin1String("Setup"))
         mnuSetup_Click();
+    else if (key == QLatin1String("Info"))
+        mnuIndex_Click();
     else if (key == QLatin1String("Shutdown"))
         close();
-    // "HTML", "Excel" and "Info" come with their subsystems; any other key does nothing.
+    // "HTML" and "Excel" come with their subsystems; any other key does nothing.
 }

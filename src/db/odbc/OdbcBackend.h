@@ -26,7 +26,9 @@ public:
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;
-    bool keepsTransactionOnError() const override { return false; }
+    // SQLite undoes only the failed statement; most servers (PostgreSQL) abort the whole
+    // transaction, so their inserts are committed one by one.
+    bool keepsTransactionOnError() const override { return m_dbms == QLatin1String("SQLite"); }
     QString identifierQuote() const override { return m_quote; }
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
