@@ -165,5 +165,4 @@ private:
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
-    int m_initialUserAndDatabase = 0;
 };
