@@ -140,10 +140,16 @@ private slots:
     void noSpreadsheetApplicationIsReported() {
         installApplication("text/html"); // a browser, but nothing for workbooks
         QString shown;
-        QTimer::singleShot(0, m_window.get(), [&] {
-            shown = m_window->waitPanel()->message();
-            m_window->waitPanel()->okButton()->click();
+        // Answers the panel once it waits, however many events run before that.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, m_window.get(), [&] {
+            WaitPanel* p = m_window->waitPanel();
+            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
+            shown = p->message();
+            answer.stop();
+            p->okButton()->click();
         });
+        answer.start(10);
         pressInQueryBox(Qt::Key_F3);
         QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")),
                  qPrintable(shown));
