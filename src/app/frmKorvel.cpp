@@ -246,12 +246,6 @@ void frmKorvel::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmKorvel::deleteTemporaryPages() {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tolvan/");
-    for (const QString& folder : {programFolder(), cache})
-        for (int n = 0; n <= 256; ++n) QFile::remove(folder + QStringLiteral("temp%1.html").arg(n));
-}
-
 // Feedback ------------------------------------------------------------------------------
 
 void frmKorvel::setItemEnabled(QAction* item, bool enabled) {
