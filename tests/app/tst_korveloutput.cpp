@@ -140,10 +140,17 @@ private slots:
     void noSpreadsheetApplicationIsReported() {
         installApplication("text/html"); // a browser, but nothing for workbooks
         QString shown;
-        QTimer::singleShot(0, m_window.get(), [&] {
+        // The export lets events run while it works: answer the prompt once it is up, not
+        // whatever the panel shows at the first turn of the event loop.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, m_window.get(), [&] {
+            if (!m_window->waitPanel()->isVisible() || !m_window->waitPanel()->okButton()->isEnabled())
+                return;
+            answer.stop();
             shown = m_window->waitPanel()->message();
             m_window->waitPanel()->okButton()->click();
         });
+        answer.start(10);
         pressInQueryBox(Qt::Key_F3);
         QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")),
                  qPrintable(shown));
