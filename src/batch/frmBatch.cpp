@@ -1,5 +1,8 @@
 #include "frmBatch.h"
 
+#include "HelpFile.h"
+#include "frmAbout.h"
+
 #include "BatchFileLoader.h"
 #include "BatchLog.h"
 #include "BatchRunners.h"
@@ -299,9 +302,9 @@ void frmBatch::mnuReadFile_Click() {
     ReadBatchFile(*this, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
-// The help file and the About box come with the help subsystem.
-void frmBatch::mnuIndex_Click() {}
-void frmBatch::mnuAbout_Click() {}
+void frmBatch::mnuIndex_Click() { OpenHelpFile(); }
+// Centred on the main window, which is this window's parent.
+void frmBatch::mnuAbout_Click() { ShowAboutBox(this, parentWidget() ? parentWidget() : this, m_connection); }
 
 // BatchFeedback -------------------------------------------------------------------------
 
