@@ -9,10 +9,11 @@ namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.Connection");
-// Inserts are committed in batches of this many rows or this many milliseconds, whichever
-// comes first, so that a failure or a crash loses at most a fraction of a second of work.
-constexpr int kBatchRows = 5000;
-constexpr qint64 kBatchMillis = 200;
+// Inserts in a bulk scope are committed in batches of this many rows or this many
+// milliseconds, whichever comes first: few enough commits that the disk's syncs do not
+// dominate an import, and a crash loses at most about a second of work.
+constexpr int kBatchRows = 50000;
+constexpr qint64 kBatchMillis = 1000;
 } // namespace
 
 Connection::~Connection() {
