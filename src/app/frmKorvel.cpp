@@ -69,6 +69,7 @@ frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     buildToolbar();
+    installDropTargets();
     Form_Load();
 }
 
@@ -434,9 +435,11 @@ void frmKorvel::mnuNewConnection_Click() {
 // Keys ----------------------------------------------------------------------------------
 
 void frmKorvel::CommonKeyDown(int keyCode, int shift) {
-    if (keyCode == 116) RequeryResult();
+    // While an operation holds the window only Escape (its abort request) acts.
+    const bool idle = txtQuery->isEnabled();
+    if (keyCode == 116 && idle) RequeryResult();
     if (keyCode == 27 && !m_state.bAbort) m_state.bAbort = true;
-    if (shift == 4) {
+    if (shift == 4 && idle) {
         if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
         if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
     }
@@ -445,7 +448,7 @@ void frmKorvel::CommonKeyDown(int keyCode, int shift) {
 bool frmKorvel::keysGoToCommonHandler() const {
     if (m_panelWaiting) return false;
     const QWidget* focus = QApplication::focusWidget();
-    return !(focus && (focus == cboTableList || cboTableList->isAncestorOf(focus) || frameWait->isAncestorOf(focus)));
+    return !(focus && (focus == cboTableList || cboTableList->isAncestorOf(focus)));
 }
 
 void frmKorvel::keyPressEvent(QKeyEvent* event) {
@@ -456,6 +459,7 @@ void frmKorvel::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
+    if (dropFilter(watched, event)) return true;
     if (event->type() == QEvent::KeyPress && (watched == cboTableList || watched == cboTableList->lineEdit())) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !cboTableList->view()->isVisible()) {

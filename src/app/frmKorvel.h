@@ -3,6 +3,7 @@
 #include "ProgramState.h"
 #include "WindowFeedback.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -10,6 +11,9 @@
 
 class QAction;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -41,6 +45,12 @@ public:
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;
     void rebindGrid() override;
     void PrepareGridColumns() override;
+    void SetProgressVisible(bool visible) override;
+    void SetProgressValue(int value) override;
+    void DoEvents() override;
+    void RepaintWindow() override;
+    QString ShowSaveDialog(const QString& title, const QString& filter, const QString& initialDir) override;
+    QString ShowOpenDialog(const QString& title, const QString& filter, const QString& initialDir) override;
     bool OpenWithDesktop(const QString& path) override;
 
     // Keys that reach the window, the query box and the grid: key code and shift mask
@@ -73,6 +83,15 @@ public:
     // Shows the options dialog modally; replaceable for tests.
     std::function<void()> showSetup;
 
+    // CSV and TAB files (KorvelTransfer.cpp).
+    void mnuCSV_Click();
+    void mnuTab_Click();
+    void mnuImportCSV_Click();
+    void mnuImportTAB_Click();
+    // Shows a file dialog: the chosen path, or "" when cancelled; replaceable for tests.
+    std::function<QString(bool save, const QString& title, const QString& filter, const QString& dir)>
+        showFileDialog;
+
     // A menu item or toolbar button by its name or key, for wiring and tests.
     QAction* action(const QString& name) const { return m_actions.value(name); }
     QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
@@ -83,6 +102,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -101,6 +123,11 @@ private:
     void restoreFocus();
     // False while the table list or the message panel has the keys.
     bool keysGoToCommonHandler() const;
+    // Dropped files: the window, the query box, the table list and the toolbar take them;
+    // the grid does not.
+    void installDropTargets();
+    bool dropFilter(QObject* watched, QEvent* event);
+    void handleDrag(QDropEvent* event);
 
     ProgramState& m_state;
     QHash<QString, QAction*> m_actions;
@@ -128,6 +155,7 @@ private:
     bool m_panelWaiting = false;
     QPointer<QWidget> m_focusBeforeDisable;
     bool m_focusInGrid = false;
+    QElapsedTimer m_eventSlice;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;

@@ -1,0 +1,149 @@
+// The main window's side of the CSV and TAB transfers: the menu commands, dropped files and
+// the feedback the transfers ask of the window (progress bar, events, file dialogs).
+#include "FileDialogFilter.h"
+#include "FileDrop.h"
+#include "ResultGrid.h"
+#include "TransferTexts.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+#include "modExport.h"
+#include "modImport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+constexpr qint64 kEventSliceMs = 30;
+
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+} // namespace
+
+void frmKorvel::mnuCSV_Click() {
+    ExportTextCommand(m_state, *this, kComma);
+}
+void frmKorvel::mnuTab_Click() {
+    ExportTextCommand(m_state, *this, kTab);
+}
+void frmKorvel::mnuImportCSV_Click() {
+    ImportTextCommand(m_state, *this, kComma);
+}
+void frmKorvel::mnuImportTAB_Click() {
+    ImportTextCommand(m_state, *this, kTab);
+}
+
+void frmKorvel::SetProgressVisible(bool visible) {
+    frameWait->progressBar()->setVisible(visible);
+}
+
+void frmKorvel::SetProgressValue(int value) {
+    frameWait->progressBar()->setValue(value);
+}
+
+void frmKorvel::DoEvents() {
+    // Asked after every row: the events run only every few tens of milliseconds.
+    if (m_eventSlice.isValid() && m_eventSlice.elapsed() < kEventSliceMs) return;
+    QCoreApplication::processEvents();
+    m_eventSlice.start();
+}
+
+void frmKorvel::RepaintWindow() {
+    repaint();
+}
+
+QString frmKorvel::ShowSaveDialog(const QString& title, const QString& filter,
+                                  const QString& initialDir) {
+    if (showFileDialog) return showFileDialog(true, title, filter, initialDir);
+    // An existing file is replaced without a question.
+    return QFileDialog::getSaveFileName(this, title, initialDir, dialogFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+QString frmKorvel::ShowOpenDialog(const QString& title, const QString& filter,
+                                  const QString& initialDir) {
+    if (showFileDialog) return showFileDialog(false, title, filter, initialDir);
+    return QFileDialog::getOpenFileName(this, title, initialDir, dialogFilter(filter));
+}
+
+// Dropped files --------------------------------------------------------------------------
+
+void frmKorvel::installDropTargets() {
+    setAcceptDrops(true);
+    for (QWidget* w :
+         {static_cast<QWidget*>(txtQuery), txtQuery->viewport(),
+          static_cast<QWidget*>(cboTableList), static_cast<QWidget*>(cboTableList->lineEdit()),
+          static_cast<QWidget*>(Toolbar1)}) {
+        w->setAcceptDrops(true);
+        w->installEventFilter(this);
+    }
+    // The grid takes drags itself so that they do not reach the window behind it.
+    for (QWidget* w : {static_cast<QWidget*>(DataGrid1), DataGrid1->viewport()}) {
+        w->setAcceptDrops(true);
+        w->installEventFilter(this);
+    }
+}
+
+bool frmKorvel::dropFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    if (watched == DataGrid1 || watched == DataGrid1->viewport()) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (type == QEvent::DragEnter) {
+            drag->setDropAction(Qt::IgnoreAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    if (watched == txtQuery || watched == txtQuery->viewport() || watched == cboTableList ||
+        watched == cboTableList->lineEdit() || watched == Toolbar1) {
+        handleDrag(static_cast<QDropEvent*>(event));
+        return true;
+    }
+    return false;
+}
+
+void frmKorvel::dragEnterEvent(QDragEnterEvent* event) {
+    handleDrag(event);
+}
+void frmKorvel::dragMoveEvent(QDragMoveEvent* event) {
+    handleDrag(event);
+}
+void frmKorvel::dropEvent(QDropEvent* event) {
+    handleDrag(event);
+}
+
+void frmKorvel::handleDrag(QDropEvent* event) {
+    const QStringList files = droppedFiles(event->mimeData());
+    // Nothing starts while another operation holds the window.
+    const auto busy = [this] {
+        return m_state.bImporting || m_state.bExporting || !txtQuery->isEnabled();
+    };
+    if (files.isEmpty() || busy()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (event->type() != QEvent::Drop) return;
+    // The import runs after the drop has been answered, so that the desktop's drag ends now.
+    QMetaObject::invokeMethod(
+        this,
+        [this, files, busy] {
+            if (!busy()) ImportDroppedFiles(m_state, *this, files);
+        },
+        Qt::QueuedConnection);
+}

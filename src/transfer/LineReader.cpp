@@ -1,0 +1,59 @@
+#include "LineReader.h"
+
+namespace {
+constexpr size_t kChunk = 256 * 1024;
+}
+
+LineReader::LineReader(Source source) : m_source(std::move(source)) {}
+
+bool LineReader::fill() {
+    // Keep only the unfinished line, then append the next chunk.
+    m_buffer.erase(0, m_pos);
+    m_scan -= m_pos;
+    m_pos = 0;
+    const size_t old = m_buffer.size();
+    m_buffer.resize(old + kChunk);
+    const qint64 got = m_source(m_buffer.data() + old, qint64(kChunk));
+    m_buffer.resize(old + size_t(std::max<qint64>(got, 0)));
+    if (got < 0) m_failed = true;
+    if (got <= 0) m_end = true;
+    return got > 0;
+}
+
+bool LineReader::readLine(std::string_view& line) {
+    if (m_failed) return false;
+    for (;;) {
+        if (m_skipLf && m_pos < m_buffer.size()) {
+            if (m_buffer[m_pos] == '\n') ++m_pos;
+            m_skipLf = false;
+        }
+        const char* data = m_buffer.data();
+        const size_t size = m_buffer.size();
+        size_t i = std::max(m_scan, m_pos);
+        while (i < size && data[i] != '\n' && data[i] != '\r')
+            ++i;
+        if (i < size) {
+            line = std::string_view(data + m_pos, i - m_pos);
+            if (data[i] == '\r') {
+                if (i + 1 < size) {
+                    m_pos = i + (data[i + 1] == '\n' ? 2 : 1);
+                } else {
+                    m_pos = i + 1;
+                    m_skipLf = true;
+                }
+            } else {
+                m_pos = i + 1;
+            }
+            m_scan = m_pos;
+            return true;
+        }
+        m_scan = i;
+        if (m_end) {
+            if (m_failed || m_pos >= size) return false;
+            line = std::string_view(data + m_pos, size - m_pos);
+            m_pos = m_scan = size;
+            return true;
+        }
+        fill();
+    }
+}

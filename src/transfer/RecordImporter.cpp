@@ -1,0 +1,82 @@
+#include "RecordImporter.h"
+
+#include "DelimitedFormat.h"
+#include "Recordset.h"
+#include "TransferErrors.h"
+
+bool isUsableSeparator(const QString& separator) {
+    if (separator.size() != 1) return false;
+    const char16_t c = separator.front().unicode();
+    return c < 0x80 && c != '"' && c != ' ' && c != '\r' && c != '\n';
+}
+
+RecordImporter::RecordImporter(db::Recordset& target, bool skipFailures)
+    : m_target(target), m_skipFailures(skipFailures) {}
+
+RecordImporter::~RecordImporter() = default;
+
+bool RecordImporter::open(const QString& path, const QString& separator, db::Error& error) {
+    close();
+    m_path = path;
+    if (!isUsableSeparator(separator)) {
+        error = transfer_error::badSeparator(separator);
+        return false;
+    }
+    FileEncoding encoding;
+    if (!detectFileEncoding(path, encoding, error)) return false;
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(encoding.bomLength)) {
+        error = transfer_error::fileAccess(path, m_file.errorString());
+        m_file.close();
+        return false;
+    }
+    m_decoder = std::make_unique<TextDecoder>(encoding.encoding);
+    m_lines = std::make_unique<LineReader>(
+        [this](char* data, qint64 max) { return m_file.read(data, max); });
+    m_records = std::make_unique<RecordReader>(*m_lines, char(separator.front().unicode()));
+    return true;
+}
+
+void RecordImporter::close() {
+    m_records.reset();
+    m_lines.reset();
+    m_file.close();
+}
+
+RecordImporter::Step RecordImporter::next(db::Error& error) {
+    if (!m_records) return End;
+    switch (m_records->next()) {
+    case RecordReader::End:
+        return End;
+    case RecordReader::ReadFailed:
+        error = transfer_error::fileAccess(m_path, m_file.errorString());
+        return Failed;
+    case RecordReader::BlankLine:
+        return Blank;
+    case RecordReader::Record:
+        break;
+    }
+    return addRecord(error) ? Added : Failed;
+}
+
+bool RecordImporter::addRecord(db::Error& error) {
+    const auto failed = [&] {
+        error = transfer_error::lastOf(m_target.Errors());
+        return m_skipFailures;
+    };
+    if (!m_target.AddNew() && !failed()) return false;
+    for (int k = 0; k < m_records->fieldCount(); ++k) {
+        const std::string_view bytes = m_records->field(k);
+        db::Value value;
+        if (!bytes.empty())
+            value = db::Value(m_decoder->decode(bytes));
+        else if (storesEmptyString(m_target.column(k).type))
+            value = db::Value(QString());
+        if (!m_target.Fields(k).setValue(value) && !failed()) {
+            m_target.CancelUpdate();
+            return false;
+        }
+    }
+    if (!m_target.Update() && !failed()) return false;
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "LineReader.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Splits delimited text into records and their fields, working on bytes: the separator,
+// the double quote, the blank and the line ends are ASCII, and no byte of a UTF-8 or CP932
+// multi-byte character is ever one of them.
+//
+// A record is a line, or several when a quoted field holds line breaks (read back as CR LF).
+// A field that starts with a double quote runs to the next quote that is not one of a doubled
+// pair, its pairs standing for one quote; the one character after its closing quote is
+// skipped. Any other field runs to the next separator, unchanged. Blanks after a separator
+// are dropped, the last field is trimmed at both ends, and a separator at the end of the
+// record adds no field. A quote left open at the end of the file closes there.
+class RecordReader {
+public:
+    enum Status { Record, BlankLine, End, ReadFailed };
+
+    RecordReader(LineReader& lines, char separator);
+
+    // Reads the next line and, unless it is blank, the whole record that starts on it.
+    Status next();
+
+    int fieldCount() const { return int(m_fields.size()); }
+    // Valid until the next call of next().
+    std::string_view field(int index) const {
+        const Span& s = m_fields[size_t(index)];
+        return std::string_view(m_text.data() + s.offset, s.length);
+    }
+
+private:
+    struct Span {
+        size_t offset;
+        size_t length;
+    };
+    // Reads a quoted field starting at pos of line (the opening quote); moves line and pos
+    // past it, to the lines that follow when it spans lines.
+    bool readQuoted(std::string_view& line, size_t& pos, size_t& end);
+    void addField(std::string_view bytes);
+
+    LineReader& m_lines;
+    char m_separator;
+    std::string m_text;
+    std::vector<Span> m_fields;
+};

@@ -1,0 +1,48 @@
+#include "TransferErrors.h"
+
+#include "ErrorReport.h"
+
+#include <QRegularExpression>
+
+namespace transfer_error {
+namespace {
+const QString kSource = QStringLiteral("Tolvan");
+}
+
+db::Error fileNotFound(const QString& path) {
+    return {53, QStringLiteral("File not found: %1").arg(path), kSource};
+}
+
+db::Error fileAccess(const QString& path, const QString& detail) {
+    return {75, QStringLiteral("Path/File access error: %1: %2").arg(path, detail), kSource};
+}
+
+db::Error diskFull(const QString& path) {
+    return {61, QStringLiteral("Disk full: %1").arg(path), kSource};
+}
+
+db::Error badEncoding(const QString& path) {
+    return {5, QStringLiteral("The file is neither UTF-8 nor Shift_JIS (CP932) text: %1").arg(path),
+            kSource};
+}
+
+db::Error badSeparator(const QString& separator) {
+    return {5, QStringLiteral("Invalid separator: \"%1\"").arg(separator), kSource};
+}
+
+db::Error overflow() {
+    return {6, QStringLiteral("Overflow"), kSource};
+}
+
+QString reportLine(const db::Error& e) {
+    static const QRegularExpression lineBreaks(QStringLiteral("\r\n|\r|\n"));
+    return ErrorReportLine(e.Number, e.Source,
+                           QString(e.Description).replace(lineBreaks, QStringLiteral(" ")));
+}
+
+db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {
+    if (!first.empty()) return first.front();
+    if (!second.empty()) return second.front();
+    return {db::ErrorNumber::Fail, QStringLiteral("Unspecified error"), kSource};
+}
+} // namespace transfer_error

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QString>
+
+// The failures of the transfers' own steps (files, settings, the record format), numbered
+// like the run-time errors of the platform the program was designed on.
+namespace transfer_error {
+db::Error fileNotFound(const QString& path);
+// Opening, reading or writing a file failed; detail is the system's reason.
+db::Error fileAccess(const QString& path, const QString& detail);
+db::Error diskFull(const QString& path);
+db::Error badEncoding(const QString& path);
+db::Error badSeparator(const QString& separator);
+db::Error overflow();
+// The one-line report of the batch log; line breaks of drivers' messages become blanks so
+// that the report stays one line.
+QString reportLine(const db::Error& e);
+// The failure a record set or connection left, or a general one when it left none.
+db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second = {});
+} // namespace transfer_error

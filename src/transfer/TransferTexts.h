@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The texts the transfers show, in one place.
+inline const QString kRowsHandled = QStringLiteral("件のデータを処理しました");
+inline const QString kNothingToExport = QStringLiteral("出力対象データがありません");
+inline const QString kAbortQuestion = QStringLiteral("処理を中断しますか？");
+inline const QString kOpenResultFirst = QStringLiteral("レコードセットを取得してください");
+inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
+inline const QString kStatusError = QStringLiteral("ERROR");
+// The output is written but nothing on the desktop opens its kind of file.
+inline const QString kNoHtmlHandler =
+    QStringLiteral("HTMLファイルを開くアプリケーションがありません");
+inline const QString kNoXlsxHandler =
+    QStringLiteral("XLSXファイルを開くアプリケーションがありません");
+inline const QString kDropRefused =
+    QStringLiteral("拡張子がCSV(CSV)、またはTAB(固定長)の\r\nファイルのみインポートできます");
+
+// The file dialogs of the CSV and TAB commands; export and import share them.
+inline const QString kCsvDialogTitle = QStringLiteral("CSVファイル インポート");
+inline const QString kCsvDialogFilter =
+    QStringLiteral("CSVファイル (*.csv)|*.csv|テキストファイル (*.txt)|*.txt");
+inline const QString kTabDialogTitle = QStringLiteral("TABファイル インポート");
+inline const QString kTabDialogFilter =
+    QStringLiteral("TABファイル (*.tab)|*.tab|テキストファイル (*.txt)|*.txt");
+
+inline const QString kTab = QStringLiteral("\t");
+inline const QString kComma = QStringLiteral(",");

@@ -1,0 +1,162 @@
+#include "modExport.h"
+
+#include "DelimitedFormat.h"
+#include "ErrorReport.h"
+#include "EventPump.h"
+#include "Recordset.h"
+#include "TableTransfer.h"
+#include "TargetQuery.h"
+#include "TextFileWriter.h"
+#include "TransferErrors.h"
+#include "TransferSettings.h"
+#include "TransferTexts.h"
+#include "modKorvel.h"
+
+namespace {
+int percent(qint64 part, qint64 whole) {
+    if (whole <= 0) return 0;
+    return int(std::clamp<qint64>(part * 100 / whole, 0, 100));
+}
+
+// Writes the rows of an open record set from its current row on; afterRow runs after each
+// one and returns false to stop.
+template <typename AfterRow>
+bool writeRows(db::Recordset& rs, TextFileWriter& file, FieldFormatter& formatter, db::Error& error,
+               AfterRow afterRow) {
+    while (!rs.Eof()) {
+        formatter.appendLine(rs, file.buffer());
+        if (!file.writeIfFull(error)) return false;
+        if (!rs.MoveNext()) {
+            error = transfer_error::lastOf(rs.Errors());
+            return false;
+        }
+        if (!afterRow()) break;
+    }
+    return true;
+}
+} // namespace
+
+void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+    state.bExporting = true;
+    qint32 n = 0;
+    TextFileWriter file;
+    db::Recordset work;
+    db::Connection* connection = state.connection.adoConnection.get();
+
+    const auto fail = [&](const db::Error& e) {
+        feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
+        feedback.UpdateStatusBar(kStatusError);
+        db::Error ignored;
+        file.close(ignored);
+        feedback.HideBusy();
+        state.bExporting = false;
+    };
+
+    if (!state.resultOpen) {
+        feedback.ShowMessagePanel(kNothingToExport, true, false);
+        state.bExporting = false;
+        return;
+    }
+    if (state.resultSet->RecordCount() <= 0) {
+        state.bExporting = false;
+        return;
+    }
+    const SettingKey& folderKey =
+        isTabSeparator(separator) ? keys::ExportDirTab : keys::ExportDirCsv;
+    const DialogTexts texts = dialogTexts(separator);
+    const QString path =
+        feedback.ShowSaveDialog(texts.title, texts.filter, dialogFolder(folderKey));
+    if (path.isEmpty()) {
+        state.bExporting = false;
+        return;
+    }
+    feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+    feedback.ShowBusy(QString(), false, false);
+    if (trimBlanks(path).isEmpty()) {
+        // Nothing to write: the busy panel must not stay up over an idle window.
+        feedback.HideBusy();
+        state.bExporting = false;
+        return;
+    }
+    // Saved before writing, so the folder is remembered even when the export fails.
+    WriteSetting(folderKey, FolderOfPath(path));
+
+    if (!work.Open(state.resultSet->Source(), connection, db::Recordset::adOpenForwardOnly, 3, -1))
+        return fail(transfer_error::lastOf(work.Errors(),
+                                           connection ? connection->Errors() : db::ErrorList{}));
+    db::Error error;
+    if (!file.open(path, error)) return fail(error);
+
+    state.bAbort = false;
+    feedback.ShowBusy(QString(), false, true);
+    int interval = 100;
+    if (!readRefreshInterval(interval, error)) return fail(error);
+    const qint32 total = work.RecordCount();
+    qint64 p = 0;
+    FieldFormatter formatter(separator, localeTextEncoding());
+    const bool written = writeRows(work, file, formatter, error, [&] {
+        feedback.DoEvents();
+        ++p;
+        feedback.SetProgressValue(percent(p, total));
+        if (state.bAbort) {
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2"))
+                return false;
+            state.bAbort = false;
+            feedback.ShowBusy(QString(), false, true);
+        }
+        if (n % interval == 0) {
+            feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+            feedback.RepaintWindow();
+        }
+        ++n;
+        return true;
+    });
+    if (!written) return fail(error);
+    if (!file.close(error)) return fail(error);
+    work.Close();
+    feedback.HideBusy();
+    state.bExporting = false;
+}
+
+void ExportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+    feedback.SetWindowEnabled(false);
+    feedback.SetProgressVisible(true);
+    ExportText(state, feedback, separator);
+    feedback.SetWindowEnabled(true);
+}
+
+bool ExportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
+                     const QString& filePath, qint32& rowsWritten, QString& errorText,
+                     const TableTransferHooks& hooks) {
+    rowsWritten = 0;
+    errorText.clear();
+    TextFileWriter file;
+    db::Recordset work;
+    const auto fail = [&](const db::Error& e) {
+        errorText = transfer_error::reportLine(e);
+        db::Error ignored;
+        file.close(ignored);
+        return false;
+    };
+    db::Error error;
+    // The file exists from here on, even when the table cannot be read.
+    if (!file.open(filePath, error)) return fail(error);
+    if (hooks.setProgress) hooks.setProgress(0);
+    if (!work.Open(tableSourceQuery(tableName), &connection, db::Recordset::adOpenForwardOnly, 3,
+                   -1))
+        return fail(transfer_error::lastOf(work.Errors(), connection.Errors()));
+    const qint32 total = work.RecordCount();
+    FieldFormatter formatter(separator, localeTextEncoding());
+    EventPump pump(hooks.doEvents);
+    // Every row is written even when the count query failed: the count only drives the bar.
+    const bool written = writeRows(work, file, formatter, error, [&] {
+        if (hooks.setProgress) hooks.setProgress(percent(rowsWritten, total));
+        ++rowsWritten;
+        pump();
+        return true;
+    });
+    if (!written) return fail(error);
+    work.Close();
+    if (!file.close(error)) return fail(error);
+    return true;
+}

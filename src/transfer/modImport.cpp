@@ -1,0 +1,181 @@
+#include "modImport.h"
+
+#include "ErrorReport.h"
+#include "EventPump.h"
+#include "RecordImporter.h"
+#include "Recordset.h"
+#include "TableTransfer.h"
+#include "TargetQuery.h"
+#include "TransferErrors.h"
+#include "TransferSettings.h"
+#include "TransferTexts.h"
+#include "modKorvel.h"
+
+#include <QFileInfo>
+
+namespace {
+db::Error openFailure(const db::Recordset& rs, const db::Connection* connection) {
+    return transfer_error::lastOf(rs.Errors(), connection ? connection->Errors() : db::ErrorList{});
+}
+
+// The record loop of the interactive import, in one bulk-write scope. False on a failure
+// (in error); the pending rows are committed on every way out.
+bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString& path,
+                   const QString& separator, qint32& n, db::Error& error) {
+    db::Connection* connection = state.connection.adoConnection.get();
+    int interval = 100;
+    if (!readRefreshInterval(interval, error)) return false;
+    db::Recordset work;
+    RecordImporter importer(work, false);
+    if (!importer.open(path, separator, error)) return false;
+    const QString source = state.resultSet->Source();
+    const QString target = importTargetQuery(source);
+    // Forward-only: opened only to add rows, it reads none, not even for the whole table,
+    // and keeps none of the rows it adds, so it is never re-opened to shed them (a re-open
+    // would also commit the open batch every time).
+    if (!work.Open(target, connection, db::Recordset::adOpenForwardOnly, 3, -1)) {
+        error = openFailure(work, connection);
+        return false;
+    }
+    const bool skipFailures = ReadBoolSetting(keys::ImportErrorHandling);
+    importer.setSkipFailures(skipFailures);
+
+    db::BulkWriteScope scope(connection);
+    const auto commit = [&] {
+        if (connection->CommitPendingWrites()) return true;
+        error = transfer_error::lastOf(connection->Errors());
+        return false;
+    };
+    state.bAbort = false;
+    n = 0;
+    for (;;) {
+        const RecordImporter::Step step = importer.next(error);
+        if (step == RecordImporter::End) break;
+        if (step == RecordImporter::Failed) {
+            // The rows before the failing one stay.
+            commit();
+            return false;
+        }
+        if (step == RecordImporter::Added) ++n;
+        // The number of records is not known in advance: the bar cycles.
+        feedback.SetProgressValue(n % 101);
+        if (n % interval == 0) {
+            feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+            feedback.RepaintWindow();
+        }
+        feedback.DoEvents();
+        if (state.bAbort) {
+            if (!commit()) return false;
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2")) break;
+            state.bAbort = false;
+            feedback.ShowBusy(QString(), false, true);
+        }
+    }
+    work.Close();
+    feedback.SetProgressValue(100);
+    return commit();
+}
+
+// ImportText and ImportFile: the dialog only when no path is given.
+void runImport(ProgramState& state, WindowFeedback& feedback, const QString& separator,
+               const QString* givenPath) {
+    state.bImporting = true;
+    qint32 n = 0;
+    const auto exit = [&] {
+        state.bImporting = false;
+        if (state.resultOpen && state.resultSet->Requery(-1)) feedback.rebindGrid();
+        feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+        feedback.HideBusy();
+    };
+    if (!state.resultOpen) {
+        feedback.ShowMessagePanel(kOpenResultFirst, true, false);
+        return exit();
+    }
+    const SettingKey& folderKey =
+        isTabSeparator(separator) ? keys::ImportDirTab : keys::ImportDirCsv;
+    QString path;
+    if (givenPath) {
+        path = *givenPath;
+    } else {
+        const DialogTexts texts = dialogTexts(separator);
+        path = feedback.ShowOpenDialog(texts.title, texts.filter, dialogFolder(folderKey));
+    }
+    if (trimBlanks(path).isEmpty()) return exit();
+    // A folder is no file to read either.
+    if (!QFileInfo(path).isFile()) {
+        feedback.ShowMessagePanel(kFileMissing, true, false);
+        state.bImporting = false;
+        return;
+    }
+    if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));
+    feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+    feedback.ShowBusy(QString(), false, true);
+
+    db::Error error;
+    if (!importRecords(state, feedback, path, separator, n, error)) {
+        feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description), true,
+                                  false);
+        feedback.UpdateStatusBar(kStatusError);
+        return exit();
+    }
+    feedback.HideBusy();
+    exit();
+}
+} // namespace
+
+void ImportText(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+    runImport(state, feedback, separator, nullptr);
+}
+
+void ImportFile(ProgramState& state, WindowFeedback& feedback, const QString& path,
+                const QString& separator) {
+    runImport(state, feedback, separator, &path);
+}
+
+void ImportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+    feedback.SetWindowEnabled(false);
+    feedback.SetProgressVisible(true);
+    ImportText(state, feedback, separator);
+    feedback.SetWindowEnabled(true);
+}
+
+bool ImportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
+                     const QString& filePath, qint32& rowsImported, QString& errorText,
+                     const TableTransferHooks& hooks) {
+    rowsImported = 0;
+    errorText.clear();
+    db::Recordset work;
+    RecordImporter importer(work, false);
+    db::Error error;
+    const auto fail = [&](const db::Error& e) {
+        errorText = transfer_error::reportLine(e);
+        return false;
+    };
+    if (!importer.open(filePath, separator, error)) return fail(error);
+    if (!work.Open(tableTargetQuery(tableName), &connection, db::Recordset::adOpenForwardOnly, 3,
+                   -1))
+        return fail(openFailure(work, &connection));
+    if (hooks.setProgress) hooks.setProgress(0);
+    importer.setSkipFailures(ReadBoolSetting(keys::ImportErrorHandling));
+    EventPump pump(hooks.doEvents);
+    {
+        db::BulkWriteScope scope(&connection);
+        for (;;) {
+            const RecordImporter::Step step = importer.next(error);
+            if (step == RecordImporter::End) break;
+            if (step == RecordImporter::Failed) {
+                connection.CommitPendingWrites();
+                return fail(error);
+            }
+            if (step == RecordImporter::Blank) continue;
+            ++rowsImported;
+            if (hooks.setProgress) hooks.setProgress(rowsImported % 101);
+            pump();
+        }
+        if (!connection.CommitPendingWrites())
+            return fail(transfer_error::lastOf(connection.Errors()));
+    }
+    importer.close();
+    work.Close();
+    return true;
+}

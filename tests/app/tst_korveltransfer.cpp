@@ -1,0 +1,234 @@
+// The main window's CSV and TAB commands and dropped files, offscreen on a real SQLite file:
+// real drag-and-drop events with file URLs on each drop target, real panel buttons.
+#include "FileDialogFilter.h"
+#include "ProgramState.h"
+#include "SettingsStore.h"
+#include "TestBackends.h"
+#include "TransferTexts.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+class TestKorvelTransfer : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+    QTimer* m_answerer = nullptr;
+    QStringList m_prompts;
+    QStringList m_answers; // buttons to press, in order; OK when none is left
+
+    template <typename T> T* child(const char* name) {
+        return m_window->findChild<T*>(QString::fromLatin1(name));
+    }
+    db::Connection& connection() { return *m_record.adoConnection; }
+    int count(const QString& table) {
+        db::Recordset rs;
+        return rs.Open(QStringLiteral("select count(*) from ") + table, &connection())
+                   ? rs.text(0, 0).toInt()
+                   : -1;
+    }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir->filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+    // A drag with these files entering the widget, then dropped: whether the drop was taken.
+    bool drop(QWidget* target, const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        const QPoint pos = target->rect().center();
+        QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    }
+    void showResult(const QString& sql) {
+        child<QPlainTextEdit>("txtQuery")->setPlainText(sql);
+        m_window->ExecuteQueryBox();
+        QVERIFY(m_state->resultOpen);
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(connection(), QStringLiteral("sqlite")));
+        testdb::exec(connection(), QStringLiteral("DROP TABLE IF EXISTS d"));
+        QVERIFY(testdb::exec(connection(),
+                             QStringLiteral("CREATE TABLE d (id INTEGER, name VARCHAR(10))")));
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_prompts.clear();
+        m_answers.clear();
+        // Answers the message panel whenever it waits, and notes what it said.
+        m_answerer = new QTimer(m_window.get());
+        connect(m_answerer, &QTimer::timeout, m_window.get(), [this] {
+            WaitPanel* panel = m_window->waitPanel();
+            if (!panel->isVisible() || !panel->okButton()->isEnabled()) return;
+            m_prompts << panel->message().trimmed();
+            const QString button =
+                m_answers.isEmpty() ? QStringLiteral("cmdOK") : m_answers.takeFirst();
+            panel->findChild<QPushButton*>(button)->click();
+        });
+        m_answerer->start(5);
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void dropTargets_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("imports");
+        QTest::newRow("window") << "client" << true;
+        QTest::newRow("query box") << "txtQuery" << true;
+        QTest::newRow("table list") << "cboTableList" << true;
+        QTest::newRow("toolbar") << "Toolbar1" << true;
+        QTest::newRow("grid") << "DataGrid1" << false;
+    }
+    void dropTargets() {
+        QFETCH(QString, target);
+        QFETCH(bool, imports);
+        showResult(QStringLiteral("select * from d"));
+        QWidget* w = m_window->findChild<QWidget*>(target);
+        QVERIFY(w);
+        // Where the pointer really is: inside the text area, the list's edit field, the grid's
+        // cells.
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) w = edit->viewport();
+        if (auto* combo = qobject_cast<QComboBox*>(w)) w = combo->lineEdit();
+        if (auto* grid = qobject_cast<QTableView*>(w)) w = grid->viewport();
+        const QString path = file(QStringLiteral("data.CSV"), "1,\"a\"\r\n2,\"b\"\r\n");
+        QCOMPARE(drop(w, {path}), imports);
+        if (!imports) {
+            QTest::qWait(50);
+            QCOMPARE(count(QStringLiteral("d")), 0);
+            return;
+        }
+        QTRY_COMPARE(count(QStringLiteral("d")), 2);
+        QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
+        QCOMPARE(m_prompts, QStringList());
+        // The grid shows the new rows; the drop left nothing in the query box.
+        QCOMPARE(child<QTableView>("DataGrid1")->model()->rowCount(), 2);
+        QCOMPARE(child<QPlainTextEdit>("txtQuery")->toPlainText(),
+                 QStringLiteral("select * from d"));
+        QVERIFY(!m_window->waitPanel()->progressBar()->isVisible());
+    }
+
+    void dropOfSeveralFiles() {
+        showResult(QStringLiteral("select * from d"));
+        const QString csv = file(QStringLiteral("one.csv"), "1,a\r\n");
+        const QString tab = file(QStringLiteral("two.Tab"), "2\tb\r\n3\tc\r\n");
+        QVERIFY(drop(m_window.get(), {csv, tab}));
+        QTRY_COMPARE(count(QStringLiteral("d")), 3);
+        QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
+        QCOMPARE(m_prompts, QStringList());
+
+        // Other files, and paths too short to have a name and an extension, are refused.
+        const QString report = file(QStringLiteral("report.txt"), "4,d\r\n");
+        QVERIFY(drop(child<QToolBar>("Toolbar1"), {report, QStringLiteral("/.csv")}));
+        // The panel shows the two lines with a plain line break.
+        const QString refusal =
+            QString(kDropRefused).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QTRY_COMPARE(m_prompts.size(), 2);
+        QCOMPARE(m_prompts, QStringList({refusal, refusal}));
+        QCOMPARE(count(QStringLiteral("d")), 3);
+        QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
+
+        // With no result open there is nowhere to import to.
+        m_state->resultOpen = false;
+        m_prompts.clear();
+        QVERIFY(drop(m_window.get(), {csv}));
+        QTRY_COMPARE(m_prompts, QStringList{kOpenResultFirst});
+    }
+
+    void menuExportAndImport() {
+        QVERIFY(
+            testdb::exec(connection(), QStringLiteral("INSERT INTO d VALUES (1, 'a'), (2, 'b')")));
+        showResult(QStringLiteral("select * from d order by id"));
+        const QString out = m_dir->filePath(QStringLiteral("menu.csv"));
+        QStringList dialogs;
+        m_window->showFileDialog = [&](bool save, const QString& title, const QString&,
+                                       const QString&) {
+            dialogs << QStringLiteral("%1 %2").arg(save ? "save" : "open", title);
+            return out;
+        };
+        m_window->action(QStringLiteral("mnuCSV"))->trigger();
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("1,\"a\"\r\n2,\"b\"\r\n"));
+        QVERIFY(!m_window->waitPanel()->progressBar()->isVisible());
+        QVERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
+
+        m_window->action(QStringLiteral("mnuImportCSV"))->trigger();
+        QCOMPARE(count(QStringLiteral("d")), 4);
+        QCOMPARE(dialogs, QStringList({"save " + kCsvDialogTitle, "open " + kCsvDialogTitle}));
+        QCOMPARE(child<QTableView>("DataGrid1")->model()->rowCount(), 4);
+        QCOMPARE(m_prompts, QStringList());
+    }
+
+    void dialogFilters() {
+        QCOMPARE(dialogFilter(kCsvDialogFilter),
+                 QStringLiteral("CSVファイル (*.csv);;テキストファイル (*.txt)"));
+        QCOMPARE(dialogFilter(QStringLiteral("All|*.csv;*.tab")),
+                 QStringLiteral("All (*.csv *.tab)"));
+    }
+
+    void escapeAsksToStop() {
+        QStringList values;
+        for (int i = 0; i < 20000; ++i)
+            values << QStringLiteral("(%1, 'n')").arg(i);
+        QVERIFY(testdb::exec(connection(), QStringLiteral("INSERT INTO d VALUES ") +
+                                               values.join(QLatin1Char(','))));
+        showResult(QStringLiteral("select * from d"));
+        const QString out = m_dir->filePath(QStringLiteral("esc.csv"));
+        m_window->showFileDialog = [&](bool, const QString&, const QString&, const QString&) {
+            return out;
+        };
+        // Escape while the rows are being written, delivered as the platform does: to the
+        // control with the focus, or to the window when its controls are locked.
+        QTimer::singleShot(0, m_window.get(), [this] {
+            QVERIFY(!child<QPlainTextEdit>("txtQuery")->isEnabled());
+            QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
+        });
+        m_answers << QStringLiteral("cmdOK");
+        m_window->action(QStringLiteral("mnuCSV"))->trigger();
+        QCOMPARE(m_prompts, QStringList{kAbortQuestion});
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const qsizetype lines = written.readAll().count("\r\n");
+        QVERIFY2(lines > 0 && lines < 20000, qPrintable(QString::number(lines)));
+        QVERIFY(!m_state->bExporting);
+    }
+};
+
+QTEST_MAIN(TestKorvelTransfer)
+#include "tst_korveltransfer.moc"

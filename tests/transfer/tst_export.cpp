@@ -1,0 +1,296 @@
+// The CSV and TAB export against real databases, through the recording window.
+#include "SettingsKeys.h"
+#include "TableTransfer.h"
+#include "TransferFixture.h"
+#include "TransferTexts.h"
+#include "modExport.h"
+
+#include <QDir>
+#include <QProcess>
+
+namespace {
+QString status(int n) {
+    return QString::number(n) + kRowsHandled;
+}
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TransferFixture> f;
+
+    bool fixture(const QString& backend) {
+        f = std::make_unique<TransferFixture>();
+        if (!f->open(backend)) return false;
+        f->dropTable(QStringLiteral("x"));
+        return f->exec(
+            QStringLiteral(
+                "CREATE TABLE x (seq INTEGER, id INTEGER, code VARCHAR(20), name %1, qty INTEGER)")
+                .arg(testdb::nvarchar(f->kind, 40)));
+    }
+    // n rows with ids 1..n.
+    bool fill(int n) {
+        QStringList values;
+        for (int i = 1; i <= n; ++i)
+            values << QStringLiteral("(%1, %1, 'c%1', 'n%1', %1)").arg(i);
+        return f->exec(QStringLiteral("INSERT INTO x VALUES ") + values.join(QLatin1Char(',')));
+    }
+    void exportTo(const QString& path, const QString& separator = kComma) {
+        f->window.dialogPaths << path;
+        ExportTextCommand(*f->state, f->window, separator);
+    }
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void writesTheFormat_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("separator");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" csv"))) << b.name << kComma;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" tab"))) << b.name << kTab;
+        }
+    }
+    void writesTheFormat() {
+        QFETCH(QString, backend);
+        QFETCH(QString, separator);
+        QVERIFY(fixture(backend));
+        QVERIFY(f->exec(QStringLiteral(
+            "INSERT INTO x VALUES (1, 1, 'a\"b', '  abc  ', NULL), (2, NULL, '', NULL, 5), "
+            "(3, 3, 'l1\r\nl2', '日本語,タブ\t', -7)")));
+        QVERIFY(f->show(QStringLiteral("select id, code, name, qty from x order by seq")));
+        const QString out = f->path(QStringLiteral("out.csv"));
+        exportTo(out, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+        const QString expected = QStringLiteral("1,\"a\"\"b\",\"abc\",\r\n"
+                                                ",\"\",\"\",5\r\n"
+                                                "3,\"l1\r\nl2\",\"日本語,タブ\t\",-7\r\n");
+        QString sepExpected = expected;
+        if (separator == kTab) {
+            // Only the separators change; the comma inside the quoted value stays.
+            sepExpected = QStringLiteral("1\t\"a\"\"b\"\t\"abc\"\t\r\n"
+                                         "\t\"\"\t\"\"\t5\r\n"
+                                         "3\t\"l1\r\nl2\"\t\"日本語,タブ\t\"\t-7\r\n");
+        }
+        QCOMPARE(QString::fromUtf8(fileBytes(out)), sepExpected);
+        // The window was locked and its progress bar shown for the run only.
+        QCOMPARE(f->window.calls.front(), QStringLiteral("enabled=0"));
+        QCOMPARE(f->window.calls.back(), QStringLiteral("enabled=1"));
+        QVERIFY(!f->window.progressVisible);
+        QCOMPARE(f->window.progress, QList<int>({33, 66, 100}));
+        QVERIFY(!f->state->bExporting);
+    }
+
+    void statusEveryIntervalRows_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("default 100")
+            << QString() << QStringList{status(0), status(0), status(100), status(200)};
+        QStringList everyRow{status(0)};
+        for (int i = 0; i < 250; ++i)
+            everyRow << status(i);
+        // 0 would end every export at its first row: it counts as 1.
+        QTest::newRow("zero") << QStringLiteral("0") << everyRow;
+        QTest::newRow("negative") << QStringLiteral("-5") << everyRow;
+        QTest::newRow("not a number")
+            << QStringLiteral("abc") << QStringList{status(0), status(0), status(100), status(200)};
+    }
+    void statusEveryIntervalRows() {
+        QFETCH(QString, setting);
+        QFETCH(QStringList, expected);
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(fill(250));
+        if (!setting.isEmpty()) WriteSetting(keys::ImportRefresh, setting);
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        const QString out = f->path(QStringLiteral("s.csv"));
+        exportTo(out);
+        QCOMPARE(f->window.statuses, expected);
+        QCOMPARE(fileBytes(out).count("\r\n"), 250);
+        QCOMPARE(f->window.progress.size(), 250);
+        QCOMPARE(f->window.progress.last(), 100);
+        QVERIFY(std::is_sorted(f->window.progress.begin(), f->window.progress.end()));
+    }
+
+    void refreshBeyondSixteenBits() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(fill(3));
+        WriteSetting(keys::ImportRefresh, QStringLiteral("40000"));
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        exportTo(f->path(QStringLiteral("o.csv")));
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY(f->window.prompts[0].contains(QStringLiteral("Overflow")));
+        QCOMPARE(f->window.statuses.last(), kStatusError);
+    }
+
+    void abortQuestion_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("OK stops") << QStringLiteral("1") << 10;
+        QTest::newRow("Cancel goes on") << QStringLiteral("2") << 250;
+    }
+    void abortQuestion() {
+        QFETCH(QString, answer);
+        QFETCH(int, lines);
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(fill(250));
+        QVERIFY(f->show(QStringLiteral("select * from x order by seq")));
+        int rows = 0;
+        // Escape pressed while the tenth row is written.
+        f->window.onEvents = [&] {
+            if (++rows == 10) f->state->bAbort = true;
+        };
+        f->window.answers << answer;
+        const QString out = f->path(QStringLiteral("a.csv"));
+        exportTo(out);
+        QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
+        const QByteArray bytes = fileBytes(out);
+        QCOMPARE(bytes.count("\r\n"), lines);
+        QVERIFY(bytes.endsWith(QStringLiteral("%1,\"c%1\",\"n%1\",%1\r\n").arg(lines).toUtf8()));
+        QVERIFY(!f->state->bAbort || answer == QLatin1String("1"));
+        // Going on shows the busy panel with its Cancel button again.
+        QCOMPARE(f->window.calls.count(QStringLiteral("busy 01")),
+                 answer == QLatin1String("2") ? 2 : 1);
+    }
+
+    void nothingToExport() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        ExportTextCommand(*f->state, f->window, kComma);
+        QCOMPARE(f->window.prompts, QStringList{kNothingToExport});
+        QVERIFY(f->window.dialogs.isEmpty());
+        // An open but empty result: nothing at all.
+        f->window = RecordingWindow();
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        ExportTextCommand(*f->state, f->window, kComma);
+        QVERIFY(f->window.prompts.isEmpty());
+        QVERIFY(f->window.dialogs.isEmpty());
+        QVERIFY(f->window.statuses.isEmpty());
+        QVERIFY(!f->state->bExporting);
+    }
+
+    void dialogAndSavedFolder() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(fill(2));
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        const QString saved = f->path(QStringLiteral("saved")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(saved));
+        WriteSetting(keys::ExportDirCsv, saved);
+        // Cancelled: nothing written, the folder stays.
+        ExportTextCommand(*f->state, f->window, kComma);
+        QCOMPARE(
+            f->window.dialogs,
+            QStringList{
+                QStringLiteral("save|%1|%2|%3").arg(kCsvDialogTitle, kCsvDialogFilter, saved)});
+        QVERIFY(f->window.statuses.isEmpty());
+        QCOMPARE(ReadSetting(keys::ExportDirCsv), saved);
+
+        const QString other = f->path(QStringLiteral("other"));
+        QVERIFY(QDir().mkpath(other));
+        exportTo(other + QStringLiteral("/t.tab"), kTab);
+        QCOMPARE(f->window.dialogs.last(),
+                 QStringLiteral("save|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter));
+        QCOMPARE(ReadSetting(keys::ExportDirTab), other + QLatin1Char('/'));
+        QCOMPARE(ReadSetting(keys::ExportDirCsv), saved);
+        // A saved folder that is gone opens the dialog nowhere in particular.
+        QVERIFY(QDir(other).removeRecursively());
+        ExportTextCommand(*f->state, f->window, kTab);
+        QCOMPARE(f->window.dialogs.last(),
+                 QStringLiteral("save|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter));
+    }
+
+    void unwritableTargets_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a folder") << QStringLiteral("folder");
+        QTest::newRow("a missing folder") << QStringLiteral("missing/x.csv");
+    }
+    void unwritableTargets() {
+        QFETCH(QString, target);
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(fill(2));
+        QVERIFY(QDir().mkpath(f->path(QStringLiteral("folder"))));
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        const QString path = f->path(target);
+        exportTo(path);
+        // Never a silent success: the report, then "ERROR".
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")));
+        QVERIFY(f->window.prompts[0].contains(path));
+        QCOMPARE(f->window.statuses.last(), kStatusError);
+        QCOMPARE(f->window.calls.mid(f->window.calls.size() - 3),
+                 QStringList({"prompt", "hide", "enabled=1"}));
+        QVERIFY(!f->state->bExporting);
+    }
+
+    void fullDisk() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        const QString disk = f->path(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        const auto unmount =
+            qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk}); });
+        QStringList values;
+        for (int i = 1; i <= 2000; ++i)
+            values << QStringLiteral("(%1, %1, 'c%1', '%2', %1)").arg(i).arg(QString(100, 'x'));
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO x VALUES ") + values.join(QLatin1Char(','))));
+        QVERIFY(f->show(QStringLiteral("select * from x")));
+        const QString out = disk + QStringLiteral("/full.csv");
+        exportTo(out);
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY(f->window.prompts[0].contains(QStringLiteral("Disk full")));
+        QCOMPARE(f->window.statuses.last(), kStatusError);
+        // What fitted stays.
+        QVERIFY(QFileInfo(out).size() > 0);
+    }
+
+    void localeCharacterSet() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO x VALUES (1, 1, 'あ', '愛', 1)")));
+        QVERIFY(f->show(QStringLiteral("select code, name from x")));
+        const QByteArray saved = qgetenv("LC_ALL");
+        qputenv("LC_ALL", "ja_JP.SJIS");
+        exportTo(f->path(QStringLiteral("sjis.csv")));
+        saved.isEmpty() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", saved);
+        QCOMPARE(fileBytes(f->path(QStringLiteral("sjis.csv"))),
+                 QByteArray("\"\x82\xa0\",\"\x88\xa4\"\r\n"));
+    }
+
+    void tableExport_data() { testdb::addBackendRows(); }
+    void tableExport() {
+        QFETCH(QString, backend);
+        QVERIFY(fixture(backend));
+        qint32 rows = -1;
+        QString error;
+        QList<int> bar;
+        TableTransferHooks hooks{[&](int v) { bar << v; }, {}};
+        const QString empty = f->path(QStringLiteral("empty.csv"));
+        QVERIFY(ExportTableText(f->connection(), kComma, QStringLiteral("x"), empty, rows, error,
+                                hooks));
+        QCOMPARE(rows, 0);
+        QVERIFY(error.isEmpty());
+        QVERIFY(QFileInfo::exists(empty));
+        QCOMPARE(QFileInfo(empty).size(), 0);
+
+        QVERIFY(fill(4));
+        const QString full = f->path(QStringLiteral("full.tab"));
+        bar.clear();
+        QVERIFY(
+            ExportTableText(f->connection(), kTab, QStringLiteral("x"), full, rows, error, hooks));
+        QCOMPARE(rows, 4);
+        QCOMPARE(fileBytes(full).count("\r\n"), 4);
+        QVERIFY(fileBytes(full).contains("\t\"c4\"\t"));
+        // Set before each row is counted: never 100.
+        QCOMPARE(bar, QList<int>({0, 0, 25, 50, 75}));
+
+        const QString missing = f->path(QStringLiteral("missing.csv"));
+        QVERIFY(!ExportTableText(f->connection(), kComma, QStringLiteral("no_such_table"), missing,
+                                 rows, error, hooks));
+        QVERIFY2(error.startsWith(QStringLiteral("VB Error # ")), qPrintable(error));
+        QVERIFY(!error.contains(QLatin1Char('\n')));
+        QCOMPARE(rows, 0);
+        QVERIFY(QFileInfo::exists(missing));
+        QCOMPARE(QFileInfo(missing).size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExport)
+#include "tst_export.moc"

@@ -1,0 +1,415 @@
+// The CSV and TAB import against real databases, through the recording window.
+#include "DelimitedFormat.h"
+#include "SettingsKeys.h"
+#include "TableTransfer.h"
+#include "TargetQuery.h"
+#include "TransferFixture.h"
+#include "TransferTexts.h"
+#include "modExport.h"
+#include "modImport.h"
+
+#include <QDir>
+
+namespace {
+QString status(int n) {
+    return QString::number(n) + kRowsHandled;
+}
+const QString kNull = QStringLiteral("<null>");
+QString blankTrimmed(QString s) {
+    while (s.startsWith(QLatin1Char(' ')))
+        s.remove(0, 1);
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
+}
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TransferFixture> f;
+
+    bool fixture(const QString& backend) {
+        f = std::make_unique<TransferFixture>();
+        if (!f->open(backend)) return false;
+        f->dropTable(QStringLiteral("t"));
+        return f->exec(QStringLiteral("CREATE TABLE t (id INTEGER, a VARCHAR(50), b %1)")
+                           .arg(testdb::nvarchar(f->kind, 50)));
+    }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString p = f->path(name);
+        return writeBytes(p, bytes) ? p : QString();
+    }
+    // What an empty field stores in column col of t: the empty string or Null, by its type.
+    QString emptyIn(int col) {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("select * from t where 1 = 2"), &f->connection());
+        return storesEmptyString(rs.column(col).type) ? QString() : kNull;
+    }
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void targetQuery_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("order by") << "select * from t order by id"
+                                  << "select * from t order by id";
+        QTest::newRow("ORDER in a table name") << "SELECT * FROM ORDERS"
+                                               << "SELECT * FROM ORDERS";
+        QTest::newRow("no select") << "show tables"
+                                   << "show tables";
+        QTest::newRow("where") << "select * from t Where a = 1 and b = 'WHERE'"
+                               << "select * from t where 1 = 2";
+        QTest::newRow("no where") << "Select a, b From t"
+                                  << "Select a, b From t where 1 = 2";
+    }
+    void targetQuery() {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QCOMPARE(importTargetQuery(source), target);
+        QCOMPARE(tableTargetQuery(QStringLiteral("[my t]")),
+                 QStringLiteral("select * from [my t] where 1 = 2"));
+    }
+
+    void valuesByType_data() { testdb::addBackendRows(); }
+    void valuesByType() {
+        QFETCH(QString, backend);
+        QVERIFY(fixture(backend));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        const QString path =
+            file(QStringLiteral("v.csv"), "1,\"x,y\",plain\r\n"
+                                          "\r\n"
+                                          "   \r\n"
+                                          "2,\"a\"\"b\",\"\"\r\n"
+                                          ",,\r\n"
+                                          "4,\"line1\r\nline2\",\"K7K75THUNDERBIRD\"\r\n"
+                                          "5,\"K7K75THUNDERBIRD\"\"\"\r\n"
+                                          "6,  lead,trail  \n"
+                                          "7,\"日本語\",\"unterminated\r\nto the end");
+        ImportFile(*f->state, f->window, path, kComma);
+        QCOMPARE(f->window.prompts, QStringList());
+        const QString e1 = emptyIn(1), e2 = emptyIn(2);
+        // ",," holds two empty fields: its trailing separator adds none, so b keeps its default.
+        QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by coalesce(id, -1)")),
+                 QStringList({kNull + "|" + e1 + "|" + kNull, "1|x,y|plain", "2|a\"b|" + e2,
+                              "4|line1\r\nline2|K7K75THUNDERBIRD", "5|K7K75THUNDERBIRD\"|" + kNull,
+                              "6|lead|trail", "7|日本語|unterminated\r\nto the end"}));
+        // Blank lines are not counted; the result is read again to show the rows.
+        QCOMPARE(f->window.statuses.last(), status(7));
+        QCOMPARE(f->window.rebinds, 1);
+        QCOMPARE(f->state->resultSet->RecordCount(), 7);
+        QCOMPARE(f->window.progress.last(), 100);
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("separator");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" csv"))) << b.name << kComma;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" tab"))) << b.name << kTab;
+        }
+    }
+    void roundTrip() {
+        QFETCH(QString, backend);
+        QFETCH(QString, separator);
+        QVERIFY(fixture(backend));
+        f->dropTable(QStringLiteral("src"));
+        QVERIFY(f->exec(
+            QStringLiteral("CREATE TABLE src (id INTEGER, a VARCHAR(50), b %1, n INTEGER, d %2)")
+                .arg(testdb::nvarchar(f->kind, 50), testdb::doubleType(f->kind))));
+        const QStringList awkward = {"a\"b",
+                                     "\"",
+                                     "\"\"",
+                                     "x,y",
+                                     "tab\there",
+                                     "l1\r\nl2",
+                                     "  lead and trail  ",
+                                     "007",
+                                     "日本語テキスト",
+                                     "",
+                                     "K7K75THUNDERBIRD",
+                                     "a K7K75THUNDERBIRD\"\" b",
+                                     ",",
+                                     "\t",
+                                     "\"quoted\""};
+        QStringList values;
+        for (int i = 0; i < awkward.size(); ++i) {
+            const QString v = QString(awkward[i]).replace(QLatin1Char('\''), QStringLiteral("''"));
+            values << QStringLiteral("(%1, '%2', '%2', %3, %4)")
+                          .arg(i)
+                          .arg(v)
+                          .arg(i % 3 ? QString::number(-i) : "NULL")
+                          .arg(i * 0.25);
+        }
+        values << QStringLiteral("(100, NULL, NULL, 0, NULL)");
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO src VALUES ") + values.join(QLatin1Char(','))));
+        QVERIFY(f->show(QStringLiteral("select id, a, b, n, d from src order by id")));
+        const QString path = f->path(QStringLiteral("rt.txt"));
+        f->window.dialogPaths << path;
+        ExportTextCommand(*f->state, f->window, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+
+        f->dropTable(QStringLiteral("dst"));
+        QVERIFY(f->exec(
+            QStringLiteral("CREATE TABLE dst (id INTEGER, a VARCHAR(50), b %1, n INTEGER, d %2)")
+                .arg(testdb::nvarchar(f->kind, 50), testdb::doubleType(f->kind))));
+        QVERIFY(f->show(QStringLiteral("select * from dst")));
+        ImportFile(*f->state, f->window, path, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+
+        // What comes back: blanks around texts trimmed, and Null and empty text both read
+        // as the empty text, stored as the column's type wants it.
+        db::Recordset types;
+        QVERIFY(types.Open(QStringLiteral("select * from dst"), &f->connection()));
+        QStringList expected;
+        for (const QString& row :
+             f->rows(QStringLiteral("select id, a, b, n, d from src order by id"))) {
+            QStringList cells = row.split(QLatin1Char('|'));
+            for (int c : {1, 2}) {
+                QString v = cells[c] == kNull ? QString() : blankTrimmed(cells[c]);
+                cells[c] = v.isEmpty() && !storesEmptyString(types.column(c).type) ? kNull : v;
+            }
+            expected << cells.join(QLatin1Char('|'));
+        }
+        QCOMPARE(f->rows(QStringLiteral("select id, a, b, n, d from dst order by id")), expected);
+    }
+
+    void dialogsAndMessages() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        // No current result: nowhere to import to.
+        ImportTextCommand(*f->state, f->window, kComma);
+        QCOMPARE(f->window.prompts, QStringList{kOpenResultFirst});
+        QVERIFY(f->window.dialogs.isEmpty());
+        QCOMPARE(f->window.statuses, QStringList{status(0)});
+
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        const QString folder = f->path(QStringLiteral("in")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(folder));
+        WriteSetting(keys::ImportDirCsv, folder);
+        // Cancelled: the result is read again and the count shows 0.
+        f->window = RecordingWindow();
+        ImportTextCommand(*f->state, f->window, kComma);
+        QCOMPARE(
+            f->window.dialogs,
+            QStringList{
+                QStringLiteral("open|%1|%2|%3").arg(kCsvDialogTitle, kCsvDialogFilter, folder)});
+        QVERIFY(f->window.prompts.isEmpty());
+        QCOMPARE(f->window.statuses, QStringList{status(0)});
+        QCOMPARE(f->window.rebinds, 1);
+
+        // A file that is not there, or a folder: the message, nothing saved.
+        for (const QString& missing :
+             {folder + QStringLiteral("none.csv"), f->path(QStringLiteral("in"))}) {
+            f->window = RecordingWindow();
+            f->window.dialogPaths << missing;
+            ImportTextCommand(*f->state, f->window, kComma);
+            QCOMPARE(f->window.prompts, QStringList{kFileMissing});
+            QVERIFY(f->window.statuses.isEmpty());
+            QVERIFY(!f->state->bImporting);
+            QCOMPARE(ReadSetting(keys::ImportDirCsv), folder);
+        }
+
+        const QString other = f->path(QStringLiteral("other"));
+        QVERIFY(QDir().mkpath(other));
+        const QString path = other + QStringLiteral("/x.tab");
+        QVERIFY(writeBytes(path, "1\t\"a\"\tb\r\n2\tc\td\r\n"));
+        f->window = RecordingWindow();
+        f->window.dialogPaths << path;
+        ImportTextCommand(*f->state, f->window, kTab);
+        QCOMPARE(f->window.dialogs,
+                 QStringList{QStringLiteral("open|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter)});
+        QCOMPARE(ReadSetting(keys::ImportDirTab), other + QLatin1Char('/'));
+        QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
+                 QStringList({"1|a|b", "2|c|d"}));
+        QCOMPARE(f->window.statuses, QStringList({status(0), status(2)}));
+        QCOMPARE(f->window.calls.front(), QStringLiteral("enabled=0"));
+        QCOMPARE(f->window.calls.back(), QStringLiteral("enabled=1"));
+        QVERIFY(!f->window.progressVisible);
+    }
+
+    void statusAndProgress() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(f->show(QStringLiteral("select * from t order by id")));
+        QByteArray bytes;
+        for (int i = 1; i <= 250; ++i)
+            bytes += QByteArray::number(i) + ",x\r\n";
+        ImportFile(*f->state, f->window, file(QStringLiteral("s.csv"), bytes), kComma);
+        QCOMPARE(f->window.statuses,
+                 QStringList({status(0), status(100), status(200), status(250)}));
+        // The bar cycles, since the number of records is not known in advance.
+        QCOMPARE(f->window.progress.mid(99, 4), QList<int>({100, 0, 1, 2}));
+        QCOMPARE(f->window.progress.last(), 100);
+        QCOMPARE(f->state->resultSet->RecordCount(), 250);
+    }
+
+    void errorHandling_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("skip");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" stops"))) << b.name << false;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" skips"))) << b.name << true;
+        }
+    }
+    void errorHandling() {
+        QFETCH(QString, backend);
+        QFETCH(bool, skip);
+        QVERIFY(fixture(backend));
+        WriteBoolSetting(keys::ImportErrorHandling, skip);
+        QVERIFY(f->show(QStringLiteral("select * from t order by id")));
+        // A record with a field too many in the middle; on PostgreSQL also a text that is no
+        // number.
+        const bool typed = f->kind == testdb::Kind::PostgresOdbc;
+        const QString path =
+            file(QStringLiteral("e.csv"), QByteArray("1,a,b\r\n2,c,d,extra\r\n") +
+                                              (typed ? "three,x,y\r\n" : "") + "4,e,f\r\n");
+        ImportFile(*f->state, f->window, path, kComma);
+        if (skip) {
+            QCOMPARE(f->window.prompts, QStringList());
+            QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
+                     QStringList({"1|a|b", "2|c|d", "4|e|f"}));
+            // The record that failed is counted too.
+            QCOMPARE(f->window.statuses.last(), status(typed ? 4 : 3));
+        } else {
+            QCOMPARE(f->window.prompts.size(), 1);
+            QVERIFY(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")));
+            QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
+                     QStringList({"1|a|b"}));
+            QCOMPARE(f->window.statuses.mid(f->window.statuses.size() - 2),
+                     QStringList({kStatusError, status(1)}));
+            QCOMPARE(f->window.rebinds, 1);
+        }
+        QVERIFY(!f->state->bImporting);
+    }
+
+    void characterSets_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QByteArray>("bytes");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" cp932")))
+                << b.name << QByteArray("1,\"\x82\xa0\",\x88\xa4\x95\\\r\n");
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" utf-8 bom")))
+                << b.name
+                << QByteArray("\xef\xbb\xbf"
+                              "1,\"あ\",愛表\r\n");
+        }
+    }
+    void characterSets() {
+        QFETCH(QString, backend);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(fixture(backend));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        ImportFile(*f->state, f->window, file(QStringLiteral("j.csv"), bytes), kComma);
+        QCOMPARE(f->window.prompts, QStringList());
+        // 表 is 0x95 0x5C in CP932: its second byte is the backslash.
+        QCOMPARE(f->rows(QStringLiteral("select * from t")),
+                 QStringList{QStringLiteral("1|あ|愛表")});
+    }
+
+    void badBytesAreRefused() {
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        ImportFile(*f->state, f->window,
+                   file(QStringLiteral("bad.csv"), "1,\"a\"\r\n2,\xff\xfe\r\n"), kComma);
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY(f->window.prompts[0].contains(QStringLiteral("neither UTF-8 nor Shift_JIS")));
+        QCOMPARE(f->rows(QStringLiteral("select * from t")), QStringList());
+        // An empty file adds nothing and is no failure.
+        f->window = RecordingWindow();
+        ImportFile(*f->state, f->window, file(QStringLiteral("empty.csv"), QByteArray()), kComma);
+        QCOMPARE(f->window.prompts, QStringList());
+        QCOMPARE(f->window.statuses.last(), status(0));
+    }
+
+    void abortQuestion_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("OK stops") << QStringLiteral("1") << 10;
+        QTest::newRow("Cancel goes on") << QStringLiteral("2") << 50;
+    }
+    void abortQuestion() {
+        QFETCH(QString, answer);
+        QFETCH(int, rows);
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        QByteArray bytes;
+        for (int i = 1; i <= 50; ++i)
+            bytes += QByteArray::number(i) + ",x\r\n";
+        int lines = 0;
+        f->window.onEvents = [&] {
+            if (++lines == 10) f->state->bAbort = true;
+        };
+        f->window.answers << answer;
+        ImportFile(*f->state, f->window, file(QStringLiteral("a.csv"), bytes), kComma);
+        QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
+        QCOMPARE(f->rows(QStringLiteral("select count(*) from t")),
+                 QStringList{QString::number(rows)});
+        QCOMPARE(f->window.statuses.last(), status(rows));
+        QCOMPARE(f->state->resultSet->RecordCount(), rows);
+    }
+
+    void serverStoppedMidway() {
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
+        QVERIFY(fixture(QStringLiteral("postgres-odbc")));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        const QString pid = f->rows(QStringLiteral("select pg_backend_pid()")).value(0);
+        db::Connection admin;
+        QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
+        QByteArray bytes;
+        for (int i = 1; i <= 100; ++i)
+            bytes += QByteArray::number(i) + ",x\r\n";
+        int lines = 0;
+        f->window.onEvents = [&] {
+            if (++lines == 40)
+                testdb::exec(admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
+        };
+        ImportFile(*f->state, f->window, file(QStringLiteral("p.csv"), bytes), kComma);
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")));
+        QVERIFY(f->window.statuses.contains(kStatusError));
+        // The count says how many rows the table kept.
+        db::Recordset count;
+        QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &admin));
+        QCOMPARE(f->window.statuses.last(), status(count.text(0, 0).toInt()));
+        QVERIFY(!f->state->bImporting);
+    }
+
+    void tableImport_data() { testdb::addBackendRows(); }
+    void tableImport() {
+        QFETCH(QString, backend);
+        QVERIFY(fixture(backend));
+        qint32 rows = -1;
+        QString error;
+        QList<int> bar;
+        const TableTransferHooks hooks{[&](int v) { bar << v; }, {}};
+        const QString path = file(QStringLiteral("t.csv"), "1,a,b\r\n\r\n2,c,d\r\n");
+        QVERIFY(ImportTableText(f->connection(), kComma, QStringLiteral("t"), path, rows, error,
+                                hooks));
+        QCOMPARE(rows, 2);
+        QVERIFY(error.isEmpty());
+        QCOMPARE(bar, QList<int>({0, 1, 2}));
+
+        QVERIFY(!ImportTableText(f->connection(), kComma, QStringLiteral("t"),
+                                 f->path(QStringLiteral("no.csv")), rows, error, hooks));
+        QVERIFY(error.startsWith(QStringLiteral("VB Error # ")));
+        QCOMPARE(rows, 0);
+
+        // A record too long ends the run; the rows before it stay.
+        const QString bad = file(QStringLiteral("bad.csv"), "3,e,f\r\n4,g,h,i\r\n5,j,k\r\n");
+        QVERIFY(!ImportTableText(f->connection(), kComma, QStringLiteral("t"), bad, rows, error,
+                                 hooks));
+        QCOMPARE(rows, 1);
+        QVERIFY(!error.contains(QLatin1Char('\n')));
+        QCOMPARE(f->rows(QStringLiteral("select id from t order by id")),
+                 QStringList({"1", "2", "3"}));
+        WriteBoolSetting(keys::ImportErrorHandling, true);
+        QVERIFY(
+            ImportTableText(f->connection(), kComma, QStringLiteral("t"), bad, rows, error, hooks));
+        QCOMPARE(rows, 3);
+        QCOMPARE(f->rows(QStringLiteral("select id from t order by id")),
+                 QStringList({"1", "2", "3", "3", "4", "5"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "tst_import.moc"
