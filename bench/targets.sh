@@ -46,9 +46,8 @@ export PGPASSWORD=$TOLVAN_TEST_PG_PASSWORD
 lite="Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=$work/t.db;Persist Security Info=True"
 pg="Provider=MSDASQL.1;Password=$TOLVAN_TEST_PG_PASSWORD;Persist Security Info=True;User ID=$TOLVAN_TEST_PG_USER;Data Source=$TOLVAN_TEST_PG_DSN"
 
-# TARGETS=transfer measures only the CSV and TAB commands below, TARGETS=output only the
-# Excel and browser output.
-if [[ ${TARGETS:-all} == all ]]; then
+# TARGETS=transfer measures only the CSV and TAB commands below.
+if [[ ${TARGETS:-all} != transfer ]]; then
 s_ref=$(timed sqlite3 "$work/t.db" 'select * from t')
 s_layer=$(bench_field seconds fetch "$lite" "select * from t")
 s_peak=$(bench_field peak_kb fetch "$lite" "select * from t")
@@ -89,12 +88,10 @@ imp=$(timed bash -c "rm -f '$work/imp2.db'; cp '$work/imp.db' '$work/imp2.db'; s
 echo "insert 1,000,000 rows: layer ${ins}s, sqlite3 .import ${imp}s, ratio $(ratio "$ins" "$imp") (target 1.5)"
 fi
 
-# A field of a tolvan-bench report line.
-field_of() { tr ' ' '\n' | sed -n "s/^$1=//p" | tail -n1; }
-if [[ ${TARGETS:-all} != output ]]; then
 # The CSV and TAB commands (export and import) through the very functions behind the menu,
 # side by side with sqlite3 and psql on the same table and file. Memory: the peak resident
 # size of the command above the program's size just before it.
+field_of() { tr ' ' '\n' | sed -n "s/^$1=//p" | tail -n1; }
 # Median of runs of "$@" (a tolvan-bench command line) for the fields seconds, peak above
 # the size before, and the loop's peak above it; a setup command runs before each.
 transfer_runs() {
@@ -142,11 +139,10 @@ printf '%s\n' 'truncate u;' "\\copy u from '$work/t.csv' csv" >"$work/pgimport.s
 ref=$(timed psql "${pgconn[@]}" -f "$work/pgimport.sql")
 report "postgres import csv" "$ref" \
     "$(transfer_runs "psql \"\${pgconn[@]}\" -c 'truncate u' >/dev/null" import "$pg" "select * from u" "$work/t.csv" csv)" 3
-fi
 
 # The browser page and the Excel workbook through the functions behind the menu, the desktop's
 # opening answered by the driver. Memory: the output's peak above the program's size before it.
-output_runs() { # field, then a tolvan-bench command line; median of $runs runs
+output_runs() { # field ("seconds" or "growth"), then a tolvan-bench command line; median of $runs
     local field=$1 i out
     shift
     for ((i = 0; i < runs; i++)); do
@@ -159,7 +155,7 @@ output_runs() { # field, then a tolvan-bench command line; median of $runs runs
         fi
     done | median
 }
-if [[ ${TARGETS:-all} == all || ${TARGETS:-all} == output ]]; then
+if [[ ${TARGETS:-all} != transfer ]]; then
     mkdir -p "$work/out"
     ref=$(timed bash -c "sqlite3 -html '$work/t.db' 'select * from t' > '$work/ref.html'")
     s=$(output_runs seconds html "$lite" "select * from t" "$work/out")

@@ -3,7 +3,7 @@
 //   tolvan-bench sort "<connection string>" "<sql>" "<sort>"
 //   tolvan-bench copy "<connection string>" "<source sql>" "<target sql>"   (AddNew/Update per row)
 //   tolvan-bench export|import ...   (the CSV and TAB commands, see transfer_bench.cpp)
-//   tolvan-bench excel|html ...      (the Excel and browser output, see OutputBench.h)
+//   tolvan-bench excel|html "<connection string>" "<sql>" [output folder]      (see OutputBench.h)
 // and prints "rows=N fields=M seconds=S" last.
 #include "Connection.h"
 #include "OutputBench.h"
@@ -28,7 +28,8 @@ long peakKilobytes() {
 
 int fail(const db::ErrorList& errors) {
     for (const db::Error& e : errors)
-        std::fprintf(stderr, "error %d %s: %s\n", e.Number, qPrintable(e.Source), qPrintable(e.Description));
+        std::fprintf(stderr, "error %d %s: %s\n", e.Number, qPrintable(e.Source),
+                     qPrintable(e.Description));
     return 1;
 }
 } // namespace
@@ -42,9 +43,12 @@ int main(int argc, char* argv[]) {
         return runOutputBench(args);
     const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"), QStringLiteral("copy")};
     if (args.size() < 4 || !modes.contains(args[1])) {
-        std::fprintf(stderr, "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"
-                             "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n"
-                             "       tolvan-bench copy \"<connection string>\" \"<source sql>\" \"<target sql>\"\n");
+        std::fprintf(
+            stderr,
+            "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"
+            "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n"
+            "       tolvan-bench copy \"<connection string>\" \"<source sql>\" \"<target sql>\"\n"
+            "       tolvan-bench excel|html \"<connection string>\" \"<sql>\" [output folder]\n");
         return 2;
     }
     QElapsedTimer timer;
@@ -88,8 +92,8 @@ int main(int argc, char* argv[]) {
     if (args.contains(QLatin1String("--describe"))) {
         for (int i = 0; i < fields; ++i) {
             db::Field f = rs.Fields(i);
-            std::printf("%s\t%d\t%lld\t%d\t%d\n", qPrintable(f.Name()), f.Type(), qlonglong(f.DefinedSize()),
-                        f.Precision(), f.NumericScale());
+            std::printf("%s\t%d\t%lld\t%d\t%d\n", qPrintable(f.Name()), f.Type(),
+                        qlonglong(f.DefinedSize()), f.Precision(), f.NumericScale());
         }
     }
     qint64 rows = 0, chars = 0;
@@ -106,8 +110,8 @@ int main(int argc, char* argv[]) {
         }
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("open_seconds=%.3f chars=%lld held_bytes=%zu peak_kb=%ld\n", opened, qlonglong(chars),
-                rs.memoryBytes(), peakKilobytes());
+    std::printf("open_seconds=%.3f chars=%lld held_bytes=%zu peak_kb=%ld\n", opened,
+                qlonglong(chars), rs.memoryBytes(), peakKilobytes());
     std::printf("rows=%lld fields=%d seconds=%.3f\n", qlonglong(rows), fields, seconds);
     return 0;
 }

@@ -10,6 +10,7 @@ tolvan_deps() {
         libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
         postgresql postgresql-client
         fonts-ipafont-gothic
+        fp-utils
     )
     local missing=() p status
     for p in "${pkgs[@]}"; do

@@ -1,6 +1,7 @@
 #include "ConnectionRecord.h"
 #include "LoginPrompts.h"
 #include "ProgramState.h"
+#include "ProgramVersion.h"
 #include "SettingsStore.h"
 #include "frmKorvel.h"
 #include "frmLogin.h"
@@ -11,6 +12,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationName);
+    QApplication::setApplicationVersion(versionText(programVersion()));
+    QApplication::setWindowIcon(programIcon());
 
     db::ConnectionRecord connection;
     ProgramState state(connection);

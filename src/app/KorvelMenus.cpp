@@ -90,13 +90,17 @@ void frmKorvel::buildMenus() {
     connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
     connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
     connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
+    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this, &frmKorvel::mnuBatch_Click);
     connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
     connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
     connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
     connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
+    connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
+            &frmKorvel::mnuIndex_Click);
+    connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
+            &frmKorvel::mnuAbout_Click);
     connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this, &frmKorvel::mnuExcel_Click);
     connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this, &frmKorvel::mnuHTML_Click);
-    // Batch, help and About come with their subsystems.
 }
 
 void frmKorvel::buildToolbar() {
@@ -135,7 +139,9 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
         mnuHTML_Click();
     else if (key == QLatin1String("Excel"))
         mnuExcel_Click();
+    else if (key == QLatin1String("Info"))
+        mnuIndex_Click();
     else if (key == QLatin1String("Shutdown"))
         close();
-    // "Info" comes with its subsystem; any other key does nothing.
+    // Any other key does nothing.
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchState.h"
 #include "ProgramState.h"
 #include "WindowFeedback.h"
 
@@ -67,6 +68,9 @@ public:
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
     void mnuSetup_Click();
+    void mnuBatch_Click();
+    void mnuIndex_Click();
+    void mnuAbout_Click();
     void mnuExcel_Click();
     void mnuHTML_Click();
 
@@ -152,6 +156,8 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
+    // What the batch window keeps between its openings.
+    BatchState m_batchState;
     bool m_panelWaiting = false;
     QPointer<QWidget> m_focusBeforeDisable;
     bool m_focusInGrid = false;
@@ -159,5 +165,4 @@ private:
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
-    int m_initialUserAndDatabase = 0;
 };

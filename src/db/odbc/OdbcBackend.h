@@ -26,10 +26,13 @@ public:
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;
-    bool keepsTransactionOnError() const override { return false; }
+    // SQLite undoes only the failed statement; most servers (PostgreSQL) abort the whole
+    // transaction, so their inserts are committed one by one.
+    bool keepsTransactionOnError() const override { return m_dbms == QLatin1String("SQLite"); }
     QString identifierQuote() const override { return m_quote; }
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
+    IdentifierCase identifierCase() const override { return m_identifierCase; }
 
 private:
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
@@ -50,6 +53,7 @@ private:
     bool m_declareFetch = false;
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
+    IdentifierCase m_identifierCase = IdentifierCase::Mixed;
 };
 
 } // namespace db

@@ -1,0 +1,18 @@
+// The main window's batch command.
+#include "frmBatch.h"
+#include "frmKorvel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPointer>
+
+void frmKorvel::mnuBatch_Click() {
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    {
+        frmBatch batch(m_batchState, m_state.connection.adoConnection.get(), cboTableList, this);
+        batch.exec();
+    }
+    // Not every window system hands the activation back when a modal window closes.
+    activateWindow();
+    if (focus) focus->setFocus();
+}

@@ -1,0 +1,12 @@
+// The main window's help menu and its "Info" button.
+#include "HelpFile.h"
+#include "frmAbout.h"
+#include "frmKorvel.h"
+
+void frmKorvel::mnuIndex_Click() {
+    OpenHelpFile();
+}
+
+void frmKorvel::mnuAbout_Click() {
+    ShowAboutBox(this, this, m_state.connection.adoConnection.get());
+}

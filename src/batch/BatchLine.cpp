@@ -1,0 +1,69 @@
+#include "BatchLine.h"
+
+#include "BatchTexts.h"
+
+QStringView BatchLineReader::next() {
+    if (m_done) return {};
+    const qsizetype end = m_text.indexOf(QLatin1String("\r\n"), m_pos);
+    if (end < 0) {
+        m_done = true;
+        return m_text.mid(m_pos);
+    }
+    const QStringView line = m_text.mid(m_pos, end - m_pos);
+    m_pos = end + 2;
+    return line;
+}
+
+QStringView TrimBlanks(QStringView text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool IsInvalidFileName(QStringView fileName) {
+    return fileName.endsWith(QLatin1Char('/')) || fileName.endsWith(QLatin1Char('\\')) ||
+           fileName.endsWith(QLatin1Char(':'));
+}
+
+BatchLine ParseBatchLine(QStringView text) {
+    BatchLine result;
+    const QStringView line = TrimBlanks(text);
+    if (line.isEmpty()) return result;
+    result.line = line.toString();
+    const qsizetype comma = line.indexOf(QLatin1Char(','));
+    if (comma < 0) {
+        result.check = BatchLineCheck::Malformed;
+        return result;
+    }
+    result.tableName = TrimBlanks(line.left(comma)).toString();
+    result.fileName = TrimBlanks(line.mid(comma + 1)).toString();
+    if (result.tableName.isEmpty())
+        result.check = BatchLineCheck::NoTableName;
+    else if (result.fileName.isEmpty())
+        result.check = BatchLineCheck::NoFileName;
+    else if (IsInvalidFileName(result.fileName))
+        result.check = BatchLineCheck::BadFileName;
+    else
+        result.check = BatchLineCheck::Ok;
+    return result;
+}
+
+QString BatchLineDetail(BatchLineCheck check) {
+    switch (check) {
+    case BatchLineCheck::Malformed:
+        return batchtext::kMalformed;
+    case BatchLineCheck::NoTableName:
+        return batchtext::kNoTableName;
+    case BatchLineCheck::NoFileName:
+        return batchtext::kNoFileName;
+    case BatchLineCheck::BadFileName:
+        return batchtext::kBadFileName;
+    case BatchLineCheck::Empty:
+    case BatchLineCheck::Ok:
+        break;
+    }
+    return QString();
+}

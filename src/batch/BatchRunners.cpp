@@ -1,0 +1,76 @@
+#include "BatchRunners.h"
+
+#include "BatchFeedback.h"
+#include "BatchLine.h"
+#include "BatchTexts.h"
+#include "TableTransfer.h"
+
+#include <QFileInfo>
+
+namespace {
+
+struct LineRunner {
+    QString delimiter;
+    bool import;
+    QString successTail;
+};
+
+void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedback& feedback) {
+    using namespace batchtext;
+    BatchRunScope running(feedback);
+    const QString text = feedback.commandText();
+    if (TrimBlanks(text).isEmpty()) {
+        feedback.AppendLog(kEnterCommands, QString(), true);
+        return;
+    }
+    const TableTransferHooks hooks = transferHooks(feedback);
+    BatchLineReader lines(text);
+    while (!lines.atEnd()) {
+        const BatchLine line = ParseBatchLine(lines.next());
+        // Lines that never reach a transfer must still let the window paint.
+        feedback.doEvents();
+        if (line.check == BatchLineCheck::Empty) continue;
+        if (line.check != BatchLineCheck::Ok) {
+            feedback.AppendLog(line.line, BatchLineDetail(line.check), false);
+            continue;
+        }
+        if (runner.import && !QFileInfo(line.fileName).isFile()) {
+            feedback.AppendLog(line.line, kNoSuchFile, false);
+            continue;
+        }
+        qint32 rows = 0;
+        QString errorText;
+        const bool ok = runner.import
+                            ? ImportTableText(connection, runner.delimiter, line.tableName,
+                                              line.fileName, rows, errorText, hooks)
+                            : ExportTableText(connection, runner.delimiter, line.tableName,
+                                              line.fileName, rows, errorText, hooks);
+        if (ok)
+            feedback.AppendLog((runner.import ? line.tableName : line.fileName) + kTo +
+                                   QString::number(rows) + runner.successTail,
+                               QString(), true);
+        else
+            feedback.AppendLog(line.line, errorText, false);
+    }
+}
+
+const QString kComma = QStringLiteral(",");
+const QString kTab = QStringLiteral("\t");
+
+} // namespace
+
+void BatchImportCSV(db::Connection& connection, BatchFeedback& feedback) {
+    runLines({kComma, true, batchtext::kRowsAdded}, connection, feedback);
+}
+
+void BatchImportTAB(db::Connection& connection, BatchFeedback& feedback) {
+    runLines({kTab, true, batchtext::kRowsAddedTab}, connection, feedback);
+}
+
+void BatchExportCSV(db::Connection& connection, BatchFeedback& feedback) {
+    runLines({kComma, false, batchtext::kRowsWritten}, connection, feedback);
+}
+
+void BatchExportTAB(db::Connection& connection, BatchFeedback& feedback) {
+    runLines({kTab, false, batchtext::kRowsWritten}, connection, feedback);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+// The batch window's user-visible texts, each written once.
+namespace batchtext {
+
+inline const QString kCrLf = QStringLiteral("\r\n");
+
+inline const QString kCaptionSuffix = QStringLiteral(" バッチ処理");
+inline const QString kExecute = QStringLiteral("実行");
+inline const QString kMenuFile = QStringLiteral("ファイル(&F)");
+inline const QString kMenuReadFile = QStringLiteral("読み込み(&R)");
+inline const QString kMenuEnd = QStringLiteral("終了(&X)");
+inline const QString kMenuHelp = QStringLiteral("ヘルプ(&H)");
+inline const QString kMenuIndex = QStringLiteral("目次(&I)");
+inline const QString kMenuAbout = QStringLiteral("About(&A)");
+
+// The mode list, by mode code.
+inline const QString kModes[] = {
+    QStringLiteral("CSVファイルのバッチインポート"),
+    QStringLiteral("TABファイルのバッチインポート"),
+    QStringLiteral("CSVファイルのバッチエクスポート"),
+    QStringLiteral("TABファイルのバッチエクスポート"),
+    QStringLiteral("全てのテーブルのエクスポート(CSV)"),
+    QStringLiteral("全てのテーブルのエクスポート(TAB)"),
+};
+
+// Log entries.
+inline const QString kNotProcessed = QStringLiteral("は正常に処理されませんでした。");
+inline const QString kEnterCommands =
+    QStringLiteral("テキストボックスにバッチ命令を記入してください（テーブル名, ファイル名)");
+inline const QString kMalformed = QStringLiteral("入力形式が不正です。");
+inline const QString kNoTableName = QStringLiteral("テーブル名が入力されていません。");
+inline const QString kNoFileName = QStringLiteral("ファイル名が入力されていません。");
+inline const QString kBadFileName = QStringLiteral("ファイル名が不正です。");
+inline const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
+inline const QString kTo = QStringLiteral("に");
+inline const QString kRowsAdded = QStringLiteral("件のデータが追加されました");
+inline const QString kRowsAddedTab = QStringLiteral("件のデータが追加されました。");
+inline const QString kRowsWritten = QStringLiteral("件のデータが出力されました");
+inline const QString kEnterDirectory =
+    QStringLiteral("テキストボックスに出力ファイルを保存するディレクトリを記入してください");
+inline const QString kNoSuchDirectory = QStringLiteral("入力されたディレクトリは存在しません");
+
+// The export of all tables and its batch files.
+inline const QString kBatchFileCsv = QStringLiteral("ImportAllCSV.txt");
+inline const QString kBatchFileTab = QStringLiteral("ImportAllTab.txt");
+inline const QString kBatchLineSeparator = QStringLiteral(", ");
+
+// Loading a batch file.
+inline const QString kReadFileTitle = QStringLiteral("バッチファイル インポート");
+inline const QString kReadFileFilter = QStringLiteral("テキストファイル (*.txt)|*.txt");
+inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
+
+} // namespace batchtext

@@ -1,0 +1,26 @@
+#include "ExportAllNames.h"
+
+#include "BatchLine.h"
+#include "BatchTexts.h"
+
+QString JoinedCommandText(const QString& commandText) {
+    QString text = commandText;
+    text.remove(batchtext::kCrLf);
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
+QString OutputFolder(const QString& typed) {
+    // Trailing blanks after the separator must not earn it a second one.
+    QString folder = TrimBlanks(typed).toString();
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    return folder;
+}
+
+QString DataFilePath(const QString& folder, const QString& tableEntry, const QString& extension) {
+    QString name = TrimBlanks(tableEntry).toString();
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QChar(0), QLatin1Char('_'));
+    return folder + name + extension;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "BatchFeedback.h"
+#include "BatchState.h"
+#include "EventPump.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace db {
+class Connection;
+}
+
+// The batch window: a mode list, the command box, the log and a progress bar. Its handlers
+// hand the work to the runners and lend them the window through BatchFeedback.
+class frmBatch : public QDialog, public BatchFeedback {
+    Q_OBJECT
+public:
+    // tableList is the main window's table list (its entries feed the export of all tables);
+    // it may be null, which counts as a disabled list.
+    frmBatch(BatchState& state, db::Connection* connection, QComboBox* tableList,
+             QWidget* parent = nullptr);
+    ~frmBatch() override;
+
+    // The message box and the open-file dialog; replaceable for tests.
+    std::function<void(const QString& text)> showMessageBox;
+    std::function<QString(const QString& title, const QString& filter, const QString& initialDir)>
+        showFileDialog;
+
+    // BatchFeedback
+    QString commandText() const override;
+    void setCommandText(const QString& text) override;
+    void SetControlsEnabled(bool enabled) override;
+    void AppendLog(const QString& subject, const QString& detail, bool success) override;
+    void setBatchRunning(bool running) override { m_state.BatchRunning = running; }
+    void setProgress(int value) override;
+    void doEvents() override;
+    void showMessage(const QString& text) override;
+    QString showOpenDialog(const QString& title, const QString& filter,
+                           const QString& initialDir) override;
+
+    // The log box's text, its lines ended by CR LF.
+    QString logText() const;
+
+    void cmdBatch_Click();
+    void mnuReadFile_Click();
+    void mnuEnd_Click();
+    void mnuIndex_Click();
+    void mnuAbout_Click();
+
+public slots:
+    // Escape and the platform's dismissals go through the ordinary close.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    void applySavedPosition();
+    bool Form_Unload();
+    void exportAll(bool tab);
+
+    BatchState& m_state;
+    db::Connection* m_connection;
+    QPointer<QComboBox> m_tableList;
+
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_client = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuReadFile = nullptr;
+    QAction* mnuEnd = nullptr;
+    QAction* mnuIndex = nullptr;
+    QAction* mnuAbout = nullptr;
+    QComboBox* cboBatch = nullptr;
+    QPushButton* cmdBatch = nullptr;
+    QPlainTextEdit* txtBatch = nullptr;
+    QPlainTextEdit* txtBatchLog = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QPointer<QWidget> m_focusBeforeRun;
+    EventPump m_pump;
+};

@@ -1,0 +1,95 @@
+// The main window's batch command: F6 and "バッチ処理(&B)" open the batch window modally over
+// the main window, with the table list deciding its modes and its texts kept between openings.
+#include "ProgramState.h"
+#include "TestBackends.h"
+#include "frmBatch.h"
+#include "frmKorvel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestKorvelBatch : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+
+    struct Seen {
+        bool modal = false;
+        int modes = -1;
+        QString command;
+    };
+    // Looks at the batch window once it waits, then does what it is told and closes it.
+    void inspectBatchWindow(Seen& seen, const std::function<void(frmBatch*)>& act = {}) {
+        QTimer::singleShot(0, m_window.get(), [this, &seen, act] {
+            auto* batch = qobject_cast<frmBatch*>(QApplication::activeModalWidget());
+            if (!batch) return;
+            seen.modal = batch->isModal() && batch->parentWidget() == m_window.get();
+            seen.modes = batch->findChild<QComboBox*>(QStringLiteral("cboBatch"))->count();
+            seen.command = batch->commandText();
+            if (act) act(batch);
+            batch->close();
+        });
+    }
+    QPlainTextEdit* query() {
+        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+    }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        m_record.kind = db::ConnectionKind::Access;
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        query()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void f6OpensTheBatchWindowModally() {
+        Seen first;
+        inspectBatchWindow(first,
+                           [](frmBatch* b) { b->setCommandText(QStringLiteral("T1, a.csv")); });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+        QVERIFY(first.modal);
+        QCOMPARE(first.modes, 6);
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+        // F6 went to the menu only, not into the query box.
+        QCOMPARE(query()->toPlainText(), QString());
+
+        // The menu item opens the same window, with the text typed last time.
+        Seen second;
+        inspectBatchWindow(second);
+        m_window->action(QStringLiteral("mnuBatch"))->trigger();
+        QCOMPARE(second.command, QStringLiteral("T1, a.csv"));
+    }
+
+    void fourModesWhileTheTableListIsDisabled() {
+        m_window->findChild<QComboBox*>(QStringLiteral("cboTableList"))->setEnabled(false);
+        Seen seen;
+        inspectBatchWindow(seen);
+        m_window->action(QStringLiteral("mnuBatch"))->trigger();
+        QCOMPARE(seen.modes, 4);
+    }
+};
+
+QTEST_MAIN(TestKorvelBatch)
+#include "tst_korvelbatch.moc"

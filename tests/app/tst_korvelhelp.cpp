@@ -1,0 +1,121 @@
+// The main window's help menu, F11, the "Info" button and the About item, offscreen.
+#include "ProgramState.h"
+#include "TestBackends.h"
+#include "frmAbout.h"
+#include "frmKorvel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+class TestKorvelHelp : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+    UrlRecorder m_recorder;
+
+    QPlainTextEdit* query() {
+        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+    }
+    QUrl helpIndex() const {
+        return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                   QStringLiteral("/help/index.html"));
+    }
+
+private slots:
+    void init() {
+        // No desktop association reaches the test: no CHM viewer, so the HTML pages open.
+        m_dir = std::make_unique<QTemporaryDir>();
+        for (const char* var :
+             {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            qputenv(var, (m_dir->path() + QLatin1Char('/') + QString::fromLatin1(var)).toUtf8());
+        m_recorder.opened.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_recorder, "open");
+
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        query()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+    }
+    void cleanup() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void helpFromTheMenuKeyAndButton() {
+        QVERIFY(
+            QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/Tolvan.chm")));
+        // F11 from the query box opens the help once, and the box keeps the focus.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11);
+        QCOMPARE(m_recorder.opened, QList<QUrl>{helpIndex()});
+        QCOMPARE(QApplication::focusWidget(), query());
+        QCOMPARE(query()->toPlainText(), QString());
+
+        m_window->action(QStringLiteral("mnuIndex"))->trigger();
+        QCOMPARE(m_recorder.opened.size(), 2);
+        m_window->toolbarButton(QStringLiteral("Info"))->trigger();
+        QCOMPARE(m_recorder.opened.size(), 3);
+        QCOMPARE(m_recorder.opened.at(2), helpIndex());
+        QCOMPARE(m_window->toolbarButton(QStringLiteral("Info"))->toolTip(),
+                 QStringLiteral("ヘルプ"));
+
+        // While an operation runs the help menu is off, and so is its key.
+        m_window->SetWindowEnabled(false);
+        QTest::keyClick(m_window.get(), Qt::Key_F11);
+        QCOMPARE(m_recorder.opened.size(), 3);
+        m_window->SetWindowEnabled(true);
+    }
+
+    void aboutIsCentredAndClosesBackToTheQueryBox() {
+        m_window->setGeometry(120, 90, 900, 640);
+        QRect seen;
+        QString title, ado;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QTRY_COMPARE(QApplication::activeWindow(), box);
+            seen = box->frameGeometry();
+            title = box->windowTitle();
+            ado = box->findChild<QLabel*>(QStringLiteral("lblADO"))->text();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            if (box->isVisible()) box->reject();
+        });
+        m_window->action(QStringLiteral("mnuAbout"))->trigger();
+        QCOMPARE(title, QStringLiteral("About Tolvan"));
+        QCOMPARE(ado, QStringLiteral("ADO version ") + m_record.adoConnection->Version());
+        QCOMPARE(seen.topLeft(), frmAbout::centredOn(m_window->frameGeometry(), seen.size()));
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+        // The Esc that closed the box did not reach the window as a stop request.
+        QVERIFY(!m_state->bAbort);
+    }
+};
+
+QTEST_MAIN(TestKorvelHelp)
+#include "tst_korvelhelp.moc"

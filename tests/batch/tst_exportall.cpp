@@ -1,0 +1,290 @@
+// The export of all tables with its batch file, and the round trip through it: export every
+// table of the sample database, load the batch file, import into an empty copy, compare.
+#include "BatchFileLoader.h"
+#include "BatchRunners.h"
+#include "ConnectionRecord.h"
+#include "ExportAll.h"
+#include "RecordingBatchFeedback.h"
+#include "Recordset.h"
+#include "TableListRetrieval.h"
+#include "TestBackends.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+using Entry = RecordingBatchFeedback::LogEntry;
+
+class TestExportAll : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_files;
+
+    static QByteArray readFile(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QString newFolder(const QString& name) {
+        const QString dir = m_files.filePath(name);
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        return dir;
+    }
+    static QString jet(const QString& path) {
+        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
+                              "Persist Security Info=True")
+            .arg(path);
+    }
+    static bool openRecord(db::ConnectionRecord& record, const QString& connectionString,
+                           db::ConnectionKind kind) {
+        record.adoConnection = std::make_unique<db::Connection>();
+        record.adoConnection->setConnectionString(connectionString);
+        record.kind = kind;
+        if (record.adoConnection->Open()) return true;
+        qWarning("%s", qPrintable(testdb::describe(record.adoConnection->Errors())));
+        return false;
+    }
+    // The sample's tables, parents before children so that foreign keys hold on import.
+    static QStringList sampleTables() {
+        return {"customers", "products", "orders", "order_lines", "sales targets"};
+    }
+    // The sample's CREATE TABLE statements, in the dialect of the backend.
+    static QStringList sampleSchema(testdb::Kind kind) {
+        QFile f(QStringLiteral(TOLVAN_SOURCE_DIR "/resources/sample.sql"));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const QString script = QString::fromUtf8(f.readAll());
+        static const QRegularExpression create(QStringLiteral("CREATE TABLE [^;]*;"));
+        QStringList statements;
+        for (const QRegularExpressionMatch& m : create.globalMatch(script)) {
+            QString s = m.captured();
+            if (kind == testdb::Kind::PostgresOdbc)
+                s.replace(QStringLiteral("NVARCHAR"), QStringLiteral("VARCHAR"));
+            statements << s;
+        }
+        return statements;
+    }
+    // Every row and value of a table, in key order; NULL reads as the empty text, which is
+    // what a delimited file can say.
+    static QStringList rows(db::Connection& c, const QString& table) {
+        db::Recordset rs;
+        if (!rs.Open(QStringLiteral("select * from %1 order by 1, 2, 3").arg(table), &c))
+            return {
+                QStringLiteral("<cannot read %1: %2>").arg(table, testdb::describe(rs.Errors()))};
+        QStringList out;
+        for (qint32 r = 0; r < rs.RecordCount(); ++r) {
+            QStringList cells;
+            for (int col = 0; col < rs.FieldCount(); ++col)
+                cells << rs.text(r, col);
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
+private slots:
+    void threeTablesOfWhichTheSecondFails() {
+        db::Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        for (const char* t : {"ea_one", "ea_three"}) {
+            testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(t)));
+            QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE %1 (id INTEGER, name VARCHAR(10))")
+                                        .arg(QLatin1String(t))));
+            QVERIFY(testdb::exec(
+                c,
+                QStringLiteral("INSERT INTO %1 VALUES (1, 'a'), (2, 'b')").arg(QLatin1String(t))));
+        }
+        const QString dir = newFolder(QStringLiteral("three"));
+        RecordingBatchFeedback fb;
+        // Lines left from an earlier run are joined into one, without blanks between.
+        fb.command = dir.left(5) + QStringLiteral("\r\n") + dir.mid(5, 3) + QStringLiteral("\n") +
+                     dir.mid(8);
+        ExportAllCSV(c, {"ea_one", "ea_missing", "ea_three"}, fb);
+        QCOMPARE(fb.command, dir + QLatin1Char('/'));
+        QCOMPARE(fb.calls, (QStringList{"running", "disable", "enable", "idle"}));
+        QCOMPARE(fb.log.size(), 3);
+        QCOMPARE(fb.log[0], (Entry{dir + QStringLiteral("/ea_one.csvに2件のデータが出力されました"),
+                                   QString(), true}));
+        QCOMPARE(fb.log[1].subject, QStringLiteral("ea_missing"));
+        QVERIFY(!fb.log[1].success);
+        QVERIFY2(fb.log[1].detail.startsWith(QStringLiteral("VB Error # ")),
+                 qPrintable(fb.log[1].detail));
+        QCOMPARE(fb.log[2],
+                 (Entry{dir + QStringLiteral("/ea_three.csvに2件のデータが出力されました"),
+                        QString(), true}));
+        QCOMPARE(readFile(dir + QStringLiteral("/ea_three.csv")),
+                 QByteArray("1,\"a\"\r\n2,\"b\"\r\n"));
+        QCOMPARE(readFile(dir + QStringLiteral("/ImportAllCSV.txt")),
+                 QStringLiteral("ea_one, %1/ea_one.csv\r\nea_three, %1/ea_three.csv\r\n\r\n")
+                     .arg(dir)
+                     .toUtf8());
+    }
+
+    void emptyTableListWritesOnlyALineEnd() {
+        db::Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        const QString dir = newFolder(QStringLiteral("empty")) + QLatin1Char('/');
+        RecordingBatchFeedback fb;
+        fb.command = dir;
+        ExportAllTAB(c, {}, fb);
+        // Typed with its separator: left as typed.
+        QCOMPARE(fb.command, dir);
+        QVERIFY(fb.log.isEmpty());
+        QCOMPARE(readFile(dir + QStringLiteral("ImportAllTab.txt")), QByteArray("\r\n"));
+        QVERIFY(!QFile::exists(dir + QStringLiteral("ImportAllCSV.txt")));
+    }
+
+    void folderMustExist_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString enter = QStringLiteral(
+            "テキストボックスに出力ファイルを保存するディレクトリを記入してください");
+        const QString missing = QStringLiteral("入力されたディレクトリは存在しません");
+        QTest::newRow("empty") << "" << enter;
+        QTest::newRow("blanks and line breaks") << "  \r\n  " << enter;
+        QTest::newRow("missing") << "/nonexistent/folder" << missing;
+        QTest::newRow("a file") << "/etc/hostname" << missing;
+    }
+    void folderMustExist() {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        db::Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        RecordingBatchFeedback fb;
+        fb.command = typed;
+        ExportAllCSV(c, {"ea_one"}, fb);
+        QCOMPARE(fb.log, (QList<Entry>{{message, QString(), true}}));
+        QCOMPARE(fb.calls, (QStringList{"running", "disable", "enable", "idle"}));
+        QCOMPARE(fb.command, QString(typed).remove(QLatin1Char('\r')).remove(QLatin1Char('\n')));
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("tab");
+        for (const testdb::Backend& b : testdb::backends()) {
+            if (b.kind == testdb::Kind::SqliteOdbc) continue; // one shared file: no room for a copy
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" CSV"))) << b.name << false;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" TAB"))) << b.name << true;
+        }
+    }
+    void roundTrip() {
+        QFETCH(QString, backend);
+        QFETCH(bool, tab);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        const QString tag = QString::fromLatin1(QTest::currentDataTag())
+                                .replace(QLatin1Char(' '), QLatin1Char('_'));
+
+        // The sample database itself, always built by its script on SQLite.
+        db::ConnectionRecord sample;
+        const QString samplePath = testdb::newSqliteFile(tag + QStringLiteral("_sample.db"));
+        QVERIFY(openRecord(sample, jet(samplePath), db::ConnectionKind::Access));
+        QFile script(QStringLiteral(TOLVAN_SOURCE_DIR "/resources/sample.sql"));
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QVERIFY(testdb::exec(*sample.adoConnection, QString::fromUtf8(script.readAll())));
+
+        db::ConnectionRecord source, copy;
+        QStringList entries;
+        if (kind == testdb::Kind::PostgresOdbc) {
+            // Source and copy are two schemas of the test database; the source is filled from
+            // the sample through a batch import.
+            QVERIFY(openRecord(source, testdb::backend(backend).connectionString,
+                               db::ConnectionKind::Odbc));
+            QVERIFY(openRecord(copy, testdb::backend(backend).connectionString,
+                               db::ConnectionKind::Odbc));
+            for (const char* schema : {"batch_source", "batch_copy"}) {
+                QVERIFY(testdb::exec(
+                    *source.adoConnection,
+                    QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(QLatin1String(schema))));
+                QVERIFY(
+                    testdb::exec(*source.adoConnection,
+                                 QStringLiteral("CREATE SCHEMA %1").arg(QLatin1String(schema))));
+            }
+            QVERIFY(testdb::exec(*source.adoConnection,
+                                 QStringLiteral("SET search_path TO batch_source")));
+            QVERIFY(
+                testdb::exec(*copy.adoConnection, QStringLiteral("SET search_path TO batch_copy")));
+            for (const QString& s : sampleSchema(kind))
+                QVERIFY(testdb::exec(*source.adoConnection, s));
+
+            const QString seed = newFolder(tag + QStringLiteral("_seed"));
+            RecordingBatchFeedback exportSample;
+            exportSample.command = seed;
+            QStringList sampleEntries;
+            for (const QString& t : sampleTables())
+                sampleEntries << AddTableName(t, sample);
+            ExportAllCSV(*sample.adoConnection, sampleEntries, exportSample);
+            RecordingBatchFeedback fill;
+            for (const QString& t : sampleTables())
+                fill.command += AddTableName(t, source) + QStringLiteral(", ") + seed +
+                                QLatin1Char('/') + AddTableName(t, sample) +
+                                QStringLiteral(".csv\r\n");
+            BatchImportCSV(*source.adoConnection, fill);
+            for (const Entry& e : fill.log)
+                QVERIFY2(e.success, qPrintable(e.subject + QLatin1Char(' ') + e.detail));
+        } else {
+            source.adoConnection = std::move(sample.adoConnection);
+            source.kind = sample.kind;
+            QVERIFY(openRecord(copy, jet(testdb::newSqliteFile(tag + QStringLiteral("_copy.db"))),
+                               db::ConnectionKind::Access));
+        }
+        for (const QString& s : sampleSchema(kind))
+            QVERIFY(testdb::exec(*copy.adoConnection, s));
+        // Names as the table list shows them: bracketed, or in the database's own quotes.
+        for (const QString& t : sampleTables())
+            entries << AddTableName(t, source);
+
+        const QString dir = newFolder(tag);
+        RecordingBatchFeedback exportAll;
+        exportAll.command = dir;
+        if (tab)
+            ExportAllTAB(*source.adoConnection, entries, exportAll);
+        else
+            ExportAllCSV(*source.adoConnection, entries, exportAll);
+        QCOMPARE(exportAll.log.size(), entries.size());
+        for (const Entry& e : exportAll.log)
+            QVERIFY2(e.success, qPrintable(e.subject + QLatin1Char(' ') + e.detail));
+
+        RecordingBatchFeedback importAll;
+        importAll.fileAnswer =
+            dir + (tab ? QStringLiteral("/ImportAllTab.txt") : QStringLiteral("/ImportAllCSV.txt"));
+        ReadBatchFile(importAll, QStringLiteral("/"));
+        QVERIFY(importAll.messages.isEmpty());
+        QCOMPARE(importAll.command.count(QStringLiteral("\r\n")), entries.size());
+        if (tab)
+            BatchImportTAB(*copy.adoConnection, importAll);
+        else
+            BatchImportCSV(*copy.adoConnection, importAll);
+        // One entry per table; the empty last line writes none.
+        QCOMPARE(importAll.log.size(), entries.size());
+        // The data layer sends a Null date as "0000-00-00" once its insert statement has carried
+        // a date written "yyyy/MM/dd" (customers.registered): reported to the data layer.
+        if (kind == testdb::Kind::PostgresOdbc)
+            QEXPECT_FAIL(
+                "", "Null after a date in a reused ODBC insert reaches PostgreSQL as 0000-00-00",
+                Abort);
+        QVERIFY2(std::all_of(importAll.log.begin(), importAll.log.end(),
+                             [](const Entry& e) { return e.success; }),
+                 qPrintable(importAll.log.first().subject + QLatin1Char(' ') +
+                            importAll.log.first().detail));
+        for (const Entry& e : importAll.log)
+            QVERIFY2(e.success, qPrintable(e.subject + QLatin1Char(' ') + e.detail));
+
+        for (const QString& entry : entries) {
+            const QStringList original = rows(*source.adoConnection, entry);
+            QVERIFY2(original.size() > 1, qPrintable(entry));
+            // orders.note holds a line feed; the delimited-text reader joins the lines of a
+            // quoted value with CR LF, so it comes back as CR LF: reported to the transfers.
+            if (entry.contains(QLatin1String("orders")))
+                QEXPECT_FAIL("", "a line feed inside a quoted value is read back as CR LF",
+                             Continue);
+            QCOMPARE(rows(*copy.adoConnection, entry), original);
+        }
+        if (kind == testdb::Kind::PostgresOdbc)
+            testdb::exec(
+                *source.adoConnection,
+                QStringLiteral("DROP SCHEMA batch_source CASCADE; DROP SCHEMA batch_copy CASCADE"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportAll)
+#include "tst_exportall.moc"

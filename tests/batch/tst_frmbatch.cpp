@@ -1,0 +1,468 @@
+// The batch window offscreen: its controls, load and close state, resize rule, keys, log, and
+// runs started from its Execute button against a real SQLite database.
+#include "SettingsKeys.h"
+#include "TestBackends.h"
+#include "Twips.h"
+#include "frmBatch.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+// Counts the paints a widget gets while a run is going on.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const BatchState& state) : m_state(state) {}
+    int duringRun = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_state.BatchRunning) ++duringRun;
+        return false;
+    }
+
+private:
+    const BatchState& m_state;
+};
+
+class TestFrmBatch : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    QTemporaryDir m_files;
+    BatchState m_state;
+    db::Connection m_connection;
+    QComboBox m_tableList;
+    QStringList m_messages;
+
+    std::unique_ptr<frmBatch> openWindow() {
+        auto w = std::make_unique<frmBatch>(m_state, &m_connection, &m_tableList);
+        w->showMessageBox = [this](const QString& text) { m_messages << text; };
+        w->showFileDialog = [](const QString&, const QString&, const QString&) {
+            return QString();
+        };
+        return w;
+    }
+    template <typename T> static T* child(QWidget* w, const char* name) {
+        return w->findChild<T*>(QString::fromLatin1(name));
+    }
+    static QPlainTextEdit* box(QWidget* w, const char* name) {
+        return child<QPlainTextEdit>(w, name);
+    }
+    static QStringList modes(QWidget* w) {
+        QStringList texts;
+        auto* combo = child<QComboBox>(w, "cboBatch");
+        for (int i = 0; i < combo->count(); ++i) {
+            if (combo->itemData(i).toInt() != i) texts << QStringLiteral("bad code");
+            texts << combo->itemText(i);
+        }
+        return texts;
+    }
+    static QRect twips(int l, int t, int w, int h, int dpi) {
+        return QRect(twipsToPixels(l, dpi), twipsToPixels(t, dpi), twipsToPixels(w, dpi),
+                     twipsToPixels(h, dpi));
+    }
+    // The log with each timestamp checked and replaced by "T".
+    static QString logWithoutTimes(const QString& log) {
+        static const QRegularExpression stamp(
+            QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\r$"),
+            QRegularExpression::MultilineOption);
+        QString text = log;
+        return text.replace(stamp, QStringLiteral("T\r"));
+    }
+    void focusInto(QWidget* window, QWidget* target) {
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(testdb::open(m_connection, QStringLiteral("sqlite")));
+        testdb::exec(m_connection, QStringLiteral("DROP TABLE IF EXISTS Customers"));
+        QVERIFY(testdb::exec(
+            m_connection, QStringLiteral("CREATE TABLE Customers (id INTEGER, name VARCHAR(20))")));
+        QVERIFY(testdb::exec(
+            m_connection, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                         "FROM n WHERE i < 120) INSERT INTO Customers SELECT i, "
+                                         "'name ' || i FROM n")));
+    }
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_state = BatchState();
+        m_messages.clear();
+        m_tableList.clear();
+        m_tableList.setEnabled(true);
+    }
+
+    void controlsMenusAndModes() {
+        auto w = openWindow();
+        const int dpi = w->logicalDpiX();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tolvan バッチ処理"));
+        QCOMPARE(child<QComboBox>(w.get(), "cboBatch")->geometry(), twips(30, 90, 3675, 300, dpi));
+        QVERIFY(!child<QComboBox>(w.get(), "cboBatch")->isEditable());
+        auto* execute = child<QPushButton>(w.get(), "cmdBatch");
+        QCOMPARE(execute->text(), QStringLiteral("実行"));
+        QCOMPARE(execute->geometry(), twips(3780, 60, 1935, 375, dpi));
+        QVERIFY(!execute->isDefault() && !execute->autoDefault());
+        QCOMPARE(box(w.get(), "txtBatch")->geometry(), twips(30, 480, 7545, 3555, dpi));
+        QVERIFY(!box(w.get(), "txtBatch")->isReadOnly());
+        QCOMPARE(box(w.get(), "txtBatchLog")->geometry(), twips(30, 4080, 7545, 1695, dpi));
+        QVERIFY(box(w.get(), "txtBatchLog")->isReadOnly());
+        auto* bar = child<QProgressBar>(w.get(), "ProgressBar1");
+        QCOMPARE(bar->geometry(), twips(30, 5820, 7545, 255, dpi));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+
+        QStringList captions;
+        for (QAction* menu : child<QMenuBar>(w.get(), "menuBar")->actions()) {
+            captions << menu->text();
+            for (QAction* a : menu->menu()->actions()) {
+                captions << (a->isSeparator() ? QStringLiteral("-")
+                                              : a->objectName() + QLatin1Char(' ') + a->text());
+                QVERIFY(a->shortcut().isEmpty());
+            }
+        }
+        QCOMPARE(captions,
+                 (QStringList{"ファイル(&F)", "mnuReadFile 読み込み(&R)", "-", "mnuEnd 終了(&X)",
+                              "ヘルプ(&H)", "mnuIndex 目次(&I)", "-", "mnuAbout About(&A)"}));
+
+        QCOMPARE(modes(w.get()),
+                 (QStringList{"CSVファイルのバッチインポート", "TABファイルのバッチインポート",
+                              "CSVファイルのバッチエクスポート", "TABファイルのバッチエクスポート",
+                              "全てのテーブルのエクスポート(CSV)",
+                              "全てのテーブルのエクスポート(TAB)"}));
+    }
+
+    void fourModesWithoutTheTableList() {
+        m_tableList.setEnabled(false);
+        QCOMPARE(modes(openWindow().get()).size(), 4);
+        auto w = std::make_unique<frmBatch>(m_state, &m_connection, nullptr);
+        QCOMPARE(modes(w.get()).size(), 4);
+    }
+
+    void textsLogAndModeAcrossOpenings() {
+        {
+            auto w = openWindow();
+            w->show();
+            child<QComboBox>(w.get(), "cboBatch")->setCurrentIndex(3);
+            w->setCommandText(QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+            w->AppendLog(QStringLiteral("first"), QString(), true);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(m_state.SavedBatchText, QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+        auto w = openWindow();
+        QCOMPARE(child<QComboBox>(w.get(), "cboBatch")->currentIndex(), 0);
+        QCOMPARE(box(w.get(), "txtBatch")->toPlainText(), QStringLiteral("T1, a.csv\nT2, b.csv"));
+        QCOMPARE(w->commandText(), QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+        QCOMPARE(logWithoutTimes(w->logText()), QStringLiteral("T\r\nfirst\r\n"));
+        // A new program run starts empty.
+        m_state = BatchState();
+        auto fresh = openWindow();
+        QCOMPARE(fresh->commandText(), QString());
+        QCOMPARE(fresh->logText(), QString());
+    }
+
+    void positionSavedOnlyInTheNormalState() {
+        {
+            auto w = openWindow();
+            w->showMaximized();
+            QTRY_VERIFY(w->windowState() & Qt::WindowMaximized);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(ReadSetting(keys::BatchLeft), QStringLiteral("0"));
+        QCOMPARE(ReadSetting(keys::BatchWidth), QStringLiteral("0"));
+        {
+            auto w = openWindow();
+            w->showMinimized();
+            QVERIFY(w->close());
+        }
+        QCOMPARE(ReadSetting(keys::BatchHeight), QStringLiteral("0"));
+
+        auto w = openWindow();
+        const int dpi = w->logicalDpiX();
+        w->show();
+        w->move(150, 90);
+        w->resize(700, 520);
+        QVERIFY(w->close());
+        QCOMPARE(ReadSetting(keys::BatchLeft),
+                 QString::number(pixelsToTwips(w->frameGeometry().x(), dpi)));
+        QCOMPARE(ReadSetting(keys::BatchTop),
+                 QString::number(pixelsToTwips(w->frameGeometry().y(), dpi)));
+        QCOMPARE(ReadSetting(keys::BatchWidth), QString::number(pixelsToTwips(700, dpi)));
+        QCOMPARE(ReadSetting(keys::BatchHeight), QString::number(pixelsToTwips(520, dpi)));
+
+        // The stored place and size come back at the next opening.
+        auto again = openWindow();
+        QCOMPARE(again->size(), QSize(700, 520));
+        QCOMPARE(again->pos(), w->pos());
+    }
+
+    void storedValuesThatAreNotPositiveAreIgnored() {
+        auto designed = openWindow();
+        const QSize size = designed->size();
+        const QPoint pos = designed->pos();
+        designed.reset();
+        WriteSetting(keys::BatchLeft, QStringLiteral("-300"));
+        WriteSetting(keys::BatchTop, QStringLiteral("abc"));
+        WriteSetting(keys::BatchHeight, QStringLiteral("0"));
+        WriteSetting(keys::BatchWidth, QString());
+        auto w = openWindow();
+        QCOMPARE(w->size(), size);
+        QCOMPARE(w->pos(), pos);
+    }
+
+    void resizeRule() {
+        auto w = openWindow();
+        const int dpi = w->logicalDpiX();
+        w->show();
+        auto* command = box(w.get(), "txtBatch");
+        auto* log = box(w.get(), "txtBatchLog");
+        auto* bar = child<QProgressBar>(w.get(), "ProgressBar1");
+        auto* mode = child<QComboBox>(w.get(), "cboBatch");
+        const QSize before = w->size();
+        const QRect c0 = command->geometry(), l0 = log->geometry(), b0 = bar->geometry(),
+                    m0 = mode->geometry();
+        w->resize(before.width() + 200, before.height() + 150);
+        QTRY_COMPARE(w->size(), QSize(before.width() + 200, before.height() + 150));
+        QCOMPARE(command->size(), c0.size() + QSize(200, 150));
+        QCOMPARE(log->geometry(), l0.adjusted(0, 150, 200, 150));
+        QCOMPARE(bar->geometry(), b0.adjusted(0, 150, 200, 150));
+        QCOMPARE(mode->geometry(), m0);
+
+        // Smaller than the minimum snaps back to it.
+        w->resize(50, 50);
+        const QSize frame = w->frameGeometry().size() - w->size();
+        QTRY_COMPARE(w->size(), QSize(twipsToPixels(6660, dpi), twipsToPixels(3675, dpi)) - frame);
+        QCOMPARE(log->height(), l0.height());
+        QCOMPARE(w->height() - log->geometry().top(), before.height() - l0.top());
+    }
+
+    void controlsDuringARunAndFocusAfterIt() {
+        auto w = openWindow();
+        focusInto(w.get(), box(w.get(), "txtBatch"));
+        auto* bar = child<QProgressBar>(w.get(), "ProgressBar1");
+        bar->setValue(40);
+        w->SetControlsEnabled(false);
+        for (const char* name : {"cboBatch", "cmdBatch", "txtBatch"})
+            QVERIFY2(!child<QWidget>(w.get(), name)->isEnabled(), name);
+        QVERIFY(box(w.get(), "txtBatchLog")->isEnabled());
+        for (const char* name : {"mnuReadFile", "mnuEnd", "mnuIndex", "mnuAbout"})
+            QVERIFY2(!child<QAction>(w.get(), name)->isEnabled(), name);
+        QVERIFY(!child<QMenu>(w.get(), "mnuFile")->menuAction()->isEnabled());
+        QVERIFY(!child<QMenu>(w.get(), "mnuHelp")->menuAction()->isEnabled());
+        QCOMPARE(bar->value(), 0);
+        w->SetControlsEnabled(true);
+        for (const char* name : {"cboBatch", "cmdBatch", "txtBatch"})
+            QVERIFY2(child<QWidget>(w.get(), name)->isEnabled(), name);
+        QVERIFY(child<QAction>(w.get(), "mnuReadFile")->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), box(w.get(), "txtBatch"));
+    }
+
+    void closeIsRefusedWhileRunning() {
+        auto w = openWindow();
+        w->show();
+        w->setBatchRunning(true);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        // Escape never closes the window.
+        w->setBatchRunning(false);
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        child<QAction>(w.get(), "mnuEnd")->trigger();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->result(), int(QDialog::Rejected));
+    }
+
+    void ctrlASelectsAll_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("command, Ctrl") << "txtBatch" << int(Qt::ControlModifier);
+        QTest::newRow("command, Ctrl+Shift")
+            << "txtBatch" << int(Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::newRow("log, Ctrl") << "txtBatchLog" << int(Qt::ControlModifier);
+        QTest::newRow("log, Ctrl+Shift+Alt")
+            << "txtBatchLog" << int(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    }
+    void ctrlASelectsAll() {
+        QFETCH(QString, name);
+        QFETCH(int, modifiers);
+        auto w = openWindow();
+        w->setCommandText(QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+        w->AppendLog(QStringLiteral("entry"), QString(), true);
+        auto* target = box(w.get(), qPrintable(name));
+        focusInto(w.get(), target);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::KeyboardModifiers(modifiers));
+        const QTextCursor cursor = target->textCursor();
+        QCOMPARE(cursor.selectionStart(), 0);
+        QCOMPARE(cursor.selectionEnd(), target->document()->characterCount() - 1);
+        QCOMPARE(QApplication::focusWidget(), target);
+        QCOMPARE(w->commandText(), QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+    }
+
+    void otherKeysTypeOnce() {
+        auto w = openWindow();
+        auto* command = box(w.get(), "txtBatch");
+        focusInto(w.get(), command);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("T1,a"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_B);
+        QCOMPARE(w->commandText(), QStringLiteral("T1,a\r\nb"));
+        QVERIFY(w->isVisible());
+    }
+
+    void logIsNewestFirst() {
+        auto w = openWindow();
+        w->AppendLog(QStringLiteral("one"), QStringLiteral("ignored"), true);
+        w->AppendLog(QStringLiteral("two"), QStringLiteral("why"), false);
+        w->AppendLog(QStringLiteral("three"), QString(), true);
+        QCOMPARE(
+            logWithoutTimes(w->logText()),
+            QStringLiteral(
+                "T\r\nthree\r\nT\r\ntwoは正常に処理されませんでした。\r\nwhy\r\nT\r\none\r\n"));
+    }
+
+    void longLogStaysFast() {
+        auto w = openWindow();
+        w->show();
+        QElapsedTimer timer;
+        timer.start();
+        qint64 first = 0;
+        for (int i = 0; i < 20000; ++i) {
+            if (i == 5000) first = timer.restart();
+            w->AppendLog(QStringLiteral("line %1").arg(i), QStringLiteral("detail"), false);
+        }
+        const qint64 last = timer.elapsed() / 3;
+        // Each entry costs the same however long the log is.
+        QVERIFY2(last < first * 3 + 200,
+                 qPrintable(QStringLiteral("first %1 ms, later %2 ms").arg(first).arg(last)));
+        QVERIFY(w->logText().startsWith(QStringLiteral("20")));
+        QCOMPARE(w->logText().count(QStringLiteral("は正常に処理されませんでした。")), 20000);
+    }
+
+    void readFileMenuFillsTheCommandBox() {
+        const QString path = m_files.filePath(QStringLiteral("b.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\r\nT1, a.csv\r\nT2, b.csv\r\n");
+        f.close();
+        auto w = openWindow();
+        QStringList asked;
+        w->showFileDialog = [&](const QString& title, const QString& filter,
+                                const QString& folder) {
+            asked << title << filter << folder;
+            return path;
+        };
+        child<QAction>(w.get(), "mnuReadFile")->trigger();
+        QCOMPARE(w->commandText(), QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+        QCOMPARE(asked,
+                 (QStringList{"バッチファイル インポート", "テキストファイル (*.txt)|*.txt", ""}));
+        QVERIFY(child<QWidget>(w.get(), "txtBatch")->isEnabled());
+
+        w->showFileDialog = [](const QString&, const QString&, const QString&) {
+            return QStringLiteral("/no/such");
+        };
+        child<QAction>(w.get(), "mnuReadFile")->trigger();
+        QCOMPARE(m_messages, QStringList{"指定されたファイルは存在しません"});
+        QCOMPARE(w->commandText(), QStringLiteral("T1, a.csv\r\nT2, b.csv"));
+        QVERIFY(child<QWidget>(w.get(), "cmdBatch")->isEnabled());
+    }
+
+    void helpItemsDoNotFail() {
+        auto w = openWindow();
+        w->show();
+        child<QAction>(w.get(), "mnuIndex")->trigger();
+        child<QAction>(w.get(), "mnuAbout")->trigger();
+        QVERIFY(w->isVisible());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // Runs through the Execute button ----------------------------------------------------
+
+    void workedExample() {
+        const QString dir = m_files.path() + QStringLiteral("/data/");
+        QVERIFY(QDir().mkpath(dir));
+        auto w = openWindow();
+        w->show();
+        child<QComboBox>(w.get(), "cboBatch")->setCurrentIndex(2);
+        w->setCommandText(
+            QStringLiteral(
+                "Customers, %1customers.csv\r\nOrders %1orders.csv\r\n, %1x.csv\r\nItems, %1")
+                .arg(dir));
+        QTest::mouseClick(child<QPushButton>(w.get(), "cmdBatch"), Qt::LeftButton);
+        const QString expected =
+            QStringLiteral(
+                "T\r\nItems, %1は正常に処理されませんでした。\r\nファイル名が不正です。\r\n"
+                "T\r\n, "
+                "%1x.csvは正常に処理されませんでした。\r\nテーブル名が入力されていません。\r\n"
+                "T\r\nOrders %1orders.csvは正常に処理されませんでした。\r\n入力形式が不正です。\r\n"
+                "T\r\n%1customers.csvに120件のデータが出力されました\r\n")
+                .arg(dir);
+        QCOMPARE(logWithoutTimes(w->logText()), expected);
+        QVERIFY(QFile::exists(dir + QStringLiteral("customers.csv")));
+        QVERIFY(!m_state.BatchRunning);
+        QVERIFY(child<QWidget>(w.get(), "cmdBatch")->isEnabled());
+        // The command box is not changed by a line-driven run.
+        QVERIFY(w->commandText().startsWith(QStringLiteral("Customers, ")));
+    }
+
+    void fortyThousandLinesAreAllLogged() {
+        auto w = openWindow();
+        w->show();
+        QString text;
+        for (int i = 0; i < 40000; ++i)
+            text += QStringLiteral("T%1 f%1.csv\r\n").arg(i);
+        w->setCommandText(text);
+        // A close request during the run is refused and the run goes on.
+        bool closed = true;
+        QTimer::singleShot(50, w.get(), [&] { closed = w->close(); });
+        // The log keeps painting while the run goes on.
+        PaintCounter paints(m_state);
+        box(w.get(), "txtBatchLog")->viewport()->installEventFilter(&paints);
+        QTest::mouseClick(child<QPushButton>(w.get(), "cmdBatch"), Qt::LeftButton);
+        QVERIFY(!closed);
+        QVERIFY(w->isVisible());
+        QVERIFY2(paints.duringRun > 1, qPrintable(QString::number(paints.duringRun)));
+        const QString log = w->logText();
+        QCOMPARE(log.count(QStringLiteral("入力形式が不正です。")), 40000);
+        QVERIFY(log.contains(QStringLiteral("\r\nT39999 f39999.csvは正常に")));
+        QVERIFY(log.endsWith(QStringLiteral(
+            "\r\nT0 f0.csvは正常に処理されませんでした。\r\n入力形式が不正です。\r\n")));
+    }
+
+    void exportAllKeepsTheTableListText() {
+        const QString dir = m_files.path() + QStringLiteral("/all");
+        QVERIFY(QDir().mkpath(dir));
+        m_tableList.addItems({QStringLiteral("Customers"), QStringLiteral("Missing")});
+        m_tableList.setEditable(true);
+        m_tableList.setEditText(QStringLiteral("typed"));
+        auto w = openWindow();
+        w->show();
+        child<QComboBox>(w.get(), "cboBatch")->setCurrentIndex(4);
+        w->setCommandText(dir + QStringLiteral("\r\n"));
+        QTest::mouseClick(child<QPushButton>(w.get(), "cmdBatch"), Qt::LeftButton);
+        QCOMPARE(w->commandText(), dir + QStringLiteral("/"));
+        QCOMPARE(m_tableList.currentText(), QStringLiteral("typed"));
+        QFile batch(dir + QStringLiteral("/ImportAllCSV.txt"));
+        QVERIFY(batch.open(QIODevice::ReadOnly));
+        QCOMPARE(batch.readAll(),
+                 (QStringLiteral("Customers, %1/Customers.csv\r\n\r\n").arg(dir)).toUtf8());
+    }
+};
+
+QTEST_MAIN(TestFrmBatch)
+#include "tst_frmbatch.moc"
