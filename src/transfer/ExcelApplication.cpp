@@ -1,7 +1,8 @@
 #include "ExcelApplication.h"
 
-#include "OutputTexts.h"
 #include "TextWidth.h"
+#include "TransferErrors.h"
+#include "TransferTexts.h"
 #include "ValueText.h"
 #include "XlsxFile.h"
 
@@ -53,8 +54,8 @@ std::unique_ptr<ExcelApplication>
 ExcelApplication::Create(const QString& folder, std::function<bool(const QString&)> openWithDesktop,
                          db::Error& error) {
     if (folder.isEmpty()) {
-        error = {OutputError::CannotCreateObject,
-                 QStringLiteral("ActiveX component can't create object"), kProgramSource};
+        error = {xl::ErrorCannotCreate, QStringLiteral("ActiveX component can't create object"),
+                 kExcelSource};
         return nullptr;
     }
     return std::unique_ptr<ExcelApplication>(
@@ -68,15 +69,18 @@ ExcelApplication::ExcelApplication(QString folder,
 ExcelApplication::~ExcelApplication() = default;
 
 bool ExcelApplication::fail(qint32 number, const QString& description) {
-    m_error = {number, description, kExcelSource};
+    return failWith({number, description, kExcelSource});
+}
+
+bool ExcelApplication::failWith(const db::Error& error) {
+    m_error = error;
     return false;
 }
 
 bool ExcelApplication::WorkbooksAdd() {
     auto cells = std::make_unique<CellSpool>();
     if (!cells->open(m_folder))
-        return fail(OutputError::PathFileAccess,
-                    QStringLiteral("Cannot create a file in ") + m_folder);
+        return failWith(transfer_error::fileAccess(m_folder, cells->errorString()));
     m_cells = std::move(cells);
     m_hasWorkbook = true;
     m_hasSheet = false;
@@ -89,27 +93,27 @@ bool ExcelApplication::WorkbooksAdd() {
 
 bool ExcelApplication::Worksheets(const QString& name) {
     if (!m_hasWorkbook || name != QLatin1String("Sheet1"))
-        return fail(OutputError::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        return fail(xl::ErrorSubscript, QStringLiteral("Subscript out of range"));
     m_hasSheet = true;
     return true;
 }
 
 bool ExcelApplication::requireSheet() {
-    return m_hasSheet || fail(OutputError::ObjectDefined, kObjectDefined);
+    return m_hasSheet || fail(xl::ErrorObjectDefined, kObjectDefined);
 }
 
 bool ExcelApplication::checkRange(const CellRange& r) {
     if (!requireSheet()) return false;
     if (r.row1 < 1 || r.col1 < 1 || r.row2 < 1 || r.col2 < 1 || r.row1 > xl::MaxRows ||
         r.row2 > xl::MaxRows || r.col1 > xl::MaxColumns || r.col2 > xl::MaxColumns)
-        return fail(OutputError::ObjectDefined, kObjectDefined);
+        return fail(xl::ErrorObjectDefined, kObjectDefined);
     return true;
 }
 
 bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
     if (!checkRange({row, col, row, col})) return false;
     if (row < m_lastRow || (row == m_lastRow && col <= m_lastCol))
-        return fail(OutputError::ObjectDefined,
+        return fail(xl::ErrorObjectDefined,
                     QStringLiteral("Cells must be filled row by row, left to right"));
     if (typed.isEmpty()) return true;
     int width = 0;
@@ -128,7 +132,7 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
         const QStringView text =
             typed.front() == QLatin1Char('\'') ? QStringView(typed).mid(1) : QStringView(typed);
         if (text.size() > xl::MaxCellCharacters)
-            return fail(OutputError::ObjectDefined,
+            return fail(xl::ErrorObjectDefined,
                         QStringLiteral("A cell holds at most 32767 characters"));
         width = displayWidth(text);
         m_utf8.clear();
@@ -136,7 +140,7 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
                               size_t(text.size()));
         ok = m_cells->putText(quint32(row), quint16(col), m_utf8);
     }
-    if (!ok) return fail(OutputError::DeviceIo, m_cells->errorString());
+    if (!ok) return failWith(transfer_error::fileAccess(m_folder, m_cells->errorString()));
     m_lastRow = row;
     m_lastCol = col;
     if (size_t(col) >= m_measured.size()) m_measured.resize(size_t(col) + 1, 0);
@@ -147,14 +151,14 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
 bool ExcelApplication::SetInteriorColorIndex(const CellRange& range, int colorIndex) {
     if (!checkRange(range)) return false;
     if (colorIndex != xl::ColorIndexNone && (colorIndex < 1 || colorIndex > 56))
-        return fail(OutputError::ObjectDefined, kObjectDefined);
+        return fail(xl::ErrorObjectDefined, kObjectDefined);
     m_ops.push_back({RangeFormat::Interior, range, colorIndex, 0});
     return true;
 }
 
 bool ExcelApplication::SetHorizontalAlignment(const CellRange& range, int value) {
     if (!checkRange(range)) return false;
-    if (!isSupportedAlignment(value)) return fail(OutputError::ObjectDefined, kObjectDefined);
+    if (!isSupportedAlignment(value)) return fail(xl::ErrorObjectDefined, kObjectDefined);
     m_ops.push_back({RangeFormat::Alignment, range, value, 0});
     return true;
 }
@@ -164,14 +168,14 @@ bool ExcelApplication::SetBorderWeight(const CellRange& range, int borderIndex, 
     const bool edge = borderIndex == xl::BorderLeft || borderIndex == xl::BorderRight ||
                       borderIndex == xl::BorderTop || borderIndex == xl::BorderBottom;
     if (!edge || !isSupportedBorderWeight(weight))
-        return fail(OutputError::ObjectDefined, kObjectDefined);
+        return fail(xl::ErrorObjectDefined, kObjectDefined);
     m_ops.push_back({RangeFormat::BorderEdge, range, borderIndex, weight});
     return true;
 }
 
 bool ExcelApplication::BorderAround(const CellRange& range, int weight) {
     if (!checkRange(range)) return false;
-    if (!isSupportedBorderWeight(weight)) return fail(OutputError::ObjectDefined, kObjectDefined);
+    if (!isSupportedBorderWeight(weight)) return fail(xl::ErrorObjectDefined, kObjectDefined);
     m_ops.push_back({RangeFormat::Around, range, weight, 0});
     return true;
 }
@@ -182,7 +186,7 @@ bool ExcelApplication::AutoFitColumns(const QString& columns) {
     const qint32 first =
         columnNumber(QStringView(columns).left(colon < 0 ? columns.size() : colon));
     const qint32 last = colon < 0 ? first : columnNumber(QStringView(columns).mid(colon + 1));
-    if (!first || !last || last < first) return fail(OutputError::ObjectDefined, kObjectDefined);
+    if (!first || !last || last < first) return fail(xl::ErrorObjectDefined, kObjectDefined);
     const qint32 end = std::min<qint32>(last, qint32(m_measured.size()) - 1);
     if (size_t(end) + 1 > m_fitted.size()) m_fitted.resize(size_t(std::max(end, 0)) + 1, 0);
     for (qint32 c = first; c <= end; ++c)
@@ -202,18 +206,17 @@ bool ExcelApplication::SetVisible(bool visible) {
         if (reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             path = candidate;
         } else if (!QFile::exists(candidate)) {
-            return fail(OutputError::PathFileAccess,
-                        reserve.errorString() + QStringLiteral(": ") + candidate);
+            return failWith(transfer_error::fileAccess(candidate, reserve.errorString()));
         }
     }
     QString why;
     if (!writeXlsx(path, m_folder, m_cells.get(), m_ops, m_fitted, why)) {
         QFile::remove(path);
-        return fail(OutputError::DeviceIo, why);
+        return failWith(transfer_error::fileAccess(path, why));
     }
     if (!m_openWithDesktop || !m_openWithDesktop(path)) {
         QFile::remove(path);
-        return fail(OutputError::CannotCreateObject, kNoXlsxHandler);
+        return fail(xl::ErrorCannotCreate, kNoXlsxHandler);
     }
     m_handedOver = path;
     m_cells.reset();

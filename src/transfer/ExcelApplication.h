@@ -9,6 +9,14 @@
 #include <memory>
 #include <vector>
 
+// The failures of the automation interface: their source and numbers.
+inline const QString kExcelSource = QStringLiteral("Excel");
+namespace xl {
+constexpr qint32 ErrorSubscript = 9;
+constexpr qint32 ErrorCannotCreate = 429;
+constexpr qint32 ErrorObjectDefined = 1004;
+} // namespace xl
+
 // A stand-in for the spreadsheet application's automation object with the operations the
 // output uses. The workbook is kept as a list of typed cells and range formats; making the
 // application visible writes it as an .xlsx file into the given folder and hands that file to
@@ -49,6 +57,7 @@ public:
 private:
     ExcelApplication(QString folder, std::function<bool(const QString&)> openWithDesktop);
     bool fail(qint32 number, const QString& description);
+    bool failWith(const db::Error& error);
     bool requireSheet();
     bool checkRange(const CellRange& range);
 

@@ -2,8 +2,8 @@
 
 #include "ErrorReport.h"
 #include "ExcelApplication.h"
-#include "OutputTexts.h"
 #include "SettingsKeys.h"
+#include "TransferTexts.h"
 #include "WorkRecordset.h"
 #include "modKorvel.h"
 
@@ -43,7 +43,7 @@ public:
         const bool header = ReadBoolSetting(keys::ExportField);
         const qint32 records = work.RecordCount();
         if (qint64(records) + (header ? 1 : 0) > xl::MaxRows) {
-            m_error = {OutputError::ObjectDefined,
+            m_error = {xl::ErrorObjectDefined,
                        QStringLiteral("The result has %1 rows; a sheet holds at most %2")
                            .arg(records)
                            .arg(xl::MaxRows),
@@ -116,14 +116,14 @@ QString ExportExcel(ProgramState& state, WindowFeedback& feedback, const QString
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
     if (!state.resultOpen) {
-        feedback.ShowMessagePanel(kNoOutputData, true, false);
+        feedback.ShowMessagePanel(kNothingToExport, true, false);
     } else {
         feedback.ShowBusy(QString(), false, false);
         ExcelRun run(state, feedback, workbookFolder);
         if (!run.run(excel, handedOver)) {
             const db::Error& e = run.error();
             feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
-            feedback.UpdateStatusBar(kErrorStatus);
+            feedback.UpdateStatusBar(kStatusError);
         }
         feedback.HideBusy();
     }

@@ -2,9 +2,10 @@
 
 #include "ErrorReport.h"
 #include "HtmlPageWriter.h"
-#include "OutputTexts.h"
 #include "SettingsStore.h"
 #include "TemporaryPages.h"
+#include "TransferErrors.h"
+#include "TransferTexts.h"
 #include "ValueText.h"
 #include "WorkRecordset.h"
 
@@ -19,8 +20,8 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
                const QStringList& pageFolders, db::Error& error) {
     if (!OpenWorkRecordset(work, state, error)) return false;
     if (!createTemporaryPage(pageFolders, file)) {
-        error = {OutputError::PathFileAccess, QStringLiteral("Path/File access error"),
-                 kProgramSource};
+        error =
+            transfer_error::fileAccess(pageFolders.join(QStringLiteral(", ")), file.errorString());
         return false;
     }
     QStringList names;
@@ -66,7 +67,7 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
         if (page.failed()) break;
     }
     if (!page.finish()) {
-        error = {OutputError::DeviceIo, page.errorString(), kProgramSource};
+        error = transfer_error::fileAccess(file.fileName(), page.errorString());
         return false;
     }
     file.close();
@@ -79,7 +80,7 @@ QString ExportHtml(ProgramState& state, WindowFeedback& feedback, const QStringL
     feedback.SetProgressVisible(true);
     QString written;
     if (!state.resultOpen) {
-        feedback.ShowMessagePanel(kNoOutputData, true, false);
+        feedback.ShowMessagePanel(kNothingToExport, true, false);
     } else if (state.resultSet->RecordCount() > 0) {
         feedback.ShowBusy(QString(), false, false);
         db::Recordset work;
@@ -93,7 +94,7 @@ QString ExportHtml(ProgramState& state, WindowFeedback& feedback, const QStringL
         } else {
             feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description),
                                       true, false);
-            feedback.UpdateStatusBar(kErrorStatus);
+            feedback.UpdateStatusBar(kStatusError);
         }
         file.close();
         feedback.HideBusy();

@@ -9,6 +9,11 @@ inline const QString kAbortQuestion = QStringLiteral("処理を中断します�
 inline const QString kOpenResultFirst = QStringLiteral("レコードセットを取得してください");
 inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
 inline const QString kStatusError = QStringLiteral("ERROR");
+// The output is written but nothing on the desktop opens its kind of file.
+inline const QString kNoHtmlHandler =
+    QStringLiteral("HTMLファイルを開くアプリケーションがありません");
+inline const QString kNoXlsxHandler =
+    QStringLiteral("XLSXファイルを開くアプリケーションがありません");
 inline const QString kDropRefused =
     QStringLiteral("拡張子がCSV(CSV)、またはTAB(固定長)の\r\nファイルのみインポートできます");
 

@@ -1,7 +1,7 @@
 #include "WorkRecordset.h"
 
 #include "Connection.h"
-#include "OutputTexts.h"
+#include "TransferErrors.h"
 
 bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error) {
     // Forward-only: any number of rows streams through in flat memory.
@@ -13,8 +13,6 @@ bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error)
 }
 
 db::Error RecordsetFailure(const db::Recordset& rs) {
-    if (!rs.Errors().empty()) return rs.Errors().front();
-    if (rs.ActiveConnection() && !rs.ActiveConnection()->Errors().empty())
-        return rs.ActiveConnection()->Errors().front();
-    return {db::ErrorNumber::Fail, QStringLiteral("Unspecified error"), kProgramSource};
+    return transfer_error::lastOf(
+        rs.Errors(), rs.ActiveConnection() ? rs.ActiveConnection()->Errors() : db::ErrorList{});
 }

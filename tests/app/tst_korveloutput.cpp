@@ -139,6 +139,7 @@ private slots:
 
     void noSpreadsheetApplicationIsReported() {
         installApplication("text/html"); // a browser, but nothing for workbooks
+        // Answers the report once it waits; the output lets events run before it gets there.
         QString shown;
         // Answers the panel once it waits, however many events run before that.
         QTimer answer;

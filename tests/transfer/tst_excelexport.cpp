@@ -2,10 +2,10 @@
 // types, the header's look, the borders, the column cap, the failure paths.
 #include "ExcelApplication.h"
 #include "ExcelExport.h"
-#include "OutputTexts.h"
 #include "OutputWindow.h"
 #include "SettingsKeys.h"
 #include "TestBackends.h"
+#include "TransferTexts.h"
 #include "XlsxReader.h"
 #include "modExecuteQuery.h"
 
@@ -48,7 +48,7 @@ class TestExcelExport : public QObject {
         QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY2(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # ") + number),
                  qPrintable(m_window.prompts.front()));
-        QCOMPARE(m_window.statuses, QStringList{kErrorStatus});
+        QCOMPARE(m_window.statuses, QStringList{kStatusError});
         QVERIFY(m_window.enabled);
         QCOMPARE(m_window.calls.back(), QStringLiteral("enabled=1"));
         QVERIFY(leftInFolder().isEmpty());
@@ -217,7 +217,7 @@ private slots:
     void noResultOrNoFolder() {
         openBackend(QStringLiteral("sqlite"));
         QCOMPARE(exportExcel(), QString());
-        QCOMPARE(m_window.prompts, QStringList{kNoOutputData});
+        QCOMPARE(m_window.prompts, QStringList{kNothingToExport});
         QCOMPARE(m_window.calls, QStringList({"enabled=0", "progress=1", "prompt", "enabled=1"}));
         QVERIFY(leftInFolder().isEmpty());
 

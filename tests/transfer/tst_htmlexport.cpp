@@ -1,10 +1,10 @@
 // The browser output against real databases: the page byte for byte, where it goes, how it
 // fails, and the deletion of the pages at close.
 #include "HtmlExport.h"
-#include "OutputTexts.h"
 #include "OutputWindow.h"
 #include "TemporaryPages.h"
 #include "TestBackends.h"
+#include "TransferTexts.h"
 #include "modExecuteQuery.h"
 
 #include <QDir>
@@ -183,7 +183,7 @@ private slots:
                  QString());
         QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # 75")));
-        QCOMPARE(m_window.statuses, QStringList{kErrorStatus});
+        QCOMPARE(m_window.statuses, QStringList{kStatusError});
         QCOMPARE(m_window.calls, QStringList({"enabled=0", "progress=1", "busy 00", "prompt",
                                               "hide", "enabled=1"}));
         QVERIFY(m_window.opened.isEmpty());
@@ -195,7 +195,7 @@ private slots:
         openBackend(backend);
         // No result at all.
         QCOMPARE(exportHtml(), QString());
-        QCOMPARE(m_window.prompts, QStringList{kNoOutputData});
+        QCOMPARE(m_window.prompts, QStringList{kNothingToExport});
         QCOMPARE(m_window.calls, QStringList({"enabled=0", "progress=1", "prompt", "enabled=1"}));
         // An empty result: no page, no word.
         makeTable(0);
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(exportHtml(), QString());
         QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # ")));
-        QCOMPARE(m_window.statuses, QStringList{kErrorStatus});
+        QCOMPARE(m_window.statuses, QStringList{kStatusError});
         QVERIFY(m_window.enabled);
         QVERIFY(QDir(m_program).isEmpty());
     }
