@@ -5,8 +5,10 @@
 #include "BatchRunners.h"
 #include "BatchTexts.h"
 #include "ExportAll.h"
+#include "HelpFile.h"
 #include "SettingsKeys.h"
 #include "Twips.h"
+#include "frmAbout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -299,9 +301,14 @@ void frmBatch::mnuReadFile_Click() {
     ReadBatchFile(*this, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
-// The help file and the About box come with the help subsystem.
-void frmBatch::mnuIndex_Click() {}
-void frmBatch::mnuAbout_Click() {}
+void frmBatch::mnuIndex_Click() {
+    OpenHelpFile();
+}
+
+// Centred on the main window behind, not on this one.
+void frmBatch::mnuAbout_Click() {
+    ShowAboutBox(this, parentWidget(), m_connection);
+}
 
 // BatchFeedback -------------------------------------------------------------------------
 
