@@ -139,3 +139,19 @@ printf '%s\n' 'truncate u;' "\\copy u from '$work/t.csv' csv" >"$work/pgimport.s
 ref=$(timed psql "${pgconn[@]}" -f "$work/pgimport.sql")
 report "postgres import csv" "$ref" \
     "$(transfer_runs "psql \"\${pgconn[@]}\" -c 'truncate u' >/dev/null" import "$pg" "select * from u" "$work/t.csv" csv)" 3
+
+# The browser page and the Excel workbook, through the same functions as the menu commands.
+# Peak memory is the growth during the output over the program's size before it.
+mkdir -p "$work/out"
+h_ref=$(timed bash -c "sqlite3 -html '$work/t.db' 'select * from t' > '$work/ref.html'")
+h_out=$(bench_field seconds html "$lite" "select * from t" "$work/out")
+h_peak=$(bench_field peak_rss_mb html "$lite" "select * from t" "$work/out")
+rm -f "$work"/out/temp*.html
+echo "html page of 1,000,000 rows: sqlite3 -html ${h_ref}s, output ${h_out}s, ratio $(ratio "$h_out" "$h_ref") (target 1.5); peak +${h_peak} MB (target 100)"
+x_out=$(bench_field seconds excel "$lite" "select * from t limit 100000" "$work/out")
+x_peak=$(bench_field peak_rss_mb excel "$lite" "select * from t limit 100000" "$work/out")
+rm -f "$work"/out/Book*.xlsx
+echo "xlsx of 100,000 rows x 7 columns: ${x_out}s (target 3), peak +${x_peak} MB (target 200)"
+x_big=$("$bin/tolvan-bench" excel "$lite" "select * from t" "$work/out" | tail -n1)
+rm -f "$work"/out/Book*.xlsx
+echo "xlsx of 1,000,000 rows x 7 columns, one run: $x_big"

@@ -3,8 +3,10 @@
 //   tolvan-bench sort "<connection string>" "<sql>" "<sort>"
 //   tolvan-bench copy "<connection string>" "<source sql>" "<target sql>"   (AddNew/Update per row)
 //   tolvan-bench export|import ...   (the CSV and TAB commands, see transfer_bench.cpp)
+//   tolvan-bench excel|html "<connection string>" "<sql>" [output folder]      (see OutputBench.h)
 // and prints "rows=N fields=M seconds=S" last.
 #include "Connection.h"
+#include "OutputBench.h"
 #include "Recordset.h"
 #include "transfer_bench.h"
 
@@ -26,7 +28,8 @@ long peakKilobytes() {
 
 int fail(const db::ErrorList& errors) {
     for (const db::Error& e : errors)
-        std::fprintf(stderr, "error %d %s: %s\n", e.Number, qPrintable(e.Source), qPrintable(e.Description));
+        std::fprintf(stderr, "error %d %s: %s\n", e.Number, qPrintable(e.Source),
+                     qPrintable(e.Description));
     return 1;
 }
 } // namespace
@@ -36,11 +39,16 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments();
     if (args.size() > 1 && (args[1] == QLatin1String("export") || args[1] == QLatin1String("import")))
         return runTransferBench(args);
+    if (args.size() > 1 && (args[1] == QLatin1String("excel") || args[1] == QLatin1String("html")))
+        return runOutputBench(args);
     const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"), QStringLiteral("copy")};
     if (args.size() < 4 || !modes.contains(args[1])) {
-        std::fprintf(stderr, "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"
-                             "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n"
-                             "       tolvan-bench copy \"<connection string>\" \"<source sql>\" \"<target sql>\"\n");
+        std::fprintf(
+            stderr,
+            "usage: tolvan-bench fetch \"<connection string>\" \"<sql>\" [--describe]\n"
+            "       tolvan-bench sort \"<connection string>\" \"<sql>\" \"<field asc|desc>\"\n"
+            "       tolvan-bench copy \"<connection string>\" \"<source sql>\" \"<target sql>\"\n"
+            "       tolvan-bench excel|html \"<connection string>\" \"<sql>\" [output folder]\n");
         return 2;
     }
     QElapsedTimer timer;
@@ -84,8 +92,8 @@ int main(int argc, char* argv[]) {
     if (args.contains(QLatin1String("--describe"))) {
         for (int i = 0; i < fields; ++i) {
             db::Field f = rs.Fields(i);
-            std::printf("%s\t%d\t%lld\t%d\t%d\n", qPrintable(f.Name()), f.Type(), qlonglong(f.DefinedSize()),
-                        f.Precision(), f.NumericScale());
+            std::printf("%s\t%d\t%lld\t%d\t%d\n", qPrintable(f.Name()), f.Type(),
+                        qlonglong(f.DefinedSize()), f.Precision(), f.NumericScale());
         }
     }
     qint64 rows = 0, chars = 0;
@@ -102,8 +110,8 @@ int main(int argc, char* argv[]) {
         }
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("open_seconds=%.3f chars=%lld held_bytes=%zu peak_kb=%ld\n", opened, qlonglong(chars),
-                rs.memoryBytes(), peakKilobytes());
+    std::printf("open_seconds=%.3f chars=%lld held_bytes=%zu peak_kb=%ld\n", opened,
+                qlonglong(chars), rs.memoryBytes(), peakKilobytes());
     std::printf("rows=%lld fields=%d seconds=%.3f\n", qlonglong(rows), fields, seconds);
     return 0;
 }

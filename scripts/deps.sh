@@ -7,7 +7,7 @@ tolvan_deps() {
         build-essential cmake ninja-build pkg-config ccache clang-format
         qt6-base-dev libgl-dev libqt6svg6
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
-        libsqlite3-dev sqlite3 libxlsxwriter-dev
+        libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
         postgresql postgresql-client
         fonts-ipafont-gothic
         fp-utils

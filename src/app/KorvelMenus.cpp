@@ -99,7 +99,8 @@ void frmKorvel::buildMenus() {
             &frmKorvel::mnuIndex_Click);
     connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
             &frmKorvel::mnuAbout_Click);
-    // Excel and HTML come with their subsystems.
+    connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this, &frmKorvel::mnuExcel_Click);
+    connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this, &frmKorvel::mnuHTML_Click);
 }
 
 void frmKorvel::buildToolbar() {
@@ -134,9 +135,13 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
         RefreshTableList();
     else if (key == QLatin1String("Setup"))
         mnuSetup_Click();
+    else if (key == QLatin1String("HTML"))
+        mnuHTML_Click();
+    else if (key == QLatin1String("Excel"))
+        mnuExcel_Click();
     else if (key == QLatin1String("Info"))
         mnuIndex_Click();
     else if (key == QLatin1String("Shutdown"))
         close();
-    // "HTML" and "Excel" come with their subsystems; any other key does nothing.
+    // Any other key does nothing.
 }

@@ -6,12 +6,16 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <cmath>
 
 namespace {
 constexpr int kPanelWidth = 3930, kPanelHeight = 4965;
@@ -35,10 +39,15 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
     setTwipsGeometry(ProgressBar1, 30, 3420, 3885, 225);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
-    txtMessage = new QPlainTextEdit(this);
+    txtMessage = new QTextEdit(this);
     txtMessage->setObjectName(QStringLiteral("txtMessage"));
     txtMessage->setReadOnly(true);
+    txtMessage->setAcceptRichText(false);
+    // Long words such as paths wrap too, so that nothing needs a horizontal scroll.
+    txtMessage->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    txtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTwipsGeometry(txtMessage, 30, 3660, 3885, 1035);
+    m_designMessageHeight = txtMessage->height();
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     setTwipsGeometry(cmdOK, 30, 4710, 1905, 225);
@@ -46,7 +55,11 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     setTwipsGeometry(cmdCancel, 1980, 4710, 1905, 225);
     // The buttons are designed low; keep their text readable.
-    for (QPushButton* b : {cmdOK, cmdCancel}) b->resize(b->width(), std::max(b->height(), b->sizeHint().height()));
+    for (QPushButton* b : {cmdOK, cmdCancel}) {
+        b->resize(b->width(), std::max(b->height(), b->sizeHint().height()));
+        // Enter presses the focused button, as in a dialog.
+        b->setAutoDefault(true);
+    }
     resize(width(), std::max(height(), cmdOK->geometry().bottom() + 4));
     connect(cmdOK, &QPushButton::clicked, this, [this] { answer(QStringLiteral("1")); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] {
@@ -94,6 +107,23 @@ void WaitPanel::setMessage(const QString& text) {
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
     all.mergeBlockFormat(centred);
+    fitMessage();
+}
+
+void WaitPanel::fitMessage() {
+    QTextDocument* doc = txtMessage->document();
+    doc->setTextWidth(txtMessage->viewport()->width());
+    const int frame = txtMessage->height() - txtMessage->viewport()->height();
+    const int needed = int(std::ceil(doc->size().height())) + frame;
+    const int below = cmdOK->height() + 8; // the buttons and the margin under them
+    int room = needed;
+    if (const QWidget* window = parentWidget()) room = window->height() - txtMessage->y() - below;
+    const int height = std::max(m_designMessageHeight, std::min(needed, room));
+    txtMessage->resize(txtMessage->width(), height);
+    const int buttonsTop = txtMessage->geometry().bottom() + 1 + twipsToPixels(15, logicalDpiX());
+    cmdOK->move(cmdOK->x(), buttonsTop);
+    cmdCancel->move(cmdCancel->x(), buttonsTop);
+    resize(width(), cmdOK->geometry().bottom() + 4);
 }
 
 QString WaitPanel::message() const { return txtMessage->toPlainText(); }

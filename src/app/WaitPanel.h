@@ -6,7 +6,7 @@
 
 class QEventLoop;
 class QLabel;
-class QPlainTextEdit;
+class QTextEdit;
 class QProgressBar;
 class QPushButton;
 
@@ -37,10 +37,14 @@ signals:
 
 private:
     void answer(const QString& value);
+    // Grows the message box (and the panel) until the whole text shows, within the window.
+    void fitMessage();
+
+    int m_designMessageHeight = 0;
 
     std::array<QLabel*, 5> imgWait{};
     QProgressBar* ProgressBar1 = nullptr;
-    QPlainTextEdit* txtMessage = nullptr;
+    QTextEdit* txtMessage = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     int m_pictureCount = 0;

@@ -4,11 +4,12 @@
 #include "GridTypeTable.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
+#include "SettingsKeys.h"
+#include "StatusPanels.h"
 #include "TableListRetrieval.h"
-#include "frmSetup.h"
-#include "SettingsStore.h"
 #include "Twips.h"
 #include "WaitPanel.h"
+#include "frmSetup.h"
 #include "modExecuteQuery.h"
 #include "modKorvel.h"
 
@@ -40,8 +41,8 @@ namespace {
 constexpr int kClientWidth = 11715, kClientHeight = 6615;
 constexpr int kMinimumWidth = 7845, kMinimumHeight = 5600;
 constexpr int kDesignLeft = 3810, kDesignTop = 4275;
-const char* const kPanelKeys[] = {"database", "user", "datagrid", "status"};
-constexpr int kPanelWidths[] = {4939, 2822, 2822, 2540};
+constexpr std::array<int, 4> kPanelWidths = {4939, 2822, 2822,
+                                             2540}; // database, user, datagrid, status
 
 QFont queryFont() {
     // The designed font first, then the Japanese gothic fonts found on Linux desktops.
@@ -134,18 +135,10 @@ void frmKorvel::buildControls() {
         ShowMessagePanel(ErrorReport(number, source, description), true, false);
     });
 
-    StatusBar1 = new QStatusBar(m_client);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(StatusBar1);
-        panel->setObjectName(QString::fromLatin1(kPanelKeys[i]));
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setFixedWidth(twipsToPixels(kPanelWidths[i], dpi));
-        StatusBar1->addWidget(panel);
-        m_panels.insert(panel->objectName(), panel);
-    }
+    auto* statusPanels = new StatusPanels(m_client, kPanelWidths);
+    StatusBar1 = statusPanels;
+    for (int i = 0; i < 4; ++i)
+        m_panels.insert(statusPanels->panel(i)->objectName(), statusPanels->panel(i));
     setTwipsGeometry(StatusBar1, 0, 1710 + 4485, kClientWidth, kClientHeight - 1710 - 4485);
 
     frameWait = new WaitPanel(m_client);
@@ -167,7 +160,6 @@ void frmKorvel::Form_Load() {
     m_initialClient = QSize(twipsToPixels(kClientWidth, dpi), twipsToPixels(kClientHeight, dpi));
     m_initialGrid = DataGrid1->size();
     m_initialQueryWidth = txtQuery->width();
-    m_initialUserAndDatabase = m_panels.value(QStringLiteral("user"))->width() + m_panels.value(QStringLiteral("database"))->width();
     resize(m_initialClient.width(), m_initialClient.height() + menuBar()->sizeHint().height());
     move(twipsToPixels(kDesignLeft, dpi), twipsToPixels(kDesignTop, dpi));
     applySavedPosition();
@@ -189,14 +181,16 @@ void frmKorvel::Form_Load() {
 
 void frmKorvel::applySavedPosition() {
     const int dpi = logicalDpiX();
-    const auto saved = [&](const char* key) {
-        return GetSetting(QStringLiteral("WindowsPosition"), QString::fromLatin1(key), 0).toDouble();
-    };
+    const auto saved = [](const SettingKey& key) { return ReadSetting(key).toDouble(); };
     QRect frame(pos(), size());
-    if (const double left = saved("Left"); left > 0) frame.moveLeft(twipsToPixels(int(left), dpi));
-    if (const double top = saved("Top"); top > 0) frame.moveTop(twipsToPixels(int(top), dpi));
-    if (const double height = saved("Height"); height > 0) frame.setHeight(twipsToPixels(int(height), dpi));
-    if (const double width = saved("Width"); width > 0) frame.setWidth(twipsToPixels(int(width), dpi));
+    if (const double left = saved(keys::MainLeft); left > 0)
+        frame.moveLeft(twipsToPixels(int(left), dpi));
+    if (const double top = saved(keys::MainTop); top > 0)
+        frame.moveTop(twipsToPixels(int(top), dpi));
+    if (const double height = saved(keys::MainHeight); height > 0)
+        frame.setHeight(twipsToPixels(int(height), dpi));
+    if (const double width = saved(keys::MainWidth); width > 0)
+        frame.setWidth(twipsToPixels(int(width), dpi));
     move(frame.topLeft());
     resize(frame.size());
 }
@@ -206,10 +200,10 @@ void frmKorvel::saveWindowPosition() {
     const int dpi = logicalDpiX();
     const QRect frame = frameGeometry();
     const QSize client = size();
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QString::number(pixelsToTwips(frame.x(), dpi)));
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QString::number(pixelsToTwips(frame.y(), dpi)));
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Height"), QString::number(pixelsToTwips(client.height(), dpi)));
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"), QString::number(pixelsToTwips(client.width(), dpi)));
+    WriteSetting(keys::MainLeft, QString::number(pixelsToTwips(frame.x(), dpi)));
+    WriteSetting(keys::MainTop, QString::number(pixelsToTwips(frame.y(), dpi)));
+    WriteSetting(keys::MainHeight, QString::number(pixelsToTwips(client.height(), dpi)));
+    WriteSetting(keys::MainWidth, QString::number(pixelsToTwips(client.width(), dpi)));
 }
 
 void frmKorvel::resizeEvent(QResizeEvent* event) {
@@ -223,8 +217,8 @@ void frmKorvel::resizeEvent(QResizeEvent* event) {
                       h - (m_initialClient.height() - m_initialGrid.height()));
     txtQuery->resize(w - (m_initialClient.width() - m_initialQueryWidth), txtQuery->height());
     Toolbar1->resize(w, Toolbar1->height());
-    StatusBar1->setGeometry(0, DataGrid1->geometry().bottom() + 1, w, h - DataGrid1->geometry().bottom() - 1);
-    m_panels.value(QStringLiteral("status"))->setFixedWidth(std::max(0, w - m_initialUserAndDatabase));
+    StatusBar1->setGeometry(0, DataGrid1->geometry().bottom() + 1, w,
+                            h - DataGrid1->geometry().bottom() - 1);
     if (frameWait->isVisible()) centrePanel();
 }
 
@@ -244,12 +238,6 @@ void frmKorvel::closeEvent(QCloseEvent* event) {
     if (m_state.connection.adoConnection) m_state.connection.adoConnection->Close();
     deleteTemporaryPages();
     event->accept();
-}
-
-void frmKorvel::deleteTemporaryPages() {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tolvan/");
-    for (const QString& folder : {programFolder(), cache})
-        for (int n = 0; n <= 256; ++n) QFile::remove(folder + QStringLiteral("temp%1.html").arg(n));
 }
 
 // Feedback ------------------------------------------------------------------------------
@@ -303,10 +291,14 @@ void frmKorvel::restoreFocus() {
 
 void frmKorvel::centrePanel() {
     const int dpi = logicalDpiX();
+    // Measured from the top of the client area, below the menu bar; the 360 twips make up for
+    // the title and menu bars that the outer height includes. A panel grown for a long report
+    // stays inside the window.
     const QSize outer = frameGeometry().size();
-    const QPoint origin = m_client->mapFrom(this, QPoint(0, 0));
-    frameWait->move(origin.x() + outer.width() / 2 - frameWait->width() / 2,
-                    origin.y() + outer.height() / 2 - frameWait->height() / 2 - twipsToPixels(360, dpi));
+    const int left = outer.width() / 2 - frameWait->width() / 2;
+    const int top = outer.height() / 2 - frameWait->height() / 2 - twipsToPixels(360, dpi);
+    frameWait->move(std::max(0, std::min(left, m_client->width() - frameWait->width())),
+                    std::max(0, std::min(top, m_client->height() - frameWait->height())));
 }
 
 void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) {
@@ -318,6 +310,7 @@ void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnab
     if (!QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::WaitCursor);
     frameWait->show();
     frameWait->setMessage(busyPanelText(message));
+    centrePanel(); // the panel grows with its text
     frameWait->raise();
     repaint();
 }
@@ -347,6 +340,7 @@ QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool
     centrePanel();
     frameWait->show();
     frameWait->setMessage(messagePanelText(message));
+    centrePanel();
     frameWait->raise();
     repaint();
     frameWait->okButton()->setFocus();
@@ -366,6 +360,7 @@ void frmKorvel::UpdateStatusBar(const QString& status) {
     m_panels.value(QStringLiteral("database"))->setText(databasePanelText(m_state.connection));
     m_panels.value(QStringLiteral("status"))->setText(status);
     m_panels.value(QStringLiteral("user"))->setText(userPanelText(m_state.connection));
+    static_cast<StatusPanels*>(StatusBar1)->placePanels();
 }
 
 void frmKorvel::ClearGridPanel() {
@@ -432,8 +427,8 @@ void frmKorvel::mnuNewQuery_Click() {
 void frmKorvel::mnuNewConnection_Click() {
     SetWindowEnabled(false);
     // The new window opens at its design position, not on top of this one.
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QStringLiteral("0"));
-    SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QStringLiteral("0"));
+    WriteSetting(keys::MainLeft, QStringLiteral("0"));
+    WriteSetting(keys::MainTop, QStringLiteral("0"));
     if (startSecondProcess) startSecondProcess();
     SetWindowEnabled(true);
 }

@@ -52,6 +52,7 @@ public:
     void RepaintWindow() override;
     QString ShowSaveDialog(const QString& title, const QString& filter, const QString& initialDir) override;
     QString ShowOpenDialog(const QString& title, const QString& filter, const QString& initialDir) override;
+    bool OpenWithDesktop(const QString& path) override;
 
     // Keys that reach the window, the query box and the grid: key code and shift mask
     // (1 Shift, 2 Ctrl, 4 Alt) as the platform numbers them.
@@ -70,6 +71,8 @@ public:
     void mnuBatch_Click();
     void mnuIndex_Click();
     void mnuAbout_Click();
+    void mnuExcel_Click();
+    void mnuHTML_Click();
 
     // The table list.
     void RetrieveTableList();
@@ -162,5 +165,4 @@ private:
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;
-    int m_initialUserAndDatabase = 0;
 };

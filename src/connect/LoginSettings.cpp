@@ -1,34 +1,27 @@
 #include "LoginSettings.h"
 
 #include "ConnectionStrings.h"
-#include "SettingsStore.h"
-
-namespace {
-const QString kLogin = QStringLiteral("LOGIN");
-
-QString read(const char* key) { return GetSetting(kLogin, QString::fromLatin1(key), QString()); }
-void write(const char* key, const QString& value) { SaveSetting(kLogin, QString::fromLatin1(key), value); }
-} // namespace
+#include "SettingsKeys.h"
 
 LoginFields loadLoginFields() {
     LoginFields f;
-    f.sql = read("SQL");
-    f.oracle = read("Oracle");
-    f.access = read("Access");
-    f.odbc = read("ODBC");
-    f.sqlId = read("SQLID");
-    f.oracleId = read("OracleID");
-    f.accessId = read("AccessID");
-    f.odbcId = read("ODBCID");
-    f.sqlPass = read("SQLPass");
-    f.oraclePass = read("OraclePass");
-    f.accessPass = read("AccessPass");
-    f.odbcPass = read("ODBCPass");
+    f.sql = ReadSetting(keys::LoginSql);
+    f.oracle = ReadSetting(keys::LoginOracle);
+    f.access = ReadSetting(keys::LoginAccess);
+    f.odbc = ReadSetting(keys::LoginOdbc);
+    f.sqlId = ReadSetting(keys::LoginSqlId);
+    f.oracleId = ReadSetting(keys::LoginOracleId);
+    f.accessId = ReadSetting(keys::LoginAccessId);
+    f.odbcId = ReadSetting(keys::LoginOdbcId);
+    f.sqlPass = ReadSetting(keys::LoginSqlPass);
+    f.oraclePass = ReadSetting(keys::LoginOraclePass);
+    f.accessPass = ReadSetting(keys::LoginAccessPass);
+    f.odbcPass = ReadSetting(keys::LoginOdbcPass);
     return f;
 }
 
 db::ConnectionKind loadConnectionKind() {
-    const QString saved = GetSetting(kLogin, QStringLiteral("CONNECTION"), 0);
+    const QString saved = ReadSetting(keys::LoginConnection);
     if (saved == QLatin1String("SQL")) return db::ConnectionKind::SqlServer;
     if (saved == QLatin1String("ORACLE")) return db::ConnectionKind::Oracle;
     if (saved == QLatin1String("Access")) return db::ConnectionKind::Access;
@@ -36,19 +29,19 @@ db::ConnectionKind loadConnectionKind() {
 }
 
 void saveLogin(const LoginFields& f, db::ConnectionKind kind) {
-    write("ODBC", f.odbc);
-    write("Oracle", f.oracle);
-    write("SQL", f.sql);
-    write("Access", f.access);
-    write("SQLID", f.sqlId);
-    write("OracleID", f.oracleId);
-    write("AccessID", f.accessId);
-    write("ODBCID", f.odbcId);
-    if (GetBoolSetting(QStringLiteral("Password"), QStringLiteral("Save"), false)) {
-        write("SQLPass", f.sqlPass);
-        write("OraclePass", f.oraclePass);
-        write("AccessPass", f.accessPass);
-        write("ODBCPass", f.odbcPass);
+    WriteSetting(keys::LoginOdbc, f.odbc);
+    WriteSetting(keys::LoginOracle, f.oracle);
+    WriteSetting(keys::LoginSql, f.sql);
+    WriteSetting(keys::LoginAccess, f.access);
+    WriteSetting(keys::LoginSqlId, f.sqlId);
+    WriteSetting(keys::LoginOracleId, f.oracleId);
+    WriteSetting(keys::LoginAccessId, f.accessId);
+    WriteSetting(keys::LoginOdbcId, f.odbcId);
+    if (ReadBoolSetting(keys::PasswordSave)) {
+        WriteSetting(keys::LoginSqlPass, f.sqlPass);
+        WriteSetting(keys::LoginOraclePass, f.oraclePass);
+        WriteSetting(keys::LoginAccessPass, f.accessPass);
+        WriteSetting(keys::LoginOdbcPass, f.odbcPass);
     }
-    write("CONNECTION", connectionSettingOf(kind));
+    WriteSetting(keys::LoginConnection, connectionSettingOf(kind));
 }

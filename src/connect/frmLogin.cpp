@@ -3,7 +3,7 @@
 #include "ErrorReport.h"
 #include "LoginPrompts.h"
 #include "OdbcDataSources.h"
-#include "SettingsStore.h"
+#include "SettingsKeys.h"
 #include "Twips.h"
 
 #include <QApplication>
@@ -20,8 +20,8 @@ using db::ConnectionKind;
 namespace {
 const QString kBrowseTitle = QStringLiteral("MDBファイル");
 // The second filter lets the bundled SQLite sample be picked.
-const QString kBrowseFilter =
-    QStringLiteral("MDBファイル (*.mdb)|*.mdb|SQLiteファイル (*.db;*.sqlite;*.sqlite3)|*.db;*.sqlite;*.sqlite3");
+const QString kBrowseFilter = QStringLiteral(
+    "MDBファイル (*.mdb)|*.mdb|SQLiteファイル (*.db;*.sqlite;*.sqlite3)|*.db;*.sqlite;*.sqlite3");
 
 // Keeps the hourglass up for the length of a scope.
 class WaitCursor {
@@ -42,7 +42,8 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, int left, int top, int wi
     return e;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
     setTwipsGeometry(l, left, top, width, height);
@@ -51,9 +52,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int left, 
 }
 } // namespace
 
-frmLogin::frmLogin(db::ConnectionRecord& connection, LoginPrompts& prompts, Hooks hooks, QWidget* parent)
+frmLogin::frmLogin(db::ConnectionRecord& connection, LoginPrompts& prompts, Hooks hooks,
+                   QWidget* parent)
     : QDialog(parent), m_connection(connection), m_prompts(prompts), m_hooks(std::move(hooks)) {
     setObjectName(QStringLiteral("frmLogin"));
+    // A fixed-size dialog: no maximise or minimise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     buildControls();
     Form_Load();
 }
@@ -77,7 +82,8 @@ void frmLogin::buildControls() {
     txtAccess = lineEdit(Frame1, "txtAccess", 1140, 230, 2085, 300);
     cmdDir = new QPushButton(QStringLiteral(".."), Frame1);
     cmdDir->setObjectName(QStringLiteral("cmdDir"));
-    cmdDir->setAutoDefault(false);
+    // Enter presses the focused button; in a text field it presses Connect.
+    cmdDir->setAutoDefault(true);
     setTwipsGeometry(cmdDir, 3240, 210, 240, 345);
 
     lblID = label(Frame1, "lblID", QStringLiteral("ID"), 90, 675, 975, 195);
@@ -92,8 +98,8 @@ void frmLogin::buildControls() {
     txtOraclePass = lineEdit(Frame1, "txtOraclePass", 1140, 1005, 2335, 300, true);
     txtAccessPass = lineEdit(Frame1, "txtAccessPass", 1140, 1005, 2335, 300, true);
 
-    const QString captions[4] = {QStringLiteral("ODBC"), QStringLiteral("SQL Server"), QStringLiteral("ORACLE"),
-                                 QStringLiteral("Access")};
+    const QString captions[4] = {QStringLiteral("ODBC"), QStringLiteral("SQL Server"),
+                                 QStringLiteral("ORACLE"), QStringLiteral("Access")};
     const int tops[4] = {225, 525, 825, 1125};
     for (int i = 0; i < 4; ++i) {
         Option1[size_t(i)] = new QRadioButton(captions[i], Frame1);
@@ -106,25 +112,28 @@ void frmLogin::buildControls() {
     cmdConnect = new QPushButton(QStringLiteral("Connect"), this);
     cmdConnect->setObjectName(QStringLiteral("cmdConnect"));
     setTwipsGeometry(cmdConnect, 2250, 1500, 1335, 345);
+    cmdConnect->setAutoDefault(true);
     cmdConnect->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
+    cmdCancel->setAutoDefault(true);
     setTwipsGeometry(cmdCancel, 3750, 1500, 1335, 345);
 
     connect(cmdDir, &QPushButton::clicked, this, &frmLogin::cmdDir_Click);
     connect(cmdConnect, &QPushButton::clicked, this, &frmLogin::cmdConnect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
 
-    QWidget* order[] = {txtAccess,   cmdDir,      cboODBC,     txtSQL,        txtOracle,   txtODBCID,
-                        txtSQLID,    txtOracleID, txtAccessID, txtODBCPass,   txtSQLPass,  txtOraclePass,
-                        txtAccessPass, Option1[0], Option1[1], Option1[2],    Option1[3],  cmdConnect,
-                        cmdCancel};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    QWidget* order[] = {txtAccess,  cmdDir,        cboODBC,       txtSQL,      txtOracle,
+                        txtODBCID,  txtSQLID,      txtOracleID,   txtAccessID, txtODBCPass,
+                        txtSQLPass, txtOraclePass, txtAccessPass, Option1[0],  Option1[1],
+                        Option1[2], Option1[3],    cmdConnect,    cmdCancel};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
 
     using Widgets = std::initializer_list<QWidget*>;
-    for (QWidget* w : Widgets{txtSQL, txtOracle, txtAccess, cboODBC->lineEdit(), txtSQLID, txtOracleID, txtODBCID,
-                              txtAccessID, txtSQLPass, txtOraclePass, txtAccessPass, txtODBCPass})
+    for (QWidget* w :
+         Widgets{txtSQL, txtOracle, txtAccess, cboODBC->lineEdit(), txtSQLID, txtOracleID,
+                 txtODBCID, txtAccessID, txtSQLPass, txtOraclePass, txtAccessPass, txtODBCPass})
         w->installEventFilter(this);
 }
 
@@ -203,10 +212,14 @@ void frmLogin::Option1_Click() {
 
 void frmLogin::SetForm(bool bAccess, bool bSQL, bool bOracle, bool bODBC) {
     using Widgets = std::initializer_list<QWidget*>;
-    for (QWidget* w : Widgets{cboODBC, txtODBCPass, txtODBCID}) w->setVisible(bODBC);
-    for (QWidget* w : Widgets{txtAccess, cmdDir, txtAccessPass, txtAccessID}) w->setVisible(bAccess);
-    for (QWidget* w : Widgets{txtSQL, txtSQLPass, txtSQLID}) w->setVisible(bSQL);
-    for (QWidget* w : Widgets{txtOracle, txtOraclePass, txtOracleID}) w->setVisible(bOracle);
+    for (QWidget* w : Widgets{cboODBC, txtODBCPass, txtODBCID})
+        w->setVisible(bODBC);
+    for (QWidget* w : Widgets{txtAccess, cmdDir, txtAccessPass, txtAccessID})
+        w->setVisible(bAccess);
+    for (QWidget* w : Widgets{txtSQL, txtSQLPass, txtSQLID})
+        w->setVisible(bSQL);
+    for (QWidget* w : Widgets{txtOracle, txtOraclePass, txtOracleID})
+        w->setVisible(bOracle);
 }
 
 void frmLogin::SelAll(QWidget* field) {
@@ -218,7 +231,8 @@ bool frmLogin::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         auto* field = static_cast<QWidget*>(watched);
         // After the focus change has settled, so that the selection is not reset by it.
-        QMetaObject::invokeMethod(this, [this, field] { SelAll(field); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, field] { SelAll(field); }, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -288,9 +302,11 @@ bool frmLogin::connectAndShow() {
     if (m_hooks.showMainWindow && !m_hooks.showMainWindow()) return false;
     saveLogin(fields(), kind);
     hide();
-    if (GetBoolSetting(QStringLiteral("TableList"), QStringLiteral("AutoRefresh"), true) && m_hooks.retrieveTableList)
+    if (ReadBoolSetting(keys::TableListAutoRefresh) && m_hooks.retrieveTableList)
         m_hooks.retrieveTableList();
     return true;
 }
 
-void frmLogin::cmdCancel_Click() { reject(); }
+void frmLogin::cmdCancel_Click() {
+    reject();
+}

@@ -76,6 +76,8 @@ public:
     virtual QString identifierQuote() const = 0;
     virtual QString defaultDatabase() = 0;
     virtual QString dbmsName() const = 0;
+    // How the database stores unquoted identifiers; names stored otherwise need quotes.
+    virtual IdentifierCase identifierCase() const { return IdentifierCase::Mixed; }
 };
 
 } // namespace db

@@ -8,10 +8,7 @@ bool Catalog::Refresh() {
     m_tables.clear();
     if (!m_connection || !m_connection->isOpen()) {
         if (m_connection)
-            m_connection->setError({ErrorNumber::NotOpen,
-                                    QStringLiteral("Operation is not allowed when the object is "
-                                                   "closed."),
-                                    QStringLiteral("Tolvan.Catalog")});
+            m_connection->setError(errors::objectClosed(QStringLiteral("Tolvan.Catalog")));
         return false;
     }
     ErrorList errors;

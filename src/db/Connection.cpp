@@ -77,10 +77,13 @@ QString Connection::identifierQuote() const {
     return m_backend ? m_backend->identifierQuote() : QString();
 }
 
+IdentifierCase Connection::identifierCase() const {
+    return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
+}
+
 bool Connection::Execute(const QString& sql) {
     if (!m_backend) {
-        setError({ErrorNumber::NotOpen,
-                  QStringLiteral("Operation is not allowed when the object is closed."), kSource});
+        setError(errors::objectClosed(kSource));
         return false;
     }
     if (!CommitPendingWrites()) return false;
@@ -91,8 +94,7 @@ bool Connection::Execute(const QString& sql) {
 
 namespace {
 Error closedError() {
-    return {ErrorNumber::NotOpen,
-            QStringLiteral("Operation is not allowed when the object is closed."), kSource};
+    return errors::objectClosed(kSource);
 }
 } // namespace
 

@@ -46,6 +46,7 @@ public:
     QString dbmsName() const;
     // The character the database quotes identifiers with ("\"" for most).
     QString identifierQuote() const;
+    IdentifierCase identifierCase() const;
 
     // Runs a statement and throws its rows away: for callers that need no record set.
     bool Execute(const QString& sql);

@@ -31,4 +31,37 @@ inline Error makeError(qint32 number, const QString& description, const QString&
     return Error{number, description, source};
 }
 
+// The layer's own failures that several objects report, each text written once.
+namespace errors {
+inline Error objectClosed(const QString& source) {
+    return {ErrorNumber::NotOpen,
+            QStringLiteral("Operation is not allowed when the object is closed."), source};
+}
+inline Error noCurrentRecord(const QString& source) {
+    return {ErrorNumber::BofOrEof,
+            QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                           "Requested operation requires a current record."),
+            source};
+}
+inline Error itemNotFound(const QString& source) {
+    return {ErrorNumber::ItemNotFound,
+            QStringLiteral(
+                "Item cannot be found in the collection corresponding to the requested name or "
+                "ordinal."),
+            source};
+}
+inline Error fieldNotUpdatable(const QString& field, const QString& source) {
+    return {ErrorNumber::NotUpdatable, QStringLiteral("Field '%1' cannot be updated.").arg(field),
+            source};
+}
+inline Error providerNotFound() {
+    return {ErrorNumber::ProviderNotFound,
+            QStringLiteral("Provider cannot be found. It may not be properly installed."),
+            QStringLiteral("Tolvan.Connection")};
+}
+inline Error fileNotFound(qint32 number, const QString& path, const QString& source) {
+    return {number, QStringLiteral("Could not find file '%1'.").arg(path), source};
+}
+} // namespace errors
+
 } // namespace db

@@ -20,9 +20,7 @@ std::unique_ptr<Backend> createBackend(const LoginParams& login, ErrorList& erro
             return std::make_unique<OdbcBackend>(OdbcBackend::Target::AccessFile);
         return std::make_unique<SqliteBackend>();
     }
-    errors = {Error{ErrorNumber::ProviderNotFound,
-                    QStringLiteral("Provider cannot be found. It may not be properly installed."),
-                    QStringLiteral("Tolvan.Connection")}};
+    errors = {errors::providerNotFound()};
     return nullptr;
 }
 

@@ -14,8 +14,7 @@ const QString kSource = QStringLiteral("Tolvan.Recordset");
 constexpr size_t kBlockRows = 4096;
 
 Error closedError() {
-    return {ErrorNumber::NotOpen,
-            QStringLiteral("Operation is not allowed when the object is closed."), kSource};
+    return errors::objectClosed(kSource);
 }
 
 // The statement whose rows a count query counts: one SELECT or WITH, without a final ";".
@@ -226,11 +225,7 @@ int Recordset::FieldIndex(const QString& name) const {
 
 bool Recordset::setPosition(qint32 row) {
     if (!requireStatic()) return false;
-    if (row < 0 || row > qint32(m_order.size()))
-        return fail({ErrorNumber::BofOrEof,
-                     QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                    "deleted. Requested operation requires a current record."),
-                     kSource});
+    if (row < 0 || row > qint32(m_order.size())) return fail(errors::noCurrentRecord(kSource));
     if (m_editMode != adEditNone && row != m_pos && !Update()) return false;
     m_pos = row;
     return true;
@@ -247,11 +242,7 @@ bool Recordset::MoveLast() {
 bool Recordset::MoveNext() {
     if (m_cursorType == adOpenForwardOnly && m_open) {
         if (m_editMode != adEditNone && !Update()) return false;
-        if (Eof())
-            return fail({ErrorNumber::BofOrEof,
-                         QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                        "deleted. Requested operation requires a current record."),
-                         kSource});
+        if (Eof()) return fail(errors::noCurrentRecord(kSource));
         ++m_pos;
         if (m_pos >= qint64(m_order.size()) && m_cursor) {
             ErrorList errors;
@@ -336,11 +327,7 @@ bool Recordset::parseSort(const QString& sort, std::vector<SortKey>& keys) {
         if (part.size() >= 2 && part.front() == QLatin1Char('[') && part.back() == QLatin1Char(']'))
             part = part.mid(1, part.size() - 2);
         const int column = FieldIndex(part);
-        if (column < 0)
-            return fail({ErrorNumber::ItemNotFound,
-                         QStringLiteral("Item cannot be found in the collection corresponding to "
-                                        "the requested name or ordinal."),
-                         kSource});
+        if (column < 0) return fail(errors::itemNotFound(kSource));
         keys.push_back({column, descending});
     }
     return true;

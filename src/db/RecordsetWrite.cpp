@@ -10,18 +10,12 @@ namespace {
 const QString kSource = QStringLiteral("Tolvan.Recordset");
 
 Error noCurrentRecord() {
-    return {ErrorNumber::BofOrEof,
-            QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
-                           "Requested operation requires a current record."),
-            kSource};
+    return errors::noCurrentRecord(kSource);
 }
 } // namespace
 
 bool Recordset::ensureWriteTarget() {
-    if (!m_connection || !m_connection->isOpen())
-        return fail({ErrorNumber::NotOpen,
-                     QStringLiteral("Operation is not allowed when the object is closed."),
-                     kSource});
+    if (!m_connection || !m_connection->isOpen()) return fail(errors::objectClosed(kSource));
     if (m_target) return true;
     if (FieldCount() == 0)
         return fail({ErrorNumber::NotUpdatable,
@@ -52,11 +46,7 @@ bool Recordset::AddNew() {
 
 bool Recordset::setFieldValue(int index, const Value& v) {
     if (!requireOpen()) return false;
-    if (index < 0 || index >= FieldCount())
-        return fail({ErrorNumber::ItemNotFound,
-                     QStringLiteral("Item cannot be found in the collection corresponding to the "
-                                    "requested name or ordinal."),
-                     kSource});
+    if (index < 0 || index >= FieldCount()) return fail(errors::itemNotFound(kSource));
     if (m_editMode == adEditNone) {
         if (!requireStatic()) return false;
         if (Eof() || Bof()) return fail(noCurrentRecord());
@@ -89,9 +79,7 @@ bool Recordset::updateAdded() {
     if (!ensureWriteTarget()) return false;
     for (int i = 0; i < FieldCount(); ++i)
         if (m_assigned[size_t(i)] && !m_target->writable(i))
-            return fail({ErrorNumber::NotUpdatable,
-                         QStringLiteral("Field '%1' cannot be updated.").arg(column(i).name),
-                         kSource});
+            return fail(errors::fieldNotUpdatable(column(i).name, kSource));
 
     PreparedStatement* insert = insertStatement();
     if (!insert) return false;
@@ -165,10 +153,7 @@ bool Recordset::updateEdited() {
     std::vector<Value> params;
     for (int i = 0; i < FieldCount(); ++i) {
         if (!m_assigned[size_t(i)]) continue;
-        if (!m_target->writable(i))
-            return fail({ErrorNumber::NotUpdatable,
-                         QStringLiteral("Field '%1' cannot be updated.").arg(column(i).name),
-                         kSource});
+        if (!m_target->writable(i)) return fail(errors::fieldNotUpdatable(column(i).name, kSource));
         sets << m_target->columnSql(i) + QStringLiteral(" = ?");
         cols.push_back(&m_data.columns[size_t(i)]);
         params.push_back(m_buffer[size_t(i)]);

@@ -34,6 +34,16 @@ struct ResultData {
 struct TableEntry {
     QString Name;
     QString Type;
+    // The schema (owner) the table belongs to, where the database has schemas.
+    QString Schema = {};
+};
+
+// How a database stores identifiers written without quotes.
+enum class IdentifierCase {
+    Upper,     // folded to upper case
+    Lower,     // folded to lower case
+    Sensitive, // kept as written, and compared case-sensitively
+    Mixed,     // kept as written, compared without regard to case
 };
 
 } // namespace db

@@ -1,72 +1,72 @@
 #include "SettingsStore.h"
 
+#include "IniText.h"
+
 #include <QDir>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QLockFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
-
-// Section and key as they stand in the file, matched without regard to letter case.
-QString storedName(QSettings& s, const QString& section, const QString& key) {
-    QString group = section;
-    if (!s.childGroups().contains(section)) {
-        for (const QString& g : s.childGroups())
-            if (g.compare(section, Qt::CaseInsensitive) == 0) {
-                group = g;
-                break;
-            }
+// Reads the file whole, or nothing when it is missing, unreadable or beyond the size cap.
+std::optional<QByteArray> readSettingsFile(const QString& path, bool& missing) {
+    missing = false;
+    QFile f(path);
+    if (!f.exists()) {
+        missing = true;
+        return QByteArray();
     }
-    s.beginGroup(group);
-    QString name = key;
-    const QStringList keys = s.childKeys();
-    if (!keys.contains(key)) {
-        for (const QString& k : keys)
-            if (k.compare(key, Qt::CaseInsensitive) == 0) {
-                name = k;
-                break;
-            }
-    }
-    s.endGroup();
-    return group + QLatin1Char('/') + name;
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kSettingsFileSizeLimit) return std::nullopt;
+    // read() rather than readAll(): a file that grows meanwhile still cannot take unbounded time.
+    QByteArray data = f.read(kSettingsFileSizeLimit + 1);
+    if (data.size() > kSettingsFileSizeLimit) return std::nullopt;
+    return data;
 }
 
-// A value of the INI format can come back as a list when it holds commas.
-QString asText(const QVariant& v) {
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
-    return v.toString();
-}
-
-// Creates the file readable by its owner only before anything is written into it.
-void ensurePrivateFile(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) ::close(fd);
+// Writes through a private temporary file renamed over the old one, so that a reader never
+// sees half a file and the file is never readable by anyone but its owner.
+bool replaceFile(const QString& path, const QByteArray& data) {
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp = target + ".tmp" + QByteArray::number(qint64(::getpid()));
+    const int fd =
+        ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) return false;
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += n;
+    }
+    const bool ok = written == data.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!ok || ::rename(temp.constData(), target.constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    return true;
 }
 } // namespace
 
 QString settingsFilePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
-           kApplicationName + QLatin1Char('/') + kApplicationName + QStringLiteral(".ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + kApplicationName + QLatin1Char('/') + kApplicationName +
+           QStringLiteral(".ini");
 }
 
 QString GetSetting(const QString& section, const QString& key, const QString& defaultValue) {
-    const QString path = settingsFilePath();
-    if (!QFileInfo::exists(path)) return defaultValue;
-    QSettings s(path, QSettings::IniFormat);
-    if (s.status() != QSettings::NoError) return defaultValue;
-    const QString name = storedName(s, section, key);
-    const QVariant v = s.value(name);
-    return v.isValid() ? asText(v) : defaultValue;
+    bool missing = false;
+    const std::optional<QByteArray> data = readSettingsFile(settingsFilePath(), missing);
+    if (!data || missing) return defaultValue;
+    return IniText(*data).value(section, key).value_or(defaultValue);
 }
 
 QString GetSetting(const QString& section, const QString& key, int defaultValue) {
@@ -74,19 +74,23 @@ QString GetSetting(const QString& section, const QString& key, int defaultValue)
 }
 
 QString GetSetting(const QString& section, const QString& key, bool defaultValue) {
-    return GetSetting(section, key, defaultValue ? QStringLiteral("True") : QStringLiteral("False"));
+    return GetSetting(section, key,
+                      defaultValue ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
 bool SaveSetting(const QString& section, const QString& key, const QString& value) {
     const QString path = settingsFilePath();
-    ensurePrivateFile(path);
-    QSettings s(path, QSettings::IniFormat);
-    if (s.status() == QSettings::AccessError) return false;
-    s.setValue(storedName(s, section, key), value);
-    s.sync();
-    // The file is rewritten through a temporary file: keep it private.
-    QFile::setPermissions(path, kOwnerOnly);
-    return s.status() == QSettings::NoError;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    // The same lock file other writers of the INI format take, so that no write is lost.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(5000)) return false;
+    bool missing = false;
+    const std::optional<QByteArray> data = readSettingsFile(path, missing);
+    // A file that cannot be read whole is left alone rather than rewritten without its keys.
+    if (!data) return false;
+    IniText ini(*data);
+    ini.setValue(section, key, value);
+    return replaceFile(path, ini.text());
 }
 
 std::optional<bool> BooleanText(const QString& text) {
@@ -104,8 +108,10 @@ std::optional<double> NumericText(const QString& text) {
     t.reserve(text.size());
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= 0xFF01 && u <= 0xFF5E) c = QChar(char16_t(u - 0xFEE0)); // full-width ASCII
-        else if (u == 0x3000) c = QLatin1Char(' ');
+        if (u >= 0xFF01 && u <= 0xFF5E)
+            c = QChar(char16_t(u - 0xFEE0)); // full-width ASCII
+        else if (u == 0x3000)
+            c = QLatin1Char(' ');
         t += c;
     }
     t = t.trimmed();

@@ -12,17 +12,23 @@ inline const QString kApplicationName = QStringLiteral("Tolvan");
 
 QString settingsFilePath();
 
+// A settings file larger than this is not a settings file the program wrote: reads then give
+// the defaults and writes leave it untouched, instead of the dialogs waiting on it.
+inline constexpr qint64 kSettingsFileSizeLimit = 4 * 1024 * 1024;
+
 // The stored text, or the default as text when the key (or the file) is missing or
 // unreadable: "" stays "", numbers give their decimal text, booleans "True"/"False".
-QString GetSetting(const QString& section, const QString& key, const QString& defaultValue = QString());
+QString GetSetting(const QString& section, const QString& key,
+                   const QString& defaultValue = QString());
 QString GetSetting(const QString& section, const QString& key, int defaultValue);
 QString GetSetting(const QString& section, const QString& key, bool defaultValue);
 inline QString GetSetting(const QString& section, const QString& key, const char* defaultValue) {
     return GetSetting(section, key, QString::fromUtf8(defaultValue));
 }
 
-// Stores the text; an empty text is kept as an empty value. False when the file could not
-// be written (the old value then stays).
+// Stores the text; an empty text is kept as an empty value. Every other line of the file,
+// comments and lines that are not settings included, stays as it was. False when the file
+// could not be written (the old value then stays).
 bool SaveSetting(const QString& section, const QString& key, const QString& value);
 
 // "True"/"False" in any letter case, or a number (0 is False, any other True); nothing else

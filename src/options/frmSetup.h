@@ -13,7 +13,8 @@ class frmSetup : public QDialog {
     Q_OBJECT
 public:
     // showMessage shows a message box titled with the application name (replaceable in tests).
-    explicit frmSetup(QWidget* mainWindow, std::function<void(QWidget*, const QString&)> showMessage = {});
+    explicit frmSetup(QWidget* mainWindow,
+                      std::function<void(QWidget*, const QString&)> showMessage = {});
 
     void cmdSet_Click();
     void cmdCancel_Click();

@@ -3,6 +3,7 @@
 #include "Catalog.h"
 #include "modKorvel.h"
 
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -15,21 +16,169 @@ bool acceptsBrackets(const QString& dbms) {
            dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
            dbms.contains(QLatin1String("Adaptive Server"), Qt::CaseInsensitive);
 }
+
+// Words that cannot name a table without quotes in PostgreSQL and standard SQL.
+const QSet<QString>& reservedWords() {
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char* w : {"all",
+                              "analyse",
+                              "analyze",
+                              "and",
+                              "any",
+                              "array",
+                              "as",
+                              "asc",
+                              "asymmetric",
+                              "authorization",
+                              "binary",
+                              "both",
+                              "case",
+                              "cast",
+                              "check",
+                              "collate",
+                              "collation",
+                              "column",
+                              "concurrently",
+                              "constraint",
+                              "create",
+                              "cross",
+                              "current_catalog",
+                              "current_date",
+                              "current_role",
+                              "current_schema",
+                              "current_time",
+                              "current_timestamp",
+                              "current_user",
+                              "default",
+                              "deferrable",
+                              "desc",
+                              "distinct",
+                              "do",
+                              "else",
+                              "end",
+                              "except",
+                              "false",
+                              "fetch",
+                              "for",
+                              "foreign",
+                              "freeze",
+                              "from",
+                              "full",
+                              "grant",
+                              "group",
+                              "having",
+                              "ilike",
+                              "in",
+                              "initially",
+                              "inner",
+                              "intersect",
+                              "into",
+                              "is",
+                              "isnull",
+                              "join",
+                              "lateral",
+                              "leading",
+                              "left",
+                              "like",
+                              "limit",
+                              "localtime",
+                              "localtimestamp",
+                              "natural",
+                              "not",
+                              "notnull",
+                              "null",
+                              "offset",
+                              "on",
+                              "only",
+                              "or",
+                              "order",
+                              "outer",
+                              "overlaps",
+                              "placing",
+                              "primary",
+                              "references",
+                              "returning",
+                              "right",
+                              "select",
+                              "session_user",
+                              "similar",
+                              "some",
+                              "symmetric",
+                              "system_user",
+                              "table",
+                              "tablesample",
+                              "then",
+                              "to",
+                              "trailing",
+                              "true",
+                              "union",
+                              "unique",
+                              "user",
+                              "using",
+                              "variadic",
+                              "verbose",
+                              "when",
+                              "where",
+                              "window",
+                              "with"})
+            set.insert(QString::fromLatin1(w));
+        return set;
+    }();
+    return words;
+}
+
+// A name the database reads as written only inside its quotes: one it would fold to
+// another case, one that is not a plain identifier, or a reserved word.
+bool needsDriverQuotes(const QString& name, db::IdentifierCase identifierCase) {
+    if (name.isEmpty() || !(name.front().isLetter() || name.front() == QLatin1Char('_')))
+        return true;
+    if (std::any_of(name.begin(), name.end(), [](QChar c) {
+            return !c.isLetterOrNumber() && c != QLatin1Char('_') && c != QLatin1Char('$');
+        }))
+        return true;
+    if (identifierCase == db::IdentifierCase::Lower && name != name.toLower()) return true;
+    if (identifierCase == db::IdentifierCase::Upper && name != name.toUpper()) return true;
+    return reservedWords().contains(name.toLower());
+}
+
+bool usesDriverQuotes(const db::ConnectionRecord& connection) {
+    const db::Connection* c = connection.adoConnection.get();
+    return connection.kind == db::ConnectionKind::Odbc && c && c->isOpen() &&
+           !acceptsBrackets(c->dbmsName());
+}
+
+// The schemas a name without a schema is looked up in, in order; empty where the database
+// does not tell, and then every listed table is taken as it comes, unqualified.
+QStringList searchPath(db::Connection* connection) {
+    if (!connection ||
+        !connection->dbmsName().startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return {};
+    db::Recordset rs;
+    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection, 3, 3, -1))
+        return {};
+    QStringList schemas;
+    for (qint32 r = 0; r < rs.RecordCount(); ++r)
+        schemas << rs.text(r, 0);
+    return schemas;
+}
 } // namespace
 
-QString BracketName(const QString& name) { return QLatin1Char('[') + name + QLatin1Char(']'); }
+QString BracketName(const QString& name) {
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
 
 QString AddTableName(const QString& name, const db::ConnectionRecord& connection) {
+    if (usesDriverQuotes(connection)) {
+        // PostgreSQL, MySQL and the like reject brackets: use the driver's own quotes.
+        const db::Connection* c = connection.adoConnection.get();
+        const QString quote = c->identifierQuote().trimmed();
+        if (quote.isEmpty() || !needsDriverQuotes(name, c->identifierCase())) return name;
+        return quote + QString(name).replace(quote, quote + quote) + quote;
+    }
     if (connection.kind != db::ConnectionKind::Access &&
         std::none_of(name.begin(), name.end(), [](QChar c) { return kForcing.contains(c); }))
         return name;
-    const db::Connection* c = connection.adoConnection.get();
-    if (connection.kind == db::ConnectionKind::Odbc && c && c->isOpen() && !acceptsBrackets(c->dbmsName())) {
-        // PostgreSQL, MySQL and the like reject brackets: use the driver's own quotes.
-        const QString quote = c->identifierQuote().trimmed();
-        if (quote.isEmpty()) return name;
-        return quote + QString(name).replace(quote, quote + quote) + quote;
-    }
     return BracketName(name);
 }
 
@@ -38,8 +187,10 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
                           QStringLiteral("しばらくお待ちください"),
                       false, false);
     TableList list;
-    const auto add = [&](const QString& name) {
-        const QString quoted = AddTableName(name, state.connection);
+    const auto add = [&](const QString& name, const QString& schema = QString()) {
+        QString quoted = AddTableName(name, state.connection);
+        if (!schema.isEmpty())
+            quoted = AddTableName(schema, state.connection) + QLatin1Char('.') + quoted;
         if (list.items.isEmpty()) list.text = quoted;
         list.items << quoted;
     };
@@ -51,13 +202,25 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
                               : -1;
         // An empty schema fails like an error: reading the first row finds none.
         if (field < 0 || rs.RecordCount() == 0) list.failed = true;
-        for (qint32 r = 0; !list.failed && r < rs.RecordCount(); ++r) add(trimBlanks(rs.text(r, field)));
+        for (qint32 r = 0; !list.failed && r < rs.RecordCount(); ++r)
+            add(trimBlanks(rs.text(r, field)));
     } else {
         db::Catalog catalog;
         catalog.setActiveConnection(connection);
         if (!catalog.Refresh()) list.failed = true;
-        for (const db::TableEntry& t : catalog.Tables())
-            if (t.Type == QLatin1String("TABLE")) add(t.Name);
+        // Tables of the later schemas of the search path are opened by their full name; those
+        // of schemas off the path are not listed.
+        const QStringList path =
+            usesDriverQuotes(state.connection) ? searchPath(connection) : QStringList();
+        for (const db::TableEntry& t : catalog.Tables()) {
+            if (t.Type != QLatin1String("TABLE")) continue;
+            if (path.isEmpty() || t.Schema.isEmpty())
+                add(t.Name);
+            else if (t.Schema == path.front())
+                add(t.Name);
+            else if (path.contains(t.Schema))
+                add(t.Name, t.Schema);
+        }
     }
     feedback.HideBusy();
     return list;

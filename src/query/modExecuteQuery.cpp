@@ -1,12 +1,11 @@
 #include "modExecuteQuery.h"
 
 #include "ErrorReport.h"
-#include "SettingsStore.h"
+#include "SettingsKeys.h"
 #include "modKorvel.h"
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
-constexpr int kDefaultTimeout = 30;
 
 // The text with every CR LF pair as one blank; lone CR, LF and tabs stay.
 QString crLfAsBlank(const QString& s) { return QString(s).replace(kCrLf, QStringLiteral(" ")); }
@@ -29,7 +28,8 @@ std::shared_ptr<db::Recordset> openNew(ProgramState& state, const QString& sourc
 } // namespace
 
 bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& failure) {
-    int seconds = kDefaultTimeout;
+    // A text that is not a number falls back to the key's default.
+    int seconds = keys::QueryTimeout.defaultText().toInt();
     if (NumericText(setting)) {
         const std::optional<qint16> v = Integer16Text(setting);
         if (!v) {
@@ -80,9 +80,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         return finish(false);
     };
 
-    if (!ApplyQueryTimeout(state, GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), kDefaultTimeout),
-                           failure))
-        return fail();
+    if (!ApplyQueryTimeout(state, ReadSetting(keys::QueryTimeout), failure)) return fail();
     if (trimBlanks(statement).isEmpty()) return finish(true);
 
     const QString key = trimBlanks(crLfAsBlank(statement)).toUpper();
@@ -94,7 +92,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         state.resultOpen = true;
         return finish(true);
     }
-    if (key.left(6) == QLatin1String("DELETE") && GetBoolSetting(QStringLiteral("Query"), QStringLiteral("Delete"), true)) {
+    if (key.left(6) == QLatin1String("DELETE") && ReadBoolSetting(keys::QueryDelete)) {
         if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == QLatin1String("2")) {
             feedback.UpdateStatusBar(kQueryNotRun);
             return finish(true);

@@ -60,9 +60,11 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
 }
 
 bool RecordImporter::addRecord(db::Error& error) {
+    // With skipFailures a failure passes, unless the server is gone: then every record
+    // after it would fail too, and counting them would report a success.
     const auto failed = [&] {
         error = transfer_error::lastOf(m_target.Errors());
-        return m_skipFailures;
+        return m_skipFailures && !transfer_error::connectionLost(error);
     };
     if (!m_target.AddNew() && !failed()) return false;
     for (int k = 0; k < m_records->fieldCount(); ++k) {

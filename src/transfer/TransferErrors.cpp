@@ -40,6 +40,10 @@ QString reportLine(const db::Error& e) {
                            QString(e.Description).replace(lineBreaks, QStringLiteral(" ")));
 }
 
+bool connectionLost(const db::Error& e) {
+    return e.Source.contains(QLatin1String("(08"));
+}
+
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {
     if (!first.empty()) return first.front();
     if (!second.empty()) return second.front();

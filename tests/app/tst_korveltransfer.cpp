@@ -163,6 +163,13 @@ private slots:
         QCOMPARE(count(QStringLiteral("d")), 3);
         QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
 
+        // Nothing starts while another operation holds the window.
+        m_state->bImporting = true;
+        QVERIFY(!drop(m_window.get(), {csv}));
+        m_state->bImporting = false;
+        QTest::qWait(20);
+        QCOMPARE(count(QStringLiteral("d")), 3);
+
         // With no result open there is nowhere to import to.
         m_state->resultOpen = false;
         m_prompts.clear();

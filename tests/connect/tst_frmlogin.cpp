@@ -8,6 +8,7 @@
 #include "Twips.h"
 #include "frmLogin.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -46,7 +47,8 @@ QStringList storedKeys() {
     if (!QFile::exists(settingsFilePath())) return {};
     QSettings s(settingsFilePath(), QSettings::IniFormat);
     QStringList out;
-    for (const QString& k : s.allKeys()) out << k + QLatin1Char('=') + s.value(k).toString();
+    for (const QString& k : s.allKeys())
+        out << k + QLatin1Char('=') + s.value(k).toString();
     out.sort();
     return out;
 }
@@ -77,8 +79,12 @@ class TestFrmLogin : public QObject {
         if (!c) qFatal("no control %s", qPrintable(name));
         return c;
     }
-    static QLineEdit* edit(QWidget* w, const char* name) { return child<QLineEdit>(w, QString::fromLatin1(name)); }
-    static QRadioButton* option(QWidget* w, int i) { return child<QRadioButton>(w, QStringLiteral("Option1(%1)").arg(i)); }
+    static QLineEdit* edit(QWidget* w, const char* name) {
+        return child<QLineEdit>(w, QString::fromLatin1(name));
+    }
+    static QRadioButton* option(QWidget* w, int i) {
+        return child<QRadioButton>(w, QStringLiteral("Option1(%1)").arg(i));
+    }
     static void click(QWidget* w, const char* name) {
         QTest::mouseClick(child<QPushButton>(w, QString::fromLatin1(name)), Qt::LeftButton);
     }
@@ -101,8 +107,9 @@ private slots:
         QCOMPARE(combo->currentText(), QString());
         if (!qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
             QVERIFY(combo->findText(qEnvironmentVariable("TOLVAN_TEST_PG_DSN")) >= 0);
-        for (const char* name : {"txtSQL", "txtOracle", "txtAccess", "txtODBCID", "txtSQLID", "txtOracleID",
-                                 "txtAccessID", "txtODBCPass", "txtSQLPass", "txtOraclePass", "txtAccessPass"})
+        for (const char* name :
+             {"txtSQL", "txtOracle", "txtAccess", "txtODBCID", "txtSQLID", "txtOracleID",
+              "txtAccessID", "txtODBCPass", "txtSQLPass", "txtOraclePass", "txtAccessPass"})
             QCOMPARE(edit(d.get(), name)->text(), QString());
         QVERIFY(combo->isVisible());
         QVERIFY(edit(d.get(), "txtODBCID")->isVisible());
@@ -139,7 +146,8 @@ private slots:
         auto d = makeDialog();
         QVERIFY(TestFrmLogin::option(d.get(), option)->isChecked());
         QCOMPARE(child<QLabel>(d.get(), QStringLiteral("lblODBC"))->text(), label);
-        QCOMPARE(child<QComboBox>(d.get(), QStringLiteral("cboODBC"))->currentText(), QStringLiteral("saved_dsn"));
+        QCOMPARE(child<QComboBox>(d.get(), QStringLiteral("cboODBC"))->currentText(),
+                 QStringLiteral("saved_dsn"));
         QCOMPARE(edit(d.get(), "txtOraclePass")->text(), QStringLiteral("pw"));
     }
 
@@ -150,7 +158,8 @@ private slots:
         QVERIFY(!child<QComboBox>(d.get(), QStringLiteral("cboODBC"))->isVisible());
         edit(d.get(), "txtSQL")->setText(QStringLiteral("DBSRV"));
         QTest::mouseClick(option(d.get(), 2), Qt::LeftButton);
-        QCOMPARE(child<QLabel>(d.get(), QStringLiteral("lblODBC"))->text(), QStringLiteral("SERVER"));
+        QCOMPARE(child<QLabel>(d.get(), QStringLiteral("lblODBC"))->text(),
+                 QStringLiteral("SERVER"));
         QVERIFY(!edit(d.get(), "txtSQL")->isVisible());
         QVERIFY(edit(d.get(), "txtOracle")->isVisible());
         QTest::mouseClick(option(d.get(), 1), Qt::LeftButton);
@@ -171,8 +180,10 @@ private slots:
     }
 
     void browsePutsTheChosenPath() {
-        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"), QStringLiteral("Access"));
-        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("Access"), QStringLiteral("/old/path.mdb"));
+        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"),
+                    QStringLiteral("Access"));
+        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("Access"),
+                    QStringLiteral("/old/path.mdb"));
         auto d = makeDialog();
         m_prompts.fileAnswer = QString();
         click(d.get(), "cmdDir");
@@ -183,6 +194,53 @@ private slots:
         m_prompts.fileAnswer = QStringLiteral("/new/sample.db");
         click(d.get(), "cmdDir");
         QCOMPARE(edit(d.get(), "txtAccess")->text(), QStringLiteral("/new/sample.db"));
+    }
+
+    // Enter on a focused button presses that button; in a field it presses Connect.
+    void enterPressesTheFocusedButton_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("Return on Cancel") << "cmdCancel" << int(Qt::Key_Return) << "cancelled";
+        QTest::newRow("keypad Enter on Cancel") << "cmdCancel" << int(Qt::Key_Enter) << "cancelled";
+        QTest::newRow("Return on ..") << "cmdDir" << int(Qt::Key_Return) << "browsed";
+        QTest::newRow("Return in the user id")
+            << "txtAccessID" << int(Qt::Key_Return) << "connected";
+        QTest::newRow("Return on Connect") << "cmdConnect" << int(Qt::Key_Return) << "connected";
+    }
+    void enterPressesTheFocusedButton() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(QString, outcome);
+        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"),
+                    QStringLiteral("Access"));
+        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("Access"),
+                    QStringLiteral("/no/such/file.mdb"));
+        auto d = makeDialog();
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QWidget* target = d->findChild<QWidget*>(focus);
+        for (int i = 0; i < 25 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        // A connect attempt on the missing file ends in its error report.
+        QCOMPARE(m_prompts.messages.size(), outcome == QLatin1String("connected") ? 1 : 0);
+        QCOMPARE(m_prompts.askedTitle.isEmpty(), outcome != QLatin1String("browsed"));
+        QCOMPARE(d->result() == QDialog::Rejected && !d->isVisible(),
+                 outcome == QLatin1String("cancelled"));
+    }
+
+    // A fixed-size dialog without maximise and minimise buttons.
+    void fixedSizeDialog() {
+        auto d = makeDialog();
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        QVERIFY(
+            !(d->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
+        for (const char* name : {"cmdConnect", "cmdCancel"}) {
+            auto* b = child<QPushButton>(d.get(), QString::fromLatin1(name));
+            QVERIFY2(b->width() >= b->sizeHint().width(), name);
+            QVERIFY(d->rect().contains(b->geometry()));
+        }
     }
 
     void cancelWritesNothing() {
@@ -205,16 +263,20 @@ private slots:
         QFETCH(bool, savePasswords);
         QFETCH(bool, autoRefresh);
         const QString path = testdb::newSqliteFile(QStringLiteral("login.db"));
-        SaveSetting(QStringLiteral("Password"), QStringLiteral("Save"), savePasswords ? QStringLiteral("True") : QStringLiteral("False"));
-        SaveSetting(QStringLiteral("TableList"), QStringLiteral("AutoRefresh"), autoRefresh ? QStringLiteral("True") : QStringLiteral("False"));
+        SaveSetting(QStringLiteral("Password"), QStringLiteral("Save"),
+                    savePasswords ? QStringLiteral("True") : QStringLiteral("False"));
+        SaveSetting(QStringLiteral("TableList"), QStringLiteral("AutoRefresh"),
+                    autoRefresh ? QStringLiteral("True") : QStringLiteral("False"));
         auto d = makeDialog();
         QTest::mouseClick(option(d.get(), 3), Qt::LeftButton);
         edit(d.get(), "txtAccess")->setText(path);
         edit(d.get(), "txtAccessPass")->setText(QStringLiteral("pw;1"));
-        edit(d.get(), "txtOracle")->setText(QStringLiteral("ORCL")); // another kind's text is kept too
+        edit(d.get(), "txtOracle")
+            ->setText(QStringLiteral("ORCL")); // another kind's text is kept too
         click(d.get(), "cmdConnect");
 
-        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join(QLatin1Char('\n'))));
+        QVERIFY2(m_prompts.messages.isEmpty(),
+                 qPrintable(m_prompts.messages.join(QLatin1Char('\n'))));
         QCOMPARE(m_mainShown, 1);
         QCOMPARE(m_listsFilled, autoRefresh ? 1 : 0);
         QVERIFY(!d->isVisible());
@@ -222,18 +284,24 @@ private slots:
         QCOMPARE(m_record.kind, ConnectionKind::Access);
         QCOMPARE(m_record.databaseName, QStringLiteral("login.db"));
         QCOMPARE(m_record.adoConnection->CursorLocation(), 3);
-        QCOMPARE(m_record.adoConnection->ConnectionString(),
-                 QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=pw;1;User ID=;Data Source=%1;"
-                                "Persist Security Info=True")
-                     .arg(path));
+        QCOMPARE(
+            m_record.adoConnection->ConnectionString(),
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=pw;1;User ID=;Data Source=%1;"
+                           "Persist Security Info=True")
+                .arg(path));
 
-        QStringList expected = {QStringLiteral("LOGIN/Access=") + path, QStringLiteral("LOGIN/AccessID="),
-                                QStringLiteral("LOGIN/CONNECTION=Access"), QStringLiteral("LOGIN/ODBC="),
-                                QStringLiteral("LOGIN/ODBCID="), QStringLiteral("LOGIN/Oracle=ORCL"),
-                                QStringLiteral("LOGIN/OracleID="), QStringLiteral("LOGIN/SQL="),
-                                QStringLiteral("LOGIN/SQLID="),
-                                QStringLiteral("Password/Save=") + (savePasswords ? "True" : "False"),
-                                QStringLiteral("TableList/AutoRefresh=") + (autoRefresh ? "True" : "False")};
+        QStringList expected = {
+            QStringLiteral("LOGIN/Access=") + path,
+            QStringLiteral("LOGIN/AccessID="),
+            QStringLiteral("LOGIN/CONNECTION=Access"),
+            QStringLiteral("LOGIN/ODBC="),
+            QStringLiteral("LOGIN/ODBCID="),
+            QStringLiteral("LOGIN/Oracle=ORCL"),
+            QStringLiteral("LOGIN/OracleID="),
+            QStringLiteral("LOGIN/SQL="),
+            QStringLiteral("LOGIN/SQLID="),
+            QStringLiteral("Password/Save=") + (savePasswords ? "True" : "False"),
+            QStringLiteral("TableList/AutoRefresh=") + (autoRefresh ? "True" : "False")};
         if (savePasswords)
             expected << QStringLiteral("LOGIN/AccessPass=pw;1") << QStringLiteral("LOGIN/ODBCPass=")
                      << QStringLiteral("LOGIN/OraclePass=") << QStringLiteral("LOGIN/SQLPass=");
@@ -243,27 +311,35 @@ private slots:
     }
 
     void connectThroughAnOdbcDataSource() {
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty()) QSKIP("run through scripts/test.sh");
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
         // A password with ";" and "=" reaches the server intact.
         db::Connection admin;
         QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
         admin.Execute(QStringLiteral("DROP ROLE IF EXISTS tolvan_login"));
-        QVERIFY(testdb::exec(admin, QStringLiteral("CREATE ROLE tolvan_login LOGIN PASSWORD 'a;b=c'")));
+        QVERIFY(
+            testdb::exec(admin, QStringLiteral("CREATE ROLE tolvan_login LOGIN PASSWORD 'a;b=c'")));
         auto d = makeDialog();
-        child<QComboBox>(d.get(), QStringLiteral("cboODBC"))->setEditText(qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
+        child<QComboBox>(d.get(), QStringLiteral("cboODBC"))
+            ->setEditText(qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
         edit(d.get(), "txtODBCID")->setText(QStringLiteral("tolvan_login"));
         edit(d.get(), "txtODBCPass")->setText(QStringLiteral("a;b=c"));
         click(d.get(), "cmdConnect");
-        QVERIFY2(m_prompts.messages.isEmpty(), qPrintable(m_prompts.messages.join(QLatin1Char('\n'))));
+        QVERIFY2(m_prompts.messages.isEmpty(),
+                 qPrintable(m_prompts.messages.join(QLatin1Char('\n'))));
         QCOMPARE(m_record.kind, ConnectionKind::Odbc);
         QCOMPARE(m_record.databaseName, qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
         QCOMPARE(m_record.userId, QStringLiteral("tolvan_login"));
         db::Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select current_user"), m_record.adoConnection.get()));
         QCOMPARE(rs.text(0, 0), QStringLiteral("tolvan_login"));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION")), QStringLiteral("ODBC"));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCID")), QStringLiteral("tolvan_login"));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"), QStringLiteral("none")), QStringLiteral("none"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION")),
+                 QStringLiteral("ODBC"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCID")),
+                 QStringLiteral("tolvan_login"));
+        QCOMPARE(
+            GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"), QStringLiteral("none")),
+            QStringLiteral("none"));
         rs.Close();
         m_record.adoConnection->Close();
         admin.Execute(QStringLiteral("DROP ROLE IF EXISTS tolvan_login"));
@@ -280,15 +356,24 @@ private slots:
         f.open(QIODevice::WriteOnly);
         f.write("not a database at all, only text that fills a page");
         f.close();
-        QTest::newRow("missing file") << 3 << QStringLiteral("/nonexistent/folder/missing.db") << "" << "";
-        QTest::newRow("not a database") << 3 << text << "" << "";
-        QTest::newRow("undefined data source") << 0 << QStringLiteral("no_such_dsn") << "u" << "p";
-        QTest::newRow("no SQL Server driver") << 1 << QStringLiteral("DBSRV") << "sa" << "";
-        QTest::newRow("no Oracle driver") << 2 << QStringLiteral("ORCL") << "scott" << "tiger";
+        QTest::newRow("missing file") << 3 << QStringLiteral("/nonexistent/folder/missing.db") << ""
+                                      << "";
+        QTest::newRow("not a database") << 3 << text << ""
+                                        << "";
+        QTest::newRow("undefined data source") << 0 << QStringLiteral("no_such_dsn") << "u"
+                                               << "p";
+        QTest::newRow("no SQL Server driver") << 1 << QStringLiteral("DBSRV") << "sa"
+                                              << "";
+        QTest::newRow("no Oracle driver") << 2 << QStringLiteral("ORCL") << "scott"
+                                          << "tiger";
         const QString pg = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
-        if (!pg.isEmpty()) QTest::newRow("wrong password") << 0 << pg << qEnvironmentVariable("TOLVAN_TEST_PG_USER") << "wrong";
+        if (!pg.isEmpty())
+            QTest::newRow("wrong password")
+                << 0 << pg << qEnvironmentVariable("TOLVAN_TEST_PG_USER") << "wrong";
         const QString bad = qEnvironmentVariable("TOLVAN_TEST_BAD_DSN");
-        if (!bad.isEmpty()) QTest::newRow("unreachable server") << 0 << bad << "u" << "p";
+        if (!bad.isEmpty())
+            QTest::newRow("unreachable server") << 0 << bad << "u"
+                                                << "p";
     }
     void failedConnectReportsAndKeepsEverything() {
         QFETCH(int, kind);
@@ -318,7 +403,8 @@ private slots:
         QCOMPARE(edit(d.get(), fields[kind][1])->text(), user);
         QCOMPARE(edit(d.get(), fields[kind][2])->text(), password);
         QVERIFY(!QFile::exists(settingsFilePath()));
-        if (kind == 3 && location.startsWith(QLatin1String("/nonexistent"))) QVERIFY(!QFile::exists(location));
+        if (kind == 3 && location.startsWith(QLatin1String("/nonexistent")))
+            QVERIFY(!QFile::exists(location));
     }
 };
 

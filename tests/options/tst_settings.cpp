@@ -1,7 +1,10 @@
 // The settings store on a real file in a private configuration folder.
 #include "SettingsStore.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,10 +34,14 @@ private slots:
     }
 
     void defaultsAsText() {
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("30"));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"), 0), QStringLiteral("0"));
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Delete"), true), QStringLiteral("True"));
-        QCOMPARE(GetSetting(QStringLiteral("Password"), QStringLiteral("Save"), false), QStringLiteral("False"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("30"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"), 0),
+                 QStringLiteral("0"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Delete"), true),
+                 QStringLiteral("True"));
+        QCOMPARE(GetSetting(QStringLiteral("Password"), QStringLiteral("Save"), false),
+                 QStringLiteral("False"));
         QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC")), QString());
         QVERIFY(!QFile::exists(settingsFilePath())); // reading creates nothing
     }
@@ -51,16 +58,40 @@ private slots:
     void roundTrips() {
         QFETCH(QString, value);
         QVERIFY(SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"), value));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"), QStringLiteral("default")), value);
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"),
+                            QStringLiteral("default")),
+                 value);
         QCOMPARE(fileMode(settingsFilePath()), 0600);
+        // Other programs reading the INI format see the same text.
+        QSettings other(settingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(other.status(), QSettings::NoError);
+        QCOMPARE(other.value(QStringLiteral("LOGIN/ODBCPass")).toString(), value);
+    }
+
+    void readsWhatOtherWritersWrote() {
+        QSettings other(settingsFilePath(), QSettings::IniFormat);
+        other.setValue(QStringLiteral("LOGIN/ODBC"), QStringLiteral("a;b=c,d \"q\" #x [s] @at"));
+        other.setValue(QStringLiteral("LOGIN/SQL"), QStringLiteral("@starts with at"));
+        other.setValue(QStringLiteral("LOGIN/Access"), QStringLiteral("  /home/データ/x.db  "));
+        other.sync();
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC")),
+                 QStringLiteral("a;b=c,d \"q\" #x [s] @at"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL")),
+                 QStringLiteral("@starts with at"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("Access")),
+                 QStringLiteral("  /home/データ/x.db  "));
     }
 
     void namesMatchWithoutCase() {
-        QVERIFY(SaveSetting(QStringLiteral("Login"), QStringLiteral("odbc"), QStringLiteral("first")));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC")), QStringLiteral("first"));
+        QVERIFY(
+            SaveSetting(QStringLiteral("Login"), QStringLiteral("odbc"), QStringLiteral("first")));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC")),
+                 QStringLiteral("first"));
         // Writing with another spelling updates the same key instead of adding a second one.
-        QVERIFY(SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC"), QStringLiteral("second")));
-        QCOMPARE(GetSetting(QStringLiteral("login"), QStringLiteral("Odbc")), QStringLiteral("second"));
+        QVERIFY(
+            SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC"), QStringLiteral("second")));
+        QCOMPARE(GetSetting(QStringLiteral("login"), QStringLiteral("Odbc")),
+                 QStringLiteral("second"));
         const QByteArray text = fileText();
         QCOMPARE(text.count("second"), 1);
         QVERIFY(!text.contains("first"));
@@ -71,13 +102,18 @@ private slots:
         // Another process's view of the file, taken before the next write.
         QSettings other(settingsFilePath(), QSettings::IniFormat);
         QCOMPARE(other.value(QStringLiteral("LOGIN/SQL")).toString(), QStringLiteral("srv"));
-        QVERIFY(SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
+        QVERIFY(
+            SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
         other.setValue(QStringLiteral("Import/Refresh"), QStringLiteral("500"));
         other.sync();
-        QVERIFY(SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL"), QStringLiteral("srv2")));
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("60"));
-        QCOMPARE(GetSetting(QStringLiteral("Import"), QStringLiteral("Refresh"), 100), QStringLiteral("500"));
-        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL")), QStringLiteral("srv2"));
+        QVERIFY(
+            SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL"), QStringLiteral("srv2")));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("60"));
+        QCOMPARE(GetSetting(QStringLiteral("Import"), QStringLiteral("Refresh"), 100),
+                 QStringLiteral("500"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL")),
+                 QStringLiteral("srv2"));
         QCOMPARE(fileMode(settingsFilePath()), 0600);
     }
 
@@ -94,19 +130,89 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("30"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("30"));
         QCOMPARE(GetBoolSetting(QStringLiteral("Query"), QStringLiteral("Delete"), true), true);
         // A later write still works and is read back.
         SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("45"));
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("45"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("45"));
+    }
+
+    // A line that is not a setting (binary garbage, a stray bracket, a comment) neither hides
+    // the valid keys around it nor disappears when another key is written.
+    void damagedLinesKeepTheRest() {
+        QDir().mkpath(m_dir->path() + QStringLiteral("/Tolvan"));
+        const char raw[] = "\x00\xff\xfe[\x01\x02=\x03\xc3\x28 \"unclosed";
+        const QByteArray garbage(raw, sizeof raw - 1);
+        const QByteArray content =
+            QByteArray("; written by hand: keep the timeout high\n[Query]\nTimeout=45\n") +
+            garbage + "\n[[broken\n# another comment\n[LOGIN]\nSQL=srv\nnot a setting\n";
+        QFile f(settingsFilePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("45"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL")), QStringLiteral("srv"));
+
+        QVERIFY(
+            SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC"), QStringLiteral("dsn")));
+        QVERIFY(
+            SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
+        const QByteArray text = fileText();
+        for (const QByteArray& kept :
+             {QByteArray("; written by hand: keep the timeout high\n"), garbage + '\n',
+              QByteArray("\n[[broken\n# another comment\n"), QByteArray("\nnot a setting\n")})
+            QVERIFY2(text.contains(kept), kept.constData());
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("60"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("SQL")), QStringLiteral("srv"));
+        QCOMPARE(GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBC")),
+                 QStringLiteral("dsn"));
+        QCOMPARE(text.count("Timeout"), 1);
+        QCOMPARE(fileMode(settingsFilePath()), 0600);
+    }
+
+    // A huge file is not waited on: reads give the defaults at once and a write leaves it be.
+    void hugeFileIsNotWaitedOn() {
+        QDir().mkpath(m_dir->path() + QStringLiteral("/Tolvan"));
+        QFile f(settingsFilePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Query]\nTimeout=45\n");
+        const QByteArray block(1024 * 1024, 'x');
+        for (int i = 0; i < 50; ++i) {
+            f.write("[Section");
+            f.write(QByteArray::number(i));
+            f.write("]\nkey=");
+            f.write(block);
+            f.write("\n");
+        }
+        f.close();
+        const qint64 size = QFileInfo(settingsFilePath()).size();
+        QVERIFY(size > 50 * 1024 * 1024);
+
+        QElapsedTimer timer;
+        timer.start();
+        // As many reads as the options dialog makes when it opens, and one write.
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                     QStringLiteral("30"));
+        QVERIFY(
+            !SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
+        QVERIFY2(timer.elapsed() < 500, QByteArray::number(timer.elapsed()).constData());
+        QCOMPARE(QFileInfo(settingsFilePath()).size(), size);
     }
 
     void unreadableFileGivesDefaults() {
         // A folder where the file should be cannot be read or written, even by root.
         QVERIFY(QDir().mkpath(settingsFilePath()));
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("30"));
-        QVERIFY(!SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("45")));
-        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30), QStringLiteral("30"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("30"));
+        QVERIFY(
+            !SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("45")));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("30"));
     }
 
     void booleanTexts_data() {

@@ -25,7 +25,8 @@ class TestTableList : public QObject {
     db::ConnectionRecord m_record;
     QuietWindow m_window;
 
-    void openFresh(const QString& backend, db::ConnectionKind kind, const QString& file = QString()) {
+    void openFresh(const QString& backend, db::ConnectionKind kind,
+                   const QString& file = QString()) {
         m_record = db::ConnectionRecord();
         m_record.kind = kind;
         m_record.adoConnection = std::make_unique<db::Connection>();
@@ -49,7 +50,8 @@ private slots:
         none.kind = db::ConnectionKind::SqlServer;
         QCOMPARE(AddTableName(QStringLiteral("sales"), none), QStringLiteral("sales"));
         QCOMPARE(AddTableName(QStringLiteral("sales$"), none), QStringLiteral("[sales$]"));
-        QCOMPARE(AddTableName(QStringLiteral("Order Details"), none), QStringLiteral("[Order Details]"));
+        QCOMPARE(AddTableName(QStringLiteral("Order Details"), none),
+                 QStringLiteral("[Order Details]"));
         QCOMPARE(AddTableName(QStringLiteral("a{b"), none), QStringLiteral("[a{b]"));
         none.kind = db::ConnectionKind::Access;
         QCOMPARE(AddTableName(QStringLiteral("Customers"), none), QStringLiteral("[Customers]"));
@@ -58,30 +60,37 @@ private slots:
     void sqliteFile_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("as a local file") << int(db::ConnectionKind::Access) << "[a table]|[plain]|[sales$]";
-        QTest::newRow("as another kind") << int(db::ConnectionKind::SqlServer) << "[a table]|plain|[sales$]";
+        QTest::newRow("as a local file")
+            << int(db::ConnectionKind::Access) << "[a table]|[plain]|[sales$]";
+        QTest::newRow("as another kind")
+            << int(db::ConnectionKind::SqlServer) << "[a table]|plain|[sales$]";
     }
     void sqliteFile() {
         QFETCH(int, kind);
         QFETCH(QString, expected);
         const QString file = testdb::newSqliteFile(QStringLiteral("tables.db"));
         openFresh(QString(), db::ConnectionKind(kind), file);
-        for (const char* sql : {"CREATE TABLE plain (id INTEGER)", "CREATE TABLE \"a table\" (id INTEGER)",
-                                "CREATE TABLE \"sales$\" (id INTEGER)", "CREATE VIEW v AS SELECT * FROM plain",
-                                "CREATE TABLE seq (id INTEGER PRIMARY KEY AUTOINCREMENT)"})
+        for (const char* sql :
+             {"CREATE TABLE plain (id INTEGER)", "CREATE TABLE \"a table\" (id INTEGER)",
+              "CREATE TABLE \"sales$\" (id INTEGER)", "CREATE VIEW v AS SELECT * FROM plain",
+              "CREATE TABLE seq (id INTEGER PRIMARY KEY AUTOINCREMENT)"})
             QVERIFY(testdb::exec(*m_record.adoConnection, QString::fromLatin1(sql)));
         const TableList list = retrieve();
         QVERIFY(!list.failed);
         QStringList names = list.items;
-        names.removeAll(kind == int(db::ConnectionKind::Access) ? QStringLiteral("[seq]") : QStringLiteral("seq"));
-        QCOMPARE(names.join(QLatin1Char('|')), expected); // the view and sqlite_sequence are left out
+        names.removeAll(kind == int(db::ConnectionKind::Access) ? QStringLiteral("[seq]")
+                                                                : QStringLiteral("seq"));
+        QCOMPARE(names.join(QLatin1Char('|')),
+                 expected); // the view and sqlite_sequence are left out
         QCOMPARE(list.text, list.items.front());
-        QCOMPARE(m_window.busy.front(), QStringLiteral("テーブルリストを取得しています\r\nしばらくお待ちください"));
+        QCOMPARE(m_window.busy.front(),
+                 QStringLiteral("テーブルリストを取得しています\r\nしばらくお待ちください"));
         QCOMPARE(m_window.busy.back(), QStringLiteral("hidden"));
     }
 
     void emptyDatabase() {
-        openFresh(QString(), db::ConnectionKind::Access, testdb::newSqliteFile(QStringLiteral("empty.db")));
+        openFresh(QString(), db::ConnectionKind::Access,
+                  testdb::newSqliteFile(QStringLiteral("empty.db")));
         const TableList list = retrieve();
         QVERIFY(!list.failed);
         QVERIFY(list.items.isEmpty());
@@ -89,7 +98,8 @@ private slots:
     }
 
     void failingCatalog() {
-        openFresh(QString(), db::ConnectionKind::Access, testdb::newSqliteFile(QStringLiteral("gone.db")));
+        openFresh(QString(), db::ConnectionKind::Access,
+                  testdb::newSqliteFile(QStringLiteral("gone.db")));
         m_record.adoConnection->Close();
         const TableList list = retrieve();
         QVERIFY(list.failed);
@@ -98,10 +108,14 @@ private slots:
 
     void oracleKindReadsTab() {
         // A table "tab" with a TNAME column stands in for Oracle's view of the schema.
-        openFresh(QString(), db::ConnectionKind::Oracle, testdb::newSqliteFile(QStringLiteral("oracle.db")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE tab (TNAME VARCHAR(30), TABTYPE VARCHAR(7))")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO tab VALUES ('EMP  ', 'TABLE'), "
-                                                                     "('EMP_VIEW', 'VIEW'), ('ORDER ITEMS', 'SYNONYM')")));
+        openFresh(QString(), db::ConnectionKind::Oracle,
+                  testdb::newSqliteFile(QStringLiteral("oracle.db")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("CREATE TABLE tab (TNAME VARCHAR(30), TABTYPE VARCHAR(7))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO tab VALUES ('EMP  ', 'TABLE'), "
+                                            "('EMP_VIEW', 'VIEW'), ('ORDER ITEMS', 'SYNONYM')")));
         const TableList list = retrieve();
         QVERIFY(!list.failed);
         QCOMPARE(list.items, QStringList({"EMP", "EMP_VIEW", "[ORDER ITEMS]"}));
@@ -112,20 +126,63 @@ private slots:
     }
 
     void postgresUsesDoubleQuotes() {
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty()) QSKIP("run through scripts/test.sh");
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
         openFresh(QStringLiteral("postgres-odbc"), db::ConnectionKind::Odbc);
         db::Connection& c = *m_record.adoConnection;
         c.Execute(QStringLiteral("DROP VIEW IF EXISTS tl_view"));
         c.Execute(QStringLiteral("DROP TABLE IF EXISTS \"tl order\""));
         QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE \"tl order\" (id INTEGER)")));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE VIEW tl_view AS SELECT * FROM \"tl order\"")));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("CREATE VIEW tl_view AS SELECT * FROM \"tl order\"")));
         const TableList list = retrieve();
         QVERIFY(!list.failed);
-        QVERIFY2(list.items.contains(QStringLiteral("\"tl order\"")), qPrintable(list.items.join(QLatin1Char(','))));
+        QVERIFY2(list.items.contains(QStringLiteral("\"tl order\"")),
+                 qPrintable(list.items.join(QLatin1Char(','))));
         QVERIFY(!list.items.contains(QStringLiteral("tl_view")));
         // The quoted name opens the table.
         db::Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from ") + QStringLiteral("\"tl order\""), &c));
+    }
+
+    // Names PostgreSQL would fold or misread are quoted, tables of the other schemas on the
+    // search path are qualified, and every listed name opens its table.
+    void postgresNamesOpenAsListed() {
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
+        openFresh(QStringLiteral("postgres-odbc"), db::ConnectionKind::Odbc);
+        db::Connection& c = *m_record.adoConnection;
+        for (const char* sql :
+             {"DROP SCHEMA IF EXISTS tl_other CASCADE", "DROP TABLE IF EXISTS \"MixedCase\"",
+              "DROP TABLE IF EXISTS \"order\"", "DROP TABLE IF EXISTS tl_plain"})
+            QVERIFY(testdb::exec(c, QString::fromLatin1(sql)));
+        for (const char* sql :
+             {"CREATE TABLE \"MixedCase\" (id INTEGER)", "INSERT INTO \"MixedCase\" VALUES (1)",
+              "CREATE TABLE \"order\" (id INTEGER)", "CREATE TABLE tl_plain (id INTEGER)",
+              "CREATE SCHEMA tl_other", "CREATE TABLE tl_other.tl_second (id INTEGER)",
+              "INSERT INTO tl_other.tl_second VALUES (2), (3)",
+              "SET search_path TO public, tl_other"})
+            QVERIFY(testdb::exec(c, QString::fromLatin1(sql)));
+
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        const QString all = list.items.join(QLatin1Char(','));
+        const QStringList expected = {QStringLiteral("\"MixedCase\""), QStringLiteral("\"order\""),
+                                      QStringLiteral("tl_plain"),
+                                      QStringLiteral("tl_other.tl_second")};
+        for (const QString& name : expected)
+            QVERIFY2(list.items.contains(name), qPrintable(name + " in " + all));
+        QVERIFY2(!list.items.contains(QStringLiteral("MixedCase")), qPrintable(all));
+
+        for (const QString& name : expected) {
+            db::Recordset rs;
+            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c, 3, 3, -1),
+                     qPrintable(name + ": " + testdb::describe(rs.Errors())));
+        }
+        db::Recordset second;
+        QVERIFY(second.Open(QStringLiteral("select * from tl_other.tl_second"), &c, 3, 3, -1));
+        QCOMPARE(second.RecordCount(), 2);
+        QVERIFY(testdb::exec(c, QStringLiteral("DROP SCHEMA tl_other CASCADE")));
     }
 };
 

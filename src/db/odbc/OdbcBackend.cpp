@@ -14,9 +14,7 @@ namespace {
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
 
 Error providerNotFound() {
-    return {ErrorNumber::ProviderNotFound,
-            QStringLiteral("Provider cannot be found. It may not be properly installed."),
-            QStringLiteral("Tolvan.Connection")};
+    return errors::providerNotFound();
 }
 
 QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
@@ -183,9 +181,8 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     case Target::AccessFile: {
         const QFileInfo file(login.dataSource);
         if (!file.exists() || file.isDir()) {
-            errors = {{ErrorNumber::Fail,
-                       QStringLiteral("Could not find file '%1'.").arg(login.dataSource),
-                       QStringLiteral("Tolvan.Connection")}};
+            errors = {errors::fileNotFound(ErrorNumber::Fail, login.dataSource,
+                                           QStringLiteral("Tolvan.Connection"))};
             return false;
         }
         if (!connectWithDriver({QStringLiteral("MDBTools"), QStringLiteral("MDB")},
@@ -198,6 +195,24 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
     if (!quote.trimmed().isEmpty()) m_quote = quote;
     m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
+    SQLUSMALLINT identifierCase = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
+                                  sizeof identifierCase, nullptr))) {
+        switch (identifierCase) {
+        case SQL_IC_UPPER:
+            m_identifierCase = IdentifierCase::Upper;
+            break;
+        case SQL_IC_LOWER:
+            m_identifierCase = IdentifierCase::Lower;
+            break;
+        case SQL_IC_SENSITIVE:
+            m_identifierCase = IdentifierCase::Sensitive;
+            break;
+        default:
+            m_identifierCase = IdentifierCase::Mixed;
+            break;
+        }
+    }
     return true;
 }
 
@@ -385,8 +400,10 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
     static const QString all = QStringLiteral("%");
-    if (!SQL_SUCCEEDED(
-            SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, wide(all), SQL_NTS, nullptr, 0))) {
+    // psqlODBC lists the current schema only unless asked for every schema.
+    const bool everySchema = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), nullptr, 0, everySchema ? wide(all) : nullptr,
+                                  everySchema ? SQL_NTS : 0, wide(all), SQL_NTS, nullptr, 0))) {
         errors = odbcErrors({&stmt});
         return false;
     }
@@ -394,7 +411,7 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
     if (!fetchOdbcRows(stmt, r, false, errors)) return false;
     for (size_t i = 0; i < r.rows; ++i)
-        out.push_back({r.data[2].text(i), r.data[3].text(i)});
+        out.push_back({r.data[2].text(i), r.data[3].text(i), r.data[1].text(i)});
     return true;
 }
 

@@ -32,6 +32,7 @@ public:
     QString identifierQuote() const override { return m_quote; }
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
+    IdentifierCase identifierCase() const override { return m_identifierCase; }
 
 private:
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
@@ -52,6 +53,7 @@ private:
     bool m_declareFetch = false;
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
+    IdentifierCase m_identifierCase = IdentifierCase::Mixed;
 };
 
 } // namespace db

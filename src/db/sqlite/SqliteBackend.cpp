@@ -212,8 +212,7 @@ bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
     const QString path = login.dataSource;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir()) {
-        errors = {{qint32(SQLITE_CANTOPEN), QStringLiteral("Could not find file '%1'.").arg(path),
-                   kSource}};
+        errors = {errors::fileNotFound(qint32(SQLITE_CANTOPEN), path, kSource)};
         return false;
     }
     const QByteArray file = path.toUtf8();

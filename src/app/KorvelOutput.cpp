@@ -1,0 +1,35 @@
+// The main window's output commands: the Excel workbook, the browser page, the pages' removal
+// at close, and opening their files on the desktop.
+#include "frmKorvel.h"
+
+#include "CacheFolder.h"
+#include "DesktopOpen.h"
+#include "ExcelExport.h"
+#include "HtmlExport.h"
+#include "TemporaryPages.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+
+namespace {
+QStringList pageFolders() {
+    return temporaryPageFolders(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+}
+} // namespace
+
+void frmKorvel::mnuExcel_Click() {
+    ExportExcel(m_state, *this, userCacheFolder());
+}
+
+void frmKorvel::mnuHTML_Click() {
+    ExportHtml(m_state, *this, pageFolders());
+}
+
+void frmKorvel::deleteTemporaryPages() {
+    DeleteTemporaryPages(pageFolders());
+}
+
+bool frmKorvel::OpenWithDesktop(const QString& path) {
+    return openWithDefaultApplication(
+        path, [](const QUrl& url) { return QDesktopServices::openUrl(url); });
+}

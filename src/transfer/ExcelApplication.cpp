@@ -1,0 +1,233 @@
+#include "ExcelApplication.h"
+
+#include "OutputTexts.h"
+#include "TextWidth.h"
+#include "ValueText.h"
+#include "XlsxFile.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace {
+const QString kObjectDefined = QStringLiteral("Application-defined or object-defined error");
+
+// Numbers as typed input takes them: sign, digits with one optional point, optional exponent.
+bool isNumericText(const QString& s) {
+    qsizetype i = 0, n = s.size();
+    if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) ++i;
+    bool digits = false;
+    while (i < n && s[i].isDigit() && s[i].unicode() < 0x80)
+        ++i, digits = true;
+    if (i < n && s[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < n && s[i].isDigit() && s[i].unicode() < 0x80)
+            ++i, digits = true;
+    }
+    if (!digits) return false;
+    if (i < n && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) ++i;
+        bool exponent = false;
+        while (i < n && s[i].isDigit() && s[i].unicode() < 0x80)
+            ++i, exponent = true;
+        if (!exponent) return false;
+    }
+    return i == n;
+}
+
+// "A" is 1, "IV" 256; 0 for anything that is not a column name.
+qint32 columnNumber(QStringView letters) {
+    if (letters.isEmpty() || letters.size() > 3) return 0;
+    qint32 n = 0;
+    for (QChar c : letters) {
+        const char16_t u = c.toUpper().unicode();
+        if (u < u'A' || u > u'Z') return 0;
+        n = n * 26 + (u - u'A' + 1);
+    }
+    return n <= xl::MaxColumns ? n : 0;
+}
+
+} // namespace
+
+std::unique_ptr<ExcelApplication>
+ExcelApplication::Create(const QString& folder, std::function<bool(const QString&)> openWithDesktop,
+                         db::Error& error) {
+    if (folder.isEmpty()) {
+        error = {OutputError::CannotCreateObject,
+                 QStringLiteral("ActiveX component can't create object"), kProgramSource};
+        return nullptr;
+    }
+    return std::unique_ptr<ExcelApplication>(
+        new ExcelApplication(folder, std::move(openWithDesktop)));
+}
+
+ExcelApplication::ExcelApplication(QString folder,
+                                   std::function<bool(const QString&)> openWithDesktop)
+    : m_folder(std::move(folder)), m_openWithDesktop(std::move(openWithDesktop)) {}
+
+ExcelApplication::~ExcelApplication() = default;
+
+bool ExcelApplication::fail(qint32 number, const QString& description) {
+    m_error = {number, description, kExcelSource};
+    return false;
+}
+
+bool ExcelApplication::WorkbooksAdd() {
+    auto cells = std::make_unique<CellSpool>();
+    if (!cells->open(m_folder))
+        return fail(OutputError::PathFileAccess,
+                    QStringLiteral("Cannot create a file in ") + m_folder);
+    m_cells = std::move(cells);
+    m_hasWorkbook = true;
+    m_hasSheet = false;
+    m_lastRow = m_lastCol = 0;
+    m_ops.clear();
+    m_measured.clear();
+    m_fitted.clear();
+    return true;
+}
+
+bool ExcelApplication::Worksheets(const QString& name) {
+    if (!m_hasWorkbook || name != QLatin1String("Sheet1"))
+        return fail(OutputError::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+    m_hasSheet = true;
+    return true;
+}
+
+bool ExcelApplication::requireSheet() {
+    return m_hasSheet || fail(OutputError::ObjectDefined, kObjectDefined);
+}
+
+bool ExcelApplication::checkRange(const CellRange& r) {
+    if (!requireSheet()) return false;
+    if (r.row1 < 1 || r.col1 < 1 || r.row2 < 1 || r.col2 < 1 || r.row1 > xl::MaxRows ||
+        r.row2 > xl::MaxRows || r.col1 > xl::MaxColumns || r.col2 > xl::MaxColumns)
+        return fail(OutputError::ObjectDefined, kObjectDefined);
+    return true;
+}
+
+bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
+    if (!checkRange({row, col, row, col})) return false;
+    if (row < m_lastRow || (row == m_lastRow && col <= m_lastCol))
+        return fail(OutputError::ObjectDefined,
+                    QStringLiteral("Cells must be filled row by row, left to right"));
+    if (typed.isEmpty()) return true;
+    int width = 0;
+    bool ok = true;
+    if (typed.front() != QLatin1Char('\'') && isNumericText(typed)) {
+        const double value = typed.toDouble(&ok);
+        if (ok) {
+            // A number shows in at most eleven characters.
+            width = int(std::min<qsizetype>(typed.size(), 11));
+            ok = m_cells->putNumber(quint32(row), quint16(col), value);
+        } else {
+            ok = true; // beyond the range of numbers: kept as the text typed
+        }
+    }
+    if (!width && ok) {
+        const QStringView text =
+            typed.front() == QLatin1Char('\'') ? QStringView(typed).mid(1) : QStringView(typed);
+        if (text.size() > xl::MaxCellCharacters)
+            return fail(OutputError::ObjectDefined,
+                        QStringLiteral("A cell holds at most 32767 characters"));
+        width = displayWidth(text);
+        m_utf8.clear();
+        db::appendUtf16AsUtf8(m_utf8, reinterpret_cast<const char16_t*>(text.utf16()),
+                              size_t(text.size()));
+        ok = m_cells->putText(quint32(row), quint16(col), m_utf8);
+    }
+    if (!ok) return fail(OutputError::DeviceIo, m_cells->errorString());
+    m_lastRow = row;
+    m_lastCol = col;
+    if (size_t(col) >= m_measured.size()) m_measured.resize(size_t(col) + 1, 0);
+    m_measured[size_t(col)] = std::max(m_measured[size_t(col)], width);
+    return true;
+}
+
+bool ExcelApplication::SetInteriorColorIndex(const CellRange& range, int colorIndex) {
+    if (!checkRange(range)) return false;
+    if (colorIndex != xl::ColorIndexNone && (colorIndex < 1 || colorIndex > 56))
+        return fail(OutputError::ObjectDefined, kObjectDefined);
+    m_ops.push_back({RangeFormat::Interior, range, colorIndex, 0});
+    return true;
+}
+
+bool ExcelApplication::SetHorizontalAlignment(const CellRange& range, int value) {
+    if (!checkRange(range)) return false;
+    if (!isSupportedAlignment(value)) return fail(OutputError::ObjectDefined, kObjectDefined);
+    m_ops.push_back({RangeFormat::Alignment, range, value, 0});
+    return true;
+}
+
+bool ExcelApplication::SetBorderWeight(const CellRange& range, int borderIndex, int weight) {
+    if (!checkRange(range)) return false;
+    const bool edge = borderIndex == xl::BorderLeft || borderIndex == xl::BorderRight ||
+                      borderIndex == xl::BorderTop || borderIndex == xl::BorderBottom;
+    if (!edge || !isSupportedBorderWeight(weight))
+        return fail(OutputError::ObjectDefined, kObjectDefined);
+    m_ops.push_back({RangeFormat::BorderEdge, range, borderIndex, weight});
+    return true;
+}
+
+bool ExcelApplication::BorderAround(const CellRange& range, int weight) {
+    if (!checkRange(range)) return false;
+    if (!isSupportedBorderWeight(weight)) return fail(OutputError::ObjectDefined, kObjectDefined);
+    m_ops.push_back({RangeFormat::Around, range, weight, 0});
+    return true;
+}
+
+bool ExcelApplication::AutoFitColumns(const QString& columns) {
+    if (!requireSheet()) return false;
+    const qsizetype colon = columns.indexOf(QLatin1Char(':'));
+    const qint32 first =
+        columnNumber(QStringView(columns).left(colon < 0 ? columns.size() : colon));
+    const qint32 last = colon < 0 ? first : columnNumber(QStringView(columns).mid(colon + 1));
+    if (!first || !last || last < first) return fail(OutputError::ObjectDefined, kObjectDefined);
+    const qint32 end = std::min<qint32>(last, qint32(m_measured.size()) - 1);
+    if (size_t(end) + 1 > m_fitted.size()) m_fitted.resize(size_t(std::max(end, 0)) + 1, 0);
+    for (qint32 c = first; c <= end; ++c)
+        if (m_measured[size_t(c)] > 0) m_fitted[size_t(c)] = m_measured[size_t(c)];
+    return true;
+}
+
+bool ExcelApplication::SetVisible(bool visible) {
+    if (!visible || !m_handedOver.isEmpty()) return true;
+    if (!requireSheet()) return false;
+    // The first free "Book" + N, taken at once so that a second process picks another.
+    QString path;
+    for (int n = 1; path.isEmpty(); ++n) {
+        const QString candidate = m_folder + QStringLiteral("Book%1.xlsx").arg(n);
+        if (QFile::exists(candidate)) continue;
+        QFile reserve(candidate);
+        if (reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            path = candidate;
+        } else if (!QFile::exists(candidate)) {
+            return fail(OutputError::PathFileAccess,
+                        reserve.errorString() + QStringLiteral(": ") + candidate);
+        }
+    }
+    QString why;
+    if (!writeXlsx(path, m_folder, m_cells.get(), m_ops, m_fitted, why)) {
+        QFile::remove(path);
+        return fail(OutputError::DeviceIo, why);
+    }
+    if (!m_openWithDesktop || !m_openWithDesktop(path)) {
+        QFile::remove(path);
+        return fail(OutputError::CannotCreateObject, kNoXlsxHandler);
+    }
+    m_handedOver = path;
+    m_cells.reset();
+    return true;
+}
+
+bool ExcelApplication::CloseWorkbook(bool /*saveChanges*/) {
+    // The workbook lives only as scratch data until it is handed over, so nothing is saved.
+    m_cells.reset();
+    m_hasWorkbook = m_hasSheet = false;
+    m_ops.clear();
+    return true;
+}
+
+void ExcelApplication::Quit() {
+    CloseWorkbook(false);
+}

@@ -1,0 +1,137 @@
+#include "ExcelExport.h"
+
+#include "ErrorReport.h"
+#include "ExcelApplication.h"
+#include "OutputTexts.h"
+#include "SettingsKeys.h"
+#include "WorkRecordset.h"
+#include "modKorvel.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kHeaderColor = 19;
+
+// The text a value is typed as: trimmed of blanks, leading zeros and leading apostrophes kept
+// as text. Written into out so that its buffer serves every cell.
+void typedText(QStringView value, QString& out) {
+    qsizetype first = 0, last = value.size();
+    while (first < last && value[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && value[last - 1] == QLatin1Char(' '))
+        --last;
+    const QStringView trimmed = value.sliced(first, last - first);
+    out.clear();
+    // A leading apostrophe would be taken as the text marker and lost; doubling keeps it.
+    if ((trimmed.size() > 1 && trimmed.front() == QLatin1Char('0')) ||
+        trimmed.startsWith(QLatin1Char('\'')))
+        out += QLatin1Char('\'');
+    out += trimmed;
+}
+
+class ExcelRun {
+public:
+    ExcelRun(ProgramState& state, WindowFeedback& feedback, const QString& folder)
+        : m_state(state), m_feedback(feedback), m_folder(folder) {}
+
+    // Steps 5 to 14 of the output; false with m_error set on failure. excel stays set while
+    // the workbook is still ours to discard.
+    bool run(std::unique_ptr<ExcelApplication>& excel, QString& handedOver) {
+        db::Recordset work;
+        if (!OpenWorkRecordset(work, m_state, m_error)) return false;
+        const int count = std::min(work.FieldCount(), kExcelMaxColumns);
+        const bool header = ReadBoolSetting(keys::ExportField);
+        const qint32 records = work.RecordCount();
+        if (qint64(records) + (header ? 1 : 0) > xl::MaxRows) {
+            m_error = {OutputError::ObjectDefined,
+                       QStringLiteral("The result has %1 rows; a sheet holds at most %2")
+                           .arg(records)
+                           .arg(xl::MaxRows),
+                       kExcelSource};
+            return false;
+        }
+        qint32 row = 1;
+        excel = ExcelApplication::Create(
+            m_folder, [this](const QString& path) { return m_feedback.OpenWithDesktop(path); },
+            m_error);
+        if (!excel) return false;
+        if (!excel->WorkbooksAdd() || !excel->Worksheets(QStringLiteral("Sheet1")))
+            return failed(*excel);
+        if (header) {
+            for (int c = 1; c <= count; ++c)
+                if (!excel->PutCell(row, c, trimBlanks(m_state.resultSet->Fields(c - 1).Name())))
+                    return failed(*excel);
+            const CellRange names{1, 1, row, count};
+            if (!excel->SetInteriorColorIndex(names, kHeaderColor) ||
+                !excel->SetHorizontalAlignment(names, xl::Center))
+                return failed(*excel);
+            ++row;
+        }
+        QString text, typed;
+        while (!work.Eof()) {
+            for (int c = 1; c <= count; ++c) {
+                if (work.currentIsNull(c - 1)) continue;
+                work.currentTextInto(c - 1, text);
+                typedText(text, typed);
+                if (!excel->PutCell(row, c, typed)) return failed(*excel);
+            }
+            m_feedback.DoEvents();
+            if (records > 0) m_feedback.SetProgressValue(int(qint64(row - 1) * 100 / records));
+            ++row;
+            if (!work.MoveNext() && !work.Eof()) {
+                m_error = RecordsetFailure(work);
+                return false;
+            }
+        }
+        work.Close();
+        if (!excel->AutoFitColumns(QStringLiteral("A:IV"))) return failed(*excel);
+        const CellRange table{1, 1, row - 1, count};
+        for (int edge : {xl::BorderLeft, xl::BorderRight, xl::BorderTop, xl::BorderBottom})
+            if (!excel->SetBorderWeight(table, edge, xl::Thin)) return failed(*excel);
+        if (!excel->BorderAround(table, xl::Thin) || !excel->SetVisible(true))
+            return failed(*excel);
+        handedOver = excel->workbookPath();
+        excel.reset(); // handed over: the workbook stays open on the desktop
+        return true;
+    }
+
+    const db::Error& error() const { return m_error; }
+
+private:
+    bool failed(const ExcelApplication& excel) {
+        m_error = excel.lastError();
+        return false;
+    }
+
+    ProgramState& m_state;
+    WindowFeedback& m_feedback;
+    QString m_folder;
+    db::Error m_error;
+};
+} // namespace
+
+QString ExportExcel(ProgramState& state, WindowFeedback& feedback, const QString& workbookFolder) {
+    std::unique_ptr<ExcelApplication> excel;
+    QString handedOver;
+    feedback.SetWindowEnabled(false);
+    feedback.SetProgressVisible(true);
+    if (!state.resultOpen) {
+        feedback.ShowMessagePanel(kNoOutputData, true, false);
+    } else {
+        feedback.ShowBusy(QString(), false, false);
+        ExcelRun run(state, feedback, workbookFolder);
+        if (!run.run(excel, handedOver)) {
+            const db::Error& e = run.error();
+            feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
+            feedback.UpdateStatusBar(kErrorStatus);
+        }
+        feedback.HideBusy();
+    }
+    if (excel) {
+        excel->CloseWorkbook(false);
+        excel->Quit();
+        excel.reset();
+    }
+    feedback.SetWindowEnabled(true);
+    return handedOver;
+}

@@ -1,0 +1,103 @@
+#include "HtmlExport.h"
+
+#include "ErrorReport.h"
+#include "HtmlPageWriter.h"
+#include "OutputTexts.h"
+#include "SettingsStore.h"
+#include "TemporaryPages.h"
+#include "ValueText.h"
+#include "WorkRecordset.h"
+
+#include <QFile>
+#include <vector>
+
+namespace {
+constexpr qint64 kHeaderEvery = 20;
+
+// Writes the page; on failure error says why and the caller reports it.
+bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& work, QFile& file,
+               const QStringList& pageFolders, db::Error& error) {
+    if (!OpenWorkRecordset(work, state, error)) return false;
+    if (!createTemporaryPage(pageFolders, file)) {
+        error = {OutputError::PathFileAccess, QStringLiteral("Path/File access error"),
+                 kProgramSource};
+        return false;
+    }
+    QStringList names;
+    for (int i = 0; i < state.resultSet->FieldCount(); ++i)
+        names << state.resultSet->Fields(i).Name();
+    HtmlPageWriter page(file);
+    page.begin(kApplicationName, names);
+
+    const int fields = work.FieldCount();
+    // Text columns hold their UTF-8 as stored: written without a detour through UTF-16.
+    std::vector<bool> stored(size_t(std::max(fields, 0)));
+    for (int col = 0; col < fields; ++col)
+        stored[size_t(col)] = work.column(col).storage == db::Storage::Text;
+    const qint32 count = work.RecordCount();
+    QString text;
+    std::string utf8;
+    qint64 r = 0;
+    while (!work.Eof()) {
+        page.beginRow();
+        for (int col = 0; col < fields; ++col) {
+            if (work.currentIsNull(col)) {
+                page.nullCell();
+            } else if (stored[size_t(col)]) {
+                page.textCell(work.currentBytes(col));
+            } else {
+                work.currentTextInto(col, text);
+                utf8.clear();
+                db::appendUtf16AsUtf8(utf8, reinterpret_cast<const char16_t*>(text.utf16()),
+                                      size_t(text.size()));
+                page.textCell(utf8);
+            }
+        }
+        page.endRow();
+        ++r;
+        if (r % kHeaderEvery == 0) page.repeatHeader();
+        if (count > 0) feedback.SetProgressValue(int((r - 1) * 100 / count));
+        // The window is locked; this only keeps it painted during a long page.
+        feedback.DoEvents();
+        if (!work.MoveNext() && !work.Eof()) {
+            error = RecordsetFailure(work);
+            return false;
+        }
+        if (page.failed()) break;
+    }
+    if (!page.finish()) {
+        error = {OutputError::DeviceIo, page.errorString(), kProgramSource};
+        return false;
+    }
+    file.close();
+    return true;
+}
+} // namespace
+
+QString ExportHtml(ProgramState& state, WindowFeedback& feedback, const QStringList& pageFolders) {
+    feedback.SetWindowEnabled(false);
+    feedback.SetProgressVisible(true);
+    QString written;
+    if (!state.resultOpen) {
+        feedback.ShowMessagePanel(kNoOutputData, true, false);
+    } else if (state.resultSet->RecordCount() > 0) {
+        feedback.ShowBusy(QString(), false, false);
+        db::Recordset work;
+        QFile file;
+        db::Error error;
+        if (writePage(state, feedback, work, file, pageFolders, error)) {
+            written = file.fileName();
+            if (!feedback.OpenWithDesktop(written))
+                feedback.ShowMessagePanel(kNoHtmlHandler + QStringLiteral("\r\n") + written, true,
+                                          false);
+        } else {
+            feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description),
+                                      true, false);
+            feedback.UpdateStatusBar(kErrorStatus);
+        }
+        file.close();
+        feedback.HideBusy();
+    }
+    feedback.SetWindowEnabled(true);
+    return written;
+}

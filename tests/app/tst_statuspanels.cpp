@@ -1,0 +1,119 @@
+// The status bar of the main window at its design width and at its minimum width, with texts
+// longer than their panels.
+#include "ProgramState.h"
+#include "TestBackends.h"
+#include "Twips.h"
+#include "frmKorvel.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "StatusPanels.h"
+
+class TestStatusPanels : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+
+    StatusPanel* panel(const char* key) {
+        return m_window->findChild<StatusPanel*>(QString::fromLatin1(key));
+    }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        m_state = std::make_unique<ProgramState>(m_record);
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void panelsKeepApart_data() {
+        QTest::addColumn<int>("widthTwips");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("othersCut");
+        const QString longName =
+            QStringLiteral("販売管理データベース_2024年度_本社_経理部_バックアップ.sqlite3");
+        const QString count = QStringLiteral("100000件のデータが処理されました");
+        QTest::newRow("design width, short texts") << 11715 << "sales.db"
+                                                   << "admin" << count << false;
+        QTest::newRow("design width, long texts")
+            << 11715 << longName << "administrator_of_the_sales_department" << count << true;
+        QTest::newRow("minimum width, short texts") << 7845 << "sales.db"
+                                                    << "admin" << count << false;
+        QTest::newRow("minimum width, long texts")
+            << 7845 << longName << "administrator_of_the_sales_department" << count << true;
+    }
+    // No panel covers another or leaves the bar; every text shows whole or is cut with "…"
+    // and then shows whole in the tool tip; the status panel never vanishes.
+    void panelsKeepApart() {
+        QFETCH(int, widthTwips);
+        QFETCH(QString, database);
+        QFETCH(QString, user);
+        QFETCH(QString, status);
+        QFETCH(bool, othersCut);
+        m_record.kind = db::ConnectionKind::Access;
+        m_record.databaseName = database;
+        m_record.userId = user;
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const int dpi = m_window->logicalDpiX();
+        m_window->resize(twipsToPixels(widthTwips, dpi), m_window->height());
+        m_window->UpdateStatusBar(status);
+        QTest::qWait(0);
+
+        auto* bar = m_window->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+        QCOMPARE(bar->width(), m_window->centralWidget()->width());
+        int previousRight = -1;
+        for (const char* key : {"database", "user", "datagrid", "status"}) {
+            StatusPanel* p = panel(key);
+            QVERIFY2(p->isVisible(), key);
+            QVERIFY2(p->x() > previousRight, key);
+            QVERIFY2(p->geometry().right() < bar->width(), key);
+            previousRight = p->geometry().right();
+        }
+        QVERIFY(panel("status")->width() >= twipsToPixels(600, dpi));
+        QCOMPARE(panel("database")->text(), QStringLiteral("Access: ") + database);
+        for (const char* key : {"database", "user", "status"}) {
+            StatusPanel* p = panel(key);
+            const QString shown = p->shownText();
+            if (p->isElided()) {
+                QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+                QVERIFY2(p->text().startsWith(shown.chopped(1)), qPrintable(shown));
+                QCOMPARE(p->toolTip(), p->text());
+            } else {
+                QCOMPARE(shown, p->text());
+                QVERIFY2(p->fontMetrics().horizontalAdvance(shown) <= p->contentsRect().width(),
+                         key);
+                QCOMPARE(p->toolTip(), QString());
+            }
+        }
+        // The outcome of the last operation is the text kept whole longest.
+        QVERIFY(!panel("status")->isElided());
+        QCOMPARE(panel("database")->isElided() || panel("user")->isElided(), othersCut);
+        // The texts became shorter: the panels show them whole again.
+        m_record.databaseName = QStringLiteral("a.db");
+        m_record.userId = QStringLiteral("u");
+        m_window->UpdateStatusBar(QStringLiteral("ERROR"));
+        for (const char* key : {"database", "user", "status"}) {
+            QVERIFY2(!panel(key)->isElided(), key);
+            QCOMPARE(panel(key)->toolTip(), QString());
+        }
+    }
+};
+
+QTEST_MAIN(TestStatusPanels)
+#include "tst_statuspanels.moc"

@@ -1,0 +1,124 @@
+// The message panel of the main window showing a real error report: centred, readable
+// whole, placed below the menu bar, answered with Enter on the focused button.
+#include "ProgramState.h"
+#include "TestBackends.h"
+#include "Twips.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+class TestWaitPanel : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+
+    WaitPanel* panel() { return m_window->waitPanel(); }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        m_record.kind = db::ConnectionKind::Access;
+        m_record.databaseName = QStringLiteral("native.db");
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    // A failed statement's report: every line centred, nothing to scroll, the panel inside the
+    // window and centred below the menu bar; Return on the focused OK answers it.
+    void errorReportReadsWhole() {
+        auto* query = m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+        query->setPlainText(
+            QStringLiteral("select no_such_column_with_a_rather_long_name_for_the_message, "
+                           "another_missing_column from no_such_table_in_this_database"));
+        bool inspected = false;
+        bool guardFired = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            QVERIFY(panel()->isVisible());
+            auto* text = panel()->findChild<QTextEdit*>(QStringLiteral("txtMessage"));
+            QVERIFY(text);
+            QVERIFY(panel()->message().contains(QStringLiteral("no_such_table_in_this_database")));
+            for (QTextBlock b = text->document()->begin(); b.isValid(); b = b.next())
+                QVERIFY2(b.blockFormat().alignment() & Qt::AlignHCenter, qPrintable(b.text()));
+            QCOMPARE(text->verticalScrollBar()->maximum(), 0);
+            QCOMPARE(text->horizontalScrollBar()->maximum(), 0);
+            const QRect client = m_window->centralWidget()->rect();
+            QVERIFY(client.contains(panel()->geometry()));
+            const int menu = m_window->menuBar()->height();
+            QVERIFY2(qAbs(panel()->geometry().center().y() - client.center().y()) < menu,
+                     qPrintable(QStringLiteral("%1 vs %2")
+                                    .arg(panel()->geometry().center().y())
+                                    .arg(client.center().y())));
+            QCOMPARE(QApplication::focusWidget(), panel()->okButton());
+            inspected = true;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        // Should Return do nothing, the test is not left waiting.
+        QTimer::singleShot(3000, m_window.get(), [&] {
+            if (!panel()->isVisible()) return;
+            guardFired = true;
+            panel()->okButton()->click();
+        });
+        m_window->ExecuteQueryBox();
+        QVERIFY(inspected);
+        QVERIFY(!guardFired);
+        QVERIFY(!panel()->isVisible());
+    }
+
+    void enterPressesTheFocusedButton_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("onCancel");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Return on OK") << int(Qt::Key_Return) << false << "1";
+        QTest::newRow("keypad Enter on OK") << int(Qt::Key_Enter) << false << "1";
+        QTest::newRow("Return on Cancel") << int(Qt::Key_Return) << true << "2";
+        QTest::newRow("keypad Enter on Cancel") << int(Qt::Key_Enter) << true << "2";
+    }
+    void enterPressesTheFocusedButton() {
+        QFETCH(int, key);
+        QFETCH(bool, onCancel);
+        QFETCH(QString, answer);
+        QTimer::singleShot(0, m_window.get(), [&] {
+            if (onCancel) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(),
+                     onCancel ? panel()->cancelButton() : panel()->okButton());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        });
+        bool guardFired = false;
+        QTimer::singleShot(3000, m_window.get(), [&] {
+            if (!panel()->isVisible()) return;
+            guardFired = true;
+            panel()->okButton()->click();
+        });
+        const QString got =
+            m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true);
+        QVERIFY(!guardFired);
+        QCOMPARE(got, answer);
+    }
+};
+
+QTEST_MAIN(TestWaitPanel)
+#include "tst_waitpanel.moc"

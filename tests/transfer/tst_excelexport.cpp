@@ -1,0 +1,291 @@
+// The Excel output against real databases, read back from the .xlsx it hands over: cell
+// types, the header's look, the borders, the column cap, the failure paths.
+#include "ExcelApplication.h"
+#include "ExcelExport.h"
+#include "OutputTexts.h"
+#include "OutputWindow.h"
+#include "SettingsKeys.h"
+#include "TestBackends.h"
+#include "XlsxReader.h"
+#include "modExecuteQuery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// Every edge of the cell drawn thin.
+bool framed(const XlsxCell& c) {
+    return c.left == QLatin1String("thin") && c.right == QLatin1String("thin") &&
+           c.top == QLatin1String("thin") && c.bottom == QLatin1String("thin");
+}
+} // namespace
+
+class TestExcelExport : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dirs;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    OutputWindow m_window;
+    QString m_folder;
+
+    void openBackend(const QString& backend) {
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        m_state = std::make_unique<ProgramState>(m_record);
+    }
+    void exec(const QString& sql) { QVERIFY(testdb::exec(*m_record.adoConnection, sql)); }
+    void select(const QString& sql) {
+        QVERIFY(ExecuteQuery(*m_state, m_window, sql));
+        m_window = OutputWindow();
+    }
+    QString exportExcel() { return ExportExcel(*m_state, m_window, m_folder); }
+    // The folder holds nothing but workbooks handed over.
+    QStringList leftInFolder() { return QDir(m_folder).entryList(QDir::Files); }
+    void expectFailure(const QString& number) {
+        QCOMPARE(m_window.prompts.size(), 1);
+        QVERIFY2(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # ") + number),
+                 qPrintable(m_window.prompts.front()));
+        QCOMPARE(m_window.statuses, QStringList{kErrorStatus});
+        QVERIFY(m_window.enabled);
+        QCOMPARE(m_window.calls.back(), QStringLiteral("enabled=1"));
+        QVERIFY(leftInFolder().isEmpty());
+    }
+    XlsxSheet read(const QString& path) {
+        XlsxSheet sheet;
+        QString error;
+        if (!readXlsx(path, sheet, error)) qWarning("%s", qPrintable(error));
+        return sheet;
+    }
+
+private slots:
+    void init() {
+        m_dirs = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_dirs->filePath(QStringLiteral("config")).toUtf8());
+        m_folder = m_dirs->filePath(QStringLiteral("cache/"));
+        QVERIFY(QDir().mkpath(m_folder));
+        m_window = OutputWindow();
+    }
+
+    void cellsHeaderAndBorders_data() { testdb::addBackendRows(); }
+    void cellsHeaderAndBorders() {
+        QFETCH(QString, backend);
+        openBackend(backend);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS x"));
+        exec(QStringLiteral("CREATE TABLE x (id INTEGER, code VARCHAR(20), amount %1, note %2)")
+                 .arg(testdb::doubleType(kind), testdb::nvarchar(kind, 40)));
+        exec(QStringLiteral("INSERT INTO x VALUES (1, '007', 3.5, '  padded  ')"));
+        exec(QStringLiteral("INSERT INTO x VALUES (2, '0', -12, NULL)"));
+        exec(QStringLiteral("INSERT INTO x VALUES (3, ' 12 ', NULL, '日本語テキスト')"));
+        exec(QStringLiteral("INSERT INTO x VALUES (4, NULL, 0, '''quoted')"));
+        exec(QStringLiteral("INSERT INTO x VALUES (5, '0.5', 1000, '<b>')"));
+        WriteBoolSetting(keys::ExportField, true);
+        select(QStringLiteral("select id, code as \" code \", amount, note from x order by id"));
+
+        const QString path = exportExcel();
+        QCOMPARE(m_window.opened, QStringList{path});
+        QCOMPARE(path, m_folder + QStringLiteral("Book1.xlsx"));
+        QCOMPARE(m_window.calls,
+                 QStringList({"enabled=0", "progress=1", "busy 00", "open", "hide", "enabled=1"}));
+        QCOMPARE(m_window.progress, QList<int>({20, 40, 60, 80, 100}));
+        QCOMPARE(leftInFolder(), QStringList{"Book1.xlsx"});
+
+        const XlsxSheet sheet = read(path);
+        QCOMPARE(sheet.sheetNames, QStringList{"Sheet1"});
+        QCOMPARE(sheet.maxRow, 6);
+        QCOMPARE(sheet.maxColumn, 4);
+        const QStringList names{"id", "code", "amount", "note"};
+        for (int c = 1; c <= 4; ++c) {
+            const XlsxCell h = *sheet.cell(1, c);
+            QCOMPARE(h.kind, XlsxCell::Text);
+            QCOMPARE(h.value, names[c - 1]);
+            QCOMPARE(h.fill, QStringLiteral("FFFFCC"));
+            QCOMPARE(h.horizontal, QStringLiteral("center"));
+        }
+        struct Expect {
+            int row, col;
+            XlsxCell::Kind kind;
+            const char* value;
+        } const expected[] = {
+            {2, 1, XlsxCell::Number, "1"},     {2, 2, XlsxCell::Text, "007"},
+            {2, 3, XlsxCell::Number, "3.5"},   {2, 4, XlsxCell::Text, "padded"},
+            {3, 2, XlsxCell::Number, "0"},     {3, 3, XlsxCell::Number, "-12"},
+            {3, 4, XlsxCell::Blank, ""},       {4, 2, XlsxCell::Number, "12"},
+            {4, 3, XlsxCell::Blank, ""},       {4, 4, XlsxCell::Text, "日本語テキスト"},
+            {5, 2, XlsxCell::Blank, ""},       {5, 3, XlsxCell::Number, "0"},
+            {5, 4, XlsxCell::Text, "'quoted"}, {6, 2, XlsxCell::Text, "0.5"},
+            {6, 3, XlsxCell::Number, "1000"},  {6, 4, XlsxCell::Text, "<b>"},
+        };
+        for (const Expect& e : expected) {
+            const auto cell = sheet.cell(e.row, e.col);
+            QVERIFY2(cell, qPrintable(columnName(e.col) + QString::number(e.row)));
+            QCOMPARE(cell->kind, e.kind);
+            QCOMPARE(cell->value, QString::fromUtf8(e.value));
+        }
+        for (int r = 1; r <= 6; ++r)
+            for (int c = 1; c <= 4; ++c) {
+                const auto cell = sheet.cell(r, c);
+                QVERIFY2(cell && framed(*cell), qPrintable(columnName(c) + QString::number(r)));
+                if (r > 1) QVERIFY(cell->fill.isEmpty() && cell->horizontal.isEmpty());
+            }
+        // Fitted widths: the Japanese text counts double and is the widest.
+        QVERIFY(sheet.widths.value(4) >= 14);
+        QVERIFY(sheet.widths.value(1) < sheet.widths.value(2));
+        QVERIFY(sheet.widths.value(2) < sheet.widths.value(4));
+
+        // A second output takes the next workbook.
+        m_window = OutputWindow();
+        QCOMPARE(exportExcel(), m_folder + QStringLiteral("Book2.xlsx"));
+    }
+
+    void atMost256Columns() {
+        openBackend(QStringLiteral("sqlite"));
+        QStringList columns, values;
+        for (int c = 1; c <= 300; ++c) {
+            columns << QStringLiteral("c%1 INTEGER").arg(c);
+            values << QString::number(c);
+        }
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS wide"));
+        exec(QStringLiteral("CREATE TABLE wide (%1)").arg(columns.join(QLatin1Char(','))));
+        exec(QStringLiteral("INSERT INTO wide VALUES (%1)").arg(values.join(QLatin1Char(','))));
+        select(QStringLiteral("select * from wide"));
+        const XlsxSheet sheet = read(exportExcel());
+        QCOMPARE(sheet.maxRow, 1);
+        QCOMPARE(sheet.maxColumn, 256);
+        QCOMPARE(sheet.cell(1, 256)->value, QStringLiteral("256"));
+        QVERIFY(framed(*sheet.cell(1, 256)));
+        QVERIFY(!sheet.cells.contains(QStringLiteral("IW1")));
+    }
+
+    void emptyResult_data() { testdb::addBackendRows(); }
+    void emptyResult() {
+        QFETCH(QString, backend);
+        openBackend(backend);
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS e"));
+        exec(QStringLiteral("CREATE TABLE e (a INTEGER, b VARCHAR(5))"));
+        select(QStringLiteral("select * from e"));
+        // With the header: the header alone, framed.
+        WriteBoolSetting(keys::ExportField, true);
+        const XlsxSheet sheet = read(exportExcel());
+        QCOMPARE(sheet.maxRow, 1);
+        QCOMPARE(sheet.maxColumn, 2);
+        QVERIFY(framed(*sheet.cell(1, 1)) && framed(*sheet.cell(1, 2)));
+        QVERIFY(m_window.prompts.isEmpty());
+        // Without it the table has no rows to frame: the failure path, nothing left behind.
+        for (const QString& f : leftInFolder())
+            QFile::remove(m_folder + f);
+        WriteBoolSetting(keys::ExportField, false);
+        m_window = OutputWindow();
+        QCOMPARE(exportExcel(), QString());
+        expectFailure(QStringLiteral("1004"));
+        QVERIFY(m_window.opened.isEmpty());
+    }
+
+    void nullEverywhereIsAFramedEmptyTable() {
+        openBackend(QStringLiteral("sqlite"));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS z"));
+        exec(QStringLiteral("CREATE TABLE z (a INTEGER, b VARCHAR(5))"));
+        exec(QStringLiteral("INSERT INTO z VALUES (NULL, NULL), (NULL, NULL), (NULL, NULL)"));
+        select(QStringLiteral("select * from z"));
+        const XlsxSheet sheet = read(exportExcel());
+        QCOMPARE(sheet.maxRow, 3);
+        QCOMPARE(sheet.maxColumn, 2);
+        for (int r = 1; r <= 3; ++r)
+            for (int c = 1; c <= 2; ++c) {
+                QCOMPARE(sheet.cell(r, c)->kind, XlsxCell::Blank);
+                QVERIFY(framed(*sheet.cell(r, c)));
+            }
+    }
+
+    void noSpreadsheetApplication() {
+        openBackend(QStringLiteral("sqlite"));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS n"));
+        exec(QStringLiteral("CREATE TABLE n (a INTEGER)"));
+        exec(QStringLiteral("INSERT INTO n VALUES (1), (2)"));
+        select(QStringLiteral("select * from n"));
+        m_window.desktopHasHandler = false;
+        QCOMPARE(exportExcel(), QString());
+        QCOMPARE(m_window.opened.size(), 1);
+        QVERIFY(m_window.prompts.front().contains(kNoXlsxHandler));
+        expectFailure(QStringLiteral("429"));
+        QVERIFY(!QFile::exists(m_window.opened.front()));
+    }
+
+    void noResultOrNoFolder() {
+        openBackend(QStringLiteral("sqlite"));
+        QCOMPARE(exportExcel(), QString());
+        QCOMPARE(m_window.prompts, QStringList{kNoOutputData});
+        QCOMPARE(m_window.calls, QStringList({"enabled=0", "progress=1", "prompt", "enabled=1"}));
+        QVERIFY(leftInFolder().isEmpty());
+
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS n"));
+        exec(QStringLiteral("CREATE TABLE n (a INTEGER)"));
+        exec(QStringLiteral("INSERT INTO n VALUES (1)"));
+        select(QStringLiteral("select * from n"));
+        // A folder that is a plain file takes nothing, even for root.
+        QFile plain(m_dirs->filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QCOMPARE(ExportExcel(*m_state, m_window, plain.fileName() + QLatin1Char('/')), QString());
+        expectFailure(QStringLiteral("75"));
+        m_window = OutputWindow();
+        QCOMPARE(ExportExcel(*m_state, m_window, QString()), QString());
+        expectFailure(QStringLiteral("429"));
+    }
+
+    void resultBeyondTheSheetIsRefused() {
+        openBackend(QStringLiteral("sqlite"));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS big"));
+        exec(QStringLiteral("CREATE TABLE big (a INTEGER)"));
+        exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1048576) "
+            "INSERT INTO big SELECT i FROM n"));
+        select(QStringLiteral("select * from big"));
+        // 1,048,576 rows fit; with the header row they do not.
+        WriteBoolSetting(keys::ExportField, true);
+        QCOMPARE(exportExcel(), QString());
+        expectFailure(QStringLiteral("1004"));
+        QVERIFY(m_window.prompts.front().contains(QStringLiteral("1048576")));
+        QVERIFY(m_window.opened.isEmpty());
+    }
+
+    void standInRefusesWhatASheetCannotHold() {
+        db::Error error;
+        QStringList opened;
+        auto excel = ExcelApplication::Create(
+            m_folder, [&](const QString& p) { return opened << p, true; }, error);
+        QVERIFY(excel);
+        QVERIFY(!excel->PutCell(1, 1, QStringLiteral("x"))); // no workbook yet
+        QVERIFY(excel->WorkbooksAdd());
+        QVERIFY(!excel->Worksheets(QStringLiteral("Sheet2")));
+        QCOMPARE(excel->lastError().Number, 9);
+        QVERIFY(excel->Worksheets(QStringLiteral("Sheet1")));
+        QVERIFY(excel->PutCell(1, 2, QStringLiteral("a\x01\tb")));
+        QVERIFY(!excel->PutCell(1, 1, QStringLiteral("late")));
+        QVERIFY(!excel->PutCell(2, 1, QString(xl::MaxCellCharacters + 1, QLatin1Char('x'))));
+        QVERIFY(excel->PutCell(2, 1, QString(xl::MaxCellCharacters, QLatin1Char('x'))));
+        QVERIFY(excel->PutCell(3, 1, QStringLiteral("1e999"))); // beyond numbers: kept as typed
+        QVERIFY(excel->PutCell(3, 2, QStringLiteral("-.5e2")));
+        QVERIFY(!excel->PutCell(xl::MaxRows + 1, 1, QStringLiteral("1")));
+        QVERIFY(!excel->SetInteriorColorIndex({1, 1, 1, 1}, 57));
+        QVERIFY(!excel->SetBorderWeight({1, 1, 1, 1}, 5, xl::Thin));
+        QVERIFY(!excel->BorderAround({1, 1, 0, 1}, xl::Thin));
+        QVERIFY(!excel->AutoFitColumns(QStringLiteral("B:A")));
+        QVERIFY(excel->SetVisible(true));
+        const XlsxSheet sheet = read(opened.value(0));
+        QCOMPARE(sheet.cell(1, 2)->value, QStringLiteral("a\x01\tb"));
+        QCOMPARE(sheet.cell(2, 1)->value.size(), xl::MaxCellCharacters);
+        QCOMPARE(sheet.cell(3, 1)->kind, XlsxCell::Text);
+        QCOMPARE(sheet.cell(3, 2)->kind, XlsxCell::Number);
+        QCOMPARE(sheet.cell(3, 2)->value, QStringLiteral("-50"));
+        excel.reset();
+        // Handed over: the workbook outlives the object; nothing else is left.
+        QCOMPARE(leftInFolder(), QStringList{"Book1.xlsx"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExcelExport)
+#include "tst_excelexport.moc"
