@@ -1,15 +1,14 @@
 #include "frmBatch.h"
 
-#include "HelpFile.h"
-#include "frmAbout.h"
-
 #include "BatchFileLoader.h"
 #include "BatchLog.h"
 #include "BatchRunners.h"
 #include "BatchTexts.h"
 #include "ExportAll.h"
+#include "HelpFile.h"
 #include "SettingsKeys.h"
 #include "Twips.h"
+#include "frmAbout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -302,9 +301,14 @@ void frmBatch::mnuReadFile_Click() {
     ReadBatchFile(*this, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
-void frmBatch::mnuIndex_Click() { OpenHelpFile(); }
-// Centred on the main window, which is this window's parent.
-void frmBatch::mnuAbout_Click() { ShowAboutBox(this, parentWidget() ? parentWidget() : this, m_connection); }
+void frmBatch::mnuIndex_Click() {
+    OpenHelpFile();
+}
+
+// Centred on the main window behind, not on this one.
+void frmBatch::mnuAbout_Click() {
+    ShowAboutBox(this, parentWidget(), m_connection);
+}
 
 // BatchFeedback -------------------------------------------------------------------------
 

@@ -2,16 +2,27 @@
 // the main window, with the table list deciding its modes and its texts kept between openings.
 #include "ProgramState.h"
 #include "TestBackends.h"
+#include "frmAbout.h"
 #include "frmBatch.h"
 #include "frmKorvel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
 
 class TestKorvelBatch : public QObject {
     Q_OBJECT
@@ -58,6 +69,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), query());
     }
     void cleanup() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         m_window.reset();
         m_state.reset();
         m_record.adoConnection.reset();
@@ -88,6 +100,38 @@ private slots:
         inspectBatchWindow(seen);
         m_window->action(QStringLiteral("mnuBatch"))->trigger();
         QCOMPARE(seen.modes, 4);
+    }
+
+    void helpAndAboutFromTheBatchWindow() {
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+        // The batch window's help shows what the main window's shows.
+        m_window->action(QStringLiteral("mnuIndex"))->trigger();
+        const QList<QUrl> fromMain = recorder.opened;
+        recorder.opened.clear();
+
+        m_window->setGeometry(120, 90, 900, 640);
+        QRect about;
+        QWidget* aboutOwner = nullptr;
+        Seen seen;
+        inspectBatchWindow(seen, [&](frmBatch* batch) {
+            batch->findChild<QAction*>(QStringLiteral("mnuIndex"))->trigger();
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+                if (!box) return;
+                about = box->frameGeometry();
+                aboutOwner = box->parentWidget();
+                box->reject();
+            });
+            batch->findChild<QAction*>(QStringLiteral("mnuAbout"))->trigger();
+            QVERIFY(batch->isVisible());
+            QCOMPARE(aboutOwner, batch);
+        });
+        m_window->action(QStringLiteral("mnuBatch"))->trigger();
+        QCOMPARE(recorder.opened, fromMain);
+        QVERIFY(!about.isEmpty());
+        QCOMPARE(about.topLeft(), frmAbout::centredOn(m_window->frameGeometry(), about.size()));
+        QVERIFY(!QApplication::activeModalWidget());
     }
 };
 
