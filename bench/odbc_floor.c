@@ -8,25 +8,46 @@
 #include <time.h>
 #define N 1024
 int main(int argc, char** argv) {
-  if (argc < 2) { fprintf(stderr, "usage: odbc-floor CONNECTION-STRING\n"); return 2; }
-  SQLHENV e; SQLHDBC d; SQLHSTMT s;
-  struct timespec t0, t1; clock_gettime(CLOCK_MONOTONIC, &t0);
-  SQLAllocHandle(SQL_HANDLE_ENV, 0, &e); SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, (void*)SQL_OV_ODBC3, 0);
-  SQLAllocHandle(SQL_HANDLE_DBC, e, &d);
-  if (!SQL_SUCCEEDED(SQLDriverConnect(d, 0, (SQLCHAR*)argv[1], SQL_NTS, 0, 0, 0, SQL_DRIVER_NOPROMPT))) return 1;
-  SQLAllocHandle(SQL_HANDLE_STMT, d, &s);
-  SQLULEN fetched; SQLUSMALLINT st[N];
-  SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (void*)N, 0); SQLSetStmtAttr(s, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0); SQLSetStmtAttr(s, SQL_ATTR_ROW_STATUS_PTR, st, 0);
-  SQLExecDirect(s, (SQLCHAR*)"select * from t", SQL_NTS);
-  static SQLBIGINT id[N]; static SQLWCHAR code[N][22], name[N][82], note[N][402]; static char amount[N][16]; static SQL_TIMESTAMP_STRUCT ts[N]; static unsigned char flag[N];
-  static SQLLEN ind[7][N];
-  SQLBindCol(s, 1, SQL_C_SBIGINT, id, 8, ind[0]); SQLBindCol(s, 2, SQL_C_WCHAR, code, sizeof code[0], ind[1]);
-  SQLBindCol(s, 3, SQL_C_WCHAR, name, sizeof name[0], ind[2]); SQLBindCol(s, 4, SQL_C_WCHAR, note, sizeof note[0], ind[3]);
-  SQLBindCol(s, 5, SQL_C_CHAR, amount, sizeof amount[0], ind[4]); SQLBindCol(s, 6, SQL_C_TYPE_TIMESTAMP, ts, sizeof ts[0], ind[5]);
-  SQLBindCol(s, 7, SQL_C_BIT, flag, 1, ind[6]);
-  long rows = 0;
-  while (SQL_SUCCEEDED(SQLFetch(s))) rows += fetched;
-  clock_gettime(CLOCK_MONOTONIC, &t1);
-  printf("floor rows=%ld seconds=%.3f\n", rows, (t1.tv_sec - t0.tv_sec) + (t1.tv_nsec - t0.tv_nsec) / 1e9);
-  return 0;
+    if (argc < 2) {
+        fprintf(stderr, "usage: odbc-floor CONNECTION-STRING\n");
+        return 2;
+    }
+    SQLHENV e;
+    SQLHDBC d;
+    SQLHSTMT s;
+    struct timespec t0, t1;
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    SQLAllocHandle(SQL_HANDLE_ENV, 0, &e);
+    SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, (void*)SQL_OV_ODBC3, 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, e, &d);
+    if (!SQL_SUCCEEDED(
+            SQLDriverConnect(d, 0, (SQLCHAR*)argv[1], SQL_NTS, 0, 0, 0, SQL_DRIVER_NOPROMPT)))
+        return 1;
+    SQLAllocHandle(SQL_HANDLE_STMT, d, &s);
+    SQLULEN fetched;
+    SQLUSMALLINT st[N];
+    SQLSetStmtAttr(s, SQL_ATTR_ROW_ARRAY_SIZE, (void*)N, 0);
+    SQLSetStmtAttr(s, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    SQLSetStmtAttr(s, SQL_ATTR_ROW_STATUS_PTR, st, 0);
+    SQLExecDirect(s, (SQLCHAR*)"select * from t", SQL_NTS);
+    static SQLBIGINT id[N];
+    static SQLWCHAR code[N][22], name[N][82], note[N][402];
+    static char amount[N][16];
+    static SQL_TIMESTAMP_STRUCT ts[N];
+    static unsigned char flag[N];
+    static SQLLEN ind[7][N];
+    SQLBindCol(s, 1, SQL_C_SBIGINT, id, 8, ind[0]);
+    SQLBindCol(s, 2, SQL_C_WCHAR, code, sizeof code[0], ind[1]);
+    SQLBindCol(s, 3, SQL_C_WCHAR, name, sizeof name[0], ind[2]);
+    SQLBindCol(s, 4, SQL_C_WCHAR, note, sizeof note[0], ind[3]);
+    SQLBindCol(s, 5, SQL_C_CHAR, amount, sizeof amount[0], ind[4]);
+    SQLBindCol(s, 6, SQL_C_TYPE_TIMESTAMP, ts, sizeof ts[0], ind[5]);
+    SQLBindCol(s, 7, SQL_C_BIT, flag, 1, ind[6]);
+    long rows = 0;
+    while (SQL_SUCCEEDED(SQLFetch(s)))
+        rows += fetched;
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    printf("floor rows=%ld seconds=%.3f\n", rows,
+           (t1.tv_sec - t0.tv_sec) + (t1.tv_nsec - t0.tv_nsec) / 1e9);
+    return 0;
 }

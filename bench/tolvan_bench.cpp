@@ -37,11 +37,13 @@ int fail(const db::ErrorList& errors) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() > 1 && (args[1] == QLatin1String("export") || args[1] == QLatin1String("import")))
+    if (args.size() > 1 &&
+        (args[1] == QLatin1String("export") || args[1] == QLatin1String("import")))
         return runTransferBench(args);
     if (args.size() > 1 && (args[1] == QLatin1String("excel") || args[1] == QLatin1String("html")))
         return runOutputBench(args);
-    const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"), QStringLiteral("copy")};
+    const QStringList modes = {QStringLiteral("fetch"), QStringLiteral("sort"),
+                               QStringLiteral("copy")};
     if (args.size() < 4 || !modes.contains(args[1])) {
         std::fprintf(
             stderr,

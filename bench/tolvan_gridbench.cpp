@@ -28,7 +28,8 @@ int main(int argc, char* argv[]) {
     window.show();
     QApplication::processEvents();
     auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
-    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(QString::fromLocal8Bit(argv[2]));
+    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))
+        ->setPlainText(QString::fromLocal8Bit(argv[2]));
 
     QElapsedTimer timer;
     timer.start();
@@ -40,7 +41,8 @@ int main(int argc, char* argv[]) {
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
     grid->viewport()->repaint();
     const double toEnd = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("execute_to_paint=%.3f scroll_to_end=%.4f rows=%d\n", toPaint, toEnd, state.resultSet->RecordCount());
+    std::printf("execute_to_paint=%.3f scroll_to_end=%.4f rows=%d\n", toPaint, toEnd,
+                state.resultSet->RecordCount());
     window.SetWindowEnabled(true);
     return 0;
 }

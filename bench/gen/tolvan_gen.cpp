@@ -30,8 +30,7 @@ constexpr long long kDefaultRows = 1000000;
 
 struct SplitMix64 {
     std::uint64_t state;
-    std::uint64_t next()
-    {
+    std::uint64_t next() {
         std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
@@ -41,17 +40,17 @@ struct SplitMix64 {
 };
 
 constexpr std::array<std::string_view, 40> kFamily = {
-    "佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村", "小林", "加藤",
-    "吉田", "山田", "佐々木", "山口", "松本", "井上", "木村", "林", "斎藤", "清水",
-    "山崎", "森", "池田", "橋本", "阿部", "石川", "山下", "中島", "石井", "小川",
+    "佐藤", "鈴木", "高橋",   "田中", "伊藤", "渡辺", "山本", "中村", "小林", "加藤",
+    "吉田", "山田", "佐々木", "山口", "松本", "井上", "木村", "林",   "斎藤", "清水",
+    "山崎", "森",   "池田",   "橋本", "阿部", "石川", "山下", "中島", "石井", "小川",
     "前田", "岡田", "長谷川", "藤田", "後藤", "近藤", "村上", "遠藤", "青木", "坂本",
 };
 
 constexpr std::array<std::string_view, 40> kGiven = {
-    "太郎", "一郎", "健太", "翔", "大輔", "拓也", "直樹", "誠", "浩二", "隆",
-    "蓮", "悠真", "湊", "陽斗", "樹", "大和", "修", "勇気", "学", "茂",
-    "花子", "陽子", "美咲", "さくら", "結衣", "葵", "陽菜", "凛", "真由美", "恵子",
-    "由美", "千尋", "彩", "芽依", "優花", "智子", "裕子", "あゆみ", "かおり", "ひとみ",
+    "太郎", "一郎", "健太", "翔",     "大輔", "拓也", "直樹", "誠",     "浩二",   "隆",
+    "蓮",   "悠真", "湊",   "陽斗",   "樹",   "大和", "修",   "勇気",   "学",     "茂",
+    "花子", "陽子", "美咲", "さくら", "結衣", "葵",   "陽菜", "凛",     "真由美", "恵子",
+    "由美", "千尋", "彩",   "芽依",   "優花", "智子", "裕子", "あゆみ", "かおり", "ひとみ",
 };
 
 constexpr std::array<std::string_view, 12> kPlainNotes = {
@@ -100,8 +99,7 @@ struct Row {
 };
 
 // Days since 1970-01-01 to civil date (proleptic Gregorian).
-void civilFromDays(long long z, int &y, unsigned &m, unsigned &d)
-{
+void civilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
     z += 719468;
     const long long era = (z >= 0 ? z : z - 146096) / 146097;
     const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -113,8 +111,7 @@ void civilFromDays(long long z, int &y, unsigned &m, unsigned &d)
     y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
 }
 
-void makeRow(long long id, Row &r)
-{
+void makeRow(long long id, Row& r) {
     SplitMix64 rng{kSeed ^ (static_cast<std::uint64_t>(id) * 0xD1B54A32D192ED03ULL)};
     r.id = id;
 
@@ -144,7 +141,8 @@ void makeRow(long long id, Row &r)
         r.note.assign(kPlainNotes[rng.below(kPlainNotes.size())]);
         if (rng.below(3) == 0) {
             char buf[32];
-            std::snprintf(buf, sizeof buf, " #%llu", static_cast<unsigned long long>(rng.below(100000)));
+            std::snprintf(buf, sizeof buf, " #%llu",
+                          static_cast<unsigned long long>(rng.below(100000)));
             r.note.append(buf);
         }
     }
@@ -152,7 +150,8 @@ void makeRow(long long id, Row &r)
     // Up to 9,999,999.99 with a few negatives (returns); DECIMAL(12,2) has room.
     const auto cents = static_cast<long long>(rng.below(1000000000ULL));
     const bool negative = rng.below(20) == 0;
-    std::snprintf(r.amount, sizeof r.amount, "%s%lld.%02lld", negative ? "-" : "", cents / 100, cents % 100);
+    std::snprintf(r.amount, sizeof r.amount, "%s%lld.%02lld", negative ? "-" : "", cents / 100,
+                  cents % 100);
 
     // 2015-01-01 00:00:00 plus up to ten years.
     constexpr long long kStartDays = 16436;
@@ -161,21 +160,19 @@ void makeRow(long long id, Row &r)
     unsigned mo, d;
     civilFromDays(kStartDays + secs / 86400, y, mo, d);
     const long long sod = secs % 86400;
-    std::snprintf(r.created, sizeof r.created, "%04d-%02u-%02u %02lld:%02lld:%02lld", y, mo, d, sod / 3600,
-                  sod / 60 % 60, sod % 60);
+    std::snprintf(r.created, sizeof r.created, "%04d-%02u-%02u %02lld:%02lld:%02lld", y, mo, d,
+                  sod / 3600, sod / 60 % 60, sod % 60);
 
     r.flag = static_cast<int>(rng.below(2));
 }
 
-bool parseRows(const char *s, long long &rows)
-{
-    const char *end = s + std::strlen(s);
+bool parseRows(const char* s, long long& rows) {
+    const char* end = s + std::strlen(s);
     auto [p, ec] = std::from_chars(s, end, rows);
     return ec == std::errc() && p == end && rows >= 0;
 }
 
-int usage()
-{
+int usage() {
     std::fputs("usage: tolvan-gen sqlite OUT.db [ROWS]\n"
                "       tolvan-gen csv OUT.csv [ROWS]\n"
                "       tolvan-gen pgsql\n",
@@ -183,9 +180,8 @@ int usage()
     return 2;
 }
 
-bool sqliteExec(sqlite3 *db, const char *sql)
-{
-    char *err = nullptr;
+bool sqliteExec(sqlite3* db, const char* sql) {
+    char* err = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
         std::fprintf(stderr, "tolvan-gen: %s\n", err ? err : "sqlite error");
         sqlite3_free(err);
@@ -194,11 +190,10 @@ bool sqliteExec(sqlite3 *db, const char *sql)
     return true;
 }
 
-int writeSqlite(const char *path, long long rows)
-{
+int writeSqlite(const char* path, long long rows) {
     // Start from an empty file so reruns never append to old data.
     std::remove(path);
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
     if (sqlite3_open(path, &db) != SQLITE_OK) {
         std::fprintf(stderr, "tolvan-gen: cannot open %s: %s\n", path, sqlite3_errmsg(db));
         sqlite3_close(db);
@@ -214,10 +209,10 @@ int writeSqlite(const char *path, long long rows)
                                    " created TIMESTAMP NOT NULL,"
                                    " flag BOOLEAN NOT NULL);"
                                    "BEGIN;");
-    sqlite3_stmt *st = nullptr;
-    if (!ok || sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?,?,?,?,?,?,?)", -1, &st, nullptr) != SQLITE_OK) {
-        if (ok)
-            std::fprintf(stderr, "tolvan-gen: %s\n", sqlite3_errmsg(db));
+    sqlite3_stmt* st = nullptr;
+    if (!ok || sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?,?,?,?,?,?,?)", -1, &st, nullptr) !=
+                   SQLITE_OK) {
+        if (ok) std::fprintf(stderr, "tolvan-gen: %s\n", sqlite3_errmsg(db));
         sqlite3_close(db);
         return 1;
     }
@@ -236,7 +231,8 @@ int writeSqlite(const char *path, long long rows)
         sqlite3_bind_text(st, 6, r.created, -1, SQLITE_STATIC);
         sqlite3_bind_int(st, 7, r.flag);
         if (sqlite3_step(st) != SQLITE_DONE) {
-            std::fprintf(stderr, "tolvan-gen: insert failed at row %lld: %s\n", id, sqlite3_errmsg(db));
+            std::fprintf(stderr, "tolvan-gen: insert failed at row %lld: %s\n", id,
+                         sqlite3_errmsg(db));
             sqlite3_finalize(st);
             sqlite3_close(db);
             return 1;
@@ -245,25 +241,21 @@ int writeSqlite(const char *path, long long rows)
     }
     sqlite3_finalize(st);
     const bool committed = sqliteExec(db, "COMMIT;");
-    if (sqlite3_close(db) != SQLITE_OK || !committed)
-        return 1;
+    if (sqlite3_close(db) != SQLITE_OK || !committed) return 1;
     return 0;
 }
 
-void appendQuoted(std::string &out, std::string_view s)
-{
+void appendQuoted(std::string& out, std::string_view s) {
     out.push_back('"');
     for (char c : s) {
-        if (c == '"')
-            out.push_back('"');
+        if (c == '"') out.push_back('"');
         out.push_back(c);
     }
     out.push_back('"');
 }
 
-int writeCsv(const char *path, long long rows)
-{
-    std::FILE *f = std::fopen(path, "wb");
+int writeCsv(const char* path, long long rows) {
+    std::FILE* f = std::fopen(path, "wb");
     if (!f) {
         std::perror(path);
         return 1;
@@ -282,8 +274,7 @@ int writeCsv(const char *path, long long rows)
         buf.push_back(',');
         appendQuoted(buf, r.name);
         buf.push_back(',');
-        if (!r.noteNull)
-            appendQuoted(buf, r.note);
+        if (!r.noteNull) appendQuoted(buf, r.note);
         buf.push_back(',');
         buf.append(r.amount);
         buf.push_back(',');
@@ -292,8 +283,7 @@ int writeCsv(const char *path, long long rows)
         buf.push_back(r.flag ? '1' : '0');
         buf.push_back('\n');
         if (buf.size() >= (1 << 20) - 1024) {
-            if (std::fwrite(buf.data(), 1, buf.size(), f) != buf.size())
-                break;
+            if (std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) break;
             buf.clear();
         }
     }
@@ -308,15 +298,12 @@ int writeCsv(const char *path, long long rows)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (argc < 2)
-        return usage();
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
     const std::string_view mode = argv[1];
 
     if (mode == "pgsql") {
-        if (argc != 2)
-            return usage();
+        if (argc != 2) return usage();
         std::fputs("CREATE TABLE t (\n"
                    "    id      integer PRIMARY KEY,\n"
                    "    code    varchar(10) NOT NULL,\n"
@@ -330,8 +317,7 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    if ((mode != "sqlite" && mode != "csv") || argc < 3 || argc > 4)
-        return usage();
+    if ((mode != "sqlite" && mode != "csv") || argc < 3 || argc > 4) return usage();
     long long rows = kDefaultRows;
     if (argc == 4 && !parseRows(argv[3], rows)) {
         std::fprintf(stderr, "tolvan-gen: bad row count: %s\n", argv[3]);

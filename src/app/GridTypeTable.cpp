@@ -56,8 +56,11 @@ QString gridTypeText(int type, qint64 definedSize, int precision, int scale) {
     const TypeRow* row = find(type);
     if (!row) return QString();
     QString text = QString::fromUtf8(row->name);
-    if (type == 129 || type == 130 || type == 200 || type == 202) text += QLatin1Char(' ') + QString::number(definedSize);
-    if (type == 131) text += QLatin1Char(' ') + QString::number(precision) + QLatin1Char(',') + QString::number(scale);
+    if (type == 129 || type == 130 || type == 200 || type == 202)
+        text += QLatin1Char(' ') + QString::number(definedSize);
+    if (type == 131)
+        text += QLatin1Char(' ') + QString::number(precision) + QLatin1Char(',') +
+                QString::number(scale);
     return text;
 }
 

@@ -52,7 +52,8 @@ void frmKorvel::buildMenus() {
         }
     };
     auto addMenu = [this](QMenu* parent, const char* name, const char* caption) {
-        QMenu* m = parent ? parent->addMenu(QString::fromUtf8(caption)) : menuBar()->addMenu(QString::fromUtf8(caption));
+        QMenu* m = parent ? parent->addMenu(QString::fromUtf8(caption))
+                          : menuBar()->addMenu(QString::fromUtf8(caption));
         m->setObjectName(QString::fromLatin1(name));
         m_actions.insert(m->objectName(), m->menuAction());
         m_menuEnabled.insert(m, true);
@@ -74,40 +75,57 @@ void frmKorvel::buildMenus() {
                                {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4},
                                {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6}});
     QMenu* mnuImport = addMenu(mnuImportExport, "mnuImport", "インポート(&I)");
-    addItems(mnuImport, {{"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7}, {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8}});
+    addItems(mnuImport, {{"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7},
+                         {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8}});
     QMenu* mnuExport = addMenu(mnuImportExport, "mnuExport", "エクスポート(&E)");
-    addItems(mnuExport, {{"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7}, {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8}});
+    addItems(mnuExport, {{"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7},
+                         {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8}});
     mnuOption = addMenu(nullptr, "mnuOption", "オプション(&O)");
     addItems(mnuOption, {{"mnuSetup", "環境設定(&S)", Qt::Key_F9}});
     mnuHelp = addMenu(nullptr, "mnuHelp", "ヘルプ(&H)");
-    addItems(mnuHelp, {{"mnuIndex", "目次(&I)", Qt::Key_F11}, {"mnuDummy2", "-", {}}, {"mnuAbout", "About(&A)", {}}});
+    addItems(mnuHelp, {{"mnuIndex", "目次(&I)", Qt::Key_F11},
+                       {"mnuDummy2", "-", {}},
+                       {"mnuAbout", "About(&A)", {}}});
 
-    connect(action(QStringLiteral("mnuNewConnection")), &QAction::triggered, this, &frmKorvel::mnuNewConnection_Click);
+    connect(action(QStringLiteral("mnuNewConnection")), &QAction::triggered, this,
+            &frmKorvel::mnuNewConnection_Click);
     connect(action(QStringLiteral("mnuExit")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("mnuExecute")), &QAction::triggered, this, &frmKorvel::ExecuteQueryBox);
-    connect(action(QStringLiteral("mnuRefresh")), &QAction::triggered, this, &frmKorvel::RequeryResult);
-    connect(action(QStringLiteral("mnuNewQuery")), &QAction::triggered, this, &frmKorvel::mnuNewQuery_Click);
-    connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this, &frmKorvel::HistoryForward);
-    connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this, &frmKorvel::HistoryBackward);
-    connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this, &frmKorvel::mnuSetup_Click);
-    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this, &frmKorvel::mnuBatch_Click);
+    connect(action(QStringLiteral("mnuExecute")), &QAction::triggered, this,
+            &frmKorvel::ExecuteQueryBox);
+    connect(action(QStringLiteral("mnuRefresh")), &QAction::triggered, this,
+            &frmKorvel::RequeryResult);
+    connect(action(QStringLiteral("mnuNewQuery")), &QAction::triggered, this,
+            &frmKorvel::mnuNewQuery_Click);
+    connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this,
+            &frmKorvel::HistoryForward);
+    connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this,
+            &frmKorvel::HistoryBackward);
+    connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this,
+            &frmKorvel::mnuSetup_Click);
+    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this,
+            &frmKorvel::mnuBatch_Click);
     connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
     connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
-    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this, &frmKorvel::mnuImportCSV_Click);
-    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this, &frmKorvel::mnuImportTAB_Click);
+    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this,
+            &frmKorvel::mnuImportCSV_Click);
+    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this,
+            &frmKorvel::mnuImportTAB_Click);
     connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
             &frmKorvel::mnuIndex_Click);
     connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
             &frmKorvel::mnuAbout_Click);
-    connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this, &frmKorvel::mnuExcel_Click);
-    connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this, &frmKorvel::mnuHTML_Click);
+    connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this,
+            &frmKorvel::mnuExcel_Click);
+    connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this,
+            &frmKorvel::mnuHTML_Click);
 }
 
 void frmKorvel::buildToolbar() {
     for (const Button& b : kButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction* a = Toolbar1->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(b.image))),
-                                         QString::fromUtf8(b.tooltip));
+        QAction* a = Toolbar1->addAction(
+            QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(b.image))),
+            QString::fromUtf8(b.tooltip));
         a->setObjectName(QStringLiteral("Toolbar1.") + key);
         a->setToolTip(QString::fromUtf8(b.tooltip));
         a->setData(key);

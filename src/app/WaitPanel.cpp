@@ -81,7 +81,8 @@ int WaitPanel::LoadWaitPictures(const QStringList& folders, const QString& title
             if (picture.isNull()) continue;
             imgWait[size_t(i)]->setPixmap(picture);
             imgWait[size_t(i)]->setGeometry(twipsToPixels(offset, dpi), twipsToPixels(30, dpi),
-                                            twipsToPixels(kPictureWidth, dpi), twipsToPixels(kPictureHeight, dpi));
+                                            twipsToPixels(kPictureWidth, dpi),
+                                            twipsToPixels(kPictureHeight, dpi));
             ++m_pictureCount;
         }
         if (m_pictureCount > 0) break;
@@ -91,7 +92,8 @@ int WaitPanel::LoadWaitPictures(const QStringList& folders, const QString& title
 
 void WaitPanel::ShowRandomWaitPicture() {
     const int slot = waitPictureSlot(m_pictureCount, QRandomGenerator::global()->generateDouble());
-    for (int i = 0; i < 5; ++i) imgWait[size_t(i)]->setVisible(i == slot && !imgWait[size_t(i)]->pixmap().isNull());
+    for (int i = 0; i < 5; ++i)
+        imgWait[size_t(i)]->setVisible(i == slot && !imgWait[size_t(i)]->pixmap().isNull());
 }
 
 void WaitPanel::setButtons(bool okEnabled, bool cancelEnabled) {
@@ -126,7 +128,9 @@ void WaitPanel::fitMessage() {
     resize(width(), cmdOK->geometry().bottom() + 4);
 }
 
-QString WaitPanel::message() const { return txtMessage->toPlainText(); }
+QString WaitPanel::message() const {
+    return txtMessage->toPlainText();
+}
 
 QString WaitPanel::waitForAnswer() {
     m_answer.clear();

@@ -14,8 +14,6 @@
 #include "modKorvel.h"
 
 #include <QAction>
-#include <algorithm>
-#include <functional>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -35,6 +33,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+#include <algorithm>
+#include <functional>
 
 namespace {
 // Design sizes in twips.
@@ -47,22 +47,28 @@ constexpr std::array<int, 4> kPanelWidths = {4939, 2822, 2822,
 QFont queryFont() {
     // The designed font first, then the Japanese gothic fonts found on Linux desktops.
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("VL PGothic")});
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
     font.setPointSizeF(9.75);
     return font;
 }
 
-QString programFolder() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+QString programFolder() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
 } // namespace
 
 // The icons are compiled into this static library: register them before first use.
-static void initIcons() { Q_INIT_RESOURCE(icons); }
+static void initIcons() {
+    Q_INIT_RESOURCE(icons);
+}
 
 frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
     initIcons();
     setObjectName(QStringLiteral("frmKorvel"));
-    startSecondProcess = [] { return QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); };
+    startSecondProcess = [] {
+        return QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    };
     showSetup = [this] {
         frmSetup setup(this);
         setup.exec();
@@ -125,15 +131,19 @@ void frmKorvel::buildControls() {
     DataGrid1->rowColChange = [this] { DataGrid1_RowColChange(); };
     DataGrid1->lostFocus = [this] { ClearGridPanel(); };
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
-    connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &frmKorvel::DataGrid1_HeadClick);
+    connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &frmKorvel::DataGrid1_HeadClick);
     DataGrid1->horizontalHeader()->setSectionsClickable(true);
     // A header click marks or sorts; it selects nothing, so Delete can never take a column's
     // worth of rows.
-    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionPressed(int)), DataGrid1, SLOT(selectColumn(int)));
-    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionEntered(int)), DataGrid1, SLOT(_q_selectColumn(int)));
-    connect(m_model, &RecordsetModel::writeFailed, this, [this](qint32 number, const QString& source, const QString& description) {
-        ShowMessagePanel(ErrorReport(number, source, description), true, false);
-    });
+    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionPressed(int)), DataGrid1,
+               SLOT(selectColumn(int)));
+    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionEntered(int)), DataGrid1,
+               SLOT(_q_selectColumn(int)));
+    connect(m_model, &RecordsetModel::writeFailed, this,
+            [this](qint32 number, const QString& source, const QString& description) {
+                ShowMessagePanel(ErrorReport(number, source, description), true, false);
+            });
 
     auto* statusPanels = new StatusPanels(m_client, kPanelWidths);
     StatusBar1 = statusPanels;
@@ -164,10 +174,12 @@ void frmKorvel::Form_Load() {
     move(twipsToPixels(kDesignLeft, dpi), twipsToPixels(kDesignTop, dpi));
     applySavedPosition();
     setWindowTitle(kApplicationName);
-    const QString shared = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tolvan"),
-                                                  QStandardPaths::LocateDirectory);
-    frameWait->LoadWaitPictures({programFolder(), shared.isEmpty() ? QString() : shared + QLatin1Char('/')},
-                                kApplicationName);
+    const QString shared =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tolvan"),
+                               QStandardPaths::LocateDirectory);
+    frameWait->LoadWaitPictures(
+        {programFolder(), shared.isEmpty() ? QString() : shared + QLatin1Char('/')},
+        kApplicationName);
     UpdateStatusBar(QString());
     m_state.resultOpen = false;
     m_state.resultSet = std::make_shared<db::Recordset>();
@@ -270,7 +282,8 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
         m_focusBeforeDisable = focus && isAncestorOf(focus) && focus != txtFocus ? focus : nullptr;
         m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
     }
-    for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp}) setMenuEnabled(m, enabled);
+    for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp})
+        setMenuEnabled(m, enabled);
     setItemEnabled(action(QStringLiteral("mnuSetup")), enabled);
     Toolbar1->setEnabled(enabled);
     txtQuery->setEnabled(enabled);
@@ -283,7 +296,8 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
 
 void frmKorvel::restoreFocus() {
     QWidget* target = m_focusBeforeDisable;
-    if (!target || !target->isEnabled() || !target->isVisible()) target = m_focusInGrid ? DataGrid1 : nullptr;
+    if (!target || !target->isEnabled() || !target->isVisible())
+        target = m_focusInGrid ? DataGrid1 : nullptr;
     m_focusBeforeDisable = nullptr;
     m_focusInGrid = false;
     if (target && target->isEnabled()) target->setFocus(Qt::OtherFocusReason);
@@ -319,7 +333,8 @@ void frmKorvel::HideBusy() {
     m_busyVisible = false;
     frameWait->hide();
     frameWait->lower();
-    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
     txtFocus->setEnabled(false);
 }
 
@@ -348,7 +363,8 @@ QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool
     m_panelWaiting = false;
     frameWait->hide();
     frameWait->lower();
-    while (cursors-- > 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    while (cursors-- > 0)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
     repaint();
     txtFocus->setEnabled(false);
     if (m_busyVisible) ShowBusy(QString(), false, false);
@@ -369,9 +385,13 @@ void frmKorvel::ClearGridPanel() {
     panel->setText(QString());
 }
 
-void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) { m_model->setRecordset(std::move(rs)); }
+void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) {
+    m_model->setRecordset(std::move(rs));
+}
 
-void frmKorvel::rebindGrid() { m_model->reload(); }
+void frmKorvel::rebindGrid() {
+    m_model->reload();
+}
 
 void frmKorvel::PrepareGridColumns() {
     // Long texts wrap inside their cells; rows keep one height.
@@ -384,12 +404,15 @@ void frmKorvel::ExecuteQueryBox() {
     // A line break typed in the box is CR LF to the executor, as on the desktop it was
     // designed for.
     const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    const QString selected =
-        txtQuery->textCursor().selectedText().replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    ::ExecuteQueryBox(m_state, *this, text, selected, [this](const QString& statement) { AddToHistory(statement); });
+    const QString selected = txtQuery->textCursor().selectedText().replace(
+        QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    ::ExecuteQueryBox(m_state, *this, text, selected,
+                      [this](const QString& statement) { AddToHistory(statement); });
 }
 
-void frmKorvel::RequeryResult() { ::RequeryResult(m_state, *this); }
+void frmKorvel::RequeryResult() {
+    ::RequeryResult(m_state, *this);
+}
 
 void frmKorvel::applyHistoryState() {
     const bool back = m_state.history.backwardEnabled(), forward = m_state.history.forwardEnabled();
@@ -441,8 +464,10 @@ void frmKorvel::CommonKeyDown(int keyCode, int shift) {
     if (keyCode == 116 && idle) RequeryResult();
     if (keyCode == 27 && !m_state.bAbort) m_state.bAbort = true;
     if (shift == 4 && idle) {
-        if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
-        if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
+        if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled())
+            HistoryBackward();
+        if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled())
+            HistoryForward();
     }
 }
 
@@ -461,7 +486,8 @@ void frmKorvel::keyPressEvent(QKeyEvent* event) {
 
 bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
     if (dropFilter(watched, event)) return true;
-    if (event->type() == QEvent::KeyPress && (watched == cboTableList || watched == cboTableList->lineEdit())) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == cboTableList || watched == cboTableList->lineEdit())) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !cboTableList->view()->isVisible()) {
             OpenSelectedTable();
@@ -507,7 +533,8 @@ void frmKorvel::RetrieveTableList() {
         m_buttons.value(QStringLiteral("refresh_tablelist"))->setEnabled(false);
         cboTableList->setEnabled(false);
     }
-    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
 }
 
 void frmKorvel::RefreshTableList() {
@@ -538,7 +565,8 @@ void frmKorvel::OpenSelectedTable() {
 
 void frmKorvel::DataGrid1_RowColChange() {
     const int column = DataGrid1->currentIndex().column();
-    if (column < 0 || !m_state.resultOpen || !m_state.resultSet || column >= m_state.resultSet->FieldCount()) {
+    if (column < 0 || !m_state.resultOpen || !m_state.resultSet ||
+        column >= m_state.resultSet->FieldCount()) {
         ClearGridPanel();
         return;
     }
@@ -565,10 +593,12 @@ void frmKorvel::DataGrid1_HeadClick(int column) {
 
 void frmKorvel::DataGrid1_BeforeDelete() {
     SetWindowEnabled(false);
-    if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true, true) != QLatin1String("2") &&
+    if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true, true) !=
+            QLatin1String("2") &&
         m_model->recordset()) {
         QList<int> rows;
-        for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows()) rows << index.row();
+        for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows())
+            rows << index.row();
         std::sort(rows.begin(), rows.end(), std::greater<int>());
         db::Recordset& rs = *m_model->recordset();
         for (int row : rows) {

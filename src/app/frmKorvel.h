@@ -50,8 +50,10 @@ public:
     void SetProgressValue(int value) override;
     void DoEvents() override;
     void RepaintWindow() override;
-    QString ShowSaveDialog(const QString& title, const QString& filter, const QString& initialDir) override;
-    QString ShowOpenDialog(const QString& title, const QString& filter, const QString& initialDir) override;
+    QString ShowSaveDialog(const QString& title, const QString& filter,
+                           const QString& initialDir) override;
+    QString ShowOpenDialog(const QString& title, const QString& filter,
+                           const QString& initialDir) override;
     bool OpenWithDesktop(const QString& path) override;
 
     // Keys that reach the window, the query box and the grid: key code and shift mask
@@ -93,7 +95,8 @@ public:
     void mnuImportCSV_Click();
     void mnuImportTAB_Click();
     // Shows a file dialog: the chosen path, or "" when cancelled; replaceable for tests.
-    std::function<QString(bool save, const QString& title, const QString& filter, const QString& dir)>
+    std::function<QString(bool save, const QString& title, const QString& filter,
+                          const QString& dir)>
         showFileDialog;
 
     // A menu item or toolbar button by its name or key, for wiring and tests.

@@ -28,8 +28,9 @@ QString buildConnectionString(const LoginInput& in) {
                QStringLiteral(";Data Source=") + in.location;
     case ConnectionKind::Oracle:
     case ConnectionKind::Access:
-        return provider + QStringLiteral(";Password=") + in.password + QStringLiteral(";User ID=") + in.userId +
-               QStringLiteral(";Data Source=") + in.location + QStringLiteral(";Persist Security Info=True");
+        return provider + QStringLiteral(";Password=") + in.password + QStringLiteral(";User ID=") +
+               in.userId + QStringLiteral(";Data Source=") + in.location +
+               QStringLiteral(";Persist Security Info=True");
     }
     return QString();
 }

@@ -16,7 +16,9 @@ QString qtFilter(const QString& filter) {
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << (parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        out << (parts[i].contains(QLatin1Char('('))
+                    ? parts[i]
+                    : parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return out.join(QStringLiteral(";;"));
 }

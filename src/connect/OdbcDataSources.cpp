@@ -17,8 +17,8 @@ QStringList odbcDataSourceNames() {
         std::memset(name, ' ', sizeof name);
         std::memset(description, ' ', sizeof description);
         SQLSMALLINT nameLength = 0, descriptionLength = 0;
-        rc = SQLDataSources(env, SQL_FETCH_NEXT, name, SQLSMALLINT(sizeof name), &nameLength, description,
-                            SQLSMALLINT(sizeof description), &descriptionLength);
+        rc = SQLDataSources(env, SQL_FETCH_NEXT, name, SQLSMALLINT(sizeof name), &nameLength,
+                            description, SQLSMALLINT(sizeof description), &descriptionLength);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
         const int length = qBound(0, int(nameLength), int(sizeof name) - 1);
         const QString text = QString::fromLocal8Bit(reinterpret_cast<const char*>(name), length);

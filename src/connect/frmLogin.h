@@ -29,7 +29,8 @@ public:
         std::function<void()> retrieveTableList;
     };
 
-    frmLogin(db::ConnectionRecord& connection, LoginPrompts& prompts, Hooks hooks, QWidget* parent = nullptr);
+    frmLogin(db::ConnectionRecord& connection, LoginPrompts& prompts, Hooks hooks,
+             QWidget* parent = nullptr);
 
     // The dialog's operations, named as the user-interface handlers they are.
     void InitializeODBC();

@@ -7,15 +7,16 @@ LoginParams parseConnectionString(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
-        while (i < n && (text[i] == QLatin1Char(';') || text[i].isSpace())) ++i;
+        while (i < n && (text[i] == QLatin1Char(';') || text[i].isSpace()))
+            ++i;
         const qsizetype eq = text.indexOf(QLatin1Char('='), i);
         if (eq < 0) break;
         const QString key = text.mid(i, eq - i).trimmed().toLower();
         i = eq + 1;
         QString value;
         const QChar open = i < n ? text[i] : QChar();
-        const QChar close = open == QLatin1Char('{')   ? QLatin1Char('}')
-                            : open == QLatin1Char('"') ? QLatin1Char('"')
+        const QChar close = open == QLatin1Char('{')    ? QLatin1Char('}')
+                            : open == QLatin1Char('"')  ? QLatin1Char('"')
                             : open == QLatin1Char('\'') ? QLatin1Char('\'')
                                                         : QChar();
         if (!close.isNull()) {
@@ -32,7 +33,8 @@ LoginParams parseConnectionString(const QString& text) {
                 }
                 value += text[i++];
             }
-            while (i < n && text[i] != QLatin1Char(';')) ++i;
+            while (i < n && text[i] != QLatin1Char(';'))
+                ++i;
         } else {
             const qsizetype semi = text.indexOf(QLatin1Char(';'), i);
             const qsizetype end = semi < 0 ? n : semi;

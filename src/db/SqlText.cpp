@@ -3,7 +3,10 @@
 namespace db {
 
 namespace {
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#'); }
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') ||
+           c == QLatin1Char('#');
+}
 
 // Skips a quoted run starting at i (on the opening character); returns the index after it.
 qsizetype skipQuoted(const QString& s, qsizetype i) {
@@ -38,25 +41,30 @@ QString tableOfSelect(const QString& sql) {
             continue;
         }
         if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
+            while (i < n && sql[i] != QLatin1Char('\n'))
+                ++i;
             continue;
         }
         if (c == QLatin1Char('(')) ++depth;
         if (c == QLatin1Char(')')) --depth;
         if (isWordChar(c)) {
             qsizetype j = i;
-            while (j < n && isWordChar(sql[j])) ++j;
+            while (j < n && isWordChar(sql[j]))
+                ++j;
             if (depth == 0 && j - i == 4 &&
-                QStringView(sql).mid(i, 4).compare(QLatin1String("from"), Qt::CaseInsensitive) == 0) {
+                QStringView(sql).mid(i, 4).compare(QLatin1String("from"), Qt::CaseInsensitive) ==
+                    0) {
                 qsizetype k = j;
-                while (k < n && sql[k].isSpace()) ++k;
+                while (k < n && sql[k].isSpace())
+                    ++k;
                 const qsizetype start = k;
                 // A dotted name whose parts may each be quoted.
                 while (k < n) {
                     if (isQuote(sql[k]) && sql[k] != QLatin1Char('\''))
                         k = skipQuoted(sql, k);
                     else if (isWordChar(sql[k]))
-                        while (k < n && isWordChar(sql[k])) ++k;
+                        while (k < n && isWordChar(sql[k]))
+                            ++k;
                     else
                         break;
                     if (k < n && sql[k] == QLatin1Char('.'))

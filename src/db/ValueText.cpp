@@ -100,7 +100,8 @@ void utf8Into(std::string_view bytes, QString& out) {
             if ((s[i + size_t(j)] & 0xC0) != 0x80) ok = false;
             cp = (cp << 6) | (s[i + size_t(j)] & 0x3F);
         }
-        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+                   (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
             ok = false;
         if (!ok) {
             o[k++] = 0xFFFD;
@@ -130,8 +131,12 @@ QString hexText(std::string_view bytes) {
     return s;
 }
 
-qint64 packDate(int y, int mo, int d) { return qint64(y) * 10000 + mo * 100 + d; }
-qint64 packTime(int h, int mi, int s) { return qint64(h) * 10000 + mi * 100 + s; }
+qint64 packDate(int y, int mo, int d) {
+    return qint64(y) * 10000 + mo * 100 + d;
+}
+qint64 packTime(int h, int mi, int s) {
+    return qint64(h) * 10000 + mi * 100 + s;
+}
 qint64 packTimestamp(int y, int mo, int d, int h, int mi, int s) {
     return packDate(y, mo, d) * 1000000 + packTime(h, mi, s);
 }
@@ -249,7 +254,8 @@ std::optional<double> parseReal(const QString& text) {
     const char* first = buf + (buf[0] == '+' && len > 1 && buf[1] != '-' ? 1 : 0);
     // from_chars would also take "inf" and "nan": only digits, sign, point and exponent here.
     for (const char* p = first; p != buf + len; ++p)
-        if (!((*p >= '0' && *p <= '9') || *p == '.' || *p == '-' || *p == 'e' || *p == 'E' || *p == '+'))
+        if (!((*p >= '0' && *p <= '9') || *p == '.' || *p == '-' || *p == 'e' || *p == 'E' ||
+              *p == '+'))
             return std::nullopt;
     double v = 0;
     const auto r = std::from_chars(first, buf + len, v, std::chars_format::general);
@@ -265,8 +271,10 @@ struct Decimal {
 };
 
 bool splitDecimal(std::string_view s, Decimal& d) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
         d.negative = s.front() == '-';
         s.remove_prefix(1);
@@ -279,8 +287,10 @@ bool splitDecimal(std::string_view s, Decimal& d) {
         if (c < '0' || c > '9') return false;
     for (char c : fp)
         if (c < '0' || c > '9') return false;
-    while (!ip.empty() && ip.front() == '0') ip.remove_prefix(1);
-    while (!fp.empty() && fp.back() == '0') fp.remove_suffix(1);
+    while (!ip.empty() && ip.front() == '0')
+        ip.remove_prefix(1);
+    while (!fp.empty() && fp.back() == '0')
+        fp.remove_suffix(1);
     d.intPart = ip;
     d.fracPart = fp;
     if (ip.empty() && fp.empty()) d.negative = false; // -0 == 0

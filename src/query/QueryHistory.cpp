@@ -33,7 +33,8 @@ QString QueryHistory::HistoryBackward() {
 }
 
 QString QueryHistory::HistoryForward() {
-    if (m_position + 1 >= int(m_entries.size())) return m_entries.back(); // kept out by the disabled command
+    if (m_position + 1 >= int(m_entries.size()))
+        return m_entries.back(); // kept out by the disabled command
     ++m_position;
     const QString shown = m_entries[m_position];
     m_backward = true;

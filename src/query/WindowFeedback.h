@@ -16,7 +16,8 @@ public:
     virtual void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) = 0;
     virtual void HideBusy() = 0;
     // Waits for a button: "1" for OK, "2" for Cancel.
-    virtual QString ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) = 0;
+    virtual QString ShowMessagePanel(const QString& message, bool okEnabled,
+                                     bool cancelEnabled) = 0;
     virtual void UpdateStatusBar(const QString& status) = 0;
     virtual void ClearGridPanel() = 0;
     // The grid shows this record set (null: nothing).

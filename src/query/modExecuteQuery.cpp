@@ -8,16 +8,21 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
 // The text with every CR LF pair as one blank; lone CR, LF and tabs stay.
-QString crLfAsBlank(const QString& s) { return QString(s).replace(kCrLf, QStringLiteral(" ")); }
+QString crLfAsBlank(const QString& s) {
+    return QString(s).replace(kCrLf, QStringLiteral(" "));
+}
 
 db::Error failureOf(const db::Recordset& rs, const db::Connection* connection) {
-    const db::ErrorList& errors = !rs.Errors().empty() ? rs.Errors() : connection ? connection->Errors() : rs.Errors();
+    const db::ErrorList& errors = !rs.Errors().empty() ? rs.Errors()
+                                  : connection         ? connection->Errors()
+                                                       : rs.Errors();
     if (!errors.empty()) return errors.front();
     return {db::ErrorNumber::Fail, QStringLiteral("Unknown error"), QStringLiteral("Tolvan")};
 }
 
 // Opens a statement in a new record set with the program's fixed arguments.
-std::shared_ptr<db::Recordset> openNew(ProgramState& state, const QString& source, db::Error& failure) {
+std::shared_ptr<db::Recordset> openNew(ProgramState& state, const QString& source,
+                                       db::Error& failure) {
     auto rs = std::make_shared<db::Recordset>();
     if (!rs->Open(source, state.connection.adoConnection.get(), 3, 3, -1)) {
         failure = failureOf(*rs, state.connection.adoConnection.get());
@@ -43,10 +48,12 @@ bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& f
 }
 
 void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
-                     const QString& selectedText, const std::function<void(const QString&)>& addToHistory) {
+                     const QString& selectedText,
+                     const std::function<void(const QString&)>& addToHistory) {
     feedback.SetWindowEnabled(false);
     if (!trimBlanks(queryText).isEmpty()) {
-        const QString statement = trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
+        const QString statement =
+            trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
         feedback.ShowBusy(QString(), false, false);
         ExecuteQuery(state, feedback, statement);
         feedback.HideBusy();
@@ -69,7 +76,8 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
     };
     const auto fail = [&]() {
         feedback.UpdateStatusBar(QStringLiteral("ERROR"));
-        feedback.ShowMessagePanel(ErrorReport(failure.Number, failure.Source, failure.Description), true, false);
+        feedback.ShowMessagePanel(ErrorReport(failure.Number, failure.Source, failure.Description),
+                                  true, false);
         if (!previousSource.isEmpty()) {
             // Read the previous result again, unseen: after a failed SELECT the grid still
             // shows its rows from the record set it holds.
@@ -115,7 +123,8 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         return finish(true);
     }
     if (key.left(3) == QLatin1String("USE")) {
-        if (trimBlanks(statement.toUpper()).startsWith(QLatin1String("USE"))) feedback.UpdateStatusBar(QStringLiteral(" "));
+        if (trimBlanks(statement.toUpper()).startsWith(QLatin1String("USE")))
+            feedback.UpdateStatusBar(QStringLiteral(" "));
         return finish(true);
     }
     feedback.UpdateStatusBar(kQueryDone);

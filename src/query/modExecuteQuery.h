@@ -9,7 +9,8 @@
 // The Execute command: runs the selection of the query box when it holds more than blanks
 // and line breaks, else its whole text; the statement run goes to addToHistory.
 void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
-                     const QString& selectedText, const std::function<void(const QString&)>& addToHistory);
+                     const QString& selectedText,
+                     const std::function<void(const QString&)>& addToHistory);
 
 // Runs one statement and shows its outcome; false after a failure (reported in the panel).
 bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement);

@@ -6,8 +6,10 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 QString trimBlanks(const QString& text) {
     qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
     return text.mid(begin, end - begin);
 }
 
@@ -23,7 +25,9 @@ QString messagePanelText(const QString& message) {
 }
 
 QString databasePanelText(db::ConnectionRecord& c) {
-    const auto current = [&] { return c.adoConnection ? c.adoConnection->DefaultDatabase() : QString(); };
+    const auto current = [&] {
+        return c.adoConnection ? c.adoConnection->DefaultDatabase() : QString();
+    };
     switch (c.kind) {
     case db::ConnectionKind::SqlServer:
         return QStringLiteral("Database: ") + current();
@@ -40,11 +44,15 @@ QString databasePanelText(db::ConnectionRecord& c) {
     return text;
 }
 
-QString userPanelText(const db::ConnectionRecord& c) { return QStringLiteral("ID: ") + c.userId; }
+QString userPanelText(const db::ConnectionRecord& c) {
+    return QStringLiteral("ID: ") + c.userId;
+}
 
 QString FolderOfPath(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-int waitPictureSlot(int count, double r) { return int(count * r + 1) - 1; }
+int waitPictureSlot(int count, double r) {
+    return int(count * r + 1) - 1;
+}

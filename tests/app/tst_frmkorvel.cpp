@@ -29,8 +29,12 @@ class TestFrmKorvel : public QObject {
     std::unique_ptr<frmKorvel> m_window;
     QTimer* m_guard = nullptr;
 
-    QPlainTextEdit* query() { return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery")); }
-    QString panel(const char* key) { return m_window->findChild<QLabel*>(QString::fromLatin1(key))->text(); }
+    QPlainTextEdit* query() {
+        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+    }
+    QString panel(const char* key) {
+        return m_window->findChild<QLabel*>(QString::fromLatin1(key))->text();
+    }
     // Presses a button of the message panel as soon as it waits.
     void answerNextPrompt(const char* button) {
         QTimer::singleShot(0, m_window.get(), [this, button] {
@@ -49,8 +53,10 @@ private slots:
         m_record.databaseName = QStringLiteral("native.db");
         m_record.userId = QStringLiteral("admin");
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS k"));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE k (id INTEGER, name VARCHAR(10))")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (1, 'a'), (2, 'b')")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE k (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO k VALUES (1, 'a'), (2, 'b')")));
         m_state = std::make_unique<ProgramState>(m_record);
         m_window = std::make_unique<frmKorvel>(*m_state);
         m_window->startSecondProcess = [] { return true; };
@@ -61,7 +67,8 @@ private slots:
         // A prompt nobody expected fails the test instead of waiting for ever.
         m_guard = new QTimer(m_window.get());
         connect(m_guard, &QTimer::timeout, m_window.get(), [this] {
-            if (m_window->waitPanel()->isVisible() && m_window->waitPanel()->okButton()->isEnabled()) {
+            if (m_window->waitPanel()->isVisible() &&
+                m_window->waitPanel()->okButton()->isEnabled()) {
                 qWarning("unexpected prompt: %s", qPrintable(m_window->waitPanel()->message()));
                 m_window->waitPanel()->okButton()->click();
             }
@@ -76,33 +83,49 @@ private slots:
 
     void controlsAndMenus() {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tolvan"));
-        for (const char* name : {"Toolbar1", "cboTableList", "txtQuery", "DataGrid1", "StatusBar1", "frameWait", "txtFocus"})
+        for (const char* name : {"Toolbar1", "cboTableList", "txtQuery", "DataGrid1", "StatusBar1",
+                                 "frameWait", "txtFocus"})
             QVERIFY2(m_window->findChild<QWidget*>(QString::fromLatin1(name)), name);
         QCOMPARE(query()->toolTip(), QStringLiteral("クエリボックス"));
-        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("cboTableList"))->toolTip(), QStringLiteral("テーブルリスト"));
+        QCOMPARE(m_window->findChild<QComboBox*>(QStringLiteral("cboTableList"))->toolTip(),
+                 QStringLiteral("テーブルリスト"));
         const struct {
             const char* name;
             const char* caption;
             QKeySequence shortcut;
-        } items[] = {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1}, {"mnuExit", "終了(&X)", Qt::Key_F12},
-                     {"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E}, {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R},
-                     {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N}, {"mnuQueryForward", "次のクエリ (ALT + →)", {}},
-                     {"mnuQueryBackward", "前のクエリ (ALT + ←)", {}}, {"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3},
-                     {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4}, {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6},
-                     {"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7}, {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8},
-                     {"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7}, {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8},
-                     {"mnuSetup", "環境設定(&S)", Qt::Key_F9}, {"mnuIndex", "目次(&I)", Qt::Key_F11},
-                     {"mnuAbout", "About(&A)", {}}, {"mnuFile", "ファイル(&F)", {}}, {"mnuQuery", "クエリ(&Q)", {}},
-                     {"mnuImportExport", "データ入出力(&D)", {}}, {"mnuImport", "インポート(&I)", {}},
-                     {"mnuExport", "エクスポート(&E)", {}}, {"mnuOption", "オプション(&O)", {}}, {"mnuHelp", "ヘルプ(&H)", {}}};
+        } items[] = {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1},
+                     {"mnuExit", "終了(&X)", Qt::Key_F12},
+                     {"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E},
+                     {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R},
+                     {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N},
+                     {"mnuQueryForward", "次のクエリ (ALT + →)", {}},
+                     {"mnuQueryBackward", "前のクエリ (ALT + ←)", {}},
+                     {"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3},
+                     {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4},
+                     {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6},
+                     {"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7},
+                     {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8},
+                     {"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7},
+                     {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8},
+                     {"mnuSetup", "環境設定(&S)", Qt::Key_F9},
+                     {"mnuIndex", "目次(&I)", Qt::Key_F11},
+                     {"mnuAbout", "About(&A)", {}},
+                     {"mnuFile", "ファイル(&F)", {}},
+                     {"mnuQuery", "クエリ(&Q)", {}},
+                     {"mnuImportExport", "データ入出力(&D)", {}},
+                     {"mnuImport", "インポート(&I)", {}},
+                     {"mnuExport", "エクスポート(&E)", {}},
+                     {"mnuOption", "オプション(&O)", {}},
+                     {"mnuHelp", "ヘルプ(&H)", {}}};
         for (const auto& it : items) {
             QAction* a = m_window->action(QString::fromLatin1(it.name));
             QVERIFY2(a, it.name);
             QCOMPARE(a->text(), QString::fromUtf8(it.caption));
             QCOMPARE(a->shortcut(), it.shortcut);
         }
-        const QStringList keys = {"Connect", "Execute", "Refresh", "Backward", "Forward", "display_tablelist",
-                                  "refresh_tablelist", "HTML", "Excel", "Setup", "Info", "Shutdown"};
+        const QStringList keys = {
+            "Connect",           "Execute", "Refresh", "Backward", "Forward", "display_tablelist",
+            "refresh_tablelist", "HTML",    "Excel",   "Setup",    "Info",    "Shutdown"};
         QStringList onToolbar;
         for (QAction* a : m_window->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions())
             if (a->data().isValid()) onToolbar << a->data().toString();
@@ -138,7 +161,8 @@ private slots:
         query()->setTextCursor(c);
         m_window->toolbarButton(QStringLiteral("Execute"))->trigger();
         QCOMPARE(grid->model()->rowCount(), 1);
-        QCOMPARE(m_state->history.entries().last(), QStringLiteral("select name from k where id = 2"));
+        QCOMPARE(m_state->history.entries().last(),
+                 QStringLiteral("select name from k where id = 2"));
         // Line breaks typed in the box reach the executor as CR LF, so a statement that
         // starts on a new line is still a SELECT and keeps nothing else from running.
         query()->setPlainText(QStringLiteral("\n\nselect *\nfrom k"));
@@ -151,10 +175,13 @@ private slots:
         query()->setPlainText(QStringLiteral("select * from k"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(m_state->resultOpen);
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (3, 'c')")));
+        QVERIFY(
+            testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (3, 'c')")));
         QTest::keyClick(query(), Qt::Key_F5);
-        QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました")); // the count is not redone
-        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(), 3);
+        QCOMPARE(panel("status"),
+                 QStringLiteral("2件のデータが処理されました")); // the count is not redone
+        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
+                 3);
         QTest::keyClick(query(), Qt::Key_Escape);
         QVERIFY(m_state->bAbort);
         // Ctrl+A selects the whole text.
@@ -207,12 +234,15 @@ private slots:
 
     void messagePanelWaitsForAButton() {
         answerNextPrompt("cmdCancel");
-        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true), QStringLiteral("2"));
+        QCOMPARE(
+            m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true),
+            QStringLiteral("2"));
         QVERIFY(!m_window->waitPanel()->isVisible());
         // A prompt during a busy phase returns to the busy panel.
         m_window->ShowBusy(QString(), false, false);
         answerNextPrompt("cmdOK");
-        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("line\n"), true, false), QStringLiteral("1"));
+        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("line\n"), true, false),
+                 QStringLiteral("1"));
         QVERIFY(m_window->waitPanel()->isVisible());
         QCOMPARE(m_window->waitPanel()->message(), QStringLiteral("\nしばらくお待ちください"));
         m_window->HideBusy();
@@ -227,11 +257,15 @@ private slots:
         QVERIFY(image.save(pictures.filePath(QStringLiteral("Tolvan002.jpg")), "JPG"));
         QVERIFY(image.save(pictures.filePath(QStringLiteral("Tolvan004.jpg")), "JPG"));
         WaitPanel* panel = m_window->waitPanel();
-        QCOMPARE(panel->LoadWaitPictures({pictures.path() + QLatin1Char('/')}, QStringLiteral("Tolvan")), 2);
+        QCOMPARE(
+            panel->LoadWaitPictures({pictures.path() + QLatin1Char('/')}, QStringLiteral("Tolvan")),
+            2);
         QVERIFY(!panel->findChild<QLabel*>(QStringLiteral("imgWait(1)"))->pixmap().isNull());
         QVERIFY(panel->findChild<QLabel*>(QStringLiteral("imgWait(0)"))->pixmap().isNull());
         panel->ShowRandomWaitPicture(); // any slot drawn, missing pictures show only the text
-        QCOMPARE(panel->LoadWaitPictures({QStringLiteral("/nonexistent/")}, QStringLiteral("Tolvan")), 0);
+        QCOMPARE(
+            panel->LoadWaitPictures({QStringLiteral("/nonexistent/")}, QStringLiteral("Tolvan")),
+            0);
 
         // Cancel on the busy panel asks a running import to stop.
         m_state->bImporting = true;
@@ -254,7 +288,8 @@ private slots:
         answerNextPrompt("cmdOK");
         m_window->ExecuteQueryBox();
         QCOMPARE(panel("status"), QStringLiteral("クエリは正常に処理されました"));
-        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(), 1);
+        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
+                 1);
     }
 
     void closeIsRefusedWhileWorkRuns() {
@@ -276,9 +311,12 @@ private slots:
     }
 
     void savedPositionApplies() {
-        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), QStringLiteral("1500"));
-        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), QStringLiteral("-120"));
-        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"), QStringLiteral("9000"));
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"),
+                    QStringLiteral("1500"));
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"),
+                    QStringLiteral("-120"));
+        SaveSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Width"),
+                    QStringLiteral("9000"));
         frmKorvel other(*m_state);
         const int dpi = other.logicalDpiX();
         QCOMPARE(other.x(), twipsToPixels(1500, dpi));
@@ -289,8 +327,10 @@ private slots:
         other.startSecondProcess = [&] { return started = true; };
         other.toolbarButton(QStringLiteral("Connect"))->trigger();
         QVERIFY(started);
-        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), 0), QStringLiteral("0"));
-        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), 0), QStringLiteral("0"));
+        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Left"), 0),
+                 QStringLiteral("0"));
+        QCOMPARE(GetSetting(QStringLiteral("WindowsPosition"), QStringLiteral("Top"), 0),
+                 QStringLiteral("0"));
     }
 
     void resizeKeepsTheLayout() {
@@ -301,7 +341,8 @@ private slots:
         m_window->resize(1000, 800);
         auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
         QCOMPARE(grid->width(), m_window->centralWidget()->width());
-        QCOMPARE(query()->width(), m_window->centralWidget()->width() - (twipsToPixels(11715, dpi) - twipsToPixels(11710, dpi)));
+        QCOMPARE(query()->width(), m_window->centralWidget()->width() -
+                                       (twipsToPixels(11715, dpi) - twipsToPixels(11710, dpi)));
     }
 };
 

@@ -29,17 +29,22 @@ class TestResultGrid : public QObject {
 
     QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
     QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
-    QLabel* panel(const char* key) { return m_window->findChild<QLabel*>(QString::fromLatin1(key)); }
+    QLabel* panel(const char* key) {
+        return m_window->findChild<QLabel*>(QString::fromLatin1(key));
+    }
     QStringList column(int col) {
         QStringList out;
-        for (int r = 0; r < grid()->model()->rowCount(); ++r) out << grid()->model()->index(r, col).data().toString();
+        for (int r = 0; r < grid()->model()->rowCount(); ++r)
+            out << grid()->model()->index(r, col).data().toString();
         return out;
     }
     void run(const QString& sql) {
         m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
         m_window->ExecuteQueryBox();
     }
-    QPlainTextEdit* query() { return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery")); }
+    QPlainTextEdit* query() {
+        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+    }
     // A key as a user presses it: to whichever control has the focus.
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
@@ -57,12 +62,14 @@ class TestResultGrid : public QObject {
     }
     QStringList readBack(const QString& sql) {
         db::Connection c;
-        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                              m_file);
         if (!c.Open()) return {};
         db::Recordset rs;
         if (!rs.Open(sql, &c)) return {};
         QStringList out;
-        for (qint32 r = 0; r < rs.RecordCount(); ++r) out << rs.text(r, 0);
+        for (qint32 r = 0; r < rs.RecordCount(); ++r)
+            out << rs.text(r, 0);
         return out;
     }
 
@@ -72,12 +79,17 @@ private slots:
         m_record = db::ConnectionRecord();
         m_record.kind = db::ConnectionKind::Access;
         m_record.adoConnection = std::make_unique<db::Connection>();
-        m_record.adoConnection->setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        m_record.adoConnection->setConnectionString(
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
         QVERIFY(m_record.adoConnection->Open());
         QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("CREATE TABLE g (id INTEGER PRIMARY KEY, name VARCHAR(50), amount DECIMAL(18,2))")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO g VALUES (1, 'b', 10), (2, 'a', 9.5), (3, 'c', 100)")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
+                             QStringLiteral("CREATE TABLE g (id INTEGER PRIMARY KEY, name "
+                                            "VARCHAR(50), amount DECIMAL(18,2))")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("INSERT INTO g VALUES (1, 'b', 10), (2, 'a', 9.5), (3, 'c', 100)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
         m_state = std::make_unique<ProgramState>(m_record);
         m_window = std::make_unique<frmKorvel>(*m_state);
         m_window->show();
@@ -107,12 +119,18 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("200/50") << 200 << "VarChar 50" << "文字列型 (String)";
-        QTest::newRow("131/18,2") << 131 << "Numeric 18,2" << "固定精度およびスケールの真数値 (DBTYPE_NUMERIC)";
-        QTest::newRow("14") << 14 << "Decimal" << "固定精度およびスケールの真数値 (DBTYPE_DECIMAL)";
-        QTest::newRow("203") << 203 << "LongVarWChar" << "Null 終了型の長文字列型";
-        QTest::newRow("201 keeps its blank") << 201 << "LongVarChar" << "長文字列型 (String) ";
-        QTest::newRow("64") << 64 << "" << "";
+        QTest::newRow("200/50") << 200 << "VarChar 50"
+                                << "文字列型 (String)";
+        QTest::newRow("131/18,2") << 131 << "Numeric 18,2"
+                                  << "固定精度およびスケールの真数値 (DBTYPE_NUMERIC)";
+        QTest::newRow("14") << 14 << "Decimal"
+                            << "固定精度およびスケールの真数値 (DBTYPE_DECIMAL)";
+        QTest::newRow("203") << 203 << "LongVarWChar"
+                             << "Null 終了型の長文字列型";
+        QTest::newRow("201 keeps its blank") << 201 << "LongVarChar"
+                                             << "長文字列型 (String) ";
+        QTest::newRow("64") << 64 << ""
+                            << "";
     }
     void typeTable() {
         QFETCH(int, type);
@@ -129,7 +147,8 @@ private slots:
         QCOMPARE(panel("datagrid")->text(), QStringLiteral("VarChar 50"));
         grid()->setCurrentIndex(grid()->model()->index(0, 2));
         QCOMPARE(panel("datagrid")->text(), QStringLiteral("Numeric 18,2"));
-        QCOMPARE(panel("datagrid")->toolTip(), QStringLiteral("固定精度およびスケールの真数値 (DBTYPE_NUMERIC)"));
+        QCOMPARE(panel("datagrid")->toolTip(),
+                 QStringLiteral("固定精度およびスケールの真数値 (DBTYPE_NUMERIC)"));
         // Down keeps the column.
         QTest::keyClick(grid(), Qt::Key_Down);
         QCOMPARE(grid()->currentIndex().row(), 1);
@@ -163,17 +182,20 @@ private slots:
     void editsAreWrittenBack() {
         run(QStringLiteral("select * from g order by id"));
         QVERIFY(grid()->model()->setData(grid()->model()->index(1, 1), QStringLiteral("edited")));
-        QCOMPARE(readBack(QStringLiteral("select name from g where id = 2")), QStringList{"edited"});
+        QCOMPARE(readBack(QStringLiteral("select name from g where id = 2")),
+                 QStringList{"edited"});
         // A row another connection deleted: the error is shown and nothing else changes.
         db::Connection other;
-        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                  m_file);
         QVERIFY(other.Open());
         QVERIFY(other.Execute(QStringLiteral("DELETE FROM g WHERE id = 3")));
         QVERIFY(!grid()->model()->setData(grid()->model()->index(2, 1), QStringLiteral("lost")));
         QCOMPARE(m_prompts.size(), 1);
         QVERIFY(m_prompts.front().startsWith(QStringLiteral("VB Error # ")));
         QCOMPARE(grid()->model()->index(2, 1).data().toString(), QStringLiteral("c"));
-        QCOMPARE(readBack(QStringLiteral("select name from g order by id")), QStringList({"b", "edited"}));
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
+                 QStringList({"b", "edited"}));
         QVERIFY(grid()->isEnabled());
     }
 
@@ -262,11 +284,13 @@ private slots:
         QCOMPARE(grid()->model()->rowCount(), 3);
         // A header click selects nothing, so Delete still has no rows to take.
         clickHeader(1);
-        QCOMPARE(grid()->selectionModel()->selectedIndexes(), QModelIndexList{grid()->model()->index(1, 1)});
+        QCOMPARE(grid()->selectionModel()->selectedIndexes(),
+                 QModelIndexList{grid()->model()->index(1, 1)});
         QCOMPARE(QApplication::focusWidget(), grid());
         press(Qt::Key_Delete);
         QVERIFY(m_prompts.isEmpty());
-        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2", "3"}));
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")),
+                 QStringList({"1", "2", "3"}));
         // Shift+Space takes the current row whole.
         clickCell(2, 0);
         press(Qt::Key_Space, Qt::ShiftModifier);
@@ -284,8 +308,10 @@ private slots:
         QCOMPARE(column(1), QStringList({"1", "2", "3"}));
         clickHeader(1);
         QCOMPARE(column(1), QStringList({"3", "2", "1"}));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE c (\"a,b\" INTEGER)")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO c VALUES (2), (1), (3)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE c (\"a,b\" INTEGER)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO c VALUES (2), (1), (3)")));
         run(QStringLiteral("select * from c"));
         clickHeader(0);
         clickHeader(0);
@@ -293,11 +319,13 @@ private slots:
     }
 
     void unchangedValuesAreNeverWritten() {
-        QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("CREATE TABLE b (id INTEGER PRIMARY KEY, v BLOB, t TEXT, m)")));
-        QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("INSERT INTO b VALUES (1, x'00FF10', CAST(x'41FF42' AS TEXT), 'abc'), "
-                                            "(2, x'0102', 'ok', x'0A0B')")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("CREATE TABLE b (id INTEGER PRIMARY KEY, v BLOB, t TEXT, m)")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("INSERT INTO b VALUES (1, x'00FF10', CAST(x'41FF42' AS TEXT), 'abc'), "
+                           "(2, x'0102', 'ok', x'0A0B')")));
         run(QStringLiteral("select * from b order by id"));
         QCOMPARE(grid()->model()->index(0, 1).data().toString(), QStringLiteral("00FF10"));
         // A column of texts and blobs shows each blob as hex.
@@ -311,15 +339,18 @@ private slots:
         press(Qt::Key_F2);
         QVERIFY(grid()->findChild<QLineEdit*>());
         press(Qt::Key_Return);
-        QCOMPARE(readBack(QStringLiteral("select hex(v) || typeof(v) || hex(t) || typeof(m) || hex(m) from b order by id")),
-                 QStringList({"00FF10blob41FF42text616263", "0102blob6F6Bblob0A0B"}));
+        QCOMPARE(
+            readBack(QStringLiteral(
+                "select hex(v) || typeof(v) || hex(t) || typeof(m) || hex(m) from b order by id")),
+            QStringList({"00FF10blob41FF42text616263", "0102blob6F6Bblob0A0B"}));
         QVERIFY(m_prompts.isEmpty());
     }
 
     void editedCellShowsWhatTheDatabaseHolds() {
-        QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("CREATE TRIGGER up AFTER UPDATE OF name ON g BEGIN "
-                                            "UPDATE g SET name = upper(new.name) WHERE id = new.id; END")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("CREATE TRIGGER up AFTER UPDATE OF name ON g BEGIN "
+                           "UPDATE g SET name = upper(new.name) WHERE id = new.id; END")));
         run(QStringLiteral("select * from g order by id"));
         QVERIFY(grid()->model()->setData(grid()->model()->index(0, 1), QStringLiteral("xyz")));
         QCOMPARE(grid()->model()->index(0, 1).data().toString(), QStringLiteral("XYZ"));
@@ -341,7 +372,8 @@ private slots:
         run(QStringLiteral("select * from g order by id"));
         run(QStringLiteral("select * from no_such_table"));
         QCOMPARE(m_prompts.size(), 1);
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO g VALUES (4, 'd', 1)")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO g VALUES (4, 'd', 1)")));
         clickCell(0, 0);
         press(Qt::Key_F5);
         QCOMPARE(grid()->model()->rowCount(), 4);
@@ -394,7 +426,8 @@ private slots:
         });
         // A failed cell edit reports in the panel of an otherwise idle window.
         db::Connection other;
-        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
+        other.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                  m_file);
         QVERIFY(other.Open());
         QVERIFY(other.Execute(QStringLiteral("DELETE FROM g WHERE id = 3")));
         clickCell(2, 1);

@@ -33,26 +33,49 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("databaseName");
-        QTest::newRow("odbc") << 0 << "tolvan_pg" << "tolvan" << "secret"
-                              << "Provider=MSDASQL.1;Password=secret;Persist Security Info=True;User ID=tolvan;Data Source=tolvan_pg"
+        QTest::newRow("odbc") << 0 << "tolvan_pg"
+                              << "tolvan"
+                              << "secret"
+                              << "Provider=MSDASQL.1;Password=secret;Persist Security "
+                                 "Info=True;User ID=tolvan;Data Source=tolvan_pg"
                               << "tolvan_pg";
-        QTest::newRow("sql server, empty password") << 1 << "DBSRV" << "sa" << ""
-                                                    << "Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=sa;Data Source=DBSRV"
-                                                    << "SQL Server";
-        QTest::newRow("oracle") << 2 << "ORCL" << "scott" << "tiger"
-                                << "Provider=MSDAORA.1;Password=tiger;User ID=scott;Data Source=ORCL;Persist Security Info=True"
+        QTest::newRow("sql server, empty password")
+            << 1 << "DBSRV"
+            << "sa"
+            << ""
+            << "Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=sa;Data "
+               "Source=DBSRV"
+            << "SQL Server";
+        QTest::newRow("oracle") << 2 << "ORCL"
+                                << "scott"
+                                << "tiger"
+                                << "Provider=MSDAORA.1;Password=tiger;User ID=scott;Data "
+                                   "Source=ORCL;Persist Security Info=True"
                                 << "ORACLE";
-        QTest::newRow("access, all empty") << 3 << "" << "" << ""
-                                           << "Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=;Persist Security Info=True"
+        QTest::newRow("access, all empty") << 3 << ""
+                                           << ""
+                                           << ""
+                                           << "Provider=Microsoft.Jet.OLEDB.4.0;Password=;User "
+                                              "ID=;Data Source=;Persist Security Info=True"
                                            << "";
-        QTest::newRow("access path") << 3 << "/data/sales.mdb" << "admin" << "a;b=c"
-                                     << "Provider=Microsoft.Jet.OLEDB.4.0;Password=a;b=c;User ID=admin;Data Source=/data/sales.mdb;Persist Security Info=True"
-                                     << "sales.mdb";
-        QTest::newRow("access bare name") << 3 << "sales.mdb" << "" << ""
-                                          << "Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=sales.mdb;Persist Security Info=True"
+        QTest::newRow("access path")
+            << 3 << "/data/sales.mdb"
+            << "admin"
+            << "a;b=c"
+            << "Provider=Microsoft.Jet.OLEDB.4.0;Password=a;b=c;User ID=admin;Data "
+               "Source=/data/sales.mdb;Persist Security Info=True"
+            << "sales.mdb";
+        QTest::newRow("access bare name") << 3 << "sales.mdb"
+                                          << ""
+                                          << ""
+                                          << "Provider=Microsoft.Jet.OLEDB.4.0;Password=;User "
+                                             "ID=;Data Source=sales.mdb;Persist Security Info=True"
                                           << "sales.mdb";
-        QTest::newRow("blanks kept") << 0 << " dsn " << " u " << " p "
-                                     << "Provider=MSDASQL.1;Password= p ;Persist Security Info=True;User ID= u ;Data Source= dsn "
+        QTest::newRow("blanks kept") << 0 << " dsn "
+                                     << " u "
+                                     << " p "
+                                     << "Provider=MSDASQL.1;Password= p ;Persist Security "
+                                        "Info=True;User ID= u ;Data Source= dsn "
                                      << " dsn ";
     }
     void strings() {
@@ -81,9 +104,12 @@ private slots:
 
     void dataSourcesInDriverManagerOrder() {
         QTemporaryDir dir;
-        useOdbcFiles(dir, "[zeta]\nDriver = Dummy\n\n[alpha]\nDriver = Dummy\n\n[データ元]\nDriver = Dummy\n");
+        useOdbcFiles(
+            dir,
+            "[zeta]\nDriver = Dummy\n\n[alpha]\nDriver = Dummy\n\n[データ元]\nDriver = Dummy\n");
         QCOMPARE(odbcDataSourceNames(),
-                 QStringList({QStringLiteral("zeta"), QStringLiteral("alpha"), QStringLiteral("データ元")}));
+                 QStringList({QStringLiteral("zeta"), QStringLiteral("alpha"),
+                              QStringLiteral("データ元")}));
     }
 
     void noDataSources() {

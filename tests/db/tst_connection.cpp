@@ -13,17 +13,22 @@ using namespace db;
 using testdb::Kind;
 
 namespace {
-const QString kProviderNotFound = QStringLiteral("Provider cannot be found. It may not be properly installed.");
+const QString kProviderNotFound =
+    QStringLiteral("Provider cannot be found. It may not be properly installed.");
 
 QString jet(const QString& path) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;Persist Security Info=True")
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data "
+                          "Source=%1;Persist Security Info=True")
         .arg(path);
 }
 
-bool pgAvailable() { return !qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty(); }
+bool pgAvailable() {
+    return !qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty();
+}
 
 LoginParams pgLogin(const QString& user, const QString& password) {
-    return {QStringLiteral("MSDASQL.1"), qEnvironmentVariable("TOLVAN_TEST_PG_DSN"), user, password};
+    return {QStringLiteral("MSDASQL.1"), qEnvironmentVariable("TOLVAN_TEST_PG_DSN"), user,
+            password};
 }
 } // namespace
 
@@ -33,8 +38,10 @@ private slots:
     void badLocalFiles_data() {
         QTest::addColumn<QString>("content"); // "<none>" for no file, "<dir>" for a folder
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "<none>" << "Could not find file";
-        QTest::newRow("folder") << "<dir>" << "Could not find file";
+        QTest::newRow("missing") << "<none>"
+                                 << "Could not find file";
+        QTest::newRow("folder") << "<dir>"
+                                << "Could not find file";
         QTest::newRow("text file") << "this is not a database, just some text that is long enough"
                                    << "Unrecognized database format";
     }
@@ -55,7 +62,8 @@ private slots:
         QVERIFY(!c.Open());
         QVERIFY(!c.isOpen());
         QVERIFY(!c.Errors().empty());
-        QVERIFY2(c.Errors().front().Description.contains(message), qPrintable(c.Errors().front().Description));
+        QVERIFY2(c.Errors().front().Description.contains(message),
+                 qPrintable(c.Errors().front().Description));
         QVERIFY(!c.Errors().front().Source.isEmpty());
         if (content == QLatin1String("<none>")) QVERIFY(!QFileInfo::exists(path)); // never created
         // Nothing works on a connection that did not open, and nothing crashes.
@@ -67,8 +75,10 @@ private slots:
 
     void missingProviders_data() {
         QTest::addColumn<QString>("connectionString");
-        QTest::newRow("SQL Server") << "Provider=SQLOLEDB.1;Password=x;Persist Security Info=True;User ID=sa;Data Source=DBSRV";
-        QTest::newRow("Oracle") << "Provider=MSDAORA.1;Password=x;User ID=scott;Data Source=ORCL;Persist Security Info=True";
+        QTest::newRow("SQL Server") << "Provider=SQLOLEDB.1;Password=x;Persist Security "
+                                       "Info=True;User ID=sa;Data Source=DBSRV";
+        QTest::newRow("Oracle") << "Provider=MSDAORA.1;Password=x;User ID=scott;Data "
+                                   "Source=ORCL;Persist Security Info=True";
         QTest::newRow("unknown") << "Provider=NoSuch.1;Data Source=x";
     }
     void missingProviders() {
@@ -103,9 +113,13 @@ private slots:
         QTest::addColumn<QString>("password");
         const QString pg = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
         const QString user = qEnvironmentVariable("TOLVAN_TEST_PG_USER");
-        QTest::newRow("undefined data source") << "tolvan_no_such_dsn" << "u" << "p";
+        QTest::newRow("undefined data source") << "tolvan_no_such_dsn"
+                                               << "u"
+                                               << "p";
         if (!pg.isEmpty()) QTest::newRow("wrong password") << pg << user << "wrong";
-        if (!pg.isEmpty()) QTest::newRow("unknown user") << pg << "nobody_here" << "x";
+        if (!pg.isEmpty())
+            QTest::newRow("unknown user") << pg << "nobody_here"
+                                          << "x";
         const QString bad = qEnvironmentVariable("TOLVAN_TEST_BAD_DSN");
         if (!bad.isEmpty()) QTest::newRow("unreachable server") << bad << user << "x";
     }
@@ -114,9 +128,10 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, password);
         Connection c;
-        c.setConnectionString(QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                                             "Data Source=%3")
-                                  .arg(password, user, dsn));
+        c.setConnectionString(
+            QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                           "Data Source=%3")
+                .arg(password, user, dsn));
         QVERIFY(!c.Open());
         QVERIFY(!c.Errors().empty());
         QVERIFY(!c.Errors().front().Description.isEmpty());
@@ -126,10 +141,14 @@ private slots:
     void credentialsReachTheDriverIntact_data() {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::newRow("semicolon and equals") << "tolvan_semi" << "p;w=x{y";
-        QTest::newRow("closing brace") << "tolvan_brace" << "a}b;c";
-        QTest::newRow("user with semicolon") << "tolvan;odd" << "plain";
-        QTest::newRow("blanks around") << "tolvan_blank" << " spaced ";
+        QTest::newRow("semicolon and equals") << "tolvan_semi"
+                                              << "p;w=x{y";
+        QTest::newRow("closing brace") << "tolvan_brace"
+                                       << "a}b;c";
+        QTest::newRow("user with semicolon") << "tolvan;odd"
+                                             << "plain";
+        QTest::newRow("blanks around") << "tolvan_blank"
+                                       << " spaced ";
     }
     void credentialsReachTheDriverIntact() {
         if (!pgAvailable()) QSKIP("PostgreSQL is not configured: run through scripts/test.sh");
@@ -140,12 +159,15 @@ private slots:
         QString quotedPassword = password;
         quotedPassword.replace(QLatin1String("'"), QLatin1String("''"));
         admin.Execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(user));
-        QVERIFY(testdb::exec(admin, QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(user, quotedPassword)));
+        QVERIFY(testdb::exec(
+            admin,
+            QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(user, quotedPassword)));
 
         // The shown string is a plain concatenation; the parts are given separately.
-        const QString shown = QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                                             "Data Source=%3")
-                                  .arg(password, user, qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
+        const QString shown =
+            QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                           "Data Source=%3")
+                .arg(password, user, qEnvironmentVariable("TOLVAN_TEST_PG_DSN"));
         Connection c;
         c.setLogin(pgLogin(user, password), shown);
         QCOMPARE(c.ConnectionString(), shown);
@@ -166,12 +188,16 @@ private slots:
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("slow");
         QTest::addColumn<QString>("quick");
-        QTest::newRow("sqlite") << "sqlite"
-                                << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c"
-                                << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
-                                   "SELECT count(*) FROM c";
+        QTest::newRow("sqlite")
+            << "sqlite"
+            << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) "
+               "FROM c"
+            << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
+               "SELECT count(*) FROM c";
         if (pgAvailable())
-            QTest::newRow("postgres-odbc") << "postgres-odbc" << "select pg_sleep(5)" << "select pg_sleep(1.2)";
+            QTest::newRow("postgres-odbc") << "postgres-odbc"
+                                           << "select pg_sleep(5)"
+                                           << "select pg_sleep(1.2)";
     }
     void commandTimeoutEndsLongStatements() {
         QFETCH(QString, backend);
@@ -198,7 +224,8 @@ private slots:
         QCOMPARE(c.CursorLocation(), 3);
         QVERIFY(!c.Version().isEmpty());
         const Kind kind = testdb::backend(backend).kind;
-        if (kind == Kind::PostgresOdbc) QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
+        if (kind == Kind::PostgresOdbc)
+            QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
         if (kind == Kind::SqliteNative) QCOMPARE(c.DefaultDatabase(), QStringLiteral("main"));
         c.Close();
         QVERIFY(!c.isOpen());
@@ -215,7 +242,8 @@ private slots:
         Connection c;
         c.setConnectionString(jet(path));
         QVERIFY(c.Open());
-        QVERIFY2(c.Execute(QString::fromUtf8(f.readAll())), qPrintable(testdb::describe(c.Errors())));
+        QVERIFY2(c.Execute(QString::fromUtf8(f.readAll())),
+                 qPrintable(testdb::describe(c.Errors())));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from order_lines"), &c));
         QVERIFY(rs.RecordCount() >= 1000);

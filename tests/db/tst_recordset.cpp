@@ -14,13 +14,15 @@ using testdb::Kind;
 namespace {
 QStringList column(Recordset& rs, int col) {
     QStringList out;
-    for (qint32 r = 0; r < rs.RecordCount(); ++r) out << (rs.isNull(r, col) ? QStringLiteral("<null>") : rs.text(r, col));
+    for (qint32 r = 0; r < rs.RecordCount(); ++r)
+        out << (rs.isNull(r, col) ? QStringLiteral("<null>") : rs.text(r, col));
     return out;
 }
 
 QString longMemo() {
     QString s;
-    for (int i = 0; i < 1500; ++i) s += QStringLiteral("行%1,\"q\";").arg(i);
+    for (int i = 0; i < 1500; ++i)
+        s += QStringLiteral("行%1,\"q\";").arg(i);
     return s;
 }
 } // namespace
@@ -36,12 +38,15 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS types_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE types_t (id INTEGER PRIMARY KEY, code VARCHAR(10), "
-                                               "name %1, amount DECIMAL(12,2), created TIMESTAMP, d DATE, "
-                                               "flag BOOLEAN, big BIGINT, r %2, memo TEXT, b %3)")
-                                    .arg(testdb::nvarchar(kind, 40), testdb::doubleType(kind), testdb::blobType(kind))));
         QVERIFY(testdb::exec(
-            c, QStringLiteral("INSERT INTO types_t VALUES (1, '000123', '山田　太郎', 1234.50, '2024-01-15 10:30:00', "
+            c, QStringLiteral("CREATE TABLE types_t (id INTEGER PRIMARY KEY, code VARCHAR(10), "
+                              "name %1, amount DECIMAL(12,2), created TIMESTAMP, d DATE, "
+                              "flag BOOLEAN, big BIGINT, r %2, memo TEXT, b %3)")
+                   .arg(testdb::nvarchar(kind, 40), testdb::doubleType(kind),
+                        testdb::blobType(kind))));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO types_t VALUES (1, '000123', '山田　太郎', 1234.50, "
+                              "'2024-01-15 10:30:00', "
                               "'2024-01-15', %1, 9007199254740993, 0.1, '%2', %3)")
                    .arg(pg ? QStringLiteral("true") : QStringLiteral("1"), longMemo(),
                         pg ? QStringLiteral("'\\x0102ff'::bytea") : QStringLiteral("x'0102FF'"))));
@@ -79,7 +84,8 @@ private slots:
         // SQLite files keep dates as the text they were stored as.
         QCOMPARE(rs.text(0, 4), kind == Kind::SqliteNative ? QStringLiteral("2024-01-15 10:30:00")
                                                            : QStringLiteral("2024/01/15 10:30:00"));
-        QCOMPARE(rs.text(0, 5), kind == Kind::SqliteNative ? QStringLiteral("2024-01-15") : QStringLiteral("2024/01/15"));
+        QCOMPARE(rs.text(0, 5), kind == Kind::SqliteNative ? QStringLiteral("2024-01-15")
+                                                           : QStringLiteral("2024/01/15"));
         QCOMPARE(rs.text(0, 6), QStringLiteral("True"));
         QCOMPARE(rs.text(0, 7), QStringLiteral("9007199254740993"));
         QCOMPARE(rs.text(0, 8), QStringLiteral("0.1"));
@@ -107,9 +113,11 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS count_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE count_t (id INTEGER, label VARCHAR(20))")));
-        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO count_t WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                                               "SELECT i + 1 FROM n WHERE i < 5000) SELECT i, 'row' FROM n")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE count_t (id INTEGER, label VARCHAR(20))")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO count_t WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                              "SELECT i + 1 FROM n WHERE i < 5000) SELECT i, 'row' FROM n")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from count_t"), &c));
         QCOMPARE(rs.RecordCount(), 5000);
@@ -146,10 +154,14 @@ private slots:
         QVERIFY(rs.Open(QStringLiteral("UPDATE norows_t SET id = 2 WHERE id = 99"), &c));
         QCOMPARE(rs.FieldCount(), 0);
         // A statement that starts with WITH may change rows instead of returning them.
-        QVERIFY2(rs.Open(QStringLiteral("WITH x(a) AS (SELECT 5) INSERT INTO norows_t SELECT a FROM x"), &c),
-                 qPrintable(testdb::describe(rs.Errors())));
+        QVERIFY2(
+            rs.Open(QStringLiteral("WITH x(a) AS (SELECT 5) INSERT INTO norows_t SELECT a FROM x"),
+                    &c),
+            qPrintable(testdb::describe(rs.Errors())));
         QCOMPARE(rs.FieldCount(), 0);
-        QVERIFY(rs.Open(QStringLiteral("WITH x(a) AS (SELECT id FROM norows_t) SELECT a FROM x ORDER BY a"), &c));
+        QVERIFY(rs.Open(
+            QStringLiteral("WITH x(a) AS (SELECT id FROM norows_t) SELECT a FROM x ORDER BY a"),
+            &c));
         QCOMPARE(rs.RecordCount(), 2);
         QCOMPARE(rs.text(1, 0), QStringLiteral("5"));
     }
@@ -160,10 +172,12 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS sort_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE sort_t (id INTEGER, n INTEGER, s VARCHAR(5), "
-                                               "d DECIMAL(8,2))")));
-        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO sort_t VALUES (1, 10, 'b', 2.5), (2, 9, 'a', -1), "
-                                               "(3, NULL, 'B', 10), (4, 100, NULL, 2.25), (5, 9, 'a', NULL)")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE sort_t (id INTEGER, n INTEGER, s VARCHAR(5), "
+                              "d DECIMAL(8,2))")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO sort_t VALUES (1, 10, 'b', 2.5), (2, 9, 'a', -1), "
+                              "(3, NULL, 'B', 10), (4, 100, NULL, 2.25), (5, 9, 'a', NULL)")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from sort_t order by id"), &c));
         auto ids = [&] { return column(rs, 0).join(QLatin1Char(',')); };
@@ -177,8 +191,9 @@ private slots:
         QCOMPARE(ids(), QStringLiteral("4,3,2,5,1"));
         // Decimals sort as numbers, not as text (the SQLite ODBC driver reports them as text).
         QVERIFY(rs.setSort(QStringLiteral("d asc")));
-        QCOMPARE(ids(), testdb::backend(backend).kind == Kind::SqliteOdbc ? QStringLiteral("5,2,3,4,1")
-                                                                         : QStringLiteral("5,2,4,1,3"));
+        QCOMPARE(ids(), testdb::backend(backend).kind == Kind::SqliteOdbc
+                            ? QStringLiteral("5,2,3,4,1")
+                            : QStringLiteral("5,2,4,1,3"));
         QVERIFY(rs.setSort(QStringLiteral("N ASC, id desc")));
         QCOMPARE(ids(), QStringLiteral("3,5,2,1,4"));
         QCOMPARE(rs.position(), 0);
@@ -199,7 +214,8 @@ private slots:
         Connection a, b;
         QVERIFY(testdb::open(a, backend));
         testdb::exec(a, QStringLiteral("DROP TABLE IF EXISTS requery_t"));
-        QVERIFY(testdb::exec(a, QStringLiteral("CREATE TABLE requery_t (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(
+            a, QStringLiteral("CREATE TABLE requery_t (id INTEGER, name VARCHAR(10))")));
         QVERIFY(testdb::exec(a, QStringLiteral("INSERT INTO requery_t VALUES (2, 'b'), (1, 'a')")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from requery_t"), &a));

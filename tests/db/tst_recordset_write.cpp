@@ -44,14 +44,17 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS add_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE add_t (id INTEGER PRIMARY KEY, t VARCHAR(20), w %1, "
-                                               "n INTEGER, d DATE, note VARCHAR(10) DEFAULT 'dflt')")
-                                    .arg(testdb::nvarchar(kind, 20))));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE add_t (id INTEGER PRIMARY KEY, t VARCHAR(20), w %1, "
+                              "n INTEGER, d DATE, note VARCHAR(10) DEFAULT 'dflt')")
+                   .arg(testdb::nvarchar(kind, 20))));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from add_t where 1 = 2"), &c));
-        QVERIFY2(addRow(rs, {Value("1"), Value("a,\"b\""), Value("日本語"), Value("42"), Value("2024-01-15")}),
+        QVERIFY2(addRow(rs, {Value("1"), Value("a,\"b\""), Value("日本語"), Value("42"),
+                             Value("2024-01-15")}),
                  qPrintable(testdb::describe(rs.Errors())));
-        QVERIFY2(addRow(rs, {Value("2"), Value(QString()), Value::null(), Value::null(), Value::null(), Value::null()}),
+        QVERIFY2(addRow(rs, {Value("2"), Value(QString()), Value::null(), Value::null(),
+                             Value::null(), Value::null()}),
                  qPrintable(testdb::describe(rs.Errors())));
         // Fields not given keep the column default.
         QVERIFY(addRow(rs, {Value("3")}));
@@ -62,11 +65,13 @@ private slots:
         QVERIFY(rs.isNull(1, 2));
         rs.Close();
 
-        const QString date = kind == Kind::SqliteNative ? QStringLiteral("2024-01-15") : QStringLiteral("2024/01/15");
-        QCOMPARE(readBack(backend, QStringLiteral("select id, t, w, n, d, note from add_t order by id")),
-                 QStringList({QStringLiteral("1|a,\"b\"|日本語|42|") + date + QStringLiteral("|dflt"),
-                              QStringLiteral("2||<null>|<null>|<null>|<null>"),
-                              QStringLiteral("3|<null>|<null>|<null>|<null>|dflt")}));
+        const QString date = kind == Kind::SqliteNative ? QStringLiteral("2024-01-15")
+                                                        : QStringLiteral("2024/01/15");
+        QCOMPARE(
+            readBack(backend, QStringLiteral("select id, t, w, n, d, note from add_t order by id")),
+            QStringList({QStringLiteral("1|a,\"b\"|日本語|42|") + date + QStringLiteral("|dflt"),
+                         QStringLiteral("2||<null>|<null>|<null>|<null>"),
+                         QStringLiteral("3|<null>|<null>|<null>|<null>|dflt")}));
     }
 
     void failedInsertKeepsEarlierRows_data() { testdb::addBackendRows(); }
@@ -75,10 +80,13 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS batch_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE batch_t (id INTEGER PRIMARY KEY, name VARCHAR(10) NOT NULL)")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral(
+                   "CREATE TABLE batch_t (id INTEGER PRIMARY KEY, name VARCHAR(10) NOT NULL)")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from batch_t where 1 = 2"), &c));
-        for (int i = 1; i <= 3; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("n")}));
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(addRow(rs, {Value(QString::number(i)), Value("n")}));
 
         QVERIFY(!addRow(rs, {Value("2"), Value("dup")}));
         QVERIFY(!rs.Errors().empty());
@@ -86,13 +94,15 @@ private slots:
         QCOMPARE(rs.EditMode(), int(Recordset::adEditNone));
         QCOMPARE(rs.RecordCount(), 3);
         // Every row added before the failure is in the database for everyone to see.
-        QCOMPARE(readBack(backend, QStringLiteral("select count(*) from batch_t")), QStringList{QStringLiteral("3")});
+        QCOMPARE(readBack(backend, QStringLiteral("select count(*) from batch_t")),
+                 QStringList{QStringLiteral("3")});
 
         QVERIFY(!addRow(rs, {Value("9"), Value::null()})); // NOT NULL
         QVERIFY(addRow(rs, {Value("4"), Value("n")}));
         QVERIFY(c.CommitPendingWrites());
         QCOMPARE(readBack(backend, QStringLiteral("select id from batch_t order by id")),
-                 QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}));
+                 QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                              QStringLiteral("4")}));
     }
 
     void manyInsertsReuseOneStatement_data() { testdb::addBackendRows(); }
@@ -101,13 +111,15 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS many_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE many_t (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("CREATE TABLE many_t (id INTEGER, name VARCHAR(10))")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from many_t"), &c));
         const int n = 12000; // more than one batch
         {
             BulkWriteScope scope(&c);
-            for (int i = 0; i < n; ++i) QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
+            for (int i = 0; i < n; ++i)
+                QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
         }
         // Reading on the same connection sees every row without an explicit commit.
         QVERIFY(rs.Requery());
@@ -131,9 +143,12 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS edit_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER)")
-                                    .arg(primaryKey ? QStringLiteral(" PRIMARY KEY") : QString())));
-        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO edit_t VALUES (1, 'a', 10), (2, 'b', NULL), (3, 'c', 30)")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER)")
+                   .arg(primaryKey ? QStringLiteral(" PRIMARY KEY") : QString())));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral(
+                   "INSERT INTO edit_t VALUES (1, 'a', 10), (2, 'b', NULL), (3, 'c', 30)")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from edit_t order by id"), &c));
         QVERIFY(rs.setSort(QStringLiteral("id desc")));
@@ -145,7 +160,8 @@ private slots:
         QVERIFY(rs.setValue(0, 1, Value::null()));
         QVERIFY(rs.isNull(0, 1));
         QCOMPARE(readBack(backend, QStringLiteral("select * from edit_t order by id")),
-                 QStringList({QStringLiteral("1|a|10"), QStringLiteral("2|bee|20"), QStringLiteral("3|<null>|30")}));
+                 QStringList({QStringLiteral("1|a|10"), QStringLiteral("2|bee|20"),
+                              QStringLiteral("3|<null>|30")}));
 
         QVERIFY2(rs.deleteRow(0), qPrintable(testdb::describe(rs.Errors())));
         QCOMPARE(rs.RecordCount(), 2);
@@ -160,7 +176,8 @@ private slots:
         Connection a, b;
         QVERIFY(testdb::open(a, backend));
         testdb::exec(a, QStringLiteral("DROP TABLE IF EXISTS gone_t"));
-        QVERIFY(testdb::exec(a, QStringLiteral("CREATE TABLE gone_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(
+            a, QStringLiteral("CREATE TABLE gone_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
         QVERIFY(testdb::exec(a, QStringLiteral("INSERT INTO gone_t VALUES (1, 'a'), (2, 'b')")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from gone_t order by id"), &a));
@@ -173,7 +190,8 @@ private slots:
         QCOMPARE(rs.text(0, 1), QStringLiteral("a")); // the held row is left as it was read
         QVERIFY(!rs.deleteRow(0));
         QCOMPARE(rs.RecordCount(), 2);
-        QCOMPARE(readBack(backend, QStringLiteral("select * from gone_t")), QStringList{QStringLiteral("2|b")});
+        QCOMPARE(readBack(backend, QStringLiteral("select * from gone_t")),
+                 QStringList{QStringLiteral("2|b")});
     }
 
     void ambiguousRowsAreNotChanged_data() { testdb::addBackendRows(); }
@@ -182,8 +200,10 @@ private slots:
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS twin_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE twin_t (name VARCHAR(10), qty INTEGER)")));
-        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO twin_t VALUES ('same', 1), ('same', 1)")));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("CREATE TABLE twin_t (name VARCHAR(10), qty INTEGER)")));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("INSERT INTO twin_t VALUES ('same', 1), ('same', 1)")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from twin_t"), &c));
         QVERIFY(!rs.setValue(0, 1, Value("2")));
@@ -199,7 +219,9 @@ private slots:
         auto c = std::make_unique<Connection>();
         QVERIFY(testdb::open(*c, backend));
         testdb::exec(*c, QStringLiteral("DROP TABLE IF EXISTS closed_t"));
-        QVERIFY(testdb::exec(*c, QStringLiteral("CREATE TABLE closed_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(
+            *c,
+            QStringLiteral("CREATE TABLE closed_t (id INTEGER PRIMARY KEY, name VARCHAR(10))")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select * from closed_t"), c.get()));
         QVERIFY(addRow(rs, {Value("1"), Value("kept")}));
@@ -212,14 +234,16 @@ private slots:
         c.reset();
         QVERIFY(!rs.deleteRow(0));
         QCOMPARE(rs.RecordCount(), 1);
-        QCOMPARE(readBack(backend, QStringLiteral("select * from closed_t")), QStringList{QStringLiteral("1|kept")});
+        QCOMPARE(readBack(backend, QStringLiteral("select * from closed_t")),
+                 QStringList{QStringLiteral("1|kept")});
     }
 
     void expressionsAreNotWritable() {
         Connection c;
         QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS expr_t"));
-        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE expr_t (id INTEGER PRIMARY KEY, qty INTEGER)")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE expr_t (id INTEGER PRIMARY KEY, qty INTEGER)")));
         QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO expr_t VALUES (1, 5)")));
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select id, qty * 2 AS twice from expr_t"), &c));

@@ -16,15 +16,24 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("expected");
-        QTest::newRow("trailing zeros") << "1.50" << "1.5" << 0;
-        QTest::newRow("leading zeros") << "007" << "7" << 0;
-        QTest::newRow("negative below positive") << "-2" << "1" << -1;
-        QTest::newRow("longer integer part") << "10" << "9" << 1;
-        QTest::newRow("negatives reversed") << "-10" << "-9" << -1;
-        QTest::newRow("fractions") << "0.001" << "0.01" << -1;
-        QTest::newRow("minus zero") << "-0.00" << "0" << 0;
-        QTest::newRow("large") << "12345678901234567890.5" << "12345678901234567890.49" << 1;
-        QTest::newRow("not numbers fall back to bytes") << "abc" << "abd" << -1;
+        QTest::newRow("trailing zeros") << "1.50"
+                                        << "1.5" << 0;
+        QTest::newRow("leading zeros") << "007"
+                                       << "7" << 0;
+        QTest::newRow("negative below positive") << "-2"
+                                                 << "1" << -1;
+        QTest::newRow("longer integer part") << "10"
+                                             << "9" << 1;
+        QTest::newRow("negatives reversed") << "-10"
+                                            << "-9" << -1;
+        QTest::newRow("fractions") << "0.001"
+                                   << "0.01" << -1;
+        QTest::newRow("minus zero") << "-0.00"
+                                    << "0" << 0;
+        QTest::newRow("large") << "12345678901234567890.5"
+                               << "12345678901234567890.49" << 1;
+        QTest::newRow("not numbers fall back to bytes") << "abc"
+                                                        << "abd" << -1;
     }
     void decimalOrder() {
         QFETCH(QString, a);
@@ -62,7 +71,8 @@ private slots:
         QCOMPARE(intText(packTime(9, 5, 7), IntForm::Time), QStringLiteral("09:05:07"));
         QCOMPARE(intText(packTimestamp(2024, 12, 31, 23, 59, 58), IntForm::Timestamp),
                  QStringLiteral("2024/12/31 23:59:58"));
-        QCOMPARE(intText(packTimestamp(2024, 3, 1, 0, 0, 0), IntForm::Timestamp), QStringLiteral("2024/03/01"));
+        QCOMPARE(intText(packTimestamp(2024, 3, 1, 0, 0, 0), IntForm::Timestamp),
+                 QStringLiteral("2024/03/01"));
     }
 
     void packedParsing_data() {
@@ -71,13 +81,17 @@ private slots:
         QTest::addColumn<qlonglong>("expected"); // -1: not accepted
         QTest::newRow("slashes") << "2024/01/15" << int(IntForm::Date) << qlonglong(20240115);
         QTest::newRow("dashes") << "2024-1-5" << int(IntForm::Date) << qlonglong(20240105);
-        QTest::newRow("date at midnight") << "2024-01-15 00:00:00" << int(IntForm::Date) << qlonglong(20240115);
-        QTest::newRow("date with a time") << "2024-01-15 10:00:00" << int(IntForm::Date) << qlonglong(-1);
+        QTest::newRow("date at midnight")
+            << "2024-01-15 00:00:00" << int(IntForm::Date) << qlonglong(20240115);
+        QTest::newRow("date with a time")
+            << "2024-01-15 10:00:00" << int(IntForm::Date) << qlonglong(-1);
         QTest::newRow("month 13") << "2024-13-01" << int(IntForm::Date) << qlonglong(-1);
-        QTest::newRow("timestamp") << "2024/01/15 10:30:05" << int(IntForm::Timestamp) << qlonglong(20240115103005);
-        QTest::newRow("timestamp fraction") << "2024-01-15T10:30:05.125" << int(IntForm::Timestamp)
-                                            << qlonglong(20240115103005);
-        QTest::newRow("timestamp date only") << "2024-01-15" << int(IntForm::Timestamp) << qlonglong(20240115000000);
+        QTest::newRow("timestamp")
+            << "2024/01/15 10:30:05" << int(IntForm::Timestamp) << qlonglong(20240115103005);
+        QTest::newRow("timestamp fraction")
+            << "2024-01-15T10:30:05.125" << int(IntForm::Timestamp) << qlonglong(20240115103005);
+        QTest::newRow("timestamp date only")
+            << "2024-01-15" << int(IntForm::Timestamp) << qlonglong(20240115000000);
         QTest::newRow("time") << "7:08:09" << int(IntForm::Time) << qlonglong(70809);
         QTest::newRow("words") << "yesterday" << int(IntForm::Timestamp) << qlonglong(-1);
         QTest::newRow("bool word") << "TRUE" << int(IntForm::Bool) << qlonglong(1);
@@ -87,7 +101,8 @@ private slots:
         QTest::newRow("plus sign") << "+7" << int(IntForm::Number) << qlonglong(7);
         QTest::newRow("two signs") << "+-7" << int(IntForm::Number) << qlonglong(-1);
         QTest::newRow("full-width digits") << "１２" << int(IntForm::Number) << qlonglong(-1);
-        QTest::newRow("too large") << "99999999999999999999" << int(IntForm::Number) << qlonglong(-1);
+        QTest::newRow("too large")
+            << "99999999999999999999" << int(IntForm::Number) << qlonglong(-1);
     }
     void packedParsing() {
         QFETCH(QString, text);
@@ -108,15 +123,17 @@ private slots:
     }
 
     void connectionStrings() {
-        LoginParams p = parseConnectionString(
-            QStringLiteral("Provider=MSDASQL.1;Password=;Persist Security Info=True;User ID=sa;Data Source=DBSRV"));
+        LoginParams p =
+            parseConnectionString(QStringLiteral("Provider=MSDASQL.1;Password=;Persist Security "
+                                                 "Info=True;User ID=sa;Data Source=DBSRV"));
         QCOMPARE(p.provider, QStringLiteral("MSDASQL.1"));
         QCOMPARE(p.password, QString());
         QCOMPARE(p.userId, QStringLiteral("sa"));
         QCOMPARE(p.dataSource, QStringLiteral("DBSRV"));
 
-        p = parseConnectionString(QStringLiteral(
-            "provider=Microsoft.Jet.OLEDB.4.0; PASSWORD={a;b=}}c}; user id=\"x;y\";DATA SOURCE=/tmp/a b.db"));
+        p = parseConnectionString(
+            QStringLiteral("provider=Microsoft.Jet.OLEDB.4.0; PASSWORD={a;b=}}c}; user "
+                           "id=\"x;y\";DATA SOURCE=/tmp/a b.db"));
         QCOMPARE(p.provider, QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
         QCOMPARE(p.password, QStringLiteral("a;b=}c"));
         QCOMPARE(p.userId, QStringLiteral("x;y"));
@@ -128,16 +145,26 @@ private slots:
     void tableOfSelect_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("table");
-        QTest::newRow("plain") << "select * from t" << "t";
-        QTest::newRow("brackets and where") << "SELECT a FROM [Order Details] WHERE x = 1" << "[Order Details]";
-        QTest::newRow("quoted and order") << "select * from \"my tab\" order by 1" << "\"my tab\"";
-        QTest::newRow("schema") << "select * from sales.orders o" << "sales.orders";
-        QTest::newRow("subquery skipped") << "select (select max(x) from inner_t) from outer_t" << "outer_t";
-        QTest::newRow("string skipped") << "select 'from z' from w" << "w";
-        QTest::newRow("comment skipped") << "-- from c\nselect * from d" << "d";
-        QTest::newRow("line breaks") << "select *\r\nfrom\r\n  orders\r\nwhere 1 = 2" << "orders";
-        QTest::newRow("word containing from") << "select fromage from cheese" << "cheese";
-        QTest::newRow("none") << "select 1" << "";
+        QTest::newRow("plain") << "select * from t"
+                               << "t";
+        QTest::newRow("brackets and where") << "SELECT a FROM [Order Details] WHERE x = 1"
+                                            << "[Order Details]";
+        QTest::newRow("quoted and order") << "select * from \"my tab\" order by 1"
+                                          << "\"my tab\"";
+        QTest::newRow("schema") << "select * from sales.orders o"
+                                << "sales.orders";
+        QTest::newRow("subquery skipped") << "select (select max(x) from inner_t) from outer_t"
+                                          << "outer_t";
+        QTest::newRow("string skipped") << "select 'from z' from w"
+                                        << "w";
+        QTest::newRow("comment skipped") << "-- from c\nselect * from d"
+                                         << "d";
+        QTest::newRow("line breaks") << "select *\r\nfrom\r\n  orders\r\nwhere 1 = 2"
+                                     << "orders";
+        QTest::newRow("word containing from") << "select fromage from cheese"
+                                              << "cheese";
+        QTest::newRow("none") << "select 1"
+                              << "";
     }
     void tableOfSelect() {
         QFETCH(QString, sql);
@@ -146,11 +173,13 @@ private slots:
     }
 
     void identifiers() {
-        QCOMPARE(unquoteIdentifier(QStringLiteral("[Order Details]")), QStringLiteral("Order Details"));
+        QCOMPARE(unquoteIdentifier(QStringLiteral("[Order Details]")),
+                 QStringLiteral("Order Details"));
         QCOMPARE(unquoteIdentifier(QStringLiteral("\"a\"\"b\"")), QStringLiteral("a\"b"));
         QCOMPARE(unquoteIdentifier(QStringLiteral("sales.\"my.tab\"")), QStringLiteral("my.tab"));
         QCOMPARE(unquoteIdentifier(QStringLiteral("plain")), QStringLiteral("plain"));
-        QCOMPARE(quoteIdentifier(QStringLiteral("a\"b"), QStringLiteral("\"")), QStringLiteral("\"a\"\"b\""));
+        QCOMPARE(quoteIdentifier(QStringLiteral("a\"b"), QStringLiteral("\"")),
+                 QStringLiteral("\"a\"\"b\""));
     }
 
     void unicodeConversions() {
@@ -165,7 +194,10 @@ private slots:
             QCOMPARE(back, s);
         }
         QString bad;
-        utf8Into(std::string("a\xFF" "b\xE3\x81", 5), bad);
+        utf8Into(std::string("a\xFF"
+                             "b\xE3\x81",
+                             5),
+                 bad);
         QCOMPARE(bad, QString::fromUtf16(u"a\uFFFDb\uFFFD\uFFFD"));
     }
 
@@ -185,7 +217,8 @@ private slots:
         QCOMPARE(ints.text(2), QStringLiteral("-3"));
 
         ColumnData texts(Storage::Text, IntForm::Number, false);
-        for (int i = 0; i < 200; ++i) texts.append(Value(QString::number(i)));
+        for (int i = 0; i < 200; ++i)
+            texts.append(Value(QString::number(i)));
         texts.append(Value::null());
         texts.set(70, Value(QStringLiteral("edited")));
         QCOMPARE(texts.text(70), QStringLiteral("edited"));

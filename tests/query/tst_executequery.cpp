@@ -34,7 +34,8 @@ public:
     void PrepareGridColumns() override { calls << QStringLiteral("prepare"); }
     QStringList boundColumn(int col) const {
         QStringList out;
-        for (qint32 r = 0; bound && r < bound->RecordCount(); ++r) out << bound->text(r, col);
+        for (qint32 r = 0; bound && r < bound->RecordCount(); ++r)
+            out << bound->text(r, col);
         return out;
     }
 };
@@ -61,8 +62,10 @@ private slots:
         m_record.adoConnection = std::make_unique<db::Connection>();
         QVERIFY(testdb::open(*m_record.adoConnection, backend));
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS q"));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE q (id INTEGER, name VARCHAR(10))")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO q VALUES (1, 'a'), (2, 'b')")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE q (id INTEGER, name VARCHAR(10))")));
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("INSERT INTO q VALUES (1, 'a'), (2, 'b')")));
         m_state = std::make_unique<ProgramState>(m_record);
     }
 
@@ -139,14 +142,16 @@ private slots:
     }
 
     void lostConnectionIsReported() {
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty()) QSKIP("run through scripts/test.sh");
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
         initBackend(QStringLiteral("postgres-odbc"));
         QVERIFY(run(QStringLiteral("select * from q order by id")));
         db::Recordset pid;
         QVERIFY(pid.Open(QStringLiteral("select pg_backend_pid()"), m_record.adoConnection.get()));
         db::Connection admin;
         QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
-        QVERIFY(testdb::exec(admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid.text(0, 0))));
+        QVERIFY(testdb::exec(
+            admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid.text(0, 0))));
         // The server is gone for this connection: each statement reports, none ends the program.
         QVERIFY(!run(QStringLiteral("select * from q")));
         QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
@@ -183,18 +188,21 @@ private slots:
         initBackend(QStringLiteral("sqlite"));
         QStringList history;
         auto add = [&](const QString& s) { history << s; };
-        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select 1\r\nselect * from q"), QStringLiteral("select * from q"), add);
+        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select 1\r\nselect * from q"),
+                        QStringLiteral("select * from q"), add);
         QCOMPARE(history, QStringList{"select * from q"});
         QCOMPARE(m_window.calls.front(), QStringLiteral("enabled=0"));
         QCOMPARE(m_window.calls.back(), QStringLiteral("enabled=1"));
         // A selection of blanks and line breaks runs the whole text; a failed run is kept too.
-        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select * from nowhere"), QStringLiteral(" \r\n "), add);
+        ExecuteQueryBox(*m_state, m_window, QStringLiteral("select * from nowhere"),
+                        QStringLiteral(" \r\n "), add);
         QCOMPARE(history.last(), QStringLiteral("select * from nowhere"));
         ExecuteQueryBox(*m_state, m_window, QStringLiteral("  "), QString(), add);
         QCOMPARE(history.size(), 2);
 
         QVERIFY(run(QStringLiteral("select * from q")));
-        QVERIFY(testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO q VALUES (3, 'c')")));
+        QVERIFY(
+            testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO q VALUES (3, 'c')")));
         m_window.bound.reset();
         RequeryResult(*m_state, m_window);
         QCOMPARE(m_state->resultSet->RecordCount(), 3);

@@ -19,7 +19,8 @@ QString newSqliteFile(const QString& name) {
     const QString path = tempDir().filePath(name);
     QFile::remove(path);
     sqlite3* db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                    nullptr);
     sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     return path;
@@ -29,26 +30,29 @@ QList<Backend> backends() {
     static QList<Backend> list = [] {
         QList<Backend> l;
         const QString native = newSqliteFile(QStringLiteral("native.db"));
-        l.push_back({QStringLiteral("sqlite"), Kind::SqliteNative,
-                     QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
-                                    "Persist Security Info=True")
-                         .arg(native)});
+        l.push_back(
+            {QStringLiteral("sqlite"), Kind::SqliteNative,
+             QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
+                            "Persist Security Info=True")
+                 .arg(native)});
         const QString sqliteDsn = qEnvironmentVariable("TOLVAN_TEST_SQLITE_DSN");
         const QString sqliteOdbcFile = qEnvironmentVariable("TOLVAN_TEST_SQLITE_ODBC_DB");
         if (!sqliteDsn.isEmpty() && !sqliteOdbcFile.isEmpty()) {
             QFile::remove(sqliteOdbcFile);
             QFile f(sqliteOdbcFile);
             f.open(QIODevice::WriteOnly);
-            l.push_back({QStringLiteral("sqlite-odbc"), Kind::SqliteOdbc,
-                         QStringLiteral("Provider=MSDASQL.1;Password=;Persist Security Info=True;User ID=;"
-                                        "Data Source=%1")
-                             .arg(sqliteDsn)});
+            l.push_back(
+                {QStringLiteral("sqlite-odbc"), Kind::SqliteOdbc,
+                 QStringLiteral("Provider=MSDASQL.1;Password=;Persist Security Info=True;User ID=;"
+                                "Data Source=%1")
+                     .arg(sqliteDsn)});
         }
         const QString pgDsn = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
         if (!pgDsn.isEmpty()) {
             l.push_back({QStringLiteral("postgres-odbc"), Kind::PostgresOdbc,
-                         QStringLiteral("Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                                        "Data Source=%3")
+                         QStringLiteral(
+                             "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                             "Data Source=%3")
                              .arg(qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"),
                                   qEnvironmentVariable("TOLVAN_TEST_PG_USER"), pgDsn)});
         }
@@ -67,7 +71,8 @@ Backend backend(const QString& name) {
 
 void addBackendRows() {
     QTest::addColumn<QString>("backend");
-    for (const Backend& b : backends()) QTest::newRow(qPrintable(b.name)) << b.name;
+    for (const Backend& b : backends())
+        QTest::newRow(qPrintable(b.name)) << b.name;
 }
 
 QString describe(const db::ErrorList& errors) {
@@ -81,15 +86,16 @@ bool open(db::Connection& connection, const QString& backendName) {
     connection.setConnectionString(backend(backendName).connectionString);
     connection.setCursorLocation(3);
     if (connection.Open()) return true;
-    QTest::qFail(qPrintable(QStringLiteral("open %1: %2").arg(backendName, describe(connection.Errors()))),
-                 __FILE__, __LINE__);
+    QTest::qFail(
+        qPrintable(QStringLiteral("open %1: %2").arg(backendName, describe(connection.Errors()))),
+        __FILE__, __LINE__);
     return false;
 }
 
 bool exec(db::Connection& connection, const QString& sql) {
     if (connection.Execute(sql)) return true;
-    QTest::qFail(qPrintable(QStringLiteral("%1: %2").arg(sql, describe(connection.Errors()))), __FILE__,
-                 __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("%1: %2").arg(sql, describe(connection.Errors()))),
+                 __FILE__, __LINE__);
     return false;
 }
 
@@ -99,9 +105,12 @@ QString nvarchar(Kind kind, int size) {
 }
 
 QString doubleType(Kind kind) {
-    return kind == Kind::PostgresOdbc ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("DOUBLE");
+    return kind == Kind::PostgresOdbc ? QStringLiteral("DOUBLE PRECISION")
+                                      : QStringLiteral("DOUBLE");
 }
 
-QString blobType(Kind kind) { return kind == Kind::PostgresOdbc ? QStringLiteral("BYTEA") : QStringLiteral("BLOB"); }
+QString blobType(Kind kind) {
+    return kind == Kind::PostgresOdbc ? QStringLiteral("BYTEA") : QStringLiteral("BLOB");
+}
 
 } // namespace testdb

@@ -20,13 +20,15 @@ ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles) {
             const qsizetype units = std::min<qsizetype>(len, qsizetype(std::size(message)) - 1);
             QString text = fromWide(message, units).trimmed();
             // Some drivers append a NUL or a line end to their messages.
-            while (text.endsWith(QChar(0))) text.chop(1);
+            while (text.endsWith(QChar(0)))
+                text.chop(1);
             errors.push_back({native != 0 ? qint32(native) : ErrorNumber::Fail, text,
                               QStringLiteral("Tolvan.ODBC (%1)").arg(fromWide(state, 5))});
         }
     }
     if (errors.empty())
-        errors.push_back({ErrorNumber::Fail, QStringLiteral("The ODBC driver reported a failure without a message."),
+        errors.push_back({ErrorNumber::Fail,
+                          QStringLiteral("The ODBC driver reported a failure without a message."),
                           QStringLiteral("Tolvan.ODBC")});
     return errors;
 }
@@ -36,7 +38,8 @@ QString odbcState(const OdbcHandle& handle) {
     SQLINTEGER native = 0;
     SQLSMALLINT len = 0;
     SQLWCHAR message[8];
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handle.type(), handle.get(), 1, state, &native, message, 8, &len)))
+    if (!SQL_SUCCEEDED(
+            SQLGetDiagRecW(handle.type(), handle.get(), 1, state, &native, message, 8, &len)))
         return QString();
     return fromWide(state, 5);
 }

@@ -46,7 +46,8 @@ private:
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be UTF-16");
 
 inline SQLWCHAR* wide(const QString& s) {
-    return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(reinterpret_cast<const char16_t*>(s.utf16())));
+    return reinterpret_cast<SQLWCHAR*>(
+        const_cast<char16_t*>(reinterpret_cast<const char16_t*>(s.utf16())));
 }
 inline QString fromWide(const SQLWCHAR* s, qsizetype units) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(s), units);

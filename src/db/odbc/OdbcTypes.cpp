@@ -8,7 +8,9 @@ namespace {
 // Text and binary columns wider than this are read in pieces instead of bound in arrays.
 constexpr SQLULEN kMaxBoundChars = 4000;
 
-OdbcBinding fixed(SQLSMALLINT cType, SQLLEN bytes) { return {cType, bytes, false, false}; }
+OdbcBinding fixed(SQLSMALLINT cType, SQLLEN bytes) {
+    return {cType, bytes, false, false};
+}
 
 OdbcBinding text(ColumnInfo& c, int type, SQLULEN size, bool isLong) {
     c.type = type;
@@ -36,7 +38,8 @@ OdbcBinding integer(ColumnInfo& c, int type, qint64 size, int precision) {
 }
 } // namespace
 
-OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, ColumnInfo& c) {
+OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits,
+                               ColumnInfo& c) {
     c.sqlType = sqlType;
     c.columnSize = size;
     c.decimalDigits = digits;

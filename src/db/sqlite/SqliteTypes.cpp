@@ -15,8 +15,8 @@ struct Declared {
 
 Declared splitDeclared(const QString& decl) {
     Declared d;
-    static const QRegularExpression re(
-        QStringLiteral(R"(^\s*([A-Za-z_][A-Za-z_0-9 ]*?)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*$)"));
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*([A-Za-z_][A-Za-z_0-9 ]*?)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*$)"));
     const auto m = re.match(decl);
     if (!m.hasMatch()) {
         d.name = decl.trimmed().toUpper();
@@ -57,11 +57,13 @@ void describeSqliteColumn(const QString& declaredType, ColumnInfo& c) {
         c.storage = Storage::Text;
         return;
     }
-    if (n == QLatin1String("INTEGER") || n == QLatin1String("INT") || n == QLatin1String("MEDIUMINT"))
+    if (n == QLatin1String("INTEGER") || n == QLatin1String("INT") ||
+        n == QLatin1String("MEDIUMINT"))
         return setInt(c, adInteger, 4, 10);
     if (n == QLatin1String("SMALLINT")) return setInt(c, adSmallInt, 2, 5);
     if (n == QLatin1String("TINYINT")) return setInt(c, adUnsignedTinyInt, 1, 3);
-    if (n == QLatin1String("BIGINT") || n == QLatin1String("INT8")) return setInt(c, adBigInt, 8, 19);
+    if (n == QLatin1String("BIGINT") || n == QLatin1String("INT8"))
+        return setInt(c, adBigInt, 8, 19);
     if (n == QLatin1String("BOOLEAN") || n == QLatin1String("BOOL") || n == QLatin1String("BIT")) {
         setInt(c, adBoolean, 2, 255);
         c.intForm = IntForm::Bool;
@@ -75,7 +77,8 @@ void describeSqliteColumn(const QString& declaredType, ColumnInfo& c) {
         c.storage = Storage::Real;
         return;
     }
-    if (n == QLatin1String("NUMERIC") || n == QLatin1String("DECIMAL") || n == QLatin1String("MONEY")) {
+    if (n == QLatin1String("NUMERIC") || n == QLatin1String("DECIMAL") ||
+        n == QLatin1String("MONEY")) {
         c.type = adNumeric;
         c.definedSize = 19;
         c.precision = d.first > 0 ? d.first : 18;
@@ -85,12 +88,14 @@ void describeSqliteColumn(const QString& declaredType, ColumnInfo& c) {
     }
     if (n == QLatin1String("DATE")) return setText(c, adDBDate, 6);
     if (n == QLatin1String("TIME")) return setText(c, adDBTime, 6);
-    if (n == QLatin1String("DATETIME") || n == QLatin1String("TIMESTAMP")) return setText(c, adDBTimeStamp, 16);
+    if (n == QLatin1String("DATETIME") || n == QLatin1String("TIMESTAMP"))
+        return setText(c, adDBTimeStamp, 16);
     if (n == QLatin1String("VARCHAR") || n == QLatin1String("CHARACTER VARYING"))
         return setText(c, d.first > 0 ? adVarChar : adLongVarChar, size);
     if (n == QLatin1String("NVARCHAR") || n == QLatin1String("NATIONAL CHARACTER VARYING"))
         return setText(c, d.first > 0 ? adVarWChar : adLongVarWChar, size);
-    if (n == QLatin1String("CHAR") || n == QLatin1String("CHARACTER")) return setText(c, adChar, d.first > 0 ? d.first : 1);
+    if (n == QLatin1String("CHAR") || n == QLatin1String("CHARACTER"))
+        return setText(c, adChar, d.first > 0 ? d.first : 1);
     if (n == QLatin1String("NCHAR")) return setText(c, adWChar, d.first > 0 ? d.first : 1);
     if (n == QLatin1String("TEXT") || n == QLatin1String("CLOB") || n == QLatin1String("NTEXT"))
         return setText(c, adLongVarWChar, kLongDefinedSize);
@@ -104,7 +109,8 @@ void describeSqliteColumn(const QString& declaredType, ColumnInfo& c) {
 
     // Any other name: SQLite's own affinity rules.
     if (n.contains(QLatin1String("INT"))) return setInt(c, adBigInt, 8, 19);
-    if (n.contains(QLatin1String("CHAR")) || n.contains(QLatin1String("CLOB")) || n.contains(QLatin1String("TEXT")))
+    if (n.contains(QLatin1String("CHAR")) || n.contains(QLatin1String("CLOB")) ||
+        n.contains(QLatin1String("TEXT")))
         return setText(c, d.first > 0 ? adVarWChar : adLongVarWChar, size);
     if (n.contains(QLatin1String("BLOB"))) {
         c.type = adLongVarBinary;
@@ -112,7 +118,8 @@ void describeSqliteColumn(const QString& declaredType, ColumnInfo& c) {
         c.storage = Storage::Blob;
         return;
     }
-    if (n.contains(QLatin1String("REAL")) || n.contains(QLatin1String("FLOA")) || n.contains(QLatin1String("DOUB"))) {
+    if (n.contains(QLatin1String("REAL")) || n.contains(QLatin1String("FLOA")) ||
+        n.contains(QLatin1String("DOUB"))) {
         c.type = adDouble;
         c.definedSize = 8;
         c.precision = 15;
