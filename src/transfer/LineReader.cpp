@@ -24,7 +24,10 @@ bool LineReader::readLine(std::string_view& line) {
     if (m_failed) return false;
     for (;;) {
         if (m_skipLf && m_pos < m_buffer.size()) {
-            if (m_buffer[m_pos] == '\n') ++m_pos;
+            if (m_buffer[m_pos] == '\n') {
+                ++m_pos;
+                m_ending = "\r\n";
+            }
             m_skipLf = false;
         }
         const char* data = m_buffer.data();
@@ -34,15 +37,20 @@ bool LineReader::readLine(std::string_view& line) {
             ++i;
         if (i < size) {
             line = std::string_view(data + m_pos, i - m_pos);
+            m_previousEnding = m_ending;
             if (data[i] == '\r') {
                 if (i + 1 < size) {
-                    m_pos = i + (data[i + 1] == '\n' ? 2 : 1);
+                    const bool crLf = data[i + 1] == '\n';
+                    m_pos = i + (crLf ? 2 : 1);
+                    m_ending = crLf ? "\r\n" : "\r";
                 } else {
                     m_pos = i + 1;
                     m_skipLf = true;
+                    m_ending = "\r";
                 }
             } else {
                 m_pos = i + 1;
+                m_ending = "\n";
             }
             m_scan = m_pos;
             return true;
@@ -51,6 +59,8 @@ bool LineReader::readLine(std::string_view& line) {
         if (m_end) {
             if (m_failed || m_pos >= size) return false;
             line = std::string_view(data + m_pos, size - m_pos);
+            m_previousEnding = m_ending;
+            m_ending = {};
             m_pos = m_scan = size;
             return true;
         }

@@ -17,6 +17,9 @@ public:
     // The next line, valid until the next call; false at the end or after a read failure.
     bool readLine(std::string_view& line);
     bool failed() const { return m_failed; }
+    // The line end that closed the line before the one readLine returned last ("\r\n", "\n"
+    // or "\r"): a quoted value spanning lines keeps its own line ends.
+    std::string_view previousEnding() const { return m_previousEnding; }
 
 private:
     bool fill();
@@ -27,5 +30,7 @@ private:
     size_t m_scan = 0; // where the search for its end goes on
     bool m_end = false;
     bool m_failed = false;
-    bool m_skipLf = false; // the last line ended in a CR at the end of the buffer
+    bool m_skipLf = false;             // the last line ended in a CR at the end of the buffer
+    std::string_view m_ending;         // of the line returned last
+    std::string_view m_previousEnding; // of the line before it
 };

@@ -34,7 +34,8 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
                 pos = end = line.size();
                 break;
             }
-            m_text.append("\r\n");
+            // The value keeps the line end the file had there.
+            m_text.append(m_lines.previousEnding());
             line = next;
             i = 0;
             end = line.size();

@@ -59,7 +59,9 @@ private slots:
             << QByteArray("\"l1\r\nl2\r\n\r\nl4\",z\r\nnext") << ','
             << Records{{"l1\r\nl2\r\n\r\nl4", "z"}, {"next"}};
         QTest::newRow("value over lines, LF")
-            << QByteArray("1,\"l1\nl2\"\n2") << ',' << Records{{"1", "l1\r\nl2"}, {"2"}};
+            << QByteArray("1,\"l1\nl2\"\n2") << ',' << Records{{"1", "l1\nl2"}, {"2"}};
+        QTest::newRow("value over lines, each line end kept")
+            << QByteArray("\"a\nb\rc\r\nd\"") << ',' << Records{{"a\nb\rc\r\nd"}};
         QTest::newRow("unterminated at the end")
             << QByteArray("1,\"abc\r\ndef\"\"g\r\n") << ',' << Records{{"1", "abc\r\ndef\"g"}};
         QTest::newRow("trailing separator")
