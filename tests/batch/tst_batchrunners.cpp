@@ -231,9 +231,6 @@ private slots:
         QCOMPARE(fb.log.size(), 1);
         // The data layer sends a Null date as "0000-00-00" once its insert statement has
         // carried a date: reported to the data layer.
-        QEXPECT_FAIL("postgres-odbc",
-                     "Null after a date in a reused ODBC insert reaches PostgreSQL as 0000-00-00",
-                     Abort);
         QVERIFY2(fb.log[0].success, qPrintable(fb.log[0].detail));
         QCOMPARE(fb.log[0].subject, QStringLiteral("bt_datesに3件のデータが追加されました"));
         db::Recordset rs;

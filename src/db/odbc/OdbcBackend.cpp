@@ -30,6 +30,23 @@ void drainResults(const OdbcHandle& stmt) {
     }
 }
 
+bool isDateType(SQLSMALLINT t) {
+    return t == SQL_TYPE_DATE || t == SQL_TYPE_TIMESTAMP || t == SQL_DATE || t == SQL_TIMESTAMP;
+}
+
+// The layer writes dates as "yyyy/MM/dd"; drivers that convert on the client (psqlODBC) only
+// read "yyyy-MM-dd" and would send a zero date instead.
+void isoDate(std::u16string& t) {
+    auto digit = [&](size_t i) { return i < t.size() && t[i] >= u'0' && t[i] <= u'9'; };
+    if (t.size() < 8 || !digit(0) || !digit(1) || !digit(2) || !digit(3) || t[4] != u'/') return;
+    size_t i = 5;
+    while (digit(i))
+        ++i;
+    if (i == 5 || i >= t.size() || t[i] != u'/' || !digit(i + 1)) return;
+    t[4] = u'-';
+    t[i] = u'-';
+}
+
 class OdbcStatement : public PreparedStatement {
 public:
     OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params)
@@ -59,6 +76,7 @@ public:
                 continue;
             }
             m_texts[i] = isNull ? std::u16string() : values[i].text().toStdU16String();
+            if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[i]);
             m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
             // The driver converts the text to the column's own type.
             SQLSMALLINT sqlType = c.sqlType ? c.sqlType : SQL_WVARCHAR;
