@@ -12,6 +12,8 @@ if ((EUID != 0)); then
 fi
 
 bash scripts/build.sh
+# The build installed clang-format with the other tools: the sources must keep .clang-format.
+bash scripts/format.sh
 build=${TOLVAN_BUILD_DIR:-build}
 
 source scripts/pg.sh
