@@ -73,6 +73,9 @@ public:
     // that inserts may be committed in batches.
     virtual bool keepsTransactionOnError() const = 0;
 
+    // True when the session with the server has ended (the server went away).
+    virtual bool connectionDead() { return false; }
+
     virtual QString identifierQuote() const = 0;
     virtual QString defaultDatabase() = 0;
     virtual QString dbmsName() const = 0;

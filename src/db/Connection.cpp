@@ -49,6 +49,34 @@ bool Connection::Open() {
     if (!backend) return false;
     if (!backend->open(login, m_errors)) return false;
     m_backend = std::move(backend);
+    m_sessionLost = false;
+    return true;
+}
+
+void Connection::noteLostSession(const ErrorList& errors) {
+    if (!m_backend) return;
+    // 57P01 to 57P03: the server shut down or restarts, and ended the session with it.
+    for (const Error& e : errors)
+        if (e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0")))
+            m_sessionLost = true;
+}
+
+bool Connection::reconnectIfLost(ErrorList& errors) {
+    if (!m_backend || !(m_sessionLost || m_backend->connectionDead())) return true;
+    // Until a new session is open, every call tries again rather than use the closed one.
+    m_sessionLost = true;
+    // Statements of the old session must go before its handles.
+    for (Recordset* rs : m_recordsets)
+        rs->releaseStatements();
+    m_batchOpen = false;
+    m_batchRows = 0;
+    m_backend->close();
+    const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
+    std::unique_ptr<Backend> backend = createBackend(login, errors);
+    // Still unreachable: the old (closed) backend stays, to be tried again next time.
+    if (!backend || !backend->open(login, errors)) return false;
+    m_backend = std::move(backend);
+    m_sessionLost = false;
     return true;
 }
 
@@ -87,10 +115,17 @@ bool Connection::Execute(const QString& sql) {
         setError(errors::objectClosed(kSource));
         return false;
     }
+    ErrorList errors;
+    if (!reconnectIfLost(errors)) {
+        m_errors = errors;
+        return false;
+    }
     if (!CommitPendingWrites()) return false;
     ResultData ignored;
-    m_errors.clear();
-    return m_backend->query(sql, m_commandTimeout, ignored, m_errors);
+    errors.clear();
+    const bool ok = m_backend->query(sql, m_commandTimeout, ignored, errors);
+    setErrors(errors);
+    return ok;
 }
 
 namespace {
@@ -105,11 +140,14 @@ bool Connection::executeText(const QString& sql, ResultData& out,
         errors = {closedError()};
         return false;
     }
+    if (!reconnectIfLost(errors)) return false;
     if (!CommitPendingWrites()) {
         errors = m_errors;
         return false;
     }
-    return m_backend->execute(sql, m_commandTimeout, out, cursor, errors);
+    if (m_backend->execute(sql, m_commandTimeout, out, cursor, errors)) return true;
+    noteLostSession(errors);
+    return false;
 }
 
 std::unique_ptr<PreparedStatement>
@@ -119,7 +157,10 @@ Connection::prepare(const QString& sql, const std::vector<const ColumnInfo*>& pa
         errors = {closedError()};
         return nullptr;
     }
-    return m_backend->prepare(sql, paramColumns, errors);
+    if (!reconnectIfLost(errors)) return nullptr;
+    auto stmt = m_backend->prepare(sql, paramColumns, errors);
+    if (!stmt) noteLostSession(errors);
+    return stmt;
 }
 
 bool Connection::tables(std::vector<TableEntry>& out, ErrorList& errors) {
@@ -127,11 +168,14 @@ bool Connection::tables(std::vector<TableEntry>& out, ErrorList& errors) {
         errors = {closedError()};
         return false;
     }
+    if (!reconnectIfLost(errors)) return false;
     if (!CommitPendingWrites()) {
         errors = m_errors;
         return false;
     }
-    return m_backend->tables(out, errors);
+    if (m_backend->tables(out, errors)) return true;
+    noteLostSession(errors);
+    return false;
 }
 
 bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
@@ -139,7 +183,10 @@ bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorLis
         errors = {closedError()};
         return false;
     }
-    return m_backend->primaryKey(table, columns, errors);
+    if (!reconnectIfLost(errors)) return false;
+    if (m_backend->primaryKey(table, columns, errors)) return true;
+    noteLostSession(errors);
+    return false;
 }
 
 bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
@@ -198,7 +245,9 @@ bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& pa
     // Outside a bulk scope a new row is stored at once, visible to everyone.
     if (m_bulkDepth == 0 || !m_backend->keepsTransactionOnError()) {
         if (!CommitPendingWrites()) return false;
-        return stmt.execute(params, affected, m_errors);
+        if (stmt.execute(params, affected, m_errors)) return true;
+        noteLostSession(m_errors);
+        return false;
     }
 
     if (!m_batchOpen) {
@@ -210,6 +259,7 @@ bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& pa
     if (!stmt.execute(params, affected, m_errors)) {
         // The rows before this one stay: commit them before reporting.
         ErrorList failure = m_errors;
+        noteLostSession(failure);
         CommitPendingWrites();
         m_errors = failure;
         return false;

@@ -63,8 +63,11 @@ public:
 
     // For the layer's own objects. The backend is reached only through these, so that no
     // statement runs past inserts held in an open batch.
-    void setErrors(ErrorList errors) { m_errors = std::move(errors); }
-    void setError(const Error& e) { m_errors = {e}; }
+    void setErrors(ErrorList errors) {
+        noteLostSession(errors);
+        m_errors = std::move(errors);
+    }
+    void setError(const Error& e) { setErrors({e}); }
     void clearErrors() { m_errors.clear(); }
     // Starts a text of statements after committing held inserts (see Backend::execute).
     bool executeText(const QString& sql, ResultData& out, std::unique_ptr<RowCursor>& cursor,
@@ -85,6 +88,12 @@ public:
     void detach(Recordset* rs);
 
 private:
+    // A failure that ended the session with the server marks it lost.
+    void noteLostSession(const ErrorList& errors);
+    // After a lost session the next statement first logs in again, so that the program is
+    // usable once the server is back; the statement that met the loss is never repeated.
+    bool reconnectIfLost(ErrorList& errors);
+
     QString m_connectionString;
     std::optional<LoginParams> m_login;
     int m_cursorLocation = 3;
@@ -92,6 +101,7 @@ private:
     std::unique_ptr<Backend> m_backend;
     ErrorList m_errors;
     std::vector<Recordset*> m_recordsets;
+    bool m_sessionLost = false;
 
     int m_bulkDepth = 0;
     bool m_batchOpen = false;

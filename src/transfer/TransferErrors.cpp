@@ -2,7 +2,9 @@
 
 #include "ErrorReport.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 namespace transfer_error {
 namespace {
@@ -19,6 +21,12 @@ db::Error fileAccess(const QString& path, const QString& detail) {
 
 db::Error diskFull(const QString& path) {
     return {61, QStringLiteral("Disk full: %1").arg(path), kSource};
+}
+
+db::Error writeFailure(const QString& path, const QString& detail) {
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    if (disk.isValid() && disk.bytesAvailable() <= 0) return diskFull(path);
+    return fileAccess(path, detail);
 }
 
 db::Error badEncoding(const QString& path) {
@@ -41,7 +49,8 @@ QString reportLine(const db::Error& e) {
 }
 
 bool connectionLost(const db::Error& e) {
-    return e.Source.contains(QLatin1String("(08"));
+    // Connection failures, and the server's own shutdown ending the session (57P01 to 57P03).
+    return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
 }
 
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {

@@ -11,6 +11,9 @@ db::Error fileNotFound(const QString& path);
 // Opening, reading or writing a file failed; detail is the system's reason.
 db::Error fileAccess(const QString& path, const QString& detail);
 db::Error diskFull(const QString& path);
+// A write into path (a file or a folder) failed: "Disk full" when its file system has no
+// room left (the file classes do not keep the reason), else the access error with detail.
+db::Error writeFailure(const QString& path, const QString& detail);
 db::Error badEncoding(const QString& path);
 db::Error badSeparator(const QString& separator);
 db::Error overflow();

@@ -305,6 +305,14 @@ void OdbcBackend::close() {
     m_env.reset();
 }
 
+bool OdbcBackend::connectionDead() {
+    if (!m_connected) return false;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(
+               SQLGetConnectAttr(m_dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
     OdbcHandle stmt(SQL_HANDLE_STMT, m_dbc.get());
     if (!stmt) errors = odbcErrors({&m_dbc});

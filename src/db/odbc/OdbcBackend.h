@@ -29,6 +29,7 @@ public:
     // SQLite undoes only the failed statement; most servers (PostgreSQL) abort the whole
     // transaction, so their inserts are committed one by one.
     bool keepsTransactionOnError() const override { return m_dbms == QLatin1String("SQLite"); }
+    bool connectionDead() override;
     QString identifierQuote() const override { return m_quote; }
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
