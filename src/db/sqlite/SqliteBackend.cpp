@@ -15,6 +15,10 @@ namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.SQLite");
+// How long a statement waits for a lock another process holds before it reports the file
+// busy, and how often a commit tries again after such a wait.
+constexpr int kBusyTimeoutMs = 5000;
+constexpr int kCommitAttempts = 3;
 
 Error sqliteError(sqlite3* db, int rc) {
     return {qint32(db ? sqlite3_extended_errcode(db) : rc),
@@ -232,7 +236,7 @@ bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {
         return false;
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     // Reading the schema tells a database from any other file.
     if (!exec("SELECT count(*) FROM sqlite_master", errors)) {
         // A file that another process holds locked is a database all the same.
@@ -442,14 +446,34 @@ bool SqliteBackend::primaryKey(const QString& table, QStringList& columns, Error
 }
 
 bool SqliteBackend::beginTransaction(ErrorList& errors) {
-    m_ownTransaction = sqlite3_get_autocommit(m_db) != 0;
-    return !m_ownTransaction || exec("BEGIN", errors);
+    if (sqlite3_get_autocommit(m_db) == 0) {
+        m_ownTransaction = false;
+        return true;
+    }
+    // IMMEDIATE takes the write lock now, waiting for another writer (another process
+    // importing into the same file) within the busy timeout. A deferred BEGIN would take it
+    // at the first insert, where SQLite refuses to wait if that could deadlock.
+    m_ownTransaction = exec("BEGIN IMMEDIATE", errors);
+    return m_ownTransaction;
 }
 
 bool SqliteBackend::commit(ErrorList& errors) {
     if (!m_ownTransaction) return true;
+    // A reader of another process may hold the file for a while: each try waits the busy
+    // timeout. A commit that still fails is rolled back, so that no lock stays behind and
+    // no later insert lands in a transaction nobody ends.
+    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
+        if (sqlite3_get_autocommit(m_db) || exec("COMMIT", errors)) {
+            m_ownTransaction = false;
+            return true;
+        }
+        const int code = errors.front().Number & 0xff;
+        if (code != SQLITE_BUSY && code != SQLITE_LOCKED) break;
+    }
+    ErrorList ignored;
+    if (!sqlite3_get_autocommit(m_db)) exec("ROLLBACK", ignored);
     m_ownTransaction = false;
-    return sqlite3_get_autocommit(m_db) || exec("COMMIT", errors);
+    return false;
 }
 
 bool SqliteBackend::rollback(ErrorList& errors) {
