@@ -80,7 +80,7 @@ bool ExcelApplication::failWith(const db::Error& error) {
 bool ExcelApplication::WorkbooksAdd() {
     auto cells = std::make_unique<CellSpool>();
     if (!cells->open(m_folder))
-        return failWith(transfer_error::fileAccess(m_folder, cells->errorString()));
+        return failWith(transfer_error::writeFailure(m_folder, cells->errorString()));
     m_cells = std::move(cells);
     m_hasWorkbook = true;
     m_hasSheet = false;
@@ -140,7 +140,7 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
                               size_t(text.size()));
         ok = m_cells->putText(quint32(row), quint16(col), m_utf8);
     }
-    if (!ok) return failWith(transfer_error::fileAccess(m_folder, m_cells->errorString()));
+    if (!ok) return failWith(transfer_error::writeFailure(m_folder, m_cells->errorString()));
     m_lastRow = row;
     m_lastCol = col;
     if (size_t(col) >= m_measured.size()) m_measured.resize(size_t(col) + 1, 0);
@@ -211,8 +211,10 @@ bool ExcelApplication::SetVisible(bool visible) {
     }
     QString why;
     if (!writeXlsx(path, m_folder, m_cells.get(), m_ops, m_fitted, why)) {
+        // Judged before the half-written file goes and frees its room.
+        const db::Error failure = transfer_error::writeFailure(path, why);
         QFile::remove(path);
-        return failWith(transfer_error::fileAccess(path, why));
+        return failWith(failure);
     }
     if (!m_openWithDesktop || !m_openWithDesktop(path)) {
         QFile::remove(path);

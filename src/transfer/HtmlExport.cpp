@@ -67,7 +67,7 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
         if (page.failed()) break;
     }
     if (!page.finish()) {
-        error = transfer_error::fileAccess(file.fileName(), page.errorString());
+        error = transfer_error::writeFailure(file.fileName(), page.errorString());
         return false;
     }
     file.close();

@@ -25,6 +25,10 @@ bool TextFileWriter::open(const QString& path, db::Error& error) {
     close(ignored);
     m_path = path;
     m_buffer.clear();
+    m_lineEnds.clear();
+    m_countsLines = false;
+    m_fileSize = 0;
+    m_linesWritten = 0;
     m_fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_fd < 0) return fail(errno, error);
@@ -35,6 +39,7 @@ bool TextFileWriter::open(const QString& path, db::Error& error) {
 bool TextFileWriter::flush(db::Error& error) {
     if (m_fd < 0) {
         m_buffer.clear();
+        m_lineEnds.clear();
         return true;
     }
     size_t done = 0;
@@ -43,13 +48,29 @@ bool TextFileWriter::flush(db::Error& error) {
         if (n < 0) {
             if (errno == EINTR) continue;
             const int errnum = errno;
-            // What did reach the file stays there; the rest is dropped with the failure.
+            // The whole lines that reached the file stay there; a line cut short by the
+            // failure goes, and the rest is dropped with the failure.
+            size_t whole = 0, lines = 0;
+            for (size_t end : m_lineEnds) {
+                if (end > done) break;
+                whole = end;
+                ++lines;
+            }
+            if (m_countsLines && whole < done &&
+                ::ftruncate(m_fd, off_t(m_fileSize + qint64(whole))) == 0)
+                done = whole;
+            m_fileSize += qint64(done);
+            m_linesWritten += qint64(lines);
             m_buffer.clear();
+            m_lineEnds.clear();
             return fail(errnum, error);
         }
         done += size_t(n);
     }
+    m_fileSize += qint64(done);
+    m_linesWritten += qint64(m_lineEnds.size());
     m_buffer.clear();
+    m_lineEnds.clear();
     return true;
 }
 

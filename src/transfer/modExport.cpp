@@ -25,6 +25,7 @@ bool writeRows(db::Recordset& rs, TextFileWriter& file, FieldFormatter& formatte
                AfterRow afterRow) {
     while (!rs.Eof()) {
         formatter.appendLine(rs, file.buffer());
+        file.endLine();
         if (!file.writeIfFull(error)) return false;
         if (!rs.MoveNext()) {
             error = transfer_error::lastOf(rs.Errors());
@@ -136,6 +137,8 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
         errorText = transfer_error::reportLine(e);
         db::Error ignored;
         file.close(ignored);
+        // Counted are the lines in the file, not the ones formatted but never written.
+        rowsWritten = qint32(file.linesWritten());
         return false;
     };
     db::Error error;
