@@ -24,10 +24,31 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
     return m_rs->FieldCount();
 }
 
+namespace {
+// A cell shows no more than a screen could: laying out megabytes of text for one cell would
+// stall every repaint. The whole value stays the edit text.
+constexpr qsizetype kShownChars = 4096;
+// QLineEdit, the cell editor, keeps no more than this many characters of a text.
+constexpr qsizetype kEditorChars = 32767;
+} // namespace
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
     if (index.row() >= rowCount() || index.column() >= columnCount()) return QVariant();
-    return m_rs->text(index.row(), index.column());
+    QString text = m_rs->text(index.row(), index.column());
+    if (role == Qt::DisplayRole && text.size() > kShownChars) {
+        text.truncate(kShownChars);
+        text += QChar(0x2026);
+    }
+    return text;
+}
+
+bool RecordsetModel::isTooLongToEdit(const QModelIndex& index) const {
+    if (!index.isValid() || !m_rs || index.row() >= rowCount() || index.column() >= columnCount())
+        return false;
+    // No more characters than bytes: only a long stored text needs reading.
+    if (m_rs->storedBytes(index.row(), index.column()) <= size_t(kEditorChars)) return false;
+    return m_rs->text(index.row(), index.column()).size() > kEditorChars;
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -45,12 +66,15 @@ bool RecordsetModel::isBinary(const QModelIndex& index) const {
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     // Bytes are shown as hex; typing hex over them would store text, so they are not edited.
-    if (isBinary(index)) return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    // Nor is a text longer than the editor holds: committing the editor would cut it.
+    if (isBinary(index) || isTooLongToEdit(index)) return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || !m_rs || isBinary(index)) return false;
+    if (role != Qt::EditRole || !index.isValid() || !m_rs || isBinary(index) ||
+        isTooLongToEdit(index))
+        return false;
     const QString text = value.toString();
     // An edit that changes nothing writes nothing, so values the user did not touch (and
     // their exact bytes) stay as they are.

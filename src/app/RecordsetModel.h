@@ -27,6 +27,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A cell of bytes: shown as hex, not edited.
     bool isBinary(const QModelIndex& index) const;
+    // A text longer than the cell editor holds: shown, not edited.
+    bool isTooLongToEdit(const QModelIndex& index) const;
     // Writes an edited cell to the database through the record set.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 

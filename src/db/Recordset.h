@@ -100,6 +100,12 @@ public:
     bool isBinary(qint32 row, int col) const {
         return m_data.data[size_t(col)].isBinary(m_order[size_t(row)]);
     }
+    // Bytes a text or binary cell holds, 0 for typed cells: its size without reading it.
+    size_t storedBytes(qint32 row, int col) const {
+        const ColumnData& d = m_data.data[size_t(col)];
+        if (d.storage() != Storage::Text && d.storage() != Storage::Blob) return 0;
+        return d.isNull(m_order[size_t(row)]) ? 0 : d.bytesAt(m_order[size_t(row)]).size();
+    }
     bool isNull(qint32 row, int col) const {
         return m_data.data[size_t(col)].isNull(m_order[size_t(row)]);
     }

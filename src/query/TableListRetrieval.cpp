@@ -8,6 +8,13 @@
 
 namespace {
 const QString kForcing = QStringLiteral(" -$'\"%&=()?><@{}");
+// Characters that would otherwise end the name, join another table or start a comment or a
+// further statement: a name holding one is bracketed too.
+const QString kStatementBreaking = QStringLiteral(";,./*[]`");
+
+bool forcesBrackets(QChar c) {
+    return kForcing.contains(c) || kStatementBreaking.contains(c) || c.unicode() < 0x20;
+}
 
 bool acceptsBrackets(const QString& dbms) {
     return dbms.isEmpty() || dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive) ||
@@ -177,8 +184,16 @@ QString AddTableName(const QString& name, const db::ConnectionRecord& connection
         return quote + QString(name).replace(quote, quote + quote) + quote;
     }
     if (connection.kind != db::ConnectionKind::Access &&
-        std::none_of(name.begin(), name.end(), [](QChar c) { return kForcing.contains(c); }))
+        std::none_of(name.begin(), name.end(), forcesBrackets))
         return name;
+    // Brackets cannot hold a "]" (the database ends the name there), and some drivers split
+    // statements at a ";" even between brackets: such a name goes in the database's own
+    // quotes, doubled inside.
+    const db::Connection* c = connection.adoConnection.get();
+    const QString quote = c && c->isOpen() ? c->identifierQuote().trimmed() : QString();
+    if ((name.contains(QLatin1Char(']')) || name.contains(QLatin1Char(';'))) && !quote.isEmpty() &&
+        quote != QLatin1String("["))
+        return quote + QString(name).replace(quote, quote + quote) + quote;
     return BracketName(name);
 }
 

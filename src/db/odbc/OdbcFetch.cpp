@@ -15,11 +15,11 @@ constexpr size_t kArrayBytes = 4 << 20; // row array budget
 constexpr SQLULEN kMaxArrayRows = 1024;
 
 QString columnAttribute(const OdbcHandle& stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
-    SQLWCHAR buf[512];
+    SQLWCHAR buf[512] = {};
     SQLSMALLINT len = 0;
     if (!SQL_SUCCEEDED(SQLColAttributeW(stmt.get(), col, field, buf, sizeof buf, &len, nullptr)))
         return QString();
-    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 511));
+    return fromWideBuffer(buf, qsizetype(std::size(buf)));
 }
 
 // "0012.500" -> "12.5", "-0.00" -> "0": decimals in their shortest exact form.
@@ -300,7 +300,7 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         return false;
     }
     for (SQLSMALLINT i = 1; i <= count; ++i) {
-        SQLWCHAR name[512];
+        SQLWCHAR name[512] = {};
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
         if (!SQL_SUCCEEDED(SQLDescribeColW(stmt.get(), SQLUSMALLINT(i), name,
@@ -310,7 +310,7 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
             return false;
         }
         ColumnInfo c;
-        c.name = fromWide(name, std::min<qsizetype>(nameLen, qsizetype(std::size(name)) - 1));
+        c.name = fromWideBuffer(name, qsizetype(std::size(name)));
         describeOdbcColumn(sqlType, size, digits, c);
         c.baseTable = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_TABLE_NAME);
         c.baseColumn = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_COLUMN_NAME);

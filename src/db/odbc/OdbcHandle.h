@@ -53,4 +53,13 @@ inline QString fromWide(const SQLWCHAR* s, qsizetype units) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(s), units);
 }
 
+// A name the driver wrote into a buffer of that many units. The driver ends it with a NUL;
+// its reported length is not trusted (some count UTF-8 bytes, not characters).
+inline QString fromWideBuffer(const SQLWCHAR* s, qsizetype bufferUnits) {
+    qsizetype n = 0;
+    while (n < bufferUnits - 1 && s[n] != 0)
+        ++n;
+    return fromWide(s, n);
+}
+
 } // namespace db
