@@ -98,6 +98,10 @@ SQL
     export TOLVAN_TEST_PG_USER=tolvan
     export TOLVAN_TEST_PG_PASSWORD=tolvan
     export TOLVAN_TEST_PG_DB=tolvan
+    # Fault tests stop and restart this server mid-operation (runuser -u postgres -- pg_ctl).
+    export TOLVAN_TEST_PG_BINDIR=$bin
+    export TOLVAN_TEST_PG_DATA=$PGDIR/data
+    export TOLVAN_TEST_PG_LOG=$PGDIR/server.log
 }
 
 pg_stop() {
@@ -111,6 +115,7 @@ pg_stop() {
     fi
     rm -rf "$PGDIR"
     unset PGDIR PG_BINDIR TOLVAN_TEST_PG_HOST TOLVAN_TEST_PG_PORT \
-        TOLVAN_TEST_PG_USER TOLVAN_TEST_PG_PASSWORD TOLVAN_TEST_PG_DB
+        TOLVAN_TEST_PG_USER TOLVAN_TEST_PG_PASSWORD TOLVAN_TEST_PG_DB \
+        TOLVAN_TEST_PG_BINDIR TOLVAN_TEST_PG_DATA TOLVAN_TEST_PG_LOG
     return 0
 }

@@ -1,0 +1,96 @@
+#include "FaultControl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+
+namespace faults {
+
+namespace {
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+bool pgCtl(const QStringList& arguments) {
+    return run(QStringLiteral("runuser"),
+               QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                           env("TOLVAN_TEST_PG_BINDIR") + QStringLiteral("/pg_ctl"),
+                           QStringLiteral("-D"), env("TOLVAN_TEST_PG_DATA")} +
+                   arguments,
+               90000);
+}
+} // namespace
+
+bool run(const QString& program, const QStringList& arguments, int timeoutMs, QString* output) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    if (!p.waitForStarted(10000)) return false;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return false;
+    }
+    if (output) *output = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool serverConfigured() {
+    return !env("TOLVAN_TEST_PG_BINDIR").isEmpty() && !env("TOLVAN_TEST_PG_DATA").isEmpty() &&
+           !env("TOLVAN_TEST_PG_PORT").isEmpty();
+}
+
+bool serverRunning() {
+    return serverConfigured() && pgCtl({QStringLiteral("status")});
+}
+
+bool stopServer() {
+    // Fast: the server ends every session, as an administrator's shutdown does.
+    return serverConfigured() &&
+           pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                  QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("stop")});
+}
+
+bool startServer() {
+    if (!serverConfigured()) return false;
+    if (serverRunning()) return true;
+    return pgCtl({QStringLiteral("-l"), env("TOLVAN_TEST_PG_LOG"), QStringLiteral("-o"),
+                  QStringLiteral("-p ") + env("TOLVAN_TEST_PG_PORT"), QStringLiteral("-w"),
+                  QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+}
+
+ServerGuard::~ServerGuard() {
+    if (serverConfigured() && !serverRunning()) startServer();
+}
+
+SmallDisk::SmallDisk(qint64 bytes) {
+    const QString base =
+        env("TOLVAN_TEST_TMP").isEmpty() ? QDir::tempPath() : env("TOLVAN_TEST_TMP");
+    m_folder = base + QStringLiteral("/smalldisk-%1-%2/")
+                          .arg(QCoreApplication::applicationPid())
+                          .arg(reinterpret_cast<quintptr>(this), 0, 16);
+    if (!QDir().mkpath(m_folder)) {
+        m_error = QStringLiteral("cannot create ") + m_folder;
+        return;
+    }
+    QString out;
+    m_mounted =
+        run(QStringLiteral("mount"),
+            {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+             QStringLiteral("size=%1,mode=0777").arg(bytes), QStringLiteral("tmpfs"), m_folder},
+            30000, &out);
+    if (!m_mounted) m_error = QStringLiteral("mount failed: ") + out;
+}
+
+SmallDisk::~SmallDisk() {
+    if (m_mounted) {
+        // A file still held open would block a plain unmount; lazy unmount never fails on it.
+        if (!run(QStringLiteral("umount"), {m_folder}, 30000))
+            run(QStringLiteral("umount"), {QStringLiteral("-l"), m_folder}, 30000);
+    }
+    QDir().rmdir(m_folder);
+}
+
+} // namespace faults

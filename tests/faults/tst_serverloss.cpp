@@ -1,0 +1,304 @@
+// The PostgreSQL server stopped in the middle of a query, an import, an export and a batch
+// run, then started again: each operation ends with its report, keeps every row it wrote,
+// counts them exactly, and the next statement works once the server is back.
+#include "BatchRunners.h"
+#include "BatchTexts.h"
+#include "FaultControl.h"
+#include "RecordingBatchFeedback.h"
+#include "SettingsKeys.h"
+#include "TableTransfer.h"
+#include "TransferFixture.h"
+#include "TransferTexts.h"
+#include "modExport.h"
+#include "modImport.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <thread>
+
+namespace {
+const QString kBackend = QStringLiteral("postgres-odbc");
+constexpr int kSourceRows = 30000; // three server fetches of the declare/fetch cursor
+
+QByteArray csvRows(int first, int count) {
+    QByteArray out;
+    for (int i = first; i < first + count; ++i)
+        out += QByteArray::number(i) + ",\"row " + QByteArray::number(i) + "\"\r\n";
+    return out;
+}
+
+// The lines of a written file; fails when the last line is cut short.
+QList<QByteArray> wholeLines(const QByteArray& bytes, bool& cut) {
+    QList<QByteArray> lines = bytes.split('\n');
+    cut = !lines.isEmpty() && !lines.last().isEmpty();
+    if (!cut && !lines.isEmpty()) lines.removeLast();
+    return lines;
+}
+
+// A batch window that can stop or start the server as the runners go.
+class FaultBatchFeedback : public RecordingBatchFeedback {
+public:
+    std::function<void()> onEvents;
+    std::function<void(const LogEntry&)> onLog;
+    void doEvents() override {
+        RecordingBatchFeedback::doEvents();
+        if (onEvents) onEvents();
+    }
+    void AppendLog(const QString& subject, const QString& detail, bool success) override {
+        RecordingBatchFeedback::AppendLog(subject, detail, success);
+        if (onLog) onLog(log.back());
+    }
+};
+} // namespace
+
+class tst_ServerLoss : public QObject {
+    Q_OBJECT
+
+    TransferFixture f;
+
+    qint64 count(const QString& table) {
+        const QStringList r = f.rows(QStringLiteral("select count(*) from ") + table);
+        return r.isEmpty() ? -1 : r.front().toLongLong();
+    }
+
+private slots:
+    void initTestCase() {
+        if (!faults::serverConfigured() || testdb::backend(kBackend).name.isEmpty())
+            QSKIP("needs the private PostgreSQL cluster of scripts/test.sh");
+        QVERIFY(faults::serverRunning());
+        QVERIFY(f.open(kBackend));
+        f.dropTable(QStringLiteral("loss_src"));
+        QVERIFY(f.exec(QStringLiteral("create table loss_src (id integer primary key, "
+                                      "txt varchar(40))")));
+        QVERIFY(f.exec(QStringLiteral("insert into loss_src select g, 'row ' || g from "
+                                      "generate_series(1, %1) g")
+                           .arg(kSourceRows)));
+    }
+
+    void cleanup() {
+        // Whatever a case did, the server runs for the next one and the rest of the suite.
+        if (faults::serverConfigured() && !faults::serverRunning()) QVERIFY(faults::startServer());
+    }
+
+    void cleanupTestCase() {
+        if (!f.state) return;
+        f.dropTable(QStringLiteral("loss_src"));
+        f.dropTable(QStringLiteral("loss_dst"));
+        f.dropTable(QStringLiteral("loss_dst2"));
+    }
+
+    void queryInFlight() {
+        faults::ServerGuard guard;
+        RecordingWindow window;
+        bool stopped = false;
+        std::thread stopper([&] {
+            QThread::msleep(1500);
+            stopped = faults::stopServer();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = ExecuteQuery(*f.state, window, QStringLiteral("select pg_sleep(20)"));
+        const qint64 took = timer.elapsed();
+        stopper.join();
+        QVERIFY(stopped);
+        QVERIFY(!ok);
+        QVERIFY2(took < 15000, qPrintable(QString::number(took)));
+        QCOMPARE(window.statuses.last(), QStringLiteral("ERROR"));
+        QCOMPARE(window.prompts.size(), 1);
+        QVERIFY2(window.prompts.front().startsWith(QStringLiteral("   VB Error # ")),
+                 qPrintable(window.prompts.front()));
+        qInfo("server stopped during a query: %s",
+              qPrintable(window.prompts.front().split(QStringLiteral("\r\n")).last()));
+
+        // While the server is down a statement fails with its report, again without a hang.
+        RecordingWindow down;
+        QVERIFY(!ExecuteQuery(*f.state, down, QStringLiteral("select count(*) from loss_src")));
+        QCOMPARE(down.statuses.last(), QStringLiteral("ERROR"));
+
+        QVERIFY(faults::startServer());
+        RecordingWindow back;
+        QVERIFY(ExecuteQuery(*f.state, back, QStringLiteral("select count(*) from loss_src")));
+        QVERIFY2(back.prompts.isEmpty(), qPrintable(back.prompts.join(QLatin1Char('\n'))));
+        QCOMPARE(f.state->resultSet->text(0, 0), QString::number(kSourceRows));
+    }
+
+    void exportInFlight() {
+        faults::ServerGuard guard;
+        QVERIFY(f.show(QStringLiteral("select * from loss_src order by id")));
+        RecordingWindow window;
+        const QString path = f.path(QStringLiteral("lost.csv"));
+        window.dialogPaths << path;
+        int events = 0;
+        bool stopped = false;
+        window.onEvents = [&] {
+            if (++events == 100) stopped = faults::stopServer();
+        };
+        ExportText(*f.state, window, kComma);
+        QVERIFY(stopped);
+        QCOMPARE(window.prompts.size(), 1);
+        QVERIFY2(window.prompts.front().startsWith(QStringLiteral("   VB Error # ")),
+                 qPrintable(window.prompts.front()));
+        QVERIFY(window.statuses.contains(kStatusError));
+        QVERIFY(!f.state->bExporting);
+
+        // The rows read before the server went away are in the file, whole and in order.
+        bool cut = false;
+        const QList<QByteArray> lines = wholeLines(fileBytes(path), cut);
+        QVERIFY(!cut);
+        QVERIFY2(lines.size() >= 100 && lines.size() < kSourceRows,
+                 qPrintable(QString::number(lines.size())));
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i],
+                     QByteArray::number(i + 1) + ",\"row " + QByteArray::number(i + 1) + "\"\r");
+        qInfo("export: %lld of %d rows in the file, then: %s", qint64(lines.size()), kSourceRows,
+              qPrintable(window.prompts.front().split(QStringLiteral("\r\n")).last()));
+
+        QVERIFY(faults::startServer());
+        QCOMPARE(count(QStringLiteral("loss_src")), qint64(kSourceRows));
+    }
+
+    void importInFlight_data() {
+        QTest::addColumn<bool>("skipFailures");
+        QTest::newRow("errors end the import") << false;
+        QTest::newRow("errors skipped") << true;
+    }
+    void importInFlight() {
+        QFETCH(bool, skipFailures);
+        faults::ServerGuard guard;
+        f.dropTable(QStringLiteral("loss_dst"));
+        QVERIFY(f.exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
+        QVERIFY(writeBytes(f.path(QStringLiteral("in.csv")), csvRows(1, 2000)));
+        WriteSetting(keys::ImportErrorHandling,
+                     skipFailures ? QStringLiteral("True") : QStringLiteral("False"));
+        QVERIFY(f.show(QStringLiteral("select * from loss_dst")));
+
+        RecordingWindow window;
+        int events = 0;
+        bool stopped = false;
+        window.onEvents = [&] {
+            if (++events == 300) stopped = faults::stopServer();
+        };
+        ImportFile(*f.state, window, f.path(QStringLiteral("in.csv")), kComma);
+        QVERIFY(stopped);
+        QVERIFY(!f.state->bImporting);
+        QCOMPARE(window.prompts.size(), 1);
+        QVERIFY2(window.prompts.front().startsWith(QStringLiteral("   VB Error # ")),
+                 qPrintable(window.prompts.front()));
+        QVERIFY(window.statuses.contains(kStatusError));
+        // The count shown last is the count of rows the table holds.
+        const QString last = window.statuses.last();
+        QVERIFY2(last.endsWith(kRowsHandled), qPrintable(last));
+        const qint64 shown = last.chopped(kRowsHandled.size()).toLongLong();
+
+        QVERIFY(faults::startServer());
+        const qint64 held = count(QStringLiteral("loss_dst"));
+        qInfo("import: %lld rows shown, %lld in the table", shown, held);
+        QCOMPARE(held, shown);
+        QVERIFY(held >= 300 && held < 2000);
+        // The rows kept are the first ones of the file, each once.
+        QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
+                                       "loss_dst")),
+                 QStringList{QStringLiteral("1|%1|%1").arg(held)});
+        WriteSetting(keys::ImportErrorHandling, QStringLiteral("False"));
+    }
+
+    // One table transfer per line: the server goes away during the first, comes back before
+    // the second, which then runs normally.
+    void batchRun_data() {
+        QTest::addColumn<bool>("import");
+        QTest::newRow("import") << true;
+        QTest::newRow("export") << false;
+    }
+    void batchRun() {
+        QFETCH(bool, import);
+        faults::ServerGuard guard;
+        f.dropTable(QStringLiteral("loss_dst"));
+        f.dropTable(QStringLiteral("loss_dst2"));
+        QVERIFY(f.exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
+        QVERIFY(f.exec(QStringLiteral("create table loss_dst2 (id integer, txt varchar(40))")));
+        QVERIFY(f.exec(QStringLiteral("insert into loss_dst2 values (1, 'one'), (2, 'two')")));
+        const QString big = f.path(QStringLiteral("big.csv"));
+        const QString small = f.path(QStringLiteral("small.csv"));
+        QVERIFY(writeBytes(big, csvRows(1, 20000)));
+        QVERIFY(writeBytes(small, csvRows(1, 3)));
+
+        FaultBatchFeedback batch;
+        batch.command = import ? QStringLiteral("loss_dst, %1\r\nloss_dst2, %2").arg(big, small)
+                               : QStringLiteral("loss_src, %1\r\nloss_dst2, %2")
+                                     .arg(f.path(QStringLiteral("out1.csv")),
+                                          f.path(QStringLiteral("out2.csv")));
+        bool stopped = false, restarted = false;
+        int calls = 0;
+        batch.onEvents = [&] {
+            // The runner lets events run before each line, the transfer after its first row
+            // (and then time-sliced): stop there, in the middle of the first table.
+            if (++calls == 2) stopped = faults::stopServer();
+        };
+        batch.onLog = [&](const RecordingBatchFeedback::LogEntry&) {
+            if (stopped && !restarted) restarted = faults::startServer();
+        };
+        if (import)
+            BatchImportCSV(f.connection(), batch);
+        else
+            BatchExportCSV(f.connection(), batch);
+        QVERIFY(stopped);
+        QVERIFY(restarted);
+        QCOMPARE(batch.log.size(), 2);
+        QVERIFY(!batch.log[0].success);
+        QVERIFY2(batch.log[0].detail.startsWith(QStringLiteral("VB Error # ")),
+                 qPrintable(batch.log[0].detail));
+        QVERIFY2(batch.log[1].success, qPrintable(batch.log[1].detail));
+        QCOMPARE(batch.calls.last(), QStringLiteral("idle"));
+        if (import) {
+            QCOMPARE(batch.log[1].subject, QStringLiteral("loss_dst2") + batchtext::kTo +
+                                               QStringLiteral("3") + batchtext::kRowsAdded);
+            const qint64 held = count(QStringLiteral("loss_dst"));
+            QVERIFY(held > 0 && held < 20000);
+            QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
+                                           "loss_dst")),
+                     QStringList{QStringLiteral("1|%1|%1").arg(held)});
+            QCOMPARE(count(QStringLiteral("loss_dst2")), qint64(5));
+            qInfo("batch import: %lld of 20000 rows kept; %s", held,
+                  qPrintable(batch.log[0].detail));
+        } else {
+            QCOMPARE(batch.log[1].subject, f.path(QStringLiteral("out2.csv")) + batchtext::kTo +
+                                               QStringLiteral("2") + batchtext::kRowsWritten);
+            bool cut = false;
+            const QList<QByteArray> lines =
+                wholeLines(fileBytes(f.path(QStringLiteral("out1.csv"))), cut);
+            QVERIFY(!cut);
+            QVERIFY(lines.size() < kSourceRows);
+            for (int i = 0; i < lines.size(); ++i)
+                QVERIFY(lines[i].startsWith(QByteArray::number(i + 1) + ','));
+            qInfo("batch export: %lld of %d rows in the file; %s", qint64(lines.size()),
+                  kSourceRows, qPrintable(batch.log[0].detail));
+        }
+    }
+
+    // The table writer counts exactly the lines that reached the file.
+    void tableWriterCount() {
+        faults::ServerGuard guard;
+        qint32 rows = -1;
+        QString error;
+        bool stopped = false;
+        TableTransferHooks hooks;
+        hooks.doEvents = [&] {
+            if (!stopped) stopped = faults::stopServer();
+        };
+        const QString path = f.path(QStringLiteral("writer.csv"));
+        QVERIFY(!ExportTableText(f.connection(), kComma, QStringLiteral("loss_src"), path, rows,
+                                 error, hooks));
+        QVERIFY(stopped);
+        QVERIFY(error.startsWith(QStringLiteral("VB Error # ")));
+        bool cut = false;
+        QCOMPARE(qint64(wholeLines(fileBytes(path), cut).size()), qint64(rows));
+        QVERIFY(!cut);
+        QVERIFY(faults::startServer());
+        QVERIFY(
+            ExportTableText(f.connection(), kComma, QStringLiteral("loss_src"), path, rows, error));
+        QCOMPARE(rows, kSourceRows);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServerLoss)
+#include "tst_serverloss.moc"
