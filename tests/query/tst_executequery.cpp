@@ -152,12 +152,16 @@ private slots:
         QVERIFY(testdb::open(admin, QStringLiteral("postgres-odbc")));
         QVERIFY(testdb::exec(
             admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid.text(0, 0))));
-        // The server is gone for this connection: each statement reports, none ends the program.
+        // The statement that meets the ended session reports it and does not end the program;
+        // the next one runs in a new session.
         QVERIFY(!run(QStringLiteral("select * from q")));
         QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
-        QVERIFY(!run(QStringLiteral("update q set name = 'x'")));
-        QCOMPARE(m_window.prompts.size(), 2);
+        QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY(m_window.prompts.last().startsWith(QStringLiteral("   VB Error # ")));
+        QVERIFY(run(QStringLiteral("update q set name = 'x'")));
+        QCOMPARE(m_window.prompts.size(), 1);
+        QVERIFY(run(QStringLiteral("select name from q")));
+        QCOMPARE(m_state->resultSet->text(0, 0), QStringLiteral("x"));
     }
 
     void timeoutSetting_data() {
