@@ -23,8 +23,7 @@ void appendElement(std::u16string& out, const Value& v) {
 
 OdbcRowsInsert::OdbcRowsInsert(std::unique_ptr<PreparedStatement> single, OdbcHandle rows,
                                size_t columns)
-    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns),
-      m_lengths(columns) {}
+    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_lengths(columns) {}
 
 QString OdbcRowsInsert::rowsSql(const QString& tableSql, const QStringList& columnSql,
                                 const QStringList& typeSql) {
@@ -38,12 +37,13 @@ QString OdbcRowsInsert::rowsSql(const QString& tableSql, const QStringList& colu
 QString OdbcRowsInsert::typeQuery(const QString& tableSql, const QStringList& columnSql) {
     QStringList types, columns;
     for (qsizetype i = 0; i < columnSql.size(); ++i) {
-        types << QStringLiteral(
-                     "(SELECT CASE WHEN t.typcategory = 'A' THEN '' ELSE "
-                     "pg_catalog.quote_ident(n.nspname) || '.' || pg_catalog.quote_ident(t.typname) "
-                     "END FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = "
-                     "t.typnamespace WHERE t.oid = pg_catalog.pg_typeof(x.c%1))")
-                     .arg(i);
+        types
+            << QStringLiteral(
+                   "(SELECT CASE WHEN t.typcategory = 'A' THEN '' ELSE "
+                   "pg_catalog.quote_ident(n.nspname) || '.' || pg_catalog.quote_ident(t.typname) "
+                   "END FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = "
+                   "t.typnamespace WHERE t.oid = pg_catalog.pg_typeof(x.c%1))")
+                   .arg(i);
         columns << QStringLiteral("%1 AS c%2").arg(columnSql[i]).arg(i);
     }
     // The outer join gives one row of typed Nulls however many rows the table holds.
@@ -65,15 +65,16 @@ bool OdbcRowsInsert::executeRows(const std::vector<std::vector<Value>>& rows, Er
         a += u'}';
         m_lengths[c] = SQLLEN(a.size() * sizeof(SQLWCHAR));
         if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                            SQL_WLONGVARCHAR, a.size(), 0, a.data(),
-                                            m_lengths[c], &m_lengths[c]))) {
+                                            SQL_WLONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
+                                            &m_lengths[c]))) {
             errors = odbcErrors({&m_rows});
             return false;
         }
     }
     const SQLRETURN rc = SQLExecute(h);
     const bool ok = rc == SQL_NO_DATA || SQL_SUCCEEDED(rc);
-    if (!ok) errors = odbcErrors({&m_rows});
+    if (!ok)
+        errors = odbcErrors({&m_rows});
     else
         while (SQL_SUCCEEDED(SQLMoreResults(h))) {
         }
