@@ -19,6 +19,15 @@ public:
     virtual bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) = 0;
     // Runs a prepared SELECT with the given parameters and reads all of its rows.
     virtual bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) = 0;
+    // True when executeRows can store many rows of this insert in one statement.
+    virtual bool canExecuteRows() const { return false; }
+    // Stores all of rows or, on a failure, none of them.
+    virtual bool executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
+        (void)rows;
+        errors = {{ErrorNumber::Fail, QStringLiteral("Rows cannot be stored together."),
+                   QStringLiteral("Tolvan.Connection")}};
+        return false;
+    }
 };
 
 // The rows of one running statement, read block by block.
@@ -61,6 +70,22 @@ public:
     virtual std::unique_ptr<PreparedStatement>
     prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,
             ErrorList& errors) = 0;
+
+    // An INSERT of the given columns (SQL text, quoted as needed) described by paramColumns.
+    virtual std::unique_ptr<PreparedStatement>
+    prepareInsert(const QString& tableSql, const QStringList& columnSql,
+                  const std::vector<const ColumnInfo*>& paramColumns, ErrorList& errors) {
+        return prepare(insertSql(tableSql, columnSql), paramColumns, errors);
+    }
+    static QString insertSql(const QString& tableSql, const QStringList& columnSql) {
+        if (columnSql.isEmpty())
+            return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tableSql);
+        QStringList marks;
+        for (qsizetype i = 0; i < columnSql.size(); ++i)
+            marks << QStringLiteral("?");
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(tableSql, columnSql.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    }
 
     virtual bool tables(std::vector<TableEntry>& out, ErrorList& errors) = 0;
     // Columns of the primary key of a table given by its unquoted name, in key order.

@@ -14,6 +14,18 @@ const QString kSource = QStringLiteral("Tolvan.Connection");
 // dominate an import, and a crash loses at most about a second of work.
 constexpr int kBatchRows = 50000;
 constexpr qint64 kBatchMillis = 1000;
+// Rows stored by one statement: enough that the round trips no longer dominate, few enough
+// that the held rows stay small.
+constexpr size_t kRowsPerStatement = 5000;
+constexpr qint64 kCharsPerStatement = 4 * 1024 * 1024;
+
+// The connection itself failed (SQLSTATE class 08): every later row would fail as well.
+// Connection failures, and the server's shutdown ending the session (57P01 to 57P03).
+bool connectionFailed(const ErrorList& errors) {
+    return std::any_of(errors.begin(), errors.end(), [](const Error& e) {
+        return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
+    });
+}
 } // namespace
 
 Connection::~Connection() {
@@ -54,17 +66,17 @@ bool Connection::Open() {
 }
 
 void Connection::noteLostSession(const ErrorList& errors) {
-    if (!m_backend) return;
-    // 57P01 to 57P03: the server shut down or restarts, and ended the session with it.
-    for (const Error& e : errors)
-        if (e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0")))
-            m_sessionLost = true;
+    if (m_backend && connectionFailed(errors)) m_sessionLost = true;
 }
 
 bool Connection::reconnectIfLost(ErrorList& errors) {
     if (!m_backend || !(m_sessionLost || m_backend->connectionDead())) return true;
     // Until a new session is open, every call tries again rather than use the closed one.
     m_sessionLost = true;
+    // Held rows cannot reach a session that is gone; the failure that ended it reported them.
+    m_pendingRows.clear();
+    m_pendingChars = 0;
+    m_pendingStatement = nullptr;
     // Statements of the old session must go before its handles.
     for (Recordset* rs : m_recordsets)
         rs->releaseStatements();
@@ -189,6 +201,23 @@ bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorLis
     return false;
 }
 
+std::unique_ptr<PreparedStatement>
+Connection::prepareInsert(const QString& tableSql, const QStringList& columnSql,
+                          const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
+    if (!m_backend) {
+        errors = {closedError()};
+        return nullptr;
+    }
+    if (!CommitPendingWrites()) {
+        errors = m_errors;
+        return nullptr;
+    }
+    if (!reconnectIfLost(errors)) return nullptr;
+    auto stmt = m_backend->prepareInsert(tableSql, columnSql, params, errors);
+    if (!stmt) noteLostSession(errors);
+    return stmt;
+}
+
 bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
                             const std::function<bool(qint64, ErrorList&)>& check,
                             ErrorList& errors) {
@@ -214,17 +243,55 @@ bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& p
     return true;
 }
 
-void Connection::beginBulkWrites() {
-    ++m_bulkDepth;
+void Connection::beginBulkWrites(BatchFailure onFailure) {
+    if (m_bulkDepth++ == 0) m_onFailure = onFailure;
 }
 
 bool Connection::endBulkWrites() {
     if (m_bulkDepth > 0) --m_bulkDepth;
-    return m_bulkDepth > 0 || CommitPendingWrites();
+    if (m_bulkDepth > 0) return true;
+    const bool ok = CommitPendingWrites();
+    m_onFailure = BatchFailure::Stop;
+    return ok;
+}
+
+bool Connection::storePendingRows() {
+    if (m_pendingRows.empty()) return true;
+    std::vector<std::vector<Value>> rows = std::move(m_pendingRows);
+    m_pendingRows.clear();
+    m_pendingChars = 0;
+    PreparedStatement* stmt = m_pendingStatement;
+    m_pendingStatement = nullptr;
+    const qint64 first = m_pendingFirst;
+    // Outside a transaction the statement stores all of the rows or none of them.
+    ErrorList errors;
+    if (stmt->executeRows(rows, errors)) return true;
+    if (connectionFailed(errors)) {
+        noteLostSession(errors);
+        m_failedInsert = first;
+        m_errors = errors;
+        return false;
+    }
+    // One row or more was refused: store them one by one, each committed at once, so that
+    // exactly the refused rows are lost.
+    for (size_t i = 0; i < rows.size(); ++i) {
+        qint64 affected = 0;
+        ErrorList rowErrors;
+        if (stmt->execute(rows[i], affected, rowErrors)) continue;
+        if (m_onFailure == BatchFailure::Skip && !connectionFailed(rowErrors)) continue;
+        noteLostSession(rowErrors);
+        m_failedInsert = first + qint64(i);
+        m_errors = rowErrors;
+        return false;
+    }
+    return true;
 }
 
 bool Connection::CommitPendingWrites() {
-    if (!m_batchOpen || !m_backend) return true;
+    m_failedInsert = -1;
+    if (!m_backend) return true;
+    if (!storePendingRows()) return false;
+    if (!m_batchOpen) return true;
     m_batchOpen = false;
     m_batchRows = 0;
     ErrorList errors;
@@ -235,23 +302,46 @@ bool Connection::CommitPendingWrites() {
     return true;
 }
 
-bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& params) {
+bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& params,
+                           bool mayHold) {
     if (!m_backend) {
         m_errors = {closedError()};
         return false;
     }
     qint64 affected = 0;
     m_errors.clear();
+    const qint64 number = m_insertCount++;
+    if (mayHold && m_bulkDepth > 0 && !m_backend->keepsTransactionOnError() &&
+        stmt.canExecuteRows()) {
+        if (m_pendingStatement != &stmt && !CommitPendingWrites()) return false;
+        m_failedInsert = -1;
+        if (m_pendingRows.empty()) {
+            m_pendingFirst = number;
+            m_batchTimer.start();
+        }
+        m_pendingStatement = &stmt;
+        m_pendingRows.push_back(params);
+        for (const Value& v : params)
+            m_pendingChars += v.text().size() + 3;
+        if (m_pendingRows.size() >= kRowsPerStatement || m_pendingChars >= kCharsPerStatement ||
+            m_batchTimer.elapsed() >= kBatchMillis)
+            return CommitPendingWrites();
+        return true;
+    }
     // Outside a bulk scope a new row is stored at once, visible to everyone.
     if (m_bulkDepth == 0 || !m_backend->keepsTransactionOnError()) {
         if (!CommitPendingWrites()) return false;
         if (stmt.execute(params, affected, m_errors)) return true;
         noteLostSession(m_errors);
+        m_failedInsert = number;
         return false;
     }
 
     if (!m_batchOpen) {
-        if (!m_backend->beginTransaction(m_errors)) return false;
+        if (!m_backend->beginTransaction(m_errors)) {
+            m_failedInsert = number;
+            return false;
+        }
         m_batchOpen = true;
         m_batchRows = 0;
         m_batchTimer.start();
@@ -262,6 +352,7 @@ bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& pa
         noteLostSession(failure);
         CommitPendingWrites();
         m_errors = failure;
+        m_failedInsert = number;
         return false;
     }
     if (++m_batchRows >= kBatchRows || m_batchTimer.elapsed() >= kBatchMillis)

@@ -55,11 +55,26 @@ public:
     // and callers do it before they ask the user anything.
     bool CommitPendingWrites();
 
+    // What an open batch does with a row that the database refuses: stop there (the rows
+    // after it in the batch are dropped) or pass over it and store the others.
+    enum class BatchFailure { Stop, Skip };
+
     // Inserts are committed one by one unless a bulk scope is open: then, where the backend
-    // keeps a transaction across a failed statement, they are committed in batches. Scopes
-    // nest; the outermost one's end commits.
-    void beginBulkWrites();
+    // keeps a transaction across a failed statement, they are committed in batches; where it
+    // does not but can store many rows in one statement, they are held and stored together,
+    // so that a refusal may surface at a later insert or commit. Scopes nest; the outermost
+    // one's end commits and its onFailure holds.
+    void beginBulkWrites(BatchFailure onFailure = BatchFailure::Stop);
     bool endBulkWrites();
+    // Numbers the inserts: the number the next insertRow gives its row.
+    qint64 insertCount() const { return m_insertCount; }
+    // After insertRow or CommitPendingWrites failed: the number of the row the database
+    // refused or could not take (an earlier, held row, or the row just given); -1 for none.
+    qint64 failedInsert() const { return m_failedInsert; }
+    // The number of the first row held and not yet stored (insertCount when none is held).
+    qint64 firstPendingInsert() const {
+        return m_pendingRows.empty() ? m_insertCount : m_pendingFirst;
+    }
 
     // For the layer's own objects. The backend is reached only through these, so that no
     // statement runs past inserts held in an open batch.
@@ -79,10 +94,16 @@ public:
     bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors);
     // Runs a prepared change in a transaction of its own, committed only when check accepts
     // the number of rows it changed (else rolled back, with check's error).
+    std::unique_ptr<PreparedStatement> prepareInsert(const QString& tableSql,
+                                                     const QStringList& columnSql,
+                                                     const std::vector<const ColumnInfo*>& params,
+                                                     ErrorList& errors);
     bool runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
                     const std::function<bool(qint64, ErrorList&)>& check, ErrorList& errors);
-    // Runs one insert: committed at once, or held in the batch of an open bulk scope.
-    bool insertRow(PreparedStatement& stmt, const std::vector<Value>& params);
+    // Runs one insert: committed at once, or in the batch of an open bulk scope. mayHold lets
+    // the row wait to be stored with others (see beginBulkWrites): only for callers that keep
+    // no copy of it, which could not be taken back when it is refused.
+    bool insertRow(PreparedStatement& stmt, const std::vector<Value>& params, bool mayHold);
     // Record sets opened on this connection let go of their statements when it closes.
     void attach(Recordset* rs);
     void detach(Recordset* rs);
@@ -93,6 +114,7 @@ private:
     // After a lost session the next statement first logs in again, so that the program is
     // usable once the server is back; the statement that met the loss is never repeated.
     bool reconnectIfLost(ErrorList& errors);
+    bool storePendingRows();
 
     QString m_connectionString;
     std::optional<LoginParams> m_login;
@@ -107,13 +129,24 @@ private:
     bool m_batchOpen = false;
     int m_batchRows = 0;
     QElapsedTimer m_batchTimer;
+    BatchFailure m_onFailure = BatchFailure::Stop;
+
+    // Rows held for one statement that stores many at a time.
+    PreparedStatement* m_pendingStatement = nullptr;
+    std::vector<std::vector<Value>> m_pendingRows;
+    qint64 m_pendingChars = 0;
+    qint64 m_pendingFirst = 0;
+    qint64 m_insertCount = 0;
+    qint64 m_failedInsert = -1;
 };
 
 // Opens a bulk-write scope for its lifetime: an import or a batch run.
 class BulkWriteScope {
 public:
-    explicit BulkWriteScope(Connection* c) : m_c(c) {
-        if (m_c) m_c->beginBulkWrites();
+    explicit BulkWriteScope(Connection* c,
+                            Connection::BatchFailure onFailure = Connection::BatchFailure::Stop)
+        : m_c(c) {
+        if (m_c) m_c->beginBulkWrites(onFailure);
     }
     ~BulkWriteScope() {
         if (m_c) m_c->endBulkWrites();

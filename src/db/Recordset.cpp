@@ -36,6 +36,9 @@ Recordset::~Recordset() {
 }
 
 void Recordset::releaseStatements() {
+    // Rows of ours may wait in the connection's batch: store them while their statement lives.
+    if (!m_inserts.empty() && m_connection && m_connection->isOpen())
+        m_connection->CommitPendingWrites();
     m_cursor.reset();
     m_lastInsert = nullptr;
     m_inserts.clear();

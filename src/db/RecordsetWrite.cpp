@@ -86,9 +86,12 @@ bool Recordset::updateAdded() {
     m_params.clear();
     for (int i = 0; i < FieldCount(); ++i)
         if (m_assigned[size_t(i)]) m_params.push_back(m_buffer[size_t(i)]);
-    if (!m_connection->insertRow(*insert, m_params)) return failWith(m_connection->Errors());
-    // A forward-only record set keeps no rows, also none it added.
-    if (m_cursorType == adOpenForwardOnly) return true;
+    // A forward-only record set keeps no rows, also none it added: its rows may wait in the
+    // connection's batch.
+    const bool forwardOnly = m_cursorType == adOpenForwardOnly;
+    if (!m_connection->insertRow(*insert, m_params, forwardOnly))
+        return failWith(m_connection->Errors());
+    if (forwardOnly) return true;
 
     for (int i = 0; i < FieldCount(); ++i)
         m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
@@ -102,22 +105,15 @@ PreparedStatement* Recordset::insertStatement() {
     if (m_lastInsert && m_assigned == m_lastInsertFields) return m_lastInsert;
     auto& stmt = m_inserts[m_assigned];
     if (!stmt) {
-        QStringList names, marks;
+        QStringList names;
         std::vector<const ColumnInfo*> cols;
         for (int i = 0; i < FieldCount(); ++i) {
             if (!m_assigned[size_t(i)]) continue;
             names << m_target->columnSql(i);
-            marks << QStringLiteral("?");
             cols.push_back(&m_data.columns[size_t(i)]);
         }
-        const QString sql =
-            names.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_target->tableSql())
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(m_target->tableSql(), names.join(QStringLiteral(", ")),
-                           marks.join(QStringLiteral(", ")));
         ErrorList errors;
-        stmt = m_connection->prepare(sql, cols, errors);
+        stmt = m_connection->prepareInsert(m_target->tableSql(), names, cols, errors);
         if (!stmt) {
             m_inserts.erase(m_assigned);
             failWith(errors);

@@ -1,5 +1,6 @@
 #include "RecordImporter.h"
 
+#include "Connection.h"
 #include "DelimitedFormat.h"
 #include "Recordset.h"
 #include "TransferErrors.h"
@@ -37,6 +38,23 @@ bool RecordImporter::open(const QString& path, const QString& separator, db::Err
     return true;
 }
 
+bool RecordImporter::flush(db::Error& error) {
+    db::Connection* connection = m_target.ActiveConnection();
+    const bool ok = !connection || connection->CommitPendingWrites();
+    if (!ok) {
+        error = transfer_error::lastOf(connection->Errors());
+        m_failedRecord = recordOfInsert(connection->failedInsert(), m_recordCount);
+    }
+    m_held.clear();
+    return ok;
+}
+
+qint64 RecordImporter::recordOfInsert(qint64 insert, qint64 otherwise) const {
+    for (const auto& [number, record] : m_held)
+        if (number == insert) return record;
+    return otherwise;
+}
+
 void RecordImporter::close() {
     m_records.reset();
     m_lines.reset();
@@ -49,6 +67,7 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
     case RecordReader::End:
         return End;
     case RecordReader::ReadFailed:
+        m_failedRecord = m_recordCount;
         error = transfer_error::fileAccess(m_path, m_file.errorString());
         return Failed;
     case RecordReader::BlankLine:
@@ -60,6 +79,8 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
 }
 
 bool RecordImporter::addRecord(db::Error& error) {
+    const qint64 record = m_recordCount++;
+    m_failedRecord = record;
     // With skipFailures a failure passes, unless the server is gone: then every record
     // after it would fail too, and counting them would report a success.
     const auto failed = [&] {
@@ -79,6 +100,20 @@ bool RecordImporter::addRecord(db::Error& error) {
             return false;
         }
     }
-    if (!m_target.Update() && !failed()) return false;
+    db::Connection* connection = m_target.ActiveConnection();
+    const qint64 insert = connection ? connection->insertCount() : -1;
+    const bool updated = m_target.Update();
+    if (connection) {
+        if (!updated) {
+            // The failure may belong to an earlier row that the connection held.
+            const qint64 refused = connection->failedInsert();
+            if (refused >= 0 && refused < insert) m_failedRecord = recordOfInsert(refused, record);
+        }
+        const qint64 firstHeld = connection->firstPendingInsert();
+        while (!m_held.empty() && m_held.front().first < firstHeld)
+            m_held.pop_front();
+        if (updated && insert >= firstHeld) m_held.emplace_back(insert, record);
+    }
+    if (!updated && !failed()) return false;
     return true;
 }

@@ -7,7 +7,9 @@
 
 #include <QFile>
 #include <QString>
+#include <deque>
 #include <memory>
+#include <utility>
 
 namespace db {
 class Recordset;
@@ -17,7 +19,8 @@ class Recordset;
 // time: fields go to the target's fields by position, an empty field is the empty string
 // for the plain text types and Null for every other type. With skipFailures a failing
 // assignment or Update is passed over (the record still counts); otherwise it ends the run.
-// A file that cannot be read always ends it.
+// A file that cannot be read always ends it. The database may hold added rows and refuse
+// one of them later; failedRecord then still names the record that failed.
 class RecordImporter {
 public:
     enum Step { Added, Blank, End, Failed };
@@ -28,13 +31,21 @@ public:
     // Opens the file and decides how its text is encoded.
     bool open(const QString& path, const QString& separator, db::Error& error);
     void setSkipFailures(bool skip) { m_skipFailures = skip; }
+    bool skipsFailures() const { return m_skipFailures; }
     // Reads the next line, with the lines its record spans, and adds the record unless the
     // line is blank.
     Step next(db::Error& error);
+    // Stores the rows the connection still holds; false with the error of the row refused.
+    bool flush(db::Error& error);
+    // After a failure: how many records came before the one that failed (blank lines do not
+    // count), which are the records to count.
+    qint64 failedRecord() const { return m_failedRecord; }
     void close();
 
 private:
     bool addRecord(db::Error& error);
+    // The record whose row the connection numbered so, when the row is still remembered.
+    qint64 recordOfInsert(qint64 insert, qint64 otherwise) const;
 
     db::Recordset& m_target;
     bool m_skipFailures;
@@ -43,6 +54,10 @@ private:
     std::unique_ptr<LineReader> m_lines;
     std::unique_ptr<RecordReader> m_records;
     std::unique_ptr<TextDecoder> m_decoder;
+    qint64 m_recordCount = 0;
+    qint64 m_failedRecord = -1;
+    // The rows the connection holds: its number of each and the record it came from.
+    std::deque<std::pair<qint64, qint64>> m_held;
 };
 
 // A separator the reader can split on: one ASCII character that is no quote, blank or line end.

@@ -40,10 +40,13 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
     const bool skipFailures = ReadBoolSetting(keys::ImportErrorHandling);
     importer.setSkipFailures(skipFailures);
 
-    db::BulkWriteScope scope(connection);
+    db::BulkWriteScope scope(connection, skipFailures ? db::Connection::BatchFailure::Skip
+                                                      : db::Connection::BatchFailure::Stop);
+    // Rows the connection held are stored before anything is reported or asked; a row refused
+    // then ends the count before it.
     const auto commit = [&] {
-        if (connection->CommitPendingWrites()) return true;
-        error = transfer_error::lastOf(connection->Errors());
+        if (importer.flush(error)) return true;
+        n = qint32(importer.failedRecord());
         return false;
     };
     state.bAbort = false;
@@ -52,7 +55,9 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         const RecordImporter::Step step = importer.next(error);
         if (step == RecordImporter::End) break;
         if (step == RecordImporter::Failed) {
-            // The rows before the failing one stay.
+            // The rows before the failing one stay. Storing the held ones may find an
+            // earlier refused row: that one is reported and ends the count.
+            n = qint32(importer.failedRecord());
             commit();
             return false;
         }
@@ -71,9 +76,11 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
             feedback.ShowBusy(QString(), false, true);
         }
     }
+    // Before the close, which would store the held rows without saying which one failed.
+    if (!commit()) return false;
     work.Close();
     feedback.SetProgressValue(100);
-    return commit();
+    return true;
 }
 
 // ImportText and ImportFile: the dialog only when no path is given.
@@ -159,12 +166,15 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     importer.setSkipFailures(ReadBoolSetting(keys::ImportErrorHandling));
     EventPump pump(hooks.doEvents);
     {
-        db::BulkWriteScope scope(&connection);
+        db::BulkWriteScope scope(&connection, importer.skipsFailures()
+                                                  ? db::Connection::BatchFailure::Skip
+                                                  : db::Connection::BatchFailure::Stop);
         for (;;) {
             const RecordImporter::Step step = importer.next(error);
             if (step == RecordImporter::End) break;
             if (step == RecordImporter::Failed) {
-                connection.CommitPendingWrites();
+                rowsImported = qint32(importer.failedRecord());
+                if (!importer.flush(error)) rowsImported = qint32(importer.failedRecord());
                 return fail(error);
             }
             if (step == RecordImporter::Blank) continue;
@@ -172,8 +182,10 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
             if (hooks.setProgress) hooks.setProgress(rowsImported % 101);
             pump();
         }
-        if (!connection.CommitPendingWrites())
-            return fail(transfer_error::lastOf(connection.Errors()));
+        if (!importer.flush(error)) {
+            rowsImported = qint32(importer.failedRecord());
+            return fail(error);
+        }
     }
     importer.close();
     work.Close();

@@ -105,6 +105,65 @@ private slots:
                               QStringLiteral("4")}));
     }
 
+    // In a bulk scope a refused row costs that row only, wherever the database refuses it;
+    // Stop ends the batch there. The rows are visible to other connections once committed.
+    void refusedRowInBulkScope_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("skip");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" stop"))) << b.name << false;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" skip"))) << b.name << true;
+        }
+    }
+    void refusedRowInBulkScope() {
+        QFETCH(QString, backend);
+        QFETCH(bool, skip);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS held_t"));
+        QVERIFY(testdb::exec(
+            c,
+            QStringLiteral("CREATE TABLE held_t (id INTEGER CHECK (id <> 5), name VARCHAR(10))")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from held_t where 1 = 2"), &c,
+                        Recordset::adOpenForwardOnly));
+        const qint64 base = c.insertCount();
+        qint64 refused = -1;
+        {
+            BulkWriteScope scope(&c, skip ? Connection::BatchFailure::Skip
+                                          : Connection::BatchFailure::Stop);
+            for (int i = 1; i <= 10; ++i) {
+                const qint64 number = c.insertCount();
+                if (addRow(rs, {Value(QString::number(i)), Value("n")})) continue;
+                QVERIFY(!rs.Errors().empty());
+                QCOMPARE(refused, qint64(-1));
+                refused = c.failedInsert();
+                QVERIFY(refused >= base && refused <= number);
+                if (!skip) break;
+            }
+            // PostgreSQL holds the rows to store them together; SQLite has run each already.
+            if (c.dbmsName() == QLatin1String("PostgreSQL"))
+                QVERIFY(c.firstPendingInsert() < c.insertCount());
+            if (!c.CommitPendingWrites()) {
+                QCOMPARE(refused, qint64(-1));
+                QVERIFY(!c.Errors().empty());
+                refused = c.failedInsert();
+            }
+            // Committed inside the scope: another connection sees the rows already.
+            QCOMPARE(readBack(backend, QStringLiteral("select count(*), sum(id) from held_t")),
+                     QStringList{skip ? QStringLiteral("9|50") : QStringLiteral("4|10")});
+        }
+        // The refused row is named by its number; rows skipped on the server pass silently.
+        if (!skip || c.dbmsName() != QLatin1String("PostgreSQL"))
+            QCOMPARE(refused, base + 4);
+        else
+            QCOMPARE(refused, qint64(-1));
+        QVERIFY(addRow(rs, {Value("11"), Value("n")}));
+        // Outside the scope a row is stored at once, visible to everyone.
+        QCOMPARE(readBack(backend, QStringLiteral("select count(*) from held_t where id = 11")),
+                 QStringList{QStringLiteral("1")});
+    }
+
     void manyInsertsReuseOneStatement_data() { testdb::addBackendRows(); }
     void manyInsertsReuseOneStatement() {
         QFETCH(QString, backend);

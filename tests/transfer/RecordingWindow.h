@@ -23,6 +23,8 @@ public:
     int rebinds = 0;
     // Runs at every DoEvents: the place to press Escape or stop a server mid-loop.
     std::function<void()> onEvents;
+    // Runs when the message panel shows, before it answers.
+    std::function<void(const QString&)> onPrompt;
 
     void SetWindowEnabled(bool e) override {
         enabled = e;
@@ -36,6 +38,7 @@ public:
     QString ShowMessagePanel(const QString& message, bool, bool) override {
         prompts << message;
         calls << QStringLiteral("prompt");
+        if (onPrompt) onPrompt(message);
         return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }

@@ -281,6 +281,89 @@ private slots:
         QVERIFY(!f->state->bImporting);
     }
 
+    // The database refuses a row in the middle of rows it may hold and store together: only
+    // that row is lost when failures are skipped; otherwise the import stops there, keeps the
+    // rows before it and counts exactly those.
+    void refusedRowAmongHeldRows_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("skip");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" stops"))) << b.name << false;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" skips"))) << b.name << true;
+        }
+    }
+    void refusedRowAmongHeldRows() {
+        QFETCH(QString, backend);
+        QFETCH(bool, skip);
+        QVERIFY(fixture(backend));
+        f->dropTable(QStringLiteral("t"));
+        QVERIFY(f->exec(
+            QStringLiteral("CREATE TABLE t (id INTEGER CHECK (id <> 150), a VARCHAR(50), b %1)")
+                .arg(testdb::nvarchar(f->kind, 50))));
+        WriteBoolSetting(keys::ImportErrorHandling, skip);
+        QVERIFY(f->show(QStringLiteral("select * from t order by id")));
+        QByteArray bytes;
+        for (int i = 1; i <= 300; ++i)
+            bytes += QByteArray::number(i) + ",x,y\r\n";
+        ImportFile(*f->state, f->window, file(QStringLiteral("h.csv"), bytes), kComma);
+        const QStringList stored = f->rows(QStringLiteral("select count(*), min(id), max(id), "
+                                                          "sum(id) from t"));
+        if (skip) {
+            QCOMPARE(f->window.prompts, QStringList());
+            QCOMPARE(stored, QStringList{QStringLiteral("299|1|300|%1").arg(300 * 301 / 2 - 150)});
+            QCOMPARE(f->window.statuses.last(), status(300));
+        } else {
+            QCOMPARE(f->window.prompts.size(), 1);
+            QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
+                     qPrintable(f->window.prompts[0]));
+            QCOMPARE(stored, QStringList{QStringLiteral("149|1|149|%1").arg(149 * 150 / 2)});
+            QCOMPARE(f->window.statuses.mid(f->window.statuses.size() - 2),
+                     QStringList({kStatusError, status(149)}));
+        }
+        QCOMPARE(f->state->resultSet->RecordCount(), skip ? 299 : 149);
+
+        // The batch window's import counts the same way.
+        QVERIFY(f->exec(QStringLiteral("DELETE FROM t")));
+        qint32 rows = -1;
+        QString error;
+        const bool ok = ImportTableText(f->connection(), kComma, QStringLiteral("t"),
+                                        f->path(QStringLiteral("h.csv")), rows, error, {});
+        QCOMPARE(ok, skip);
+        QCOMPARE(rows, skip ? 300 : 149);
+        QCOMPARE(f->rows(QStringLiteral("select count(*) from t")),
+                 QStringList{QString::number(skip ? 299 : 149)});
+    }
+
+    // Rows added before the abort question are stored and visible to everyone while it shows.
+    void heldRowsStoredBeforeQuestion_data() { testdb::addBackendRows(); }
+    void heldRowsStoredBeforeQuestion() {
+        QFETCH(QString, backend);
+        QVERIFY(fixture(backend));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        QByteArray bytes;
+        for (int i = 1; i <= 500; ++i)
+            bytes += QByteArray::number(i) + ",x,y\r\n";
+        int lines = 0;
+        f->window.onEvents = [&] {
+            if (++lines == 321) f->state->bAbort = true;
+        };
+        db::Connection other;
+        QVERIFY(testdb::open(other, backend));
+        QStringList seen;
+        f->window.onPrompt = [&](const QString&) {
+            db::Recordset rs;
+            if (rs.Open(QStringLiteral("select count(*) from t"), &other)) seen << rs.text(0, 0);
+        };
+        f->window.answers << QStringLiteral("2");
+        ImportFile(*f->state, f->window, file(QStringLiteral("q.csv"), bytes), kComma);
+        QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
+        QCOMPARE(seen, QStringList{QStringLiteral("321")});
+        QCOMPARE(f->window.statuses.last(), status(500));
+        db::Recordset after;
+        QVERIFY(after.Open(QStringLiteral("select count(*) from t"), &other));
+        QCOMPARE(after.text(0, 0), QStringLiteral("500"));
+    }
+
     void characterSets_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QByteArray>("bytes");

@@ -3,6 +3,7 @@
 #include "../AdoType.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
+#include "OdbcRowsInsert.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -420,6 +421,37 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
     return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params));
+}
+
+std::unique_ptr<PreparedStatement>
+OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql,
+                           const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
+    std::unique_ptr<PreparedStatement> single =
+        prepare(insertSql(tableSql, columnSql), params, errors);
+    if (!single || columnSql.isEmpty() ||
+        !m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return single;
+    // Bytes are written from their hex text, which only the single insert does.
+    for (const ColumnInfo* c : params)
+        if (c->storage == Storage::Blob) return single;
+    // Without the column types the rows go one by one, as before: no failure of the call.
+    ErrorList ignored;
+    ResultData types;
+    if (!query(OdbcRowsInsert::typeQuery(tableSql, columnSql), 0, types, ignored) ||
+        types.rows != 1 || types.data.size() != size_t(columnSql.size()))
+        return single;
+    QStringList typeSql;
+    for (const ColumnData& d : types.data) {
+        if (d.isNull(0) || d.text(0).isEmpty()) return single;
+        typeSql << d.text(0);
+    }
+    OdbcHandle rows = newStatement(ignored);
+    if (!rows ||
+        !SQL_SUCCEEDED(SQLPrepareW(
+            rows.get(), wide(OdbcRowsInsert::rowsSql(tableSql, columnSql, typeSql)), SQL_NTS)))
+        return single;
+    return std::make_unique<OdbcRowsInsert>(std::move(single), std::move(rows),
+                                            size_t(columnSql.size()));
 }
 
 bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {

@@ -21,6 +21,10 @@ public:
     std::unique_ptr<PreparedStatement> prepare(const QString& sql,
                                                const std::vector<const ColumnInfo*>& paramColumns,
                                                ErrorList& errors) override;
+    std::unique_ptr<PreparedStatement> prepareInsert(const QString& tableSql,
+                                                     const QStringList& columnSql,
+                                                     const std::vector<const ColumnInfo*>& params,
+                                                     ErrorList& errors) override;
     bool tables(std::vector<TableEntry>& out, ErrorList& errors) override;
     bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors) override;
     bool beginTransaction(ErrorList& errors) override;

@@ -1,0 +1,85 @@
+#include "OdbcRowsInsert.h"
+
+#include "OdbcDiag.h"
+
+namespace db {
+
+namespace {
+// One element of an array literal: quoted, with its quotes and backslashes escaped.
+void appendElement(std::u16string& out, const Value& v) {
+    if (v.isNull()) {
+        out += u"NULL";
+        return;
+    }
+    out += u'"';
+    const QString& text = v.text();
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) out += u'\\';
+        out += char16_t(c.unicode());
+    }
+    out += u'"';
+}
+} // namespace
+
+OdbcRowsInsert::OdbcRowsInsert(std::unique_ptr<PreparedStatement> single, OdbcHandle rows,
+                               size_t columns)
+    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_lengths(columns) {}
+
+QString OdbcRowsInsert::rowsSql(const QString& tableSql, const QStringList& columnSql,
+                                const QStringList& typeSql) {
+    QStringList arrays;
+    for (const QString& type : typeSql)
+        arrays << QStringLiteral("pg_catalog.unnest(?::%1[])").arg(type);
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT * FROM ROWS FROM (%3)")
+        .arg(tableSql, columnSql.join(QStringLiteral(", ")), arrays.join(QStringLiteral(", ")));
+}
+
+QString OdbcRowsInsert::typeQuery(const QString& tableSql, const QStringList& columnSql) {
+    QStringList types, columns;
+    for (qsizetype i = 0; i < columnSql.size(); ++i) {
+        types
+            << QStringLiteral(
+                   "(SELECT CASE WHEN t.typcategory = 'A' THEN '' ELSE "
+                   "pg_catalog.quote_ident(n.nspname) || '.' || pg_catalog.quote_ident(t.typname) "
+                   "END FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = "
+                   "t.typnamespace WHERE t.oid = pg_catalog.pg_typeof(x.c%1))")
+                   .arg(i);
+        columns << QStringLiteral("%1 AS c%2").arg(columnSql[i]).arg(i);
+    }
+    // The outer join gives one row of typed Nulls however many rows the table holds.
+    return QStringLiteral("SELECT %1 FROM (VALUES (1)) AS v (one) LEFT JOIN (SELECT %2 FROM %3 "
+                          "LIMIT 0) AS x ON true")
+        .arg(types.join(QStringLiteral(", ")), columns.join(QStringLiteral(", ")), tableSql);
+}
+
+bool OdbcRowsInsert::executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
+    SQLHSTMT h = m_rows.get();
+    for (size_t c = 0; c < m_arrays.size(); ++c) {
+        std::u16string& a = m_arrays[c];
+        a.clear();
+        a += u'{';
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (r) a += u',';
+            appendElement(a, rows[r][c]);
+        }
+        a += u'}';
+        m_lengths[c] = SQLLEN(a.size() * sizeof(SQLWCHAR));
+        if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                            SQL_WLONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
+                                            &m_lengths[c]))) {
+            errors = odbcErrors({&m_rows});
+            return false;
+        }
+    }
+    const SQLRETURN rc = SQLExecute(h);
+    const bool ok = rc == SQL_NO_DATA || SQL_SUCCEEDED(rc);
+    if (!ok)
+        errors = odbcErrors({&m_rows});
+    else
+        while (SQL_SUCCEEDED(SQLMoreResults(h))) {
+        }
+    SQLFreeStmt(h, SQL_CLOSE);
+    return ok;
+}
+
+} // namespace db
