@@ -167,16 +167,19 @@ private slots:
         faults::ServerGuard guard;
         f.dropTable(QStringLiteral("loss_dst"));
         QVERIFY(f.exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
-        QVERIFY(writeBytes(f.path(QStringLiteral("in.csv")), csvRows(1, 2000)));
+        // Long enough that batches of held rows have been stored before the server goes.
+        constexpr int kRows = 1000000;
+        QVERIFY(writeBytes(f.path(QStringLiteral("in.csv")), csvRows(1, kRows)));
         WriteSetting(keys::ImportErrorHandling,
                      skipFailures ? QStringLiteral("True") : QStringLiteral("False"));
         QVERIFY(f.show(QStringLiteral("select * from loss_dst")));
 
         RecordingWindow window;
-        int events = 0;
         bool stopped = false;
+        QElapsedTimer running;
+        running.start();
         window.onEvents = [&] {
-            if (++events == 300) stopped = faults::stopServer();
+            if (!stopped && running.elapsed() > 300) stopped = faults::stopServer();
         };
         ImportFile(*f.state, window, f.path(QStringLiteral("in.csv")), kComma);
         QVERIFY(stopped);
@@ -194,7 +197,7 @@ private slots:
         const qint64 held = count(QStringLiteral("loss_dst"));
         qInfo("import: %lld rows shown, %lld in the table", shown, held);
         QCOMPARE(held, shown);
-        QVERIFY(held >= 300 && held < 2000);
+        QVERIFY(held > 0 && held < kRows);
         // The rows kept are the first ones of the file, each once.
         QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
                                        "loss_dst")),
@@ -252,11 +255,14 @@ private slots:
         if (import) {
             QCOMPARE(batch.log[1].subject, QStringLiteral("loss_dst2") + batchtext::kTo +
                                                QStringLiteral("3") + batchtext::kRowsAdded);
+            // Rows still held for the next batch statement when the session went are not in
+            // the table; those stored before are, each once.
             const qint64 held = count(QStringLiteral("loss_dst"));
-            QVERIFY(held > 0 && held < 20000);
-            QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
-                                           "loss_dst")),
-                     QStringList{QStringLiteral("1|%1|%1").arg(held)});
+            QVERIFY(held < 20000);
+            if (held > 0)
+                QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
+                                               "loss_dst")),
+                         QStringList{QStringLiteral("1|%1|%1").arg(held)});
             QCOMPARE(count(QStringLiteral("loss_dst2")), qint64(5));
             qInfo("batch import: %lld of 20000 rows kept; %s", held,
                   qPrintable(batch.log[0].detail));
