@@ -46,6 +46,7 @@ public:
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;
     void rebindGrid() override;
     void PrepareGridColumns() override;
+    void SetBusyCancelEnabled(bool enabled) override;
     void SetProgressVisible(bool visible) override;
     void SetProgressValue(int value) override;
     void DoEvents() override;

@@ -2,6 +2,7 @@
 
 #include "ValueText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace db {
@@ -199,6 +200,50 @@ void ColumnData::append(const Value& v) {
         appendNull();
         set(m_size - 1, v);
     }
+}
+
+namespace {
+// Appends srcBits bits of src to dst, which holds dstBits bits.
+void appendBits(std::vector<quint64>& dst, size_t dstBits, const std::vector<quint64>& src,
+                size_t srcBits) {
+    dst.resize((dstBits + 63) / 64, 0);
+    for (size_t b = 0; b < srcBits; ++b) {
+        if ((b >> 6) >= src.size() || !((src[b >> 6] >> (b & 63)) & 1u)) continue;
+        const size_t d = dstBits + b;
+        if ((d >> 6) >= dst.size()) dst.resize((d >> 6) + 1, 0);
+        dst[d >> 6] |= quint64(1) << (d & 63);
+    }
+    dst.resize((dstBits + srcBits + 63) / 64, 0);
+}
+} // namespace
+
+void ColumnData::appendColumn(ColumnData& other) {
+    if (other.m_storage != m_storage) {
+        // Only a promotion to text makes blocks of one column differ.
+        promoteToText();
+        other.promoteToText();
+    }
+    appendBits(m_nulls, m_size, other.m_nulls, other.m_size);
+    if (!other.m_blobMarks.empty())
+        appendBits(m_blobMarks, m_size, other.m_blobMarks, other.m_size);
+    switch (m_storage) {
+    case Storage::Int:
+        m_ints.insert(m_ints.end(), other.m_ints.begin(), other.m_ints.end());
+        break;
+    case Storage::Real:
+        m_reals.insert(m_reals.end(), other.m_reals.begin(), other.m_reals.end());
+        break;
+    case Storage::Text:
+    case Storage::Blob: {
+        const quint64 base = m_arena.size();
+        m_arena.append(other.m_arena);
+        for (size_t r = 1; r < other.m_offsets.size(); ++r)
+            m_offsets.push_back(base + other.m_offsets[r]);
+        break;
+    }
+    }
+    m_size += other.m_size;
+    other = ColumnData(other.m_storage, other.m_form, other.m_decimalText);
 }
 
 void ColumnData::promoteToText() {

@@ -51,6 +51,10 @@ public:
     void set(size_t row, const Value& v);
     void append(const Value& v);
 
+    // Moves the cells of other (a later block of the same column) to the end of this one;
+    // other is left empty.
+    void appendColumn(ColumnData& other);
+
     // Called when a cell arrives whose type the column's storage cannot hold.
     void promoteToText();
 

@@ -25,6 +25,8 @@ public:
     // The grid reads columns and rows again from the record set it shows.
     virtual void rebindGrid() = 0;
     virtual void PrepareGridColumns() = 0;
+    // The busy panel's Cancel while a statement runs: it then cancels the statement.
+    virtual void SetBusyCancelEnabled(bool) {}
 
     // What the transfers need; the defaults suit fakes that do not care.
     // The main window's progress bar: shown or hidden, value 0 to 100.
