@@ -405,6 +405,25 @@ void frmKorvel::SetBusyCancelEnabled(bool enabled) {
     frameWait->cancelButton()->setEnabled(enabled);
 }
 
+void frmKorvel::showArrivingRows(std::shared_ptr<db::Recordset> rs) {
+    m_beforeArriving = m_model->recordset();
+    m_model->setRecordset(std::move(rs));
+}
+
+void frmKorvel::moreRowsArrived() {
+    m_model->rowsArrived();
+}
+
+void frmKorvel::endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
+    if (completed && m_model->recordset() == rs)
+        m_model->rowsArrived(); // bound already, and where the user scrolled to stays
+    else if (completed)
+        bindGrid(std::move(rs));
+    else
+        m_model->setRecordset(std::move(m_beforeArriving));
+    m_beforeArriving.reset();
+}
+
 // Commands ------------------------------------------------------------------------------
 
 void frmKorvel::ExecuteQueryBox() {

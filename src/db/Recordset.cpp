@@ -236,8 +236,10 @@ bool Recordset::endOpen(const ErrorList* failure) {
         m_open = false;
         return failWith(*failure);
     }
-    for (size_t i = 0; i < m_data.columns.size(); ++i)
+    for (size_t i = 0; i < m_data.columns.size(); ++i) {
         m_data.columns[i].storage = m_data.data[i].storage();
+        m_data.data[i].squeeze();
+    }
     resetRows();
     m_open = true;
     m_editMode = adEditNone;

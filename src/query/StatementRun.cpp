@@ -10,7 +10,7 @@ constexpr size_t kFirstRows = 256;
 constexpr size_t kFetchRows = 4096;
 constexpr qint64 kSliceMs = 50;
 // A block waiting for this thread is held twice for a moment: keep it bounded.
-constexpr size_t kMaxBlockRows = 262144;
+constexpr size_t kMaxBlockRows = 32768;
 constexpr size_t kMaxQueuedBlocks = 2;
 // psqlODBC ignores a cancel that arrives between two of its calls: ask again until the
 // statement has stopped.
@@ -97,7 +97,8 @@ void StatementRun::work(db::Recordset& rs) {
             post({Handover::Rows, std::move(full)});
             want = kFetchRows;
             std::unique_lock lock(m_lock);
-            m_room.wait(lock, [this] { return m_queuedBlocks < kMaxQueuedBlocks || m_stopWaiting; });
+            m_room.wait(lock,
+                        [this] { return m_queuedBlocks < kMaxQueuedBlocks || m_stopWaiting; });
             slice.restart();
         }
     }
