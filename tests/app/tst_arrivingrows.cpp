@@ -22,8 +22,8 @@ namespace {
 // the driver hands them over in several blocks.
 const QString kSlowRows = QStringLiteral("select slow(i) as i from generate_series(1, 40000) i");
 // The same, failing at row 25000, after the first blocks have shown.
-const QString kFailsLate = QStringLiteral(
-    "select slow(i) as i, 10 / (25000 - i) as d from generate_series(1, 40000) i");
+const QString kFailsLate =
+    QStringLiteral("select slow(i) as i, 10 / (25000 - i) as d from generate_series(1, 40000) i");
 } // namespace
 
 class TestArrivingRows : public QObject {
@@ -36,10 +36,10 @@ class TestArrivingRows : public QObject {
 
     // What the window showed while the statement was running.
     struct Seen {
-        int rows = 0;         // most rows in the grid while busy
-        int firstRows = -1;   // rows at the first sight of any
-        QString status;       // status text then
-        int scrollGrew = 0;   // times the scroll bar's maximum grew
+        int rows = 0;       // most rows in the grid while busy
+        int firstRows = -1; // rows at the first sight of any
+        QString status;     // status text then
+        int scrollGrew = 0; // times the scroll bar's maximum grew
     };
 
     QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
