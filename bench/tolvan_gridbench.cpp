@@ -1,35 +1,133 @@
-// Times a statement through the main window as the user runs it, until the grid has painted
-// its first rows, then the jump to the last row:
+// Times a statement through the main window as the user runs it.
+//
 //   tolvan-gridbench "<connection string>" "<sql>"
-// Run with QT_QPA_PLATFORM=offscreen; prints "execute_to_paint=S scroll_to_end=S rows=N".
+//     until the grid has painted its first rows, then the jump to the last row; prints
+//     "execute_to_paint=S scroll_to_end=S rows=N".
+//   tolvan-gridbench --arrival "<connection string>" "<sql>" [SQLITE_FILE [CSV_FILE]]
+//     the first painted screen of rows and the completed result (count in the status bar),
+//     the program's memory before, after and at its peak; with SQLITE_FILE also the sqlite3
+//     shell reading the same statement to /dev/null, with CSV_FILE the memory against the
+//     size of the rows as CSV.
+//
+// Run with QT_QPA_PLATFORM=offscreen.
 #include "Connection.h"
 #include "ProgramState.h"
 #include "frmKorvel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTableView>
 #include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+double residentMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024;
+    return 0;
+}
+
+double peakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024;
+}
+
+// Notes when the grid first paints with rows in it.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(QTableView* grid, const QElapsedTimer& clock) : m_grid(grid), m_clock(clock) {}
+    double seconds = -1;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && seconds < 0 && m_grid->model()->rowCount() > 0)
+            seconds = double(m_clock.nsecsElapsed()) / 1e9;
+        return false;
+    }
+
+private:
+    QTableView* m_grid;
+    const QElapsedTimer& m_clock;
+};
+
+double sqliteShellSeconds(const QString& file, const QString& sql) {
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty()) return -1;
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(shell, {file, sql});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) return -1;
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+int arrival(frmKorvel& window, ProgramState& state, const QStringList& args) {
+    auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
+    const QString sql = args.value(1);
+    const double before = residentMb();
+    QElapsedTimer clock;
+    FirstPaint firstPaint(grid, clock);
+    grid->viewport()->installEventFilter(&firstPaint);
+    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
+    clock.start();
+    window.ExecuteQueryBox();
+    const double completed = double(clock.nsecsElapsed()) / 1e9;
+    const double after = residentMb();
+    const double peak = peakMb();
+    std::printf("first_screen=%.3f completed=%.3f rows=%d status=%s\n", firstPaint.seconds,
+                completed, state.resultSet->RecordCount(),
+                qPrintable(window.findChild<QLabel*>(QStringLiteral("status"))->text()));
+    std::printf("rss_before_mb=%.1f rss_after_mb=%.1f growth_mb=%.1f peak_rss_mb=%.1f "
+                "held_mb=%.1f\n",
+                before, after, after - before, peak,
+                double(state.resultSet->memoryBytes()) / (1024 * 1024));
+    if (args.size() > 2) {
+        const double shell = sqliteShellSeconds(args.value(2), sql);
+        std::printf("sqlite3=%.3f completed_vs_sqlite3=%.2f\n", shell,
+                    shell > 0 ? completed / shell : 0.0);
+    }
+    if (args.size() > 3) {
+        const double csv = double(QFileInfo(args.value(3)).size()) / (1024 * 1024);
+        std::printf("csv_mb=%.1f growth_vs_csv=%.2f peak_vs_csv=%.2f\n", csv,
+                    csv > 0 ? (after - before) / csv : 0.0, csv > 0 ? peak / csv : 0.0);
+    }
+    return 0;
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: tolvan-gridbench \"<connection string>\" \"<sql>\"\n");
+    QStringList args = app.arguments().mid(1);
+    const bool arrivalMode = !args.isEmpty() && args.front() == QLatin1String("--arrival");
+    if (arrivalMode) args.removeFirst();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: tolvan-gridbench [--arrival] \"<connection string>\" "
+                             "\"<sql>\" [SQLITE_FILE [CSV_FILE]]\n");
         return 2;
     }
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
-    record.adoConnection->setConnectionString(QString::fromLocal8Bit(argv[1]));
+    record.adoConnection->setConnectionString(args.value(0));
     if (!record.adoConnection->Open()) return 1;
     ProgramState state(record);
     frmKorvel window(state);
     window.show();
     QApplication::processEvents();
+    if (arrivalMode) return arrival(window, state, args);
+
     auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
-    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))
-        ->setPlainText(QString::fromLocal8Bit(argv[2]));
+    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(args.value(1));
 
     QElapsedTimer timer;
     timer.start();

@@ -6,17 +6,33 @@
 void RecordsetModel::setRecordset(std::shared_ptr<db::Recordset> rs) {
     beginResetModel();
     m_rs = std::move(rs);
+    m_rows = currentCount();
     endResetModel();
 }
 
 void RecordsetModel::reload() {
     beginResetModel();
+    m_rows = currentCount();
     endResetModel();
 }
 
-int RecordsetModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !m_rs || !m_rs->isOpen() || m_rs->FieldCount() == 0) return 0;
+void RecordsetModel::rowsArrived() {
+    const int count = currentCount();
+    if (count < m_rows) return reload();
+    if (count == m_rows) return;
+    beginInsertRows(QModelIndex(), m_rows, count - 1);
+    m_rows = count;
+    endInsertRows();
+}
+
+int RecordsetModel::currentCount() const {
+    if (!m_rs || !m_rs->isOpen() || m_rs->FieldCount() == 0) return 0;
     return m_rs->RecordCount();
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return m_rows;
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {
@@ -34,7 +50,9 @@ constexpr qsizetype kEditorChars = 32767;
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
-    if (index.row() >= rowCount() || index.column() >= columnCount()) return QVariant();
+    if (index.row() >= rowCount() || index.row() >= currentCount() ||
+        index.column() >= columnCount())
+        return QVariant();
     QString text = m_rs->text(index.row(), index.column());
     if (role == Qt::DisplayRole && text.size() > kShownChars) {
         text.truncate(kShownChars);
@@ -44,7 +62,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 }
 
 bool RecordsetModel::isTooLongToEdit(const QModelIndex& index) const {
-    if (!index.isValid() || !m_rs || index.row() >= rowCount() || index.column() >= columnCount())
+    if (!index.isValid() || !m_rs || index.row() >= rowCount() || index.row() >= currentCount() ||
+        index.column() >= columnCount())
         return false;
     // No more characters than bytes: only a long stored text needs reading.
     if (m_rs->storedBytes(index.row(), index.column()) <= size_t(kEditorChars)) return false;
@@ -59,8 +78,8 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 bool RecordsetModel::isBinary(const QModelIndex& index) const {
-    return index.isValid() && m_rs && index.row() < rowCount() && index.column() < columnCount() &&
-           m_rs->isBinary(index.row(), index.column());
+    return index.isValid() && m_rs && index.row() < rowCount() && index.row() < currentCount() &&
+           index.column() < columnCount() && m_rs->isBinary(index.row(), index.column());
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {

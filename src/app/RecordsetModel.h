@@ -18,6 +18,8 @@ public:
     const std::shared_ptr<db::Recordset>& recordset() const { return m_rs; }
     // The record set was re-read or re-sorted: show it anew.
     void reload();
+    // The record set being opened has more rows than shown: they are added at the end.
+    void rowsArrived();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -37,5 +39,9 @@ signals:
     void writeFailed(qint32 number, const QString& source, const QString& description);
 
 private:
+    int currentCount() const;
+
     std::shared_ptr<db::Recordset> m_rs;
+    // The rows the views know of; rows that arrive count only once announced.
+    int m_rows = 0;
 };

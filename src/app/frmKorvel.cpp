@@ -154,6 +154,7 @@ void frmKorvel::buildControls() {
     frameWait = new WaitPanel(m_client);
     connect(frameWait, &WaitPanel::cancelPressed, this, [this] {
         if ((m_state.bImporting || m_state.bExporting) && !m_state.bAbort) m_state.bAbort = true;
+        CancelRunningStatement(m_state);
     });
     txtFocus = new QLineEdit(m_client);
     txtFocus->setObjectName(QStringLiteral("txtFocus"));
@@ -318,6 +319,8 @@ void frmKorvel::centrePanel() {
 void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) {
     m_busyVisible = true;
     txtFocus->setEnabled(true);
+    // The locked window's keys (Escape) need a control to arrive at.
+    if (!txtQuery->isEnabled() && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
     frameWait->setButtons(okEnabled, cancelEnabled);
     frameWait->ShowRandomWaitPicture();
     centrePanel();
@@ -398,6 +401,29 @@ void frmKorvel::PrepareGridColumns() {
     if (m_state.resultOpen) DataGrid1->setWordWrap(true);
 }
 
+void frmKorvel::SetBusyCancelEnabled(bool enabled) {
+    frameWait->cancelButton()->setEnabled(enabled);
+}
+
+void frmKorvel::showArrivingRows(std::shared_ptr<db::Recordset> rs) {
+    m_beforeArriving = m_model->recordset();
+    m_model->setRecordset(std::move(rs));
+}
+
+void frmKorvel::moreRowsArrived() {
+    m_model->rowsArrived();
+}
+
+void frmKorvel::endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
+    if (completed && m_model->recordset() == rs)
+        m_model->rowsArrived(); // bound already, and where the user scrolled to stays
+    else if (completed)
+        bindGrid(std::move(rs));
+    else
+        m_model->setRecordset(std::move(m_beforeArriving));
+    m_beforeArriving.reset();
+}
+
 // Commands ------------------------------------------------------------------------------
 
 void frmKorvel::ExecuteQueryBox() {
@@ -462,7 +488,10 @@ void frmKorvel::CommonKeyDown(int keyCode, int shift) {
     // While an operation holds the window only Escape (its abort request) acts.
     const bool idle = txtQuery->isEnabled();
     if (keyCode == 116 && idle) RequeryResult();
-    if (keyCode == 27 && !m_state.bAbort) m_state.bAbort = true;
+    if (keyCode == 27) {
+        if (!m_state.bAbort) m_state.bAbort = true;
+        CancelRunningStatement(m_state);
+    }
     if (shift == 4 && idle) {
         if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled())
             HistoryBackward();

@@ -46,6 +46,10 @@ public:
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;
     void rebindGrid() override;
     void PrepareGridColumns() override;
+    void SetBusyCancelEnabled(bool enabled) override;
+    void showArrivingRows(std::shared_ptr<db::Recordset> rs) override;
+    void moreRowsArrived() override;
+    void endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) override;
     void SetProgressVisible(bool visible) override;
     void SetProgressValue(int value) override;
     void DoEvents() override;
@@ -159,6 +163,8 @@ private:
     QMenu* mnuHelp = nullptr;
 
     bool m_busyVisible = false;
+    // What the grid showed before a result began to arrive, shown again if it fails.
+    std::shared_ptr<db::Recordset> m_beforeArriving;
     // What the batch window keeps between its openings.
     BatchState m_batchState;
     bool m_panelWaiting = false;

@@ -6,6 +6,7 @@
 #include "Value.h"
 
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -101,11 +102,28 @@ public:
     // True when the session with the server has ended (the server went away).
     virtual bool connectionDead() { return false; }
 
+    // Asks the statement running on another thread to stop; safe from any thread while the
+    // backend is open. Everything run after it fails with errors::cancelled until
+    // clearInterrupt, so a request that comes between two calls is not lost.
+    void interrupt() {
+        m_interrupted.store(true);
+        interruptRunning();
+    }
+    void clearInterrupt() { m_interrupted.store(false); }
+    bool interrupted() const { return m_interrupted.load(); }
+
     virtual QString identifierQuote() const = 0;
     virtual QString defaultDatabase() = 0;
     virtual QString dbmsName() const = 0;
     // How the database stores unquoted identifiers; names stored otherwise need quotes.
     virtual IdentifierCase identifierCase() const { return IdentifierCase::Mixed; }
+
+protected:
+    // Stops what the driver is doing now, from another thread.
+    virtual void interruptRunning() {}
+
+private:
+    std::atomic<bool> m_interrupted{false};
 };
 
 } // namespace db

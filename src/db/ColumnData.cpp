@@ -2,86 +2,170 @@
 
 #include "ValueText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace db {
+
+void ColumnData::Segment::pushOffset(quint64 end) {
+    if (wideOffsets.empty() && end <= std::numeric_limits<quint32>::max()) {
+        offsets.push_back(quint32(end));
+        return;
+    }
+    if (wideOffsets.empty()) {
+        wideOffsets.assign(offsets.begin(), offsets.end());
+        std::vector<quint32>().swap(offsets);
+    }
+    wideOffsets.push_back(end);
+}
+
+namespace {
+bool fits32(qint64 v) {
+    return v >= std::numeric_limits<qint32>::min() && v <= std::numeric_limits<qint32>::max();
+}
+} // namespace
+
+void ColumnData::Segment::widen() {
+    ints.assign(narrow.begin(), narrow.end());
+    std::vector<qint32>().swap(narrow);
+    wide = true;
+}
+
+void ColumnData::Segment::pushInt(qint64 v) {
+    if (!wide && fits32(v)) return narrow.push_back(qint32(v));
+    if (!wide) widen();
+    ints.push_back(v);
+}
+
+void ColumnData::Segment::setInt(size_t i, qint64 v) {
+    if (!wide && fits32(v)) {
+        narrow[i] = qint32(v);
+        return;
+    }
+    if (!wide) widen();
+    ints[i] = v;
+}
+
+void ColumnData::Segment::squeeze() {
+    nulls.shrink_to_fit();
+    blobMarks.shrink_to_fit();
+    narrow.shrink_to_fit();
+    ints.shrink_to_fit();
+    reals.shrink_to_fit();
+    offsets.shrink_to_fit();
+    wideOffsets.shrink_to_fit();
+    arena.shrink_to_fit();
+}
+
+void ColumnData::squeeze() {
+    if (!m_segments.empty()) m_segments.back().squeeze();
+}
+
+size_t ColumnData::Segment::memoryBytes() const {
+    return nulls.capacity() * 8 + blobMarks.capacity() * 8 + narrow.capacity() * 4 +
+           ints.capacity() * 8 + reals.capacity() * 8 + offsets.capacity() * 4 +
+           wideOffsets.capacity() * 8 + arena.capacity();
+}
 
 ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
     : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
 
 void ColumnData::reserve(size_t rows) {
-    m_nulls.reserve(rows / 64 + 1);
+    // Only the first segment: later ones grow as the rows come.
+    Segment& s = tail();
+    rows = std::min(rows, kSegmentRows - s.rows);
+    s.nulls.reserve(rows / 64 + 1);
     switch (m_storage) {
     case Storage::Int:
-        m_ints.reserve(rows);
+        s.narrow.reserve(rows);
         break;
     case Storage::Real:
-        m_reals.reserve(rows);
+        s.reals.reserve(rows);
         break;
     case Storage::Text:
     case Storage::Blob:
-        m_offsets.reserve(rows + 1);
+        s.offsets.reserve(rows);
         break;
     }
 }
 
+ColumnData::Segment& ColumnData::tail() {
+    if (m_segments.empty() || m_segments.back().rows == kSegmentRows) {
+        // A full segment keeps no room for growth.
+        if (!m_segments.empty()) m_segments.back().squeeze();
+        m_segments.emplace_back();
+    }
+    return m_segments.back();
+}
+
 void ColumnData::pushNullBit(bool null) {
-    if ((m_size & 63) == 0) m_nulls.push_back(0);
-    if (null) m_nulls.back() |= quint64(1) << (m_size & 63);
+    Segment& s = tail();
+    if ((s.rows & 63) == 0) s.nulls.push_back(0);
+    if (null) s.nulls.back() |= quint64(1) << (s.rows & 63);
+    ++s.rows;
     ++m_size;
 }
 
 void ColumnData::setNullBit(size_t row, bool null) {
-    const quint64 bit = quint64(1) << (row & 63);
+    Segment& s = m_segments[row >> kSegmentBits];
+    const size_t i = row & kSegmentMask;
+    const quint64 bit = quint64(1) << (i & 63);
     if (null)
-        m_nulls[row >> 6] |= bit;
+        s.nulls[i >> 6] |= bit;
     else
-        m_nulls[row >> 6] &= ~bit;
+        s.nulls[i >> 6] &= ~bit;
 }
 
 void ColumnData::appendNull() {
+    Segment& s = tail();
     switch (m_storage) {
     case Storage::Int:
-        m_ints.push_back(0);
+        s.pushInt(0);
         break;
     case Storage::Real:
-        m_reals.push_back(0);
+        s.reals.push_back(0);
         break;
     case Storage::Text:
     case Storage::Blob:
-        m_offsets.push_back(m_arena.size());
+        s.pushOffset(s.arena.size());
         break;
     }
     pushNullBit(true);
 }
 
 void ColumnData::appendInt(qint64 v) {
-    m_ints.push_back(v);
+    tail().pushInt(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendReal(double v) {
-    m_reals.push_back(v);
+    tail().reals.push_back(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendBytes(std::string_view bytes) {
-    m_arena.append(bytes);
+    tail().arena.append(bytes);
     endText();
 }
 
 void ColumnData::markBlob(size_t row) {
-    if (m_blobMarks.size() <= (row >> 6)) m_blobMarks.resize((row >> 6) + 1, 0);
-    m_blobMarks[row >> 6] |= quint64(1) << (row & 63);
+    Segment& s = m_segments[row >> kSegmentBits];
+    const size_t i = row & kSegmentMask;
+    if (s.blobMarks.size() <= (i >> 6)) s.blobMarks.resize((i >> 6) + 1, 0);
+    s.blobMarks[i >> 6] |= quint64(1) << (i & 63);
 }
 
 void ColumnData::appendBlobInText(std::string_view bytes) {
-    markBlob(m_size);
+    tail();
+    const size_t row = m_size;
     appendBytes(bytes);
+    markBlob(row);
 }
 
 void ColumnData::endText() {
-    m_offsets.push_back(m_arena.size());
+    Segment& s = tail();
+    s.pushOffset(s.arena.size());
     pushNullBit(false);
 }
 
@@ -90,16 +174,19 @@ std::string_view ColumnData::bytesAt(size_t row) const {
         auto it = m_edited.find(row);
         if (it != m_edited.end()) return it->second;
     }
-    return std::string_view(m_arena.data() + m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
+    const Segment& s = m_segments[row >> kSegmentBits];
+    const size_t i = row & kSegmentMask;
+    const quint64 from = s.offset(i);
+    return std::string_view(s.arena.data() + from, size_t(s.offset(i + 1) - from));
 }
 
 QString ColumnData::text(size_t row) const {
     if (isNull(row)) return QString();
     switch (m_storage) {
     case Storage::Int:
-        return intText(m_ints[row], m_form);
+        return intText(intAt(row), m_form);
     case Storage::Real:
-        return realText(m_reals[row]);
+        return realText(realAt(row));
     case Storage::Text: {
         const std::string_view b = bytesAt(row);
         if (isBinary(row)) return hexText(b);
@@ -129,10 +216,10 @@ void ColumnData::textInto(size_t row, QString& out) const {
         out = hexText(bytesAt(row));
         return;
     case Storage::Int:
-        n = intChars(m_ints[row], m_form, buf);
+        n = intChars(intAt(row), m_form, buf);
         break;
     case Storage::Real:
-        n = realChars(m_reals[row], buf);
+        n = realChars(realAt(row), buf);
         break;
     }
     out.resize(qsizetype(n));
@@ -151,13 +238,13 @@ bool ColumnData::parseInto(size_t row, const QString& t) {
     case Storage::Int: {
         const auto v = parsePacked(t, m_form);
         if (!v) return false;
-        m_ints[row] = *v;
+        m_segments[row >> kSegmentBits].setInt(row & kSegmentMask, *v);
         return true;
     }
     case Storage::Real: {
         const auto v = parseReal(t);
         if (!v) return false;
-        m_reals[row] = *v;
+        m_segments[row >> kSegmentBits].reals[row & kSegmentMask] = *v;
         return true;
     }
     case Storage::Text:
@@ -193,7 +280,7 @@ void ColumnData::append(const Value& v) {
         appendNull();
     } else if (m_storage == Storage::Text) {
         const QString& t = v.text();
-        appendUtf16AsUtf8(m_arena, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
+        appendUtf16AsUtf8(arena(), reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
         endText();
     } else {
         appendNull();
@@ -201,40 +288,129 @@ void ColumnData::append(const Value& v) {
     }
 }
 
+namespace {
+// Appends count bits of src, starting at bit from, to dst, which holds dstBits bits.
+void appendBits(std::vector<quint64>& dst, size_t dstBits, const std::vector<quint64>& src,
+                size_t from, size_t count) {
+    dst.resize((dstBits + count + 63) / 64, 0);
+    for (size_t k = 0; k < count; ++k) {
+        const size_t b = from + k;
+        if ((b >> 6) < src.size() && ((src[b >> 6] >> (b & 63)) & 1u)) {
+            const size_t d = dstBits + k;
+            dst[d >> 6] |= quint64(1) << (d & 63);
+        }
+    }
+}
+
+bool anyBit(const std::vector<quint64>& bits, size_t from, size_t count) {
+    for (size_t b = from; b < from + count; ++b)
+        if ((b >> 6) < bits.size() && ((bits[b >> 6] >> (b & 63)) & 1u)) return true;
+    return false;
+}
+} // namespace
+
+void ColumnData::appendRange(const Segment& s, size_t from, size_t count) {
+    Segment& t = tail();
+    if ((t.rows & 63) == 0 && (from & 63) == 0) {
+        // Whole words: the common case of blocks that start on a segment.
+        const size_t words = (count + 63) / 64;
+        t.nulls.insert(t.nulls.end(), s.nulls.begin() + qint64(from >> 6),
+                       s.nulls.begin() + qint64((from >> 6) + words));
+        const size_t spare = words * 64 - count;
+        if (spare) t.nulls.back() &= ~quint64(0) >> spare;
+    } else {
+        appendBits(t.nulls, t.rows, s.nulls, from, count);
+    }
+    if (!s.blobMarks.empty() && anyBit(s.blobMarks, from, count))
+        appendBits(t.blobMarks, t.rows, s.blobMarks, from, count);
+    switch (m_storage) {
+    case Storage::Int:
+        if (!s.wide && !t.wide) {
+            t.narrow.insert(t.narrow.end(), s.narrow.begin() + qint64(from),
+                            s.narrow.begin() + qint64(from + count));
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                t.pushInt(s.intAt(from + i));
+        }
+        break;
+    case Storage::Real:
+        t.reals.insert(t.reals.end(), s.reals.begin() + qint64(from),
+                       s.reals.begin() + qint64(from + count));
+        break;
+    case Storage::Text:
+    case Storage::Blob: {
+        const quint64 first = s.offset(from);
+        const quint64 base = t.arena.size();
+        t.arena.append(s.arena, size_t(first), size_t(s.offset(from + count) - first));
+        for (size_t i = 0; i < count; ++i)
+            t.pushOffset(base + s.end(from + i) - first);
+        break;
+    }
+    }
+    t.rows += count;
+    m_size += count;
+}
+
+void ColumnData::appendColumn(ColumnData& other) {
+    if (other.m_storage != m_storage) {
+        // Only a promotion to text makes blocks of one column differ.
+        promoteToText();
+        other.promoteToText();
+    }
+    for (const auto& [row, bytes] : other.m_edited)
+        m_edited[m_size + row] = bytes;
+    for (const Segment& s : other.m_segments) {
+        size_t from = 0;
+        while (from < s.rows) {
+            const size_t room = kSegmentRows - tail().rows;
+            const size_t count = std::min(room, s.rows - from);
+            appendRange(s, from, count);
+            from += count;
+        }
+    }
+    other = ColumnData(other.m_storage, other.m_form, other.m_decimalText);
+}
+
 void ColumnData::promoteToText() {
     if (m_storage == Storage::Text) return;
     if (m_storage == Storage::Blob) {
         // The bytes stay as they are; each cell keeps its kind.
+        m_storage = Storage::Text;
         for (size_t r = 0; r < m_size; ++r)
             if (!isNull(r)) markBlob(r);
-        m_storage = Storage::Text;
         return;
     }
-    std::string arena;
-    std::vector<quint64> offsets;
-    offsets.reserve(m_size + 1);
-    offsets.push_back(0);
-    for (size_t r = 0; r < m_size; ++r) {
-        if (!isNull(r)) arena += text(r).toStdString();
-        offsets.push_back(arena.size());
+    for (size_t k = 0; k < m_segments.size(); ++k) {
+        Segment& s = m_segments[k];
+        Segment converted;
+        for (size_t i = 0; i < s.rows; ++i) {
+            const size_t row = (k << kSegmentBits) + i;
+            if (!isNull(row)) converted.arena += text(row).toStdString();
+            converted.pushOffset(converted.arena.size());
+        }
+        std::vector<qint64>().swap(s.ints);
+        std::vector<qint32>().swap(s.narrow);
+        s.wide = false;
+        std::vector<double>().swap(s.reals);
+        s.offsets = std::move(converted.offsets);
+        s.wideOffsets = std::move(converted.wideOffsets);
+        s.arena = std::move(converted.arena);
     }
     m_storage = Storage::Text;
     m_form = IntForm::Number;
-    m_arena = std::move(arena);
-    m_offsets = std::move(offsets);
     m_edited.clear();
-    std::vector<qint64>().swap(m_ints);
-    std::vector<double>().swap(m_reals);
 }
 
 int ColumnData::compare(size_t a, size_t b) const {
     const bool na = isNull(a), nb = isNull(b);
     if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
     switch (m_storage) {
-    case Storage::Int:
-        return m_ints[a] < m_ints[b] ? -1 : (m_ints[a] > m_ints[b] ? 1 : 0);
+    case Storage::Int: {
+        const qint64 x = intAt(a), y = intAt(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
     case Storage::Real: {
-        const double x = m_reals[a], y = m_reals[b];
+        const double x = realAt(a), y = realAt(b);
         return x < y ? -1 : (x > y ? 1 : 0);
     }
     case Storage::Text:
@@ -249,8 +425,10 @@ int ColumnData::compare(size_t a, size_t b) const {
 }
 
 size_t ColumnData::memoryBytes() const {
-    return m_nulls.capacity() * 8 + m_blobMarks.capacity() * 8 + m_ints.capacity() * 8 +
-           m_reals.capacity() * 8 + m_offsets.capacity() * 8 + m_arena.capacity();
+    size_t total = m_segments.capacity() * sizeof(Segment);
+    for (const Segment& s : m_segments)
+        total += s.memoryBytes();
+    return total;
 }
 
 } // namespace db

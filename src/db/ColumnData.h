@@ -10,8 +10,10 @@
 
 namespace db {
 
-// The cells of one column, held compactly: a typed array or one text arena with offsets,
-// and a null bitmap. Cells are appended while fetching and read on demand.
+// The cells of one column, held compactly in segments of 65536 rows: a typed array or one
+// text arena with 32-bit offsets, and a null bitmap. Cells are appended while fetching and
+// read on demand. Segments keep growth in small steps, so a large result never needs a
+// second copy of a whole column while it is read.
 class ColumnData {
 public:
     ColumnData(Storage storage, IntForm form, bool decimalText);
@@ -29,16 +31,25 @@ public:
     // A cell holding bytes rather than text: every cell of a Blob column, marked ones of Text.
     bool isBinary(size_t row) const {
         if (m_storage == Storage::Blob) return true;
-        return m_storage == Storage::Text && (row >> 6) < m_blobMarks.size() &&
-               ((m_blobMarks[row >> 6] >> (row & 63)) & 1u);
+        if (m_storage != Storage::Text) return false;
+        const Segment& s = m_segments[row >> kSegmentBits];
+        const size_t i = row & kSegmentMask;
+        return (i >> 6) < s.blobMarks.size() && ((s.blobMarks[i >> 6] >> (i & 63)) & 1u);
     }
     // Text written straight into the arena by a converter, then closed with endText().
-    std::string& arena() { return m_arena; }
+    std::string& arena() { return tail().arena; }
     void endText();
 
-    bool isNull(size_t row) const { return (m_nulls[row >> 6] >> (row & 63)) & 1u; }
-    qint64 intAt(size_t row) const { return m_ints[row]; }
-    double realAt(size_t row) const { return m_reals[row]; }
+    bool isNull(size_t row) const {
+        const size_t i = row & kSegmentMask;
+        return (m_segments[row >> kSegmentBits].nulls[i >> 6] >> (i & 63)) & 1u;
+    }
+    qint64 intAt(size_t row) const {
+        return m_segments[row >> kSegmentBits].intAt(row & kSegmentMask);
+    }
+    double realAt(size_t row) const {
+        return m_segments[row >> kSegmentBits].reals[row & kSegmentMask];
+    }
     std::string_view bytesAt(size_t row) const;
 
     QString text(size_t row) const;
@@ -51,6 +62,10 @@ public:
     void set(size_t row, const Value& v);
     void append(const Value& v);
 
+    // Moves the cells of other (a later block of the same column) to the end of this one;
+    // other is left empty.
+    void appendColumn(ColumnData& other);
+
     // Called when a cell arrives whose type the column's storage cannot hold.
     void promoteToText();
 
@@ -58,23 +73,54 @@ public:
     int compare(size_t a, size_t b) const;
 
     size_t memoryBytes() const;
+    // Gives back what the last segment holds in reserve, once no more rows come.
+    void squeeze();
 
 private:
+    static constexpr size_t kSegmentBits = 16;
+    static constexpr size_t kSegmentRows = size_t(1) << kSegmentBits;
+    static constexpr size_t kSegmentMask = kSegmentRows - 1;
+
+    struct Segment {
+        size_t rows = 0;
+        std::vector<quint64> nulls;
+        std::vector<quint64> blobMarks; // empty unless a text column holds bytes
+        // Integers in 32 bits while every one of the segment fits, else in 64.
+        bool wide = false;
+        std::vector<qint32> narrow;
+        std::vector<qint64> ints;
+        std::vector<double> reals;
+        // Where each cell's text ends in the arena (a full segment's offsets fill their
+        // vector exactly); wideOffsets instead once the arena outgrows 32 bits.
+        std::vector<quint32> offsets;
+        std::vector<quint64> wideOffsets;
+        std::string arena;
+
+        quint64 end(size_t i) const { return wideOffsets.empty() ? offsets[i] : wideOffsets[i]; }
+        quint64 offset(size_t i) const { return i == 0 ? 0 : end(i - 1); }
+        qint64 intAt(size_t i) const { return wide ? ints[i] : narrow[i]; }
+        void pushInt(qint64 v);
+        void setInt(size_t i, qint64 v);
+        void widen();
+        void pushOffset(quint64 end);
+        void squeeze();
+        size_t memoryBytes() const;
+    };
+
+    // The segment the next cell goes to.
+    Segment& tail();
     void pushNullBit(bool null);
     void markBlob(size_t row);
     void setNullBit(size_t row, bool null);
     bool parseInto(size_t row, const QString& text);
+    // Appends rows [from, from + count) of another column's segment, all into the tail.
+    void appendRange(const Segment& s, size_t from, size_t count);
 
     Storage m_storage;
     IntForm m_form;
     bool m_decimalText;
     size_t m_size = 0;
-    std::vector<quint64> m_nulls;
-    std::vector<quint64> m_blobMarks; // empty unless a text column holds bytes
-    std::vector<qint64> m_ints;
-    std::vector<double> m_reals;
-    std::vector<quint64> m_offsets{0};
-    std::string m_arena;
+    std::vector<Segment> m_segments;
     // Edited text cells; edits are rare, so the arena stays append-only.
     std::unordered_map<size_t, std::string> m_edited;
 };

@@ -122,6 +122,18 @@ IdentifierCase Connection::identifierCase() const {
     return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
 }
 
+void Connection::cancel() {
+    if (Backend* b = m_backend.get()) b->interrupt();
+}
+
+void Connection::resetCancel() {
+    if (m_backend) m_backend->clearInterrupt();
+}
+
+bool Connection::cancelled() const {
+    return m_backend && m_backend->interrupted();
+}
+
 bool Connection::Execute(const QString& sql) {
     if (!m_backend) {
         setError(errors::objectClosed(kSource));

@@ -48,6 +48,13 @@ public:
     QString identifierQuote() const;
     IdentifierCase identifierCase() const;
 
+    // Stops the statement that another thread runs on this connection: thread-safe. Until
+    // resetCancel, every statement fails with errors::cancelled; the caller calls it before
+    // it hands the connection to its worker.
+    void cancel();
+    void resetCancel();
+    bool cancelled() const;
+
     // Runs a statement and throws its rows away: for callers that need no record set.
     bool Execute(const QString& sql);
 

@@ -25,6 +25,7 @@ constexpr qint32 RowNotLocated = qint32(0x80040E38);
 constexpr qint32 NotUpdatable = qint32(0x800A0CB3);
 constexpr qint32 NotAllowed = qint32(0x800A0C93);
 constexpr qint32 Timeout = qint32(0x80040E31);
+constexpr qint32 Cancelled = qint32(0x80040E4E);
 } // namespace ErrorNumber
 
 inline Error makeError(qint32 number, const QString& description, const QString& source) {
@@ -58,6 +59,9 @@ inline Error providerNotFound() {
     return {ErrorNumber::ProviderNotFound,
             QStringLiteral("Provider cannot be found. It may not be properly installed."),
             QStringLiteral("Tolvan.Connection")};
+}
+inline Error cancelled(const QString& source) {
+    return {ErrorNumber::Cancelled, QStringLiteral("Operation cancelled by the user."), source};
 }
 inline Error fileNotFound(qint32 number, const QString& path, const QString& source) {
     return {number, QStringLiteral("Could not find file '%1'.").arg(path), source};

@@ -184,6 +184,71 @@ bool Recordset::Open(const QString& source, Connection* connection, int cursorTy
     return true;
 }
 
+bool Recordset::beginOpen(const QString& source, Connection* connection) {
+    Close();
+    if (m_connection != connection) {
+        if (m_connection) m_connection->detach(this);
+        if (connection) connection->attach(this);
+    }
+    m_connection = connection;
+    m_source = source;
+    m_cursorType = adOpenStatic;
+    m_errors.clear();
+    if (!connection || !connection->isOpen()) return fail(closedError());
+    connection->clearErrors();
+    return true;
+}
+
+bool Recordset::executeOpen(ResultData& header, ErrorList& errors) {
+    m_cursor.reset();
+    return m_connection->executeText(m_source, header, m_cursor, errors);
+}
+
+bool Recordset::fetchRows(ResultData& block, size_t maxRows, bool& done, ErrorList& errors) {
+    done = !m_cursor;
+    if (done) return true;
+    if (!m_cursor->fetch(block, maxRows, done, errors)) return false;
+    if (done) m_cursor.reset();
+    return true;
+}
+
+void Recordset::showColumns(ResultData&& header) {
+    m_data = std::move(header);
+    m_order.resize(m_data.rows);
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    m_pos = 0;
+    m_open = true;
+}
+
+void Recordset::appendRows(ResultData& block) {
+    if (block.rows == 0 || block.data.size() != m_data.data.size()) return;
+    for (size_t i = 0; i < m_data.data.size(); ++i)
+        m_data.data[i].appendColumn(block.data[i]);
+    const size_t first = m_data.rows;
+    m_data.rows += block.rows;
+    m_order.resize(m_data.rows);
+    std::iota(m_order.begin() + qint64(first), m_order.end(), quint32(first));
+}
+
+bool Recordset::endOpen(const ErrorList* failure) {
+    m_cursor.reset();
+    if (failure) {
+        m_data.clear();
+        m_order.clear();
+        m_order.shrink_to_fit();
+        m_open = false;
+        return failWith(*failure);
+    }
+    for (size_t i = 0; i < m_data.columns.size(); ++i) {
+        m_data.columns[i].storage = m_data.data[i].storage();
+        m_data.data[i].squeeze();
+    }
+    resetRows();
+    m_open = true;
+    m_editMode = adEditNone;
+    return true;
+}
+
 void Recordset::Close() {
     if (m_open && m_connection && m_connection->isOpen()) m_connection->CommitPendingWrites();
     releaseStatements();

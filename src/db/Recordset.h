@@ -40,6 +40,22 @@ public:
               int options = -1);
     void Close();
     bool isOpen() const { return m_open; }
+
+    // Opening in steps, for a caller whose worker thread runs the statement while its own
+    // thread keeps the rows: beginOpen, showColumns, appendRows and endOpen on the caller's
+    // thread; executeOpen and fetchRows on the worker, which alone uses the connection until
+    // endOpen. Between showColumns and endOpen the record set is open with the rows handed
+    // over so far; only reading them is allowed.
+    bool beginOpen(const QString& source, Connection* connection);
+    // Runs the statement; header receives its columns (none for a statement without rows).
+    bool executeOpen(ResultData& header, ErrorList& errors);
+    // Reads more rows into block, which is described like the header; done once the
+    // statements of the text have all run.
+    bool fetchRows(ResultData& block, size_t maxRows, bool& done, ErrorList& errors);
+    void showColumns(ResultData&& header);
+    void appendRows(ResultData& block);
+    // Completes the open, or undoes it with the failure's errors (nothing stays held).
+    bool endOpen(const ErrorList* failure);
     QString Source() const { return m_source; }
     Connection* ActiveConnection() const { return m_connection; }
     // The diagnostics of this record set's last failure (also left on the connection).

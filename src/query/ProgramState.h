@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+class StatementRun;
+
 // The state the main window's operations share for the life of the process. The record set
 // is shared with the grid that shows it, so a result stays alive while it is on screen even
 // after the program has moved on to another one.
@@ -21,4 +23,6 @@ struct ProgramState {
     bool bAbort = false;
     bool bImporting = false;
     bool bExporting = false;
+    // The statement running on its worker while the window waits, else null.
+    StatementRun* running = nullptr;
 };

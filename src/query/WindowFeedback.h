@@ -25,6 +25,16 @@ public:
     // The grid reads columns and rows again from the record set it shows.
     virtual void rebindGrid() = 0;
     virtual void PrepareGridColumns() = 0;
+    // A result whose rows are still being read: the grid shows rs with the rows so far and
+    // grows as more arrive, until endArrivingRows. Completed, rs stays bound as bindGrid
+    // would bind it; otherwise the grid goes back to what it showed before.
+    virtual void showArrivingRows(std::shared_ptr<db::Recordset>) {}
+    virtual void moreRowsArrived() {}
+    virtual void endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
+        if (completed) bindGrid(std::move(rs));
+    }
+    // The busy panel's Cancel while a statement runs: it then cancels the statement.
+    virtual void SetBusyCancelEnabled(bool) {}
 
     // What the transfers need; the defaults suit fakes that do not care.
     // The main window's progress bar: shown or hidden, value 0 to 100.

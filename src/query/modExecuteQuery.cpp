@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "SettingsKeys.h"
+#include "StatementRun.h"
 #include "modKorvel.h"
 
 namespace {
@@ -20,14 +21,36 @@ db::Error failureOf(const db::Recordset& rs, const db::Connection* connection) {
     return {db::ErrorNumber::Fail, QStringLiteral("Unknown error"), QStringLiteral("Tolvan")};
 }
 
-// Opens a statement in a new record set with the program's fixed arguments.
-std::shared_ptr<db::Recordset> openNew(ProgramState& state, const QString& source,
-                                       db::Error& failure) {
+// Opens a statement in a new record set with the program's fixed arguments. The statement
+// runs on a worker while the window keeps painting and its Cancel and Escape can stop it.
+// With bound set, the grid shows the rows as they arrive; bound tells whether it did, so
+// that a completed result is bound already.
+std::shared_ptr<db::Recordset> openNew(ProgramState& state, WindowFeedback& feedback,
+                                       const QString& source, db::Error& failure,
+                                       bool* bound = nullptr) {
     auto rs = std::make_shared<db::Recordset>();
-    if (!rs->Open(source, state.connection.adoConnection.get(), 3, 3, -1)) {
-        failure = failureOf(*rs, state.connection.adoConnection.get());
-        return rs;
+    db::Connection* connection = state.connection.adoConnection.get();
+    StatementRun run(connection);
+    bool shown = false;
+    if (bound) {
+        run.columnsShown = [&] {
+            if (rs->FieldCount() == 0) return;
+            feedback.showArrivingRows(rs);
+            shown = true;
+        };
+        run.rowsAppended = [&] {
+            if (shown) feedback.moreRowsArrived();
+        };
     }
+    state.running = &run;
+    feedback.SetBusyCancelEnabled(true);
+    const bool ok = run.open(*rs, source);
+    feedback.SetBusyCancelEnabled(false);
+    state.running = nullptr;
+    // Nothing half read stays on screen.
+    if (shown) feedback.endArrivingRows(rs, ok);
+    if (bound) *bound = shown && ok;
+    if (!ok) failure = failureOf(*rs, connection);
     return rs;
 }
 } // namespace
@@ -82,7 +105,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
             // Read the previous result again, unseen: after a failed SELECT the grid still
             // shows its rows from the record set it holds.
             db::Error ignored;
-            state.resultSet = openNew(state, previousSource, ignored);
+            state.resultSet = openNew(state, feedback, previousSource, ignored);
             if (!state.resultSet->isOpen()) return false;
         }
         return finish(false);
@@ -93,10 +116,11 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
 
     const QString key = trimBlanks(crLfAsBlank(statement)).toUpper();
     if (key.left(6) == QLatin1String("SELECT")) {
-        state.resultSet = openNew(state, statement, failure);
+        bool bound = false;
+        state.resultSet = openNew(state, feedback, statement, failure, &bound);
         if (!state.resultSet->isOpen()) return fail();
         feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
-        feedback.bindGrid(state.resultSet);
+        if (!bound) feedback.bindGrid(state.resultSet);
         state.resultOpen = true;
         return finish(true);
     }
@@ -113,12 +137,13 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         state.resultOpen = false;
         closedPrevious = true;
     }
-    state.resultSet = openNew(state, statement, failure);
+    bool bound = false;
+    state.resultSet = openNew(state, feedback, statement, failure, &bound);
     if (!state.resultSet->isOpen()) return fail();
     if (state.resultSet->FieldCount() >= 1) {
         // A statement that returned rows although it is no SELECT.
         feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
-        feedback.bindGrid(state.resultSet);
+        if (!bound) feedback.bindGrid(state.resultSet);
         state.resultOpen = true;
         return finish(true);
     }
@@ -129,12 +154,16 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
     }
     feedback.UpdateStatusBar(kQueryDone);
     if (closedPrevious) {
-        state.resultSet = openNew(state, previousSource, failure);
+        state.resultSet = openNew(state, feedback, previousSource, failure);
         if (!state.resultSet->isOpen()) return fail();
         feedback.bindGrid(state.resultSet);
         state.resultOpen = true;
     }
     return finish(true);
+}
+
+void CancelRunningStatement(ProgramState& state) {
+    if (state.running) state.running->cancel();
 }
 
 void RequeryResult(ProgramState& state, WindowFeedback& feedback) {

@@ -19,6 +19,10 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
 // 16 bits fails.
 bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& failure);
 
+// Cancels the statement that ExecuteQuery is running (Escape, the busy panel's Cancel);
+// nothing when none runs.
+void CancelRunningStatement(ProgramState& state);
+
 // The Refresh command: reads the current result again; failures are silent.
 void RequeryResult(ProgramState& state, WindowFeedback& feedback);
 

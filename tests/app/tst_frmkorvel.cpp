@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -276,6 +277,75 @@ private slots:
         m_window->HideBusy();
         QVERIFY(!m_window->findChild<QWidget*>(QStringLiteral("txtFocus"))->isEnabled());
         m_state->bImporting = false;
+    }
+
+    void runningStatementIsCancelled_data() {
+        QTest::addColumn<bool>("button");
+        QTest::newRow("Escape") << false;
+        QTest::newRow("Cancel") << true;
+    }
+    void runningStatementIsCancelled() {
+        QFETCH(bool, button);
+        SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("0"));
+        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        WaitPanel* wait = m_window->waitPanel();
+        query()->setPlainText(QStringLiteral("select * from k order by id"));
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+
+        query()->setPlainText(QStringLiteral(
+            "select count(*) from (with recursive r(i) as (select 1 union all select i + 1 "
+            "from r) select i from r)"));
+        bool lockedAndBusy = false;
+        QString report;
+        QElapsedTimer sinceCancel;
+        QTimer::singleShot(300, m_window.get(), [&] {
+            // Still running, and this event came through: the window is locked and shows the
+            // panel with Cancel.
+            lockedAndBusy = m_window->busyVisible() && wait->isVisible() &&
+                            wait->cancelButton()->isEnabled() && !query()->isEnabled() &&
+                            !m_window->action(QStringLiteral("mnuExecute"))->isEnabled();
+            sinceCancel.start();
+            if (button) {
+                QTest::mouseClick(wait->cancelButton(), Qt::LeftButton);
+            } else {
+                QWidget* focus = QApplication::focusWidget();
+                QVERIFY(focus && m_window->isAncestorOf(focus));
+                QTest::keyClick(focus, Qt::Key_Escape);
+            }
+            // The report of the cancelled statement waits for OK.
+            auto* poll = new QTimer(m_window.get());
+            connect(poll, &QTimer::timeout, m_window.get(), [&, poll] {
+                if (!wait->isVisible() || !wait->okButton()->isEnabled()) return;
+                report = wait->message();
+                poll->deleteLater();
+                wait->okButton()->click();
+            });
+            poll->start(20);
+        });
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(lockedAndBusy);
+        QVERIFY2(sinceCancel.isValid() && sinceCancel.elapsed() < 5000,
+                 qPrintable(QString::number(sinceCancel.elapsed())));
+        QVERIFY2(report.startsWith(QStringLiteral("VB Error # ")) &&
+                     report.contains(QStringLiteral("Operation cancelled by the user.")),
+                 qPrintable(report));
+        // As after any failed SELECT: the old rows stay, the status says ERROR, the statement
+        // is in the history and the window is back with the focus where it was.
+        QCOMPARE(panel("status"), QStringLiteral("ERROR"));
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QVERIFY(m_state->resultOpen);
+        QVERIFY(m_state->history.entries().last().startsWith(QStringLiteral("select count(*)")));
+        QVERIFY(!m_window->busyVisible());
+        QVERIFY(query()->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+
+        // The next statement runs as usual.
+        query()->setPlainText(QStringLiteral("select name from k order by id"));
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました"));
+        QCOMPARE(grid->model()->index(1, 0).data().toString(), QStringLiteral("b"));
     }
 
     void deleteIsConfirmedInThePanel() {

@@ -56,7 +56,11 @@ private slots:
                            "another_missing_column from no_such_table_in_this_database"));
         bool inspected = false;
         bool guardFired = false;
-        QTimer::singleShot(0, m_window.get(), [&] {
+        // The statement runs on a worker first: look once the report waits for its answer.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, m_window.get(), [&] {
+            if (inspected || !panel()->okButton()->isEnabled()) return;
+            poll.stop();
             QVERIFY(panel()->isVisible());
             auto* text = panel()->findChild<QTextEdit*>(QStringLiteral("txtMessage"));
             QVERIFY(text);
@@ -76,6 +80,7 @@ private slots:
             inspected = true;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
+        poll.start(5);
         // Should Return do nothing, the test is not left waiting.
         QTimer::singleShot(3000, m_window.get(), [&] {
             if (!panel()->isVisible()) return;

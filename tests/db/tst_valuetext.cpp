@@ -201,6 +201,57 @@ private slots:
         QCOMPARE(bad, QString::fromUtf16(u"a\uFFFDb\uFFFD\uFFFD"));
     }
 
+    // Blocks appended as they arrive read like one column fed cell by cell: across segment
+    // borders, with nulls, bytes in a text column, integers that outgrow 32 bits, and a block
+    // whose values turned it into text.
+    void columnBlocks_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("integers") << 0;
+        QTest::newRow("texts and bytes") << 1;
+        QTest::newRow("a block turns text") << 2;
+    }
+    void columnBlocks() {
+        QFETCH(int, kind);
+        const Storage storage = kind == 1 ? Storage::Text : Storage::Int;
+        const auto feed = [&](ColumnData& c, size_t i) {
+            if (i % 7 == 0) return c.appendNull();
+            if (kind == 1 && i % 11 == 0) return c.appendBlobInText("\x01\xff");
+            if (kind == 1) return c.appendBytes(std::to_string(i));
+            // Cells as text values, which fit whatever storage the column has by then.
+            if (kind == 2)
+                return c.append(Value(i == 150001 ? QStringLiteral("text") : QString::number(i)));
+            c.appendInt(i == 100001 ? (qint64(1) << 40) : qint64(i) * 3);
+        };
+        const size_t rows = 200000;
+        ColumnData reference(storage, IntForm::Number, false);
+        for (size_t i = 0; i < rows; ++i)
+            feed(reference, i);
+
+        ColumnData blocks(storage, IntForm::Number, false);
+        const size_t sizes[] = {1, 255, 70000, 3, 65533, 64, 4096};
+        size_t next = 0;
+        for (size_t k = 0; next < rows; ++k) {
+            ColumnData block(storage, IntForm::Number, false);
+            const size_t end = std::min(rows, next + sizes[k % std::size(sizes)]);
+            for (; next < end; ++next)
+                feed(block, next);
+            blocks.appendColumn(block);
+            QCOMPARE(block.size(), size_t(0));
+        }
+        QCOMPARE(blocks.size(), rows);
+        QCOMPARE(blocks.storage(), reference.storage());
+        for (size_t i = 0; i < rows; ++i) {
+            if (blocks.isNull(i) != reference.isNull(i) ||
+                blocks.isBinary(i) != reference.isBinary(i) || blocks.text(i) != reference.text(i))
+                QFAIL(qPrintable(QStringLiteral("row %1: %2 / %3")
+                                     .arg(i)
+                                     .arg(blocks.text(i), reference.text(i))));
+        }
+        if (kind == 0) QCOMPARE(blocks.text(100001), QStringLiteral("1099511627776"));
+        if (kind == 2) QCOMPARE(blocks.text(150001), QStringLiteral("text"));
+        QVERIFY(blocks.compare(100001, 100002) != 0);
+    }
+
     void columnStorage() {
         ColumnData ints(Storage::Int, IntForm::Number, false);
         ints.appendInt(5);

@@ -4,8 +4,10 @@
 #include "TestBackends.h"
 #include "modExecuteQuery.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 class RecordingWindow : public WindowFeedback {
@@ -32,6 +34,7 @@ public:
     void bindGrid(std::shared_ptr<db::Recordset> rs) override { bound = std::move(rs); }
     void rebindGrid() override { calls << QStringLiteral("rebind"); }
     void PrepareGridColumns() override { calls << QStringLiteral("prepare"); }
+    void SetBusyCancelEnabled(bool e) override { calls << QStringLiteral("cancel=%1").arg(e); }
     QStringList boundColumn(int col) const {
         QStringList out;
         for (qint32 r = 0; bound && r < bound->RecordCount(); ++r)
@@ -162,6 +165,65 @@ private slots:
         QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY(run(QStringLiteral("select name from q")));
         QCOMPARE(m_state->resultSet->text(0, 0), QStringLiteral("x"));
+    }
+
+    // A statement that never ends by itself on each backend.
+    static QString endless(const QString& backend) {
+        if (testdb::backend(backend).kind == testdb::Kind::PostgresOdbc)
+            return QStringLiteral("select pg_sleep(1000)");
+        return QStringLiteral("select count(*) from (with recursive r(i) as (select 1 union all "
+                              "select i + 1 from r) select i from r)");
+    }
+
+    void cancelStopsARunawayStatement_data() { testdb::addBackendRows(); }
+    void cancelStopsARunawayStatement() {
+        QFETCH(QString, backend);
+        initBackend(backend);
+        SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("0"));
+        QVERIFY(run(QStringLiteral("select * from q order by id")));
+        const auto shown = m_window.bound;
+        m_window.calls.clear();
+
+        // The window's own events go on while the statement runs; one of them cancels it.
+        int ticks = 0;
+        QElapsedTimer sinceCancel;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            if (++ticks == 5) {
+                QVERIFY(m_state->running);
+                sinceCancel.start();
+                CancelRunningStatement(*m_state);
+            }
+        });
+        ticker.start(50);
+        QVERIFY(!run(endless(backend)));
+        ticker.stop();
+        QVERIFY(ticks >= 5);
+        QVERIFY2(sinceCancel.elapsed() < 5000, qPrintable(QString::number(sinceCancel.elapsed())));
+        QVERIFY(!m_state->running);
+        QVERIFY(m_window.calls.contains(QStringLiteral("cancel=1")));
+        QCOMPARE(m_window.calls.filter(QStringLiteral("cancel=")).last(),
+                 QStringLiteral("cancel=0"));
+
+        // Reported like any failure, and the state is that of a failed SELECT.
+        QCOMPARE(m_window.statuses.last(), QStringLiteral("ERROR"));
+        QCOMPARE(m_window.prompts.size(), 1);
+        QVERIFY2(
+            m_window.prompts.front().startsWith(QStringLiteral("   VB Error # ")) &&
+                m_window.prompts.front().contains(db::errors::cancelled(QString()).Description),
+            qPrintable(m_window.prompts.front()));
+        QCOMPARE(m_window.bound, shown);
+        QVERIFY(m_state->resultOpen);
+        QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select * from q order by id"));
+        QCOMPARE(m_state->resultSet->RecordCount(), 2);
+
+        // The connection is whole: the next statements run, and a cancel with nothing running
+        // is not kept for them.
+        CancelRunningStatement(*m_state);
+        QVERIFY(run(QStringLiteral("update q set name = 'y' where id = 1")));
+        QVERIFY(run(QStringLiteral("select name from q order by id")));
+        QCOMPARE(m_window.boundColumn(0), QStringList({"y", "b"}));
+        QCOMPARE(m_window.prompts.size(), 1);
     }
 
     void timeoutSetting_data() {

@@ -354,23 +354,49 @@ bool runRest(const OdbcHandle& stmt, ErrorList& errors) {
     }
 }
 
+const QString kSource = QStringLiteral("Tolvan.ODBC");
+
+// Makes the statement reachable by a cancel while the driver works on it.
+class RunningStatement {
+public:
+    RunningStatement(OdbcBackend* backend, const OdbcHandle& stmt) : m_backend(backend) {
+        m_backend->setRunning(stmt.get());
+    }
+    ~RunningStatement() { m_backend->setRunning(SQL_NULL_HANDLE); }
+    RunningStatement(const RunningStatement&) = delete;
+    RunningStatement& operator=(const RunningStatement&) = delete;
+
+private:
+    OdbcBackend* m_backend;
+};
+
+// A failure after a cancel is the cancel, whatever the driver calls it.
+bool failCancelled(const Backend* backend, ErrorList& errors) {
+    if (backend->interrupted()) errors = {errors::cancelled(kSource)};
+    return false;
+}
+
 class OdbcCursor : public RowCursor {
 public:
-    explicit OdbcCursor(OdbcHandle stmt) : m_stmt(std::move(stmt)) {}
+    OdbcCursor(OdbcBackend* backend, OdbcHandle stmt)
+        : m_backend(backend), m_stmt(std::move(stmt)) {}
     bool start(const ResultData& out, bool bulk, ErrorList& errors) {
         return m_reader.start(m_stmt, out, bulk, errors);
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
-        if (!m_reader.fetch(out, maxRows, done, errors)) return false;
+        RunningStatement running(m_backend, m_stmt);
+        if (m_backend->interrupted()) return failCancelled(m_backend, errors);
+        if (!m_reader.fetch(out, maxRows, done, errors)) return failCancelled(m_backend, errors);
         if (done) {
             m_reader.finish();
-            return runRest(m_stmt, errors);
+            if (!runRest(m_stmt, errors)) return failCancelled(m_backend, errors);
         }
         return true;
     }
 
 private:
+    OdbcBackend* m_backend;
     OdbcHandle m_stmt;
     OdbcRowReader m_reader; // declared after the statement: it is finished first
 };
@@ -382,6 +408,8 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     cursor.reset();
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
+    RunningStatement running(this, stmt);
+    if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
     SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
@@ -394,18 +422,30 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     }
     if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
         errors = odbcErrors({&stmt, &m_dbc});
-        return false;
+        return failCancelled(this, errors);
     }
     SQLSMALLINT columns = 0;
     bool found =
         rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
-    if (!found && !nextResultWithColumns(stmt, found, errors)) return false;
+    if (!found && !nextResultWithColumns(stmt, found, errors)) return failCancelled(this, errors);
     if (!found) return true;
-    if (!describeOdbcResult(stmt, out, errors)) return false;
-    auto c = std::make_unique<OdbcCursor>(std::move(stmt));
-    if (!c->start(out, true, errors)) return false;
+    if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
+    auto c = std::make_unique<OdbcCursor>(this, std::move(stmt));
+    if (!c->start(out, true, errors)) return failCancelled(this, errors);
     cursor = std::move(c);
     return true;
+}
+
+void OdbcBackend::setRunning(SQLHSTMT stmt) {
+    const std::lock_guard lock(m_runningLock);
+    m_running = stmt;
+}
+
+void OdbcBackend::interruptRunning() {
+    // SQLCancel is the one call ODBC allows on a statement another thread is running; the
+    // lock keeps the handle from being freed meanwhile.
+    const std::lock_guard lock(m_runningLock);
+    if (m_running != SQL_NULL_HANDLE) SQLCancel(m_running);
 }
 
 std::unique_ptr<PreparedStatement>

@@ -3,6 +3,8 @@
 #include "../Backend.h"
 #include "OdbcHandle.h"
 
+#include <mutex>
+
 namespace db {
 
 // Databases reached through the ODBC driver manager: a data source by name, or a SQL Server,
@@ -39,6 +41,13 @@ public:
     QString dbmsName() const override { return m_dbms; }
     IdentifierCase identifierCase() const override { return m_identifierCase; }
 
+    // The statement being run now, so that a cancel from another thread reaches it; cleared
+    // before its handle is freed.
+    void setRunning(SQLHSTMT stmt);
+
+protected:
+    void interruptRunning() override;
+
 private:
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
                            ErrorList& errors);
@@ -59,6 +68,8 @@ private:
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
     IdentifierCase m_identifierCase = IdentifierCase::Mixed;
+    std::mutex m_runningLock;
+    SQLHSTMT m_running = SQL_NULL_HANDLE;
 };
 
 } // namespace db

@@ -30,34 +30,33 @@ struct StmtDeleter {
 };
 using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
 
-// Ends a statement that outruns the command timeout.
+// Ends a statement that outruns the command timeout or that the user cancels.
 struct Deadline {
+    const Backend* backend = nullptr;
     QElapsedTimer timer;
     qint64 limitMs = 0;
     bool expired = false;
     static int check(void* p) {
         auto* d = static_cast<Deadline*>(p);
-        if (d->timer.elapsed() >= d->limitMs) d->expired = true;
-        return d->expired ? 1 : 0;
+        if (d->limitMs > 0 && d->timer.elapsed() >= d->limitMs) d->expired = true;
+        return d->expired || d->backend->interrupted() ? 1 : 0;
     }
 };
 
+// The handler also watches for a cancel, so it is set with or without a timeout:
+// sqlite3_interrupt alone misses a statement that starts just after it.
 class ProgressGuard {
 public:
-    ProgressGuard(sqlite3* db, int timeoutSeconds, Deadline& d) : m_db(db) {
-        if (timeoutSeconds <= 0) return;
-        d.limitMs = qint64(timeoutSeconds) * 1000;
+    ProgressGuard(sqlite3* db, const Backend* backend, int timeoutSeconds, Deadline& d) : m_db(db) {
+        d.backend = backend;
+        if (timeoutSeconds > 0) d.limitMs = qint64(timeoutSeconds) * 1000;
         d.timer.start();
         sqlite3_progress_handler(db, 4000, &Deadline::check, &d);
-        m_set = true;
     }
-    ~ProgressGuard() {
-        if (m_set) sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-    }
+    ~ProgressGuard() { sqlite3_progress_handler(m_db, 0, nullptr, nullptr); }
 
 private:
     sqlite3* m_db;
-    bool m_set = false;
 };
 
 void describeColumns(sqlite3_stmt* stmt, ResultData& out) {
@@ -267,13 +266,21 @@ Error timeoutError() {
     return {ErrorNumber::Timeout, QStringLiteral("Query timeout expired"), kSource};
 }
 
+// Why a step failed: a cancel or the timeout rather than SQLite's "interrupted".
+Error stepError(const Deadline& d, sqlite3* db, int rc) {
+    if (d.backend->interrupted()) return errors::cancelled(kSource);
+    if (d.expired) return timeoutError();
+    return sqliteError(db, rc);
+}
+
 // Runs the statements of a text one at a time, in order.
 class StatementRunner {
 public:
-    StatementRunner(sqlite3* db, const QString& sql, int timeoutSeconds)
-        : m_db(db), m_text(sql.toUtf8()), m_timeout(timeoutSeconds) {}
+    StatementRunner(sqlite3* db, const Backend* backend, const QString& sql, int timeoutSeconds)
+        : m_db(db), m_backend(backend), m_text(sql.toUtf8()), m_timeout(timeoutSeconds) {}
 
     sqlite3* db() const { return m_db; }
+    const Backend* backend() const { return m_backend; }
     int timeout() const { return m_timeout; }
 
     // Prepares the next statement; stmt stays null at the end of the text.
@@ -286,7 +293,8 @@ public:
             const char* rest = nullptr;
             const int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &raw, &rest);
             if (rc != SQLITE_OK) {
-                errors = {sqliteError(m_db, rc)};
+                errors = {m_backend->interrupted() ? errors::cancelled(kSource)
+                                                   : sqliteError(m_db, rc)};
                 return false;
             }
             m_offset = rest - m_text.constData();
@@ -301,7 +309,7 @@ public:
     // Runs every statement that is left, throwing their rows away.
     bool runRest(ErrorList& errors) {
         Deadline deadline;
-        ProgressGuard guard(m_db, m_timeout, deadline);
+        ProgressGuard guard(m_db, m_backend, m_timeout, deadline);
         StmtPtr stmt;
         for (;;) {
             if (!next(stmt, errors)) return false;
@@ -310,7 +318,7 @@ public:
             while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
             }
             if (rc != SQLITE_DONE) {
-                errors = {deadline.expired ? timeoutError() : sqliteError(m_db, rc)};
+                errors = {stepError(deadline, m_db, rc)};
                 return false;
             }
         }
@@ -318,6 +326,7 @@ public:
 
 private:
     sqlite3* m_db;
+    const Backend* m_backend;
     QByteArray m_text;
     qsizetype m_offset = 0;
     int m_timeout;
@@ -332,8 +341,12 @@ public:
         done = false;
         sqlite3_stmt* raw = m_stmt.get();
         const size_t n = out.columns.size();
+        if (m_runner->backend()->interrupted()) {
+            errors = {errors::cancelled(kSource)};
+            return false;
+        }
         Deadline deadline;
-        ProgressGuard guard(m_runner->db(), m_runner->timeout(), deadline);
+        ProgressGuard guard(m_runner->db(), m_runner->backend(), m_runner->timeout(), deadline);
         // The statement stands on a row already: the one that described it, or the next.
         for (size_t got = 0; got < maxRows; ++got) {
             for (size_t i = 0; i < n; ++i)
@@ -342,7 +355,7 @@ public:
             const int rc = sqlite3_step(raw);
             if (rc == SQLITE_ROW) continue;
             if (rc != SQLITE_DONE) {
-                errors = {deadline.expired ? timeoutError() : sqliteError(m_runner->db(), rc)};
+                errors = {stepError(deadline, m_runner->db(), rc)};
                 return false;
             }
             m_stmt.reset();
@@ -362,9 +375,13 @@ bool SqliteBackend::execute(const QString& sql, int timeoutSeconds, ResultData& 
                             std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
     out.clear();
     cursor.reset();
-    auto runner = std::make_unique<StatementRunner>(m_db, sql, timeoutSeconds);
+    if (interrupted()) {
+        errors = {errors::cancelled(kSource)};
+        return false;
+    }
+    auto runner = std::make_unique<StatementRunner>(m_db, this, sql, timeoutSeconds);
     Deadline deadline;
-    ProgressGuard guard(m_db, timeoutSeconds, deadline);
+    ProgressGuard guard(m_db, this, timeoutSeconds, deadline);
     StmtPtr stmt;
     for (;;) {
         if (!runner->next(stmt, errors)) return false;
@@ -389,9 +406,15 @@ bool SqliteBackend::execute(const QString& sql, int timeoutSeconds, ResultData& 
             }
             if (rc == SQLITE_DONE) continue;
         }
-        errors = {deadline.expired ? timeoutError() : sqliteError(m_db, rc)};
+        errors = {stepError(deadline, m_db, rc)};
         return false;
     }
+}
+
+void SqliteBackend::interruptRunning() {
+    // Safe from another thread while the connection stays open; the progress handler
+    // catches a statement that starts after this.
+    if (m_db) sqlite3_interrupt(m_db);
 }
 
 std::unique_ptr<PreparedStatement>

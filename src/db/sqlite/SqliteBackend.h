@@ -31,6 +31,9 @@ public:
 
     sqlite3* handle() const { return m_db; }
 
+protected:
+    void interruptRunning() override;
+
 private:
     bool exec(const char* sql, ErrorList& errors);
 

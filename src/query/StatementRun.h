@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Connection.h"
+#include "Recordset.h"
+
+#include <QObject>
+#include <QTimer>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class QEventLoop;
+
+// Opens a record set with its statement running on a worker thread, while this thread goes
+// on with the window's events: the rows are handed over block by block as they are read,
+// and cancel() stops the statement. The worker has the connection to itself until open
+// returns, so nothing here may use it meanwhile.
+class StatementRun : public QObject {
+    Q_OBJECT
+public:
+    explicit StatementRun(db::Connection* connection);
+    ~StatementRun() override;
+
+    // Called on this thread once the columns are known and after each block of rows.
+    std::function<void()> columnsShown;
+    std::function<void()> rowsAppended;
+
+    // False after a failure or a cancel; rs.Errors() then tell which, and rs holds nothing.
+    bool open(db::Recordset& rs, const QString& source);
+    // Asks the running statement to stop; safe to call at any time from this thread.
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+private:
+    struct Handover {
+        enum Kind { Columns, Rows, End } kind;
+        db::ResultData data = {};
+        bool ok = true;
+        db::ErrorList errors = {};
+    };
+    void work(db::Recordset& rs);
+    void post(Handover item);
+    void drain(db::Recordset& rs);
+
+    db::Connection* m_connection;
+    bool m_running = false;
+    bool m_cancelRequested = false;
+    bool m_finished = false;
+    bool m_ok = false;
+    db::ErrorList m_errors;
+    QEventLoop* m_loop = nullptr;
+    QTimer m_repeatCancel;
+
+    std::mutex m_lock;
+    std::condition_variable m_room;
+    std::deque<Handover> m_queue;
+    size_t m_queuedBlocks = 0;
+    bool m_wakePending = false;
+    bool m_stopWaiting = false;
+    db::Recordset* m_target = nullptr;
+};

@@ -1,0 +1,227 @@
+// Rows that show while the statement is still being read, in the main window offscreen:
+// PostgreSQL through ODBC with rows that arrive slowly, and a SQLite file for what the
+// result must still do once complete.
+#include "ProgramState.h"
+#include "SettingsStore.h"
+#include "TestBackends.h"
+#include "WaitPanel.h"
+#include "frmKorvel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+// Rows 1 to 40000; every 5000th row takes 0.3 s, so the rows come in over about 2.4 s and
+// the driver hands them over in several blocks.
+const QString kSlowRows = QStringLiteral("select slow(i) as i from generate_series(1, 40000) i");
+// The same, failing at row 25000, after the first blocks have shown.
+const QString kFailsLate =
+    QStringLiteral("select slow(i) as i, 10 / (25000 - i) as d from generate_series(1, 40000) i");
+} // namespace
+
+class TestArrivingRows : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    db::ConnectionRecord m_record;
+    std::unique_ptr<ProgramState> m_state;
+    std::unique_ptr<frmKorvel> m_window;
+    QStringList m_reports;
+
+    // What the window showed while the statement was running.
+    struct Seen {
+        int rows = 0;       // most rows in the grid while busy
+        int firstRows = -1; // rows at the first sight of any
+        QString status;     // status text then
+        int scrollGrew = 0; // times the scroll bar's maximum grew
+    };
+
+    QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
+    QString status() { return m_window->findChild<QLabel*>(QStringLiteral("status"))->text(); }
+    QPlainTextEdit* query() {
+        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
+    }
+
+    void openWindow(const QString& backend) {
+        m_record = db::ConnectionRecord();
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        if (backend.startsWith(QLatin1String("Provider="))) {
+            m_record.adoConnection->setConnectionString(backend);
+            QVERIFY(m_record.adoConnection->Open());
+        } else {
+            QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        }
+        m_record.kind = db::ConnectionKind::Odbc;
+        m_state = std::make_unique<ProgramState>(m_record);
+        m_window = std::make_unique<frmKorvel>(*m_state);
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        // Reports of the message panel are read and answered with OK.
+        auto* answerer = new QTimer(m_window.get());
+        connect(answerer, &QTimer::timeout, m_window.get(), [this] {
+            WaitPanel* p = m_window->waitPanel();
+            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
+            m_reports << p->message();
+            p->okButton()->click();
+        });
+        answerer->start(10);
+    }
+
+    // Runs the statement with Ctrl+E, watching the grid until it returns; cancelAt > 0
+    // clicks the busy panel's Cancel once that many rows show.
+    Seen run(const QString& sql, int cancelAt = 0) {
+        Seen seen;
+        int lastMaximum = grid()->verticalScrollBar()->maximum();
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!m_window->busyVisible()) return;
+            const int rows = grid()->model()->rowCount();
+            if (rows > 0 && rows != 40000 && seen.firstRows < 0) {
+                seen.firstRows = rows;
+                seen.status = status();
+            }
+            seen.rows = std::max(seen.rows, rows);
+            const int maximum = grid()->verticalScrollBar()->maximum();
+            if (maximum > lastMaximum) ++seen.scrollGrew;
+            lastMaximum = maximum;
+            if (cancelAt > 0 && rows >= cancelAt) {
+                cancelAt = 0;
+                QTest::mouseClick(m_window->waitPanel()->cancelButton(), Qt::LeftButton);
+            }
+        });
+        watch.start(15);
+        query()->setPlainText(sql);
+        query()->setFocus();
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        return seen;
+    }
+
+private slots:
+    void init() {
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("0"));
+        m_reports.clear();
+    }
+    void initPostgres() {
+        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
+        openWindow(QStringLiteral("postgres-odbc"));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("CREATE OR REPLACE FUNCTION slow(i integer) RETURNS integer AS $$ "
+                           "BEGIN IF i % 5000 = 0 THEN PERFORM pg_sleep(0.3); END IF; "
+                           "RETURN i; END $$ LANGUAGE plpgsql")));
+    }
+    void cleanup() {
+        m_window.reset();
+        m_state.reset();
+        m_record.adoConnection.reset();
+    }
+
+    void rowsShowBeforeTheCount() {
+        initPostgres();
+        const Seen seen = run(kSlowRows);
+        // The first block was on screen while the statement ran, without the count.
+        QVERIFY2(seen.firstRows > 0 && seen.firstRows < 40000,
+                 qPrintable(QString::number(seen.firstRows)));
+        QVERIFY2(!seen.status.contains(QStringLiteral("件のデータが処理されました")),
+                 qPrintable(seen.status));
+        QVERIFY(seen.scrollGrew >= 1);
+        // The count comes with the end, and every row is there once, in order.
+        QCOMPARE(status(), QStringLiteral("40000件のデータが処理されました"));
+        QCOMPARE(grid()->model()->rowCount(), 40000);
+        QCOMPARE(m_state->resultSet->RecordCount(), 40000);
+        QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
+        QCOMPARE(grid()->model()->index(39999, 0).data().toString(), QStringLiteral("40000"));
+        QCOMPARE(m_state->history.entries().last(), kSlowRows);
+        QVERIFY(query()->isEnabled());
+        QVERIFY(m_reports.isEmpty());
+    }
+
+    void cancelInTheMiddleLeavesNoRows() {
+        initPostgres();
+        run(QStringLiteral("select 'before' as x"));
+        QCOMPARE(grid()->model()->rowCount(), 1);
+        const Seen seen = run(kSlowRows, 1);
+        QVERIFY(seen.rows > 0 && seen.rows < 40000);
+        QCOMPARE(m_reports.size(), 1);
+        QVERIFY2(m_reports.front().contains(QStringLiteral("Operation cancelled by the user.")),
+                 qPrintable(m_reports.front()));
+        // As after a failed SELECT: the rows shown before are back, nothing half read.
+        QCOMPARE(status(), QStringLiteral("ERROR"));
+        QCOMPARE(grid()->model()->rowCount(), 1);
+        QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("before"));
+        QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select 'before' as x"));
+        // The connection goes on.
+        run(QStringLiteral("select count(*) from generate_series(1, 10)"));
+        QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("10"));
+        QCOMPARE(status(), QStringLiteral("1件のデータが処理されました"));
+    }
+
+    void failureAfterTheFirstBlockLeavesNoRows() {
+        initPostgres();
+        run(QStringLiteral("select 'before' as x"));
+        const Seen seen = run(kFailsLate);
+        QVERIFY2(seen.rows > 0 && seen.rows < 25000, qPrintable(QString::number(seen.rows)));
+        QCOMPARE(m_reports.size(), 1);
+        QVERIFY2(m_reports.front().contains(QStringLiteral("division by zero")),
+                 qPrintable(m_reports.front()));
+        QCOMPARE(status(), QStringLiteral("ERROR"));
+        QCOMPARE(grid()->model()->rowCount(), 1);
+        QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("before"));
+        QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select 'before' as x"));
+    }
+
+    void completedResultSortsEditsAndRefreshes() {
+        const QString file = testdb::newSqliteFile(QStringLiteral("arriving.db"));
+        openWindow(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + file);
+        m_record.kind = db::ConnectionKind::Access;
+        db::Connection& c = *m_record.adoConnection;
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE big (id INTEGER PRIMARY KEY, "
+                                               "name VARCHAR(20))")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r "
+                              "WHERE i < 20000) INSERT INTO big SELECT i, 'n' || i FROM r")));
+        run(QStringLiteral("select * from big"));
+        QCOMPARE(status(), QStringLiteral("20000件のデータが処理されました"));
+        QCOMPARE(grid()->model()->rowCount(), 20000);
+
+        // Two clicks on a header sort ascending, a third descending, over every row.
+        QHeaderView* h = grid()->horizontalHeader();
+        const auto clickHeader = [&] {
+            const int x = h->sectionViewportPosition(0) + h->sectionSize(0) / 2;
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(x, h->height() / 2));
+        };
+        clickHeader();
+        clickHeader();
+        clickHeader();
+        QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("20000"));
+        QCOMPARE(grid()->model()->index(19999, 0).data().toString(), QStringLiteral("1"));
+
+        // An edit goes to the database.
+        QVERIFY(grid()->model()->setData(grid()->model()->index(0, 1), QStringLiteral("edited")));
+        db::Recordset check;
+        QVERIFY(check.Open(QStringLiteral("select name from big where id = 20000"), &c));
+        QCOMPARE(check.text(0, 0), QStringLiteral("edited"));
+        check.Close();
+
+        // F5 reads the same statement again.
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO big VALUES (20001, 'new')")));
+        query()->setFocus();
+        QTest::keyClick(query(), Qt::Key_F5);
+        QCOMPARE(grid()->model()->rowCount(), 20001);
+        QCOMPARE(m_state->resultSet->RecordCount(), 20001);
+        QVERIFY(m_reports.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestArrivingRows)
+#include "tst_arrivingrows.moc"
