@@ -12,8 +12,13 @@ tolvan_deps() {
         fonts-ipafont-gothic
         fp-utils
     )
+    tolvan_install "${pkgs[@]}"
+}
+
+# Installs the given Debian packages where they are missing.
+tolvan_install() {
     local missing=() p status
-    for p in "${pkgs[@]}"; do
+    for p in "$@"; do
         status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
         [[ $status == "install ok installed" ]] || missing+=("$p")
     done

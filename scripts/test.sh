@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test against a private PostgreSQL
 # cluster and ODBC configuration. Extra arguments go to ctest.
+# In CI (CI set and not "false"/"0"), or when asked, two more runs follow:
+#   TOLVAN_TEST_SANITIZE=1  the same tests built with ASan + UBSan in build-asan
+#                           (TOLVAN_SANITIZE_BUILD_DIR); any report fails the run
+#   TOLVAN_TEST_FUZZ=1      each fuzz program for TOLVAN_FUZZ_SECONDS (default 30) seconds
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,10 +15,19 @@ if ((EUID != 0)); then
     exit 1
 fi
 
+ci=0
+case ${CI:-} in "" | 0 | false | FALSE | False) ;; *) ci=1 ;; esac
+sanitize=${TOLVAN_TEST_SANITIZE:-$ci}
+fuzz=${TOLVAN_TEST_FUZZ:-$ci}
+
 bash scripts/build.sh
 # The build installed clang-format with the other tools: the sources must keep .clang-format.
 bash scripts/format.sh
 build=${TOLVAN_BUILD_DIR:-build}
+asan_build=${TOLVAN_SANITIZE_BUILD_DIR:-build-asan}
+if [[ $sanitize == 1 ]]; then
+    TOLVAN_BUILD_DIR=$asan_build TOLVAN_CMAKE_ARGS=-DTOLVAN_SANITIZE=ON bash scripts/build.sh
+fi
 
 source scripts/pg.sh
 source scripts/odbc.sh
@@ -37,4 +50,11 @@ odbc_setup "$TOLVAN_TEST_TMP/odbc"
 
 status=0
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure "$@" || status=$?
+if [[ $sanitize == 1 ]]; then
+    echo "test.sh: the tests built with ASan and UBSan ($asan_build)" >&2
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$asan_build" --output-on-failure "$@" || status=$?
+fi
+if [[ $fuzz == 1 ]]; then
+    TOLVAN_FUZZ_SECONDS=${TOLVAN_FUZZ_SECONDS:-30} bash scripts/fuzz.sh || status=$?
+fi
 exit "$status"

@@ -149,7 +149,8 @@ QString IniText::unescapeName(QByteArrayView raw) {
             i += 2;
         } else {
             // Names are ASCII in files the program writes; anything else is taken as UTF-8.
-            qsizetype j = i;
+            // A "%" that starts no escape is a plain character and goes with the run.
+            qsizetype j = i + 1;
             while (j < raw.size() && raw[j] != '\\' && raw[j] != '%')
                 ++j;
             out += QString::fromUtf8(raw.sliced(i, j - i));

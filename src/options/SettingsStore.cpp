@@ -24,11 +24,22 @@ std::optional<QByteArray> readSettingsFile(const QString& path, bool& missing) {
         missing = true;
         return QByteArray();
     }
+    // Opening a pipe or a device in the file's place could wait for a writer for ever.
+    if (!QFileInfo(f).isFile()) return std::nullopt;
     if (!f.open(QIODevice::ReadOnly) || f.size() > kSettingsFileSizeLimit) return std::nullopt;
-    // read() rather than readAll(): a file that grows meanwhile still cannot take unbounded time.
-    QByteArray data = f.read(kSettingsFileSizeLimit + 1);
-    if (data.size() > kSettingsFileSizeLimit) return std::nullopt;
-    return data;
+    // In pieces up to the cap rather than readAll(): a file that grows meanwhile still cannot
+    // take unbounded time, and a small file costs no more than its size. A read error is no
+    // empty file: a write would then replace the file with that one key.
+    QByteArray data;
+    for (;;) {
+        const QByteArray piece = f.read(64 * 1024);
+        if (piece.isEmpty()) {
+            if (f.error() != QFileDevice::NoError) return std::nullopt;
+            return data;
+        }
+        data += piece;
+        if (data.size() > kSettingsFileSizeLimit) return std::nullopt;
+    }
 }
 
 // Writes through a private temporary file renamed over the old one, so that a reader never

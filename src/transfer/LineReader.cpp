@@ -1,5 +1,7 @@
 #include "LineReader.h"
 
+#include <cstring>
+
 namespace {
 constexpr size_t kChunk = 256 * 1024;
 }
@@ -8,13 +10,15 @@ LineReader::LineReader(Source source) : m_source(std::move(source)) {}
 
 bool LineReader::fill() {
     // Keep only the unfinished line, then append the next chunk.
-    m_buffer.erase(0, m_pos);
+    m_size -= m_pos;
+    std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_size);
     m_scan -= m_pos;
     m_pos = 0;
-    const size_t old = m_buffer.size();
-    m_buffer.resize(old + kChunk);
-    const qint64 got = m_source(m_buffer.data() + old, qint64(kChunk));
-    m_buffer.resize(old + size_t(std::max<qint64>(got, 0)));
+    // The buffer grows only for a longer line: a source that delivers a few bytes at a time
+    // (a pipe) must not cost the clearing of a whole chunk per read.
+    if (m_buffer.size() < m_size + kChunk) m_buffer.resize(m_size + kChunk);
+    const qint64 got = m_source(m_buffer.data() + m_size, qint64(kChunk));
+    if (got > 0) m_size += size_t(got);
     if (got < 0) m_failed = true;
     if (got <= 0) m_end = true;
     return got > 0;
@@ -23,7 +27,7 @@ bool LineReader::fill() {
 bool LineReader::readLine(std::string_view& line) {
     if (m_failed) return false;
     for (;;) {
-        if (m_skipLf && m_pos < m_buffer.size()) {
+        if (m_skipLf && m_pos < m_size) {
             if (m_buffer[m_pos] == '\n') {
                 ++m_pos;
                 m_ending = "\r\n";
@@ -31,7 +35,7 @@ bool LineReader::readLine(std::string_view& line) {
             m_skipLf = false;
         }
         const char* data = m_buffer.data();
-        const size_t size = m_buffer.size();
+        const size_t size = m_size;
         size_t i = std::max(m_scan, m_pos);
         while (i < size && data[i] != '\n' && data[i] != '\r')
             ++i;

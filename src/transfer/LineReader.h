@@ -26,6 +26,7 @@ private:
 
     Source m_source;
     std::string m_buffer;
+    size_t m_size = 0; // bytes of m_buffer read so far
     size_t m_pos = 0;  // start of the next line
     size_t m_scan = 0; // where the search for its end goes on
     bool m_end = false;

@@ -10,10 +10,26 @@ void trim(std::string_view line, size_t& pos, size_t& end) {
     while (end > pos && line[end - 1] == kBlank)
         --end;
 }
+
+// The bytes of the character that starts at pos, within end: a UTF-8 lead byte with its
+// continuation bytes, or a CP932 lead byte with its trail byte.
+size_t characterLength(std::string_view line, size_t pos, size_t end, TextEncoding encoding) {
+    const auto byte = [&line](size_t i) { return static_cast<unsigned char>(line[i]); };
+    size_t n = 1;
+    if (encoding == TextEncoding::Cp932) {
+        const unsigned char lead = byte(pos);
+        if (((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && pos + 1 < end)
+            n = 2;
+    } else if (byte(pos) >= 0xC0) {
+        while (n < 4 && pos + n < end && (byte(pos + n) & 0xC0) == 0x80)
+            ++n;
+    }
+    return n;
+}
 } // namespace
 
-RecordReader::RecordReader(LineReader& lines, char separator)
-    : m_lines(lines), m_separator(separator) {}
+RecordReader::RecordReader(LineReader& lines, char separator, TextEncoding encoding)
+    : m_lines(lines), m_separator(separator), m_encoding(encoding) {}
 
 void RecordReader::addField(std::string_view bytes) {
     m_fields.push_back({m_text.size(), bytes.size()});
@@ -48,7 +64,7 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
             continue;
         }
         // Whatever follows the closing quote (normally the separator) is skipped.
-        pos = std::min(q + 2, end);
+        pos = q + 1 < end ? q + 1 + characterLength(line, q + 1, end, m_encoding) : end;
         trim(line, pos, end);
         break;
     }

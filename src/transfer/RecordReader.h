@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineReader.h"
+#include "TextEncoding.h"
 
 #include <string>
 #include <string_view>
@@ -13,14 +14,15 @@
 // A record is a line, or several when a quoted field holds line breaks (read back as CR LF).
 // A field that starts with a double quote runs to the next quote that is not one of a doubled
 // pair, its pairs standing for one quote; the one character after its closing quote is
-// skipped. Any other field runs to the next separator, unchanged. Blanks after a separator
-// are dropped, the last field is trimmed at both ends, and a separator at the end of the
-// record adds no field. A quote left open at the end of the file closes there.
+// skipped, with all its bytes in the file's character set. Any other field runs to the next
+// separator, unchanged. Blanks after a separator are dropped, the last field is trimmed at
+// both ends, and a separator at the end of the record adds no field. A quote left open at the
+// end of the file closes there.
 class RecordReader {
 public:
     enum Status { Record, BlankLine, End, ReadFailed };
 
-    RecordReader(LineReader& lines, char separator);
+    RecordReader(LineReader& lines, char separator, TextEncoding encoding = TextEncoding::Utf8);
 
     // Reads the next line and, unless it is blank, the whole record that starts on it.
     Status next();
@@ -44,6 +46,7 @@ private:
 
     LineReader& m_lines;
     char m_separator;
+    TextEncoding m_encoding;
     std::string m_text;
     std::vector<Span> m_fields;
 };

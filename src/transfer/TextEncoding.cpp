@@ -4,6 +4,7 @@
 #include "ValueText.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -93,8 +94,13 @@ TextDecoder::~TextDecoder() {
 }
 
 QString TextDecoder::decode(std::string_view bytes) {
-    if (m_encoding == TextEncoding::Utf8 || !m_iconv)
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    if (m_encoding == TextEncoding::Utf8 || !m_iconv) {
+        // fromUtf8() drops a U+FEFF that starts the bytes, which here is the start of a field
+        // or line: only the file's own byte-order mark is not text, and it is skipped before.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                      QStringConverter::Flag::ConvertInitialBom);
+        return utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    }
     iconv_t cd = toIconv(m_iconv);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     // Every CP932 character is one or two bytes and one UTF-16 unit.
@@ -175,6 +181,11 @@ size_t validUtf8Prefix(std::string_view bytes, bool& invalid) {
 }
 
 namespace {
+// A small file is read in one piece of its own size, not a whole chunk.
+qint64 scanChunk(const QFile& file) {
+    return std::clamp<qint64>(file.size(), 16, kChunk);
+}
+
 // Feeds a file chunk by chunk to check, which returns how many bytes it used (the rest is
 // an unfinished character carried into the next chunk) or -1 for invalid bytes. At the end
 // the carried bytes count as invalid.
@@ -185,10 +196,11 @@ Scan scanFile(QFile& file, qint64 skip, const std::function<qint64(std::string_v
         reason = file.errorString();
         return Scan::Unreadable;
     }
-    std::vector<char> buffer(size_t(kChunk) + 8);
+    const qint64 chunk = scanChunk(file);
+    std::vector<char> buffer(size_t(chunk) + 8);
     size_t carried = 0;
     for (;;) {
-        const qint64 got = file.read(buffer.data() + carried, kChunk);
+        const qint64 got = file.read(buffer.data() + carried, chunk);
         if (got < 0) {
             reason = file.errorString();
             return Scan::Unreadable;
@@ -238,7 +250,7 @@ bool detectFileEncoding(const QString& path, FileEncoding& result, db::Error& er
         error = transfer_error::badEncoding(path);
         return false;
     }
-    std::vector<char> sink(size_t(kChunk) * 2 + 16);
+    std::vector<char> sink(size_t(scanChunk(file)) * 2 + 16);
     const Scan cp932 = scanFile(
         file, 0,
         [&](std::string_view chunk) -> qint64 {

@@ -215,6 +215,26 @@ private slots:
                  QStringLiteral("30"));
     }
 
+    // A "%" that starts no escape in a section or key name is a plain character; such a
+    // name once kept the reader in a loop, so the program hung before its first window.
+    void percentInNames() {
+        QDir().mkpath(m_dir->path() + QStringLiteral("/Tolvan"));
+        QFile f(settingsFilePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[50%]\nrate%=1\n%U12=2\n%=3\n[Query]\nTimeout=45\n[%U65E5%]\nk%zz=4\n");
+        f.close();
+        QCOMPARE(GetSetting(QStringLiteral("50%"), QStringLiteral("rate%")), QStringLiteral("1"));
+        QCOMPARE(GetSetting(QStringLiteral("50%"), QStringLiteral("%U12")), QStringLiteral("2"));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("45"));
+        QCOMPARE(GetSetting(QStringLiteral("日%"), QStringLiteral("k%zz")), QStringLiteral("4"));
+        QVERIFY(
+            SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
+        QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
+                 QStringLiteral("60"));
+        QVERIFY(fileText().startsWith("[50%]\nrate%=1\n%U12=2\n%=3\n"));
+    }
+
     void booleanTexts_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // 1 true, 0 false, -1 not a boolean

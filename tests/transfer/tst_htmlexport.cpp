@@ -232,6 +232,10 @@ private slots:
     }
 
     void millionRowsStreamInFlatMemory() {
+#ifdef __SANITIZE_ADDRESS__
+        // Freed memory sits in AddressSanitizer's quarantine, so the peak says nothing here.
+        QSKIP("peak memory is not measurable under AddressSanitizer");
+#endif
         openBackend(QStringLiteral("sqlite"));
         makeTable(0);
         QVERIFY(testdb::exec(

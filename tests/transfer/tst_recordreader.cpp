@@ -7,7 +7,8 @@
 using Records = QList<QStringList>; // a blank line reads as an empty list
 
 namespace {
-Records readAll(const QByteArray& input, char separator, qint64 piece, bool* failed = nullptr) {
+Records readAll(const QByteArray& input, char separator, qint64 piece, bool* failed = nullptr,
+                TextEncoding encoding = TextEncoding::Utf8) {
     qint64 pos = 0;
     LineReader lines([&](char* data, qint64 max) {
         const qint64 n = std::min({max, piece, qint64(input.size()) - pos});
@@ -15,7 +16,8 @@ Records readAll(const QByteArray& input, char separator, qint64 piece, bool* fai
         pos += n;
         return n;
     });
-    RecordReader reader(lines, separator);
+    RecordReader reader(lines, separator, encoding);
+    TextDecoder decoder(encoding);
     Records out;
     for (;;) {
         const RecordReader::Status status = reader.next();
@@ -26,7 +28,7 @@ Records readAll(const QByteArray& input, char separator, qint64 piece, bool* fai
         QStringList fields;
         for (int i = 0; i < reader.fieldCount(); ++i) {
             const std::string_view f = reader.field(i);
-            fields << QString::fromUtf8(f.data(), qsizetype(f.size()));
+            fields << decoder.decode(f);
         }
         out << fields;
     }
@@ -97,6 +99,39 @@ private slots:
         QCOMPARE(readAll(input, separator, 1 << 20), expected);
         // Chunk boundaries anywhere, a CR LF torn apart included.
         QCOMPARE(readAll(input, separator, 1), expected);
+    }
+
+    // The character after a closing quote is skipped whole, however many bytes it has in the
+    // file's character set: none of it may reach the next field.
+    void multiByteAfterClosingQuote_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("cp932");
+        QTest::addColumn<Records>("expected");
+        QTest::newRow("UTF-8, two bytes")
+            << QByteArray("\"ab\"\xc3\xa9,c") << false << Records{{"ab", "", "c"}};
+        QTest::newRow("UTF-8, three bytes")
+            << QByteArray("\"ab\"\xe4\xbd\x90x,c") << false << Records{{"ab", "x", "c"}};
+        QTest::newRow("UTF-8, four bytes at the line end")
+            << QByteArray("\"ab\"\xf0\x9f\x98\x80\r\nz") << false << Records{{"ab"}, {"z"}};
+        QTest::newRow("UTF-8, quote over lines")
+            << QByteArray("\"a\r\nb\"\xcf\xbe,c") << false << Records{{"a\r\nb", "", "c"}};
+        // ソ is 0x83 0x5C, its trail byte an ASCII backslash; 佐 is 0x8D 0xB2.
+        QTest::newRow("CP932, two bytes")
+            << QByteArray("\"ab\"\x83\x5c,c") << true << Records{{"ab", "", "c"}};
+        QTest::newRow("CP932, text after it")
+            << QByteArray("\"ab\"\x8d\xb2x,c") << true << Records{{"ab", "x", "c"}};
+        QTest::newRow("CP932, half-width kana is one byte")
+            << QByteArray("\"ab\"\xb1x,c") << true << Records{{"ab", "x", "c"}};
+        QTest::newRow("CP932, lead byte at the line end")
+            << QByteArray("\"ab\"\x83\r\nz") << true << Records{{"ab"}, {"z"}};
+    }
+    void multiByteAfterClosingQuote() {
+        QFETCH(QByteArray, input);
+        QFETCH(bool, cp932);
+        QFETCH(Records, expected);
+        const TextEncoding encoding = cp932 ? TextEncoding::Cp932 : TextEncoding::Utf8;
+        QCOMPARE(readAll(input, ',', 1 << 20, nullptr, encoding), expected);
+        QCOMPARE(readAll(input, ',', 1, nullptr, encoding), expected);
     }
 
     void longLine() {

@@ -73,6 +73,18 @@ private slots:
         QCOMPARE(utf8.decode("\xe3\x81\x82"), QStringLiteral("あ"));
     }
 
+    // A U+FEFF inside a file is text: it stays at the start of a field or line, where a
+    // decoder for whole files would take it for a byte-order mark and drop it.
+    void innerByteOrderMarkKept() {
+        TextDecoder utf8(TextEncoding::Utf8);
+        QCOMPARE(utf8.decode("\xef\xbb\xbf!"), QStringLiteral("\uFEFF!"));
+        QCOMPARE(utf8.decode("\xef\xbb\xbf"), QStringLiteral("\uFEFF"));
+        QCOMPARE(utf8.decode("a\xef\xbb\xbf"), QStringLiteral("a\uFEFF"));
+        std::string back;
+        TextEncoder(TextEncoding::Utf8).append(utf8.decode("\xef\xbb\xbfid"), back);
+        QCOMPARE(QByteArray::fromStdString(back), QByteArray("\xef\xbb\xbfid"));
+    }
+
     void utf8Validation_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("prefix");

@@ -1,0 +1,50 @@
+// The command text of the batch window: cut into lines, each line checked and split into
+// table and file name.
+#include "BatchLine.h"
+#include "FuzzFile.h"
+
+#include <QStringList>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    // The box holds any UTF-16, lone surrogates included: odd first bytes take the rest raw.
+    QString text;
+    if (data[0] & 1)
+        text = QString(reinterpret_cast<const QChar*>(data + 1), qsizetype((size - 1) / 2));
+    else
+        text = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+
+    BatchLineReader reader(text);
+    QStringList lines;
+    while (!reader.atEnd()) {
+        const QStringView line = reader.next();
+        FUZZ_CHECK(!line.contains(QLatin1String("\r\n")));
+        lines << line.toString();
+
+        const BatchLine parsed = ParseBatchLine(line);
+        FUZZ_CHECK(parsed.line == TrimBlanks(line));
+        const bool failed =
+            parsed.check != BatchLineCheck::Ok && parsed.check != BatchLineCheck::Empty;
+        FUZZ_CHECK(BatchLineDetail(parsed.check).isEmpty() == !failed);
+        switch (parsed.check) {
+        case BatchLineCheck::Empty:
+            FUZZ_CHECK(parsed.line.isEmpty());
+            break;
+        case BatchLineCheck::Malformed:
+            FUZZ_CHECK(!parsed.line.contains(QLatin1Char(',')));
+            break;
+        case BatchLineCheck::Ok:
+            FUZZ_CHECK(!parsed.tableName.isEmpty() && !parsed.fileName.isEmpty());
+            FUZZ_CHECK(!parsed.tableName.contains(QLatin1Char(',')));
+            FUZZ_CHECK(!IsInvalidFileName(parsed.fileName));
+            FUZZ_CHECK(TrimBlanks(parsed.tableName) == parsed.tableName);
+            FUZZ_CHECK(TrimBlanks(parsed.fileName) == parsed.fileName);
+            break;
+        default:
+            break;
+        }
+    }
+    // Nothing of the text is lost or added between the lines.
+    FUZZ_CHECK(lines.join(QLatin1String("\r\n")) == text);
+    return 0;
+}
