@@ -29,7 +29,7 @@ BatchFileContents ReadBatchFileText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(encoding.bomLength))
         return failed(transfer_error::fileAccess(path, file.errorString()));
-    TextDecoder decoder(encoding.encoding);
+    TextDecoder decoder(encoding.encoding, encoding.keepsBytes);
     LineReader lines([&file](char* data, qint64 maxSize) { return file.read(data, maxSize); });
     std::string_view line;
     // Leading empty lines vanish: a line read into an empty text becomes the whole text.

@@ -190,7 +190,9 @@ QString ColumnData::text(size_t row) const {
     case Storage::Text: {
         const std::string_view b = bytesAt(row);
         if (isBinary(row)) return hexText(b);
-        return QString::fromUtf8(b.data(), qsizetype(b.size()));
+        QString t;
+        utf8Into(b, t);
+        return t;
     }
     case Storage::Blob:
         return hexText(bytesAt(row));
@@ -247,13 +249,16 @@ bool ColumnData::parseInto(size_t row, const QString& t) {
         m_segments[row >> kSegmentBits].reals[row & kSegmentMask] = *v;
         return true;
     }
-    case Storage::Text:
+    case Storage::Text: {
         if (isBinary(row)) {
             m_edited[row] = QByteArray::fromHex(t.toLatin1()).toStdString();
             return true;
         }
-        m_edited[row] = t.toStdString();
+        std::string& bytes = m_edited[row];
+        bytes.clear();
+        appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
         return true;
+    }
     case Storage::Blob: {
         const QByteArray raw = QByteArray::fromHex(t.toLatin1());
         m_edited[row] = raw.toStdString();

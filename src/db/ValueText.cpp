@@ -104,7 +104,7 @@ void utf8Into(std::string_view bytes, QString& out) {
                    (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
             ok = false;
         if (!ok) {
-            o[k++] = 0xFFFD;
+            o[k++] = char16_t(0xDC00 + c);
             ++i;
             continue;
         }
@@ -329,6 +329,9 @@ void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units) {
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
+        } else if (isKeptByte(char16_t(c))) {
+            *p++ = char(c - 0xDC00); // a byte that was not UTF-8 when read
+            continue;
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD; // unpaired surrogate
         }

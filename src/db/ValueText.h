@@ -15,7 +15,19 @@ QString intText(qint64 v, IntForm form);
 // The same texts written to a buffer of at least 32 characters; returns the length.
 size_t realChars(double v, char* out);
 size_t intChars(qint64 v, IntForm form, char* out);
-// UTF-8 to UTF-16 into out, reusing its capacity; invalid bytes become U+FFFD.
+// Bytes that are not valid UTF-8 (a text value SQLite holds as it was given, a file with
+// stray bytes) become lone surrogates U+DC80..U+DCFF, one per byte. Valid UTF-8 never yields
+// them, and appendUtf16AsUtf8 turns them back into the same bytes: such values survive a
+// trip through the text form byte for byte.
+inline bool isKeptByte(char16_t unit) {
+    return unit >= 0xDC80 && unit < 0xDD00;
+}
+inline bool holdsKeptBytes(const QString& text) {
+    for (const QChar c : text)
+        if (isKeptByte(c.unicode())) return true;
+    return false;
+}
+// UTF-8 to UTF-16 into out, reusing its capacity; invalid bytes become kept bytes.
 void utf8Into(std::string_view bytes, QString& out);
 QString hexText(std::string_view bytes);
 
@@ -31,7 +43,8 @@ std::optional<double> parseReal(const QString& text);
 // for texts that are not numbers.
 int compareDecimalText(std::string_view a, std::string_view b);
 
-// UTF-16 to UTF-8, appended to out without intermediate allocations.
+// UTF-16 to UTF-8, appended to out without intermediate allocations. Kept bytes are written
+// as the bytes they stand for; other unpaired surrogates as U+FFFD.
 void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units);
 
 } // namespace db

@@ -31,7 +31,7 @@ bool RecordImporter::open(const QString& path, const QString& separator, db::Err
         m_file.close();
         return false;
     }
-    m_decoder = std::make_unique<TextDecoder>(encoding.encoding);
+    m_decoder = std::make_unique<TextDecoder>(encoding.encoding, encoding.keepsBytes);
     m_lines = std::make_unique<LineReader>(
         [this](char* data, qint64 max) { return m_file.read(data, max); });
     m_records = std::make_unique<RecordReader>(*m_lines, char(separator.front().unicode()),

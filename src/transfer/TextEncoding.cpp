@@ -75,17 +75,19 @@ void TextEncoder::append(const char16_t* text, size_t units, std::string& out) {
         if (iconv(cd, &in, &inLeft, &dst, &outLeft) != size_t(-1)) break;
         if (errno == E2BIG) break; // cannot happen: two bytes at most per unit
         // Not representable (or a lone surrogate): one "?" for the character.
-        const char16_t unit = *reinterpret_cast<const char16_t*>(in);
+        char16_t unit;
+        std::memcpy(&unit, in, 2);
         const size_t skip = (unit >= 0xD800 && unit < 0xDC00 && inLeft >= 4) ? 4 : 2;
         in += skip;
         inLeft -= std::min(skip, inLeft);
-        *dst++ = '?';
+        *dst++ = db::isKeptByte(unit) ? char(unit - 0xDC00) : '?';
         --outLeft;
     }
     out.resize(size_t(dst - out.data()));
 }
 
-TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding) {
+TextDecoder::TextDecoder(TextEncoding encoding, bool keepBytes)
+    : m_encoding(encoding), m_keepBytes(keepBytes && encoding == TextEncoding::Utf8) {
     if (encoding == TextEncoding::Cp932) m_iconv = openIconv(kUtf16, kCp932);
 }
 
@@ -94,6 +96,11 @@ TextDecoder::~TextDecoder() {
 }
 
 QString TextDecoder::decode(std::string_view bytes) {
+    if (m_keepBytes) {
+        QString text;
+        db::utf8Into(bytes, text);
+        return text;
+    }
     if (m_encoding == TextEncoding::Utf8 || !m_iconv) {
         // fromUtf8() drops a U+FEFF that starts the bytes, which here is the start of a field
         // or line: only the file's own byte-order mark is not text, and it is skipped before.
@@ -180,6 +187,20 @@ size_t validUtf8Prefix(std::string_view bytes, bool& invalid) {
     return n;
 }
 
+size_t countUtf8(std::string_view bytes, Utf8Counts& counts) {
+    size_t pos = 0;
+    for (;;) {
+        bool invalid = false;
+        const size_t valid = validUtf8Prefix(bytes.substr(pos), invalid);
+        for (size_t i = pos; i < pos + valid; ++i)
+            counts.sequences += static_cast<unsigned char>(bytes[i]) >= 0xC0;
+        pos += valid;
+        if (!invalid) return pos;
+        ++counts.invalid;
+        ++pos; // a new sequence may start at the next byte
+    }
+}
+
 namespace {
 // A small file is read in one piece of its own size, not a whole chunk.
 qint64 scanChunk(const QFile& file) {
@@ -240,6 +261,20 @@ bool detectFileEncoding(const QString& path, FileEncoding& result, db::Error& er
         return false;
     }
     if (utf8 == Scan::Valid) return true;
+
+    Utf8Counts counts;
+    const Scan counted = scanFile(
+        file, result.bomLength,
+        [&](std::string_view chunk) -> qint64 { return qint64(countUtf8(chunk, counts)); }, reason);
+    if (counted == Scan::Unreadable) {
+        error = transfer_error::fileAccess(path, reason);
+        return false;
+    }
+    if (counted == Scan::Invalid) ++counts.invalid; // a sequence the end of the file cuts short
+    if (counts.sequences > counts.invalid) {
+        result.keepsBytes = true;
+        return true;
+    }
     if (result.bomLength > 0) {
         error = transfer_error::badEncoding(path);
         return false;

@@ -15,7 +15,7 @@ enum class TextEncoding { Utf8, Cp932 };
 TextEncoding localeTextEncoding();
 
 // Text to bytes of one encoding. Characters CP932 cannot represent are written as "?", as
-// the platform's text files do.
+// the platform's text files do. Kept bytes (see utf8Into) are written as the bytes they are.
 class TextEncoder {
 public:
     explicit TextEncoder(TextEncoding encoding);
@@ -34,10 +34,11 @@ private:
     void* m_iconv = nullptr;
 };
 
-// Bytes of one encoding to text; bytes that are not valid become U+FFFD.
+// Bytes of one encoding to text; bytes that are not valid become U+FFFD, or with keepBytes
+// (UTF-8 only) kept bytes, which the encoders write back unchanged.
 class TextDecoder {
 public:
-    explicit TextDecoder(TextEncoding encoding);
+    explicit TextDecoder(TextEncoding encoding, bool keepBytes = false);
     ~TextDecoder();
     TextDecoder(const TextDecoder&) = delete;
     TextDecoder& operator=(const TextDecoder&) = delete;
@@ -46,6 +47,7 @@ public:
 
 private:
     TextEncoding m_encoding;
+    bool m_keepBytes;
     void* m_iconv = nullptr;
     std::u16string m_buffer;
 };
@@ -55,13 +57,31 @@ private:
 // at a sequence the end cuts short.
 size_t validUtf8Prefix(std::string_view bytes, bool& invalid);
 
+// Counts of a UTF-8 scan that goes on past invalid bytes.
+struct Utf8Counts {
+    qint64 sequences = 0; // valid multi-byte sequences
+    qint64 invalid = 0;   // bytes that belong to no valid sequence
+};
+// Adds the counts of bytes to counts and returns how many bytes it used: the rest is a
+// sequence the end cuts short, to be scanned again with the bytes that follow.
+size_t countUtf8(std::string_view bytes, Utf8Counts& counts);
+
 struct FileEncoding {
     TextEncoding encoding = TextEncoding::Utf8;
-    qint64 bomLength = 0; // bytes of a UTF-8 byte-order mark to skip
+    qint64 bomLength = 0;    // bytes of a UTF-8 byte-order mark to skip
+    bool keepsBytes = false; // UTF-8 with bytes that are not: decode them as kept bytes
 };
 
-// Reads a whole file once to decide how its text is encoded: UTF-8 when every byte after
-// an optional byte-order mark is valid UTF-8, else CP932 when the bytes are valid CP932.
-// Fails for an unreadable file and for one that is neither (a byte-order mark promises
-// UTF-8, so such a file must be valid UTF-8).
+// Reads a whole file to decide how its text is encoded, after an optional byte-order mark:
+// 1. UTF-8 when every byte is valid UTF-8.
+// 2. Else UTF-8 with kept bytes when the file holds more valid multi-byte UTF-8 sequences
+//    than bytes that are not UTF-8. Such a file was written as UTF-8 and carries stray
+//    bytes (values that were never valid text); read as CP932, all its Japanese would turn
+//    into other characters, while the bytes kept go back unchanged. A real CP932 file
+//    hardly ever meets this: its kana and most of its kanji start with bytes 0x81..0x9F,
+//    which are never valid in UTF-8, so it has at least as many invalid bytes as
+//    characters, and few byte pairs that happen to form UTF-8.
+// 3. Else CP932 when the bytes are valid CP932 (never after a byte-order mark, which
+//    promises UTF-8).
+// Fails for an unreadable file and for one that is none of these.
 bool detectFileEncoding(const QString& path, FileEncoding& result, db::Error& error);

@@ -139,6 +139,52 @@ private slots:
         QCOMPARE(count(c, QStringLiteral("bt_target")), 10);
     }
 
+    // Text that is not valid UTF-8, Japanese text and blobs leave a table by the batch
+    // export and come back by the batch import byte for byte.
+    void keptBytesRoundTrip() {
+        db::Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        for (const char* table : {"bt_bytes", "bt_bytes_back"}) {
+            testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS ") + QLatin1String(table));
+            QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE %1 (id INTEGER, a TEXT, b BLOB)")
+                                        .arg(QLatin1String(table))));
+        }
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO bt_bytes VALUES (1, '日本語のテキスト', x'00ff'), "
+                              "(2, CAST(x'41ff82a0e38182' AS TEXT), x'e3'), "
+                              "(3, CAST(x'c0222c80' AS TEXT), x'0d0a')")));
+        RecordingBatchFeedback out;
+        out.command = QStringLiteral("bt_bytes, bytes.tab");
+        BatchExportTAB(c, out);
+        QCOMPARE(out.log.size(), 1);
+        QVERIFY(out.log[0].success);
+        RecordingBatchFeedback in;
+        in.command = QStringLiteral("bt_bytes_back, bytes.tab");
+        BatchImportTAB(c, in);
+        QCOMPARE(in.log.size(), 1);
+        QVERIFY2(in.log[0].success, qPrintable(in.log[0].detail));
+        const auto rows = [&c](const QString& table) {
+            db::Recordset rs;
+            QStringList out;
+            if (!rs.Open(QStringLiteral("select id, hex(a), typeof(a), hex(b), typeof(b) from %1 "
+                                        "order by id")
+                             .arg(table),
+                         &c))
+                return out;
+            for (; !rs.Eof(); rs.MoveNext()) {
+                QStringList cells;
+                for (int i = 0; i < rs.FieldCount(); ++i)
+                    cells << rs.Fields(i).value().text();
+                out << cells.join(QLatin1Char('|'));
+            }
+            return out;
+        };
+        const QStringList stored = rows(QStringLiteral("bt_bytes"));
+        QCOMPARE(stored.size(), 3);
+        QCOMPARE(stored[1], QStringLiteral("2|41FF82A0E38182|text|E3|blob"));
+        QCOMPARE(rows(QStringLiteral("bt_bytes_back")), stored);
+    }
+
     void importNeedsAnExistingFile_data() { testdb::addBackendRows(); }
     void importNeedsAnExistingFile() {
         QFETCH(QString, backend);

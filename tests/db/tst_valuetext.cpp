@@ -193,12 +193,31 @@ private slots:
             utf8Into(utf8, back);
             QCOMPARE(back, s);
         }
-        QString bad;
-        utf8Into(std::string("a\xFF"
-                             "b\xE3\x81",
-                             5),
-                 bad);
-        QCOMPARE(bad, QString::fromUtf16(u"a\uFFFDb\uFFFD\uFFFD"));
+        // Bytes that are not UTF-8 come back as the same bytes: each is kept as one lone
+        // surrogate, which valid UTF-8 never decodes to.
+        const std::string badBytes[] = {
+            std::string("a\xFF"
+                        "b\xE3\x81",
+                        5),
+            std::string("\xED\xA0\x80\xC0\xAF\xF4\x90\x80\x80\x82\xA0\xE3\x81\x82")};
+        const QString expected[] = {QString::fromUtf16(u"a\xDCFF"
+                                                       u"b\xDCE3\xDC81"),
+                                    QString::fromUtf16(u"\xDCED\xDCA0\xDC80\xDCC0\xDCAF\xDCF4"
+                                                       u"\xDC90\xDC80\xDC80\xDC82\xDCA0あ")};
+        for (size_t k = 0; k < 2; ++k) {
+            QString bad;
+            utf8Into(badBytes[k], bad);
+            QCOMPARE(bad, expected[k]);
+            std::string again;
+            appendUtf16AsUtf8(again, reinterpret_cast<const char16_t*>(bad.utf16()),
+                              size_t(bad.size()));
+            QCOMPARE(QByteArray::fromStdString(again), QByteArray::fromStdString(badBytes[k]));
+        }
+        // Other unpaired surrogates cannot be written as UTF-8 at all.
+        const char16_t lone[] = {u'x', 0xD800, u'y', 0xDC10};
+        std::string out;
+        appendUtf16AsUtf8(out, lone, 4);
+        QCOMPARE(QByteArray::fromStdString(out), QByteArray("x\xEF\xBF\xBDy\xEF\xBF\xBD"));
     }
 
     // Blocks appended as they arrive read like one column fed cell by cell: across segment

@@ -388,6 +388,90 @@ private slots:
                  QStringList{QStringLiteral("1|あ|愛表")});
     }
 
+    // Text values that are not valid UTF-8, Japanese text and blobs go out to a file and
+    // come back byte for byte.
+    void keptBytesRoundTrip_data() {
+        QTest::addColumn<QString>("separator");
+        QTest::newRow("csv") << kComma;
+        QTest::newRow("tab") << kTab;
+    }
+    void keptBytesRoundTrip() {
+        QFETCH(QString, separator);
+        QVERIFY(fixture(QStringLiteral("sqlite")));
+        f->dropTable(QStringLiteral("src"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE src (id INTEGER, a TEXT, b BLOB)")));
+        // Each text as hex: invalid bytes alone, among ASCII and Japanese, bytes that are
+        // valid CP932 (あ), a quote, a separator and a cut-short UTF-8 character.
+        const QStringList texts = {
+            "e697a5e69cace8aa9ee38386e382ade382b9e38388", // 日本語テキスト
+            "6162fffe",
+            "82a0",
+            "e38182ff22e38184",
+            "2c80093c",
+            "c0afedb280f4908080",
+            "e3818261e381",
+            "e38182e38184e38186e38188e3818ae3818be3818de3818f",
+        };
+        const QStringList blobs = {"00ff10", "e38182", "7e", "82a0", "22", "0d0a", "ff", "41"};
+        QStringList values;
+        for (int i = 0; i < texts.size(); ++i)
+            values << QStringLiteral("(%1, CAST(x'%2' AS TEXT), x'%3')")
+                          .arg(i)
+                          .arg(texts[i], blobs[i]);
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO src VALUES ") + values.join(QLatin1Char(','))));
+        QVERIFY(f->show(QStringLiteral("select id, a, b from src order by id")));
+        const QString path = f->path(QStringLiteral("kept.txt"));
+        f->window.dialogPaths << path;
+        ExportTextCommand(*f->state, f->window, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+
+        f->dropTable(QStringLiteral("dst"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE dst (id INTEGER, a TEXT, b BLOB)")));
+        QVERIFY(f->show(QStringLiteral("select * from dst")));
+        ImportFile(*f->state, f->window, path, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+        const QString query =
+            QStringLiteral("select id, hex(a), typeof(a), hex(b), typeof(b) from %1 order by id");
+        const QStringList stored = f->rows(query.arg(QStringLiteral("src")));
+        QCOMPARE(stored.size(), texts.size());
+        QCOMPARE(stored[1], QStringLiteral("1|6162FFFE|text|E38182|blob"));
+        QCOMPARE(f->rows(query.arg(QStringLiteral("dst"))), stored);
+    }
+
+    // A UTF-8 file with stray bytes is not taken for CP932, into whatever database.
+    void keptBytesInUtf8File_data() { testdb::addBackendRows(); }
+    void keptBytesInUtf8File() {
+        QFETCH(QString, backend);
+        QVERIFY(fixture(backend));
+        QVERIFY(f->show(QStringLiteral("select * from t")));
+        // The stray bytes \x82\xa0 are あ in CP932: the whole file is valid CP932 too.
+        ImportFile(*f->state, f->window,
+                   file(QStringLiteral("k.csv"), "1,\"日本語\",テキスト\r\n2,\"x\x82\xa0\",y\r\n"
+                                                 "3,\"あ\",い\r\n"),
+                   kComma);
+        if (f->kind != testdb::Kind::PostgresOdbc) {
+            QCOMPARE(f->window.prompts, QStringList());
+            QCOMPARE(f->rows(QStringLiteral("select id, hex(a), b from t order by id")),
+                     (QStringList{QStringLiteral("1|E697A5E69CACE8AA9E|テキスト"),
+                                  QStringLiteral("2|7882A0|y"), QStringLiteral("3|E38182|い")}));
+            // Read back directly, the bytes are kept in the text (the ODBC driver reads
+            // SQLite's text as wide characters, where they cannot be).
+            if (f->kind == testdb::Kind::SqliteNative)
+                QCOMPARE(f->rows(QStringLiteral("select a from t where id = 2")),
+                         QStringList{QString::fromUtf16(u"x\xDC82\xDCA0")});
+            return;
+        }
+        // A UTF-8 database takes no such bytes: the row is refused with a report that names
+        // them, and the rows before it are stored.
+        QCOMPARE(f->window.prompts.size(), 1);
+        const QString& report = f->window.prompts[0];
+        QVERIFY2(report.contains(QStringLiteral("UTF8")) &&
+                     report.contains(QStringLiteral(": 0x82")),
+                 qPrintable(report));
+        QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by id")),
+                 QStringList{QStringLiteral("1|日本語|テキスト")});
+    }
+
     void badBytesAreRefused() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(f->show(QStringLiteral("select * from t")));

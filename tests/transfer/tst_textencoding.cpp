@@ -85,6 +85,38 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(back), QByteArray("\xef\xbb\xbfid"));
     }
 
+    // A UTF-8 file's stray bytes survive reading and writing in either character set.
+    void keptBytes() {
+        const std::string_view bytes("\xe3\x81\x82\xff,\x82\xa0\"\xe3\x81");
+        TextDecoder plain(TextEncoding::Utf8);
+        QVERIFY(plain.decode(bytes).contains(QChar(0xFFFD)));
+        TextDecoder keeping(TextEncoding::Utf8, true);
+        const QString text = keeping.decode(bytes);
+        QCOMPARE(text, QString::fromUtf16(u"あ\xDCFF,\xDC82\xDCA0\"\xDCE3\xDC81"));
+        std::string out;
+        TextEncoder(TextEncoding::Utf8).append(text, out);
+        QCOMPARE(out, std::string(bytes));
+        // CP932 writes its own characters and the kept bytes as they were.
+        out.clear();
+        TextEncoder(TextEncoding::Cp932).append(text, out);
+        QCOMPARE(QByteArray::fromStdString(out), QByteArray("\x82\xa0\xff,\x82\xa0\"\xe3\x81"));
+        // CP932 files have no stray bytes to keep.
+        QCOMPARE(TextDecoder(TextEncoding::Cp932, true).decode("\x82\xa0\xff"),
+                 QStringLiteral("あ\uFFFD"));
+    }
+
+    void utf8Counts() {
+        Utf8Counts counts;
+        QCOMPARE(countUtf8("a\xe3\x81\x82\xff\x80\xc3\xa9\xe3\x81", counts), size_t(8));
+        QCOMPARE(counts.sequences, qint64(2));
+        QCOMPARE(counts.invalid, qint64(2));
+        // The carried sequence completed by the next chunk.
+        QCOMPARE(countUtf8("\xe3\x81\x82", counts), size_t(3));
+        QCOMPARE(counts.sequences, qint64(3));
+        QCOMPARE(countUtf8("\xe3\x81x", counts), size_t(3));
+        QCOMPARE(counts.invalid, qint64(4));
+    }
+
     void utf8Validation_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("prefix");
@@ -111,7 +143,7 @@ private slots:
 
     void fileDetection_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("result"); // 0 UTF-8, 1 CP932, -1 refused
+        QTest::addColumn<int>("result"); // 0 UTF-8, 1 CP932, 2 UTF-8 with kept bytes, -1 refused
         QTest::addColumn<int>("bom");
         QTest::newRow("utf-8") << QByteArray("1,\"あ\"\r\n") << 0 << 0;
         QTest::newRow("utf-8 with bom") << QByteArray("\xef\xbb\xbf"
@@ -127,6 +159,29 @@ private slots:
         QTest::newRow("lead byte at the end") << QByteArray("a\x82") << -1 << 0;
         QTest::newRow("bom, then not utf-8")
             << QByteArray("\xef\xbb\xbf" + kJapaneseCp932) << -1 << 3;
+        // More valid multi-byte UTF-8 sequences than stray bytes: UTF-8, even where the
+        // whole file would also be valid CP932.
+        QTest::newRow("utf-8, stray bytes")
+            << QByteArray("1,\"日本語のテキスト\"\r\n2,\"" + kJapaneseCp932 + "\"\r\n") << 2 << 0;
+        QTest::newRow("utf-8, stray bytes, bom") << QByteArray("\xef\xbb\xbf"
+                                                               "1,\"あい\",\xff\r\n")
+                                                 << 2 << 3;
+        QTest::newRow("utf-8, not cp932 either") << QByteArray("あいう\xff\xfe") << 2 << 0;
+        QTest::newRow("utf-8, stray bytes across chunks")
+            << QByteArray(1024 * 1024 - 1, 'a') + "あ\xff" + "い" << 2 << 0;
+        QTest::newRow("utf-8, cut short at the end") << QByteArray("あい\xe3\x81") << 2 << 0;
+        QTest::newRow("as many stray bytes as sequences")
+            << QByteArray("あい" + kJapaneseCp932) << 1 << 0;
+        // Files as Windows writes them: kana, kanji, half-width katakana that pair into
+        // UTF-8 by chance (\xc3\xbd is ﾃｽ), kanji whose bytes happen to be UTF-8 (\xe9\x80\x81
+        // is 送 in UTF-8).
+        QTest::newRow("cp932 text") << QByteArray("1,\"\x83\x65\x83\x58\x83\x67\",\"\xc3\xbd"
+                                                  "\xc4\",\"\x93\xfa\x96\x7b\x8c\xea\"\r\n")
+                                    << 1 << 0;
+        QTest::newRow("cp932, half-width katakana")
+            << QByteArray("\xc3\xbd\xc4,\xc3\xb0\xcc\xde\xd9,\xb6\xc0\xb6\xc5\r\n") << 1 << 0;
+        QTest::newRow("cp932, kanji that look like utf-8")
+            << QByteArray("\xe9\x80\x81\x82,\x88\xa4\r\n") << 1 << 0;
     }
     void fileDetection() {
         QFETCH(QByteArray, bytes);
@@ -143,6 +198,7 @@ private slots:
             return;
         }
         QCOMPARE(encoding.encoding == TextEncoding::Cp932, result == 1);
+        QCOMPARE(encoding.keepsBytes, result == 2);
         QCOMPARE(int(encoding.bomLength), bom);
     }
 

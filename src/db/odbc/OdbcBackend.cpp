@@ -1,6 +1,7 @@
 #include "OdbcBackend.h"
 
 #include "../AdoType.h"
+#include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
 #include "OdbcRowsInsert.h"
@@ -70,6 +71,26 @@ public:
                                      c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
                                      std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0,
                                      m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
+                if (!SQL_SUCCEEDED(rc)) {
+                    errors = odbcErrors({&m_stmt});
+                    return false;
+                }
+                continue;
+            }
+            if (!isNull && holdsKeptBytes(values[i].text())) {
+                // As wide text a driver would turn such bytes into other characters; as the
+                // bytes they are, the database stores them or refuses them by their value.
+                const QString& t = values[i].text();
+                std::string bytes;
+                appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()),
+                                  size_t(t.size()));
+                m_bytes.resize(values.size());
+                m_bytes[i] = QByteArray::fromStdString(bytes);
+                m_indicators[i] = SQLLEN(m_bytes[i].size());
+                const SQLRETURN rc = SQLBindParameter(
+                    h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                    std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0, m_bytes[i].data(),
+                    m_indicators[i], &m_indicators[i]);
                 if (!SQL_SUCCEEDED(rc)) {
                     errors = odbcErrors({&m_stmt});
                     return false;

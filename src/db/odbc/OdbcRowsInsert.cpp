@@ -1,29 +1,35 @@
 #include "OdbcRowsInsert.h"
 
+#include "../ValueText.h"
 #include "OdbcDiag.h"
 
 namespace db {
 
 namespace {
 // One element of an array literal: quoted, with its quotes and backslashes escaped.
-void appendElement(std::u16string& out, const Value& v) {
+// Returns whether the value holds kept bytes.
+bool appendElement(std::u16string& out, const Value& v) {
     if (v.isNull()) {
         out += u"NULL";
-        return;
+        return false;
     }
     out += u'"';
     const QString& text = v.text();
+    bool kept = false;
     for (const QChar c : text) {
         if (c == QLatin1Char('"') || c == QLatin1Char('\\')) out += u'\\';
+        kept |= isKeptByte(c.unicode());
         out += char16_t(c.unicode());
     }
     out += u'"';
+    return kept;
 }
 } // namespace
 
 OdbcRowsInsert::OdbcRowsInsert(std::unique_ptr<PreparedStatement> single, OdbcHandle rows,
                                size_t columns)
-    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_lengths(columns) {}
+    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_bytes(columns),
+      m_lengths(columns) {}
 
 QString OdbcRowsInsert::rowsSql(const QString& tableSql, const QStringList& columnSql,
                                 const QStringList& typeSql) {
@@ -58,15 +64,30 @@ bool OdbcRowsInsert::executeRows(const std::vector<std::vector<Value>>& rows, Er
         std::u16string& a = m_arrays[c];
         a.clear();
         a += u'{';
+        bool kept = false;
         for (size_t r = 0; r < rows.size(); ++r) {
             if (r) a += u',';
-            appendElement(a, rows[r][c]);
+            kept |= appendElement(a, rows[r][c]);
         }
         a += u'}';
-        m_lengths[c] = SQLLEN(a.size() * sizeof(SQLWCHAR));
-        if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                            SQL_WLONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
-                                            &m_lengths[c]))) {
+        SQLRETURN bound;
+        if (kept) {
+            // As wide text the driver would turn kept bytes into other characters; as bytes
+            // the server refuses them by their own value.
+            std::string& b = m_bytes[c];
+            b.clear();
+            appendUtf16AsUtf8(b, a.data(), a.size());
+            m_lengths[c] = SQLLEN(b.size());
+            bound = SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                     SQL_LONGVARCHAR, b.size(), 0, b.data(), m_lengths[c],
+                                     &m_lengths[c]);
+        } else {
+            m_lengths[c] = SQLLEN(a.size() * sizeof(SQLWCHAR));
+            bound = SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                     SQL_WLONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
+                                     &m_lengths[c]);
+        }
+        if (!SQL_SUCCEEDED(bound)) {
             errors = odbcErrors({&m_rows});
             return false;
         }

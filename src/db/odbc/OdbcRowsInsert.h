@@ -33,6 +33,7 @@ private:
     std::unique_ptr<PreparedStatement> m_single;
     OdbcHandle m_rows;
     std::vector<std::u16string> m_arrays;
+    std::vector<std::string> m_bytes; // an array holding kept bytes, as UTF-8
     std::vector<SQLLEN> m_lengths;
 };
 
