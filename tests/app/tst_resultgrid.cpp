@@ -346,6 +346,24 @@ private slots:
         QVERIFY(m_prompts.isEmpty());
     }
 
+    // Text that is not valid UTF-8 still finds its row and keeps its bytes when edited.
+    void editsBesideBytesThatAreNotUtf8() {
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE nk (t TEXT, n TEXT)")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral(
+                "INSERT INTO nk VALUES (CAST(x'41FF82A042' AS TEXT), 'a'), ('x', 'y')")));
+        run(QStringLiteral("select * from nk"));
+        QAbstractItemModel* model = grid()->model();
+        // Without a key the row is found by its values, the bytes included.
+        QVERIFY(model->setData(model->index(0, 1), QStringLiteral("b")));
+        QVERIFY(model->setData(model->index(0, 0), model->index(0, 0).data().toString() + "日"));
+        QCOMPARE(readBack(QStringLiteral("select hex(t) || '|' || n from nk order by n")),
+                 QStringList({"41FF82A042E697A5|b", "78|y"}));
+        QVERIFY(m_prompts.isEmpty());
+    }
+
     void editedCellShowsWhatTheDatabaseHolds() {
         QVERIFY(testdb::exec(
             *m_record.adoConnection,
