@@ -316,7 +316,7 @@ int compareDecimalText(std::string_view a, std::string_view b) {
     return da.negative ? -m : m;
 }
 
-void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units) {
+void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool keepBytes) {
     const size_t start = out.size();
     out.resize(start + units * 3);
     char* p = out.data() + start;
@@ -329,7 +329,7 @@ void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units) {
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
-        } else if (isKeptByte(char16_t(c))) {
+        } else if (keepBytes && isKeptByte(char16_t(c))) {
             *p++ = char(c - 0xDC00); // a byte that was not UTF-8 when read
             continue;
         } else if (c >= 0xD800 && c < 0xE000) {

@@ -44,7 +44,8 @@ std::optional<double> parseReal(const QString& text);
 int compareDecimalText(std::string_view a, std::string_view b);
 
 // UTF-16 to UTF-8, appended to out without intermediate allocations. Kept bytes are written
-// as the bytes they stand for; other unpaired surrogates as U+FFFD.
-void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units);
+// as the bytes they stand for, or as U+FFFD without keepBytes (for files that must be valid
+// UTF-8); other unpaired surrogates as U+FFFD.
+void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool keepBytes = true);
 
 } // namespace db

@@ -136,8 +136,9 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
                         QStringLiteral("A cell holds at most 32767 characters"));
         width = displayWidth(text);
         m_utf8.clear();
+        // A workbook's XML must be valid UTF-8: bytes that are not become U+FFFD.
         db::appendUtf16AsUtf8(m_utf8, reinterpret_cast<const char16_t*>(text.utf16()),
-                              size_t(text.size()));
+                              size_t(text.size()), false);
         ok = m_cells->putText(quint32(row), quint16(col), m_utf8);
     }
     if (!ok) return failWith(transfer_error::writeFailure(m_folder, m_cells->errorString()));

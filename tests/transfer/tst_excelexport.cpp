@@ -141,6 +141,19 @@ private slots:
         QCOMPARE(exportExcel(), m_folder + QStringLiteral("Book2.xlsx"));
     }
 
+    // A workbook must be valid UTF-8: text bytes that are not show as U+FFFD there.
+    void bytesThatAreNotUtf8() {
+        openBackend(QStringLiteral("sqlite"));
+        exec(QStringLiteral("CREATE TABLE nb (t TEXT)"));
+        exec(QStringLiteral("INSERT INTO nb VALUES (CAST(x'41FF42E697A5' AS TEXT))"));
+        WriteBoolSetting(keys::ExportField, true);
+        select(QStringLiteral("select t from nb"));
+        const XlsxSheet sheet = read(exportExcel());
+        const auto cell = sheet.cell(2, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->value, QStringLiteral("A\uFFFDB日"));
+    }
+
     void atMost256Columns() {
         openBackend(QStringLiteral("sqlite"));
         QStringList columns, values;
