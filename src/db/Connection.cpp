@@ -20,11 +20,8 @@ constexpr size_t kRowsPerStatement = 5000;
 constexpr qint64 kCharsPerStatement = 4 * 1024 * 1024;
 
 // The connection itself failed (SQLSTATE class 08): every later row would fail as well.
-// Connection failures, and the server's shutdown ending the session (57P01 to 57P03).
 bool connectionFailed(const ErrorList& errors) {
-    return std::any_of(errors.begin(), errors.end(), [](const Error& e) {
-        return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
-    });
+    return std::any_of(errors.begin(), errors.end(), endsSession);
 }
 } // namespace
 

@@ -33,6 +33,11 @@ inline Error makeError(qint32 number, const QString& description, const QString&
 }
 
 // The layer's own failures that several objects report, each text written once.
+// Connection failures, and the server's own shutdown ending the session (57P01 to 57P03).
+inline bool endsSession(const Error& e) {
+    return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
+}
+
 namespace errors {
 inline Error objectClosed(const QString& source) {
     return {ErrorNumber::NotOpen,

@@ -49,8 +49,7 @@ QString reportLine(const db::Error& e) {
 }
 
 bool connectionLost(const db::Error& e) {
-    // Connection failures, and the server's own shutdown ending the session (57P01 to 57P03).
-    return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
+    return db::endsSession(e);
 }
 
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {
