@@ -311,8 +311,7 @@ bool Connection::CommitPendingWrites() {
     return true;
 }
 
-bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& params,
-                           bool mayHold) {
+bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, bool mayHold) {
     if (!m_backend) {
         m_errors = {closedError()};
         return false;
@@ -329,9 +328,10 @@ bool Connection::insertRow(PreparedStatement& stmt, const std::vector<Value>& pa
             m_batchTimer.start();
         }
         m_pendingStatement = &stmt;
-        m_pendingRows.push_back(params);
         for (const Value& v : params)
-            m_pendingChars += v.text().size() + 3;
+            m_pendingChars += qint64(v.storedSize()) + 3;
+        m_pendingRows.emplace_back(std::make_move_iterator(params.begin()),
+                                   std::make_move_iterator(params.end()));
         if (m_pendingRows.size() >= kRowsPerStatement || m_pendingChars >= kCharsPerStatement ||
             m_batchTimer.elapsed() >= kBatchMillis)
             return CommitPendingWrites();

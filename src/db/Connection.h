@@ -109,8 +109,9 @@ public:
                     const std::function<bool(qint64, ErrorList&)>& check, ErrorList& errors);
     // Runs one insert: committed at once, or in the batch of an open bulk scope. mayHold lets
     // the row wait to be stored with others (see beginBulkWrites): only for callers that keep
-    // no copy of it, which could not be taken back when it is refused.
-    bool insertRow(PreparedStatement& stmt, const std::vector<Value>& params, bool mayHold);
+    // no copy of it, which could not be taken back when it is refused. A held row takes the
+    // values of params, which are left empty.
+    bool insertRow(PreparedStatement& stmt, std::vector<Value>& params, bool mayHold);
     // Record sets opened on this connection let go of their statements when it closes.
     void attach(Recordset* rs);
     void detach(Recordset* rs);

@@ -21,7 +21,8 @@ public:
     // Null, or the value's text; also the pending value while a row is being edited or added.
     Value value() const;
     // Takes a text, the empty string or Null; stored by the next Update.
-    bool setValue(const Value& v);
+    bool setValue(const Value& v) { return setValue(Value(v)); }
+    bool setValue(Value&& v);
 
 private:
     Recordset* m_rs;

@@ -444,8 +444,8 @@ int Field::NumericScale() const {
 Value Field::value() const {
     return m_rs->fieldValue(m_index);
 }
-bool Field::setValue(const Value& v) {
-    return m_rs->setFieldValue(m_index, v);
+bool Field::setValue(Value&& v) {
+    return m_rs->setFieldValue(m_index, std::move(v));
 }
 
 } // namespace db

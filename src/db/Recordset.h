@@ -145,7 +145,7 @@ public:
 private:
     friend class Field;
     Value fieldValue(int index) const;
-    bool setFieldValue(int index, const Value& v);
+    bool setFieldValue(int index, Value&& v);
 
     bool fail(const Error& e);
     bool failWith(const ErrorList& errors);

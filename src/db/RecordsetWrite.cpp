@@ -44,7 +44,7 @@ bool Recordset::AddNew() {
     return true;
 }
 
-bool Recordset::setFieldValue(int index, const Value& v) {
+bool Recordset::setFieldValue(int index, Value&& v) {
     if (!requireOpen()) return false;
     if (index < 0 || index >= FieldCount()) return fail(errors::itemNotFound(kSource));
     if (m_editMode == adEditNone) {
@@ -54,7 +54,7 @@ bool Recordset::setFieldValue(int index, const Value& v) {
         m_assigned.assign(size_t(FieldCount()), false);
         m_editMode = adEditInProgress;
     }
-    m_buffer[size_t(index)] = v;
+    m_buffer[size_t(index)] = std::move(v);
     m_assigned[size_t(index)] = true;
     return true;
 }
@@ -85,7 +85,7 @@ bool Recordset::updateAdded() {
     if (!insert) return false;
     m_params.clear();
     for (int i = 0; i < FieldCount(); ++i)
-        if (m_assigned[size_t(i)]) m_params.push_back(m_buffer[size_t(i)]);
+        if (m_assigned[size_t(i)]) m_params.push_back(std::move(m_buffer[size_t(i)]));
     // A forward-only record set keeps no rows, also none it added: its rows may wait in the
     // connection's batch.
     const bool forwardOnly = m_cursorType == adOpenForwardOnly;
@@ -93,8 +93,9 @@ bool Recordset::updateAdded() {
         return failWith(m_connection->Errors());
     if (forwardOnly) return true;
 
+    size_t param = 0;
     for (int i = 0; i < FieldCount(); ++i)
-        m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_buffer[size_t(i)] : Value::null());
+        m_data.data[size_t(i)].append(m_assigned[size_t(i)] ? m_params[param++] : Value::null());
     m_order.push_back(quint32(m_data.rows++));
     m_pos = qint64(m_order.size()) - 1;
     return true;

@@ -1,5 +1,7 @@
 #include "ValueText.h"
 
+#include "Value.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -118,6 +120,13 @@ void utf8Into(std::string_view bytes, QString& out) {
         i += size_t(len);
     }
     out.resize(qsizetype(k));
+}
+
+QString Value::text() const {
+    if (!m_isUtf8) return m_text;
+    QString out;
+    utf8Into(m_utf8, out);
+    return out;
 }
 
 QString hexText(std::string_view bytes) {

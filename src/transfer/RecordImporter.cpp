@@ -93,10 +93,10 @@ bool RecordImporter::addRecord(db::Error& error) {
         const std::string_view bytes = m_records->field(k);
         db::Value value;
         if (!bytes.empty())
-            value = db::Value(m_decoder->decode(bytes));
+            value = m_decoder->decodeValue(bytes);
         else if (storesEmptyString(m_target.column(k).type))
             value = db::Value(QString());
-        if (!m_target.Fields(k).setValue(value) && !failed()) {
+        if (!m_target.Fields(k).setValue(std::move(value)) && !failed()) {
             m_target.CancelUpdate();
             return false;
         }

@@ -131,6 +131,13 @@ QString TextDecoder::decode(std::string_view bytes) {
                    qsizetype((reinterpret_cast<char16_t*>(dst) - begin)));
 }
 
+db::Value TextDecoder::decodeValue(std::string_view bytes) {
+    // A UTF-8 file's bytes are already what a write binds, kept bytes included.
+    if (m_keepBytes || m_encoding == TextEncoding::Utf8 || !m_iconv)
+        return db::Value::fromUtf8(bytes);
+    return db::Value(decode(bytes));
+}
+
 size_t validUtf8Prefix(std::string_view bytes, bool& invalid) {
     invalid = false;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

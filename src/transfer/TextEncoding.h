@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Error.h"
+#include "Value.h"
 
 #include <QString>
 #include <string>
@@ -44,6 +45,8 @@ public:
     TextDecoder& operator=(const TextDecoder&) = delete;
 
     QString decode(std::string_view bytes);
+    // The same text as a value to write: UTF-8 bytes pass unconverted.
+    db::Value decodeValue(std::string_view bytes);
 
 private:
     TextEncoding m_encoding;

@@ -213,6 +213,19 @@ private slots:
                               size_t(bad.size()));
             QCOMPARE(QByteArray::fromStdString(again), QByteArray::fromStdString(badBytes[k]));
         }
+        // A value made from a file's bytes reads as the same text, kept bytes included.
+        for (size_t k = 0; k < 2; ++k) {
+            const Value v = Value::fromUtf8(badBytes[k]);
+            QVERIFY(!v.isNull() && v.hasUtf8());
+            QCOMPARE(v.text(), expected[k]);
+            QVERIFY(v == Value(expected[k]));
+            QCOMPARE(QByteArray::fromStdString(std::string(v.utf8())),
+                     QByteArray::fromStdString(badBytes[k]));
+        }
+        QVERIFY(Value::fromUtf8("") == Value(QString()));
+        QVERIFY(!(Value::fromUtf8("") == Value::null()));
+        QVERIFY(!(Value::fromUtf8("山田") == Value::fromUtf8("山")));
+
         // Other unpaired surrogates cannot be written as UTF-8 at all.
         const char16_t lone[] = {u'x', 0xD800, u'y', 0xDC10};
         std::string out;

@@ -3,9 +3,27 @@
 #include "../ValueText.h"
 #include "OdbcDiag.h"
 
+#include <algorithm>
+
 namespace db {
 
 namespace {
+// Appends units to out, a backslash before each quote and backslash.
+template <typename Unit> bool appendEscaped(std::u16string& out, const Unit* s, size_t n) {
+    bool kept = false;
+    size_t start = out.size();
+    out.resize(start + n * 2);
+    char16_t* o = out.data() + start;
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = char16_t(s[i]);
+        if (c == u'"' || c == u'\\') *o++ = u'\\';
+        kept |= isKeptByte(c);
+        *o++ = c;
+    }
+    out.resize(size_t(o - out.data()));
+    return kept;
+}
+
 // One element of an array literal: quoted, with its quotes and backslashes escaped.
 // Returns whether the value holds kept bytes.
 bool appendElement(std::u16string& out, const Value& v) {
@@ -14,12 +32,15 @@ bool appendElement(std::u16string& out, const Value& v) {
         return false;
     }
     out += u'"';
-    const QString& text = v.text();
     bool kept = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) out += u'\\';
-        kept |= isKeptByte(c.unicode());
-        out += char16_t(c.unicode());
+    const std::string_view bytes = v.utf8();
+    if (v.hasUtf8() && std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; })) {
+        kept =
+            appendEscaped(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    } else {
+        const QString text = v.text();
+        kept = appendEscaped(out, reinterpret_cast<const char16_t*>(text.utf16()),
+                             size_t(text.size()));
     }
     out += u'"';
     return kept;

@@ -150,10 +150,17 @@ public:
                 sqlite3_bind_null(s, idx);
                 continue;
             }
-            const QString& t = params[i].text();
             std::string& buf = m_texts[i];
             buf.clear();
-            if (i < m_binary.size() && m_binary[i] && isHexText(t)) {
+            const bool binary = i < m_binary.size() && m_binary[i];
+            if (params[i].hasUtf8() && !binary) {
+                // Bytes from a file go in as they came: the text's own UTF-8, kept bytes too.
+                buf.assign(params[i].utf8());
+                sqlite3_bind_text(s, idx, buf.data(), int(buf.size()), SQLITE_STATIC);
+                continue;
+            }
+            const QString t = params[i].text();
+            if (binary && isHexText(t)) {
                 // A binary column takes the bytes its hex text names, never the text.
                 buf = QByteArray::fromHex(t.toLatin1()).toStdString();
                 sqlite3_bind_blob(s, idx, buf.data(), int(buf.size()), SQLITE_STATIC);
