@@ -402,6 +402,9 @@ bool Recordset::parseSort(const QString& sort, std::vector<SortKey>& keys) {
 }
 
 void Recordset::applySort(const std::vector<SortKey>& keys) {
+    // No keys is delivery order, which a fresh read already has: spare a million-row re-query
+    // the sort.
+    if (keys.empty() && std::is_sorted(m_order.begin(), m_order.end())) return;
     // Ties keep the delivery order, so equal keys stay stable and a cleared sort restores it.
     std::sort(m_order.begin(), m_order.end(), [&](quint32 a, quint32 b) {
         for (const SortKey& k : keys) {
