@@ -95,6 +95,23 @@ size_t ColumnData::Segment::memoryBytes() const {
 ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
     : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
 
+namespace {
+// Seals the full last segment and opens the next; kept out of line so that the common case
+// of ColumnData::tail stays small enough to inline into every append.
+template <class Segments> [[gnu::noinline]] auto& startSegment(Segments& segments) {
+    // A full segment keeps no room for growth.
+    if (!segments.empty()) segments.back().squeeze();
+    segments.emplace_back();
+    return segments.back();
+}
+} // namespace
+
+ColumnData::Segment& ColumnData::tail() {
+    if (!m_segments.empty() && m_segments.back().rows != kSegmentRows) [[likely]]
+        return m_segments.back();
+    return startSegment(m_segments);
+}
+
 void ColumnData::reserve(size_t rows) {
     // Only the first segment: later ones grow as the rows come.
     Segment& s = tail();
@@ -112,15 +129,6 @@ void ColumnData::reserve(size_t rows) {
         // Offsets come only once cells differ in length.
         break;
     }
-}
-
-ColumnData::Segment& ColumnData::tail() {
-    if (m_segments.empty() || m_segments.back().rows == kSegmentRows) {
-        // A full segment keeps no room for growth.
-        if (!m_segments.empty()) m_segments.back().squeeze();
-        m_segments.emplace_back();
-    }
-    return m_segments.back();
 }
 
 void ColumnData::pushNullBit(bool null) {
