@@ -96,25 +96,30 @@ ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
     : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
 
 namespace {
-// Seals the full last segment and opens the next; kept out of line so that the common case
-// of ColumnData::tail stays small enough to inline into every append.
+// Seals the full last segment and opens the next; kept out of line so that lastSegment stays
+// small enough to inline into every append.
 template <class Segments> [[gnu::noinline]] auto& startSegment(Segments& segments) {
     // A full segment keeps no room for growth.
     if (!segments.empty()) segments.back().squeeze();
     segments.emplace_back();
     return segments.back();
 }
+
+// The segment the next cell goes to: what tail() answers, for the appends in this file.
+template <class Segments> inline auto& lastSegment(Segments& segments, size_t segmentRows) {
+    if (!segments.empty() && segments.back().rows != segmentRows) [[likely]]
+        return segments.back();
+    return startSegment(segments);
+}
 } // namespace
 
 ColumnData::Segment& ColumnData::tail() {
-    if (!m_segments.empty() && m_segments.back().rows != kSegmentRows) [[likely]]
-        return m_segments.back();
-    return startSegment(m_segments);
+    return lastSegment(m_segments, kSegmentRows);
 }
 
 void ColumnData::reserve(size_t rows) {
     // Only the first segment: later ones grow as the rows come.
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     rows = std::min(rows, kSegmentRows - s.rows);
     s.nulls.reserve(rows / 64 + 1);
     switch (m_storage) {
@@ -132,7 +137,7 @@ void ColumnData::reserve(size_t rows) {
 }
 
 void ColumnData::pushNullBit(bool null) {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     if ((s.rows & 63) == 0) s.nulls.push_back(0);
     if (null) s.nulls.back() |= quint64(1) << (s.rows & 63);
     ++s.rows;
@@ -150,7 +155,7 @@ void ColumnData::setNullBit(size_t row, bool null) {
 }
 
 void ColumnData::appendNull() {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     switch (m_storage) {
     case Storage::Int:
         s.pushInt(0);
@@ -167,17 +172,17 @@ void ColumnData::appendNull() {
 }
 
 void ColumnData::appendInt(qint64 v) {
-    tail().pushInt(v);
+    lastSegment(m_segments, kSegmentRows).pushInt(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendReal(double v) {
-    tail().reals.push_back(v);
+    lastSegment(m_segments, kSegmentRows).reals.push_back(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendBytes(std::string_view bytes) {
-    tail().arena.append(bytes.data(), bytes.size());
+    lastSegment(m_segments, kSegmentRows).arena.append(bytes.data(), bytes.size());
     endText();
 }
 
@@ -189,14 +194,14 @@ void ColumnData::markBlob(size_t row) {
 }
 
 void ColumnData::appendBlobInText(std::string_view bytes) {
-    tail();
+    lastSegment(m_segments, kSegmentRows);
     const size_t row = m_size;
     appendBytes(bytes);
     markBlob(row);
 }
 
 void ColumnData::endText() {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     s.pushOffset(s.arena.size());
     pushNullBit(false);
 }
@@ -347,7 +352,7 @@ bool anyBit(const std::vector<quint64>& bits, size_t from, size_t count) {
 } // namespace
 
 void ColumnData::appendRange(const Segment& s, size_t from, size_t count) {
-    Segment& t = tail();
+    Segment& t = lastSegment(m_segments, kSegmentRows);
     if ((t.rows & 63) == 0 && (from & 63) == 0) {
         // Whole words: the common case of blocks that start on a segment.
         const size_t words = (count + 63) / 64;
@@ -402,7 +407,7 @@ void ColumnData::appendColumn(ColumnData& other) {
     for (const Segment& s : other.m_segments) {
         size_t from = 0;
         while (from < s.rows) {
-            const size_t room = kSegmentRows - tail().rows;
+            const size_t room = kSegmentRows - lastSegment(m_segments, kSegmentRows).rows;
             const size_t count = std::min(room, s.rows - from);
             appendRange(s, from, count);
             from += count;
