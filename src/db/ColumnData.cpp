@@ -9,13 +9,34 @@
 namespace db {
 
 void ColumnData::Segment::pushOffset(quint64 end) {
+    if (fixedWidth) {
+        if (cells == 0) width = end;
+        if (end == (cells + 1) * width) {
+            ++cells;
+            return;
+        }
+        // The first cell of another length: from here on each cell keeps its own end.
+        fixedWidth = false;
+        if (cells * width <= std::numeric_limits<quint32>::max()) {
+            offsets.reserve(cells + 1);
+            for (size_t i = 0; i < cells; ++i)
+                offsets.push_back(quint32((i + 1) * width));
+        } else {
+            wideOffsets.reserve(cells + 1);
+            for (size_t i = 0; i < cells; ++i)
+                wideOffsets.push_back((i + 1) * width);
+        }
+    }
+    ++cells;
     if (wideOffsets.empty() && end <= std::numeric_limits<quint32>::max()) {
         offsets.push_back(quint32(end));
         return;
     }
     if (wideOffsets.empty()) {
-        wideOffsets.assign(offsets.begin(), offsets.end());
-        std::vector<quint32>().swap(offsets);
+        wideOffsets.reserve(offsets.size() + 1);
+        for (quint32 o : offsets)
+            wideOffsets.push_back(o);
+        PageArray<quint32>().swap(offsets);
     }
     wideOffsets.push_back(end);
 }
@@ -27,8 +48,11 @@ bool fits32(qint64 v) {
 } // namespace
 
 void ColumnData::Segment::widen() {
-    ints.assign(narrow.begin(), narrow.end());
-    std::vector<qint32>().swap(narrow);
+    ints.clear();
+    ints.reserve(narrow.size() + 1);
+    for (qint32 v : narrow)
+        ints.push_back(v);
+    PageArray<qint32>().swap(narrow);
     wide = true;
 }
 
@@ -63,17 +87,39 @@ void ColumnData::squeeze() {
 }
 
 size_t ColumnData::Segment::memoryBytes() const {
-    return nulls.capacity() * 8 + blobMarks.capacity() * 8 + narrow.capacity() * 4 +
-           ints.capacity() * 8 + reals.capacity() * 8 + offsets.capacity() * 4 +
-           wideOffsets.capacity() * 8 + arena.capacity();
+    return nulls.capacity() * 8 + blobMarks.capacity() * 8 + narrow.memoryBytes() +
+           ints.memoryBytes() + reals.memoryBytes() + offsets.memoryBytes() +
+           wideOffsets.memoryBytes() + arena.memoryBytes();
 }
 
 ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
     : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
 
+namespace {
+// Seals the full last segment and opens the next; kept out of line so that lastSegment stays
+// small enough to inline into every append.
+template <class Segments> [[gnu::noinline]] auto& startSegment(Segments& segments) {
+    // A full segment keeps no room for growth.
+    if (!segments.empty()) segments.back().squeeze();
+    segments.emplace_back();
+    return segments.back();
+}
+
+// The segment the next cell goes to: what tail() answers, for the appends in this file.
+template <class Segments> inline auto& lastSegment(Segments& segments, size_t segmentRows) {
+    if (!segments.empty() && segments.back().rows != segmentRows) [[likely]]
+        return segments.back();
+    return startSegment(segments);
+}
+} // namespace
+
+ColumnData::Segment& ColumnData::tail() {
+    return lastSegment(m_segments, kSegmentRows);
+}
+
 void ColumnData::reserve(size_t rows) {
     // Only the first segment: later ones grow as the rows come.
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     rows = std::min(rows, kSegmentRows - s.rows);
     s.nulls.reserve(rows / 64 + 1);
     switch (m_storage) {
@@ -85,22 +131,13 @@ void ColumnData::reserve(size_t rows) {
         break;
     case Storage::Text:
     case Storage::Blob:
-        s.offsets.reserve(rows);
+        // Offsets come only once cells differ in length.
         break;
     }
 }
 
-ColumnData::Segment& ColumnData::tail() {
-    if (m_segments.empty() || m_segments.back().rows == kSegmentRows) {
-        // A full segment keeps no room for growth.
-        if (!m_segments.empty()) m_segments.back().squeeze();
-        m_segments.emplace_back();
-    }
-    return m_segments.back();
-}
-
 void ColumnData::pushNullBit(bool null) {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     if ((s.rows & 63) == 0) s.nulls.push_back(0);
     if (null) s.nulls.back() |= quint64(1) << (s.rows & 63);
     ++s.rows;
@@ -118,7 +155,7 @@ void ColumnData::setNullBit(size_t row, bool null) {
 }
 
 void ColumnData::appendNull() {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     switch (m_storage) {
     case Storage::Int:
         s.pushInt(0);
@@ -135,17 +172,17 @@ void ColumnData::appendNull() {
 }
 
 void ColumnData::appendInt(qint64 v) {
-    tail().pushInt(v);
+    lastSegment(m_segments, kSegmentRows).pushInt(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendReal(double v) {
-    tail().reals.push_back(v);
+    lastSegment(m_segments, kSegmentRows).reals.push_back(v);
     pushNullBit(false);
 }
 
 void ColumnData::appendBytes(std::string_view bytes) {
-    tail().arena.append(bytes);
+    lastSegment(m_segments, kSegmentRows).arena.append(bytes.data(), bytes.size());
     endText();
 }
 
@@ -157,14 +194,14 @@ void ColumnData::markBlob(size_t row) {
 }
 
 void ColumnData::appendBlobInText(std::string_view bytes) {
-    tail();
+    lastSegment(m_segments, kSegmentRows);
     const size_t row = m_size;
     appendBytes(bytes);
     markBlob(row);
 }
 
 void ColumnData::endText() {
-    Segment& s = tail();
+    Segment& s = lastSegment(m_segments, kSegmentRows);
     s.pushOffset(s.arena.size());
     pushNullBit(false);
 }
@@ -315,7 +352,7 @@ bool anyBit(const std::vector<quint64>& bits, size_t from, size_t count) {
 } // namespace
 
 void ColumnData::appendRange(const Segment& s, size_t from, size_t count) {
-    Segment& t = tail();
+    Segment& t = lastSegment(m_segments, kSegmentRows);
     if ((t.rows & 63) == 0 && (from & 63) == 0) {
         // Whole words: the common case of blocks that start on a segment.
         const size_t words = (count + 63) / 64;
@@ -331,22 +368,25 @@ void ColumnData::appendRange(const Segment& s, size_t from, size_t count) {
     switch (m_storage) {
     case Storage::Int:
         if (!s.wide && !t.wide) {
-            t.narrow.insert(t.narrow.end(), s.narrow.begin() + qint64(from),
-                            s.narrow.begin() + qint64(from + count));
+            t.narrow.append(s.narrow.data() + from, count);
         } else {
             for (size_t i = 0; i < count; ++i)
                 t.pushInt(s.intAt(from + i));
         }
         break;
     case Storage::Real:
-        t.reals.insert(t.reals.end(), s.reals.begin() + qint64(from),
-                       s.reals.begin() + qint64(from + count));
+        t.reals.append(s.reals.data() + from, count);
         break;
     case Storage::Text:
     case Storage::Blob: {
         const quint64 first = s.offset(from);
         const quint64 base = t.arena.size();
-        t.arena.append(s.arena, size_t(first), size_t(s.offset(from + count) - first));
+        t.arena.append(s.arena.data() + first, size_t(s.offset(from + count) - first));
+        if (s.fixedWidth && t.fixedWidth && (t.cells == 0 || t.width == s.width)) {
+            t.width = s.width;
+            t.cells += count;
+            break;
+        }
         for (size_t i = 0; i < count; ++i)
             t.pushOffset(base + s.end(from + i) - first);
         break;
@@ -367,7 +407,7 @@ void ColumnData::appendColumn(ColumnData& other) {
     for (const Segment& s : other.m_segments) {
         size_t from = 0;
         while (from < s.rows) {
-            const size_t room = kSegmentRows - tail().rows;
+            const size_t room = kSegmentRows - lastSegment(m_segments, kSegmentRows).rows;
             const size_t count = std::min(room, s.rows - from);
             appendRange(s, from, count);
             from += count;
@@ -390,13 +430,16 @@ void ColumnData::promoteToText() {
         Segment converted;
         for (size_t i = 0; i < s.rows; ++i) {
             const size_t row = (k << kSegmentBits) + i;
-            if (!isNull(row)) converted.arena += text(row).toStdString();
+            if (!isNull(row)) converted.arena.append(text(row).toStdString());
             converted.pushOffset(converted.arena.size());
         }
-        std::vector<qint64>().swap(s.ints);
-        std::vector<qint32>().swap(s.narrow);
+        PageArray<qint64>().swap(s.ints);
+        PageArray<qint32>().swap(s.narrow);
         s.wide = false;
-        std::vector<double>().swap(s.reals);
+        PageArray<double>().swap(s.reals);
+        s.fixedWidth = converted.fixedWidth;
+        s.width = converted.width;
+        s.cells = converted.cells;
         s.offsets = std::move(converted.offsets);
         s.wideOffsets = std::move(converted.wideOffsets);
         s.arena = std::move(converted.arena);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnInfo.h"
+#include "PageArray.h"
 #include "Value.h"
 
 #include <string>
@@ -13,9 +14,12 @@ namespace db {
 // The cells of one column, held compactly in segments of 65536 rows: a typed array or one
 // text arena with 32-bit offsets, and a null bitmap. Cells are appended while fetching and
 // read on demand. Segments keep growth in small steps, so a large result never needs a
-// second copy of a whole column while it is read.
+// second copy of a whole column while it is read; their arrays live on PageArray, so growing
+// one never copies it and a block handed over gives its pages back at once.
 class ColumnData {
 public:
+    using Arena = PageArray<char>;
+
     ColumnData(Storage storage, IntForm form, bool decimalText);
 
     Storage storage() const { return m_storage; }
@@ -37,7 +41,7 @@ public:
         return (i >> 6) < s.blobMarks.size() && ((s.blobMarks[i >> 6] >> (i & 63)) & 1u);
     }
     // Text written straight into the arena by a converter, then closed with endText().
-    std::string& arena() { return tail().arena; }
+    Arena& arena() { return tail().arena; }
     void endText();
 
     bool isNull(size_t row) const {
@@ -87,16 +91,23 @@ private:
         std::vector<quint64> blobMarks; // empty unless a text column holds bytes
         // Integers in 32 bits while every one of the segment fits, else in 64.
         bool wide = false;
-        std::vector<qint32> narrow;
-        std::vector<qint64> ints;
-        std::vector<double> reals;
-        // Where each cell's text ends in the arena (a full segment's offsets fill their
-        // vector exactly); wideOffsets instead once the arena outgrows 32 bits.
-        std::vector<quint32> offsets;
-        std::vector<quint64> wideOffsets;
-        std::string arena;
+        PageArray<qint32> narrow;
+        PageArray<qint64> ints;
+        PageArray<double> reals;
+        // Where each cell's text ends in the arena; wideOffsets instead once the arena
+        // outgrows 32 bits. While every cell so far has the same length (codes, dates kept as
+        // text) there are no offsets at all: the cells are width bytes each.
+        bool fixedWidth = true;
+        quint64 width = 0;
+        size_t cells = 0;
+        PageArray<quint32> offsets;
+        PageArray<quint64> wideOffsets;
+        Arena arena;
 
-        quint64 end(size_t i) const { return wideOffsets.empty() ? offsets[i] : wideOffsets[i]; }
+        quint64 end(size_t i) const {
+            if (fixedWidth) return (i + 1) * width;
+            return wideOffsets.empty() ? offsets[i] : wideOffsets[i];
+        }
         quint64 offset(size_t i) const { return i == 0 ? 0 : end(i - 1); }
         qint64 intAt(size_t i) const { return wide ? ints[i] : narrow[i]; }
         void pushInt(qint64 v);

@@ -423,7 +423,7 @@ Value Recordset::fieldValue(int index) const {
 }
 
 size_t Recordset::memoryBytes() const {
-    size_t total = m_order.capacity() * sizeof(quint32);
+    size_t total = m_order.memoryBytes();
     for (const ColumnData& d : m_data.data)
         total += d.memoryBytes();
     return total;

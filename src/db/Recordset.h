@@ -176,7 +176,7 @@ private:
     mutable qint32 m_forwardCount = -2; // -2: not counted yet
     int m_blocksRead = 0;
     ResultData m_data;
-    std::vector<quint32> m_order; // position -> storage row
+    PageArray<quint32> m_order; // position -> storage row
     qint64 m_pos = 0;
     QString m_sort;
     std::vector<SortKey> m_sortKeys;

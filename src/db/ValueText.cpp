@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <type_traits>
 
 namespace db {
 
@@ -325,9 +326,14 @@ int compareDecimalText(std::string_view a, std::string_view b) {
     return da.negative ? -m : m;
 }
 
-void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool keepBytes) {
+namespace {
+template <class Bytes>
+void utf16AsUtf8Into(Bytes& out, const char16_t* s, size_t units, bool keepBytes) {
     const size_t start = out.size();
-    out.resize(start + units * 3);
+    if constexpr (std::is_same_v<Bytes, std::string>)
+        out.resize(start + units * 3);
+    else
+        out.resizeForOverwrite(start + units * 3);
     char* p = out.data() + start;
     for (size_t i = 0; i < units; ++i) {
         char32_t c = s[i];
@@ -359,6 +365,15 @@ void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool k
         }
     }
     out.resize(size_t(p - out.data()));
+}
+} // namespace
+
+void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool keepBytes) {
+    utf16AsUtf8Into(out, s, units, keepBytes);
+}
+
+void appendUtf16AsUtf8(PageArray<char>& out, const char16_t* s, size_t units, bool keepBytes) {
+    utf16AsUtf8Into(out, s, units, keepBytes);
 }
 
 } // namespace db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnInfo.h"
+#include "PageArray.h"
 
 #include <QString>
 #include <optional>
@@ -47,5 +48,7 @@ int compareDecimalText(std::string_view a, std::string_view b);
 // as the bytes they stand for, or as U+FFFD without keepBytes (for files that must be valid
 // UTF-8); other unpaired surrogates as U+FFFD.
 void appendUtf16AsUtf8(std::string& out, const char16_t* s, size_t units, bool keepBytes = true);
+void appendUtf16AsUtf8(PageArray<char>& out, const char16_t* s, size_t units,
+                       bool keepBytes = true);
 
 } // namespace db

@@ -6,6 +6,7 @@
 #include "ValueText.h"
 
 #include <QTest>
+#include <cstdio>
 
 using namespace db;
 
@@ -282,6 +283,98 @@ private slots:
         if (kind == 0) QCOMPARE(blocks.text(100001), QStringLiteral("1099511627776"));
         if (kind == 2) QCOMPARE(blocks.text(150001), QStringLiteral("text"));
         QVERIFY(blocks.compare(100001, 100002) != 0);
+    }
+
+    // Text cells of one length keep no offsets until a cell of another length comes: the
+    // change may fall in any segment, in a block handed over or cell by cell, and a squeezed
+    // column still takes longer edits and more rows.
+    void fixedWidthText_data() {
+        QTest::addColumn<int>("changeAt");
+        QTest::newRow("never") << -1;
+        QTest::newRow("second cell") << 1;
+        QTest::newRow("last row of the first segment") << 65535;
+        QTest::newRow("first row of the second segment") << 65536;
+        QTest::newRow("inside a block across the border") << 65540;
+        QTest::newRow("a null") << -2;
+    }
+    void fixedWidthText() {
+        QFETCH(int, changeAt);
+        const size_t rows = 140000;
+        std::vector<std::string> expected(rows);
+        for (size_t i = 0; i < rows; ++i) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%08zu", i * 7919 % 100000000);
+            expected[i] = buf;
+        }
+        if (changeAt >= 0) expected[size_t(changeAt)] = "longer text";
+        if (changeAt == -2) expected[70000].clear();
+        const auto feed = [&](ColumnData& c, size_t i) {
+            if (changeAt == -2 && i == 70000) return c.appendNull();
+            c.appendBytes(expected[i]);
+        };
+        ColumnData single(Storage::Text, IntForm::Number, false);
+        ColumnData blocks(Storage::Text, IntForm::Number, false);
+        for (size_t i = 0; i < rows; ++i)
+            feed(single, i);
+        const size_t sizes[] = {256, 4096, 32768, 3, 65530, 9};
+        for (size_t next = 0, k = 0; next < rows; ++k) {
+            ColumnData block(Storage::Text, IntForm::Number, false);
+            const size_t end = std::min(rows, next + sizes[k % std::size(sizes)]);
+            for (; next < end; ++next)
+                feed(block, next);
+            blocks.appendColumn(block);
+        }
+        // Held compactly: all-equal cells cost their bytes, not an offset each.
+        if (changeAt == -1) QVERIFY(blocks.memoryBytes() < rows * 8 + rows / 4);
+        for (ColumnData* c : {&single, &blocks}) {
+            c->squeeze();
+            QCOMPARE(c->size(), rows);
+            for (size_t i = 0; i < rows; ++i)
+                if (c->bytesAt(i) != expected[i] || c->isNull(i) != (changeAt == -2 && i == 70000))
+                    QFAIL(qPrintable(QStringLiteral("row %1: %2").arg(i).arg(c->text(i))));
+            c->set(65535, Value(QStringLiteral("an edit longer than the cell")));
+            c->appendBytes("12345678");
+            c->appendBytes("x");
+            QCOMPARE(c->text(65535), QStringLiteral("an edit longer than the cell"));
+            QCOMPARE(c->bytesAt(65534), std::string_view(expected[65534]));
+            QCOMPARE(c->bytesAt(65536), std::string_view(expected[65536]));
+            QCOMPARE(c->text(rows), QStringLiteral("12345678"));
+            QCOMPARE(c->text(rows + 1), QStringLiteral("x"));
+            QVERIFY(c->compare(1, 2) != 0);
+        }
+    }
+
+    // The arrays behind the columns grow past the size where they are mapped and shrink back
+    // keeping every value; copies and moves leave each array its own values.
+    void pageArray() {
+        PageArray<quint32> a;
+        for (quint32 i = 0; i < 300000; ++i)
+            a.push_back(i * 3);
+        QCOMPARE(a.size(), size_t(300000));
+        QCOMPARE(a[299999], quint32(899997));
+        a.resize(10);
+        a.shrink_to_fit();
+        QCOMPARE(a.capacity(), size_t(10));
+        QCOMPARE(a[9], quint32(27));
+        a.resize(100000);
+        QCOMPARE(a[99999], quint32(0));
+        a.erase(a.begin());
+        QCOMPARE(a[0], quint32(3));
+        PageArray<quint32> copy = a;
+        a[0] = 42;
+        QCOMPARE(copy[0], quint32(3));
+        PageArray<quint32> moved = std::move(a);
+        QCOMPARE(moved[0], quint32(42));
+        QVERIFY(a.empty());
+        PageArray<char> text;
+        text.append(std::string_view("abc"));
+        text += 'd';
+        std::u16string wide(40000, u'\u3042');
+        appendUtf16AsUtf8(text, wide.data(), wide.size());
+        QCOMPARE(text.size(), size_t(4 + 120000));
+        QCOMPARE(std::string_view(text.data(), 7), std::string_view("abcd\xE3\x81\x82"));
+        text.shrink_to_fit();
+        QCOMPARE(text.capacity(), size_t(4 + 120000) / 4096 * 4096 + 4096);
     }
 
     void columnStorage() {

@@ -24,7 +24,7 @@ QString columnAttribute(const OdbcHandle& stmt, SQLUSMALLINT col, SQLUSMALLINT f
 
 // "0012.500" -> "12.5", "-0.00" -> "0": decimals in their shortest exact form.
 void appendDecimal(ColumnData& d, const char* s, size_t n) {
-    std::string& a = d.arena();
+    ColumnData::Arena& a = d.arena();
     while (n && s[n - 1] == ' ')
         --n;
     while (n && *s == ' ')
@@ -58,7 +58,7 @@ void appendDecimal(ColumnData& d, const char* s, size_t n) {
 }
 
 void appendGuid(ColumnData& d, const char* s, size_t n) {
-    std::string& a = d.arena();
+    ColumnData::Arena& a = d.arena();
     a += '{';
     for (size_t i = 0; i < n; ++i) {
         const char c = s[i];
