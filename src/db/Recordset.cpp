@@ -162,17 +162,7 @@ void Recordset::resetRows() {
 }
 
 bool Recordset::Open(const QString& source, Connection* connection, int cursorType, int, int) {
-    Close();
-    if (m_connection != connection) {
-        if (m_connection) m_connection->detach(this);
-        if (connection) connection->attach(this);
-    }
-    m_connection = connection;
-    m_source = source;
-    m_cursorType = cursorType == adOpenForwardOnly ? adOpenForwardOnly : adOpenStatic;
-    m_errors.clear();
-    if (!connection || !connection->isOpen()) return fail(closedError());
-    connection->clearErrors();
+    if (!beginOpen(source, connection, cursorType)) return false;
     ErrorList errors;
     if (!runSource(errors)) {
         m_data.clear();
@@ -184,7 +174,7 @@ bool Recordset::Open(const QString& source, Connection* connection, int cursorTy
     return true;
 }
 
-bool Recordset::beginOpen(const QString& source, Connection* connection) {
+bool Recordset::beginOpen(const QString& source, Connection* connection, int cursorType) {
     Close();
     if (m_connection != connection) {
         if (m_connection) m_connection->detach(this);
@@ -192,7 +182,7 @@ bool Recordset::beginOpen(const QString& source, Connection* connection) {
     }
     m_connection = connection;
     m_source = source;
-    m_cursorType = adOpenStatic;
+    m_cursorType = cursorType == adOpenForwardOnly ? adOpenForwardOnly : adOpenStatic;
     m_errors.clear();
     if (!connection || !connection->isOpen()) return fail(closedError());
     connection->clearErrors();

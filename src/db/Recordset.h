@@ -46,7 +46,7 @@ public:
     // thread; executeOpen and fetchRows on the worker, which alone uses the connection until
     // endOpen. Between showColumns and endOpen the record set is open with the rows handed
     // over so far; only reading them is allowed.
-    bool beginOpen(const QString& source, Connection* connection);
+    bool beginOpen(const QString& source, Connection* connection, int cursorType = adOpenStatic);
     // Runs the statement; header receives its columns (none for a statement without rows).
     bool executeOpen(ResultData& header, ErrorList& errors);
     // Reads more rows into block, which is described like the header; done once the

@@ -31,6 +31,18 @@ QByteArray expectedLine(int id) {
     return QByteArray::number(id) + ",\"row " + QByteArray::number(id) +
            " of the table that does not fit\"\r";
 }
+
+// Output handed to nobody, one "Disk full" report (error 61), ERROR, the window usable again.
+void verifyDiskFullReport(const OutputWindow& window) {
+    QVERIFY(window.opened.isEmpty());
+    QCOMPARE(window.prompts.size(), 1);
+    QVERIFY2(window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
+             qPrintable(window.prompts[0]));
+    QVERIFY(window.prompts[0].startsWith(QStringLiteral("   VB Error # 61\r\n")));
+    QVERIFY(window.prompts[0].contains(QStringLiteral("Disk full")));
+    QCOMPARE(window.statuses.last(), kStatusError);
+    QVERIFY(window.enabled);
+}
 } // namespace
 
 class tst_DiskFull : public QObject {
@@ -132,14 +144,8 @@ private slots:
         OutputWindow window;
         const QString handed = ExportExcel(*f.state, window, disk.folder());
         QVERIFY(handed.isEmpty());
-        QVERIFY(window.opened.isEmpty());
-        QCOMPARE(window.prompts.size(), 1);
-        QVERIFY2(window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
-                 qPrintable(window.prompts[0]));
-        QVERIFY(window.prompts[0].startsWith(QStringLiteral("   VB Error # 61\r\n")));
-        QVERIFY(window.prompts[0].contains(QStringLiteral("Disk full")));
-        QCOMPARE(window.statuses.last(), kStatusError);
-        QVERIFY(window.enabled);
+        verifyDiskFullReport(window);
+        if (QTest::currentTestFailed()) return;
         // No half-written workbook and no scratch data stay behind.
         QCOMPARE(QDir(disk.folder()).entryList(QDir::Files), QStringList());
         qInfo("excel: %s", qPrintable(window.prompts[0].split(QStringLiteral("\r\n")).last()));
@@ -152,14 +158,8 @@ private slots:
         OutputWindow window;
         const QString page = ExportHtml(*f.state, window, {disk.folder()});
         QVERIFY(page.isEmpty());
-        QVERIFY(window.opened.isEmpty());
-        QCOMPARE(window.prompts.size(), 1);
-        QVERIFY2(window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
-                 qPrintable(window.prompts[0]));
-        QVERIFY(window.prompts[0].startsWith(QStringLiteral("   VB Error # 61\r\n")));
-        QVERIFY(window.prompts[0].contains(QStringLiteral("Disk full")));
-        QCOMPARE(window.statuses.last(), kStatusError);
-        QVERIFY(window.enabled);
+        verifyDiskFullReport(window);
+        if (QTest::currentTestFailed()) return;
         // The part written stays until the window closes, as every temporary page does.
         const QByteArray written = fileBytes(disk.folder() + QStringLiteral("temp0.html"));
         QVERIFY(written.startsWith("<html>"));
