@@ -1,0 +1,83 @@
+// Telling from a statement's text whether it is one statement and whether running it again
+// changes anything, as every database the layer reaches reads quotes and comments.
+#include "StatementText.h"
+
+#include <QTest>
+
+class TestStatementText : public QObject {
+    Q_OBJECT
+private slots:
+    void classifies_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<bool>("readsOnly");
+        const auto row = [](const char* name, const char* sql, bool single, bool reads) {
+            QTest::newRow(name) << QString::fromUtf8(sql) << single << reads;
+        };
+        row("select", "select * from t", true, true);
+        row("lower case after blanks and line breaks", " \r\n\tselect 1", true, true);
+        row("trailing semicolons and comments", "select 1;; -- done\r\n/* end */ ;", true, true);
+        row("parenthesised", "((select 1) union (select 2))", true, true);
+        row("with that reads", "with a as (select 1 as x) select x from a", true, true);
+        row("leading comment", "/* why */ -- this\nselect 1", true, true);
+        row("for update locks", "select * from t for update", true, true);
+        row("for no key update", "select * from t for no key update of t", true, true);
+        row("words inside names are names", "select insert_date, \"delete\" from `into`", true,
+            true);
+        row("semicolon in a string", "select 'a;b' from t", true, true);
+        row("semicolon in a name", "select \"a;b\" from `c;d`", true, true);
+        row("doubled quotes", "select 'it''s; delete from x' from t", true, true);
+        row("backslash path", "select 'C:\\dir\\' as p", true, true);
+
+        row("insert returning", "insert into t values (1) returning id", true, false);
+        row("with insert", "with n as (insert into t values (1) returning *) select * from n",
+            true, false);
+        row("with delete", "WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", true, false);
+        row("with update", "with u as (update t set a = 1 returning *) select * from u", true,
+            false);
+        row("select into", "select * into copy from t", true, false);
+        row("call", "call p()", true, false);
+        row("exec", "exec p", true, false);
+        row("odbc call escape", "{call p}", true, false);
+        row("merge", "with s as (select 1) merge into t using s on 1=1", true, false);
+        row("values", "values (1)", true, false);
+
+        row("two statements", "select 1; delete from x", false, false);
+        row("two selects", "select 1; select 2", false, false);
+        row("insert then select", "insert into t values (1); select * from t", false, false);
+        row("no blank before the next", "select 1;delete from x", false, false);
+        row("comment then statement", "select 1; /* c */ delete from x", false, false);
+
+        // Where databases read quotes and comments differently, any reading that finds a
+        // second statement or a change decides.
+        row("backslash escape in MySQL", "select 'a\\'; delete from x; -- '", false, false);
+        row("escape string in PostgreSQL", "select E'\\''; delete from x; select ''", false,
+            false);
+        row("backslash hides a quote elsewhere", "select 'a\\''; delete from x; select '", false,
+            false);
+        row("nested comment", "select 1 /* a /* b */ ; delete from x */", false, false);
+        row("hash comment in MySQL", "select 1 # '\n; delete from x; select '", false, false);
+        row("dash without blank in MySQL", "select 1 --'\n; delete from x; select '", false,
+            false);
+        row("runs inside /*!", "select 1 /*! ; delete from x */", false, false);
+        row("dollar quote in PostgreSQL", "select $$a; b$$ from t", false, false);
+        row("dollar quote hides a second statement elsewhere",
+            "select $q$ ' $q$; delete from x; select '", false, false);
+        row("bracket is a subscript in PostgreSQL", "select a[']'] ; delete from y", false,
+            false);
+        row("q quote in Oracle", "select q'[it's]' from dual; delete from x", false, false);
+        row("unclosed quote", "select 1; select 'abc", false, false);
+        row("empty", "", true, false);
+        row("only a comment", "-- nothing", true, false);
+    }
+    void classifies() {
+        QFETCH(QString, sql);
+        QFETCH(bool, single);
+        QFETCH(bool, readsOnly);
+        QCOMPARE(db::isSingleStatement(sql), single);
+        QCOMPARE(db::readsOnly(sql), readsOnly);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStatementText)
+#include "tst_statementtext.moc"
