@@ -91,9 +91,9 @@ int main(int argc, char* argv[]) {
                     if (!target.Fields(i).setValue(rs.value(r, i))) return fail(target.Errors());
                 if (!target.Update()) return fail(target.Errors());
             }
-            if (!connection.CommitPendingWrites()) return fail(connection.Errors());
+            if (!scope.end()) return fail(connection.Errors());
         }
-        target.Close();
+        if (!target.Close()) return fail(target.Errors());
         std::printf("insert_seconds=%.3f\n", double(insertTimer.nsecsElapsed()) / 1e9);
     }
 

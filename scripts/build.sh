@@ -18,4 +18,7 @@ if [[ ! -f $build/build.ninja ]]; then
     if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" ${TOLVAN_CMAKE_ARGS:-}
 fi
-cmake --build "$build" -j2
+# TOLVAN_BUILD_TARGETS: only these targets (the sanitizer builds of a few tests).
+targets=()
+for t in ${TOLVAN_BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build" -j2 "${targets[@]}"

@@ -4,6 +4,8 @@
 # In CI (CI set and not "false"/"0"), or when asked, two more runs follow:
 #   TOLVAN_TEST_SANITIZE=1  the same tests built with ASan + UBSan in build-asan
 #                           (TOLVAN_SANITIZE_BUILD_DIR); any report fails the run
+#   TOLVAN_TEST_TSAN=1      the tests that run statements on a worker thread, built with
+#                           ThreadSanitizer in build-tsan (TOLVAN_TSAN_BUILD_DIR)
 #   TOLVAN_TEST_FUZZ=1      each fuzz program for TOLVAN_FUZZ_SECONDS (default 30) seconds
 set -euo pipefail
 
@@ -18,7 +20,10 @@ fi
 ci=0
 case ${CI:-} in "" | 0 | false | FALSE | False) ;; *) ci=1 ;; esac
 sanitize=${TOLVAN_TEST_SANITIZE:-$ci}
+tsan=${TOLVAN_TEST_TSAN:-$ci}
 fuzz=${TOLVAN_TEST_FUZZ:-$ci}
+# The statement run, arriving rows, cancel and a server lost mid-statement.
+tsan_tests=(tst_executequery tst_arrivingrows tst_serverloss)
 
 bash scripts/build.sh
 # The build installed clang-format with the other tools: the sources must keep .clang-format.
@@ -27,6 +32,11 @@ build=${TOLVAN_BUILD_DIR:-build}
 asan_build=${TOLVAN_SANITIZE_BUILD_DIR:-build-asan}
 if [[ $sanitize == 1 ]]; then
     TOLVAN_BUILD_DIR=$asan_build TOLVAN_CMAKE_ARGS=-DTOLVAN_SANITIZE=ON bash scripts/build.sh
+fi
+tsan_build=${TOLVAN_TSAN_BUILD_DIR:-build-tsan}
+if [[ $tsan == 1 ]]; then
+    TOLVAN_BUILD_DIR=$tsan_build TOLVAN_CMAKE_ARGS=-DTOLVAN_TSAN=ON \
+        TOLVAN_BUILD_TARGETS="${tsan_tests[*]}" bash scripts/build.sh
 fi
 
 source scripts/pg.sh
@@ -53,6 +63,13 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure "$@" || 
 if [[ $sanitize == 1 ]]; then
     echo "test.sh: the tests built with ASan and UBSan ($asan_build)" >&2
     QT_QPA_PLATFORM=offscreen ctest --test-dir "$asan_build" --output-on-failure "$@" || status=$?
+fi
+if [[ $tsan == 1 ]]; then
+    echo "test.sh: the worker-thread tests built with ThreadSanitizer ($tsan_build)" >&2
+    # The race detector needs the fixed address layout that ASLR's wider ranges break.
+    QT_QPA_PLATFORM=offscreen setarch "$(uname -m)" -R \
+        ctest --test-dir "$tsan_build" --output-on-failure \
+        -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" "$@" || status=$?
 fi
 if [[ $fuzz == 1 ]]; then
     TOLVAN_FUZZ_SECONDS=${TOLVAN_FUZZ_SECONDS:-30} bash scripts/fuzz.sh || status=$?

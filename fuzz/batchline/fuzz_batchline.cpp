@@ -2,6 +2,8 @@
 // table and file name.
 #include "BatchLine.h"
 #include "FuzzFile.h"
+#include "StatementText.h"
+#include "TargetQuery.h"
 
 #include <QStringList>
 
@@ -39,6 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(!IsInvalidFileName(parsed.fileName));
             FUZZ_CHECK(TrimBlanks(parsed.tableName) == parsed.tableName);
             FUZZ_CHECK(TrimBlanks(parsed.fileName) == parsed.fileName);
+            // A name that passes never carries a second statement into the one it goes in.
+            for (const QString quote : {QStringLiteral("\""), QStringLiteral("`"), QString()}) {
+                const std::optional<QString> sql = tableSourceQuery(parsed.tableName, quote);
+                FUZZ_CHECK(!sql || db::isSingleStatement(*sql));
+            }
             break;
         default:
             break;

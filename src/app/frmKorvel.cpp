@@ -245,7 +245,12 @@ void frmKorvel::closeEvent(QCloseEvent* event) {
     ShowBusy(QString(), false, false);
     saveWindowPosition();
     bindGrid(nullptr);
-    if (m_state.resultOpen) m_state.resultSet->Close();
+    if (m_state.resultOpen && !m_state.resultSet->Close()) {
+        // Rows added in the grid that the database did not take: said before the window goes.
+        const db::Error e =
+            m_state.resultSet->Errors().empty() ? db::Error{} : m_state.resultSet->Errors().front();
+        ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
+    }
     m_state.resultSet.reset();
     m_state.resultOpen = false;
     if (m_state.connection.adoConnection) m_state.connection.adoConnection->Close();

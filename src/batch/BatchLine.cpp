@@ -1,6 +1,7 @@
 #include "BatchLine.h"
 
 #include "BatchTexts.h"
+#include "SqlText.h"
 
 QStringView BatchLineReader::next() {
     if (m_done) return {};
@@ -46,6 +47,8 @@ BatchLine ParseBatchLine(QStringView text) {
         result.check = BatchLineCheck::NoFileName;
     else if (IsInvalidFileName(result.fileName))
         result.check = BatchLineCheck::BadFileName;
+    else if (!db::splitTableName(result.tableName))
+        result.check = BatchLineCheck::BadTableName;
     else
         result.check = BatchLineCheck::Ok;
     return result;
@@ -61,6 +64,8 @@ QString BatchLineDetail(BatchLineCheck check) {
         return batchtext::kNoFileName;
     case BatchLineCheck::BadFileName:
         return batchtext::kBadFileName;
+    case BatchLineCheck::BadTableName:
+        return batchtext::kBadTableName;
     case BatchLineCheck::Empty:
     case BatchLineCheck::Ok:
         break;

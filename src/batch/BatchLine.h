@@ -18,7 +18,16 @@ private:
 };
 
 // The verdict on one batch line: the first check that fails, in the order they run.
-enum class BatchLineCheck { Empty, Malformed, NoTableName, NoFileName, BadFileName, Ok };
+enum class BatchLineCheck {
+    Empty,
+    Malformed,
+    NoTableName,
+    NoFileName,
+    BadFileName,
+    // The table name is not one plain or quoted name: it would run as SQL.
+    BadTableName,
+    Ok
+};
 
 struct BatchLine {
     BatchLineCheck check = BatchLineCheck::Empty;

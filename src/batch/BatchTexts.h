@@ -34,6 +34,7 @@ inline const QString kMalformed = QStringLiteral("入力形式が不正です。
 inline const QString kNoTableName = QStringLiteral("テーブル名が入力されていません。");
 inline const QString kNoFileName = QStringLiteral("ファイル名が入力されていません。");
 inline const QString kBadFileName = QStringLiteral("ファイル名が不正です。");
+inline const QString kBadTableName = QStringLiteral("テーブル名が不正です。");
 inline const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 inline const QString kTo = QStringLiteral("に");
 inline const QString kRowsAdded = QStringLiteral("件のデータが追加されました");

@@ -2,6 +2,7 @@
 
 #include "ProviderFactory.h"
 #include "Recordset.h"
+#include "ThreadCheck.h"
 
 #include <algorithm>
 
@@ -50,7 +51,13 @@ void Connection::setLogin(const LoginParams& login, const QString& connectionStr
     m_login = login;
 }
 
+void Connection::checkNotLent() const {
+    TOLVAN_THREAD_CHECK(!m_lent.load(),
+                        "the connection is used while a statement runs on another thread");
+}
+
 bool Connection::Open() {
+    checkNotLent();
     Close();
     m_errors.clear();
     const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
@@ -90,8 +97,13 @@ bool Connection::reconnectIfLost(ErrorList& errors) {
 }
 
 void Connection::Close() {
+    checkNotLent();
     if (!m_backend) return;
-    CommitPendingWrites();
+    // Rows are held only inside a bulk scope, which stores and reports them before it ends;
+    // the connection is not closed inside one.
+    Q_ASSERT(!holdsRows() && !m_batchOpen);
+    if ((holdsRows() || m_batchOpen) && !CommitPendingWrites())
+        qWarning("Tolvan: held rows could not be stored when the connection closed");
     // Statements must go before the handles they belong to.
     for (Recordset* rs : m_recordsets)
         rs->releaseStatements();
@@ -100,7 +112,10 @@ void Connection::Close() {
 }
 
 QString Connection::DefaultDatabase() {
-    return m_backend ? m_backend->defaultDatabase() : QString();
+    // The status bar asks at any time: while a statement runs, the name it had before.
+    if (m_lent.load()) return m_database;
+    m_database = m_backend ? m_backend->defaultDatabase() : QString();
+    return m_database;
 }
 
 QString Connection::Version() const {
@@ -132,6 +147,7 @@ bool Connection::cancelled() const {
 }
 
 bool Connection::Execute(const QString& sql) {
+    checkNotLent();
     if (!m_backend) {
         setError(errors::objectClosed(kSource));
         return false;
@@ -155,8 +171,31 @@ Error closedError() {
 }
 } // namespace
 
+std::unique_ptr<StatementWork> Connection::lend(const QString& sql, ErrorList& errors) {
+    checkNotLent();
+    if (!m_backend) {
+        errors = {closedError()};
+        return nullptr;
+    }
+    if (!reconnectIfLost(errors)) return nullptr;
+    if (!CommitPendingWrites()) {
+        errors = m_errors;
+        return nullptr;
+    }
+    m_lent = true;
+    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, sql, m_commandTimeout));
+}
+
+void Connection::giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors) {
+    // The statement goes while the connection is still lent to it: nothing else runs yet.
+    work.reset();
+    m_lent = false;
+    noteLostSession(errors);
+}
+
 bool Connection::executeText(const QString& sql, ResultData& out,
                              std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return false;
@@ -174,6 +213,7 @@ bool Connection::executeText(const QString& sql, ResultData& out,
 std::unique_ptr<PreparedStatement>
 Connection::prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,
                     ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return nullptr;
@@ -185,6 +225,7 @@ Connection::prepare(const QString& sql, const std::vector<const ColumnInfo*>& pa
 }
 
 bool Connection::tables(std::vector<TableEntry>& out, ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return false;
@@ -200,6 +241,7 @@ bool Connection::tables(std::vector<TableEntry>& out, ErrorList& errors) {
 }
 
 bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return false;
@@ -213,6 +255,7 @@ bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorLis
 std::unique_ptr<PreparedStatement>
 Connection::prepareInsert(const QString& tableSql, const QStringList& columnSql,
                           const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return nullptr;
@@ -230,6 +273,7 @@ Connection::prepareInsert(const QString& tableSql, const QStringList& columnSql,
 bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
                             const std::function<bool(qint64, ErrorList&)>& check,
                             ErrorList& errors) {
+    checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
         return false;
@@ -253,7 +297,9 @@ bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& p
 }
 
 void Connection::beginBulkWrites(BatchFailure onFailure) {
-    if (m_bulkDepth++ == 0) m_onFailure = onFailure;
+    if (m_bulkDepth++ > 0) return;
+    m_onFailure = onFailure;
+    m_passedOver = 0;
 }
 
 bool Connection::endBulkWrites() {
@@ -287,7 +333,10 @@ bool Connection::storePendingRows() {
         qint64 affected = 0;
         ErrorList rowErrors;
         if (stmt->execute(rows[i], affected, rowErrors)) continue;
-        if (m_onFailure == BatchFailure::Skip && !connectionFailed(rowErrors)) continue;
+        if (m_onFailure == BatchFailure::Skip && !connectionFailed(rowErrors)) {
+            ++m_passedOver;
+            continue;
+        }
         noteLostSession(rowErrors);
         m_failedInsert = first + qint64(i);
         m_errors = rowErrors;
@@ -297,6 +346,7 @@ bool Connection::storePendingRows() {
 }
 
 bool Connection::CommitPendingWrites() {
+    checkNotLent();
     m_failedInsert = -1;
     if (!m_backend) return true;
     if (!storePendingRows()) return false;
@@ -312,6 +362,7 @@ bool Connection::CommitPendingWrites() {
 }
 
 bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, bool mayHold) {
+    checkNotLent();
     if (!m_backend) {
         m_errors = {closedError()};
         return false;
@@ -356,10 +407,11 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         m_batchTimer.start();
     }
     if (!stmt.execute(params, affected, m_errors)) {
-        // The rows before this one stay: commit them before reporting.
+        // The rows before this one stay: commit them before reporting. This row's failure is
+        // the one reported; a commit that fails too ended the session, which it also says.
         ErrorList failure = m_errors;
         noteLostSession(failure);
-        CommitPendingWrites();
+        if (!CommitPendingWrites()) noteLostSession(m_errors);
         m_errors = failure;
         m_failedInsert = number;
         return false;
@@ -367,6 +419,13 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
     if (++m_batchRows >= kBatchRows || m_batchTimer.elapsed() >= kBatchMillis)
         return CommitPendingWrites();
     return true;
+}
+
+BulkWriteScope::~BulkWriteScope() {
+    if (!m_c) return;
+    Q_ASSERT(!m_c->holdsRows());
+    if (!m_c->endBulkWrites())
+        qWarning("Tolvan: held rows could not be stored: no one reported it");
 }
 
 } // namespace db

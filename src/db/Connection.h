@@ -3,12 +3,15 @@
 #include "Backend.h"
 #include "Error.h"
 #include "LoginParams.h"
+#include "StatementWork.h"
 
 #include <QElapsedTimer>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace db {
 
@@ -58,9 +61,21 @@ public:
     // Runs a statement and throws its rows away: for callers that need no record set.
     bool Execute(const QString& sql);
 
+    // Lends the connection to a statement that another thread runs. Here, on the caller's
+    // thread, held rows are stored and a lost session is opened again; from then on nothing
+    // but the work and cancel() may use the connection until giveBack (checked in debug
+    // builds). Null on failure, with errors.
+    [[nodiscard]] std::unique_ptr<StatementWork> lend(const QString& sql, ErrorList& errors);
+    // Takes the connection back once the work has ended and its thread is joined; errors are
+    // those it ended with (a lost session is noted). The work's statement goes with it.
+    void giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors);
+
     // Commits inserts that are held in an open batch; every other operation does this first,
-    // and callers do it before they ask the user anything.
-    bool CommitPendingWrites();
+    // and callers do it before they ask the user anything. False when a row was refused or
+    // could not be stored: Errors() and failedInsert() tell which.
+    [[nodiscard]] bool CommitPendingWrites();
+    // Rows are held, not yet stored.
+    bool holdsRows() const { return !m_pendingRows.empty(); }
 
     // What an open batch does with a row that the database refuses: stop there (the rows
     // after it in the batch are dropped) or pass over it and store the others.
@@ -72,7 +87,10 @@ public:
     // so that a refusal may surface at a later insert or commit. Scopes nest; the outermost
     // one's end commits and its onFailure holds.
     void beginBulkWrites(BatchFailure onFailure = BatchFailure::Stop);
-    bool endBulkWrites();
+    [[nodiscard]] bool endBulkWrites();
+    // Rows refused and passed over (BatchFailure::Skip) when held rows were stored together,
+    // since the outermost bulk scope began: the caller counted them as added.
+    qint64 passedOverInserts() const { return m_passedOver; }
     // Numbers the inserts: the number the next insertRow gives its row.
     qint64 insertCount() const { return m_insertCount; }
     // After insertRow or CommitPendingWrites failed: the number of the row the database
@@ -117,6 +135,8 @@ public:
     void detach(Recordset* rs);
 
 private:
+    // Every use but cancel() passes here: the connection is not lent to a running statement.
+    void checkNotLent() const;
     // A failure that ended the session with the server marks it lost.
     void noteLostSession(const ErrorList& errors);
     // After a lost session the next statement first logs in again, so that the program is
@@ -132,6 +152,8 @@ private:
     ErrorList m_errors;
     std::vector<Recordset*> m_recordsets;
     bool m_sessionLost = false;
+    std::atomic<bool> m_lent{false};
+    QString m_database; // the last DefaultDatabase
 
     int m_bulkDepth = 0;
     bool m_batchOpen = false;
@@ -146,9 +168,10 @@ private:
     qint64 m_pendingFirst = 0;
     qint64 m_insertCount = 0;
     qint64 m_failedInsert = -1;
+    qint64 m_passedOver = 0;
 };
 
-// Opens a bulk-write scope for its lifetime: an import or a batch run.
+// Opens a bulk-write scope until end(): an import or a batch run.
 class BulkWriteScope {
 public:
     explicit BulkWriteScope(Connection* c,
@@ -156,9 +179,15 @@ public:
         : m_c(c) {
         if (m_c) m_c->beginBulkWrites(onFailure);
     }
-    ~BulkWriteScope() {
-        if (m_c) m_c->endBulkWrites();
+    // Stores the rows still held and ends the scope; false when one was refused or could not
+    // be stored (the connection's Errors() and failedInsert() tell which).
+    [[nodiscard]] bool end() {
+        Connection* c = std::exchange(m_c, nullptr);
+        return !c || c->endBulkWrites();
     }
+    // Every way out of a scope stores the held rows and reports a failure before it gets
+    // here: what the scope still holds at this point could not be reported.
+    ~BulkWriteScope();
     BulkWriteScope(const BulkWriteScope&) = delete;
     BulkWriteScope& operator=(const BulkWriteScope&) = delete;
 

@@ -68,6 +68,16 @@ inline Error providerNotFound() {
 inline Error cancelled(const QString& source) {
     return {ErrorNumber::Cancelled, QStringLiteral("Operation cancelled by the user."), source};
 }
+// A forward-only read whose statement went with its session: the rows after the ones read
+// cannot be had, which must not pass for their end.
+inline Error sessionLostMidRead(const QString& source) {
+    return {ErrorNumber::Fail, QStringLiteral("The connection was lost before every row was read."),
+            source + QStringLiteral(" (08S01)")};
+}
+// A result larger than the memory the program may take.
+inline Error outOfMemory(const QString& source) {
+    return {7, QStringLiteral("メモリが足りないため、結果を読み込めませんでした。"), source};
+}
 inline Error fileNotFound(qint32 number, const QString& path, const QString& source) {
     return {number, QStringLiteral("Could not find file '%1'.").arg(path), source};
 }

@@ -2,8 +2,10 @@
 
 #include "Backend.h"
 #include "Connection.h"
+#include "StatementText.h"
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 
 namespace db {
@@ -17,28 +19,30 @@ Error closedError() {
     return errors::objectClosed(kSource);
 }
 
-// The statement whose rows a count query counts: one SELECT or WITH, without a final ";".
+// The statement whose rows a count query counts: one statement that only reads, without a
+// final ";". Counting runs it once more, which must change nothing.
 QString countQuery(const QString& source) {
+    if (!readsOnly(source)) return QString();
     QString s = source.trimmed();
     while (s.endsWith(QLatin1Char(';')))
         s = s.chopped(1).trimmed();
-    if (!s.startsWith(QLatin1String("select"), Qt::CaseInsensitive) &&
-        !s.startsWith(QLatin1String("with"), Qt::CaseInsensitive))
-        return QString();
     return QStringLiteral("SELECT COUNT(*) FROM (%1\n) tolvan_count").arg(s);
 }
 } // namespace
 
 Recordset::Recordset() = default;
 Recordset::~Recordset() {
-    Close();
+    // Whoever added rows closed the record set and heard of a failure; none is left to tell.
+    if (!Close()) qWarning("Tolvan: rows added to a record set could not be stored");
     if (m_connection) m_connection->detach(this);
 }
 
 void Recordset::releaseStatements() {
-    // Rows of ours may wait in the connection's batch: store them while their statement lives.
-    if (!m_inserts.empty() && m_connection && m_connection->isOpen())
-        m_connection->CommitPendingWrites();
+    // A held row of ours would outlive its statement: whoever lets go of them has stored or
+    // dropped the held rows first.
+    Q_ASSERT(m_inserts.empty() || !m_connection || !m_connection->holdsRows());
+    // Rows still unread are gone with the statement: reading on must fail, not end.
+    if (m_cursor && m_open && m_cursorType == adOpenForwardOnly) m_cursorLost = true;
     m_cursor.reset();
     m_lastInsert = nullptr;
     m_inserts.clear();
@@ -76,20 +80,21 @@ bool Recordset::runSource(ErrorList& errors) {
     ResultData data;
     std::unique_ptr<RowCursor> cursor;
     m_cursor.reset();
+    m_cursorLost = false;
     if (!m_connection->executeText(m_source, data, cursor, errors)) return false;
-    m_data = std::move(data);
-    m_cursor = std::move(cursor);
     m_forwardCount = -2;
     m_blocksRead = 0;
-    if (m_cursorType == adOpenForwardOnly) return fetchBlock(errors);
-    bool done = !m_cursor;
-    while (!done) {
-        if (!m_cursor->fetch(m_data, size_t(-1), done, errors)) {
-            m_cursor.reset();
-            return false;
-        }
+    if (m_cursorType == adOpenForwardOnly) {
+        m_data = std::move(data);
+        m_cursor = std::move(cursor);
+        return fetchBlock(errors);
     }
-    m_cursor.reset();
+    // Read whole before it replaces the rows held: a failure leaves those as they were.
+    bool done = !cursor;
+    while (!done)
+        if (!cursor->fetch(data, size_t(-1), done, errors)) return false;
+    cursor.reset();
+    m_data = std::move(data);
     // A column whose values did not fit its declared storage was turned into text.
     for (size_t i = 0; i < m_data.columns.size(); ++i)
         m_data.columns[i].storage = m_data.data[i].storage();
@@ -97,7 +102,22 @@ bool Recordset::runSource(ErrorList& errors) {
     return true;
 }
 
+bool Recordset::readSource(ErrorList& errors) {
+    try {
+        return runSource(errors);
+    } catch (const std::bad_alloc&) {
+        // What was read goes with the unwinding; the rows held before stay.
+        m_cursor.reset();
+        errors = {errors::outOfMemory(kSource)};
+        return false;
+    }
+}
+
 bool Recordset::fetchBlock(ErrorList& errors) {
+    if (m_cursorLost) {
+        errors = {errors::sessionLostMidRead(kSource)};
+        return false;
+    }
     ++m_blocksRead;
     m_data.clearRows();
     bool done = !m_cursor;
@@ -158,13 +178,12 @@ void Recordset::resetRows() {
     std::iota(m_order.begin(), m_order.end(), 0u);
     m_pos = 0;
     m_editMode = adEditNone;
-    releaseStatements();
 }
 
 bool Recordset::Open(const QString& source, Connection* connection, int cursorType, int, int) {
     if (!beginOpen(source, connection, cursorType)) return false;
     ErrorList errors;
-    if (!runSource(errors)) {
+    if (!readSource(errors)) {
         m_data.clear();
         m_order.clear();
         return failWith(errors);
@@ -175,7 +194,7 @@ bool Recordset::Open(const QString& source, Connection* connection, int cursorTy
 }
 
 bool Recordset::beginOpen(const QString& source, Connection* connection, int cursorType) {
-    Close();
+    if (!Close()) return false; // Errors() tell which row could not be stored
     if (m_connection != connection) {
         if (m_connection) m_connection->detach(this);
         if (connection) connection->attach(this);
@@ -189,19 +208,6 @@ bool Recordset::beginOpen(const QString& source, Connection* connection, int cur
     return true;
 }
 
-bool Recordset::executeOpen(ResultData& header, ErrorList& errors) {
-    m_cursor.reset();
-    return m_connection->executeText(m_source, header, m_cursor, errors);
-}
-
-bool Recordset::fetchRows(ResultData& block, size_t maxRows, bool& done, ErrorList& errors) {
-    done = !m_cursor;
-    if (done) return true;
-    if (!m_cursor->fetch(block, maxRows, done, errors)) return false;
-    if (done) m_cursor.reset();
-    return true;
-}
-
 void Recordset::showColumns(ResultData&& header) {
     m_data = std::move(header);
     m_order.resize(m_data.rows);
@@ -210,14 +216,21 @@ void Recordset::showColumns(ResultData&& header) {
     m_open = true;
 }
 
-void Recordset::appendRows(ResultData& block) {
-    if (block.rows == 0 || block.data.size() != m_data.data.size()) return;
-    for (size_t i = 0; i < m_data.data.size(); ++i)
-        m_data.data[i].appendColumn(block.data[i]);
+bool Recordset::appendRows(ResultData& block) {
+    if (block.rows == 0 || block.data.size() != m_data.data.size()) return true;
+    try {
+        for (size_t i = 0; i < m_data.data.size(); ++i)
+            m_data.data[i].appendColumn(block.data[i]);
+        m_order.resize(m_data.rows + block.rows);
+    } catch (const std::bad_alloc&) {
+        // Columns may differ in length now: endOpen with the failure drops them all.
+        block.clear();
+        return false;
+    }
     const size_t first = m_data.rows;
     m_data.rows += block.rows;
-    m_order.resize(m_data.rows);
     std::iota(m_order.begin() + qint64(first), m_order.end(), quint32(first));
+    return true;
 }
 
 bool Recordset::endOpen(const ErrorList* failure) {
@@ -239,8 +252,11 @@ bool Recordset::endOpen(const ErrorList* failure) {
     return true;
 }
 
-void Recordset::Close() {
-    if (m_open && m_connection && m_connection->isOpen()) m_connection->CommitPendingWrites();
+bool Recordset::Close() {
+    // Rows added through this record set may still be held: stored before their statement goes.
+    const bool stored =
+        !m_open || !m_connection || !m_connection->isOpen() || m_connection->CommitPendingWrites();
+    if (!stored) m_errors = m_connection->Errors();
     releaseStatements();
     m_data.clear();
     m_order.clear();
@@ -252,15 +268,17 @@ void Recordset::Close() {
     m_editMode = adEditNone;
     m_buffer.clear();
     m_assigned.clear();
+    return stored;
 }
 
 bool Recordset::Requery(int) {
     if (!requireOpen()) return false;
     if (!m_connection || !m_connection->isOpen()) return fail(closedError());
     if (m_editMode != adEditNone) CancelUpdate();
+    if (!m_connection->CommitPendingWrites()) return failWith(m_connection->Errors());
     releaseStatements();
     ErrorList errors;
-    if (!runSource(errors)) return failWith(errors);
+    if (!readSource(errors)) return failWith(errors);
     for (const SortKey& k : m_sortKeys)
         if (k.field >= FieldCount()) {
             m_sortKeys.clear();
@@ -302,9 +320,18 @@ bool Recordset::MoveNext() {
         if (m_editMode != adEditNone && !Update()) return false;
         if (Eof()) return fail(errors::noCurrentRecord(kSource));
         ++m_pos;
-        if (m_pos >= qint64(m_order.size()) && m_cursor) {
+        if (m_pos >= qint64(m_order.size()) && (m_cursor || m_cursorLost)) {
             ErrorList errors;
-            if (!fetchBlock(errors)) return failWith(errors);
+            bool fetched = false;
+            try {
+                fetched = fetchBlock(errors);
+            } catch (const std::bad_alloc&) {
+                m_cursor.reset();
+                m_data.clearRows();
+                m_order.clear();
+                errors = {errors::outOfMemory(kSource)};
+            }
+            if (!fetched) return failWith(errors);
         }
         return true;
     }

@@ -38,22 +38,19 @@ public:
     // reads nothing.
     bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
               int options = -1);
-    void Close();
+    // False when rows added through it were still held and could not be stored (Errors()).
+    [[nodiscard]] bool Close();
     bool isOpen() const { return m_open; }
 
     // Opening in steps, for a caller whose worker thread runs the statement while its own
     // thread keeps the rows: beginOpen, showColumns, appendRows and endOpen on the caller's
-    // thread; executeOpen and fetchRows on the worker, which alone uses the connection until
-    // endOpen. Between showColumns and endOpen the record set is open with the rows handed
-    // over so far; only reading them is allowed.
+    // thread; the statement itself runs in a StatementWork the connection lends the worker.
+    // Between showColumns and endOpen the record set is open with the rows handed over so
+    // far; only reading them is allowed.
     bool beginOpen(const QString& source, Connection* connection, int cursorType = adOpenStatic);
-    // Runs the statement; header receives its columns (none for a statement without rows).
-    bool executeOpen(ResultData& header, ErrorList& errors);
-    // Reads more rows into block, which is described like the header; done once the
-    // statements of the text have all run.
-    bool fetchRows(ResultData& block, size_t maxRows, bool& done, ErrorList& errors);
     void showColumns(ResultData&& header);
-    void appendRows(ResultData& block);
+    // False when the rows do not fit in memory: the open is then to be undone with endOpen.
+    [[nodiscard]] bool appendRows(ResultData& block);
     // Completes the open, or undoes it with the failure's errors (nothing stays held).
     bool endOpen(const ErrorList* failure);
     QString Source() const { return m_source; }
@@ -138,7 +135,8 @@ public:
 
     size_t memoryBytes() const;
 
-    // Called by the connection: it is closing, or it is being destroyed.
+    // Called by the connection: it is closing, or it is being destroyed, or its session was
+    // lost; it has stored or dropped the rows it held.
     void releaseStatements();
     void connectionGone();
 
@@ -164,6 +162,8 @@ private:
                             std::vector<Value>& params) const;
     void resetRows();
     bool runSource(ErrorList& errors);
+    // runSource, with a result larger than memory as its failure.
+    bool readSource(ErrorList& errors);
     bool fetchBlock(ErrorList& errors);
     bool requireStatic();
 
@@ -173,6 +173,8 @@ private:
     int m_cursorType = adOpenStatic;
     // The statement being read by a forward-only record set; null once its rows are read.
     std::unique_ptr<RowCursor> m_cursor;
+    // Its statement was released (a lost session) before every row was read.
+    bool m_cursorLost = false;
     mutable qint32 m_forwardCount = -2; // -2: not counted yet
     int m_blocksRead = 0;
     ResultData m_data;

@@ -114,4 +114,49 @@ QString quoteIdentifier(const QString& name, const QString& quote) {
     return quote + inner + quote;
 }
 
+std::optional<std::vector<NamePart>> splitTableName(QStringView text) {
+    // Blanks, tabs and line breaks around the name are SQL's own white space.
+    const auto white = [](QChar c) { return c.unicode() < 0x80 && c.isSpace(); };
+    while (!text.isEmpty() && white(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && white(text.back()))
+        text.chop(1);
+    std::vector<NamePart> parts;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    for (;;) {
+        if (i >= n) return std::nullopt;
+        NamePart part;
+        const QChar c = text[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            bool closed = false;
+            for (++i; i < n; ++i) {
+                if (text[i] != close) {
+                    part.name += text[i];
+                } else if (close != QLatin1Char(']') && i + 1 < n && text[i + 1] == close) {
+                    part.name += close;
+                    ++i;
+                } else {
+                    closed = true;
+                    ++i;
+                    break;
+                }
+            }
+            if (!closed || part.name.isEmpty()) return std::nullopt;
+            part.quoted = true;
+        } else {
+            const qsizetype start = i;
+            while (i < n && isWordChar(text[i]))
+                ++i;
+            if (i == start) return std::nullopt;
+            part.name = text.mid(start, i - start).toString();
+        }
+        parts.push_back(std::move(part));
+        if (i == n) return parts;
+        if (text[i] != QLatin1Char('.')) return std::nullopt;
+        ++i;
+    }
+}
+
 } // namespace db

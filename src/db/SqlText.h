@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <vector>
 
 namespace db {
 
@@ -13,5 +15,16 @@ QString unquoteIdentifier(const QString& name);
 
 // Quotes a plain name with the given quote character(s), doubling embedded quotes.
 QString quoteIdentifier(const QString& name, const QString& quote);
+
+// One part of a dotted table name, without its quotes.
+struct NamePart {
+    QString name;
+    bool quoted = false;
+};
+
+// A table name as typed: plain words (letters, digits, "_", "$", "#") or quoted names ("a b",
+// [a b], `a b`, quotes doubled inside), joined by dots without blanks; blanks and tabs around
+// it are passed over. Nothing when the text is anything else, such as a name followed by SQL.
+std::optional<std::vector<NamePart>> splitTableName(QStringView text);
 
 } // namespace db

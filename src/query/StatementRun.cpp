@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <new>
 
 namespace {
 // The first block is small so that the first screen of rows shows at once; later blocks
@@ -30,10 +31,14 @@ StatementRun::~StatementRun() = default;
 bool StatementRun::open(db::Recordset& rs, const QString& source) {
     if (m_running || !rs.beginOpen(source, m_connection)) return false;
     m_connection->resetCancel();
+    db::ErrorList lendErrors;
+    std::unique_ptr<db::StatementWork> work = m_connection->lend(source, lendErrors);
+    if (!work) return rs.endOpen(&lendErrors);
     m_running = true;
     m_cancelRequested = false;
     m_finished = false;
     m_ok = false;
+    m_outOfMemory = false;
     m_errors.clear();
     m_queue.clear();
     m_queuedBlocks = 0;
@@ -43,7 +48,7 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     QEventLoop loop;
     m_loop = &loop;
     m_target = &rs;
-    std::thread worker([this, &rs] { work(rs); });
+    std::thread worker([this, w = std::move(work)]() mutable { run(std::move(w)); });
     loop.exec();
     m_loop = nullptr;
     m_target = nullptr;
@@ -51,6 +56,11 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
 
     m_repeatCancel.stop();
     m_running = false;
+    if (m_outOfMemory) {
+        m_ok = false;
+        m_errors = {db::errors::outOfMemory(kSource)};
+    }
+    m_connection->giveBack(std::move(m_returned), m_errors);
     m_connection->resetCancel();
     return rs.endOpen(m_ok ? nullptr : &m_errors);
 }
@@ -67,42 +77,49 @@ void StatementRun::cancel() {
     m_repeatCancel.start();
 }
 
-void StatementRun::work(db::Recordset& rs) {
-    db::ResultData header;
+void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
     db::ErrorList errors;
-    bool ok = rs.executeOpen(header, errors);
-    db::ResultData block;
-    if (ok) {
-        block.columns = header.columns;
-        block.clearRows();
-        post({Handover::Columns, std::move(header)});
-    }
-    bool done = false;
-    size_t want = kFirstRows;
-    QElapsedTimer slice;
-    slice.start();
-    while (ok && !done) {
-        ok = rs.fetchRows(block, want, done, errors);
-        if (ok && m_connection->cancelled()) {
-            ok = false;
-            errors = {db::errors::cancelled(kSource)};
-        }
-        if (!ok) break;
-        if (block.rows == 0) continue;
-        if (done || want == kFirstRows || slice.elapsed() >= kSliceMs ||
-            block.rows >= kMaxBlockRows) {
-            db::ResultData full = std::move(block);
-            block.columns = full.columns;
+    bool ok = false;
+    try {
+        db::ResultData header;
+        ok = work->execute(header, errors);
+        db::ResultData block;
+        if (ok) {
+            block.columns = header.columns;
             block.clearRows();
-            post({Handover::Rows, std::move(full)});
-            want = kFetchRows;
-            std::unique_lock lock(m_lock);
-            m_room.wait(lock,
-                        [this] { return m_queuedBlocks < kMaxQueuedBlocks || m_stopWaiting; });
-            slice.restart();
+            post({Handover::Columns, std::move(header)});
         }
+        bool done = false;
+        size_t want = kFirstRows;
+        QElapsedTimer slice;
+        slice.start();
+        while (ok && !done) {
+            ok = work->fetch(block, want, done, errors);
+            if (ok && work->cancelled()) {
+                ok = false;
+                errors = {db::errors::cancelled(kSource)};
+            }
+            if (!ok) break;
+            if (block.rows == 0) continue;
+            if (done || want == kFirstRows || slice.elapsed() >= kSliceMs ||
+                block.rows >= kMaxBlockRows) {
+                db::ResultData full = std::move(block);
+                block.columns = full.columns;
+                block.clearRows();
+                post({Handover::Rows, std::move(full)});
+                want = kFetchRows;
+                std::unique_lock lock(m_lock);
+                m_room.wait(lock,
+                            [this] { return m_queuedBlocks < kMaxQueuedBlocks || m_stopWaiting; });
+                slice.restart();
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // The block being read went with the unwinding; the statement ends as a failure.
+        ok = false;
+        errors = {db::errors::outOfMemory(kSource)};
     }
-    post({Handover::End, {}, ok, std::move(errors)});
+    post({Handover::End, {}, ok, std::move(errors), std::move(work)});
 }
 
 void StatementRun::post(Handover item) {
@@ -135,13 +152,20 @@ void StatementRun::drain(db::Recordset& rs) {
             if (columnsShown) columnsShown();
             break;
         case Handover::Rows:
-            rs.appendRows(item.data);
+            if (m_outOfMemory) break;
+            if (!rs.appendRows(item.data)) {
+                // No room for them here: the rows so far go at the end, the statement stops.
+                m_outOfMemory = true;
+                cancel();
+                break;
+            }
             if (rowsAppended) rowsAppended();
             break;
         case Handover::End:
             m_finished = true;
             m_ok = item.ok;
             m_errors = std::move(item.errors);
+            m_returned = std::move(item.work);
             if (m_loop) m_loop->quit();
             break;
         }

@@ -15,8 +15,8 @@ class QEventLoop;
 
 // Opens a record set with its statement running on a worker thread, while this thread goes
 // on with the window's events: the rows are handed over block by block as they are read,
-// and cancel() stops the statement. The worker has the connection to itself until open
-// returns, so nothing here may use it meanwhile.
+// and cancel() stops the statement. The connection is lent to the worker's StatementWork
+// until open returns, so nothing here may use it meanwhile.
 class StatementRun : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +39,11 @@ private:
         db::ResultData data = {};
         bool ok = true;
         db::ErrorList errors = {};
+        // With End: the work comes back from the worker, which no longer touches it.
+        std::unique_ptr<db::StatementWork> work = {};
     };
-    void work(db::Recordset& rs);
+    // Runs on the worker, which owns work until it hands it back with End.
+    void run(std::unique_ptr<db::StatementWork> work);
     void post(Handover item);
     void drain(db::Recordset& rs);
 
@@ -50,6 +53,9 @@ private:
     bool m_finished = false;
     bool m_ok = false;
     db::ErrorList m_errors;
+    std::unique_ptr<db::StatementWork> m_returned;
+    // The rows did not fit in memory here: the statement is stopped and fails.
+    bool m_outOfMemory = false;
     QEventLoop* m_loop = nullptr;
     QTimer m_repeatCancel;
 

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "SettingsKeys.h"
 #include "StatementRun.h"
+#include "StatementText.h"
 #include "modKorvel.h"
 
 namespace {
@@ -88,7 +89,11 @@ void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QStrin
 
 bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement) {
     feedback.ShowBusy(QString(), false, false);
-    const QString previousSource = state.resultOpen ? state.resultSet->Source() : QString();
+    const std::shared_ptr<db::Recordset> previous = state.resultOpen ? state.resultSet : nullptr;
+    const QString previousSource = previous ? previous->Source() : QString();
+    // The previous result is read again by running its statement only where that changes
+    // nothing: an insert that returned rows would insert them once more.
+    const bool rereadable = db::readsOnly(previousSource);
     bool closedPrevious = false;
     db::Error failure;
 
@@ -101,7 +106,10 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         feedback.UpdateStatusBar(QStringLiteral("ERROR"));
         feedback.ShowMessagePanel(ErrorReport(failure.Number, failure.Source, failure.Description),
                                   true, false);
-        if (!previousSource.isEmpty()) {
+        if (!previousSource.isEmpty() && !rereadable) {
+            // The rows it holds stay the current result, without running it again.
+            state.resultSet = previous;
+        } else if (!previousSource.isEmpty()) {
             // Read the previous result again, unseen: after a failed SELECT the grid still
             // shows its rows from the record set it holds.
             db::Error ignored;
@@ -133,9 +141,13 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
 
     feedback.bindGrid(nullptr);
     if (state.resultOpen) {
-        state.resultSet->Close();
+        const bool stored = state.resultSet->Close();
         state.resultOpen = false;
         closedPrevious = true;
+        if (!stored) {
+            failure = failureOf(*state.resultSet, state.connection.adoConnection.get());
+            return fail();
+        }
     }
     bool bound = false;
     state.resultSet = openNew(state, feedback, statement, failure, &bound);
@@ -153,7 +165,8 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         return finish(true);
     }
     feedback.UpdateStatusBar(kQueryDone);
-    if (closedPrevious) {
+    // A previous result that cannot be read again without changing data stays closed.
+    if (closedPrevious && rereadable) {
         state.resultSet = openNew(state, feedback, previousSource, failure);
         if (!state.resultSet->isOpen()) return fail();
         feedback.bindGrid(state.resultSet);

@@ -37,8 +37,10 @@ public:
     // Steps 5 to 14 of the output; false with m_error set on failure. excel stays set while
     // the workbook is still ours to discard.
     bool run(std::unique_ptr<ExcelApplication>& excel, QString& handedOver) {
-        db::Recordset work;
-        if (!OpenWorkRecordset(work, m_state, m_error)) return false;
+        db::Recordset fresh;
+        db::Recordset* opened = OpenWorkRecordset(fresh, m_state, m_error);
+        if (!opened) return false;
+        db::Recordset& work = *opened;
         const int count = std::min(work.FieldCount(), kExcelMaxColumns);
         const bool header = ReadBoolSetting(keys::ExportField);
         const qint32 records = work.RecordCount();
@@ -78,12 +80,15 @@ public:
             m_feedback.DoEvents();
             if (records > 0) m_feedback.SetProgressValue(int(qint64(row - 1) * 100 / records));
             ++row;
-            if (!work.MoveNext() && !work.Eof()) {
+            if (!work.MoveNext()) {
                 m_error = RecordsetFailure(work);
                 return false;
             }
         }
-        work.Close();
+        if (!fresh.Close()) {
+            m_error = RecordsetFailure(fresh);
+            return false;
+        }
         if (!excel->AutoFitColumns(QStringLiteral("A:IV"))) return failed(*excel);
         const CellRange table{1, 1, row - 1, count};
         for (int edge : {xl::BorderLeft, xl::BorderRight, xl::BorderTop, xl::BorderBottom})

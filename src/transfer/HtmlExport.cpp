@@ -16,9 +16,11 @@ namespace {
 constexpr qint64 kHeaderEvery = 20;
 
 // Writes the page; on failure error says why and the caller reports it.
-bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& work, QFile& file,
+bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& fresh, QFile& file,
                const QStringList& pageFolders, db::Error& error) {
-    if (!OpenWorkRecordset(work, state, error)) return false;
+    db::Recordset* opened = OpenWorkRecordset(fresh, state, error);
+    if (!opened) return false;
+    db::Recordset& work = *opened;
     if (!createTemporaryPage(pageFolders, file)) {
         error =
             transfer_error::fileAccess(pageFolders.join(QStringLiteral(", ")), file.errorString());
@@ -60,7 +62,7 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& wor
         if (count > 0) feedback.SetProgressValue(int((r - 1) * 100 / count));
         // The window is locked; this only keeps it painted during a long page.
         feedback.DoEvents();
-        if (!work.MoveNext() && !work.Eof()) {
+        if (!work.MoveNext()) {
             error = RecordsetFailure(work);
             return false;
         }

@@ -5,6 +5,8 @@
 #include "Recordset.h"
 #include "TransferErrors.h"
 
+#include <algorithm>
+
 bool isUsableSeparator(const QString& separator) {
     if (separator.size() != 1) return false;
     const char16_t c = separator.front().unicode();
@@ -44,10 +46,18 @@ bool RecordImporter::flush(db::Error& error) {
     const bool ok = !connection || connection->CommitPendingWrites();
     if (!ok) {
         error = transfer_error::lastOf(connection->Errors());
-        m_failedRecord = recordOfInsert(connection->failedInsert(), m_recordCount);
+        const qint64 refused = recordOfInsert(connection->failedInsert(), m_recordCount);
+        m_failedRecord = m_failed ? std::min(m_failedRecord, refused) : refused;
+        m_failed = true;
     }
     m_held.clear();
     return ok;
+}
+
+qint64 RecordImporter::counted() const {
+    const db::Connection* connection = m_target.ActiveConnection();
+    const qint64 passedOver = connection ? connection->passedOverInserts() : 0;
+    return (m_failed ? m_failedRecord : m_recordCount) - m_refused - passedOver;
 }
 
 qint64 RecordImporter::recordOfInsert(qint64 insert, qint64 otherwise) const {
@@ -69,6 +79,7 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
         return End;
     case RecordReader::ReadFailed:
         m_failedRecord = m_recordCount;
+        m_failed = true;
         error = transfer_error::fileAccess(m_path, m_file.errorString());
         return Failed;
     case RecordReader::BlankLine:
@@ -76,10 +87,12 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
     case RecordReader::Record:
         break;
     }
-    return addRecord(error) ? Added : Failed;
+    const Step step = addRecord(error);
+    if (step == Failed) m_failed = true;
+    return step;
 }
 
-bool RecordImporter::addRecord(db::Error& error) {
+RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     const qint64 record = m_recordCount++;
     m_failedRecord = record;
     // With skipFailures a failure passes, unless the server is gone: then every record
@@ -88,7 +101,7 @@ bool RecordImporter::addRecord(db::Error& error) {
         error = transfer_error::lastOf(m_target.Errors());
         return m_skipFailures && !transfer_error::connectionLost(error);
     };
-    if (!m_target.AddNew() && !failed()) return false;
+    if (!m_target.AddNew() && !failed()) return Failed;
     for (int k = 0; k < m_records->fieldCount(); ++k) {
         const std::string_view bytes = m_records->field(k);
         db::Value value;
@@ -98,7 +111,7 @@ bool RecordImporter::addRecord(db::Error& error) {
             value = db::Value(QString());
         if (!m_target.Fields(k).setValue(std::move(value)) && !failed()) {
             m_target.CancelUpdate();
-            return false;
+            return Failed;
         }
     }
     db::Connection* connection = m_target.ActiveConnection();
@@ -115,6 +128,8 @@ bool RecordImporter::addRecord(db::Error& error) {
             m_held.pop_front();
         if (updated && insert >= firstHeld) m_held.emplace_back(insert, record);
     }
-    if (!updated && !failed()) return false;
-    return true;
+    if (updated) return Added;
+    if (!failed()) return Failed;
+    ++m_refused;
+    return Refused;
 }

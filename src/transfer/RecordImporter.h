@@ -18,12 +18,14 @@ class Recordset;
 // Adds the records of a delimited file to a record set opened for adding, one line at a
 // time: fields go to the target's fields by position, an empty field is the empty string
 // for the plain text types and Null for every other type. With skipFailures a failing
-// assignment or Update is passed over (the record still counts); otherwise it ends the run.
-// A file that cannot be read always ends it. The database may hold added rows and refuse
-// one of them later; failedRecord then still names the record that failed.
+// assignment is passed over (the row keeps the fields that could be set) and so is a row
+// the database refuses, which is not counted; otherwise a failure ends the run. A file that
+// cannot be read always ends it. The database may hold added rows and refuse one of them
+// later; failedRecord then still names the record that failed, and counted() leaves it out.
 class RecordImporter {
 public:
-    enum Step { Added, Blank, End, Failed };
+    // Refused: the database refused the record's row and it was passed over.
+    enum Step { Added, Refused, Blank, End, Failed };
 
     RecordImporter(db::Recordset& target, bool skipFailures);
     ~RecordImporter();
@@ -36,14 +38,17 @@ public:
     // line is blank.
     Step next(db::Error& error);
     // Stores the rows the connection still holds; false with the error of the row refused.
-    bool flush(db::Error& error);
+    [[nodiscard]] bool flush(db::Error& error);
     // After a failure: how many records came before the one that failed (blank lines do not
-    // count), which are the records to count.
+    // count).
     qint64 failedRecord() const { return m_failedRecord; }
+    // The records whose rows the database took or holds: every record read, or after a failure
+    // those before the failing one, less the rows refused and passed over.
+    qint64 counted() const;
     void close();
 
 private:
-    bool addRecord(db::Error& error);
+    Step addRecord(db::Error& error);
     // The record whose row the connection numbered so, when the row is still remembered.
     qint64 recordOfInsert(qint64 insert, qint64 otherwise) const;
 
@@ -56,6 +61,9 @@ private:
     std::unique_ptr<TextDecoder> m_decoder;
     qint64 m_recordCount = 0;
     qint64 m_failedRecord = -1;
+    bool m_failed = false;
+    // Rows refused at once; those refused when held rows were stored the connection counts.
+    qint64 m_refused = 0;
     // The rows the connection holds: its number of each and the record it came from.
     std::deque<std::pair<qint64, qint64>> m_held;
 };

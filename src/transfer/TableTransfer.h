@@ -14,13 +14,13 @@ struct TableTransferHooks {
     std::function<void()> doEvents;
 };
 
-// Writes every row of a table (name used verbatim in SQL) to a delimited file. On failure
+// Writes every row of a table (one plain or quoted name) to a delimited file. On failure
 // errorText holds the one-line report; rowsWritten counts the lines written either way.
 bool ExportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
                      const QString& filePath, qint32& rowsWritten, QString& errorText,
                      const TableTransferHooks& hooks = {});
 
-// Adds one row to a table (name used verbatim in SQL) for every record of a delimited file.
+// Adds one row to a table (one plain or quoted name) for every record of a delimited file.
 bool ImportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
                      const QString& filePath, qint32& rowsImported, QString& errorText,
                      const TableTransferHooks& hooks = {});

@@ -1,5 +1,9 @@
 #include "TargetQuery.h"
 
+#include "SqlText.h"
+
+#include <QStringList>
+
 QString importTargetQuery(const QString& source) {
     if (source.contains(QLatin1String("ORDER"), Qt::CaseInsensitive)) return source;
     if (!source.contains(QLatin1String("SELECT"), Qt::CaseInsensitive)) return source;
@@ -8,10 +12,33 @@ QString importTargetQuery(const QString& source) {
     return source + QStringLiteral(" where 1 = 2");
 }
 
-QString tableTargetQuery(const QString& tableName) {
-    return QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1 = 2");
+std::optional<QString> tableNameSql(const QString& tableName, const QString& quote) {
+    const auto parts = db::splitTableName(tableName);
+    if (!parts) return std::nullopt;
+    const QString q = quote.trimmed();
+    const bool quotes = q == QLatin1String("\"") || q == QLatin1String("`");
+    QStringList sql;
+    for (const db::NamePart& p : *parts) {
+        if (!p.quoted)
+            sql << p.name;
+        else if (quotes)
+            sql << db::quoteIdentifier(p.name, q);
+        else if (!p.name.contains(QLatin1Char(']')))
+            sql << QLatin1Char('[') + p.name + QLatin1Char(']');
+        else
+            return std::nullopt;
+    }
+    return sql.join(QLatin1Char('.'));
 }
 
-QString tableSourceQuery(const QString& tableName) {
-    return QStringLiteral("select * from ") + tableName + QLatin1Char(' ');
+std::optional<QString> tableTargetQuery(const QString& tableName, const QString& quote) {
+    const std::optional<QString> name = tableNameSql(tableName, quote);
+    if (!name) return std::nullopt;
+    return QStringLiteral("select * from ") + *name + QStringLiteral(" where 1 = 2");
+}
+
+std::optional<QString> tableSourceQuery(const QString& tableName, const QString& quote) {
+    const std::optional<QString> name = tableNameSql(tableName, quote);
+    if (!name) return std::nullopt;
+    return QStringLiteral("select * from ") + *name + QLatin1Char(' ');
 }

@@ -42,6 +42,10 @@ db::Error overflow() {
     return {6, QStringLiteral("Overflow"), kSource};
 }
 
+db::Error notATableName(const QString& text) {
+    return {5, QStringLiteral("Not a table name: %1").arg(text), kSource};
+}
+
 QString reportLine(const db::Error& e) {
     static const QRegularExpression lineBreaks(QStringLiteral("\r\n|\r|\n"));
     return ErrorReportLine(e.Number, e.Source,

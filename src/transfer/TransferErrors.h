@@ -17,6 +17,8 @@ db::Error writeFailure(const QString& path, const QString& detail);
 db::Error badEncoding(const QString& path);
 db::Error badSeparator(const QString& separator);
 db::Error overflow();
+// A text that should name a table holds more than one name (it would run as SQL).
+db::Error notATableName(const QString& text);
 // The one-line report of the batch log; line breaks of drivers' messages become blanks so
 // that the report stays one line.
 QString reportLine(const db::Error& e);

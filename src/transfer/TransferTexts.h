@@ -7,6 +7,10 @@ inline const QString kRowsHandled = QStringLiteral("件のデータを処理し�
 inline const QString kNothingToExport = QStringLiteral("出力対象データがありません");
 inline const QString kAbortQuestion = QStringLiteral("処理を中断しますか？");
 inline const QString kOpenResultFirst = QStringLiteral("レコードセットを取得してください");
+// The current result came from a statement that changed data: finding its table would run it
+// again.
+inline const QString kNoImportIntoChange =
+    QStringLiteral("データを変更したクエリの結果にはインポートできません");
 inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
 inline const QString kStatusError = QStringLiteral("ERROR");
 // The output is written but nothing on the desktop opens its kind of file.

@@ -1,15 +1,22 @@
 #include "WorkRecordset.h"
 
 #include "Connection.h"
+#include "StatementText.h"
 #include "TransferErrors.h"
 
-bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error) {
+db::Recordset* OpenWorkRecordset(db::Recordset& fresh, ProgramState& state, db::Error& error) {
+    db::Recordset& result = *state.resultSet;
+    if (!db::readsOnly(result.Source())) {
+        if (result.MoveFirst()) return &result;
+        error = RecordsetFailure(result);
+        return nullptr;
+    }
     // Forward-only: any number of rows streams through in flat memory.
-    if (rs.Open(state.resultSet->Source(), state.connection.adoConnection.get(),
-                db::Recordset::adOpenForwardOnly, 3, -1))
-        return true;
-    error = RecordsetFailure(rs);
-    return false;
+    if (fresh.Open(result.Source(), state.connection.adoConnection.get(),
+                   db::Recordset::adOpenForwardOnly, 3, -1))
+        return &fresh;
+    error = RecordsetFailure(fresh);
+    return nullptr;
 }
 
 db::Error RecordsetFailure(const db::Recordset& rs) {

@@ -5,11 +5,13 @@
 
 #include <QString>
 
-// The work record set of the Excel and HTML output: the current result's statement read again,
-// one row at a time.
+// The rows an output writes: the current result's statement read again, one row at a time.
 
-// Opens rs on the statement of the current result; on failure, error holds the first diagnostic.
-bool OpenWorkRecordset(db::Recordset& rs, ProgramState& state, db::Error& error);
+// Positions a record set on the first row of the current result: fresh, opened forward-only on
+// the result's statement, or, where running that statement again would change data (an insert
+// that returned rows), the result itself with the rows it holds. Null on failure, with error
+// holding the first diagnostic.
+db::Recordset* OpenWorkRecordset(db::Recordset& fresh, ProgramState& state, db::Error& error);
 
 // The first diagnostic of the record set or of its connection, or a generic one.
 db::Error RecordsetFailure(const db::Recordset& rs);

@@ -10,6 +10,7 @@
 #include "TransferErrors.h"
 #include "TransferSettings.h"
 #include "TransferTexts.h"
+#include "WorkRecordset.h"
 #include "modKorvel.h"
 
 namespace {
@@ -41,8 +42,7 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     state.bExporting = true;
     qint32 n = 0;
     TextFileWriter file;
-    db::Recordset work;
-    db::Connection* connection = state.connection.adoConnection.get();
+    db::Recordset fresh;
 
     const auto fail = [&](const db::Error& e) {
         feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
@@ -82,16 +82,16 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     // Saved before writing, so the folder is remembered even when the export fails.
     WriteSetting(folderKey, FolderOfPath(path));
 
-    if (!work.Open(state.resultSet->Source(), connection, db::Recordset::adOpenForwardOnly, 3, -1))
-        return fail(transfer_error::lastOf(work.Errors(),
-                                           connection ? connection->Errors() : db::ErrorList{}));
     db::Error error;
+    int interval = 100;
+    if (!readRefreshInterval(interval, error)) return fail(error);
+    db::Recordset* opened = OpenWorkRecordset(fresh, state, error);
+    if (!opened) return fail(error);
+    db::Recordset& work = *opened;
     if (!file.open(path, error)) return fail(error);
 
     state.bAbort = false;
     feedback.ShowBusy(QString(), false, true);
-    int interval = 100;
-    if (!readRefreshInterval(interval, error)) return fail(error);
     const qint32 total = work.RecordCount();
     qint64 p = 0;
     FieldFormatter formatter(separator, localeTextEncoding());
@@ -114,7 +114,7 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     });
     if (!written) return fail(error);
     if (!file.close(error)) return fail(error);
-    work.Close();
+    if (!fresh.Close()) return fail(RecordsetFailure(fresh));
     feedback.HideBusy();
     state.bExporting = false;
 }
@@ -142,12 +142,13 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
         return false;
     };
     db::Error error;
-    // The file exists from here on, even when the table cannot be read.
-    if (!file.open(filePath, error)) return fail(error);
     if (hooks.setProgress) hooks.setProgress(0);
-    if (!work.Open(tableSourceQuery(tableName), &connection, db::Recordset::adOpenForwardOnly, 3,
-                   -1))
+    const std::optional<QString> source = tableSourceQuery(tableName, connection.identifierQuote());
+    if (!source) return fail(transfer_error::notATableName(tableName));
+    // The table first: a name that cannot be read leaves an earlier file of that name as it was.
+    if (!work.Open(*source, &connection, db::Recordset::adOpenForwardOnly, 3, -1))
         return fail(transfer_error::lastOf(work.Errors(), connection.Errors()));
+    if (!file.open(filePath, error)) return fail(error);
     const qint32 total = work.RecordCount();
     FieldFormatter formatter(separator, localeTextEncoding());
     EventPump pump(hooks.doEvents);
@@ -159,7 +160,7 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
         return true;
     });
     if (!written) return fail(error);
-    work.Close();
+    if (!work.Close()) return fail(RecordsetFailure(work));
     if (!file.close(error)) return fail(error);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "EventPump.h"
 #include "RecordImporter.h"
 #include "Recordset.h"
+#include "StatementText.h"
 #include "TableTransfer.h"
 #include "TargetQuery.h"
 #include "TransferErrors.h"
@@ -45,9 +46,9 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
     // Rows the connection held are stored before anything is reported or asked; a row refused
     // then ends the count before it.
     const auto commit = [&] {
-        if (importer.flush(error)) return true;
-        n = qint32(importer.failedRecord());
-        return false;
+        const bool stored = importer.flush(error);
+        n = qint32(importer.counted());
+        return stored;
     };
     state.bAbort = false;
     n = 0;
@@ -56,12 +57,11 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         if (step == RecordImporter::End) break;
         if (step == RecordImporter::Failed) {
             // The rows before the failing one stay. Storing the held ones may find an
-            // earlier refused row: that one is reported and ends the count.
-            n = qint32(importer.failedRecord());
-            commit();
+            // earlier refused row: error then tells of that one, and it ends the count.
+            (void)commit();
             return false;
         }
-        if (step == RecordImporter::Added) ++n;
+        n = qint32(importer.counted());
         // The number of records is not known in advance: the bar cycles.
         feedback.SetProgressValue(n % 101);
         if (n % interval == 0) {
@@ -77,8 +77,11 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         }
     }
     // Before the close, which would store the held rows without saying which one failed.
-    if (!commit()) return false;
-    work.Close();
+    if (!commit() || !scope.end()) return false;
+    if (!work.Close()) {
+        error = openFailure(work, connection);
+        return false;
+    }
     feedback.SetProgressValue(100);
     return true;
 }
@@ -88,14 +91,20 @@ void runImport(ProgramState& state, WindowFeedback& feedback, const QString& sep
                const QString* givenPath) {
     state.bImporting = true;
     qint32 n = 0;
+    // Reading the result again runs its statement: only one that changes nothing.
+    const bool rereadable = state.resultOpen && db::readsOnly(state.resultSet->Source());
     const auto exit = [&] {
         state.bImporting = false;
-        if (state.resultOpen && state.resultSet->Requery(-1)) feedback.rebindGrid();
+        if (rereadable && state.resultSet->Requery(-1)) feedback.rebindGrid();
         feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
         feedback.HideBusy();
     };
     if (!state.resultOpen) {
         feedback.ShowMessagePanel(kOpenResultFirst, true, false);
+        return exit();
+    }
+    if (!rereadable) {
+        feedback.ShowMessagePanel(kNoImportIntoChange, true, false);
         return exit();
     }
     const SettingKey& folderKey =
@@ -158,36 +167,35 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
         errorText = transfer_error::reportLine(e);
         return false;
     };
+    const std::optional<QString> target = tableTargetQuery(tableName, connection.identifierQuote());
+    if (!target) return fail(transfer_error::notATableName(tableName));
     if (!importer.open(filePath, separator, error)) return fail(error);
-    if (!work.Open(tableTargetQuery(tableName), &connection, db::Recordset::adOpenForwardOnly, 3,
-                   -1))
+    if (!work.Open(*target, &connection, db::Recordset::adOpenForwardOnly, 3, -1))
         return fail(openFailure(work, &connection));
     if (hooks.setProgress) hooks.setProgress(0);
     importer.setSkipFailures(ReadBoolSetting(keys::ImportErrorHandling));
     EventPump pump(hooks.doEvents);
-    {
-        db::BulkWriteScope scope(&connection, importer.skipsFailures()
-                                                  ? db::Connection::BatchFailure::Skip
-                                                  : db::Connection::BatchFailure::Stop);
-        for (;;) {
-            const RecordImporter::Step step = importer.next(error);
-            if (step == RecordImporter::End) break;
-            if (step == RecordImporter::Failed) {
-                rowsImported = qint32(importer.failedRecord());
-                if (!importer.flush(error)) rowsImported = qint32(importer.failedRecord());
-                return fail(error);
-            }
-            if (step == RecordImporter::Blank) continue;
-            ++rowsImported;
-            if (hooks.setProgress) hooks.setProgress(rowsImported % 101);
-            pump();
-        }
-        if (!importer.flush(error)) {
-            rowsImported = qint32(importer.failedRecord());
+    db::BulkWriteScope scope(&connection, importer.skipsFailures()
+                                              ? db::Connection::BatchFailure::Skip
+                                              : db::Connection::BatchFailure::Stop);
+    for (;;) {
+        const RecordImporter::Step step = importer.next(error);
+        if (step == RecordImporter::End) break;
+        if (step == RecordImporter::Failed) {
+            // Held rows are stored first: error then tells of an earlier row refused.
+            (void)importer.flush(error);
+            rowsImported = qint32(importer.counted());
             return fail(error);
         }
+        if (step == RecordImporter::Blank) continue;
+        rowsImported = qint32(importer.counted());
+        if (hooks.setProgress) hooks.setProgress(rowsImported % 101);
+        pump();
     }
+    const bool stored = importer.flush(error);
+    rowsImported = qint32(importer.counted());
+    if (!stored || !scope.end()) return fail(error);
     importer.close();
-    work.Close();
+    if (!work.Close()) return fail(openFailure(work, &connection));
     return true;
 }

@@ -211,7 +211,7 @@ private slots:
         db::Recordset check;
         QVERIFY(check.Open(QStringLiteral("select name from big where id = 20000"), &c));
         QCOMPARE(check.text(0, 0), QStringLiteral("edited"));
-        check.Close();
+        QVERIFY(check.Close());
 
         // F5 reads the same statement again.
         QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO big VALUES (20001, 'new')")));

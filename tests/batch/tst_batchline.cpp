@@ -114,9 +114,10 @@ private slots:
             << "\"sales targets\", st.csv" << C::Ok << "\"sales targets\", st.csv"
             << "\"sales targets\""
             << "st.csv";
-        QTest::newRow("full-width blank stays") << "\u3000T1, a.csv" << C::Ok << "\u3000T1, a.csv"
-                                                << "\u3000T1"
-                                                << "a.csv";
+        QTest::newRow("full-width blank stays")
+            << "\u3000T1, a.csv" << C::BadTableName << "\u3000T1, a.csv"
+            << "\u3000T1"
+            << "a.csv";
     }
     void checksRunInOrder() {
         QFETCH(QString, text);

@@ -340,7 +340,7 @@ private slots:
         QCOMPARE(
             GetSetting(QStringLiteral("LOGIN"), QStringLiteral("ODBCPass"), QStringLiteral("none")),
             QStringLiteral("none"));
-        rs.Close();
+        QVERIFY(rs.Close());
         m_record.adoConnection->Close();
         admin.Execute(QStringLiteral("DROP ROLE IF EXISTS tolvan_login"));
     }

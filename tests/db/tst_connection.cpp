@@ -175,7 +175,7 @@ private slots:
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select current_user"), &c));
         QCOMPARE(rs.text(0, 0), user);
-        rs.Close();
+        QVERIFY(rs.Close());
         c.Close();
 
         Connection wrong;

@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(rs.text(1, 1), QString());
         QVERIFY(!rs.isNull(1, 1));
         QVERIFY(rs.isNull(1, 2));
-        rs.Close();
+        QVERIFY(rs.Close());
 
         const QString date = kind == Kind::SqliteNative ? QStringLiteral("2024-01-15")
                                                         : QStringLiteral("2024/01/15");
@@ -152,12 +152,13 @@ private slots:
             // Committed inside the scope: another connection sees the rows already.
             QCOMPARE(readBack(backend, QStringLiteral("select count(*), sum(id) from held_t")),
                      QStringList{skip ? QStringLiteral("9|50") : QStringLiteral("4|10")});
+            QVERIFY(scope.end());
         }
-        // The refused row is named by its number; rows skipped on the server pass silently.
-        if (!skip || c.dbmsName() != QLatin1String("PostgreSQL"))
-            QCOMPARE(refused, base + 4);
-        else
-            QCOMPARE(refused, qint64(-1));
+        // The refused row is named by its number; rows the server refused among held ones are
+        // passed over and counted apart.
+        const bool heldOnServer = skip && c.dbmsName() == QLatin1String("PostgreSQL");
+        QCOMPARE(refused, heldOnServer ? qint64(-1) : base + 4);
+        QCOMPARE(c.passedOverInserts(), heldOnServer ? 1 : 0);
         QVERIFY(addRow(rs, {Value("11"), Value("n")}));
         // Outside the scope a row is stored at once, visible to everyone.
         QCOMPARE(readBack(backend, QStringLiteral("select count(*) from held_t where id = 11")),
@@ -179,11 +180,12 @@ private slots:
             BulkWriteScope scope(&c);
             for (int i = 0; i < n; ++i)
                 QVERIFY(addRow(rs, {Value(QString::number(i)), Value("x")}));
+            QVERIFY(scope.end());
         }
         // Reading on the same connection sees every row without an explicit commit.
         QVERIFY(rs.Requery());
         QCOMPARE(rs.RecordCount(), n);
-        rs.Close();
+        QVERIFY(rs.Close());
         QCOMPARE(readBack(backend, QStringLiteral("select count(*), sum(id) from many_t")),
                  QStringList{QStringLiteral("%1|%2").arg(n).arg(qint64(n) * (n - 1) / 2)});
     }

@@ -287,8 +287,8 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("VB Error # ")), qPrintable(error));
         QVERIFY(!error.contains(QLatin1Char('\n')));
         QCOMPARE(rows, 0);
-        QVERIFY(QFileInfo::exists(missing));
-        QCOMPARE(QFileInfo(missing).size(), 0);
+        // A table that cannot be read creates no file (and leaves an earlier one as it was).
+        QVERIFY(!QFileInfo::exists(missing));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "OdbcBackend.h"
 
 #include "../AdoType.h"
+#include "../StatementText.h"
 #include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
@@ -433,13 +434,22 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
-    SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS);
-    if (m_declareFetch && !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA &&
-        odbcState(stmt) == QLatin1String("42601") &&
-        sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive)) {
-        // psqlODBC wraps every statement that starts with WITH in a cursor, which fails
-        // for WITH ... INSERT/UPDATE/DELETE; a leading comment keeps it from doing so.
-        rc = SQLExecDirectW(stmt.get(), wide(QStringLiteral("/**/ ") + sql), SQL_NTS);
+    // psqlODBC reads one statement that starts with WITH through a cursor, which a WITH that
+    // changes data refuses; a leading comment keeps the driver from doing so. A text of several
+    // statements it runs without a cursor.
+    const bool startsWithWith =
+        sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive);
+    const bool single = startsWithWith && isSingleStatement(sql);
+    const QString comment = QStringLiteral("/**/ ");
+    SQLRETURN rc = SQLExecDirectW(
+        stmt.get(), wide(m_declareFetch && single && !readsOnly(sql) ? comment + sql : sql),
+        SQL_NTS);
+    if (m_declareFetch && single && !SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA &&
+        odbcState(stmt) == QLatin1String("42601")) {
+        // A WITH the cursor cannot take that reads like a query: once more without it. Only for
+        // one statement, which has not run: of several, those before the failing one would
+        // have.
+        rc = SQLExecDirectW(stmt.get(), wide(comment + sql), SQL_NTS);
     }
     if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
         errors = odbcErrors({&stmt, &m_dbc});

@@ -1,0 +1,38 @@
+#include "StatementWork.h"
+
+#include "Backend.h"
+#include "ThreadCheck.h"
+
+namespace db {
+
+StatementWork::StatementWork(Backend& backend, QString sql, int timeoutSeconds)
+    : m_backend(backend), m_sql(std::move(sql)), m_timeoutSeconds(timeoutSeconds) {}
+
+StatementWork::~StatementWork() = default;
+
+void StatementWork::checkThread() {
+    // One thread runs a statement from its start to its last row.
+    if (m_thread == std::thread::id()) m_thread = std::this_thread::get_id();
+    TOLVAN_THREAD_CHECK(m_thread == std::this_thread::get_id(),
+                        "a statement is read on another thread than the one that runs it");
+}
+
+bool StatementWork::execute(ResultData& header, ErrorList& errors) {
+    checkThread();
+    return m_backend.execute(m_sql, m_timeoutSeconds, header, m_cursor, errors);
+}
+
+bool StatementWork::fetch(ResultData& block, size_t maxRows, bool& done, ErrorList& errors) {
+    checkThread();
+    done = !m_cursor;
+    if (done) return true;
+    if (!m_cursor->fetch(block, maxRows, done, errors)) return false;
+    if (done) m_cursor.reset();
+    return true;
+}
+
+bool StatementWork::cancelled() const {
+    return m_backend.interrupted();
+}
+
+} // namespace db

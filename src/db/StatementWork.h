@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Error.h"
+#include "ResultData.h"
+
+#include <QString>
+#include <memory>
+#include <thread>
+
+namespace db {
+
+class Backend;
+class Connection;
+class RowCursor;
+
+// The worker's side of one statement: it runs the text and reads its rows block by block into
+// blocks of its own. It is lent the connection (Connection::lend) and touches nothing else: no
+// record set, no other state of the connection. Whoever holds it owns it; it moves to the
+// worker thread, runs there alone and comes back to be given back.
+class StatementWork {
+public:
+    ~StatementWork();
+    StatementWork(const StatementWork&) = delete;
+    StatementWork& operator=(const StatementWork&) = delete;
+
+    // Runs the text; header receives the columns of its rows (none for a text without rows).
+    bool execute(ResultData& header, ErrorList& errors);
+    // Appends up to about maxRows rows to block, which execute's header describes; done once
+    // the statements of the text have all run.
+    bool fetch(ResultData& block, size_t maxRows, bool& done, ErrorList& errors);
+    // A cancel has reached the connection.
+    bool cancelled() const;
+
+private:
+    friend class Connection;
+    StatementWork(Backend& backend, QString sql, int timeoutSeconds);
+    void checkThread();
+
+    Backend& m_backend;
+    QString m_sql;
+    int m_timeoutSeconds;
+    std::unique_ptr<RowCursor> m_cursor;
+    std::thread::id m_thread;
+};
+
+} // namespace db
