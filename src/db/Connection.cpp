@@ -51,7 +51,8 @@ void Connection::setLogin(const LoginParams& login, const QString& connectionStr
     m_login = login;
 }
 
-void Connection::checkNotLent() const {
+void Connection::checkNotLent() {
+    if (m_reclaim) std::exchange(m_reclaim, nullptr)();
     TOLVAN_THREAD_CHECK(!m_lent.load(),
                         "the connection is used while a statement runs on another thread");
 }
@@ -191,6 +192,25 @@ void Connection::giveBack(std::unique_ptr<StatementWork> work, const ErrorList& 
     work.reset();
     m_lent = false;
     noteLostSession(errors);
+}
+
+std::unique_ptr<StatementWork> Connection::lendCursor(std::unique_ptr<RowCursor>& cursor,
+                                                      std::function<void()> reclaim) {
+    checkNotLent();
+    if (!m_backend || !cursor) return nullptr;
+    m_lent = true;
+    m_reclaim = std::move(reclaim);
+    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, std::move(cursor)));
+}
+
+std::unique_ptr<RowCursor> Connection::takeBack(std::unique_ptr<StatementWork> work,
+                                                const ErrorList& errors) {
+    std::unique_ptr<RowCursor> cursor = work ? work->takeCursor() : nullptr;
+    work.reset();
+    m_reclaim = nullptr;
+    m_lent = false;
+    noteLostSession(errors);
+    return cursor;
 }
 
 bool Connection::executeText(const QString& sql, ResultData& out,

@@ -69,6 +69,16 @@ public:
     // Takes the connection back once the work has ended and its thread is joined; errors are
     // those it ended with (a lost session is noted). The work's statement goes with it.
     void giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors);
+    // Lends the connection to a worker that reads on from a statement this thread started (a
+    // forward-only read ahead of its rows). The loan ends whenever this thread needs the
+    // connection: every other use first calls reclaim, which joins the worker and takes the
+    // work back. Null, with cursor left as it was, when the connection is closed.
+    [[nodiscard]] std::unique_ptr<StatementWork> lendCursor(std::unique_ptr<RowCursor>& cursor,
+                                                            std::function<void()> reclaim);
+    // Ends a loan of lendCursor once the worker is joined: what is left of the statement
+    // comes back (null once its rows are read); errors are those the worker met.
+    std::unique_ptr<RowCursor> takeBack(std::unique_ptr<StatementWork> work,
+                                        const ErrorList& errors);
 
     // Commits inserts that are held in an open batch; every other operation does this first,
     // and callers do it before they ask the user anything. False when a row was refused or
@@ -136,7 +146,8 @@ public:
 
 private:
     // Every use but cancel() passes here: the connection is not lent to a running statement.
-    void checkNotLent() const;
+    // A read-ahead gives it back first.
+    void checkNotLent();
     // A failure that ended the session with the server marks it lost.
     void noteLostSession(const ErrorList& errors);
     // After a lost session the next statement first logs in again, so that the program is
@@ -153,6 +164,8 @@ private:
     std::vector<Recordset*> m_recordsets;
     bool m_sessionLost = false;
     std::atomic<bool> m_lent{false};
+    // Ends the loan of lendCursor; empty for any other.
+    std::function<void()> m_reclaim;
     QString m_database; // the last DefaultDatabase
 
     int m_bulkDepth = 0;

@@ -14,6 +14,10 @@ namespace {
 const QString kSource = QStringLiteral("Tolvan.Recordset");
 // Rows held at a time by a forward-only record set.
 constexpr size_t kBlockRows = 4096;
+// A worker reading rows that are no longer wanted gets this long to end its block; then its
+// statement is cancelled, again and again, since psqlODBC misses a cancel between two calls.
+constexpr int kAbandonPatienceMs = 50;
+constexpr int kRepeatCancelMs = 200;
 
 Error closedError() {
     return errors::objectClosed(kSource);
@@ -41,7 +45,10 @@ void Recordset::releaseStatements() {
     // A held row of ours would outlive its statement: whoever lets go of them has stored or
     // dropped the held rows first.
     Q_ASSERT(m_inserts.empty() || !m_connection || !m_connection->holdsRows());
-    // Rows still unread are gone with the statement: reading on must fail, not end.
+    // When the connection calls, it has taken itself back already.
+    stopReadAhead(false);
+    // Rows still unread are gone with the statement: reading on must fail, not end. A block
+    // read ahead before still counts.
     if (m_cursor && m_open && m_cursorType == adOpenForwardOnly) m_cursorLost = true;
     m_cursor.reset();
     m_lastInsert = nullptr;
@@ -79,6 +86,8 @@ bool Recordset::requireStatic() {
 bool Recordset::runSource(ErrorList& errors) {
     ResultData data;
     std::unique_ptr<RowCursor> cursor;
+    stopReadAhead(true);
+    m_parked.reset();
     m_cursor.reset();
     m_cursorLost = false;
     if (!m_connection->executeText(m_source, data, cursor, errors)) return false;
@@ -114,6 +123,25 @@ bool Recordset::readSource(ErrorList& errors) {
 }
 
 bool Recordset::fetchBlock(ErrorList& errors) {
+    stopReadAhead(false);
+    if (m_parked) {
+        ReadAhead::Block block = std::move(*m_parked);
+        m_parked.reset();
+        ++m_blocksRead;
+        if (!block.ok) {
+            m_cursor.reset();
+            m_data.clearRows();
+            m_order.clear();
+            errors = std::move(block.errors);
+            return false;
+        }
+        m_data = std::move(block.rows);
+        if (block.done) m_cursor.reset();
+        m_order.resize(m_data.rows);
+        std::iota(m_order.begin(), m_order.end(), 0u);
+        m_pos = 0;
+        return true;
+    }
     if (m_cursorLost) {
         errors = {errors::sessionLostMidRead(kSource)};
         return false;
@@ -132,6 +160,34 @@ bool Recordset::fetchBlock(ErrorList& errors) {
     std::iota(m_order.begin(), m_order.end(), 0u);
     m_pos = 0;
     return true;
+}
+
+void Recordset::startReadAhead() {
+    if (!m_cursor || m_parked || m_ahead.running() || !m_connection) return;
+    std::unique_ptr<StatementWork> work =
+        m_connection->lendCursor(m_cursor, [this] { stopReadAhead(false); });
+    if (!work) return;
+    ResultData rows;
+    rows.columns = m_data.columns;
+    rows.clearRows();
+    m_ahead.start(std::move(work), std::move(rows), kBlockRows);
+}
+
+void Recordset::stopReadAhead(bool abandon) {
+    if (!m_ahead.running()) return;
+    bool cancelled = false;
+    if (abandon)
+        for (int wait = kAbandonPatienceMs; !m_ahead.waitFor(wait); wait = kRepeatCancelMs) {
+            m_connection->cancel();
+            cancelled = true;
+        }
+    ReadAhead::Block block = m_ahead.take();
+    std::unique_ptr<RowCursor> rest = m_connection->takeBack(std::move(block.work), block.errors);
+    if (cancelled) m_connection->resetCancel();
+    if (abandon) return;
+    // A failed read leaves nothing to read on from.
+    if (block.ok) m_cursor = std::move(rest);
+    m_parked = std::move(block);
 }
 
 qint32 Recordset::RecordCount() const {
@@ -253,6 +309,8 @@ bool Recordset::endOpen(const ErrorList* failure) {
 }
 
 bool Recordset::Close() {
+    stopReadAhead(true);
+    m_parked.reset();
     // Rows added through this record set may still be held: stored before their statement goes.
     const bool stored =
         !m_open || !m_connection || !m_connection->isOpen() || m_connection->CommitPendingWrites();
@@ -320,7 +378,8 @@ bool Recordset::MoveNext() {
         if (m_editMode != adEditNone && !Update()) return false;
         if (Eof()) return fail(errors::noCurrentRecord(kSource));
         ++m_pos;
-        if (m_pos >= qint64(m_order.size()) && (m_cursor || m_cursorLost)) {
+        if (m_pos >= qint64(m_order.size()) &&
+            (m_cursor || m_cursorLost || m_ahead.running() || m_parked)) {
             ErrorList errors;
             bool fetched = false;
             try {
@@ -333,6 +392,8 @@ bool Recordset::MoveNext() {
             }
             if (!fetched) return failWith(errors);
         }
+        // The next block is read while this one is used.
+        startReadAhead();
         return true;
     }
     if (Eof()) return setPosition(-1); // reports the error

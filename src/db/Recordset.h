@@ -2,12 +2,14 @@
 
 #include "Error.h"
 #include "Field.h"
+#include "ReadAhead.h"
 #include "ResultData.h"
 #include "WriteTarget.h"
 
 #include <QString>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -33,9 +35,9 @@ public:
     // adOpenStatic holds every row. adOpenForwardOnly streams: rows are fetched block by block
     // as the cursor moves and only the current block is held, so any size costs flat memory;
     // RecordCount then counts the rows with a separate count query (-1 when that fails), and
-    // only Fields, Eof, MoveNext, AddNew/Update and Close are allowed. A forward-only record set
-    // fetches no row before the first Eof/MoveNext/field read, so opening one only for AddNew
-    // reads nothing.
+    // only Fields, Eof, MoveNext, AddNew/Update and Close are allowed. Opening reads the first
+    // block; from the first MoveNext on, the next block is read on a worker thread while the
+    // current one is used, the connection lent to it until it is needed here again.
     bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
               int options = -1);
     // False when rows added through it were still held and could not be stored (Errors()).
@@ -165,6 +167,10 @@ private:
     // runSource, with a result larger than memory as its failure.
     bool readSource(ErrorList& errors);
     bool fetchBlock(ErrorList& errors);
+    void startReadAhead();
+    // Joins a worker reading ahead and takes the connection back: the block it read is kept
+    // for fetchBlock, or, when the rows are no longer wanted, dropped with the statement.
+    void stopReadAhead(bool abandon);
     bool requireStatic();
 
     Connection* m_connection = nullptr;
@@ -175,6 +181,10 @@ private:
     std::unique_ptr<RowCursor> m_cursor;
     // Its statement was released (a lost session) before every row was read.
     bool m_cursorLost = false;
+    // The next block, read on a worker that holds the statement meanwhile.
+    ReadAhead m_ahead;
+    // A block read ahead before the connection was needed here: the next one to use.
+    std::optional<ReadAhead::Block> m_parked;
     mutable qint32 m_forwardCount = -2; // -2: not counted yet
     int m_blocksRead = 0;
     ResultData m_data;

@@ -31,8 +31,11 @@ bool Recordset::AddNew() {
     if (!requireOpen()) return false;
     if (m_editMode != adEditNone && !Update()) return false;
     if (!ensureWriteTarget()) return false;
-    if (m_cursorType == adOpenForwardOnly && (m_cursor || !m_order.empty())) {
+    if (m_cursorType == adOpenForwardOnly &&
+        (m_cursor || !m_order.empty() || m_ahead.running() || m_parked)) {
         // Adding needs no rows: stop reading so that no read stays open beside the writes.
+        stopReadAhead(true);
+        m_parked.reset();
         m_cursor.reset();
         m_data.clearRows();
         m_order.clear();

@@ -8,10 +8,17 @@ namespace db {
 StatementWork::StatementWork(Backend& backend, QString sql, int timeoutSeconds)
     : m_backend(backend), m_sql(std::move(sql)), m_timeoutSeconds(timeoutSeconds) {}
 
+StatementWork::StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor)
+    : m_backend(backend), m_timeoutSeconds(0), m_cursor(std::move(cursor)) {}
+
 StatementWork::~StatementWork() = default;
 
+std::unique_ptr<RowCursor> StatementWork::takeCursor() {
+    return std::move(m_cursor);
+}
+
 void StatementWork::checkThread() {
-    // One thread runs a statement from its start to its last row.
+    // One thread reads a statement for as long as it is lent.
     if (m_thread == std::thread::id()) m_thread = std::this_thread::get_id();
     TOLVAN_THREAD_CHECK(m_thread == std::this_thread::get_id(),
                         "a statement is read on another thread than the one that runs it");

@@ -14,9 +14,10 @@ class Connection;
 class RowCursor;
 
 // The worker's side of one statement: it runs the text and reads its rows block by block into
-// blocks of its own. It is lent the connection (Connection::lend) and touches nothing else: no
-// record set, no other state of the connection. Whoever holds it owns it; it moves to the
-// worker thread, runs there alone and comes back to be given back.
+// blocks of its own, or reads on from a statement the caller started (Connection::lendCursor).
+// It is lent the connection (Connection::lend) and touches nothing else: no record set, no
+// other state of the connection. Whoever holds it owns it; it moves to the worker thread, runs
+// there alone and comes back to be given back.
 class StatementWork {
 public:
     ~StatementWork();
@@ -34,6 +35,9 @@ public:
 private:
     friend class Connection;
     StatementWork(Backend& backend, QString sql, int timeoutSeconds);
+    StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor);
+    // What is left of the statement, once its thread is joined.
+    std::unique_ptr<RowCursor> takeCursor();
     void checkThread();
 
     Backend& m_backend;

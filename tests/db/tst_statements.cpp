@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <sqlite3.h>
 
 using namespace db;
@@ -16,6 +17,34 @@ qint64 countRows(Connection& c, const QString& table) {
     Recordset rs;
     if (!rs.Open(QStringLiteral("select count(*) from ") + table, &c)) return -1;
     return rs.text(0, 0).toLongLong();
+}
+
+// A table of n rows (id 1..n, name "n" + id) on any backend.
+bool fillNumbers(Connection& c, const QString& table, int n) {
+    testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS ") + table);
+    return testdb::exec(
+               c, QStringLiteral("CREATE TABLE %1 (id integer, name varchar(20))").arg(table)) &&
+           testdb::exec(c, QStringLiteral("with recursive g(i) as (select 1 union all select i + "
+                                          "1 from g where i < %2) insert into %1 select i, 'n' "
+                                          "|| i from g")
+                               .arg(table)
+                               .arg(n));
+}
+
+// Reads a forward-only record set of (id, name) rows to its end or its first failure; false
+// as soon as a row is not the next one in order.
+bool readInOrder(Recordset& rs, int& rows, const std::function<void(int)>& afterRow = {}) {
+    QString text;
+    while (!rs.Eof()) {
+        rs.currentTextInto(0, text);
+        if (text != QString::number(rows + 1)) return false;
+        rs.currentTextInto(1, text);
+        if (text != QStringLiteral("n") + QString::number(rows + 1)) return false;
+        ++rows;
+        if (afterRow) afterRow(rows);
+        if (!rs.MoveNext()) return true;
+    }
+    return true;
 }
 
 QString wideNumberType(Kind kind) {
@@ -214,6 +243,142 @@ private slots:
         QVERIFY(add.Update());
         QVERIFY(add.Eof());
         QCOMPARE(countRows(c, QStringLiteral("fwd_t")), n + 1);
+    }
+
+    // The next block is read on a worker while the current one is used. Whatever else runs on
+    // the connection meanwhile takes it back first: a count, other record sets, another
+    // forward-only read side by side; the rows stay whole and in order.
+    void forwardOnlyReadAheadGivesWay_data() { testdb::addBackendRows(); }
+    void forwardOnlyReadAheadGivesWay() {
+        QFETCH(QString, backend);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        const int n = 30000;
+        QVERIFY(fillNumbers(c, QStringLiteral("ahead_t"), n));
+        QVERIFY(fillNumbers(c, QStringLiteral("ahead_u"), n));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS ahead_log"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE ahead_log (id integer)")));
+        Recordset rs, side;
+        QVERIFY(rs.Open(QStringLiteral("select id, name from ahead_t order by id"), &c,
+                        Recordset::adOpenForwardOnly));
+        int rows = 0;
+        QVERIFY(readInOrder(rs, rows, [&](int row) {
+            switch (row) {
+            case 100: // counted only once a block is being read ahead
+                QCOMPARE(rs.RecordCount(), n);
+                break;
+            case 5000:
+                QCOMPARE(countRows(c, QStringLiteral("ahead_u")), qint64(n));
+                break;
+            case 9000:
+                QVERIFY(c.Execute(QStringLiteral("insert into ahead_log values (1)")));
+                break;
+            case 12000:
+                QVERIFY(side.Open(QStringLiteral("select id, name from ahead_u order by id"), &c,
+                                  Recordset::adOpenForwardOnly));
+                break;
+            }
+            // From there on both read, each taking the connection from the other in turn.
+            if (row >= 12000 && !side.Eof()) {
+                QString text;
+                side.currentTextInto(0, text);
+                QCOMPARE(text, QString::number(row - 11999));
+                QVERIFY(side.MoveNext());
+            }
+        }));
+        QVERIFY2(rs.Errors().empty(), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(rows, n);
+        QVERIFY(rs.Eof());
+        QVERIFY(rs.memoryBytes() < 4u << 20);
+        QVERIFY(side.Close());
+        QCOMPARE(countRows(c, QStringLiteral("ahead_log")), 1);
+    }
+
+    // A read that fails in the middle hands over every row before the failing block, in order,
+    // then the failure; the connection works on.
+    void forwardOnlyReadFailsInTheMiddle_data() { testdb::addBackendRows(); }
+    void forwardOnlyReadFailsInTheMiddle() {
+        QFETCH(QString, backend);
+        const Kind kind = testdb::backend(backend).kind;
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        const int n = 30000, failing = 20000;
+        QVERIFY(fillNumbers(c, QStringLiteral("fails_t"), n));
+        // A division by zero; SQLite divides by zero into Null, but takes no absolute value of
+        // the smallest integer.
+        const QString value =
+            kind == Kind::PostgresOdbc
+                ? QStringLiteral("id / (%1 - id)").arg(failing)
+                : QStringLiteral("abs(case when id = %1 then -9223372036854775807 - 1 else id end)")
+                      .arg(failing);
+        // In the order the rows were stored: a sort would meet the failure before the first row.
+        Recordset rs;
+        const bool opened =
+            rs.Open(QStringLiteral("select id, 'n' || id as name, %1 as v from fails_t").arg(value),
+                    &c, Recordset::adOpenForwardOnly);
+        int rows = 0;
+        if (opened) {
+            QVERIFY(readInOrder(rs, rows));
+        }
+        // Some drivers read every row before the first is handed over: the open fails then.
+        QVERIFY2(rows < failing, qPrintable(QString::number(rows)));
+        QVERIFY(!rs.Errors().empty());
+        qInfo("%d rows, then: %s", rows, qPrintable(rs.Errors().front().Description));
+        QVERIFY(rs.Close());
+        QCOMPARE(countRows(c, QStringLiteral("fails_t")), qint64(n));
+    }
+
+    // Closed in the middle, also while the worker waits on a slow statement: the read is
+    // cancelled where the driver allows it, and the connection works on.
+    void forwardOnlyClosedInTheMiddle_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("slow");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name)) << b.name << false;
+            // The SQLite ODBC driver reads every row when the statement runs: no read is left.
+            if (b.kind != Kind::SqliteOdbc)
+                QTest::newRow(qPrintable(b.name + QStringLiteral(" slow"))) << b.name << true;
+        }
+    }
+    void forwardOnlyClosedInTheMiddle() {
+        QFETCH(QString, backend);
+        QFETCH(bool, slow);
+        const Kind kind = testdb::backend(backend).kind;
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        const int n = 30000;
+        QVERIFY(fillNumbers(c, QStringLiteral("closed_t"), n));
+        // Past the rows the open reads (psqlODBC fetches 10000 at a time) each row takes long:
+        // the worker reading ahead waits there. psqlODBC takes no cancel while it fetches, so
+        // its rows only take a few seconds, which the close then waits for; SQLite's would
+        // take for ever.
+        const QString stall =
+            kind == Kind::PostgresOdbc
+                ? QStringLiteral("case when id > 10000 then length(pg_sleep(0.0002)::text) else 0 "
+                                 "end")
+                : QStringLiteral("case when id > 10000 then (with recursive w(x) as (select 1 "
+                                 "union all select x + 1 from w where x < 10000000000) select "
+                                 "count(*) from w) else 0 end");
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select id, name, %1 as s from closed_t")
+                            .arg(slow ? stall : QStringLiteral("0")),
+                        &c, Recordset::adOpenForwardOnly));
+        int rows = 0;
+        QVERIFY(readInOrder(rs, rows, [&](int row) {
+            if (row == 5000) QVERIFY(rs.Close());
+        }));
+        QCOMPARE(rows, 5000);
+        QVERIFY(!rs.isOpen());
+        QCOMPARE(countRows(c, QStringLiteral("closed_t")), qint64(n));
+        // Nothing of the cancel stays behind for the next statement.
+        Recordset next;
+        QVERIFY2(next.Open(QStringLiteral("select id, name from closed_t order by id"), &c,
+                           Recordset::adOpenForwardOnly),
+                 qPrintable(testdb::describe(next.Errors())));
+        rows = 0;
+        QVERIFY(readInOrder(next, rows));
+        QVERIFY2(next.Errors().empty(), qPrintable(testdb::describe(next.Errors())));
+        QCOMPARE(rows, n);
     }
 
     void lockedFileIsReportedAsBusy() {
