@@ -86,6 +86,28 @@ void ColumnData::squeeze() {
     if (!m_segments.empty()) m_segments.back().squeeze();
 }
 
+void ColumnData::clearKeepingMemory(Storage storage) {
+    m_storage = storage;
+    m_size = 0;
+    m_edited.clear();
+    if (m_segments.size() > 1) m_segments.resize(1);
+    if (m_segments.empty()) return;
+    Segment& s = m_segments.front();
+    s.rows = 0;
+    s.nulls.clear();
+    s.blobMarks.clear();
+    s.wide = false;
+    s.narrow.clear();
+    s.ints.clear();
+    s.reals.clear();
+    s.fixedWidth = true;
+    s.width = 0;
+    s.cells = 0;
+    s.offsets.clear();
+    s.wideOffsets.clear();
+    s.arena.clear();
+}
+
 size_t ColumnData::Segment::memoryBytes() const {
     return nulls.capacity() * 8 + blobMarks.capacity() * 8 + narrow.memoryBytes() +
            ints.memoryBytes() + reals.memoryBytes() + offsets.memoryBytes() +

@@ -79,6 +79,9 @@ public:
     size_t memoryBytes() const;
     // Gives back what the last segment holds in reserve, once no more rows come.
     void squeeze();
+    // Drops every cell and starts again with this storage, keeping the first segment's
+    // memory: the next block of a streamed result then needs no new pages.
+    void clearKeepingMemory(Storage storage);
 
 private:
     static constexpr size_t kSegmentBits = 16;

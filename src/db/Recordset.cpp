@@ -88,6 +88,7 @@ bool Recordset::runSource(ErrorList& errors) {
     std::unique_ptr<RowCursor> cursor;
     stopReadAhead(true);
     m_parked.reset();
+    m_spare.clear();
     m_cursor.reset();
     m_cursorLost = false;
     if (!m_connection->executeText(m_source, data, cursor, errors)) return false;
@@ -135,6 +136,7 @@ bool Recordset::fetchBlock(ErrorList& errors) {
             errors = std::move(block.errors);
             return false;
         }
+        m_spare = std::move(m_data);
         m_data = std::move(block.rows);
         if (block.done) m_cursor.reset();
         m_order.resize(m_data.rows);
@@ -147,7 +149,7 @@ bool Recordset::fetchBlock(ErrorList& errors) {
         return false;
     }
     ++m_blocksRead;
-    m_data.clearRows();
+    m_data.clearRowsKeepingMemory();
     bool done = !m_cursor;
     while (!done && m_data.rows == 0) {
         if (!m_cursor->fetch(m_data, kBlockRows, done, errors)) {
@@ -167,9 +169,13 @@ void Recordset::startReadAhead() {
     std::unique_ptr<StatementWork> work =
         m_connection->lendCursor(m_cursor, [this] { stopReadAhead(false); });
     if (!work) return;
-    ResultData rows;
-    rows.columns = m_data.columns;
-    rows.clearRows();
+    ResultData rows = std::move(m_spare);
+    if (rows.columns.size() == m_data.columns.size()) {
+        rows.clearRowsKeepingMemory();
+    } else {
+        rows.columns = m_data.columns;
+        rows.clearRows();
+    }
     m_ahead.start(std::move(work), std::move(rows), kBlockRows);
 }
 
@@ -311,6 +317,7 @@ bool Recordset::endOpen(const ErrorList* failure) {
 bool Recordset::Close() {
     stopReadAhead(true);
     m_parked.reset();
+    m_spare.clear();
     // Rows added through this record set may still be held: stored before their statement goes.
     const bool stored =
         !m_open || !m_connection || !m_connection->isOpen() || m_connection->CommitPendingWrites();

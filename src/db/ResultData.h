@@ -24,6 +24,13 @@ struct ResultData {
             data.emplace_back(c.storage, c.intForm, c.decimalText);
         rows = 0;
     }
+    // The same, keeping the memory of the rows for the next block.
+    void clearRowsKeepingMemory() {
+        if (data.size() != columns.size()) return clearRows();
+        for (size_t i = 0; i < columns.size(); ++i)
+            data[i].clearKeepingMemory(columns[i].storage);
+        rows = 0;
+    }
     void clear() {
         columns.clear();
         data.clear();

@@ -285,6 +285,48 @@ private slots:
         QVERIFY(blocks.compare(100001, 100002) != 0);
     }
 
+    // A block cleared for the next one keeps its memory and nothing else: each refill reads
+    // like a fresh column, after nulls, bytes, wide integers, a turn to text, an edit and
+    // more than a segment of rows.
+    void columnReused_data() { columnBlocks_data(); }
+    void columnReused() {
+        QFETCH(int, kind);
+        const Storage storage = kind == 1 ? Storage::Text : Storage::Int;
+        const auto feed = [&](ColumnData& c, size_t i, size_t round) {
+            if ((i + round) % 7 == 0) return c.appendNull();
+            if (kind == 1 && (i + round) % 11 == 0) return c.appendBlobInText("\x01\xff");
+            if (kind == 1) return c.appendBytes(std::string(round % 3 ? 4 : 1 + i % 5, 'a'));
+            if (kind == 2)
+                return c.append(Value(i == 3 && round == 1 ? QStringLiteral("text")
+                                                           : QString::number(i + round)));
+            c.appendInt(i == 5 && round == 2 ? (qint64(1) << 40) : qint64(i + round));
+        };
+        ColumnData reused(storage, IntForm::Number, false);
+        const size_t sizes[] = {4096, 70000, 10, 4096, 1};
+        for (size_t round = 0; round < std::size(sizes); ++round) {
+            reused.clearKeepingMemory(storage);
+            ColumnData fresh(storage, IntForm::Number, false);
+            for (size_t i = 0; i < sizes[round]; ++i) {
+                feed(reused, i, round);
+                feed(fresh, i, round);
+            }
+            if (round == 3) {
+                reused.set(2, Value(QStringLiteral("edited")));
+                fresh.set(2, Value(QStringLiteral("edited")));
+            }
+            QCOMPARE(reused.size(), sizes[round]);
+            QCOMPARE(reused.storage(), fresh.storage());
+            for (size_t i = 0; i < sizes[round]; ++i) {
+                if (reused.isNull(i) != fresh.isNull(i) ||
+                    reused.isBinary(i) != fresh.isBinary(i) || reused.text(i) != fresh.text(i))
+                    QFAIL(qPrintable(QStringLiteral("round %1, row %2: %3 / %4")
+                                         .arg(round)
+                                         .arg(i)
+                                         .arg(reused.text(i), fresh.text(i))));
+            }
+        }
+    }
+
     // Text cells of one length keep no offsets until a cell of another length comes: the
     // change may fall in any segment, in a block handed over or cell by cell, and a squeezed
     // column still takes longer edits and more rows.
