@@ -88,7 +88,6 @@ bool Recordset::runSource(ErrorList& errors) {
     std::unique_ptr<RowCursor> cursor;
     stopReadAhead(true);
     m_parked.reset();
-    m_spare.clear();
     m_cursor.reset();
     m_cursorLost = false;
     if (!m_connection->executeText(m_source, data, cursor, errors)) return false;
@@ -124,25 +123,28 @@ bool Recordset::readSource(ErrorList& errors) {
 }
 
 bool Recordset::fetchBlock(ErrorList& errors) {
-    stopReadAhead(false);
-    if (m_parked) {
-        ReadAhead::Block block = std::move(*m_parked);
-        m_parked.reset();
-        ++m_blocksRead;
-        if (!block.ok) {
-            m_cursor.reset();
-            m_data.clearRows();
-            m_order.clear();
-            errors = std::move(block.errors);
-            return false;
+    std::optional<ReadAhead::Block> next;
+    if (m_ahead.running()) {
+        next = m_ahead.take(std::move(m_data));
+        if (!next->ok || next->done) {
+            // The worker has ended with the statement's last block or its failure.
+            std::optional<ReadAhead::Block> none;
+            m_connection->takeBack(m_ahead.end(none), next->errors);
         }
-        m_spare = std::move(m_data);
-        m_data = std::move(block.rows);
-        if (block.done) m_cursor.reset();
+    } else {
+        next = std::move(m_parked);
+        m_parked.reset();
+    }
+    if (next) {
+        ++m_blocksRead;
+        m_data = std::move(next->rows);
         m_order.resize(m_data.rows);
         std::iota(m_order.begin(), m_order.end(), 0u);
         m_pos = 0;
-        return true;
+        if (next->done || !next->ok) m_cursor.reset();
+        if (next->ok) return true;
+        errors = std::move(next->errors);
+        return false;
     }
     if (m_cursorLost) {
         errors = {errors::sessionLostMidRead(kSource)};
@@ -169,31 +171,32 @@ void Recordset::startReadAhead() {
     std::unique_ptr<StatementWork> work =
         m_connection->lendCursor(m_cursor, [this] { stopReadAhead(false); });
     if (!work) return;
-    ResultData rows = std::move(m_spare);
-    if (rows.columns.size() == m_data.columns.size()) {
-        rows.clearRowsKeepingMemory();
-    } else {
-        rows.columns = m_data.columns;
-        rows.clearRows();
-    }
+    // Its own first block; the blocks after it refill the memory of those used here.
+    ResultData rows;
+    rows.columns = m_data.columns;
+    rows.clearRows();
     m_ahead.start(std::move(work), std::move(rows), kBlockRows);
 }
 
 void Recordset::stopReadAhead(bool abandon) {
     if (!m_ahead.running()) return;
+    m_ahead.stop();
     bool cancelled = false;
     if (abandon)
         for (int wait = kAbandonPatienceMs; !m_ahead.waitFor(wait); wait = kRepeatCancelMs) {
             m_connection->cancel();
             cancelled = true;
         }
-    ReadAhead::Block block = m_ahead.take();
-    std::unique_ptr<RowCursor> rest = m_connection->takeBack(std::move(block.work), block.errors);
+    std::optional<ReadAhead::Block> unread;
+    std::unique_ptr<StatementWork> work = m_ahead.end(unread);
+    const bool failed = unread && !unread->ok;
+    std::unique_ptr<RowCursor> rest =
+        m_connection->takeBack(std::move(work), failed ? unread->errors : ErrorList{});
     if (cancelled) m_connection->resetCancel();
     if (abandon) return;
     // A failed read leaves nothing to read on from.
-    if (block.ok) m_cursor = std::move(rest);
-    m_parked = std::move(block);
+    if (!failed) m_cursor = std::move(rest);
+    m_parked = std::move(unread);
 }
 
 qint32 Recordset::RecordCount() const {
@@ -317,7 +320,6 @@ bool Recordset::endOpen(const ErrorList* failure) {
 bool Recordset::Close() {
     stopReadAhead(true);
     m_parked.reset();
-    m_spare.clear();
     // Rows added through this record set may still be held: stored before their statement goes.
     const bool stored =
         !m_open || !m_connection || !m_connection->isOpen() || m_connection->CommitPendingWrites();

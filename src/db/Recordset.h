@@ -185,8 +185,6 @@ private:
     ReadAhead m_ahead;
     // A block read ahead before the connection was needed here: the next one to use.
     std::optional<ReadAhead::Block> m_parked;
-    // The block used before the current one, whose memory the next read fills again.
-    ResultData m_spare;
     mutable qint32 m_forwardCount = -2; // -2: not counted yet
     int m_blocksRead = 0;
     ResultData m_data;

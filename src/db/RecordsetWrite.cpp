@@ -36,7 +36,6 @@ bool Recordset::AddNew() {
         // Adding needs no rows: stop reading so that no read stays open beside the writes.
         stopReadAhead(true);
         m_parked.reset();
-        m_spare.clear();
         m_cursor.reset();
         m_data.clearRows();
         m_order.clear();
