@@ -3,61 +3,56 @@
 #include "../ValueText.h"
 #include "OdbcDiag.h"
 
-#include <algorithm>
+#include <string_view>
 
 namespace db {
 
 namespace {
-// Appends units to out, a backslash before each quote and backslash.
-template <typename Unit> bool appendEscaped(std::u16string& out, const Unit* s, size_t n) {
-    bool kept = false;
-    size_t start = out.size();
-    out.resize(start + n * 2);
-    char16_t* o = out.data() + start;
-    for (size_t i = 0; i < n; ++i) {
-        const auto c = char16_t(s[i]);
-        if (c == u'"' || c == u'\\') *o++ = u'\\';
-        kept |= isKeptByte(c);
-        *o++ = c;
+// Appends bytes to out with a backslash before each quote and backslash, in runs.
+void appendEscaped(std::string& out, std::string_view s) {
+    size_t run = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '"' && s[i] != '\\') continue;
+        out.append(s.data() + run, i - run);
+        out += '\\';
+        run = i;
     }
-    out.resize(size_t(o - out.data()));
-    return kept;
+    out.append(s.data() + run, s.size() - run);
 }
 
-// One element of an array literal: quoted, with its quotes and backslashes escaped.
-// Returns whether the value holds kept bytes.
-bool appendElement(std::u16string& out, const Value& v) {
+// One element of an array literal, quoted, as the UTF-8 bytes the value stands for (bytes
+// kept from a file that are not UTF-8 stay what they are: the server refuses them itself).
+void appendElement(std::string& out, const Value& v, std::string& scratch) {
     if (v.isNull()) {
-        out += u"NULL";
-        return false;
+        out += "NULL";
+        return;
     }
-    out += u'"';
-    bool kept = false;
-    const std::string_view bytes = v.utf8();
-    if (v.hasUtf8() && std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; })) {
-        kept =
-            appendEscaped(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    out += '"';
+    if (v.hasUtf8()) {
+        appendEscaped(out, v.utf8());
     } else {
         const QString text = v.text();
-        kept = appendEscaped(out, reinterpret_cast<const char16_t*>(text.utf16()),
-                             size_t(text.size()));
+        scratch.clear();
+        appendUtf16AsUtf8(scratch, reinterpret_cast<const char16_t*>(text.utf16()),
+                          size_t(text.size()));
+        appendEscaped(out, scratch);
     }
-    out += u'"';
-    return kept;
+    out += '"';
 }
 } // namespace
 
 OdbcRowsInsert::OdbcRowsInsert(std::unique_ptr<PreparedStatement> single, OdbcHandle rows,
                                size_t columns)
-    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_bytes(columns),
-      m_lengths(columns) {}
+    : m_single(std::move(single)), m_rows(std::move(rows)), m_arrays(columns), m_lengths(columns) {}
 
 QString OdbcRowsInsert::rowsSql(const QString& tableSql, const QStringList& columnSql,
                                 const QStringList& typeSql) {
+    // In the select list the arrays are unnested side by side into rows as they are read; in
+    // FROM each would first be gathered into a store of its own.
     QStringList arrays;
     for (const QString& type : typeSql)
         arrays << QStringLiteral("pg_catalog.unnest(?::%1[])").arg(type);
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT * FROM ROWS FROM (%3)")
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3")
         .arg(tableSql, columnSql.join(QStringLiteral(", ")), arrays.join(QStringLiteral(", ")));
 }
 
@@ -82,33 +77,21 @@ QString OdbcRowsInsert::typeQuery(const QString& tableSql, const QStringList& co
 bool OdbcRowsInsert::executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
     SQLHSTMT h = m_rows.get();
     for (size_t c = 0; c < m_arrays.size(); ++c) {
-        std::u16string& a = m_arrays[c];
+        // Built where it is sent from, and kept for the next batch with its memory.
+        std::string& a = m_arrays[c];
         a.clear();
-        a += u'{';
-        bool kept = false;
+        a += '{';
         for (size_t r = 0; r < rows.size(); ++r) {
-            if (r) a += u',';
-            kept |= appendElement(a, rows[r][c]);
+            if (r) a += ',';
+            appendElement(a, rows[r][c], m_scratch);
         }
-        a += u'}';
-        SQLRETURN bound;
-        if (kept) {
-            // As wide text the driver would turn kept bytes into other characters; as bytes
-            // the server refuses them by their own value.
-            std::string& b = m_bytes[c];
-            b.clear();
-            appendUtf16AsUtf8(b, a.data(), a.size());
-            m_lengths[c] = SQLLEN(b.size());
-            bound = SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
-                                     SQL_LONGVARCHAR, b.size(), 0, b.data(), m_lengths[c],
-                                     &m_lengths[c]);
-        } else {
-            m_lengths[c] = SQLLEN(a.size() * sizeof(SQLWCHAR));
-            bound = SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                                     SQL_WLONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
-                                     &m_lengths[c]);
-        }
-        if (!SQL_SUCCEEDED(bound)) {
+        a += '}';
+        // As bytes: psqlODBC passes them on as they are, where wide text would be converted
+        // twice on the way and kept bytes would turn into other characters.
+        m_lengths[c] = SQLLEN(a.size());
+        if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(c + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                            SQL_LONGVARCHAR, a.size(), 0, a.data(), m_lengths[c],
+                                            &m_lengths[c]))) {
             errors = odbcErrors({&m_rows});
             return false;
         }

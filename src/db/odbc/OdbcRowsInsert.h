@@ -32,9 +32,9 @@ public:
 private:
     std::unique_ptr<PreparedStatement> m_single;
     OdbcHandle m_rows;
-    std::vector<std::u16string> m_arrays;
-    std::vector<std::string> m_bytes; // an array holding kept bytes, as UTF-8
+    std::vector<std::string> m_arrays; // each column's array literal, as UTF-8
     std::vector<SQLLEN> m_lengths;
+    std::string m_scratch;
 };
 
 } // namespace db
