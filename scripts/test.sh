@@ -22,8 +22,9 @@ case ${CI:-} in "" | 0 | false | FALSE | False) ;; *) ci=1 ;; esac
 sanitize=${TOLVAN_TEST_SANITIZE:-$ci}
 tsan=${TOLVAN_TEST_TSAN:-$ci}
 fuzz=${TOLVAN_TEST_FUZZ:-$ci}
-# The statement run, arriving rows, cancel and a server lost mid-statement.
-tsan_tests=(tst_executequery tst_arrivingrows tst_serverloss)
+# The statement run, arriving rows, cancel, a server lost mid-statement, and the forward-only
+# read ahead on its worker (statements and exports).
+tsan_tests=(tst_executequery tst_arrivingrows tst_serverloss tst_statements tst_export)
 
 bash scripts/build.sh
 # The build installed clang-format with the other tools: the sources must keep .clang-format.

@@ -15,10 +15,8 @@ const QString kSource = QStringLiteral("Tolvan.Connection");
 // dominate an import, and a crash loses at most about a second of work.
 constexpr int kBatchRows = 50000;
 constexpr qint64 kBatchMillis = 1000;
-// Rows stored by one statement: enough that the round trips no longer dominate, few enough
-// that the held rows stay small.
-constexpr size_t kRowsPerStatement = 5000;
-constexpr qint64 kCharsPerStatement = 4 * 1024 * 1024;
+// Characters held for one statement at most: long values keep the statement small as well.
+constexpr qint64 kCharsPerStatement = 1024 * 1024;
 
 // The connection itself failed (SQLSTATE class 08): every later row would fail as well.
 bool connectionFailed(const ErrorList& errors) {

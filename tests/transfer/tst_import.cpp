@@ -403,6 +403,105 @@ private slots:
                  QStringList{QString::number(expected)});
     }
 
+    // Held rows are stored together in batches: files of every size around a batch, and
+    // values long enough that their characters end a batch first, store exactly their rows,
+    // each once, and count them.
+    void heldBatchesStoreEveryRow_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("width");
+        const int batch = int(db::Connection::kRowsPerStatement);
+        for (const testdb::Backend& b : testdb::backends()) {
+            for (int rows : {1, batch - 1, batch, batch + 1, 2 * batch, 3 * batch + 17})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2 rows").arg(b.name).arg(rows)))
+                    << b.name << rows << 1;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(", long values")))
+                << b.name << 2500 << 3990;
+        }
+    }
+    void heldBatchesStoreEveryRow() {
+        QFETCH(QString, backend);
+        QFETCH(int, rows);
+        QFETCH(int, width);
+        QVERIFY(fixture(backend));
+        f->dropTable(QStringLiteral("w"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE w (id INTEGER, a VARCHAR(4000))")));
+        QVERIFY(f->show(QStringLiteral("select * from w where 1 = 0")));
+        QByteArray bytes;
+        for (int i = 1; i <= rows; ++i) {
+            const QByteArray id = QByteArray::number(i);
+            bytes +=
+                id + ',' + id + QByteArray(std::max<qsizetype>(width - id.size(), 0), 'v') + "\r\n";
+        }
+        ImportFile(*f->state, f->window, file(QStringLiteral("b.csv"), bytes), kComma);
+        QCOMPARE(f->window.prompts, QStringList());
+        QCOMPARE(f->window.statuses.last(), status(rows));
+        QCOMPARE(f->rows(QStringLiteral("select count(*), count(distinct id), min(id), max(id), "
+                                        "sum(id) from w")),
+                 QStringList{
+                     QStringLiteral("%1|%1|1|%1|%2").arg(rows).arg(qint64(rows) * (rows + 1) / 2)});
+        if (width > 10)
+            QCOMPARE(f->rows(QStringLiteral("select count(*) from w where length(a) = %1 and a "
+                                            "like id || 'v%'")
+                                 .arg(width)),
+                     QStringList{QString::number(rows)});
+        f->dropTable(QStringLiteral("w"));
+    }
+
+    // A row refused in the first, a middle or the last of several batches, or on their
+    // border: stopping keeps the rows before it and none after it, passing over loses that
+    // row alone, and the count shown is the count stored; the batch window counts the same.
+    void refusedRowAmongBatches_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<int>("refused");
+        const int batch = int(db::Connection::kRowsPerStatement);
+        for (const testdb::Backend& b : testdb::backends())
+            for (int refused : {1, batch, batch + 1, 2 * batch - 7, 3 * batch + 17})
+                for (bool skip : {false, true})
+                    QTest::newRow(qPrintable(QStringLiteral("%1 %2 at %3")
+                                                 .arg(b.name, skip ? "skips" : "stops")
+                                                 .arg(refused)))
+                        << b.name << skip << refused;
+    }
+    void refusedRowAmongBatches() {
+        QFETCH(QString, backend);
+        QFETCH(bool, skip);
+        QFETCH(int, refused);
+        const int rows = 3 * int(db::Connection::kRowsPerStatement) + 17;
+        QVERIFY(fixture(backend));
+        f->dropTable(QStringLiteral("t"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE t (id INTEGER CHECK (id <> %1), a "
+                                       "VARCHAR(50), b %2)")
+                            .arg(refused)
+                            .arg(testdb::nvarchar(f->kind, 50))));
+        WriteBoolSetting(keys::ImportErrorHandling, skip);
+        QVERIFY(f->show(QStringLiteral("select * from t where 1 = 0")));
+        QByteArray bytes;
+        for (int i = 1; i <= rows; ++i)
+            bytes += QByteArray::number(i) + ",x,y\r\n";
+        ImportFile(*f->state, f->window, file(QStringLiteral("r.csv"), bytes), kComma);
+        const int expected = skip ? rows - 1 : refused - 1;
+        const qint64 sum =
+            skip ? qint64(rows) * (rows + 1) / 2 - refused : qint64(refused - 1) * refused / 2;
+        const QString stored = QStringLiteral("%1|%1|%2").arg(expected).arg(sum);
+        const QString countSql = QStringLiteral("select count(*), count(distinct id), "
+                                                "coalesce(sum(id), 0) from t");
+        QCOMPARE(f->rows(countSql), QStringList{stored});
+        QCOMPARE(f->window.prompts.size(), skip ? 0 : 1);
+        QCOMPARE(f->window.statuses.last(), status(expected));
+
+        QVERIFY(f->exec(QStringLiteral("DELETE FROM t")));
+        qint32 added = -1;
+        QString error;
+        QCOMPARE(ImportTableText(f->connection(), kComma, QStringLiteral("t"),
+                                 f->path(QStringLiteral("r.csv")), added, error, {}),
+                 skip);
+        QCOMPARE(added, expected);
+        QCOMPARE(f->rows(countSql), QStringList{stored});
+        WriteBoolSetting(keys::ImportErrorHandling, false);
+    }
+
     // Rows added before the abort question are stored and visible to everyone while it shows.
     // Rows that wait to be stored together are written as array literals on PostgreSQL: a
     // backslash there escapes the next character, so one left bare would turn "a\b" into "ab"
