@@ -170,7 +170,7 @@ private:
                             word.compare(u"nq", Qt::CaseInsensitive) == 0)) {
             const QChar open = at(1);
             if (open.isNull()) return false;
-            const QChar close = open == u'[' ? u']'
+            const QChar close = open == u'['   ? u']'
                                 : open == u'{' ? u'}'
                                 : open == u'(' ? u')'
                                 : open == u'<' ? u'>'
@@ -235,8 +235,7 @@ bool readsOnlyIn(QStringView sql, const Dialect& d) {
             continue;
         }
         const QStringView w = t.text;
-        if (is(w, u"insert") || is(w, u"delete") || is(w, u"merge") || is(w, u"into"))
-            return false;
+        if (is(w, u"insert") || is(w, u"delete") || is(w, u"merge") || is(w, u"into")) return false;
         // FOR UPDATE and FOR NO KEY UPDATE lock the rows they read.
         if (is(w, u"update") && !is(previous, u"for") && !is(previous, u"key")) return false;
         previous = w;

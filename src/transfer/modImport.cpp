@@ -10,6 +10,7 @@
 #include "TransferErrors.h"
 #include "TransferSettings.h"
 #include "TransferTexts.h"
+#include "modExecuteQuery.h"
 #include "modKorvel.h"
 
 #include <QFileInfo>
@@ -95,8 +96,13 @@ void runImport(ProgramState& state, WindowFeedback& feedback, const QString& sep
     const bool rereadable = state.resultOpen && db::readsOnly(state.resultSet->Source());
     const auto exit = [&] {
         state.bImporting = false;
-        if (rereadable && state.resultSet->Requery(-1)) feedback.rebindGrid();
+        // The import is complete and counted before its result is read again; a cancel of the
+        // re-read keeps every row stored.
         feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+        if (rereadable) {
+            feedback.ShowBusy(QString(), false, false);
+            RereadResult(state, feedback);
+        }
         feedback.HideBusy();
     };
     if (!state.resultOpen) {

@@ -30,8 +30,8 @@ private slots:
         row("backslash path", "select 'C:\\dir\\' as p", true, true);
 
         row("insert returning", "insert into t values (1) returning id", true, false);
-        row("with insert", "with n as (insert into t values (1) returning *) select * from n",
-            true, false);
+        row("with insert", "with n as (insert into t values (1) returning *) select * from n", true,
+            false);
         row("with delete", "WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", true, false);
         row("with update", "with u as (update t set a = 1 returning *) select * from u", true,
             false);
@@ -51,20 +51,17 @@ private slots:
         // Where databases read quotes and comments differently, any reading that finds a
         // second statement or a change decides.
         row("backslash escape in MySQL", "select 'a\\'; delete from x; -- '", false, false);
-        row("escape string in PostgreSQL", "select E'\\''; delete from x; select ''", false,
-            false);
+        row("escape string in PostgreSQL", "select E'\\''; delete from x; select ''", false, false);
         row("backslash hides a quote elsewhere", "select 'a\\''; delete from x; select '", false,
             false);
         row("nested comment", "select 1 /* a /* b */ ; delete from x */", false, false);
         row("hash comment in MySQL", "select 1 # '\n; delete from x; select '", false, false);
-        row("dash without blank in MySQL", "select 1 --'\n; delete from x; select '", false,
-            false);
+        row("dash without blank in MySQL", "select 1 --'\n; delete from x; select '", false, false);
         row("runs inside /*!", "select 1 /*! ; delete from x */", false, false);
         row("dollar quote in PostgreSQL", "select $$a; b$$ from t", false, false);
         row("dollar quote hides a second statement elsewhere",
             "select $q$ ' $q$; delete from x; select '", false, false);
-        row("bracket is a subscript in PostgreSQL", "select a[']'] ; delete from y", false,
-            false);
+        row("bracket is a subscript in PostgreSQL", "select a[']'] ; delete from y", false, false);
         row("q quote in Oracle", "select q'[it's]' from dual; delete from x", false, false);
         row("unclosed quote", "select 1; select 'abc", false, false);
         row("empty", "", true, false);

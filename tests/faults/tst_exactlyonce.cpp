@@ -28,9 +28,10 @@ struct ChangingText {
 QList<ChangingText> changingTexts(Kind kind) {
     QList<ChangingText> list;
     // The SQLite ODBC driver runs INSERT ... RETURNING without handing back its rows.
-    list.push_back({"insert returning",
-                    QStringLiteral("insert into once (id, name) values (1, 'r') returning id, name"),
-                    kind != Kind::SqliteOdbc});
+    list.push_back(
+        {"insert returning",
+         QStringLiteral("insert into once (id, name) values (1, 'r') returning id, name"),
+         kind != Kind::SqliteOdbc});
     if (kind == Kind::SqliteOdbc) return list; // it refuses a text of several statements
     list.push_back(
         {"several statements",

@@ -10,7 +10,8 @@ namespace {
 // Rows of about 200 bytes, far more than fit in the room left.
 QString hugeResult(testdb::Kind kind) {
     if (kind == testdb::Kind::PostgresOdbc)
-        return QStringLiteral("select g, repeat('x', 200) as t from generate_series(1, 20000000) g");
+        return QStringLiteral(
+            "select g, repeat('x', 200) as t from generate_series(1, 20000000) g");
     return QStringLiteral("select i, printf('%0200d', i) as t from (with recursive r(i) as "
                           "(select 1 union all select i + 1 from r limit 50000000) select i "
                           "from r)");
@@ -44,7 +45,8 @@ private slots:
                       out.contains(QStringLiteral("out of memory"))),
                  qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("first=0 open=1 shown-before=1")), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("statuses=") + QStringLiteral("1件のデータが処理されました|ERROR")),
+        QVERIFY2(out.contains(QStringLiteral("statuses=") +
+                              QStringLiteral("1件のデータが処理されました|ERROR")),
                  qPrintable(out));
         qInfo("%s", qPrintable(out.simplified().left(400)));
     }

@@ -43,7 +43,8 @@ public:
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override {}
-    void bindGrid(std::shared_ptr<db::Recordset>) override {}
+    // The grid shown a result again: bound to one read anew, or told to read its own again.
+    void bindGrid(std::shared_ptr<db::Recordset>) override { ++rebinds; }
     void rebindGrid() override { ++rebinds; }
     void PrepareGridColumns() override {}
     void SetProgressVisible(bool v) override { progressVisible = v; }
