@@ -118,7 +118,8 @@ public:
     bool tables(std::vector<TableEntry>& out, ErrorList& errors);
     bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors);
     // Runs a prepared change in a transaction of its own, committed only when check accepts
-    // the number of rows it changed (else rolled back, with check's error).
+    // the number of rows it changed (else rolled back, with check's error). A lost session is
+    // not logged in again here: stmt belongs to it.
     std::unique_ptr<PreparedStatement> prepareInsert(const QString& tableSql,
                                                      const QStringList& columnSql,
                                                      const std::vector<const ColumnInfo*>& params,
@@ -135,6 +136,18 @@ public:
     void detach(Recordset* rs);
 
 private:
+    // How a session being lost is met where an operation starts.
+    enum class LostSession {
+        LogInAgain,
+        // The caller holds a statement of this session, which a new one would leave behind:
+        // it fails, and the next operation logs in again.
+        Fail,
+    };
+    // The one way into an operation, in this order: the connection is open and not lent to a
+    // running statement, a lost session is logged in again, held rows are stored. Every
+    // operation passes here but insertRow, which adds to the held rows, CommitPendingWrites,
+    // which stores them, and what only reads what the open session told (dbmsName and such).
+    bool ready(ErrorList& errors, LostSession lost = LostSession::LogInAgain);
     // Every use but cancel() passes here: the connection is not lent to a running statement.
     void checkNotLent() const;
     // A failure that ended the session with the server marks it lost.

@@ -233,6 +233,72 @@ private slots:
         QCOMPARE(c.DefaultDatabase(), QString());
     }
 
+    // Every operation starts the same way: a lost session logged in again, then held rows
+    // stored. The exception: a change prepared on the session that was lost fails, for it
+    // belongs to that session, and the next operation logs in again.
+    void everyOperationStartsTheSameWay() {
+        if (!pgAvailable()) QSKIP("run through scripts/test.sh");
+        const QString backend = QStringLiteral("postgres-odbc");
+        Connection c, other;
+        QVERIFY(testdb::open(c, backend));
+        QVERIFY(testdb::open(other, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS guard_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE guard_t (id integer primary key)")));
+        const auto stored = [&] {
+            Recordset rs;
+            return rs.Open(QStringLiteral("select count(*) from guard_t"), &other)
+                       ? rs.text(0, 0).toInt()
+                       : -1;
+        };
+
+        // Held rows are stored before the primary key is looked up.
+        Recordset target;
+        QVERIFY(target.Open(QStringLiteral("select * from guard_t where 1 = 2"), &c,
+                            Recordset::adOpenForwardOnly));
+        {
+            BulkWriteScope scope(&c);
+            for (int i = 1; i <= 3; ++i) {
+                QVERIFY(target.AddNew());
+                QVERIFY(target.Fields(0).setValue(Value(QString::number(i))));
+                QVERIFY(target.Update());
+            }
+            QVERIFY(c.holdsRows());
+            QStringList key;
+            ErrorList errors;
+            QVERIFY(c.primaryKey(QStringLiteral("guard_t"), key, errors));
+            QCOMPARE(key, QStringList{QStringLiteral("id")});
+            QVERIFY(!c.holdsRows());
+            QCOMPARE(stored(), 3);
+            QVERIFY(scope.end());
+        }
+
+        // A change prepared before the session ends fails; the next operation logs in again.
+        ErrorList errors;
+        Value one(QStringLiteral("1"));
+        const ColumnInfo* id = &target.column(0);
+        auto change = c.prepare(QStringLiteral("delete from guard_t where id = ?"), {id}, errors);
+        QVERIFY(change);
+        const auto endSession = [&] {
+            Recordset pid;
+            QVERIFY(pid.Open(QStringLiteral("select pg_backend_pid()"), &c));
+            QVERIFY(testdb::exec(
+                other, QStringLiteral("select pg_terminate_backend(%1)").arg(pid.text(0, 0))));
+            QVERIFY(!c.Execute(QStringLiteral("select 1"))); // meets the ended session
+        };
+        endSession();
+        const auto exactlyOne = [](qint64 n, ErrorList&) { return n == 1; };
+        QVERIFY(!c.runChecked(*change, {one}, exactlyOne, errors));
+        QCOMPARE(stored(), 3);
+        change.reset();
+        // Preparing is an operation like any other: it logs in again.
+        change = c.prepare(QStringLiteral("delete from guard_t where id = ?"), {id}, errors);
+        QVERIFY2(change, qPrintable(testdb::describe(errors)));
+        QVERIFY2(c.runChecked(*change, {one}, exactlyOne, errors),
+                 qPrintable(testdb::describe(errors)));
+        QCOMPARE(stored(), 2);
+        QVERIFY(target.Close());
+    }
+
     void sampleDatabaseOpens() {
         // The sample shipped for a first start must be usable through the layer.
         const QString script = QStringLiteral(TOLVAN_SOURCE_DIR "/resources/sample.sql");
