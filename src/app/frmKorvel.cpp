@@ -1,5 +1,6 @@
 #include "frmKorvel.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "GridTypeTable.h"
 #include "RecordsetModel.h"

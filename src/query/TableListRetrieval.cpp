@@ -1,7 +1,7 @@
 #include "TableListRetrieval.h"
 
+#include "BlankText.h"
 #include "Catalog.h"
-#include "modKorvel.h"
 
 #include <QSet>
 #include <algorithm>

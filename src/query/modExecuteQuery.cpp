@@ -1,10 +1,10 @@
 #include "modExecuteQuery.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "SettingsKeys.h"
 #include "StatementRun.h"
 #include "StatementText.h"
-#include "modKorvel.h"
 
 #include <algorithm>
 

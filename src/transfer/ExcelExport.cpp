@@ -1,11 +1,11 @@
 #include "ExcelExport.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "ExcelApplication.h"
 #include "SettingsKeys.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
-#include "modKorvel.h"
 
 #include <algorithm>
 

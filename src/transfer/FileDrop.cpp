@@ -1,8 +1,8 @@
 #include "FileDrop.h"
 
+#include "BlankText.h"
 #include "TransferTexts.h"
 #include "modImport.h"
-#include "modKorvel.h"
 
 namespace {
 constexpr qsizetype kShortestPath = 6;

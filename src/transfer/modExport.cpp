@@ -1,8 +1,10 @@
 #include "modExport.h"
 
+#include "BlankText.h"
 #include "DelimitedFormat.h"
 #include "ErrorReport.h"
 #include "EventPump.h"
+#include "FilePaths.h"
 #include "Recordset.h"
 #include "TableTransfer.h"
 #include "TargetQuery.h"
@@ -11,7 +13,6 @@
 #include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
-#include "modKorvel.h"
 
 namespace {
 int percent(qint64 part, qint64 whole) {

@@ -1,7 +1,9 @@
 #include "modImport.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "EventPump.h"
+#include "FilePaths.h"
 #include "RecordImporter.h"
 #include "Recordset.h"
 #include "StatementText.h"
@@ -11,7 +13,6 @@
 #include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "modExecuteQuery.h"
-#include "modKorvel.h"
 
 #include <QFileInfo>
 
