@@ -35,9 +35,9 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString&, bool, bool) override {}
     void HideBusy() override {}
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
-        return QStringLiteral("1");
+        return PanelAnswer::Ok;
     }
     void UpdateStatusBar(const QString& status) override {
         failed = failed || status == QLatin1String("ERROR");

@@ -48,10 +48,10 @@ public:
     void HideBusy() override {
         if (loopPeak < 0) loopPeak = statusMegabytes("VmHWM:");
     }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
         failed = true;
-        return QStringLiteral("1");
+        return PanelAnswer::Ok;
     }
     void UpdateStatusBar(const QString& status) override { lastStatus = status; }
     void ClearGridPanel() override {}

@@ -149,8 +149,9 @@ QList<DesktopApplication> desktopApplications(const QStringList& mimeTypes) {
             if (seen.contains(id) || removed.contains(id)) continue;
             // Another folder's entry of this id decides it, listed or not.
             const QString path = findEntry(id);
-            const QStringList types = listValue(
-                readKeyFile(path).value(QStringLiteral("Desktop Entry")).value(QStringLiteral("MimeType")));
+            const QStringList types = listValue(readKeyFile(path)
+                                                    .value(QStringLiteral("Desktop Entry"))
+                                                    .value(QStringLiteral("MimeType")));
             if (std::any_of(mimeTypes.begin(), mimeTypes.end(),
                             [&](const QString& t) { return types.contains(t); }))
                 consider(id);

@@ -135,7 +135,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         return finish(true);
     }
     if (key.left(6) == QLatin1String("DELETE") && ReadBoolSetting(keys::QueryDelete)) {
-        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == QLatin1String("2")) {
+        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == PanelAnswer::Cancel) {
             feedback.UpdateStatusBar(kQueryNotRun);
             return finish(true);
         }

@@ -101,7 +101,7 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
         ++p;
         feedback.SetProgressValue(percent(p, total));
         if (state.bAbort) {
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2"))
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel)
                 return false;
             state.bAbort = false;
             feedback.ShowBusy(QString(), false, true);

@@ -73,7 +73,7 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         feedback.DoEvents();
         if (state.bAbort) {
             if (!commit()) return false;
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2")) break;
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel) break;
             state.bAbort = false;
             feedback.ShowBusy(QString(), false, true);
         }

@@ -16,7 +16,7 @@ public:
     QStringList calls;
     QStringList statuses;
     QStringList prompts;
-    QStringList answers; // given in order; "1" when none is left
+    QList<PanelAnswer> answers; // given in order; OK when none is left
     std::shared_ptr<db::Recordset> bound;
     bool enabled = true;
 
@@ -26,9 +26,9 @@ public:
     }
     void ShowBusy(const QString&, bool, bool) override { calls << QStringLiteral("busy"); }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         prompts << message;
-        return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
+        return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override { calls << QStringLiteral("clear"); }
@@ -126,7 +126,7 @@ private slots:
         QFETCH(QString, backend);
         initBackend(backend);
         QVERIFY(run(QStringLiteral("select * from q order by id")));
-        m_window.answers = {QStringLiteral("2")};
+        m_window.answers = {PanelAnswer::Cancel};
         QVERIFY(run(QStringLiteral("DELETEx from q"))); // only six letters are compared
         QCOMPARE(m_window.prompts, QStringList{kDeleteQuestion});
         QCOMPARE(m_window.statuses.last(), kQueryNotRun);

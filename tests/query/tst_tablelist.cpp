@@ -11,7 +11,7 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString& message, bool, bool) override { busy << message; }
     void HideBusy() override { busy << QStringLiteral("hidden"); }
-    QString ShowMessagePanel(const QString&, bool, bool) override { return QStringLiteral("1"); }
+    PanelAnswer ShowMessagePanel(const QString&, bool, bool) override { return PanelAnswer::Ok; }
     void UpdateStatusBar(const QString&) override {}
     void ClearGridPanel() override {}
     void bindGrid(std::shared_ptr<db::Recordset>) override {}

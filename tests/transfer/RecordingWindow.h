@@ -14,9 +14,9 @@ public:
     QStringList calls;
     QStringList statuses;
     QStringList prompts;
-    QStringList answers;     // panel answers in order; "1" when none is left
-    QStringList dialogPaths; // dialog answers in order; "" (cancel) when none is left
-    QStringList dialogs;     // "save|title|filter|folder" per dialog shown
+    QList<PanelAnswer> answers; // panel answers in order; OK when none is left
+    QStringList dialogPaths;    // dialog answers in order; "" (cancel) when none is left
+    QStringList dialogs;        // "save|title|filter|folder" per dialog shown
     QList<int> progress;
     bool progressVisible = false;
     bool enabled = true;
@@ -35,11 +35,11 @@ public:
         calls << QStringLiteral("busy %1%2").arg(int(ok)).arg(int(cancel));
     }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         prompts << message;
         calls << QStringLiteral("prompt");
         if (onPrompt) onPrompt(message);
-        return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
+        return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override {}

@@ -122,13 +122,13 @@ private slots:
     }
 
     void abortQuestion_data() {
-        QTest::addColumn<QString>("answer");
+        QTest::addColumn<PanelAnswer>("answer");
         QTest::addColumn<int>("lines");
-        QTest::newRow("OK stops") << QStringLiteral("1") << 10;
-        QTest::newRow("Cancel goes on") << QStringLiteral("2") << 250;
+        QTest::newRow("OK stops") << PanelAnswer::Ok << 10;
+        QTest::newRow("Cancel goes on") << PanelAnswer::Cancel << 250;
     }
     void abortQuestion() {
-        QFETCH(QString, answer);
+        QFETCH(PanelAnswer, answer);
         QFETCH(int, lines);
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(fill(250));
@@ -145,10 +145,10 @@ private slots:
         const QByteArray bytes = fileBytes(out);
         QCOMPARE(bytes.count("\r\n"), lines);
         QVERIFY(bytes.endsWith(QStringLiteral("%1,\"c%1\",\"n%1\",%1\r\n").arg(lines).toUtf8()));
-        QVERIFY(!f->state->bAbort || answer == QLatin1String("1"));
+        QVERIFY(!f->state->bAbort || answer == PanelAnswer::Ok);
         // Going on shows the busy panel with its Cancel button again.
         QCOMPARE(f->window.calls.count(QStringLiteral("busy 01")),
-                 answer == QLatin1String("2") ? 2 : 1);
+                 answer == PanelAnswer::Cancel ? 2 : 1);
     }
 
     void nothingToExport() {

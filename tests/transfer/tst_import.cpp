@@ -496,7 +496,7 @@ private slots:
             db::Recordset rs;
             if (rs.Open(QStringLiteral("select count(*) from t"), &other)) seen << rs.text(0, 0);
         };
-        f->window.answers << QStringLiteral("2");
+        f->window.answers << PanelAnswer::Cancel;
         ImportFile(*f->state, f->window, file(QStringLiteral("q.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
         QCOMPARE(seen, QStringList{QStringLiteral("321")});
@@ -630,13 +630,13 @@ private slots:
     }
 
     void abortQuestion_data() {
-        QTest::addColumn<QString>("answer");
+        QTest::addColumn<PanelAnswer>("answer");
         QTest::addColumn<int>("rows");
-        QTest::newRow("OK stops") << QStringLiteral("1") << 10;
-        QTest::newRow("Cancel goes on") << QStringLiteral("2") << 50;
+        QTest::newRow("OK stops") << PanelAnswer::Ok << 10;
+        QTest::newRow("Cancel goes on") << PanelAnswer::Cancel << 50;
     }
     void abortQuestion() {
-        QFETCH(QString, answer);
+        QFETCH(PanelAnswer, answer);
         QFETCH(int, rows);
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(f->show(QStringLiteral("select * from t")));
