@@ -128,9 +128,10 @@ CREATE USER 'tolvan'@'127.0.0.1' IDENTIFIED BY 'tolvan';
 CREATE USER 'tolvan'@'localhost' IDENTIFIED BY 'tolvan';
 GRANT ALL ON tolvan.* TO 'tolvan'@'127.0.0.1';
 GRANT ALL ON tolvan.* TO 'tolvan'@'localhost';
--- A second database, for the tests of what the current one alone shows.
+-- Databases of its own beside it (tolvan_...), for the tests of what the current one alone
+-- shows and of copies between two databases.
+GRANT ALL ON `tolvan\_%`.* TO 'tolvan'@'127.0.0.1';
 CREATE DATABASE tolvan_other CHARACTER SET utf8mb4;
-GRANT ALL ON tolvan_other.* TO 'tolvan'@'127.0.0.1';
 SQL
     then
         echo "mariadb.sh: could not create user/database" >&2
