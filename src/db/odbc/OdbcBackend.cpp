@@ -551,8 +551,13 @@ bool OdbcBackend::applySessionTimeout(int timeoutSeconds, ErrorList& errors) {
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
     if (!SQL_SUCCEEDED(SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS))) {
-        errors = odbcErrors({&stmt, &m_dbc});
-        return false;
+        // A server without the setting still runs statements, without a limit; a lost
+        // session is reported as it is.
+        ErrorList failure = odbcErrors({&stmt, &m_dbc});
+        if (std::any_of(failure.begin(), failure.end(), endsSession)) {
+            errors = std::move(failure);
+            return false;
+        }
     }
     m_sessionTimeout = timeoutSeconds;
     return true;
