@@ -134,6 +134,10 @@ IdentifierCase Connection::identifierCase() const {
     return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
 }
 
+QStringList Connection::keywords() const {
+    return m_backend ? m_backend->keywords() : QStringList();
+}
+
 void Connection::cancel() {
     if (Backend* b = m_backend.get()) b->interrupt();
 }

@@ -50,6 +50,8 @@ public:
     // The character the database quotes identifiers with ("\"" for most).
     QString identifierQuote() const;
     IdentifierCase identifierCase() const;
+    // Words the database reserves beyond standard SQL's, in upper case.
+    QStringList keywords() const;
 
     // Stops the statement that another thread runs on this connection: thread-safe. Until
     // resetCancel, every statement fails with errors::cancelled; the caller calls it before

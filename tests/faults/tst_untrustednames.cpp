@@ -32,9 +32,6 @@ const QString kInjecting = QStringLiteral("t;delete from canary");
 const QStringList kColumns{QStringLiteral("id"),   QStringLiteral("c]1"), QStringLiteral("c\"2"),
                            QStringLiteral("c'3;"), QStringLiteral("c 5"), QStringLiteral("列6")};
 
-QString dq(const QString& name) {
-    return db::quoteIdentifier(name, QStringLiteral("\""));
-}
 } // namespace
 
 class tst_UntrustedNames : public QObject {
@@ -48,6 +45,10 @@ class tst_UntrustedNames : public QObject {
     QStringList m_prompts;
 
     db::Connection& connection() { return *m_record.adoConnection; }
+    // In the database's own quotes: backticks for MariaDB, double quotes elsewhere.
+    QString dq(const QString& name) {
+        return db::quoteIdentifier(name, connection().identifierQuote());
+    }
     QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
     QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
     QStringList cells(const QString& sql) {

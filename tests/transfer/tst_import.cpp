@@ -193,7 +193,11 @@ private slots:
                                      "\\\"{1,2}\\"};
         QStringList values;
         for (int i = 0; i < awkward.size(); ++i) {
-            const QString v = QString(awkward[i]).replace(QLatin1Char('\''), QStringLiteral("''"));
+            QString v = awkward[i];
+            // MariaDB reads a backslash in a literal as an escape.
+            if (f->kind == testdb::Kind::MariaDbOdbc)
+                v.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+            v.replace(QLatin1Char('\''), QStringLiteral("''"));
             values << QStringLiteral("(%1, '%2', '%2', %3, %4)")
                           .arg(i)
                           .arg(v)
@@ -591,7 +595,7 @@ private slots:
                    file(QStringLiteral("k.csv"), "1,\"日本語\",テキスト\r\n2,\"x\x82\xa0\",y\r\n"
                                                  "3,\"あ\",い\r\n"),
                    kComma);
-        if (f->kind != testdb::Kind::PostgresOdbc) {
+        if (!testdb::isServer(f->kind)) {
             QCOMPARE(f->window.prompts, QStringList());
             QCOMPARE(f->rows(QStringLiteral("select id, hex(a), b from t order by id")),
                      (QStringList{QStringLiteral("1|E697A5E69CACE8AA9E|テキスト"),
@@ -604,12 +608,17 @@ private slots:
             return;
         }
         // A UTF-8 database takes no such bytes: the row is refused with a report that names
-        // them, and the rows before it are stored.
+        // them (MariaDB's error 1366, PostgreSQL's 22021), and the rows before it are stored.
         QCOMPARE(f->window.prompts.size(), 1);
         const QString& report = f->window.prompts[0];
-        QVERIFY2(report.contains(QStringLiteral("UTF8")) &&
-                     report.contains(QStringLiteral(": 0x82")),
-                 qPrintable(report));
+        if (f->kind == testdb::Kind::MariaDbOdbc)
+            QVERIFY2(report.contains(QStringLiteral("Incorrect string value")) &&
+                         report.contains(QStringLiteral("\\x82")),
+                     qPrintable(report));
+        else
+            QVERIFY2(report.contains(QStringLiteral("UTF8")) &&
+                         report.contains(QStringLiteral(": 0x82")),
+                     qPrintable(report));
         QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by id")),
                  QStringList{QStringLiteral("1|日本語|テキスト")});
     }

@@ -10,11 +10,16 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <odbcinst.h>
 
 namespace db {
 
 namespace {
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
+// Option bits of MariaDB's (and MySQL's) ODBC driver: a changed row count that counts the
+// rows matched, not only those whose values differ; and a text of several statements.
+constexpr quint64 kMariaFoundRows = 2;
+constexpr quint64 kMariaMultiStatements = quint64(1) << 26;
 
 Error providerNotFound() {
     return errors::providerNotFound();
@@ -27,9 +32,34 @@ QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
     return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
 }
 
+// The words the driver says its database reserves beyond ODBC's own, in upper case.
+QStringList keywordList(const OdbcHandle& dbc) {
+    SQLSMALLINT len = 0;
+    SQLWCHAR probe[1];
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_KEYWORDS, probe, 0, &len)) || len <= 0) return {};
+    std::vector<SQLWCHAR> buf(size_t(len) / sizeof(SQLWCHAR) + 1);
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_KEYWORDS, buf.data(),
+                                   SQLSMALLINT(buf.size() * sizeof(SQLWCHAR)), &len)))
+        return {};
+    const QString text = fromWide(buf.data(), std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)),
+                                                                  qsizetype(buf.size()) - 1));
+    QStringList words;
+    for (const QString& w : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        words << w.trimmed().toUpper();
+    return words;
+}
+
+// Results a text may give: one for each of its statements, which are never more than its
+// characters, and many more for procedures that return sets of rows. A driver that lost its
+// footing may hand out "more results" for ever; past this it is stopped.
+qsizetype resultBudget(const QString& sql) {
+    return std::max<qsizetype>(sql.size(), 10000);
+}
+
 // Drains the remaining results of a statement so that batches run to their end.
 void drainResults(const OdbcHandle& stmt) {
-    while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
+    for (qsizetype left = resultBudget(QString());
+         left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
     }
 }
 
@@ -52,8 +82,8 @@ void isoDate(std::u16string& t) {
 
 class OdbcStatement : public PreparedStatement {
 public:
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params)
-        : m_stmt(std::move(stmt)), m_params(std::move(params)) {}
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text)
+        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text) {}
 
     bool bind(const std::vector<Value>& values, ErrorList& errors) {
         SQLHSTMT h = m_stmt.get();
@@ -71,6 +101,29 @@ public:
                     SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
                                      c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
                                      std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0,
+                                     m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
+                if (!SQL_SUCCEEDED(rc)) {
+                    errors = odbcErrors({&m_stmt});
+                    return false;
+                }
+                continue;
+            }
+            if (!isNull && m_utf8Text) {
+                // MariaDB's driver can read a wide parameter a character past its length (a
+                // Null in the same row): it gets the UTF-8 bytes with their exact length.
+                std::u16string t = values[i].text().toStdU16String();
+                if (isDateType(c.sqlType)) isoDate(t);
+                std::string bytes;
+                appendUtf16AsUtf8(bytes, t.data(), t.size());
+                m_bytes.resize(values.size());
+                m_bytes[i] = QByteArray::fromStdString(bytes);
+                m_indicators[i] = SQLLEN(m_bytes[i].size());
+                SQLULEN size = c.columnSize;
+                if (c.storage == Storage::Text || size == 0)
+                    size = std::max<SQLULEN>({size, SQLULEN(m_bytes[i].size()), 1});
+                const SQLRETURN rc =
+                    SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                     c.sqlType ? c.sqlType : SQL_VARCHAR, size, c.decimalDigits,
                                      m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
                 if (!SQL_SUCCEEDED(rc)) {
                     errors = odbcErrors({&m_stmt});
@@ -128,8 +181,8 @@ public:
             SQLFreeStmt(h, SQL_CLOSE);
             return false;
         }
-        const bool ok =
-            describeOdbcResult(m_stmt, out, errors) && fetchOdbcRows(m_stmt, out, false, errors);
+        const bool ok = describeOdbcResult(m_stmt, out, errors) &&
+                        fetchOdbcRows(m_stmt, out, false, errors, m_utf8Text);
         SQLFreeStmt(h, SQL_CLOSE);
         return ok;
     }
@@ -157,6 +210,7 @@ private:
     std::vector<std::u16string> m_texts;
     std::vector<QByteArray> m_bytes;
     std::vector<SQLLEN> m_indicators;
+    bool m_utf8Text;
 };
 } // namespace
 
@@ -190,6 +244,9 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
                 QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
                     .arg(login.dataSource, login.userId, braceQuote(login.password));
             if (!driverConnect(text, errors)) return false;
+        } else if (const QString text = mariaDbConnection(login); !text.isEmpty()) {
+            if (!driverConnect(text, errors)) return false;
+            m_utf8Text = true;
         } else {
             // Separate arguments: the values reach the driver exactly as typed.
             if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
@@ -236,6 +293,7 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
     if (!quote.trimmed().isEmpty()) m_quote = quote;
     m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
+    m_keywords = keywordList(m_dbc);
     SQLUSMALLINT identifierCase = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
                                   sizeof identifierCase, nullptr))) {
@@ -265,6 +323,37 @@ bool OdbcBackend::tunablePostgres(const LoginParams& login) {
     const QString driver = driverOfDataSource(login.dataSource);
     return driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
            driver.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+}
+
+QString OdbcBackend::mariaDbConnection(const LoginParams& login) {
+    // Data-source names cannot hold these; the driver reads braced UID and PWD values whole.
+    static const QRegularExpression plain(QStringLiteral("^[^;{}=]*$"));
+    if (!plain.match(login.dataSource).hasMatch()) return QString();
+    const QString driver = driverOfDataSource(login.dataSource);
+    if (!driver.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) &&
+        !driver.contains(QLatin1String("MySQL"), Qt::CaseInsensitive))
+        return QString();
+    // The connection's OPTION replaces the data source's: keep the bits the user set there.
+    quint64 option = 0;
+    const QByteArray dsn = login.dataSource.toLocal8Bit();
+    for (const char* key : {"OPTION", "OPTIONS"}) {
+        char value[64] = {};
+        if (SQLGetPrivateProfileString(dsn.constData(), key, "", value, int(sizeof value),
+                                       "odbc.ini") > 0 &&
+            value[0] != '\0') {
+            option = QByteArray(value).trimmed().toULongLong();
+            break;
+        }
+    }
+    option |= kMariaFoundRows | kMariaMultiStatements;
+    // Text is read as UTF-8: the driver's wide-character rows can come out a character short.
+    QString text =
+        QStringLiteral("DSN=%1;OPTION=%2;CHARSET=utf8mb4;").arg(login.dataSource).arg(option);
+    // Empty values would replace a user name or password stored with the data source.
+    if (!login.userId.isEmpty()) text += QStringLiteral("UID=%1;").arg(braceQuote(login.userId));
+    if (!login.password.isEmpty())
+        text += QStringLiteral("PWD=%1;").arg(braceQuote(login.password));
+    return text;
 }
 
 QString OdbcBackend::driverOfDataSource(const QString& dsn) {
@@ -345,9 +434,16 @@ OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
 namespace {
 // Moves past the current result to the next one with columns, running the statements in
 // between; false with errors when one of them fails.
-bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors) {
+bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors,
+                           qsizetype& resultsLeft) {
     found = false;
     for (;;) {
+        if (--resultsLeft < 0) {
+            errors = {{ErrorNumber::Fail,
+                       QStringLiteral("The driver gave more results than the text can have."),
+                       QStringLiteral("Tolvan.ODBC")}};
+            return false;
+        }
         const SQLRETURN rc = SQLMoreResults(stmt.get());
         if (rc == SQL_NO_DATA) return true;
         if (!SQL_SUCCEEDED(rc)) {
@@ -367,10 +463,10 @@ bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& error
 }
 
 // Runs what is left of a text after its rows: later results are read past, not kept.
-bool runRest(const OdbcHandle& stmt, ErrorList& errors) {
+bool runRest(const OdbcHandle& stmt, ErrorList& errors, qsizetype& resultsLeft) {
     for (;;) {
         bool found = false;
-        if (!nextResultWithColumns(stmt, found, errors)) return false;
+        if (!nextResultWithColumns(stmt, found, errors, resultsLeft)) return false;
         if (!found) return true;
         SQLCloseCursor(stmt.get());
     }
@@ -400,10 +496,10 @@ bool failCancelled(const Backend* backend, ErrorList& errors) {
 
 class OdbcCursor : public RowCursor {
 public:
-    OdbcCursor(OdbcBackend* backend, OdbcHandle stmt)
-        : m_backend(backend), m_stmt(std::move(stmt)) {}
+    OdbcCursor(OdbcBackend* backend, OdbcHandle stmt, qsizetype resultsLeft)
+        : m_backend(backend), m_stmt(std::move(stmt)), m_resultsLeft(resultsLeft) {}
     bool start(const ResultData& out, bool bulk, ErrorList& errors) {
-        return m_reader.start(m_stmt, out, bulk, errors);
+        return m_reader.start(m_stmt, out, bulk, errors, m_backend->utf8Text());
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
@@ -412,7 +508,7 @@ public:
         if (!m_reader.fetch(out, maxRows, done, errors)) return failCancelled(m_backend, errors);
         if (done) {
             m_reader.finish();
-            if (!runRest(m_stmt, errors)) return failCancelled(m_backend, errors);
+            if (!runRest(m_stmt, errors, m_resultsLeft)) return failCancelled(m_backend, errors);
         }
         return true;
     }
@@ -420,6 +516,7 @@ public:
 private:
     OdbcBackend* m_backend;
     OdbcHandle m_stmt;
+    qsizetype m_resultsLeft;
     OdbcRowReader m_reader; // declared after the statement: it is finished first
 };
 } // namespace
@@ -434,6 +531,16 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
+    if (isMariaDb() && !isSingleStatement(sql)) {
+        // MariaDB's driver splits such a text itself and leaves its connection locked to the
+        // thread that ran it: every later call from another thread would wait for ever.
+        errors = {{ErrorNumber::Fail,
+                   QStringLiteral("The MariaDB and MySQL driver cannot run a text of several "
+                                  "statements here: run them one at a time."),
+                   kSource}};
+        return false;
+    }
+    if (!applySessionTimeout(timeoutSeconds, errors)) return failCancelled(this, errors);
     // psqlODBC reads one statement that starts with WITH through a cursor, which a WITH that
     // changes data refuses; a leading comment keeps the driver from doing so. A text of several
     // statements it runs without a cursor.
@@ -458,12 +565,38 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     SQLSMALLINT columns = 0;
     bool found =
         rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
-    if (!found && !nextResultWithColumns(stmt, found, errors)) return failCancelled(this, errors);
+    qsizetype resultsLeft = resultBudget(sql);
+    if (!found && !nextResultWithColumns(stmt, found, errors, resultsLeft))
+        return failCancelled(this, errors);
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
-    auto c = std::make_unique<OdbcCursor>(this, std::move(stmt));
+    auto c = std::make_unique<OdbcCursor>(this, std::move(stmt), resultsLeft);
     if (!c->start(out, true, errors)) return failCancelled(this, errors);
     cursor = std::move(c);
+    return true;
+}
+
+bool OdbcBackend::applySessionTimeout(int timeoutSeconds, ErrorList& errors) {
+    // MariaDB's driver lets the query timeout pass unused; the server's own limit stops every
+    // statement of a text (error 1969), MySQL's its SELECTs.
+    if (!isMariaDb() || timeoutSeconds == m_sessionTimeout) return true;
+    const bool maria = m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive);
+    const QString sql =
+        maria ? QStringLiteral("SET SESSION max_statement_time = %1").arg(timeoutSeconds)
+              : QStringLiteral("SET SESSION max_execution_time = %1")
+                    .arg(qint64(timeoutSeconds) * 1000);
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return false;
+    if (!SQL_SUCCEEDED(SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS))) {
+        // A server without the setting still runs statements, without a limit; a lost
+        // session is reported as it is.
+        ErrorList failure = odbcErrors({&stmt, &m_dbc});
+        if (std::any_of(failure.begin(), failure.end(), endsSession)) {
+            errors = std::move(failure);
+            return false;
+        }
+    }
+    m_sessionTimeout = timeoutSeconds;
     return true;
 }
 
@@ -491,7 +624,7 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     std::vector<ColumnInfo> params;
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
-    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params));
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text);
 }
 
 std::unique_ptr<PreparedStatement>
@@ -531,14 +664,19 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     static const QString all = QStringLiteral("%");
     // psqlODBC lists the current schema only unless asked for every schema.
     const bool everySchema = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), nullptr, 0, everySchema ? wide(all) : nullptr,
-                                  everySchema ? SQL_NTS : 0, wide(all), SQL_NTS, nullptr, 0))) {
+    // MariaDB's driver lists every database's tables unless asked for the current one, whose
+    // tables alone open without their database's name.
+    const QString catalog = isMariaDb() ? defaultDatabase() : QString();
+    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), catalog.isEmpty() ? nullptr : wide(catalog),
+                                  catalog.isEmpty() ? 0 : SQL_NTS,
+                                  everySchema ? wide(all) : nullptr, everySchema ? SQL_NTS : 0,
+                                  wide(all), SQL_NTS, nullptr, 0))) {
         errors = odbcErrors({&stmt});
         return false;
     }
     ResultData r;
     if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (!fetchOdbcRows(stmt, r, false, errors)) return false;
+    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
     for (size_t i = 0; i < r.rows; ++i)
         out.push_back({r.data[2].text(i), r.data[3].text(i), r.data[1].text(i)});
     return true;
@@ -556,7 +694,7 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
         }
         ResultData r;
         if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
-        if (!fetchOdbcRows(stmt, r, false, errors)) return false;
+        if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
         std::vector<std::pair<qint64, QString>> keys;
         for (size_t i = 0; i < r.rows; ++i)
             keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});
