@@ -95,10 +95,12 @@ int runTransferBench(const QStringList& args) {
     timer.start();
     qint64 rows = 0;
     if (args[1] == QLatin1String("export")) {
-        ExportTextCommand(state, window, separator);
+        ExportTextCommand(state.resultSet.get(), record.adoConnection.get(), window, separator);
         rows = state.resultSet->RecordCount();
     } else {
-        ImportTextCommand(state, window, separator);
+        // As the window does it: the result read again at the end.
+        ImportTextCommand(state.resultSet.get(), record.adoConnection.get(), window, separator,
+                          [&] { RereadResult(state, window); });
         rows = window.lastStatus.left(window.lastStatus.indexOf(kRowsHandled)).toLongLong();
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;

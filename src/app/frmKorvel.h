@@ -60,6 +60,8 @@ public:
     QString ShowOpenDialog(const QString& title, const QString& filter,
                            const QString& initialDir) override;
     bool OpenWithDesktop(const QString& path) override;
+    bool abortRequested() const override;
+    void clearAbortRequest() override;
 
     // Keys that reach the window, the query box and the grid (a Qt::Key) with their
     // modifiers.
@@ -121,6 +123,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the transfers work on: the result on screen (null when none is open), the
+    // connection, and how the window reads its result again.
+    db::Recordset* resultOnScreen() const;
+    db::Connection* connection() const;
+    std::function<void()> rereadResult();
     void buildControls();
     void buildMenus();
     void buildToolbar();

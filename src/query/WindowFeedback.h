@@ -61,4 +61,9 @@ public:
     }
     // Opens a file with the desktop's application for it; false when there is none.
     virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
+
+    // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
+    // window). A loop asks after every row and clears the request when it goes on or starts.
+    virtual bool abortRequested() const { return false; }
+    virtual void clearAbortRequest() {}
 };

@@ -39,8 +39,8 @@ bool writeRows(db::Recordset& rs, TextFileWriter& file, FieldFormatter& formatte
 }
 } // namespace
 
-void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
-    state.bExporting = true;
+void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& separator) {
     qint32 n = 0;
     TextFileWriter file;
     db::Recordset fresh;
@@ -51,33 +51,24 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
         db::Error ignored;
         file.close(ignored);
         feedback.HideBusy();
-        state.bExporting = false;
     };
 
-    if (!state.resultOpen) {
+    if (!result) {
         feedback.ShowMessagePanel(kNothingToExport, true, false);
-        state.bExporting = false;
         return;
     }
-    if (state.resultSet->RecordCount() <= 0) {
-        state.bExporting = false;
-        return;
-    }
+    if (result->RecordCount() <= 0) return;
     const SettingKey& folderKey =
         isTabSeparator(separator) ? keys::ExportDirTab : keys::ExportDirCsv;
     const DialogTexts texts = dialogTexts(separator);
     const QString path =
         feedback.ShowSaveDialog(texts.title, texts.filter, dialogFolder(folderKey));
-    if (path.isEmpty()) {
-        state.bExporting = false;
-        return;
-    }
+    if (path.isEmpty()) return;
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, false);
     if (trimBlanks(path).isEmpty()) {
         // Nothing to write: the busy panel must not stay up over an idle window.
         feedback.HideBusy();
-        state.bExporting = false;
         return;
     }
     // Saved before writing, so the folder is remembered even when the export fails.
@@ -86,12 +77,12 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     db::Error error;
     int interval = 100;
     if (!readRefreshInterval(interval, error)) return fail(error);
-    db::Recordset* opened = OpenWorkRecordset(fresh, state, error);
+    db::Recordset* opened = OpenWorkRecordset(fresh, *result, connection, error);
     if (!opened) return fail(error);
     db::Recordset& work = *opened;
     if (!file.open(path, error)) return fail(error);
 
-    state.bAbort = false;
+    feedback.clearAbortRequest();
     feedback.ShowBusy(QString(), false, true);
     const qint32 total = work.RecordCount();
     qint64 p = 0;
@@ -100,10 +91,10 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
         feedback.DoEvents();
         ++p;
         feedback.SetProgressValue(percent(p, total));
-        if (state.bAbort) {
+        if (feedback.abortRequested()) {
             if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel)
                 return false;
-            state.bAbort = false;
+            feedback.clearAbortRequest();
             feedback.ShowBusy(QString(), false, true);
         }
         if (n % interval == 0) {
@@ -117,13 +108,13 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     if (!file.close(error)) return fail(error);
     if (!fresh.Close()) return fail(RecordsetFailure(fresh));
     feedback.HideBusy();
-    state.bExporting = false;
 }
 
-void ExportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& separator) {
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
-    ExportText(state, feedback, separator);
+    ExportText(result, connection, feedback, separator);
     feedback.SetWindowEnabled(true);
 }
 

@@ -5,10 +5,8 @@
 #include "RecordsetModel.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
-#include "modImport.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -272,7 +270,13 @@ private slots:
                                                                            : QString();
         };
 
-        const Seen seen = watched([&] { ImportFile(*m_state, *m_window, path, kComma); });
+        // The CSV import command, its file dialog answered with the file.
+        m_window->showFileDialog = [&](bool, const QString&, const QString&, const QString&) {
+            return path;
+        };
+        const auto import = [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7); };
+        query()->setFocus();
+        const Seen seen = watched(import);
         QVERIFY2(seen.firstRows > 0 && seen.firstRows < 40000,
                  qPrintable(QString::number(seen.firstRows)));
         QCOMPARE(status(), QStringLiteral("100件のデータを処理しました"));
@@ -281,7 +285,8 @@ private slots:
 
         QVERIFY(testdb::exec(c, QStringLiteral("DELETE FROM imp WHERE id > 39900")));
         run(QStringLiteral("select slow(id) as id, txt from imp"));
-        const Seen cancelled = watched([&] { ImportFile(*m_state, *m_window, path, kComma); }, 1);
+        query()->setFocus();
+        const Seen cancelled = watched(import, 1);
         QVERIFY(cancelled.rows > 0 && cancelled.rows < 40000);
         // Every imported row stays, counted; the grid shows what it showed before the import.
         QCOMPARE(count(), QStringLiteral("40000"));

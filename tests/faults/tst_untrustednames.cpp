@@ -12,6 +12,7 @@
 #include "TransferTexts.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 #include "modExport.h"
 #include "modImport.h"
 
@@ -183,11 +184,13 @@ private slots:
         RecordingWindow feedback;
         const QString out = m_files.filePath(QStringLiteral("names.csv"));
         feedback.dialogPaths << out;
-        ExportText(*m_state, feedback, kComma);
+        db::Recordset* result = m_state->resultSet.get();
+        ExportText(result, &connection(), feedback, kComma);
         QVERIFY2(feedback.prompts.isEmpty(), qPrintable(feedback.prompts.join('\n')));
         QCOMPARE(QFile(out).size() > 0, true);
         QVERIFY(connection().Execute(QStringLiteral("DELETE FROM %1").arg(dq(kTable))));
-        ImportFile(*m_state, feedback, out, kComma);
+        ImportFile(result, &connection(), feedback, out, kComma,
+                   [&] { RereadResult(*m_state, feedback); });
         QVERIFY2(feedback.prompts.isEmpty(), qPrintable(feedback.prompts.join('\n')));
         QCOMPARE(feedback.statuses.last(), QStringLiteral("2") + kRowsHandled);
         QCOMPARE(cells(QStringLiteral("select * from %1 order by 1").arg(dq(kTable))),

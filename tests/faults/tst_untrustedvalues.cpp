@@ -140,7 +140,7 @@ private slots:
         RecordingWindow window;
         const QString csv = f.path(QStringLiteral("odd.csv"));
         window.dialogPaths << csv;
-        ExportText(*f.state, window, kComma);
+        ExportText(f.result(), &f.connection(), window, kComma);
         QVERIFY2(window.prompts.isEmpty(), qPrintable(window.prompts.join('\n')));
         const QByteArray file = fileBytes(csv);
         QVERIFY(file.contains(allBytes().toHex().toUpper()));
@@ -173,11 +173,13 @@ private slots:
         // The HTML and Excel outputs take them too.
         QVERIFY(f.show(QStringLiteral("select * from odd")));
         OutputWindow out;
-        const QString page = ExportHtml(*f.state, out, {f.path(QString()) + QLatin1Char('/')});
+        const QString page =
+            ExportHtml(f.result(), &f.connection(), out, {f.path(QString()) + QLatin1Char('/')});
         QVERIFY2(!page.isEmpty(), qPrintable(out.prompts.join('\n')));
         QVERIFY(fileBytes(page).contains(big.toUtf8()));
         OutputWindow excel;
-        const QString book = ExportExcel(*f.state, excel, f.path(QString()) + QLatin1Char('/'));
+        const QString book =
+            ExportExcel(f.result(), &f.connection(), excel, f.path(QString()) + QLatin1Char('/'));
         // A cell holds at most 32767 characters: the big text is refused with the report.
         QVERIFY(book.isEmpty() || excel.prompts.isEmpty());
         if (!excel.prompts.isEmpty())

@@ -18,8 +18,12 @@ public:
     int lastProgress = -1;
     bool desktopHasHandler = true;
     bool enabled = true;
+    // Escape pressed: the running loop's abort request.
+    bool abort = false;
     int events = 0;
 
+    bool abortRequested() const override { return abort; }
+    void clearAbortRequest() override { abort = false; }
     void SetWindowEnabled(bool e) override {
         enabled = e;
         calls << QStringLiteral("enabled=%1").arg(e);

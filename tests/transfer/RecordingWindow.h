@@ -20,12 +20,16 @@ public:
     QList<int> progress;
     bool progressVisible = false;
     bool enabled = true;
+    // Escape pressed: the running loop's abort request.
+    bool abort = false;
     int rebinds = 0;
     // Runs at every DoEvents: the place to press Escape or stop a server mid-loop.
     std::function<void()> onEvents;
     // Runs when the message panel shows, before it answers.
     std::function<void(const QString&)> onPrompt;
 
+    bool abortRequested() const override { return abort; }
+    void clearAbortRequest() override { abort = false; }
     void SetWindowEnabled(bool e) override {
         enabled = e;
         calls << QStringLiteral("enabled=%1").arg(e);

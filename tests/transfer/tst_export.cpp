@@ -36,7 +36,7 @@ class TestExport : public QObject {
     }
     void exportTo(const QString& path, const QString& separator = kComma) {
         f->window.dialogPaths << path;
-        ExportTextCommand(*f->state, f->window, separator);
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
     }
 
 private slots:
@@ -77,7 +77,6 @@ private slots:
         QCOMPARE(f->window.calls.back(), QStringLiteral("enabled=1"));
         QVERIFY(!f->window.progressVisible);
         QCOMPARE(f->window.progress, QList<int>({33, 66, 100}));
-        QVERIFY(!f->state->bExporting);
     }
 
     void statusEveryIntervalRows_data() {
@@ -136,7 +135,7 @@ private slots:
         int rows = 0;
         // Escape pressed while the tenth row is written.
         f->window.onEvents = [&] {
-            if (++rows == 10) f->state->bAbort = true;
+            if (++rows == 10) f->window.abort = true;
         };
         f->window.answers << answer;
         const QString out = f->path(QStringLiteral("a.csv"));
@@ -145,7 +144,7 @@ private slots:
         const QByteArray bytes = fileBytes(out);
         QCOMPARE(bytes.count("\r\n"), lines);
         QVERIFY(bytes.endsWith(QStringLiteral("%1,\"c%1\",\"n%1\",%1\r\n").arg(lines).toUtf8()));
-        QVERIFY(!f->state->bAbort || answer == PanelAnswer::Ok);
+        QVERIFY(!f->window.abort || answer == PanelAnswer::Ok);
         // Going on shows the busy panel with its Cancel button again.
         QCOMPARE(f->window.calls.count(QStringLiteral("busy 01")),
                  answer == PanelAnswer::Cancel ? 2 : 1);
@@ -153,17 +152,16 @@ private slots:
 
     void nothingToExport() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QCOMPARE(f->window.prompts, QStringList{kNothingToExport});
         QVERIFY(f->window.dialogs.isEmpty());
         // An open but empty result: nothing at all.
         f->window = RecordingWindow();
         QVERIFY(f->show(QStringLiteral("select * from x")));
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QVERIFY(f->window.prompts.isEmpty());
         QVERIFY(f->window.dialogs.isEmpty());
         QVERIFY(f->window.statuses.isEmpty());
-        QVERIFY(!f->state->bExporting);
     }
 
     void dialogAndSavedFolder() {
@@ -174,7 +172,7 @@ private slots:
         QVERIFY(QDir().mkpath(saved));
         WriteSetting(keys::ExportDirCsv, saved);
         // Cancelled: nothing written, the folder stays.
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QCOMPARE(
             f->window.dialogs,
             QStringList{
@@ -191,7 +189,7 @@ private slots:
         QCOMPARE(ReadSetting(keys::ExportDirCsv), saved);
         // A saved folder that is gone opens the dialog nowhere in particular.
         QVERIFY(QDir(other).removeRecursively());
-        ExportTextCommand(*f->state, f->window, kTab);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kTab);
         QCOMPARE(f->window.dialogs.last(),
                  QStringLiteral("save|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter));
     }
@@ -216,7 +214,6 @@ private slots:
         QCOMPARE(f->window.statuses.last(), kStatusError);
         QCOMPARE(f->window.calls.mid(f->window.calls.size() - 3),
                  QStringList({"prompt", "hide", "enabled=1"}));
-        QVERIFY(!f->state->bExporting);
     }
 
     void fullDisk() {

@@ -143,7 +143,7 @@ private slots:
                                           "5,\"K7K75THUNDERBIRD\"\"\"\r\n"
                                           "6,  lead,trail  \n"
                                           "7,\"日本語\",\"unterminated\r\nto the end");
-        ImportFile(*f->state, f->window, path, kComma);
+        f->importFile(f->window, path, kComma);
         QCOMPARE(f->window.prompts, QStringList());
         const QString e1 = emptyIn(1), e2 = emptyIn(2);
         // ",," holds two empty fields: its trailing separator adds none, so b keeps its default.
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(f->show(QStringLiteral("select id, a, b, n, d from src order by id")));
         const QString path = f->path(QStringLiteral("rt.txt"));
         f->window.dialogPaths << path;
-        ExportTextCommand(*f->state, f->window, separator);
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
         QCOMPARE(f->window.prompts, QStringList());
 
         f->dropTable(QStringLiteral("dst"));
@@ -217,7 +217,7 @@ private slots:
             QStringLiteral("CREATE TABLE dst (id INTEGER, a VARCHAR(50), b %1, n INTEGER, d %2)")
                 .arg(testdb::nvarchar(f->kind, 50), testdb::doubleType(f->kind))));
         QVERIFY(f->show(QStringLiteral("select * from dst")));
-        ImportFile(*f->state, f->window, path, separator);
+        f->importFile(f->window, path, separator);
         QCOMPARE(f->window.prompts, QStringList());
 
         // What comes back: blanks around texts trimmed, and Null and empty text both read
@@ -269,12 +269,12 @@ private slots:
         QVERIFY(f->show(QStringLiteral("select id, a, b from src order by id")));
         const QString path = f->path(QStringLiteral("blanks.txt"));
         f->window.dialogPaths << path;
-        ExportTextCommand(*f->state, f->window, separator);
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
         QCOMPARE(f->window.prompts, QStringList());
 
         QVERIFY(create(QStringLiteral("dst")));
         QVERIFY(f->show(QStringLiteral("select * from dst")));
-        ImportFile(*f->state, f->window, path, separator);
+        f->importFile(f->window, path, separator);
         QCOMPARE(f->window.prompts, QStringList());
 
         // The bytes the server holds, not what a driver makes of them on the way back.
@@ -298,7 +298,7 @@ private slots:
     void dialogsAndMessages() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
         // No current result: nowhere to import to.
-        ImportTextCommand(*f->state, f->window, kComma);
+        f->importTextCommand(f->window, kComma);
         QCOMPARE(f->window.prompts, QStringList{kOpenResultFirst});
         QVERIFY(f->window.dialogs.isEmpty());
         QCOMPARE(f->window.statuses, QStringList{status(0)});
@@ -309,7 +309,7 @@ private slots:
         WriteSetting(keys::ImportDirCsv, folder);
         // Cancelled: the result is read again and the count shows 0.
         f->window = RecordingWindow();
-        ImportTextCommand(*f->state, f->window, kComma);
+        f->importTextCommand(f->window, kComma);
         QCOMPARE(
             f->window.dialogs,
             QStringList{
@@ -323,10 +323,9 @@ private slots:
              {folder + QStringLiteral("none.csv"), f->path(QStringLiteral("in"))}) {
             f->window = RecordingWindow();
             f->window.dialogPaths << missing;
-            ImportTextCommand(*f->state, f->window, kComma);
+            f->importTextCommand(f->window, kComma);
             QCOMPARE(f->window.prompts, QStringList{kFileMissing});
             QVERIFY(f->window.statuses.isEmpty());
-            QVERIFY(!f->state->bImporting);
             QCOMPARE(ReadSetting(keys::ImportDirCsv), folder);
         }
 
@@ -336,7 +335,7 @@ private slots:
         QVERIFY(writeBytes(path, "1\t\"a\"\tb\r\n2\tc\td\r\n"));
         f->window = RecordingWindow();
         f->window.dialogPaths << path;
-        ImportTextCommand(*f->state, f->window, kTab);
+        f->importTextCommand(f->window, kTab);
         QCOMPARE(f->window.dialogs,
                  QStringList{QStringLiteral("open|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter)});
         QCOMPARE(ReadSetting(keys::ImportDirTab), other + QLatin1Char('/'));
@@ -354,7 +353,7 @@ private slots:
         QByteArray bytes;
         for (int i = 1; i <= 250; ++i)
             bytes += QByteArray::number(i) + ",x\r\n";
-        ImportFile(*f->state, f->window, file(QStringLiteral("s.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("s.csv"), bytes), kComma);
         QCOMPARE(f->window.statuses,
                  QStringList({status(0), status(100), status(200), status(250)}));
         // The bar cycles, since the number of records is not known in advance.
@@ -383,7 +382,7 @@ private slots:
         const QString path =
             file(QStringLiteral("e.csv"), QByteArray("1,a,b\r\n2,c,d,extra\r\n") +
                                               (typed ? "three,x,y\r\n" : "") + "4,e,f\r\n");
-        ImportFile(*f->state, f->window, path, kComma);
+        f->importFile(f->window, path, kComma);
         if (skip) {
             QCOMPARE(f->window.prompts, QStringList());
             QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
@@ -400,7 +399,6 @@ private slots:
                      QStringList({kStatusError, status(1)}));
             QCOMPARE(f->window.rebinds, 1);
         }
-        QVERIFY(!f->state->bImporting);
     }
 
     // The database refuses a row at the start, in the middle or at the end of rows it may hold
@@ -435,7 +433,7 @@ private slots:
         QByteArray bytes;
         for (int i = 1; i <= 300; ++i)
             bytes += QByteArray::number(i) + ",x,y\r\n";
-        ImportFile(*f->state, f->window, file(QStringLiteral("h.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("h.csv"), bytes), kComma);
         const QStringList stored = f->rows(QStringLiteral("select count(*) from t"));
         const int expected = skip ? 299 : refused - 1;
         QCOMPARE(stored, QStringList{QString::number(expected)});
@@ -474,8 +472,9 @@ private slots:
         QFETCH(QString, backend);
         QVERIFY(fixture(backend));
         QVERIFY(f->show(QStringLiteral("select * from t")));
-        ImportFile(*f->state, f->window,
-                   file(QStringLiteral("bs.csv"), "1,a\\b,c\\\\d\r\n2,e\\f,\\\\\\\\\r\n"), kComma);
+        f->importFile(f->window,
+                      file(QStringLiteral("bs.csv"), "1,a\\b,c\\\\d\r\n2,e\\f,\\\\\\\\\r\n"),
+                      kComma);
         QCOMPARE(f->window.prompts, QStringList());
         QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by id")),
                  QStringList({"1|a\\b|c\\\\d", "2|e\\f|\\\\\\\\"}));
@@ -491,7 +490,7 @@ private slots:
             bytes += QByteArray::number(i) + ",x,y\r\n";
         int lines = 0;
         f->window.onEvents = [&] {
-            if (++lines == 321) f->state->bAbort = true;
+            if (++lines == 321) f->window.abort = true;
         };
         db::Connection other;
         QVERIFY(testdb::open(other, backend));
@@ -501,7 +500,7 @@ private slots:
             if (rs.Open(QStringLiteral("select count(*) from t"), &other)) seen << rs.text(0, 0);
         };
         f->window.answers << PanelAnswer::Cancel;
-        ImportFile(*f->state, f->window, file(QStringLiteral("q.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("q.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
         QCOMPARE(seen, QStringList{QStringLiteral("321")});
         QCOMPARE(f->window.statuses.last(), status(500));
@@ -527,7 +526,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QVERIFY(fixture(backend));
         QVERIFY(f->show(QStringLiteral("select * from t")));
-        ImportFile(*f->state, f->window, file(QStringLiteral("j.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("j.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts, QStringList());
         // 表 is 0x95 0x5C in CP932: its second byte is the backslash.
         QCOMPARE(f->rows(QStringLiteral("select * from t")),
@@ -568,13 +567,13 @@ private slots:
         QVERIFY(f->show(QStringLiteral("select id, a, b from src order by id")));
         const QString path = f->path(QStringLiteral("kept.txt"));
         f->window.dialogPaths << path;
-        ExportTextCommand(*f->state, f->window, separator);
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
         QCOMPARE(f->window.prompts, QStringList());
 
         f->dropTable(QStringLiteral("dst"));
         QVERIFY(f->exec(QStringLiteral("CREATE TABLE dst (id INTEGER, a TEXT, b BLOB)")));
         QVERIFY(f->show(QStringLiteral("select * from dst")));
-        ImportFile(*f->state, f->window, path, separator);
+        f->importFile(f->window, path, separator);
         QCOMPARE(f->window.prompts, QStringList());
         const QString query =
             QStringLiteral("select id, hex(a), typeof(a), hex(b), typeof(b) from %1 order by id");
@@ -591,10 +590,10 @@ private slots:
         QVERIFY(fixture(backend));
         QVERIFY(f->show(QStringLiteral("select * from t")));
         // The stray bytes \x82\xa0 are あ in CP932: the whole file is valid CP932 too.
-        ImportFile(*f->state, f->window,
-                   file(QStringLiteral("k.csv"), "1,\"日本語\",テキスト\r\n2,\"x\x82\xa0\",y\r\n"
-                                                 "3,\"あ\",い\r\n"),
-                   kComma);
+        f->importFile(f->window,
+                      file(QStringLiteral("k.csv"), "1,\"日本語\",テキスト\r\n2,\"x\x82\xa0\",y\r\n"
+                                                    "3,\"あ\",い\r\n"),
+                      kComma);
         if (!testdb::isServer(f->kind)) {
             QCOMPARE(f->window.prompts, QStringList());
             QCOMPARE(f->rows(QStringLiteral("select id, hex(a), b from t order by id")),
@@ -626,14 +625,14 @@ private slots:
     void badBytesAreRefused() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(f->show(QStringLiteral("select * from t")));
-        ImportFile(*f->state, f->window,
-                   file(QStringLiteral("bad.csv"), "1,\"a\"\r\n2,\xff\xfe\r\n"), kComma);
+        f->importFile(f->window, file(QStringLiteral("bad.csv"), "1,\"a\"\r\n2,\xff\xfe\r\n"),
+                      kComma);
         QCOMPARE(f->window.prompts.size(), 1);
         QVERIFY(f->window.prompts[0].contains(QStringLiteral("neither UTF-8 nor Shift_JIS")));
         QCOMPARE(f->rows(QStringLiteral("select * from t")), QStringList());
         // An empty file adds nothing and is no failure.
         f->window = RecordingWindow();
-        ImportFile(*f->state, f->window, file(QStringLiteral("empty.csv"), QByteArray()), kComma);
+        f->importFile(f->window, file(QStringLiteral("empty.csv"), QByteArray()), kComma);
         QCOMPARE(f->window.prompts, QStringList());
         QCOMPARE(f->window.statuses.last(), status(0));
     }
@@ -654,10 +653,10 @@ private slots:
             bytes += QByteArray::number(i) + ",x\r\n";
         int lines = 0;
         f->window.onEvents = [&] {
-            if (++lines == 10) f->state->bAbort = true;
+            if (++lines == 10) f->window.abort = true;
         };
         f->window.answers << answer;
-        ImportFile(*f->state, f->window, file(QStringLiteral("a.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("a.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
         QCOMPARE(f->rows(QStringLiteral("select count(*) from t")),
                  QStringList{QString::number(rows)});
@@ -689,7 +688,7 @@ private slots:
             if (++lines == 40)
                 testdb::exec(admin, QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
         };
-        ImportFile(*f->state, f->window, file(QStringLiteral("p.csv"), bytes), kComma);
+        f->importFile(f->window, file(QStringLiteral("p.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts.size(), 1);
         QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
                  qPrintable(f->window.prompts[0]));
@@ -698,7 +697,6 @@ private slots:
         db::Recordset count;
         QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &admin));
         QCOMPARE(f->window.statuses.last(), status(count.text(0, 0).toInt()));
-        QVERIFY(!f->state->bImporting);
     }
 
     void tableImport_data() { testdb::addBackendRows(); }
