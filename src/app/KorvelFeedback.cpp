@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <functional>
 
-
 void frmKorvel::setItemEnabled(QAction* item, bool enabled) {
     m_ownEnabled.insert(item, enabled);
     bool effective = enabled;
