@@ -35,9 +35,9 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString&, bool, bool) override {}
     void HideBusy() override {}
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
-        return QStringLiteral("1");
+        return PanelAnswer::Ok;
     }
     void UpdateStatusBar(const QString& status) override {
         failed = failed || status == QLatin1String("ERROR");
@@ -72,8 +72,11 @@ int runOutputBench(const QStringList& args) {
     resetPeak();
     QElapsedTimer timer;
     timer.start();
-    const QString file = args[1] == QLatin1String("excel") ? ExportExcel(state, window, folder)
-                                                           : ExportHtml(state, window, {folder});
+    db::Recordset* result = state.resultSet.get();
+    db::Connection* connection = record.adoConnection.get();
+    const QString file = args[1] == QLatin1String("excel")
+                             ? ExportExcel(result, connection, window, folder)
+                             : ExportHtml(result, connection, window, {folder});
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const long peak = statusKilobytes("VmHWM:");
     if (window.failed || file.isEmpty()) return 1;

@@ -1,15 +1,18 @@
-/* The floor under the layer's PostgreSQL fetch: the generated table t read through the ODBC
- * driver with the same row arrays and bindings, storing nothing.
- *   odbc-floor "DSN=...;UID=...;PWD=...;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0" */
+/* The floor under the layer's fetch from a server: the generated table t read through the
+ * ODBC driver with the same row arrays and bindings, storing nothing.
+ *   odbc-floor "DSN=...;UID=...;PWD=...;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0"
+ *   odbc-floor "DSN=...;UID=...;PWD=...;CHARSET=utf8mb4" utf8  (MariaDB Connector/ODBC)
+ * "utf8" reads the text columns as UTF-8 bytes, as the layer does from MariaDB's driver. */
 #include <sql.h>
 #include <sqlext.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 #define N 1024
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: odbc-floor CONNECTION-STRING\n");
+        fprintf(stderr, "usage: odbc-floor CONNECTION-STRING [utf8]\n");
         return 2;
     }
     SQLHENV e;
@@ -32,14 +35,22 @@ int main(int argc, char** argv) {
     SQLExecDirect(s, (SQLCHAR*)"select * from t", SQL_NTS);
     static SQLBIGINT id[N];
     static SQLWCHAR code[N][22], name[N][82], note[N][402];
+    static char code8[N][41], name8[N][161], note8[N][801];
+    const int utf8 = argc > 2 && strcmp(argv[2], "utf8") == 0;
     static char amount[N][16];
     static SQL_TIMESTAMP_STRUCT ts[N];
     static unsigned char flag[N];
     static SQLLEN ind[7][N];
     SQLBindCol(s, 1, SQL_C_SBIGINT, id, 8, ind[0]);
-    SQLBindCol(s, 2, SQL_C_WCHAR, code, sizeof code[0], ind[1]);
-    SQLBindCol(s, 3, SQL_C_WCHAR, name, sizeof name[0], ind[2]);
-    SQLBindCol(s, 4, SQL_C_WCHAR, note, sizeof note[0], ind[3]);
+    if (utf8) {
+        SQLBindCol(s, 2, SQL_C_CHAR, code8, sizeof code8[0], ind[1]);
+        SQLBindCol(s, 3, SQL_C_CHAR, name8, sizeof name8[0], ind[2]);
+        SQLBindCol(s, 4, SQL_C_CHAR, note8, sizeof note8[0], ind[3]);
+    } else {
+        SQLBindCol(s, 2, SQL_C_WCHAR, code, sizeof code[0], ind[1]);
+        SQLBindCol(s, 3, SQL_C_WCHAR, name, sizeof name[0], ind[2]);
+        SQLBindCol(s, 4, SQL_C_WCHAR, note, sizeof note[0], ind[3]);
+    }
     SQLBindCol(s, 5, SQL_C_CHAR, amount, sizeof amount[0], ind[4]);
     SQLBindCol(s, 6, SQL_C_TYPE_TIMESTAMP, ts, sizeof ts[0], ind[5]);
     SQLBindCol(s, 7, SQL_C_BIT, flag, 1, ind[6]);

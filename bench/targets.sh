@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures the data-access targets on a 1,000,000-row table: fetch through the layer against
-# sqlite3 and psql on the same data, peak memory against the table's CSV size, sort, and the
+# sqlite3, psql and the mariadb client on the same data, peak memory against the table's CSV
+# size, sort, and the
 # insert path (AddNew/Update) against sqlite3 .import. Prints the median of RUNS runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -12,8 +13,9 @@ runs=${RUNS:-5}
 work=$(mktemp -d /tmp/tolvan-bench.XXXXXX)
 
 source scripts/pg.sh
+source scripts/mariadb.sh
 source scripts/odbc.sh
-cleanup() { pg_stop; rm -rf "$work"; }
+cleanup() { pg_stop; mariadb_stop; rm -rf "$work"; }
 trap cleanup EXIT
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
@@ -39,12 +41,15 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 csv_kb=$(($(stat -c %s "$work/t.csv") / 1024))
 
 pg_start >/dev/null
+mariadb_start >/dev/null
 odbc_setup "$work/odbc" >/dev/null
 TOLVAN_GEN=$bin/tolvan-gen bash bench/load_pg.sh "$work/t.csv" >/dev/null
+bash bench/load_mariadb.sh "$work/t.csv"
 export PGPASSWORD=$TOLVAN_TEST_PG_PASSWORD
 
 lite="Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=$work/t.db;Persist Security Info=True"
 pg="Provider=MSDASQL.1;Password=$TOLVAN_TEST_PG_PASSWORD;Persist Security Info=True;User ID=$TOLVAN_TEST_PG_USER;Data Source=$TOLVAN_TEST_PG_DSN"
+maria="Provider=MSDASQL.1;Password=$TOLVAN_TEST_MARIA_PASSWORD;Persist Security Info=True;User ID=$TOLVAN_TEST_MARIA_USER;Data Source=$TOLVAN_TEST_MARIA_DSN"
 
 # TARGETS=transfer measures only the CSV and TAB commands below.
 if [[ ${TARGETS:-all} != transfer ]]; then
@@ -65,6 +70,22 @@ floor=$(for ((i = 0; i < runs; i++)); do
 done | median)
 echo "postgres fetch through psqlODBC alone, storing nothing: ${floor}s, ratio to psql $(ratio "$floor" "$p_ref")"
 echo "postgres peak memory: ${p_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$p_peak" "$csv_kb") (target 2)"
+
+m_ref=$(timed mariadb --no-defaults -h "$TOLVAN_TEST_MARIA_HOST" -P "$TOLVAN_TEST_MARIA_PORT" \
+    -u "$TOLVAN_TEST_MARIA_USER" -p"$TOLVAN_TEST_MARIA_PASSWORD" -B -e 'select * from t' \
+    "$TOLVAN_TEST_MARIA_DB")
+m_layer=$(bench_field seconds fetch "$maria" "select * from t")
+m_peak=$(bench_field peak_kb fetch "$maria" "select * from t")
+echo "mariadb fetch: mariadb -B ${m_ref}s, layer ${m_layer}s, ratio $(ratio "$m_layer" "$m_ref") (target 2)"
+# The driver alone, text as UTF-8 as the layer reads it, and as wide characters.
+for form in utf8 wide; do
+    floor=$(for ((i = 0; i < runs; i++)); do
+        "$bin/odbc-floor" "DSN=$TOLVAN_TEST_MARIA_DSN;UID=$TOLVAN_TEST_MARIA_USER;PWD=$TOLVAN_TEST_MARIA_PASSWORD;CHARSET=utf8mb4" $form |
+            sed -n 's/.*seconds=//p'
+    done | median)
+    echo "mariadb fetch through MariaDB Connector/ODBC alone ($form text), storing nothing: ${floor}s, ratio to mariadb -B $(ratio "$floor" "$m_ref")"
+done
+echo "mariadb peak memory: ${m_peak} KB for a ${csv_kb} KB CSV, ratio $(ratio "$m_peak" "$csv_kb") (target 2)"
 
 grid=$(for ((i = 0; i < runs; i++)); do
     QT_QPA_PLATFORM=offscreen "$bin/tolvan-gridbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*execute_to_paint=\([0-9.]*\).*/\1/p'

@@ -48,10 +48,10 @@ public:
     void HideBusy() override {
         if (loopPeak < 0) loopPeak = statusMegabytes("VmHWM:");
     }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
         failed = true;
-        return QStringLiteral("1");
+        return PanelAnswer::Ok;
     }
     void UpdateStatusBar(const QString& status) override { lastStatus = status; }
     void ClearGridPanel() override {}
@@ -95,10 +95,12 @@ int runTransferBench(const QStringList& args) {
     timer.start();
     qint64 rows = 0;
     if (args[1] == QLatin1String("export")) {
-        ExportTextCommand(state, window, separator);
+        ExportTextCommand(state.resultSet.get(), record.adoConnection.get(), window, separator);
         rows = state.resultSet->RecordCount();
     } else {
-        ImportTextCommand(state, window, separator);
+        // As the window does it: the result read again at the end.
+        ImportTextCommand(state.resultSet.get(), record.adoConnection.get(), window, separator,
+                          [&] { RereadResult(state, window); });
         rows = window.lastStatus.left(window.lastStatus.indexOf(kRowsHandled)).toLongLong();
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;

@@ -1,5 +1,6 @@
 # Private unixODBC configuration for tests. Source this file, then call
-# odbc_setup DIR (after pg_start, which provides TOLVAN_TEST_PG_*).
+# odbc_setup DIR (after pg_start and mariadb_start, which provide TOLVAN_TEST_PG_* and
+# TOLVAN_TEST_MARIA_*).
 
 _odbc_driver_path() {
     # Driver paths differ per architecture, so ask dpkg instead of hard-coding.
@@ -25,11 +26,12 @@ _odbc_dead_port() {
 
 odbc_setup() {
     local dir=${1:?usage: odbc_setup DIR}
-    local pgdrv sqlitedrv deadport
+    local pgdrv sqlitedrv mariadrv deadport
     mkdir -p "$dir" || return 1
     dir=$(cd "$dir" && pwd) || return 1
     pgdrv=$(_odbc_driver_path odbc-postgresql psqlodbcw.so) || return 1
     sqlitedrv=$(_odbc_driver_path libsqliteodbc libsqlite3odbc.so) || return 1
+    mariadrv=$(_odbc_driver_path odbc-mariadb libmaodbc.so) || return 1
     deadport=$(_odbc_dead_port) || { echo "odbc.sh: no unused port" >&2; return 1; }
 
     # DontDLClose keeps drivers mapped, so that sanitizer reports name them correctly.
@@ -42,6 +44,11 @@ DontDLClose = 1
 [SQLite3]
 Description = SQLite3 ODBC driver
 Driver = $sqlitedrv
+DontDLClose = 1
+
+[MariaDB Unicode]
+Description = MariaDB Connector/ODBC (Unicode)
+Driver = $mariadrv
 DontDLClose = 1
 INI
 
@@ -58,6 +65,13 @@ SSLmode = disable
 Driver = SQLite3
 Database = $dir/odbc-sqlite.db
 
+# As a user would write it: no option that makes the driver behave unlike its defaults.
+[tolvan_maria]
+Driver = MariaDB Unicode
+Server = ${TOLVAN_TEST_MARIA_HOST:-127.0.0.1}
+Port = ${TOLVAN_TEST_MARIA_PORT:-3306}
+Database = ${TOLVAN_TEST_MARIA_DB:-tolvan}
+
 [tolvan_bad_pg]
 Driver = PostgreSQL Unicode
 Servername = 127.0.0.1
@@ -69,6 +83,7 @@ INI
     export ODBCSYSINI=$dir
     export ODBCINI=$dir/odbc.ini
     export TOLVAN_TEST_PG_DSN=tolvan_pg
+    export TOLVAN_TEST_MARIA_DSN=tolvan_maria
     export TOLVAN_TEST_SQLITE_DSN=tolvan_sqlite
     export TOLVAN_TEST_SQLITE_ODBC_DB=$dir/odbc-sqlite.db
     export TOLVAN_TEST_BAD_DSN=tolvan_bad_pg

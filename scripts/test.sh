@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test against a private PostgreSQL
-# cluster and ODBC configuration. Extra arguments go to ctest.
+# Installs, builds and runs every test against a private PostgreSQL cluster, a private
+# MariaDB server and ODBC configuration. Extra arguments go to ctest.
 # In CI (CI set and not "false"/"0"), or when asked, two more runs follow:
 #   TOLVAN_TEST_SANITIZE=1  the same tests built with ASan + UBSan in build-asan
 #                           (TOLVAN_SANITIZE_BUILD_DIR); any report fails the run
@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 if ((EUID != 0)); then
-    echo "test.sh: must run as root (PostgreSQL runs via runuser)" >&2
+    echo "test.sh: must run as root (PostgreSQL runs via runuser, MariaDB drops to mysql)" >&2
     exit 1
 fi
 
@@ -41,6 +41,7 @@ if [[ $tsan == 1 ]]; then
 fi
 
 source scripts/pg.sh
+source scripts/mariadb.sh
 source scripts/odbc.sh
 
 TOLVAN_TEST_TMP=$(mktemp -d /tmp/tolvan-test.XXXXXX)
@@ -49,6 +50,7 @@ export TOLVAN_TEST_TMP
 # shellcheck disable=SC2317  # only reached through the trap
 cleanup() {
     pg_stop
+    mariadb_stop
     rm -rf "$TOLVAN_TEST_TMP"
 }
 trap cleanup EXIT
@@ -57,6 +59,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 pg_start
+mariadb_start
 odbc_setup "$TOLVAN_TEST_TMP/odbc"
 
 status=0

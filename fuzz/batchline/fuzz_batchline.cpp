@@ -1,6 +1,7 @@
 // The command text of the batch window: cut into lines, each line checked and split into
 // table and file name.
 #include "BatchLine.h"
+#include "BlankText.h"
 #include "FuzzFile.h"
 #include "StatementText.h"
 #include "TargetQuery.h"
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lines << line.toString();
 
         const BatchLine parsed = ParseBatchLine(line);
-        FUZZ_CHECK(parsed.line == TrimBlanks(line));
+        FUZZ_CHECK(parsed.line == trimBlanks(line));
         const bool failed =
             parsed.check != BatchLineCheck::Ok && parsed.check != BatchLineCheck::Empty;
         FUZZ_CHECK(BatchLineDetail(parsed.check).isEmpty() == !failed);
@@ -39,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(!parsed.tableName.isEmpty() && !parsed.fileName.isEmpty());
             FUZZ_CHECK(!parsed.tableName.contains(QLatin1Char(',')));
             FUZZ_CHECK(!IsInvalidFileName(parsed.fileName));
-            FUZZ_CHECK(TrimBlanks(parsed.tableName) == parsed.tableName);
-            FUZZ_CHECK(TrimBlanks(parsed.fileName) == parsed.fileName);
+            FUZZ_CHECK(trimBlanks(parsed.tableName) == parsed.tableName);
+            FUZZ_CHECK(trimBlanks(parsed.fileName) == parsed.fileName);
             // A name that passes never carries a second statement into the one it goes in.
             for (const QString quote : {QStringLiteral("\""), QStringLiteral("`"), QString()}) {
                 const std::optional<QString> sql = tableSourceQuery(parsed.tableName, quote);

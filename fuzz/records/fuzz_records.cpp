@@ -71,6 +71,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!whole.failed);
     FUZZ_CHECK(readRecords(text, separator, charset, piece) == whole);
 
+    // The text as one value between quotes after a first field, its quotes doubled, as the
+    // export writes it: every byte comes back, blanks beside its line breaks included.
+    std::string quoted = std::string("x") + separator + '"';
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') quoted += '"';
+    }
+    quoted += "\"\r\n";
+    const Reading value = readRecords(quoted, separator, charset, piece);
+    FUZZ_CHECK(!value.failed && value.records.size() == 1);
+    FUZZ_CHECK(value.records[0] == std::vector<std::string>({"x", std::string(text)}));
+
     TextDecoder fromUtf8(TextEncoding::Utf8, keeps);
     TextDecoder fromCp932(TextEncoding::Cp932);
     TextEncoder toUtf8(TextEncoding::Utf8);

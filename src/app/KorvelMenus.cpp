@@ -11,28 +11,17 @@ namespace {
 struct Item {
     const char* name;
     const char* caption; // "-" for a separator
-    QKeySequence shortcut;
+    QKeySequence shortcut = {};
+    void (frmKorvel::*handler)() = nullptr;
+    // Where the window keeps the item, when it changes it later.
+    QAction* frmKorvel::*member = nullptr;
 };
 
 struct Button {
     const char* key;
     const char* tooltip;
     const char* image;
-};
-
-const Button kButtons[] = {
-    {"Connect", "接続", "connect"},
-    {"Execute", "クエリ実行", "execute"},
-    {"Refresh", "リフレッシュ", "refresh"},
-    {"Backward", "前のクエリ", "backward"},
-    {"Forward", "次のクエリ", "forward"},
-    {"display_tablelist", "テーブル表示", "display_tablelist"},
-    {"refresh_tablelist", "テーブルリストのリフレッシュ", "refresh_tablelist"},
-    {"HTML", "ブラウザに出力", "html"},
-    {"Excel", "エクセルに出力", "excel"},
-    {"Setup", "設定", "setup"},
-    {"Info", "ヘルプ", "help"},
-    {"Shutdown", "終了", "shutdown"},
+    QAction* frmKorvel::*member = nullptr;
 };
 } // namespace
 
@@ -48,6 +37,8 @@ void frmKorvel::buildMenus() {
             QAction* a = menu->addAction(QString::fromUtf8(it.caption));
             a->setObjectName(QString::fromLatin1(it.name));
             a->setShortcut(it.shortcut);
+            if (it.handler) connect(a, &QAction::triggered, this, it.handler);
+            if (it.member) this->*it.member = a;
             m_actions.insert(a->objectName(), a);
         }
     };
@@ -59,69 +50,65 @@ void frmKorvel::buildMenus() {
         m_menuEnabled.insert(m, true);
         return m;
     };
+    using W = frmKorvel;
 
     mnuFile = addMenu(nullptr, "mnuFile", "ファイル(&F)");
-    addItems(mnuFile, {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1},
-                       {"mnuDummy", "-", {}},
-                       {"mnuExit", "終了(&X)", Qt::Key_F12}});
+    addItems(mnuFile, {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1, &W::mnuNewConnection_Click},
+                       {"mnuDummy", "-"},
+                       {"mnuExit", "終了(&X)", Qt::Key_F12, &W::mnuExit_Click}});
     mnuQuery = addMenu(nullptr, "mnuQuery", "クエリ(&Q)");
-    addItems(mnuQuery, {{"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E},
-                        {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R},
-                        {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N},
-                        {"mnuQueryForward", "次のクエリ (ALT + →)", {}},
-                        {"mnuQueryBackward", "前のクエリ (ALT + ←)", {}}});
+    addItems(
+        mnuQuery,
+        {{"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E, &W::ExecuteQueryBox},
+         {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R, &W::RequeryResult},
+         {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N, &W::mnuNewQuery_Click},
+         {"mnuQueryForward", "次のクエリ (ALT + →)", {}, &W::HistoryForward, &W::mnuQueryForward},
+         {"mnuQueryBackward",
+          "前のクエリ (ALT + ←)",
+          {},
+          &W::HistoryBackward,
+          &W::mnuQueryBackward}});
     mnuImportExport = addMenu(nullptr, "mnuImportExport", "データ入出力(&D)");
-    addItems(mnuImportExport, {{"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3},
-                               {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4},
-                               {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6}});
+    addItems(mnuImportExport, {{"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3, &W::mnuExcel_Click},
+                               {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4, &W::mnuHTML_Click},
+                               {"mnuBatch", "バッチ処理(&B)", Qt::Key_F6, &W::mnuBatch_Click}});
     QMenu* mnuImport = addMenu(mnuImportExport, "mnuImport", "インポート(&I)");
-    addItems(mnuImport, {{"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7},
-                         {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8}});
+    addItems(mnuImport, {{"mnuImportCSV", "CSV入力(&C)", Qt::Key_F7, &W::mnuImportCSV_Click},
+                         {"mnuImportTAB", "TAB入力(&T)", Qt::Key_F8, &W::mnuImportTAB_Click}});
     QMenu* mnuExport = addMenu(mnuImportExport, "mnuExport", "エクスポート(&E)");
-    addItems(mnuExport, {{"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7},
-                         {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8}});
+    addItems(mnuExport, {{"mnuCSV", "CSV出力(&C)", Qt::CTRL | Qt::Key_F7, &W::mnuCSV_Click},
+                         {"mnuTab", "TAB出力(&T)", Qt::CTRL | Qt::Key_F8, &W::mnuTab_Click}});
     mnuOption = addMenu(nullptr, "mnuOption", "オプション(&O)");
-    addItems(mnuOption, {{"mnuSetup", "環境設定(&S)", Qt::Key_F9}});
+    addItems(mnuOption,
+             {{"mnuSetup", "環境設定(&S)", Qt::Key_F9, &W::mnuSetup_Click, &W::mnuSetup}});
     mnuHelp = addMenu(nullptr, "mnuHelp", "ヘルプ(&H)");
-    addItems(mnuHelp, {{"mnuIndex", "目次(&I)", Qt::Key_F11},
-                       {"mnuDummy2", "-", {}},
-                       {"mnuAbout", "About(&A)", {}}});
+    addItems(mnuHelp, {{"mnuIndex", "目次(&I)", Qt::Key_F11, &W::mnuIndex_Click},
+                       {"mnuDummy2", "-"},
+                       {"mnuAbout", "About(&A)", {}, &W::mnuAbout_Click}});
+}
 
-    connect(action(QStringLiteral("mnuNewConnection")), &QAction::triggered, this,
-            &frmKorvel::mnuNewConnection_Click);
-    connect(action(QStringLiteral("mnuExit")), &QAction::triggered, this, &QWidget::close);
-    connect(action(QStringLiteral("mnuExecute")), &QAction::triggered, this,
-            &frmKorvel::ExecuteQueryBox);
-    connect(action(QStringLiteral("mnuRefresh")), &QAction::triggered, this,
-            &frmKorvel::RequeryResult);
-    connect(action(QStringLiteral("mnuNewQuery")), &QAction::triggered, this,
-            &frmKorvel::mnuNewQuery_Click);
-    connect(action(QStringLiteral("mnuQueryForward")), &QAction::triggered, this,
-            &frmKorvel::HistoryForward);
-    connect(action(QStringLiteral("mnuQueryBackward")), &QAction::triggered, this,
-            &frmKorvel::HistoryBackward);
-    connect(action(QStringLiteral("mnuSetup")), &QAction::triggered, this,
-            &frmKorvel::mnuSetup_Click);
-    connect(action(QStringLiteral("mnuBatch")), &QAction::triggered, this,
-            &frmKorvel::mnuBatch_Click);
-    connect(action(QStringLiteral("mnuCSV")), &QAction::triggered, this, &frmKorvel::mnuCSV_Click);
-    connect(action(QStringLiteral("mnuTab")), &QAction::triggered, this, &frmKorvel::mnuTab_Click);
-    connect(action(QStringLiteral("mnuImportCSV")), &QAction::triggered, this,
-            &frmKorvel::mnuImportCSV_Click);
-    connect(action(QStringLiteral("mnuImportTAB")), &QAction::triggered, this,
-            &frmKorvel::mnuImportTAB_Click);
-    connect(action(QStringLiteral("mnuIndex")), &QAction::triggered, this,
-            &frmKorvel::mnuIndex_Click);
-    connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this,
-            &frmKorvel::mnuAbout_Click);
-    connect(action(QStringLiteral("mnuExcel")), &QAction::triggered, this,
-            &frmKorvel::mnuExcel_Click);
-    connect(action(QStringLiteral("mnuHTML")), &QAction::triggered, this,
-            &frmKorvel::mnuHTML_Click);
+void frmKorvel::mnuExit_Click() {
+    close();
 }
 
 void frmKorvel::buildToolbar() {
-    for (const Button& b : kButtons) {
+    using W = frmKorvel;
+    const Button buttons[] = {
+        {"Connect", "接続", "connect"},
+        {"Execute", "クエリ実行", "execute"},
+        {"Refresh", "リフレッシュ", "refresh"},
+        {"Backward", "前のクエリ", "backward", &W::tbBackward},
+        {"Forward", "次のクエリ", "forward", &W::tbForward},
+        {"display_tablelist", "テーブル表示", "display_tablelist", &W::tbDisplayTableList},
+        {"refresh_tablelist", "テーブルリストのリフレッシュ", "refresh_tablelist",
+         &W::tbRefreshTableList},
+        {"HTML", "ブラウザに出力", "html"},
+        {"Excel", "エクセルに出力", "excel"},
+        {"Setup", "設定", "setup"},
+        {"Info", "ヘルプ", "help"},
+        {"Shutdown", "終了", "shutdown"},
+    };
+    for (const Button& b : buttons) {
         const QString key = QString::fromLatin1(b.key);
         QAction* a = Toolbar1->addAction(
             QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(b.image))),
@@ -131,6 +118,7 @@ void frmKorvel::buildToolbar() {
         a->setData(key);
         connect(a, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         m_buttons.insert(key, a);
+        if (b.member) this->*b.member = a;
         // The table list stands between the history buttons and the table buttons.
         if (key == QLatin1String("Forward")) Toolbar1->addWidget(cboTableList);
     }
@@ -144,9 +132,9 @@ void frmKorvel::Toolbar1_ButtonClick(const QString& key) {
     else if (key == QLatin1String("Refresh"))
         RequeryResult();
     else if (key == QLatin1String("Backward")) {
-        if (action(QStringLiteral("mnuQueryBackward"))->isEnabled()) HistoryBackward();
+        if (mnuQueryBackward->isEnabled()) HistoryBackward();
     } else if (key == QLatin1String("Forward")) {
-        if (action(QStringLiteral("mnuQueryForward"))->isEnabled()) HistoryForward();
+        if (mnuQueryForward->isEnabled()) HistoryForward();
     } else if (key == QLatin1String("display_tablelist"))
         OpenSelectedTable();
     else if (key == QLatin1String("refresh_tablelist"))

@@ -18,11 +18,11 @@ QStringList pageFolders() {
 } // namespace
 
 void frmKorvel::mnuExcel_Click() {
-    ExportExcel(m_state, *this, userCacheFolder());
+    ExportExcel(resultOnScreen(), connection(), *this, userCacheFolder());
 }
 
 void frmKorvel::mnuHTML_Click() {
-    ExportHtml(m_state, *this, pageFolders());
+    ExportHtml(resultOnScreen(), connection(), *this, pageFolders());
 }
 
 void frmKorvel::deleteTemporaryPages() {

@@ -1,11 +1,13 @@
 // The main window's side of the CSV and TAB transfers: the menu commands, dropped files and
 // the feedback the transfers ask of the window (progress bar, events, file dialogs).
+#include "BlankText.h"
 #include "FileDialogFilter.h"
 #include "FileDrop.h"
 #include "ResultGrid.h"
 #include "TransferTexts.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 #include "modExport.h"
 #include "modImport.h"
 
@@ -32,17 +34,45 @@ QStringList droppedFiles(const QMimeData* data) {
 }
 } // namespace
 
+db::Recordset* frmKorvel::resultOnScreen() const {
+    return m_state.resultOpen ? m_state.resultSet.get() : nullptr;
+}
+
+db::Connection* frmKorvel::connection() const {
+    return m_state.connection.adoConnection.get();
+}
+
+std::function<void()> frmKorvel::rereadResult() {
+    return [this] { RereadResult(m_state, *this); };
+}
+
+bool frmKorvel::abortRequested() const {
+    return m_state.bAbort;
+}
+
+void frmKorvel::clearAbortRequest() {
+    m_state.bAbort = false;
+}
+
 void frmKorvel::mnuCSV_Click() {
-    ExportTextCommand(m_state, *this, kComma);
+    m_state.bExporting = true;
+    ExportTextCommand(resultOnScreen(), connection(), *this, kComma);
+    m_state.bExporting = false;
 }
 void frmKorvel::mnuTab_Click() {
-    ExportTextCommand(m_state, *this, kTab);
+    m_state.bExporting = true;
+    ExportTextCommand(resultOnScreen(), connection(), *this, kTab);
+    m_state.bExporting = false;
 }
 void frmKorvel::mnuImportCSV_Click() {
-    ImportTextCommand(m_state, *this, kComma);
+    m_state.bImporting = true;
+    ImportTextCommand(resultOnScreen(), connection(), *this, kComma, rereadResult());
+    m_state.bImporting = false;
 }
 void frmKorvel::mnuImportTAB_Click() {
-    ImportTextCommand(m_state, *this, kTab);
+    m_state.bImporting = true;
+    ImportTextCommand(resultOnScreen(), connection(), *this, kTab, rereadResult());
+    m_state.bImporting = false;
 }
 
 void frmKorvel::SetProgressVisible(bool visible) {
@@ -143,7 +173,14 @@ void frmKorvel::handleDrag(QDropEvent* event) {
     QMetaObject::invokeMethod(
         this,
         [this, files, busy] {
-            if (!busy()) ImportDroppedFiles(m_state, *this, files);
+            if (busy()) return;
+            // One after another, each into the result the one before left on screen.
+            for (const QString& file : files) {
+                m_state.bImporting = true;
+                ImportDroppedFile(resultOnScreen(), connection(), *this, trimBlanks(file),
+                                  rereadResult());
+                m_state.bImporting = false;
+            }
         },
         Qt::QueuedConnection);
 }

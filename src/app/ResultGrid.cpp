@@ -6,42 +6,6 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
-int keyCodeOf(const QKeyEvent* e) {
-    const int k = e->key();
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
-    if (k >= Qt::Key_0 && k <= Qt::Key_9) return 48 + (k - Qt::Key_0);
-    switch (k) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Delete:
-        return 46;
-    default:
-        return 0;
-    }
-}
-
-int shiftOf(const QKeyEvent* e) {
-    const Qt::KeyboardModifiers m = e->modifiers();
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
-           (m & Qt::AltModifier ? 4 : 0);
-}
-
 namespace {
 // Cell editors that know F2: the whole text selected, or the caret at its end.
 class CellDelegate : public QStyledItemDelegate {
@@ -89,28 +53,32 @@ bool ResultGrid::eventFilter(QObject* watched, QEvent* event) {
     return QTableView::eventFilter(watched, event);
 }
 
-bool isCommonKey(int keyCode, int shift) {
-    return keyCode == 116 || keyCode == 27 || (shift == 4 && (keyCode == 37 || keyCode == 39));
+bool isCommonKey(int key, Qt::KeyboardModifiers modifiers) {
+    // The arrows of the number block count as the arrows.
+    const Qt::KeyboardModifiers held = modifiers & ~Qt::KeypadModifier;
+    return key == Qt::Key_F5 || key == Qt::Key_Escape ||
+           (held == Qt::AltModifier && (key == Qt::Key_Left || key == Qt::Key_Right));
 }
 
 void ResultGrid::keyPressEvent(QKeyEvent* event) {
-    const int code = keyCodeOf(event);
-    const int shift = shiftOf(event);
-    if (isCommonKey(code, shift)) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+    if (isCommonKey(key, event->modifiers())) {
         // Handled here and nowhere else: the key does not travel on to the window.
-        if (commonKeyDown) commonKeyDown(code, shift);
+        if (commonKeyDown) commonKeyDown(key, event->modifiers());
         event->accept();
         return;
     }
-    if (code == 40 || code == 38 || code == 33 || code == 34) {
+    if (key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_PageUp ||
+        key == Qt::Key_PageDown) {
         m_rememberedColumn = currentIndex().column();
-    } else if (code == 46 && state() != EditingState) {
+    } else if (key == Qt::Key_Delete && state() != EditingState) {
         // Only whole rows are deleted; a current cell alone is never a row to delete.
         if (selectionModel() && !selectionModel()->selectedRows().isEmpty() && deleteSelectedRows)
             deleteSelectedRows();
         event->accept();
         return;
-    } else if (event->key() == Qt::Key_Space && shift == 1 && currentIndex().isValid()) {
+    } else if (key == Qt::Key_Space && held == Qt::ShiftModifier && currentIndex().isValid()) {
         selectRow(currentIndex().row());
         event->accept();
         return;

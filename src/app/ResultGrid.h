@@ -12,8 +12,8 @@ class ResultGrid : public QTableView {
 public:
     explicit ResultGrid(QWidget* parent = nullptr);
 
-    // Keys the grid does not handle: key code and shift mask.
-    std::function<void(int, int)> commonKeyDown;
+    // Keys the grid does not handle, for the window: the key (a Qt::Key) and its modifiers.
+    std::function<void(int, Qt::KeyboardModifiers)> commonKeyDown;
     // Delete pressed on selected rows.
     std::function<void()> deleteSelectedRows;
     // The current cell changed, the grid got or lost the focus.
@@ -34,8 +34,4 @@ private:
 
 // Keys the window's common handler acts on (F5, Escape, Alt+Left/Right); each widget that
 // sees one hands it over once and keeps it from travelling further.
-bool isCommonKey(int keyCode, int shift);
-
-// Key codes and shift mask as the window's handlers number them.
-int keyCodeOf(const QKeyEvent* event);
-int shiftOf(const QKeyEvent* event);
+bool isCommonKey(int key, Qt::KeyboardModifiers modifiers);

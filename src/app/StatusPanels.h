@@ -29,6 +29,9 @@ protected:
 class StatusPanels : public QStatusBar {
     Q_OBJECT
 public:
+    // The panels in their order.
+    enum Panel { Database, User, DataGrid, Status };
+
     StatusPanels(QWidget* parent, const std::array<int, 4>& designWidthsTwips);
 
     StatusPanel* panel(int index) const { return m_panels[size_t(index)]; }

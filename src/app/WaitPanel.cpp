@@ -61,9 +61,9 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
         b->setAutoDefault(true);
     }
     resize(width(), std::max(height(), cmdOK->geometry().bottom() + 4));
-    connect(cmdOK, &QPushButton::clicked, this, [this] { answer(QStringLiteral("1")); });
+    connect(cmdOK, &QPushButton::clicked, this, [this] { answer(PanelAnswer::Ok); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        answer(QStringLiteral("2"));
+        answer(PanelAnswer::Cancel);
         emit cancelPressed();
     });
     hide();
@@ -132,8 +132,8 @@ QString WaitPanel::message() const {
     return txtMessage->toPlainText();
 }
 
-QString WaitPanel::waitForAnswer() {
-    m_answer.clear();
+PanelAnswer WaitPanel::waitForAnswer() {
+    m_answer = PanelAnswer::Ok;
     QEventLoop loop;
     m_loop = &loop;
     loop.exec();
@@ -141,7 +141,7 @@ QString WaitPanel::waitForAnswer() {
     return m_answer;
 }
 
-void WaitPanel::answer(const QString& value) {
+void WaitPanel::answer(PanelAnswer value) {
     m_answer = value;
     if (m_loop) m_loop->quit();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowFeedback.h"
+
 #include <QFrame>
 #include <QString>
 #include <array>
@@ -24,8 +26,8 @@ public:
     void setButtons(bool okEnabled, bool cancelEnabled);
     void setMessage(const QString& text);
     QString message() const;
-    // Waits until OK ("1") or Cancel ("2") is pressed.
-    QString waitForAnswer();
+    // Waits until OK or Cancel is pressed.
+    PanelAnswer waitForAnswer();
 
     QProgressBar* progressBar() const { return ProgressBar1; }
     QPushButton* okButton() const { return cmdOK; }
@@ -36,7 +38,7 @@ signals:
     void cancelPressed();
 
 private:
-    void answer(const QString& value);
+    void answer(PanelAnswer value);
     // Grows the message box (and the panel) until the whole text shows, within the window.
     void fitMessage();
 
@@ -48,6 +50,6 @@ private:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     int m_pictureCount = 0;
-    QString m_answer;
+    PanelAnswer m_answer = PanelAnswer::Ok;
     QEventLoop* m_loop = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "frmKorvel.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "GridTypeTable.h"
 #include "RecordsetModel.h"
@@ -127,7 +128,9 @@ void frmKorvel::buildControls() {
     DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 6);
     DataGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setTwipsGeometry(DataGrid1, 0, 1710, 11715, 4485);
-    DataGrid1->commonKeyDown = [this](int key, int shift) { CommonKeyDown(key, shift); };
+    DataGrid1->commonKeyDown = [this](int key, Qt::KeyboardModifiers modifiers) {
+        CommonKeyDown(key, modifiers);
+    };
     DataGrid1->rowColChange = [this] { DataGrid1_RowColChange(); };
     DataGrid1->lostFocus = [this] { ClearGridPanel(); };
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
@@ -136,10 +139,8 @@ void frmKorvel::buildControls() {
     DataGrid1->horizontalHeader()->setSectionsClickable(true);
     // A header click marks or sorts; it selects nothing, so Delete can never take a column's
     // worth of rows.
-    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionPressed(int)), DataGrid1,
-               SLOT(selectColumn(int)));
-    disconnect(DataGrid1->horizontalHeader(), SIGNAL(sectionEntered(int)), DataGrid1,
-               SLOT(_q_selectColumn(int)));
+    disconnect(DataGrid1->horizontalHeader(), &QHeaderView::sectionPressed, DataGrid1, nullptr);
+    disconnect(DataGrid1->horizontalHeader(), &QHeaderView::sectionEntered, DataGrid1, nullptr);
     connect(m_model, &RecordsetModel::writeFailed, this,
             [this](qint32 number, const QString& source, const QString& description) {
                 ShowMessagePanel(ErrorReport(number, source, description), true, false);
@@ -147,8 +148,10 @@ void frmKorvel::buildControls() {
 
     auto* statusPanels = new StatusPanels(m_client, kPanelWidths);
     StatusBar1 = statusPanels;
-    for (int i = 0; i < 4; ++i)
-        m_panels.insert(statusPanels->panel(i)->objectName(), statusPanels->panel(i));
+    panelDatabase = statusPanels->panel(StatusPanels::Database);
+    panelUser = statusPanels->panel(StatusPanels::User);
+    panelDataGrid = statusPanels->panel(StatusPanels::DataGrid);
+    panelStatus = statusPanels->panel(StatusPanels::Status);
     setTwipsGeometry(StatusBar1, 0, 1710 + 4485, kClientWidth, kClientHeight - 1710 - 4485);
 
     frameWait = new WaitPanel(m_client);
@@ -258,177 +261,6 @@ void frmKorvel::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// Feedback ------------------------------------------------------------------------------
-
-void frmKorvel::setItemEnabled(QAction* item, bool enabled) {
-    m_ownEnabled.insert(item, enabled);
-    bool effective = enabled;
-    for (auto it = m_menuEnabled.cbegin(); it != m_menuEnabled.cend(); ++it)
-        if (it.key()->actions().contains(item) && !it.value()) effective = false;
-    item->setEnabled(effective);
-}
-
-void frmKorvel::setMenuEnabled(QMenu* menu, bool enabled) {
-    m_menuEnabled.insert(menu, enabled);
-    menu->menuAction()->setEnabled(enabled);
-    // A disabled menu also silences its items' shortcuts.
-    for (QAction* a : menu->actions()) {
-        if (a->menu()) {
-            setMenuEnabled(a->menu(), enabled);
-            continue;
-        }
-        a->setEnabled(enabled && m_ownEnabled.value(a, true));
-    }
-}
-
-void frmKorvel::SetWindowEnabled(bool enabled) {
-    if (!enabled && txtQuery->isEnabled()) {
-        // Disabling moves the focus away; remember where it was so it goes back there.
-        QWidget* focus = QApplication::focusWidget();
-        m_focusBeforeDisable = focus && isAncestorOf(focus) && focus != txtFocus ? focus : nullptr;
-        m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
-    }
-    for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp})
-        setMenuEnabled(m, enabled);
-    setItemEnabled(action(QStringLiteral("mnuSetup")), enabled);
-    Toolbar1->setEnabled(enabled);
-    txtQuery->setEnabled(enabled);
-    DataGrid1->setEnabled(enabled);
-    cboTableList->setEnabled(enabled);
-    frameWait->progressBar()->setValue(0);
-    frameWait->progressBar()->hide();
-    if (enabled) restoreFocus();
-}
-
-void frmKorvel::restoreFocus() {
-    QWidget* target = m_focusBeforeDisable;
-    if (!target || !target->isEnabled() || !target->isVisible())
-        target = m_focusInGrid ? DataGrid1 : nullptr;
-    m_focusBeforeDisable = nullptr;
-    m_focusInGrid = false;
-    if (target && target->isEnabled()) target->setFocus(Qt::OtherFocusReason);
-}
-
-void frmKorvel::centrePanel() {
-    const int dpi = logicalDpiX();
-    // Measured from the top of the client area, below the menu bar; the 360 twips make up for
-    // the title and menu bars that the outer height includes. A panel grown for a long report
-    // stays inside the window.
-    const QSize outer = frameGeometry().size();
-    const int left = outer.width() / 2 - frameWait->width() / 2;
-    const int top = outer.height() / 2 - frameWait->height() / 2 - twipsToPixels(360, dpi);
-    frameWait->move(std::max(0, std::min(left, m_client->width() - frameWait->width())),
-                    std::max(0, std::min(top, m_client->height() - frameWait->height())));
-}
-
-void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) {
-    m_busyVisible = true;
-    txtFocus->setEnabled(true);
-    // The locked window's keys (Escape) need a control to arrive at.
-    if (!txtQuery->isEnabled() && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
-    frameWait->setButtons(okEnabled, cancelEnabled);
-    frameWait->ShowRandomWaitPicture();
-    centrePanel();
-    if (!QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::WaitCursor);
-    frameWait->show();
-    frameWait->setMessage(busyPanelText(message));
-    centrePanel(); // the panel grows with its text
-    frameWait->raise();
-    repaint();
-}
-
-void frmKorvel::HideBusy() {
-    m_busyVisible = false;
-    frameWait->hide();
-    frameWait->lower();
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
-    txtFocus->setEnabled(false);
-}
-
-QString frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) {
-    // Nothing else runs while the panel waits for its answer, also when it reports a failed
-    // cell edit in an otherwise idle window.
-    const bool lockHere = txtQuery->isEnabled();
-    if (lockHere) SetWindowEnabled(false);
-    m_panelWaiting = true;
-    txtFocus->setEnabled(true);
-    int cursors = 0;
-    while (QApplication::overrideCursor()) {
-        QApplication::restoreOverrideCursor();
-        ++cursors;
-    }
-    frameWait->setButtons(okEnabled, cancelEnabled);
-    frameWait->ShowRandomWaitPicture();
-    centrePanel();
-    frameWait->show();
-    frameWait->setMessage(messagePanelText(message));
-    centrePanel();
-    frameWait->raise();
-    repaint();
-    frameWait->okButton()->setFocus();
-    const QString answer = frameWait->waitForAnswer();
-    m_panelWaiting = false;
-    frameWait->hide();
-    frameWait->lower();
-    while (cursors-- > 0)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    repaint();
-    txtFocus->setEnabled(false);
-    if (m_busyVisible) ShowBusy(QString(), false, false);
-    if (lockHere) SetWindowEnabled(true);
-    return answer;
-}
-
-void frmKorvel::UpdateStatusBar(const QString& status) {
-    m_panels.value(QStringLiteral("database"))->setText(databasePanelText(m_state.connection));
-    m_panels.value(QStringLiteral("status"))->setText(status);
-    m_panels.value(QStringLiteral("user"))->setText(userPanelText(m_state.connection));
-    static_cast<StatusPanels*>(StatusBar1)->placePanels();
-}
-
-void frmKorvel::ClearGridPanel() {
-    QLabel* panel = m_panels.value(QStringLiteral("datagrid"));
-    panel->setToolTip(QString());
-    panel->setText(QString());
-}
-
-void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) {
-    m_model->setRecordset(std::move(rs));
-}
-
-void frmKorvel::rebindGrid() {
-    m_model->reload();
-}
-
-void frmKorvel::PrepareGridColumns() {
-    // Long texts wrap inside their cells; rows keep one height.
-    if (m_state.resultOpen) DataGrid1->setWordWrap(true);
-}
-
-void frmKorvel::SetBusyCancelEnabled(bool enabled) {
-    frameWait->cancelButton()->setEnabled(enabled);
-}
-
-void frmKorvel::showArrivingRows(std::shared_ptr<db::Recordset> rs) {
-    m_beforeArriving = m_model->recordset();
-    m_model->setRecordset(std::move(rs));
-}
-
-void frmKorvel::moreRowsArrived() {
-    m_model->rowsArrived();
-}
-
-void frmKorvel::endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
-    if (completed && m_model->recordset() == rs)
-        m_model->rowsArrived(); // bound already, and where the user scrolled to stays
-    else if (completed)
-        bindGrid(std::move(rs));
-    else
-        m_model->setRecordset(std::move(m_beforeArriving));
-    m_beforeArriving.reset();
-}
-
 // Commands ------------------------------------------------------------------------------
 
 void frmKorvel::ExecuteQueryBox() {
@@ -447,10 +279,10 @@ void frmKorvel::RequeryResult() {
 
 void frmKorvel::applyHistoryState() {
     const bool back = m_state.history.backwardEnabled(), forward = m_state.history.forwardEnabled();
-    setItemEnabled(action(QStringLiteral("mnuQueryBackward")), back);
-    setItemEnabled(action(QStringLiteral("mnuQueryForward")), forward);
-    m_buttons.value(QStringLiteral("Backward"))->setEnabled(back);
-    m_buttons.value(QStringLiteral("Forward"))->setEnabled(forward);
+    setItemEnabled(mnuQueryBackward, back);
+    setItemEnabled(mnuQueryForward, forward);
+    tbBackward->setEnabled(back);
+    tbForward->setEnabled(forward);
 }
 
 void frmKorvel::AddToHistory(const QString& statement) {
@@ -489,19 +321,17 @@ void frmKorvel::mnuNewConnection_Click() {
 
 // Keys ----------------------------------------------------------------------------------
 
-void frmKorvel::CommonKeyDown(int keyCode, int shift) {
+void frmKorvel::CommonKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     // While an operation holds the window only Escape (its abort request) acts.
     const bool idle = txtQuery->isEnabled();
-    if (keyCode == 116 && idle) RequeryResult();
-    if (keyCode == 27) {
+    if (key == Qt::Key_F5 && idle) RequeryResult();
+    if (key == Qt::Key_Escape) {
         if (!m_state.bAbort) m_state.bAbort = true;
         CancelRunningStatement(m_state);
     }
-    if (shift == 4 && idle) {
-        if (keyCode == 37 && action(QStringLiteral("mnuQueryBackward"))->isEnabled())
-            HistoryBackward();
-        if (keyCode == 39 && action(QStringLiteral("mnuQueryForward"))->isEnabled())
-            HistoryForward();
+    if ((modifiers & ~Qt::KeypadModifier) == Qt::AltModifier && idle) {
+        if (key == Qt::Key_Left && mnuQueryBackward->isEnabled()) HistoryBackward();
+        if (key == Qt::Key_Right && mnuQueryForward->isEnabled()) HistoryForward();
     }
 }
 
@@ -514,7 +344,7 @@ bool frmKorvel::keysGoToCommonHandler() const {
 void frmKorvel::keyPressEvent(QKeyEvent* event) {
     // Keys that no control took: those of the query box and the grid never get here, they
     // hand theirs over themselves.
-    if (keysGoToCommonHandler()) CommonKeyDown(keyCodeOf(event), shiftOf(event));
+    if (keysGoToCommonHandler()) CommonKeyDown(event->key(), event->modifiers());
     QMainWindow::keyPressEvent(event);
 }
 
@@ -531,18 +361,16 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::KeyPress && watched == txtQuery) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const int shift = shiftOf(key);
-        if (shift & 2) {
+        if (key->modifiers() & Qt::ControlModifier) {
             if (key->key() == Qt::Key_A) {
                 txtQuery->selectAll();
                 return true;
             }
             return false; // Ctrl+E, Ctrl+R and Ctrl+N reach their menu items as shortcuts
         }
-        const int code = keyCodeOf(key);
-        if (!isCommonKey(code, shift)) return false;
+        if (!isCommonKey(key->key(), key->modifiers())) return false;
         // Handled once here, and kept from reaching the window's own handler.
-        if (keysGoToCommonHandler()) CommonKeyDown(code, shift);
+        if (keysGoToCommonHandler()) CommonKeyDown(key->key(), key->modifiers());
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -563,8 +391,8 @@ void frmKorvel::RetrieveTableList() {
     cboTableList->setEditText(list.text);
     if (list.failed) {
         // For the rest of the process; the box itself comes back with the window.
-        m_buttons.value(QStringLiteral("display_tablelist"))->setEnabled(false);
-        m_buttons.value(QStringLiteral("refresh_tablelist"))->setEnabled(false);
+        tbDisplayTableList->setEnabled(false);
+        tbRefreshTableList->setEnabled(false);
         cboTableList->setEnabled(false);
     }
     while (QApplication::overrideCursor())
@@ -605,9 +433,8 @@ void frmKorvel::DataGrid1_RowColChange() {
         return;
     }
     const db::ColumnInfo& c = m_state.resultSet->column(column);
-    QLabel* panel = m_panels.value(QStringLiteral("datagrid"));
-    panel->setToolTip(gridTypeTip(c.type));
-    panel->setText(gridTypeText(c.type, c.definedSize, c.precision, c.scale));
+    panelDataGrid->setToolTip(gridTypeTip(c.type));
+    panelDataGrid->setText(gridTypeText(c.type, c.definedSize, c.precision, c.scale));
 }
 
 void frmKorvel::DataGrid1_HeadClick(int column) {
@@ -628,7 +455,7 @@ void frmKorvel::DataGrid1_HeadClick(int column) {
 void frmKorvel::DataGrid1_BeforeDelete() {
     SetWindowEnabled(false);
     if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true, true) !=
-            QLatin1String("2") &&
+            PanelAnswer::Cancel &&
         m_model->recordset()) {
         QList<int> rows;
         for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows())

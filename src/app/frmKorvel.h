@@ -40,7 +40,8 @@ public:
     void SetWindowEnabled(bool enabled) override;
     void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) override;
     void HideBusy() override;
-    QString ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled) override;
+    PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled,
+                                 bool cancelEnabled) override;
     void UpdateStatusBar(const QString& status) override;
     void ClearGridPanel() override;
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;
@@ -59,10 +60,12 @@ public:
     QString ShowOpenDialog(const QString& title, const QString& filter,
                            const QString& initialDir) override;
     bool OpenWithDesktop(const QString& path) override;
+    bool abortRequested() const override;
+    void clearAbortRequest() override;
 
-    // Keys that reach the window, the query box and the grid: key code and shift mask
-    // (1 Shift, 2 Ctrl, 4 Alt) as the platform numbers them.
-    void CommonKeyDown(int keyCode, int shift);
+    // Keys that reach the window, the query box and the grid (a Qt::Key) with their
+    // modifiers.
+    void CommonKeyDown(int key, Qt::KeyboardModifiers modifiers);
     // A toolbar button by its key; keys are compared exactly.
     void Toolbar1_ButtonClick(const QString& key);
 
@@ -79,6 +82,7 @@ public:
     void mnuAbout_Click();
     void mnuExcel_Click();
     void mnuHTML_Click();
+    void mnuExit_Click();
 
     // The table list.
     void RetrieveTableList();
@@ -103,7 +107,7 @@ public:
                           const QString& dir)>
         showFileDialog;
 
-    // A menu item or toolbar button by its name or key, for wiring and tests.
+    // A menu item or toolbar button by its name or key, for tests.
     QAction* action(const QString& name) const { return m_actions.value(name); }
     QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
     bool busyVisible() const { return m_busyVisible; }
@@ -119,6 +123,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the transfers work on: the result on screen (null when none is open), the
+    // connection, and how the window reads its result again.
+    db::Recordset* resultOnScreen() const;
+    db::Connection* connection() const;
+    std::function<void()> rereadResult();
     void buildControls();
     void buildMenus();
     void buildToolbar();
@@ -153,7 +162,10 @@ private:
     ResultGrid* DataGrid1 = nullptr;
     RecordsetModel* m_model = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QHash<QString, QLabel*> m_panels;
+    QLabel* panelDatabase = nullptr;
+    QLabel* panelUser = nullptr;
+    QLabel* panelDataGrid = nullptr;
+    QLabel* panelStatus = nullptr;
     WaitPanel* frameWait = nullptr;
     QLineEdit* txtFocus = nullptr;
     QMenu* mnuFile = nullptr;
@@ -161,6 +173,13 @@ private:
     QMenu* mnuImportExport = nullptr;
     QMenu* mnuOption = nullptr;
     QMenu* mnuHelp = nullptr;
+    QAction* mnuQueryForward = nullptr;
+    QAction* mnuQueryBackward = nullptr;
+    QAction* mnuSetup = nullptr;
+    QAction* tbBackward = nullptr;
+    QAction* tbForward = nullptr;
+    QAction* tbDisplayTableList = nullptr;
+    QAction* tbRefreshTableList = nullptr;
 
     bool m_busyVisible = false;
     // What the grid showed before a result began to arrive, shown again if it fails.

@@ -2,12 +2,13 @@
 
 #include "BatchFeedback.h"
 #include "BatchTexts.h"
+#include "BlankText.h"
 #include "ErrorReport.h"
+#include "FilePaths.h"
 #include "LineReader.h"
 #include "SettingsKeys.h"
 #include "TextEncoding.h"
 #include "TransferErrors.h"
-#include "modKorvel.h"
 
 #include <QFile>
 #include <QFileInfo>

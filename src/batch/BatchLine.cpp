@@ -1,6 +1,7 @@
 #include "BatchLine.h"
 
 #include "BatchTexts.h"
+#include "BlankText.h"
 #include "SqlText.h"
 
 QStringView BatchLineReader::next() {
@@ -15,15 +16,6 @@ QStringView BatchLineReader::next() {
     return line;
 }
 
-QStringView TrimBlanks(QStringView text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool IsInvalidFileName(QStringView fileName) {
     return fileName.endsWith(QLatin1Char('/')) || fileName.endsWith(QLatin1Char('\\')) ||
            fileName.endsWith(QLatin1Char(':'));
@@ -31,7 +23,7 @@ bool IsInvalidFileName(QStringView fileName) {
 
 BatchLine ParseBatchLine(QStringView text) {
     BatchLine result;
-    const QStringView line = TrimBlanks(text);
+    const QStringView line = trimBlanks(text);
     if (line.isEmpty()) return result;
     result.line = line.toString();
     const qsizetype comma = line.indexOf(QLatin1Char(','));
@@ -39,8 +31,8 @@ BatchLine ParseBatchLine(QStringView text) {
         result.check = BatchLineCheck::Malformed;
         return result;
     }
-    result.tableName = TrimBlanks(line.left(comma)).toString();
-    result.fileName = TrimBlanks(line.mid(comma + 1)).toString();
+    result.tableName = trimBlanks(line.left(comma)).toString();
+    result.fileName = trimBlanks(line.mid(comma + 1)).toString();
     if (result.tableName.isEmpty())
         result.check = BatchLineCheck::NoTableName;
     else if (result.fileName.isEmpty())

@@ -45,6 +45,3 @@ QString BatchLineDetail(BatchLineCheck check);
 // A name that cannot be a file: it ends in a folder separator ("/", or "\" as typed for the
 // original platform) or in a drive colon.
 bool IsInvalidFileName(QStringView fileName);
-
-// Blanks (U+0020 only) trimmed at both ends; tabs stay.
-QStringView TrimBlanks(QStringView text);

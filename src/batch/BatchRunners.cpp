@@ -3,6 +3,7 @@
 #include "BatchFeedback.h"
 #include "BatchLine.h"
 #include "BatchTexts.h"
+#include "BlankText.h"
 #include "TableTransfer.h"
 
 #include <QFileInfo>
@@ -19,7 +20,7 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
     using namespace batchtext;
     BatchRunScope running(feedback);
     const QString text = feedback.commandText();
-    if (TrimBlanks(text).isEmpty()) {
+    if (trimBlanks(text).isEmpty()) {
         feedback.AppendLog(kEnterCommands, QString(), true);
         return;
     }

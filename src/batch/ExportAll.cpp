@@ -3,6 +3,7 @@
 #include "BatchFeedback.h"
 #include "BatchLine.h"
 #include "BatchTexts.h"
+#include "BlankText.h"
 #include "ExportAllNames.h"
 #include "TableTransfer.h"
 #include "TextEncoding.h"
@@ -24,7 +25,7 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
     BatchRunScope running(feedback);
     const QString typed = JoinedCommandText(feedback.commandText());
     feedback.setCommandText(typed);
-    const QString trimmed = TrimBlanks(typed).toString();
+    const QString trimmed = trimBlanks(typed);
     if (trimmed.isEmpty()) {
         feedback.AppendLog(kEnterDirectory, QString(), true);
         return;

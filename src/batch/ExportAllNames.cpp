@@ -2,6 +2,7 @@
 
 #include "BatchLine.h"
 #include "BatchTexts.h"
+#include "BlankText.h"
 
 QString JoinedCommandText(const QString& commandText) {
     QString text = commandText;
@@ -13,13 +14,13 @@ QString JoinedCommandText(const QString& commandText) {
 
 QString OutputFolder(const QString& typed) {
     // Trailing blanks after the separator must not earn it a second one.
-    QString folder = TrimBlanks(typed).toString();
+    QString folder = trimBlanks(typed);
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     return folder;
 }
 
 QString DataFilePath(const QString& folder, const QString& tableEntry, const QString& extension) {
-    QString name = TrimBlanks(tableEntry).toString();
+    QString name = trimBlanks(tableEntry);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.replace(QChar(0), QLatin1Char('_'));
     return folder + name + extension;

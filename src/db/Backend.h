@@ -117,6 +117,8 @@ public:
     virtual QString dbmsName() const = 0;
     // How the database stores unquoted identifiers; names stored otherwise need quotes.
     virtual IdentifierCase identifierCase() const { return IdentifierCase::Mixed; }
+    // Words the database reserves beyond standard SQL's, in upper case, as its driver tells.
+    virtual QStringList keywords() const { return {}; }
 
 protected:
     // Stops what the driver is doing now, from another thread.

@@ -133,6 +133,10 @@ IdentifierCase Connection::identifierCase() const {
     return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
 }
 
+QStringList Connection::keywords() const {
+    return m_backend ? m_backend->keywords() : QStringList();
+}
+
 void Connection::cancel() {
     if (Backend* b = m_backend.get()) b->interrupt();
 }
@@ -145,42 +149,36 @@ bool Connection::cancelled() const {
     return m_backend && m_backend->interrupted();
 }
 
-bool Connection::Execute(const QString& sql) {
-    checkNotLent();
-    if (!m_backend) {
-        setError(errors::objectClosed(kSource));
-        return false;
-    }
-    ErrorList errors;
-    if (!reconnectIfLost(errors)) {
-        m_errors = errors;
-        return false;
-    }
-    if (!CommitPendingWrites()) return false;
-    ResultData ignored;
-    errors.clear();
-    const bool ok = m_backend->query(sql, m_commandTimeout, ignored, errors);
-    setErrors(errors);
-    return ok;
-}
-
 namespace {
 Error closedError() {
     return errors::objectClosed(kSource);
 }
 } // namespace
 
-std::unique_ptr<StatementWork> Connection::lend(const QString& sql, ErrorList& errors) {
+bool Connection::ready(ErrorList& errors, LostSession lost) {
     checkNotLent();
     if (!m_backend) {
         errors = {closedError()};
-        return nullptr;
+        return false;
     }
-    if (!reconnectIfLost(errors)) return nullptr;
+    if (lost == LostSession::LogInAgain && !reconnectIfLost(errors)) return false;
     if (!CommitPendingWrites()) {
         errors = m_errors;
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+bool Connection::Execute(const QString& sql) {
+    ErrorList errors;
+    ResultData ignored;
+    const bool ok = ready(errors) && m_backend->query(sql, m_commandTimeout, ignored, errors);
+    setErrors(errors);
+    return ok;
+}
+
+std::unique_ptr<StatementWork> Connection::lend(const QString& sql, ErrorList& errors) {
+    if (!ready(errors)) return nullptr;
     m_lent = true;
     return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, sql, m_commandTimeout));
 }
@@ -213,16 +211,7 @@ std::unique_ptr<RowCursor> Connection::takeBack(std::unique_ptr<StatementWork> w
 
 bool Connection::executeText(const QString& sql, ResultData& out,
                              std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return false;
-    }
-    if (!reconnectIfLost(errors)) return false;
-    if (!CommitPendingWrites()) {
-        errors = m_errors;
-        return false;
-    }
+    if (!ready(errors)) return false;
     if (m_backend->execute(sql, m_commandTimeout, out, cursor, errors)) return true;
     noteLostSession(errors);
     return false;
@@ -231,40 +220,21 @@ bool Connection::executeText(const QString& sql, ResultData& out,
 std::unique_ptr<PreparedStatement>
 Connection::prepare(const QString& sql, const std::vector<const ColumnInfo*>& paramColumns,
                     ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return nullptr;
-    }
-    if (!reconnectIfLost(errors)) return nullptr;
+    if (!ready(errors)) return nullptr;
     auto stmt = m_backend->prepare(sql, paramColumns, errors);
     if (!stmt) noteLostSession(errors);
     return stmt;
 }
 
 bool Connection::tables(std::vector<TableEntry>& out, ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return false;
-    }
-    if (!reconnectIfLost(errors)) return false;
-    if (!CommitPendingWrites()) {
-        errors = m_errors;
-        return false;
-    }
+    if (!ready(errors)) return false;
     if (m_backend->tables(out, errors)) return true;
     noteLostSession(errors);
     return false;
 }
 
 bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return false;
-    }
-    if (!reconnectIfLost(errors)) return false;
+    if (!ready(errors)) return false;
     if (m_backend->primaryKey(table, columns, errors)) return true;
     noteLostSession(errors);
     return false;
@@ -273,16 +243,7 @@ bool Connection::primaryKey(const QString& table, QStringList& columns, ErrorLis
 std::unique_ptr<PreparedStatement>
 Connection::prepareInsert(const QString& tableSql, const QStringList& columnSql,
                           const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return nullptr;
-    }
-    if (!CommitPendingWrites()) {
-        errors = m_errors;
-        return nullptr;
-    }
-    if (!reconnectIfLost(errors)) return nullptr;
+    if (!ready(errors)) return nullptr;
     auto stmt = m_backend->prepareInsert(tableSql, columnSql, params, errors);
     if (!stmt) noteLostSession(errors);
     return stmt;
@@ -291,24 +252,19 @@ Connection::prepareInsert(const QString& tableSql, const QStringList& columnSql,
 bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& params,
                             const std::function<bool(qint64, ErrorList&)>& check,
                             ErrorList& errors) {
-    checkNotLent();
-    if (!m_backend) {
-        errors = {closedError()};
-        return false;
-    }
-    if (!CommitPendingWrites()) {
-        errors = m_errors;
-        return false;
-    }
+    // stmt belongs to this session: logging in again would leave it on the old one.
+    if (!ready(errors, LostSession::Fail)) return false;
     if (!m_backend->beginTransaction(errors)) return false;
     qint64 affected = 0;
     ErrorList ignored;
     if (!stmt.execute(params, affected, errors) || !check(affected, errors)) {
         m_backend->rollback(ignored);
+        noteLostSession(errors);
         return false;
     }
     if (!m_backend->commit(errors)) {
         m_backend->rollback(ignored);
+        noteLostSession(errors);
         return false;
     }
     return true;

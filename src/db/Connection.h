@@ -50,6 +50,8 @@ public:
     // The character the database quotes identifiers with ("\"" for most).
     QString identifierQuote() const;
     IdentifierCase identifierCase() const;
+    // Words the database reserves beyond standard SQL's, in upper case.
+    QStringList keywords() const;
 
     // Stops the statement that another thread runs on this connection: thread-safe. Until
     // resetCancel, every statement fails with errors::cancelled; the caller calls it before
@@ -133,7 +135,8 @@ public:
     bool tables(std::vector<TableEntry>& out, ErrorList& errors);
     bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors);
     // Runs a prepared change in a transaction of its own, committed only when check accepts
-    // the number of rows it changed (else rolled back, with check's error).
+    // the number of rows it changed (else rolled back, with check's error). A lost session is
+    // not logged in again here: stmt belongs to it.
     std::unique_ptr<PreparedStatement> prepareInsert(const QString& tableSql,
                                                      const QStringList& columnSql,
                                                      const std::vector<const ColumnInfo*>& params,
@@ -150,6 +153,18 @@ public:
     void detach(Recordset* rs);
 
 private:
+    // How a session being lost is met where an operation starts.
+    enum class LostSession {
+        LogInAgain,
+        // The caller holds a statement of this session, which a new one would leave behind:
+        // it fails, and the next operation logs in again.
+        Fail,
+    };
+    // The one way into an operation, in this order: the connection is open and not lent to a
+    // running statement, a lost session is logged in again, held rows are stored. Every
+    // operation passes here but insertRow, which adds to the held rows, CommitPendingWrites,
+    // which stores them, and what only reads what the open session told (dbmsName and such).
+    bool ready(ErrorList& errors, LostSession lost = LostSession::LogInAgain);
     // Every use but cancel() passes here: the connection is not lent to a running statement.
     // A read-ahead gives it back first.
     void checkNotLent();

@@ -34,8 +34,17 @@ inline Error makeError(qint32 number, const QString& description, const QString&
 
 // The layer's own failures that several objects report, each text written once.
 // Connection failures, and the server's own shutdown ending the session (57P01 to 57P03).
+// MariaDB's and MySQL's clients report a lost session under the general states HY000 and
+// 70100, told apart by their own numbers: server gone (2006), lost in a query (2013) or while
+// reading (2055), the session killed (1927), or the client out of memory in the middle of a
+// result (2008), whose rest then stands unread between client and server.
 inline bool endsSession(const Error& e) {
-    return e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0"));
+    if (e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0")))
+        return true;
+    return (e.Source.contains(QLatin1String("(HY000)")) ||
+            e.Source.contains(QLatin1String("(70100)"))) &&
+           (e.Number == 2006 || e.Number == 2013 || e.Number == 2055 || e.Number == 1927 ||
+            e.Number == 2008);
 }
 
 namespace errors {

@@ -1,6 +1,8 @@
 #include "PageArray.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -35,11 +37,14 @@ void* resize(void* p, size_t oldBytes, size_t newBytes, size_t usedBytes) {
         release(p, oldBytes);
         return nullptr;
     }
+#ifndef __SANITIZE_THREAD__
+    // The race detector does not follow mremap: its build maps anew and copies below.
     if (mapped(oldBytes) && mapped(newBytes)) {
         void* q = mremap(p, oldBytes, newBytes, MREMAP_MAYMOVE);
         if (q == MAP_FAILED) throw std::bad_alloc();
         return q;
     }
+#endif
     if (!mapped(oldBytes) && !mapped(newBytes)) {
         void* q = std::realloc(p, newBytes);
         if (!q) throw std::bad_alloc();
@@ -47,7 +52,7 @@ void* resize(void* p, size_t oldBytes, size_t newBytes, size_t usedBytes) {
     }
     void* q = mapped(newBytes) ? map(newBytes) : std::malloc(newBytes);
     if (!q) throw std::bad_alloc();
-    if (usedBytes) std::memcpy(q, p, usedBytes);
+    if (usedBytes) std::memcpy(q, p, std::min(usedBytes, newBytes));
     release(p, oldBytes);
     return q;
 }

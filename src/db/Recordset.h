@@ -20,7 +20,15 @@ class RowCursor;
 
 // A record set shaped like ADO's with a static client-side cursor: all rows are held in
 // compact column storage, RecordCount is exact, and Sort, AddNew/Update, edits and Delete
-// work on the rows in memory and in the database alike.
+// work on the rows in memory and in the database alike. Members that ADO has keep ADO's
+// names (RecordCount, MoveNext, Fields); the layer's own are named in Qt's style
+// (sortByFields, appendRows).
+//
+// One way to open it: beginOpen, then the statement's rows, then endOpen. Open takes these
+// steps on the caller's thread; a caller that runs the statement on a worker (StatementRun)
+// takes them itself: beginOpen, showColumns and appendRows as the worker hands the rows over,
+// endOpen, all on its own thread, while the worker runs the statement in a StatementWork the
+// connection lends it.
 class Recordset {
 public:
     enum EditModeEnum { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
@@ -37,18 +45,19 @@ public:
     // RecordCount then counts the rows with a separate count query (-1 when that fails), and
     // only Fields, Eof, MoveNext, AddNew/Update and Close are allowed. Opening reads the first
     // block; from the first MoveNext on, the next block is read on a worker thread while the
-    // current one is used, the connection lent to it until it is needed here again.
+    // current one is used, the connection lent to it until it is needed here again. Opening
+    // one for AddNew on a statement without rows ("where 1 = 2") reads nothing.
+    // lockType and options are taken as ADO takes them and change nothing: every record set
+    // writes back optimistically (by key, else by all its values) and every text runs as given.
     bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
               int options = -1);
     // False when rows added through it were still held and could not be stored (Errors()).
     [[nodiscard]] bool Close();
     bool isOpen() const { return m_open; }
 
-    // Opening in steps, for a caller whose worker thread runs the statement while its own
-    // thread keeps the rows: beginOpen, showColumns, appendRows and endOpen on the caller's
-    // thread; the statement itself runs in a StatementWork the connection lends the worker.
-    // Between showColumns and endOpen the record set is open with the rows handed over so
-    // far; only reading them is allowed.
+    // The steps of an open whose statement a worker runs (see above). Between showColumns and
+    // endOpen the record set is open with the rows handed over so far; only reading them is
+    // allowed.
     bool beginOpen(const QString& source, Connection* connection, int cursorType = adOpenStatic);
     void showColumns(ResultData&& header);
     // False when the rows do not fit in memory: the open is then to be undone with endOpen.

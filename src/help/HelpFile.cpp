@@ -1,6 +1,6 @@
 #include "HelpFile.h"
 
-#include "DesktopHandlers.h"
+#include "DesktopEntries.h"
 #include "HelpTexts.h"
 
 #include <QCoreApplication>

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,10 +43,27 @@ std::optional<QByteArray> readSettingsFile(const QString& path, bool& missing) {
     }
 }
 
+// The file a write replaces: the settings file, or the file its symbolic links lead to.
+// Dotfile managers keep the real file elsewhere and link it in; renaming over the link would
+// cut it off. Empty when the links go round in a circle or on for too long.
+QByteArray linkTarget(const QByteArray& path) {
+    QByteArray current = path;
+    // As many links as the system itself follows before it gives up with ELOOP.
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(current.constData(), buffer, sizeof buffer);
+        // Not a link (or not there yet): the write goes here, and fails here if it must.
+        if (n < 0) return current;
+        if (size_t(n) == sizeof buffer) return {};
+        const QByteArray next(buffer, qsizetype(n));
+        current = next.startsWith('/') ? next : current.left(current.lastIndexOf('/') + 1) + next;
+    }
+    return {};
+}
+
 // Writes through a private temporary file renamed over the old one, so that a reader never
 // sees half a file and the file is never readable by anyone but its owner.
-bool replaceFile(const QString& path, const QByteArray& data) {
-    const QByteArray target = QFile::encodeName(path);
+bool replaceFile(const QByteArray& target, const QByteArray& data) {
     const QByteArray temp = target + ".tmp" + QByteArray::number(qint64(::getpid()));
     const int fd =
         ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
@@ -95,13 +113,15 @@ bool SaveSetting(const QString& section, const QString& key, const QString& valu
     // The same lock file other writers of the INI format take, so that no write is lost.
     QLockFile lock(path + QStringLiteral(".lock"));
     if (!lock.tryLock(5000)) return false;
+    const QByteArray target = linkTarget(QFile::encodeName(path));
+    if (target.isEmpty()) return false;
     bool missing = false;
-    const std::optional<QByteArray> data = readSettingsFile(path, missing);
+    const std::optional<QByteArray> data = readSettingsFile(QFile::decodeName(target), missing);
     // A file that cannot be read whole is left alone rather than rewritten without its keys.
     if (!data) return false;
     IniText ini(*data);
     ini.setValue(section, key, value);
-    return replaceFile(path, ini.text());
+    return replaceFile(target, ini.text());
 }
 
 std::optional<bool> BooleanText(const QString& text) {

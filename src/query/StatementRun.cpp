@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <new>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 // The first block is small so that the first screen of rows shows at once; later blocks
@@ -19,17 +21,34 @@ constexpr int kRepeatCancelMs = 200;
 const QString kSource = QStringLiteral("Tolvan.Recordset");
 } // namespace
 
-StatementRun::StatementRun(db::Connection* connection) : m_connection(connection) {
+StatementRun::StatementRun(db::Connection* connection)
+    : m_connection(connection), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      m_wake(m_wakeFd, QSocketNotifier::Read) {
     m_repeatCancel.setInterval(kRepeatCancelMs);
     connect(&m_repeatCancel, &QTimer::timeout, this, [this] {
         if (m_running) m_connection->cancel();
     });
+    connect(&m_wake, &QSocketNotifier::activated, this, [this] {
+        eventfd_t ignored = 0;
+        eventfd_read(m_wakeFd, &ignored);
+        if (m_target) drain(*m_target);
+    });
 }
 
-StatementRun::~StatementRun() = default;
+StatementRun::~StatementRun() {
+    m_wake.setEnabled(false);
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
 
 bool StatementRun::open(db::Recordset& rs, const QString& source) {
     if (m_running || !rs.beginOpen(source, m_connection)) return false;
+    if (m_wakeFd < 0) {
+        // Without its wake-up the window would never hear of the rows.
+        const db::ErrorList none{{db::ErrorNumber::Fail,
+                                  QStringLiteral("The statement's worker cannot be started."),
+                                  kSource}};
+        return rs.endOpen(&none);
+    }
     m_connection->resetCancel();
     db::ErrorList lendErrors;
     std::unique_ptr<db::StatementWork> work = m_connection->lend(source, lendErrors);
@@ -131,9 +150,9 @@ void StatementRun::post(Handover item) {
         wake = !m_wakePending;
         m_wakePending = true;
     }
-    if (wake)
-        QMetaObject::invokeMethod(
-            this, [this] { drain(*m_target); }, Qt::QueuedConnection);
+    // The window's thread wakes through a file descriptor: no object of the toolkit passes
+    // between the threads, only the queue under its lock.
+    if (wake) eventfd_write(m_wakeFd, 1);
 }
 
 void StatementRun::drain(db::Recordset& rs) {

@@ -4,6 +4,7 @@
 #include "Recordset.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <condition_variable>
 #include <deque>
@@ -58,6 +59,8 @@ private:
     bool m_outOfMemory = false;
     QEventLoop* m_loop = nullptr;
     QTimer m_repeatCancel;
+    int m_wakeFd;
+    QSocketNotifier m_wake;
 
     std::mutex m_lock;
     std::condition_variable m_room;

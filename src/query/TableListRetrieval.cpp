@@ -1,7 +1,7 @@
 #include "TableListRetrieval.h"
 
+#include "BlankText.h"
 #include "Catalog.h"
-#include "modKorvel.h"
 
 #include <QSet>
 #include <algorithm>
@@ -136,8 +136,10 @@ const QSet<QString>& reservedWords() {
 }
 
 // A name the database reads as written only inside its quotes: one it would fold to
-// another case, one that is not a plain identifier, or a reserved word.
-bool needsDriverQuotes(const QString& name, db::IdentifierCase identifierCase) {
+// another case, one that is not a plain identifier, or a reserved word (its own, as the
+// driver lists them, or standard SQL's).
+bool needsDriverQuotes(const QString& name, db::IdentifierCase identifierCase,
+                       const QStringList& keywords) {
     if (name.isEmpty() || !(name.front().isLetter() || name.front() == QLatin1Char('_')))
         return true;
     if (std::any_of(name.begin(), name.end(), [](QChar c) {
@@ -146,7 +148,7 @@ bool needsDriverQuotes(const QString& name, db::IdentifierCase identifierCase) {
         return true;
     if (identifierCase == db::IdentifierCase::Lower && name != name.toLower()) return true;
     if (identifierCase == db::IdentifierCase::Upper && name != name.toUpper()) return true;
-    return reservedWords().contains(name.toLower());
+    return reservedWords().contains(name.toLower()) || keywords.contains(name.toUpper());
 }
 
 bool usesDriverQuotes(const db::ConnectionRecord& connection) {
@@ -180,7 +182,8 @@ QString AddTableName(const QString& name, const db::ConnectionRecord& connection
         // PostgreSQL, MySQL and the like reject brackets: use the driver's own quotes.
         const db::Connection* c = connection.adoConnection.get();
         const QString quote = c->identifierQuote().trimmed();
-        if (quote.isEmpty() || !needsDriverQuotes(name, c->identifierCase())) return name;
+        if (quote.isEmpty() || !needsDriverQuotes(name, c->identifierCase(), c->keywords()))
+            return name;
         return quote + QString(name).replace(quote, quote + quote) + quote;
     }
     if (connection.kind != db::ConnectionKind::Access &&

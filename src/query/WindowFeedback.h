@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <memory>
 
 namespace db {
 class Recordset;
 }
+
+// The button that answered the message panel.
+enum class PanelAnswer { Ok, Cancel };
+Q_DECLARE_METATYPE(PanelAnswer)
 
 // What the main window's operations need of the window: the feedback routines and the grid.
 // The window implements it; tests implement a recording fake.
@@ -15,9 +20,9 @@ public:
     virtual void SetWindowEnabled(bool enabled) = 0;
     virtual void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) = 0;
     virtual void HideBusy() = 0;
-    // Waits for a button: "1" for OK, "2" for Cancel.
-    virtual QString ShowMessagePanel(const QString& message, bool okEnabled,
-                                     bool cancelEnabled) = 0;
+    // Waits for a button.
+    virtual PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled,
+                                         bool cancelEnabled) = 0;
     virtual void UpdateStatusBar(const QString& status) = 0;
     virtual void ClearGridPanel() = 0;
     // The grid shows this record set (null: nothing).
@@ -56,4 +61,9 @@ public:
     }
     // Opens a file with the desktop's application for it; false when there is none.
     virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
+
+    // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
+    // window). A loop asks after every row and clears the request when it goes on or starts.
+    virtual bool abortRequested() const { return false; }
+    virtual void clearAbortRequest() {}
 };

@@ -1,10 +1,12 @@
 #include "modExecuteQuery.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "SettingsKeys.h"
 #include "StatementRun.h"
 #include "StatementText.h"
-#include "modKorvel.h"
+
+#include <algorithm>
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
@@ -133,7 +135,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
         return finish(true);
     }
     if (key.left(6) == QLatin1String("DELETE") && ReadBoolSetting(keys::QueryDelete)) {
-        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == QLatin1String("2")) {
+        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == PanelAnswer::Cancel) {
             feedback.UpdateStatusBar(kQueryNotRun);
             return finish(true);
         }
@@ -179,13 +181,35 @@ void CancelRunningStatement(ProgramState& state) {
     if (state.running) state.running->cancel();
 }
 
+bool RereadResult(ProgramState& state, WindowFeedback& feedback) {
+    if (!state.resultOpen) return false;
+    const std::shared_ptr<db::Recordset> shown = state.resultSet;
+    db::Error failure;
+    bool bound = false;
+    // Read anew into a record set of its own: the rows on screen stay until it is complete,
+    // and a cancel or failure leaves them there.
+    std::shared_ptr<db::Recordset> rs = openNew(state, feedback, shown->Source(), failure, &bound);
+    if (!rs->isOpen()) return false;
+    // The order the user chose outlives the re-read where its columns still exist.
+    const std::vector<db::Recordset::SortKey> keys = shown->sortKeys();
+    const bool sorted =
+        !keys.empty() &&
+        std::all_of(keys.begin(), keys.end(),
+                    [&](const db::Recordset::SortKey& k) { return k.field < rs->FieldCount(); }) &&
+        rs->sortByFields(keys);
+    state.resultSet = rs;
+    if (!bound)
+        feedback.bindGrid(rs);
+    else if (sorted)
+        feedback.rebindGrid();
+    return true;
+}
+
 void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
     feedback.SetWindowEnabled(false);
     if (state.resultOpen) {
         feedback.ShowBusy(QString(), false, false);
-        // The grid may still show an older record set (after a failed SELECT): it shows
-        // the one just read again.
-        if (state.resultSet->Requery(-1)) feedback.bindGrid(state.resultSet);
+        RereadResult(state, feedback);
         feedback.HideBusy();
     }
     feedback.SetWindowEnabled(true);

@@ -26,6 +26,12 @@ void CancelRunningStatement(ProgramState& state);
 // The Refresh command: reads the current result again; failures are silent.
 void RequeryResult(ProgramState& state, WindowFeedback& feedback);
 
+// Reads the current result again as a statement runs: on its worker, the rows shown as they
+// arrive, Cancel and Escape stopping it, the sort kept. False after a failure or a cancel,
+// which leave the rows shown before; nothing is reported. Runs the result's statement again,
+// so only for one that changes nothing, or at the user's own request.
+bool RereadResult(ProgramState& state, WindowFeedback& feedback);
+
 // Status texts of the executor.
 inline const QString kRowsProcessed = QStringLiteral("件のデータが処理されました");
 inline const QString kQueryDone = QStringLiteral("クエリは正常に処理されました");

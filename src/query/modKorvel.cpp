@@ -1,16 +1,9 @@
 #include "modKorvel.h"
 
+#include "BlankText.h"
+
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
-}
-
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QString busyPanelText(const QString& message) {
@@ -46,11 +39,6 @@ QString databasePanelText(db::ConnectionRecord& c) {
 
 QString userPanelText(const db::ConnectionRecord& c) {
     return QStringLiteral("ID: ") + c.userId;
-}
-
-QString FolderOfPath(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : path.left(slash + 1);
 }
 
 int waitPictureSlot(int count, double r) {

@@ -1,6 +1,7 @@
 #include "DelimitedFormat.h"
 
 #include "AdoType.h"
+#include "BlankText.h"
 #include "Recordset.h"
 
 namespace {

@@ -1,11 +1,11 @@
 #include "ExcelExport.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "ExcelApplication.h"
 #include "SettingsKeys.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
-#include "modKorvel.h"
 
 #include <algorithm>
 
@@ -31,14 +31,15 @@ void typedText(QStringView value, QString& out) {
 
 class ExcelRun {
 public:
-    ExcelRun(ProgramState& state, WindowFeedback& feedback, const QString& folder)
-        : m_state(state), m_feedback(feedback), m_folder(folder) {}
+    ExcelRun(db::Recordset& result, db::Connection* connection, WindowFeedback& feedback,
+             const QString& folder)
+        : m_result(result), m_connection(connection), m_feedback(feedback), m_folder(folder) {}
 
     // Steps 5 to 14 of the output; false with m_error set on failure. excel stays set while
     // the workbook is still ours to discard.
     bool run(std::unique_ptr<ExcelApplication>& excel, QString& handedOver) {
         db::Recordset fresh;
-        db::Recordset* opened = OpenWorkRecordset(fresh, m_state, m_error);
+        db::Recordset* opened = OpenWorkRecordset(fresh, m_result, m_connection, m_error);
         if (!opened) return false;
         db::Recordset& work = *opened;
         const int count = std::min(work.FieldCount(), kExcelMaxColumns);
@@ -61,7 +62,7 @@ public:
             return failed(*excel);
         if (header) {
             for (int c = 1; c <= count; ++c)
-                if (!excel->PutCell(row, c, trimBlanks(m_state.resultSet->Fields(c - 1).Name())))
+                if (!excel->PutCell(row, c, trimBlanks(m_result.Fields(c - 1).Name())))
                     return failed(*excel);
             const CellRange names{1, 1, row, count};
             if (!excel->SetInteriorColorIndex(names, kHeaderColor) ||
@@ -108,23 +109,25 @@ private:
         return false;
     }
 
-    ProgramState& m_state;
+    db::Recordset& m_result;
+    db::Connection* m_connection;
     WindowFeedback& m_feedback;
     QString m_folder;
     db::Error m_error;
 };
 } // namespace
 
-QString ExportExcel(ProgramState& state, WindowFeedback& feedback, const QString& workbookFolder) {
+QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                    const QString& workbookFolder) {
     std::unique_ptr<ExcelApplication> excel;
     QString handedOver;
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
-    if (!state.resultOpen) {
+    if (!result) {
         feedback.ShowMessagePanel(kNothingToExport, true, false);
     } else {
         feedback.ShowBusy(QString(), false, false);
-        ExcelRun run(state, feedback, workbookFolder);
+        ExcelRun run(*result, connection, feedback, workbookFolder);
         if (!run.run(excel, handedOver)) {
             const db::Error& e = run.error();
             feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);

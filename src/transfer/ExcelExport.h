@@ -1,15 +1,18 @@
 #pragma once
 
-#include "ProgramState.h"
+#include "Connection.h"
+#include "Recordset.h"
 #include "WindowFeedback.h"
 
 #include <QString>
 
-// The Excel output: copies the rows of the current result (at most 256 columns) into a new
+// The Excel output: copies the rows of the result on screen (null when none is open; read
+// again over connection, as the CSV export reads them) (at most 256 columns) into a new
 // workbook, formats it as a bordered table and hands it to the desktop's spreadsheet
 // application. workbookFolder (ending with "/") takes the workbook file. Returns the path of
 // the workbook handed over, "" when none was.
-QString ExportExcel(ProgramState& state, WindowFeedback& feedback, const QString& workbookFolder);
+QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                    const QString& workbookFolder);
 
 // The most columns the output copies (A to IV).
 inline constexpr int kExcelMaxColumns = 256;

@@ -2,7 +2,6 @@
 
 #include "TransferTexts.h"
 #include "modImport.h"
-#include "modKorvel.h"
 
 namespace {
 constexpr qsizetype kShortestPath = 6;
@@ -16,18 +15,14 @@ QString dropSeparator(const QString& path) {
     return QString();
 }
 
-void ImportDroppedFile(ProgramState& state, WindowFeedback& feedback, const QString& path) {
+void ImportDroppedFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& path, const std::function<void()>& reread) {
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
     const QString separator = dropSeparator(path);
     if (separator.isEmpty())
         feedback.ShowMessagePanel(kDropRefused, true, false);
     else
-        ImportFile(state, feedback, path, separator);
+        ImportFile(result, connection, feedback, path, separator, reread);
     feedback.SetWindowEnabled(true);
-}
-
-void ImportDroppedFiles(ProgramState& state, WindowFeedback& feedback, const QStringList& paths) {
-    for (const QString& path : paths)
-        ImportDroppedFile(state, feedback, trimBlanks(path));
 }

@@ -16,9 +16,10 @@ namespace {
 constexpr qint64 kHeaderEvery = 20;
 
 // Writes the page; on failure error says why and the caller reports it.
-bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& fresh, QFile& file,
-               const QStringList& pageFolders, db::Error& error) {
-    db::Recordset* opened = OpenWorkRecordset(fresh, state, error);
+bool writePage(db::Recordset& result, db::Connection* connection, WindowFeedback& feedback,
+               db::Recordset& fresh, QFile& file, const QStringList& pageFolders,
+               db::Error& error) {
+    db::Recordset* opened = OpenWorkRecordset(fresh, result, connection, error);
     if (!opened) return false;
     db::Recordset& work = *opened;
     if (!createTemporaryPage(pageFolders, file)) {
@@ -27,8 +28,8 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& fre
         return false;
     }
     QStringList names;
-    for (int i = 0; i < state.resultSet->FieldCount(); ++i)
-        names << state.resultSet->Fields(i).Name();
+    for (int i = 0; i < result.FieldCount(); ++i)
+        names << result.Fields(i).Name();
     HtmlPageWriter page(file);
     page.begin(kApplicationName, names);
 
@@ -77,18 +78,19 @@ bool writePage(ProgramState& state, WindowFeedback& feedback, db::Recordset& fre
 }
 } // namespace
 
-QString ExportHtml(ProgramState& state, WindowFeedback& feedback, const QStringList& pageFolders) {
+QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                   const QStringList& pageFolders) {
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
     QString written;
-    if (!state.resultOpen) {
+    if (!result) {
         feedback.ShowMessagePanel(kNothingToExport, true, false);
-    } else if (state.resultSet->RecordCount() > 0) {
+    } else if (result->RecordCount() > 0) {
         feedback.ShowBusy(QString(), false, false);
         db::Recordset work;
         QFile file;
         db::Error error;
-        if (writePage(state, feedback, work, file, pageFolders, error)) {
+        if (writePage(*result, connection, feedback, work, file, pageFolders, error)) {
             written = file.fileName();
             if (!feedback.OpenWithDesktop(written))
                 feedback.ShowMessagePanel(kNoHtmlHandler + QStringLiteral("\r\n") + written, true,

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "ProgramState.h"
+#include "Connection.h"
+#include "Recordset.h"
 #include "WindowFeedback.h"
 
 #include <QString>
 #include <QStringList>
 
-// The browser output: writes the rows of the current result as a page "temp" + N + ".html" in
+// The browser output: writes the rows of the result on screen (null when none is open; read
+// again over connection, as the CSV export reads them) as a page "temp" + N + ".html" in
 // the first of pageFolders (each ending with "/") that takes a new file, and opens it with the
 // desktop. Returns the page's path, "" when none was written in full.
-QString ExportHtml(ProgramState& state, WindowFeedback& feedback, const QStringList& pageFolders);
+QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                   const QStringList& pageFolders);

@@ -4,9 +4,13 @@ namespace {
 constexpr char kQuote = '"';
 constexpr char kBlank = ' ';
 
-void trim(std::string_view line, size_t& pos, size_t& end) {
+void skipBlanks(std::string_view line, size_t& pos, size_t end) {
     while (pos < end && line[pos] == kBlank)
         ++pos;
+}
+
+void trim(std::string_view line, size_t& pos, size_t& end) {
+    skipBlanks(line, pos, end);
     while (end > pos && line[end - 1] == kBlank)
         --end;
 }
@@ -65,7 +69,7 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
         }
         // Whatever follows the closing quote (normally the separator) is skipped.
         pos = q + 1 < end ? q + 1 + characterLength(line, q + 1, end, m_encoding) : end;
-        trim(line, pos, end);
+        skipBlanks(line, pos, end);
         break;
     }
     m_fields.push_back({offset, m_text.size() - offset});
@@ -98,7 +102,9 @@ RecordReader::Status RecordReader::next() {
         }
         addField(line.substr(pos, sep - pos));
         pos = sep + 1;
-        trim(line, pos, end);
+        // Only the blanks in front: the line's end may be inside a quoted value that goes on
+        // over the next line, and the last field trims its own.
+        skipBlanks(line, pos, end);
     }
     return Record;
 }

@@ -16,8 +16,9 @@
 // pair, its pairs standing for one quote; the one character after its closing quote is
 // skipped, with all its bytes in the file's character set. Any other field runs to the next
 // separator, unchanged. Blanks after a separator are dropped, the last field is trimmed at
-// both ends, and a separator at the end of the record adds no field. A quote left open at the
-// end of the file closes there.
+// both ends, and a separator at the end of the record adds no field; blanks inside quotes are
+// kept, also those at the end of a line that a quoted field goes on from. A quote left open at
+// the end of the file closes there.
 class RecordReader {
 public:
     enum Status { Record, BlankLine, End, ReadFailed };

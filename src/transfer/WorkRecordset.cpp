@@ -4,16 +4,15 @@
 #include "StatementText.h"
 #include "TransferErrors.h"
 
-db::Recordset* OpenWorkRecordset(db::Recordset& fresh, ProgramState& state, db::Error& error) {
-    db::Recordset& result = *state.resultSet;
+db::Recordset* OpenWorkRecordset(db::Recordset& fresh, db::Recordset& result,
+                                 db::Connection* connection, db::Error& error) {
     if (!db::readsOnly(result.Source())) {
         if (result.MoveFirst()) return &result;
         error = RecordsetFailure(result);
         return nullptr;
     }
     // Forward-only: any number of rows streams through in flat memory.
-    if (fresh.Open(result.Source(), state.connection.adoConnection.get(),
-                   db::Recordset::adOpenForwardOnly, 3, -1))
+    if (fresh.Open(result.Source(), connection, db::Recordset::adOpenForwardOnly, 3, -1))
         return &fresh;
     error = RecordsetFailure(fresh);
     return nullptr;

@@ -1,8 +1,10 @@
 #include "modExport.h"
 
+#include "BlankText.h"
 #include "DelimitedFormat.h"
 #include "ErrorReport.h"
 #include "EventPump.h"
+#include "FilePaths.h"
 #include "Recordset.h"
 #include "TableTransfer.h"
 #include "TargetQuery.h"
@@ -11,7 +13,6 @@
 #include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
-#include "modKorvel.h"
 
 namespace {
 int percent(qint64 part, qint64 whole) {
@@ -38,8 +39,8 @@ bool writeRows(db::Recordset& rs, TextFileWriter& file, FieldFormatter& formatte
 }
 } // namespace
 
-void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
-    state.bExporting = true;
+void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& separator) {
     qint32 n = 0;
     TextFileWriter file;
     db::Recordset fresh;
@@ -50,33 +51,24 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
         db::Error ignored;
         file.close(ignored);
         feedback.HideBusy();
-        state.bExporting = false;
     };
 
-    if (!state.resultOpen) {
+    if (!result) {
         feedback.ShowMessagePanel(kNothingToExport, true, false);
-        state.bExporting = false;
         return;
     }
-    if (state.resultSet->RecordCount() <= 0) {
-        state.bExporting = false;
-        return;
-    }
+    if (result->RecordCount() <= 0) return;
     const SettingKey& folderKey =
         isTabSeparator(separator) ? keys::ExportDirTab : keys::ExportDirCsv;
     const DialogTexts texts = dialogTexts(separator);
     const QString path =
         feedback.ShowSaveDialog(texts.title, texts.filter, dialogFolder(folderKey));
-    if (path.isEmpty()) {
-        state.bExporting = false;
-        return;
-    }
+    if (path.isEmpty()) return;
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, false);
     if (trimBlanks(path).isEmpty()) {
         // Nothing to write: the busy panel must not stay up over an idle window.
         feedback.HideBusy();
-        state.bExporting = false;
         return;
     }
     // Saved before writing, so the folder is remembered even when the export fails.
@@ -85,12 +77,12 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     db::Error error;
     int interval = 100;
     if (!readRefreshInterval(interval, error)) return fail(error);
-    db::Recordset* opened = OpenWorkRecordset(fresh, state, error);
+    db::Recordset* opened = OpenWorkRecordset(fresh, *result, connection, error);
     if (!opened) return fail(error);
     db::Recordset& work = *opened;
     if (!file.open(path, error)) return fail(error);
 
-    state.bAbort = false;
+    feedback.clearAbortRequest();
     feedback.ShowBusy(QString(), false, true);
     const qint32 total = work.RecordCount();
     qint64 p = 0;
@@ -99,10 +91,10 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
         feedback.DoEvents();
         ++p;
         feedback.SetProgressValue(percent(p, total));
-        if (state.bAbort) {
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2"))
+        if (feedback.abortRequested()) {
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel)
                 return false;
-            state.bAbort = false;
+            feedback.clearAbortRequest();
             feedback.ShowBusy(QString(), false, true);
         }
         if (n % interval == 0) {
@@ -116,13 +108,13 @@ void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& se
     if (!file.close(error)) return fail(error);
     if (!fresh.Close()) return fail(RecordsetFailure(fresh));
     feedback.HideBusy();
-    state.bExporting = false;
 }
 
-void ExportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& separator) {
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
-    ExportText(state, feedback, separator);
+    ExportText(result, connection, feedback, separator);
     feedback.SetWindowEnabled(true);
 }
 

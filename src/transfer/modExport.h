@@ -1,13 +1,18 @@
 #pragma once
 
-#include "ProgramState.h"
+#include "Connection.h"
+#include "Recordset.h"
 #include "WindowFeedback.h"
 
 #include <QString>
 
-// The CSV and TAB export of the current result: asks for a file, writes every row of the
-// result's SQL text read again, with progress, the status count and the abort question.
-void ExportText(ProgramState& state, WindowFeedback& feedback, const QString& separator);
+// The CSV and TAB export of the result on screen (null when none is open): asks for a file,
+// writes every row of the result's SQL text read again over connection (the rows the result
+// holds, where reading it again would change data), with progress, the status count and the
+// abort question.
+void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& separator);
 
 // The menu commands around it: the window locked and the progress bar shown meanwhile.
-void ExportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator);
+void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& separator);

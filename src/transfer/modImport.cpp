@@ -1,7 +1,9 @@
 #include "modImport.h"
 
+#include "BlankText.h"
 #include "ErrorReport.h"
 #include "EventPump.h"
+#include "FilePaths.h"
 #include "RecordImporter.h"
 #include "Recordset.h"
 #include "StatementText.h"
@@ -10,7 +12,6 @@
 #include "TransferErrors.h"
 #include "TransferSettings.h"
 #include "TransferTexts.h"
-#include "modKorvel.h"
 
 #include <QFileInfo>
 
@@ -21,15 +22,15 @@ db::Error openFailure(const db::Recordset& rs, const db::Connection* connection)
 
 // The record loop of the interactive import, in one bulk-write scope. False on a failure
 // (in error); the pending rows are committed on every way out.
-bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString& path,
-                   const QString& separator, qint32& n, db::Error& error) {
-    db::Connection* connection = state.connection.adoConnection.get();
+bool importRecords(const db::Recordset& result, db::Connection* connection,
+                   WindowFeedback& feedback, const QString& path, const QString& separator,
+                   qint32& n, db::Error& error) {
     int interval = 100;
     if (!readRefreshInterval(interval, error)) return false;
     db::Recordset work;
     RecordImporter importer(work, false);
     if (!importer.open(path, separator, error)) return false;
-    const QString source = state.resultSet->Source();
+    const QString source = result.Source();
     const QString target = importTargetQuery(source);
     // Forward-only: opened only to add rows, it reads none, not even for the whole table,
     // and keeps none of the rows it adds, so it is never re-opened to shed them (a re-open
@@ -50,7 +51,7 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
         n = qint32(importer.counted());
         return stored;
     };
-    state.bAbort = false;
+    feedback.clearAbortRequest();
     n = 0;
     for (;;) {
         const RecordImporter::Step step = importer.next(error);
@@ -69,10 +70,10 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
             feedback.RepaintWindow();
         }
         feedback.DoEvents();
-        if (state.bAbort) {
+        if (feedback.abortRequested()) {
             if (!commit()) return false;
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != QLatin1String("2")) break;
-            state.bAbort = false;
+            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel) break;
+            feedback.clearAbortRequest();
             feedback.ShowBusy(QString(), false, true);
         }
     }
@@ -87,19 +88,23 @@ bool importRecords(ProgramState& state, WindowFeedback& feedback, const QString&
 }
 
 // ImportText and ImportFile: the dialog only when no path is given.
-void runImport(ProgramState& state, WindowFeedback& feedback, const QString& separator,
-               const QString* givenPath) {
-    state.bImporting = true;
+void runImport(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+               const QString& separator, const QString* givenPath,
+               const std::function<void()>& reread) {
     qint32 n = 0;
     // Reading the result again runs its statement: only one that changes nothing.
-    const bool rereadable = state.resultOpen && db::readsOnly(state.resultSet->Source());
+    const bool rereadable = result && db::readsOnly(result->Source());
     const auto exit = [&] {
-        state.bImporting = false;
-        if (rereadable && state.resultSet->Requery(-1)) feedback.rebindGrid();
+        // The import is complete and counted before its result is read again; a cancel of the
+        // re-read keeps every row stored.
         feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
+        if (rereadable && reread) {
+            feedback.ShowBusy(QString(), false, false);
+            reread();
+        }
         feedback.HideBusy();
     };
-    if (!state.resultOpen) {
+    if (!result) {
         feedback.ShowMessagePanel(kOpenResultFirst, true, false);
         return exit();
     }
@@ -120,7 +125,6 @@ void runImport(ProgramState& state, WindowFeedback& feedback, const QString& sep
     // A folder is no file to read either.
     if (!QFileInfo(path).isFile()) {
         feedback.ShowMessagePanel(kFileMissing, true, false);
-        state.bImporting = false;
         return;
     }
     if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));
@@ -128,7 +132,7 @@ void runImport(ProgramState& state, WindowFeedback& feedback, const QString& sep
     feedback.ShowBusy(QString(), false, true);
 
     db::Error error;
-    if (!importRecords(state, feedback, path, separator, n, error)) {
+    if (!importRecords(*result, connection, feedback, path, separator, n, error)) {
         feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description), true,
                                   false);
         feedback.UpdateStatusBar(kStatusError);
@@ -139,19 +143,22 @@ void runImport(ProgramState& state, WindowFeedback& feedback, const QString& sep
 }
 } // namespace
 
-void ImportText(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
-    runImport(state, feedback, separator, nullptr);
+void ImportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& separator, const std::function<void()>& reread) {
+    runImport(result, connection, feedback, separator, nullptr, reread);
 }
 
-void ImportFile(ProgramState& state, WindowFeedback& feedback, const QString& path,
-                const QString& separator) {
-    runImport(state, feedback, separator, &path);
+void ImportFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& path, const QString& separator,
+                const std::function<void()>& reread) {
+    runImport(result, connection, feedback, separator, &path, reread);
 }
 
-void ImportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator) {
+void ImportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& separator, const std::function<void()>& reread) {
     feedback.SetWindowEnabled(false);
     feedback.SetProgressVisible(true);
-    ImportText(state, feedback, separator);
+    ImportText(result, connection, feedback, separator, reread);
     feedback.SetWindowEnabled(true);
 }
 

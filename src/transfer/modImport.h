@@ -1,18 +1,24 @@
 #pragma once
 
-#include "ProgramState.h"
+#include "Connection.h"
+#include "Recordset.h"
 #include "WindowFeedback.h"
 
 #include <QString>
+#include <functional>
 
-// The CSV and TAB import into the table behind the current result: asks for a file and adds
-// a row for every record, with the cycling progress bar, the status count and the abort
-// question; the result is read again at the end so that the new rows show.
-void ImportText(ProgramState& state, WindowFeedback& feedback, const QString& separator);
+// The CSV and TAB import into the table behind the result on screen (null when none is open;
+// opened again over connection to add rows): asks for a file and adds a row for every record,
+// with the cycling progress bar, the status count and the abort question. reread, the
+// window's, reads the result again at the end so that the new rows show; not where reading it
+// again would change data (the import is refused then).
+void ImportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& separator, const std::function<void()>& reread);
 
 // The same for a given file, without the dialog (dropped files).
-void ImportFile(ProgramState& state, WindowFeedback& feedback, const QString& path,
-                const QString& separator);
+void ImportFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                const QString& path, const QString& separator, const std::function<void()>& reread);
 
 // The menu commands around ImportText: the window locked and the progress bar shown meanwhile.
-void ImportTextCommand(ProgramState& state, WindowFeedback& feedback, const QString& separator);
+void ImportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+                       const QString& separator, const std::function<void()>& reread);

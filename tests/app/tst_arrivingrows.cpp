@@ -2,11 +2,13 @@
 // PostgreSQL through ODBC with rows that arrive slowly, and a SQLite file for what the
 // result must still do once complete.
 #include "ProgramState.h"
+#include "RecordsetModel.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -77,13 +79,27 @@ class TestArrivingRows : public QObject {
     // Runs the statement with Ctrl+E, watching the grid until it returns; cancelAt > 0
     // clicks the busy panel's Cancel once that many rows show.
     Seen run(const QString& sql, int cancelAt = 0) {
+        return watched(
+            [&] {
+                query()->setPlainText(sql);
+                query()->setFocus();
+                QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+            },
+            cancelAt);
+    }
+    // Does what starts a read, watching the grid until it returns; cancelAt as for run. A
+    // grid that shows 40000 rows before shows fewer while a read of them arrives.
+    template <typename Start> Seen watched(Start start, int cancelAt = 0) {
         Seen seen;
         int lastMaximum = grid()->verticalScrollBar()->maximum();
+        // Rows arriving are those of another record set than the one shown at the start.
+        const auto* model = static_cast<RecordsetModel*>(grid()->model());
+        const std::shared_ptr<db::Recordset> before = model->recordset();
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (!m_window->busyVisible()) return;
+            if (!m_window->busyVisible() || model->recordset() == before) return;
             const int rows = grid()->model()->rowCount();
-            if (rows > 0 && rows != 40000 && seen.firstRows < 0) {
+            if (rows > 0 && seen.firstRows < 0) {
                 seen.firstRows = rows;
                 seen.status = status();
             }
@@ -97,10 +113,17 @@ class TestArrivingRows : public QObject {
             }
         });
         watch.start(15);
-        query()->setPlainText(sql);
-        query()->setFocus();
-        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        start();
         return seen;
+    }
+    // F5 as the user presses it, to the focused widget after a click into the query box.
+    Seen refresh(int cancelAt = 0) {
+        return watched(
+            [&] {
+                QTest::mouseClick(query()->viewport(), Qt::LeftButton);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+            },
+            cancelAt);
     }
 
 private slots:
@@ -178,6 +201,99 @@ private slots:
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("before"));
         QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select 'before' as x"));
+    }
+
+    // F5 reads as Ctrl+E does: the first block shows before the end, Cancel stops it and the
+    // rows shown before are back, and a statement that only reads runs once.
+    void refreshShowsRowsAsTheyArrive() {
+        initPostgres();
+        db::Connection& c = *m_record.adoConnection;
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS reads"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE reads (at timestamp)")));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE OR REPLACE FUNCTION counted(i integer) RETURNS integer AS "
+                              "$$ BEGIN IF i = 1 THEN INSERT INTO reads VALUES (now()); END IF; "
+                              "RETURN slow(i); END $$ LANGUAGE plpgsql")));
+        const QString counted =
+            QStringLiteral("select counted(i) as i from generate_series(1, 40000) i");
+        run(counted);
+        QCOMPARE(status(), QStringLiteral("40000件のデータが処理されました"));
+        const auto runs = [&] {
+            db::Recordset rs;
+            return rs.Open(QStringLiteral("select count(*) from reads"), &c) ? rs.text(0, 0)
+                                                                             : QString();
+        };
+        QCOMPARE(runs(), QStringLiteral("1"));
+
+        const Seen seen = refresh();
+        QVERIFY2(seen.firstRows > 0 && seen.firstRows < 40000,
+                 qPrintable(QString::number(seen.firstRows)));
+        QCOMPARE(grid()->model()->rowCount(), 40000);
+        QCOMPARE(grid()->model()->index(39999, 0).data().toString(), QStringLiteral("40000"));
+        QCOMPARE(runs(), QStringLiteral("2"));
+        // F5 keeps the status and reports nothing.
+        QCOMPARE(status(), QStringLiteral("40000件のデータが処理されました"));
+        QVERIFY(m_reports.isEmpty());
+        QVERIFY(query()->isEnabled());
+
+        const Seen cancelled = refresh(1);
+        QVERIFY(cancelled.rows > 0 && cancelled.rows < 40000);
+        QCOMPARE(runs(), QStringLiteral("3"));
+        // As after a failed read: the rows shown before are back, whole, and nothing is said.
+        QCOMPARE(grid()->model()->rowCount(), 40000);
+        QCOMPARE(m_state->resultSet->RecordCount(), 40000);
+        QVERIFY(m_reports.isEmpty());
+        QVERIFY(query()->isEnabled());
+    }
+
+    // The import stores and counts its rows before its result is read again; that read shows
+    // rows as they arrive and its cancel keeps every imported row.
+    void importRereadsAsRowsArrive() {
+        initPostgres();
+        db::Connection& c = *m_record.adoConnection;
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS imp"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE imp (id integer, txt varchar(20))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO imp SELECT g, 'r' || g FROM "
+                                               "generate_series(1, 39900) g")));
+        run(QStringLiteral("select slow(id) as id, txt from imp"));
+        QCOMPARE(grid()->model()->rowCount(), 39900);
+        QByteArray csv;
+        for (int i = 39901; i <= 40000; ++i)
+            csv += QByteArray::number(i) + ",\"n" + QByteArray::number(i) + "\"\r\n";
+        const QString path = m_config->filePath(QStringLiteral("more.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size());
+        file.close();
+        const auto count = [&] {
+            db::Recordset rs;
+            return rs.Open(QStringLiteral("select count(*) from imp"), &c) ? rs.text(0, 0)
+                                                                           : QString();
+        };
+
+        // The CSV import command, its file dialog answered with the file.
+        m_window->showFileDialog = [&](bool, const QString&, const QString&, const QString&) {
+            return path;
+        };
+        const auto import = [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7); };
+        query()->setFocus();
+        const Seen seen = watched(import);
+        QVERIFY2(seen.firstRows > 0 && seen.firstRows < 40000,
+                 qPrintable(QString::number(seen.firstRows)));
+        QCOMPARE(status(), QStringLiteral("100件のデータを処理しました"));
+        QCOMPARE(grid()->model()->rowCount(), 40000);
+        QCOMPARE(count(), QStringLiteral("40000"));
+
+        QVERIFY(testdb::exec(c, QStringLiteral("DELETE FROM imp WHERE id > 39900")));
+        run(QStringLiteral("select slow(id) as id, txt from imp"));
+        query()->setFocus();
+        const Seen cancelled = watched(import, 1);
+        QVERIFY(cancelled.rows > 0 && cancelled.rows < 40000);
+        // Every imported row stays, counted; the grid shows what it showed before the import.
+        QCOMPARE(count(), QStringLiteral("40000"));
+        QCOMPARE(status(), QStringLiteral("100件のデータを処理しました"));
+        QCOMPARE(grid()->model()->rowCount(), 39900);
+        QVERIFY(m_reports.isEmpty());
+        QVERIFY(query()->isEnabled());
     }
 
     void completedResultSortsEditsAndRefreshes() {

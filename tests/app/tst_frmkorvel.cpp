@@ -237,13 +237,13 @@ private slots:
         answerNextPrompt("cmdCancel");
         QCOMPARE(
             m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true),
-            QStringLiteral("2"));
+            PanelAnswer::Cancel);
         QVERIFY(!m_window->waitPanel()->isVisible());
         // A prompt during a busy phase returns to the busy panel.
         m_window->ShowBusy(QString(), false, false);
         answerNextPrompt("cmdOK");
         QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("line\n"), true, false),
-                 QStringLiteral("1"));
+                 PanelAnswer::Ok);
         QVERIFY(m_window->waitPanel()->isVisible());
         QCOMPARE(m_window->waitPanel()->message(), QStringLiteral("\nしばらくお待ちください"));
         m_window->HideBusy();

@@ -424,6 +424,46 @@ private slots:
         QCOMPARE(query()->toPlainText(), QStringLiteral("select id from g"));
     }
 
+    // Alt+Left and Alt+Right pressed in the grid after a click on a cell walk the history one
+    // entry per press, as from the query box; the grid does not move its current cell too.
+    void historyKeysFromTheGrid() {
+        run(QStringLiteral("select id from g"));
+        run(QStringLiteral("select name from g"));
+        run(QStringLiteral("select * from g order by id"));
+        const QueryHistory& history = m_state->history;
+        QCOMPARE(history.position(), 3);
+        QSignalSpy resets(grid()->model(), &QAbstractItemModel::modelReset);
+        const auto pressInGrid = [&](Qt::Key key) {
+            clickCell(1, 1);
+            QCOMPARE(QApplication::focusWidget(), grid());
+            press(key, Qt::AltModifier);
+            QCOMPARE(grid()->currentIndex(), grid()->model()->index(1, 1));
+        };
+        pressInGrid(Qt::Key_Left);
+        QCOMPARE(history.position(), 2);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from g order by id"));
+        QCOMPARE(QApplication::focusWidget(), query());
+        pressInGrid(Qt::Key_Left);
+        QCOMPARE(history.position(), 1);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select name from g"));
+        pressInGrid(Qt::Key_Left);
+        QCOMPARE(history.position(), 0);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select id from g"));
+        QVERIFY(!m_window->action(QStringLiteral("mnuQueryBackward"))->isEnabled());
+        pressInGrid(Qt::Key_Left); // Backward is off: nothing happens, the grid keeps the focus
+        QCOMPARE(history.position(), 0);
+        QCOMPARE(QApplication::focusWidget(), grid());
+        pressInGrid(Qt::Key_Right);
+        QCOMPARE(history.position(), 1);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select name from g"));
+        QCOMPARE(QApplication::focusWidget(), query());
+        // From the query box the next press goes on from there.
+        press(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(history.position(), 2);
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from g order by id"));
+        QCOMPARE(resets.size(), 0);
+    }
+
     void messagePanelHoldsTheWindow() {
         m_window->findChild<QTimer*>(QStringLiteral("answerer"))->stop();
         run(QStringLiteral("select * from g order by id"));

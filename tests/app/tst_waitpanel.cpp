@@ -96,16 +96,17 @@ private slots:
     void enterPressesTheFocusedButton_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("onCancel");
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("Return on OK") << int(Qt::Key_Return) << false << "1";
-        QTest::newRow("keypad Enter on OK") << int(Qt::Key_Enter) << false << "1";
-        QTest::newRow("Return on Cancel") << int(Qt::Key_Return) << true << "2";
-        QTest::newRow("keypad Enter on Cancel") << int(Qt::Key_Enter) << true << "2";
+        QTest::addColumn<PanelAnswer>("answer");
+        QTest::newRow("Return on OK") << int(Qt::Key_Return) << false << PanelAnswer::Ok;
+        QTest::newRow("keypad Enter on OK") << int(Qt::Key_Enter) << false << PanelAnswer::Ok;
+        QTest::newRow("Return on Cancel") << int(Qt::Key_Return) << true << PanelAnswer::Cancel;
+        QTest::newRow("keypad Enter on Cancel")
+            << int(Qt::Key_Enter) << true << PanelAnswer::Cancel;
     }
     void enterPressesTheFocusedButton() {
         QFETCH(int, key);
         QFETCH(bool, onCancel);
-        QFETCH(QString, answer);
+        QFETCH(PanelAnswer, answer);
         QTimer::singleShot(0, m_window.get(), [&] {
             if (onCancel) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(),
@@ -118,7 +119,7 @@ private slots:
             guardFired = true;
             panel()->okButton()->click();
         });
-        const QString got =
+        const PanelAnswer got =
             m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true);
         QVERIFY(!guardFired);
         QCOMPARE(got, answer);

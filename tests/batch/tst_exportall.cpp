@@ -59,8 +59,10 @@ class TestExportAll : public QObject {
         QStringList statements;
         for (const QRegularExpressionMatch& m : create.globalMatch(script)) {
             QString s = m.captured();
-            if (kind == testdb::Kind::PostgresOdbc)
+            if (kind == testdb::Kind::PostgresOdbc || kind == testdb::Kind::MariaDbOdbc)
                 s.replace(QStringLiteral("NVARCHAR"), QStringLiteral("VARCHAR"));
+            if (kind == testdb::Kind::MariaDbOdbc)
+                s.replace(QStringLiteral("\"sales targets\""), QStringLiteral("`sales targets`"));
             statements << s;
         }
         return statements;
@@ -184,25 +186,32 @@ private slots:
 
         db::ConnectionRecord source, copy;
         QStringList entries;
-        if (kind == testdb::Kind::PostgresOdbc) {
-            // Source and copy are two schemas of the test database; the source is filled from
-            // the sample through a batch import.
+        const bool maria = kind == testdb::Kind::MariaDbOdbc;
+        if (testdb::isServer(kind)) {
+            // Source and copy are two schemas of the test database (on MariaDB two databases);
+            // the source is filled from the sample through a batch import.
             QVERIFY(openRecord(source, testdb::backend(backend).connectionString,
                                db::ConnectionKind::Odbc));
             QVERIFY(openRecord(copy, testdb::backend(backend).connectionString,
                                db::ConnectionKind::Odbc));
             for (const char* schema : {"batch_source", "batch_copy"}) {
+                const QString name =
+                    (maria ? QStringLiteral("tolvan_") : QString()) + QLatin1String(schema);
                 QVERIFY(testdb::exec(
                     *source.adoConnection,
-                    QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(QLatin1String(schema))));
+                    maria ? QStringLiteral("DROP DATABASE IF EXISTS ") + name
+                          : QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(name)));
                 QVERIFY(
-                    testdb::exec(*source.adoConnection,
-                                 QStringLiteral("CREATE SCHEMA %1").arg(QLatin1String(schema))));
+                    testdb::exec(*source.adoConnection, (maria ? QStringLiteral("CREATE DATABASE ")
+                                                               : QStringLiteral("CREATE SCHEMA ")) +
+                                                            name));
             }
             QVERIFY(testdb::exec(*source.adoConnection,
-                                 QStringLiteral("SET search_path TO batch_source")));
-            QVERIFY(
-                testdb::exec(*copy.adoConnection, QStringLiteral("SET search_path TO batch_copy")));
+                                 maria ? QStringLiteral("USE tolvan_batch_source")
+                                       : QStringLiteral("SET search_path TO batch_source")));
+            QVERIFY(testdb::exec(*copy.adoConnection,
+                                 maria ? QStringLiteral("USE tolvan_batch_copy")
+                                       : QStringLiteral("SET search_path TO batch_copy")));
             for (const QString& s : sampleSchema(kind))
                 QVERIFY(testdb::exec(*source.adoConnection, s));
 
@@ -273,6 +282,10 @@ private slots:
             testdb::exec(
                 *source.adoConnection,
                 QStringLiteral("DROP SCHEMA batch_source CASCADE; DROP SCHEMA batch_copy CASCADE"));
+        if (maria)
+            for (const char* database : {"tolvan_batch_source", "tolvan_batch_copy"})
+                testdb::exec(*source.adoConnection,
+                             QStringLiteral("DROP DATABASE ") + QLatin1String(database));
     }
 };
 

@@ -37,32 +37,45 @@ bool run(const QString& program, const QStringList& arguments, int timeoutMs, QS
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool serverConfigured() {
+bool serverConfigured(Server server) {
+    if (server == Server::MariaDb) return !env("TOLVAN_TEST_MARIA_CTL").isEmpty();
     return !env("TOLVAN_TEST_PG_BINDIR").isEmpty() && !env("TOLVAN_TEST_PG_DATA").isEmpty() &&
            !env("TOLVAN_TEST_PG_PORT").isEmpty();
 }
 
-bool serverRunning() {
-    return serverConfigured() && pgCtl({QStringLiteral("status")});
+namespace {
+// scripts/mariadb.sh writes the server's own start and stop commands beside its data.
+bool mariaCtl(const QString& action) {
+    return run(env("TOLVAN_TEST_MARIA_CTL"), {action}, 90000);
+}
+} // namespace
+
+bool serverRunning(Server server) {
+    if (!serverConfigured(server)) return false;
+    if (server == Server::MariaDb) return mariaCtl(QStringLiteral("status"));
+    return pgCtl({QStringLiteral("status")});
 }
 
-bool stopServer() {
-    // Fast: the server ends every session, as an administrator's shutdown does.
-    return serverConfigured() &&
-           pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+bool stopServer(Server server) {
+    if (!serverConfigured(server)) return false;
+    // A normal shutdown (MariaDB's) or a fast one (PostgreSQL's) ends every session, as an
+    // administrator's shutdown does.
+    if (server == Server::MariaDb) return mariaCtl(QStringLiteral("stop"));
+    return pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
                   QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("stop")});
 }
 
-bool startServer() {
-    if (!serverConfigured()) return false;
-    if (serverRunning()) return true;
+bool startServer(Server server) {
+    if (!serverConfigured(server)) return false;
+    if (serverRunning(server)) return true;
+    if (server == Server::MariaDb) return mariaCtl(QStringLiteral("start"));
     return pgCtl({QStringLiteral("-l"), env("TOLVAN_TEST_PG_LOG"), QStringLiteral("-o"),
                   QStringLiteral("-p ") + env("TOLVAN_TEST_PG_PORT"), QStringLiteral("-w"),
                   QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
 }
 
 ServerGuard::~ServerGuard() {
-    if (serverConfigured() && !serverRunning()) startServer();
+    if (serverConfigured(m_server) && !serverRunning(m_server)) startServer(m_server);
 }
 
 SmallDisk::SmallDisk(qint64 bytes) {

@@ -6,21 +6,27 @@
 // out of a test, so that the rest of the suite finds the shared server running.
 namespace faults {
 
-// The private PostgreSQL cluster of scripts/pg.sh.
-bool serverConfigured();
+// The private servers of scripts/test.sh: the PostgreSQL cluster of scripts/pg.sh and the
+// MariaDB server of scripts/mariadb.sh.
+enum class Server { Postgres, MariaDb };
+
+bool serverConfigured(Server server);
 // Stops the server at once: clients see their connection end mid-statement.
-bool stopServer();
+bool stopServer(Server server);
 // Starts it again on the same port; waits until it takes connections.
-bool startServer();
-bool serverRunning();
+bool startServer(Server server);
+bool serverRunning(Server server);
 
 // Starts the server again, if a test stopped it, when the scope ends.
 class ServerGuard {
 public:
-    ServerGuard() = default;
+    explicit ServerGuard(Server server) : m_server(server) {}
     ~ServerGuard();
     ServerGuard(const ServerGuard&) = delete;
     ServerGuard& operator=(const ServerGuard&) = delete;
+
+private:
+    Server m_server;
 };
 
 // A small tmpfs mounted for the scope's life and unmounted whatever happens.

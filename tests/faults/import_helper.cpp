@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     ProgramState state(record);
     RecordingWindow window;
     if (!ExecuteQuery(state, window, QStringLiteral("select * from ") + args[3])) return 4;
-    ImportFile(state, window, args[4], QStringLiteral(","));
+    ImportFile(state.resultSet.get(), record.adoConnection.get(), window, args[4],
+               QStringLiteral(","), [&] { RereadResult(state, window); });
     std::printf("%s\n%s\n", qPrintable(window.statuses.join(QLatin1Char('|'))),
                 qPrintable(window.prompts.join(QLatin1Char('|'))));
     return window.prompts.isEmpty() ? 0 : 1;

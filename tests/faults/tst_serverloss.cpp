@@ -1,6 +1,7 @@
-// The PostgreSQL server stopped in the middle of a query, an import, an export and a batch
-// run, then started again: each operation ends with its report, keeps every row it wrote,
-// counts them exactly, and the next statement works once the server is back.
+// The PostgreSQL and the MariaDB server stopped in the middle of a query, an import, an
+// export and a batch run, then started again: each operation ends with its report, keeps
+// every row it wrote, counts them exactly, and the next statement works once the server is
+// back.
 #include "BatchRunners.h"
 #include "BatchTexts.h"
 #include "FaultControl.h"
@@ -14,11 +15,11 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <map>
 #include <thread>
 
 namespace {
-const QString kBackend = QStringLiteral("postgres-odbc");
-constexpr int kSourceRows = 30000; // three server fetches of the declare/fetch cursor
+constexpr int kSourceRows = 30000; // three server fetches of psqlODBC's declare/fetch cursor
 
 QByteArray csvRows(int first, int count) {
     QByteArray out;
@@ -54,50 +55,78 @@ public:
 class tst_ServerLoss : public QObject {
     Q_OBJECT
 
-    TransferFixture f;
+    // One fixture per server, made when its first case runs.
+    std::map<QString, std::unique_ptr<TransferFixture>> m_fixtures;
+    TransferFixture* f = nullptr;
+    faults::Server m_server = faults::Server::Postgres;
+    bool m_maria = false;
 
     qint64 count(const QString& table) {
-        const QStringList r = f.rows(QStringLiteral("select count(*) from ") + table);
+        const QStringList r = f->rows(QStringLiteral("select count(*) from ") + table);
         return r.isEmpty() ? -1 : r.front().toLongLong();
     }
 
 private slots:
-    void initTestCase() {
-        if (!faults::serverConfigured() || testdb::backend(kBackend).name.isEmpty())
-            QSKIP("needs the private PostgreSQL cluster of scripts/test.sh");
-        QVERIFY(faults::serverRunning());
-        QVERIFY(f.open(kBackend));
-        f.dropTable(QStringLiteral("loss_src"));
-        QVERIFY(f.exec(QStringLiteral("create table loss_src (id integer primary key, "
-                                      "txt varchar(40))")));
-        QVERIFY(f.exec(QStringLiteral("insert into loss_src select g, 'row ' || g from "
-                                      "generate_series(1, %1) g")
-                           .arg(kSourceRows)));
+    void initTestCase_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::newRow("postgres-odbc") << QStringLiteral("postgres-odbc");
+        QTest::newRow("mariadb-odbc") << QStringLiteral("mariadb-odbc");
+    }
+
+    void init() {
+        QFETCH_GLOBAL(QString, backend);
+        m_maria = backend == QLatin1String("mariadb-odbc");
+        m_server = m_maria ? faults::Server::MariaDb : faults::Server::Postgres;
+        if (!faults::serverConfigured(m_server) || testdb::backend(backend).name.isEmpty())
+            QSKIP("needs the private servers of scripts/test.sh");
+        std::unique_ptr<TransferFixture>& made = m_fixtures[backend];
+        f = made.get();
+        if (f) return;
+        made = std::make_unique<TransferFixture>();
+        f = made.get();
+        QVERIFY(faults::serverRunning(m_server));
+        QVERIFY(f->open(backend));
+        f->dropTable(QStringLiteral("loss_src"));
+        QVERIFY(f->exec(QStringLiteral("create table loss_src (id integer primary key, "
+                                       "txt varchar(40))")));
+        QVERIFY(f->exec(
+            m_maria ? QStringLiteral("insert into loss_src with recursive g(i) as (select 1 union "
+                                     "all select i + 1 from g where i < %1) select i, "
+                                     "concat('row ', i) from g")
+                          .arg(kSourceRows)
+                    : QStringLiteral("insert into loss_src select g, 'row ' || g from "
+                                     "generate_series(1, %1) g")
+                          .arg(kSourceRows)));
     }
 
     void cleanup() {
         // Whatever a case did, the server runs for the next one and the rest of the suite.
-        if (faults::serverConfigured() && !faults::serverRunning()) QVERIFY(faults::startServer());
+        if (faults::serverConfigured(m_server) && !faults::serverRunning(m_server))
+            QVERIFY(faults::startServer(m_server));
     }
 
     void cleanupTestCase() {
-        if (!f.state) return;
-        f.dropTable(QStringLiteral("loss_src"));
-        f.dropTable(QStringLiteral("loss_dst"));
-        f.dropTable(QStringLiteral("loss_dst2"));
+        for (auto& [backend, fixture] : m_fixtures) {
+            if (!fixture->state) continue;
+            fixture->dropTable(QStringLiteral("loss_src"));
+            fixture->dropTable(QStringLiteral("loss_dst"));
+            fixture->dropTable(QStringLiteral("loss_dst2"));
+        }
     }
 
     void queryInFlight() {
-        faults::ServerGuard guard;
+        faults::ServerGuard guard(m_server);
         RecordingWindow window;
         bool stopped = false;
         std::thread stopper([&] {
             QThread::msleep(1500);
-            stopped = faults::stopServer();
+            stopped = faults::stopServer(m_server);
         });
         QElapsedTimer timer;
         timer.start();
-        const bool ok = ExecuteQuery(*f.state, window, QStringLiteral("select pg_sleep(20)"));
+        const bool ok = ExecuteQuery(*f->state, window,
+                                     m_maria ? QStringLiteral("select sleep(20)")
+                                             : QStringLiteral("select pg_sleep(20)"));
         const qint64 took = timer.elapsed();
         stopper.join();
         QVERIFY(stopped);
@@ -112,34 +141,47 @@ private slots:
 
         // While the server is down a statement fails with its report, again without a hang.
         RecordingWindow down;
-        QVERIFY(!ExecuteQuery(*f.state, down, QStringLiteral("select count(*) from loss_src")));
+        QVERIFY(!ExecuteQuery(*f->state, down, QStringLiteral("select count(*) from loss_src")));
         QCOMPARE(down.statuses.last(), QStringLiteral("ERROR"));
 
-        QVERIFY(faults::startServer());
+        QVERIFY(faults::startServer(m_server));
         RecordingWindow back;
-        QVERIFY(ExecuteQuery(*f.state, back, QStringLiteral("select count(*) from loss_src")));
+        QVERIFY(ExecuteQuery(*f->state, back, QStringLiteral("select count(*) from loss_src")));
         QVERIFY2(back.prompts.isEmpty(), qPrintable(back.prompts.join(QLatin1Char('\n'))));
-        QCOMPARE(f.state->resultSet->text(0, 0), QString::number(kSourceRows));
+        QCOMPARE(f->state->resultSet->text(0, 0), QString::number(kSourceRows));
     }
 
     void exportInFlight() {
-        faults::ServerGuard guard;
-        QVERIFY(f.show(QStringLiteral("select * from loss_src order by id")));
+        faults::ServerGuard guard(m_server);
+        QVERIFY(f->show(QStringLiteral("select * from loss_src order by id")));
         RecordingWindow window;
-        const QString path = f.path(QStringLiteral("lost.csv"));
+        const QString path = f->path(QStringLiteral("lost.csv"));
         window.dialogPaths << path;
         int events = 0;
         bool stopped = false;
         window.onEvents = [&] {
-            if (++events == 100) stopped = faults::stopServer();
+            if (++events == 100) stopped = faults::stopServer(m_server);
         };
-        ExportText(*f.state, window, kComma);
+        ExportText(f->result(), &f->connection(), window, kComma);
         QVERIFY(stopped);
+        if (m_maria) {
+            // MariaDB's driver reads every row of a statement when it runs: the export goes
+            // on from them to the last row, as if the server were still there.
+            QVERIFY2(window.prompts.isEmpty(), qPrintable(window.prompts.join('\n')));
+            bool cut = false;
+            const QList<QByteArray> lines = wholeLines(fileBytes(path), cut);
+            QVERIFY(!cut);
+            QCOMPARE(qint64(lines.size()), qint64(kSourceRows));
+            QCOMPARE(lines.last(), QByteArray::number(kSourceRows) + ",\"row " +
+                                       QByteArray::number(kSourceRows) + "\"\r");
+            QVERIFY(faults::startServer(m_server));
+            QCOMPARE(count(QStringLiteral("loss_src")), qint64(kSourceRows));
+            return;
+        }
         QCOMPARE(window.prompts.size(), 1);
         QVERIFY2(window.prompts.front().startsWith(QStringLiteral("   VB Error # ")),
                  qPrintable(window.prompts.front()));
         QVERIFY(window.statuses.contains(kStatusError));
-        QVERIFY(!f.state->bExporting);
 
         // The rows read before the server went away are in the file, whole and in order.
         bool cut = false;
@@ -153,7 +195,7 @@ private slots:
         qInfo("export: %lld of %d rows in the file, then: %s", qint64(lines.size()), kSourceRows,
               qPrintable(window.prompts.front().split(QStringLiteral("\r\n")).last()));
 
-        QVERIFY(faults::startServer());
+        QVERIFY(faults::startServer(m_server));
         QCOMPARE(count(QStringLiteral("loss_src")), qint64(kSourceRows));
     }
 
@@ -171,48 +213,58 @@ private slots:
     void exportMeetsARestart() {
         QFETCH(bool, newSession);
         QFETCH(bool, batch);
-        faults::ServerGuard guard;
-        QVERIFY(f.show(QStringLiteral("select * from loss_src order by id")));
-        const QString path = f.path(QStringLiteral("restart.csv"));
+        faults::ServerGuard guard(m_server);
+        QVERIFY(f->show(QStringLiteral("select * from loss_src order by id")));
+        const QString path = f->path(QStringLiteral("restart.csv"));
         int events = 0;
         bool restarted = false;
         const auto onEvents = [&] {
             if (++events != 100) return;
-            restarted = faults::stopServer() && faults::startServer();
+            restarted = faults::stopServer(m_server) && faults::startServer(m_server);
             // The first meets the ended session, the second logs in again.
             if (newSession)
                 for (int i = 0; i < 2; ++i)
-                    f.connection().Execute(QStringLiteral("select 1"));
+                    f->connection().Execute(QStringLiteral("select 1"));
         };
         qint32 written = -1;
         QString report;
+        bool ok = false;
         if (batch) {
             TableTransferHooks hooks;
             hooks.setProgress = [&](int) { onEvents(); }; // after every row
             QString errorText;
-            QVERIFY(!ExportTableText(f.connection(), kComma, QStringLiteral("loss_src"), path,
-                                     written, errorText, hooks));
+            ok = ExportTableText(f->connection(), kComma, QStringLiteral("loss_src"), path, written,
+                                 errorText, hooks);
             report = errorText;
         } else {
             RecordingWindow window;
             window.dialogPaths << path;
             window.onEvents = onEvents;
-            ExportText(*f.state, window, kComma);
-            QCOMPARE(window.prompts.size(), 1);
-            report = window.prompts.front();
-            QVERIFY(window.statuses.contains(kStatusError));
+            ExportText(f->result(), &f->connection(), window, kComma);
+            ok = window.prompts.isEmpty();
+            report = window.prompts.join(QLatin1Char('\n'));
+            QCOMPARE(window.statuses.contains(kStatusError), !ok);
         }
         QVERIFY(restarted);
-        QVERIFY2(report.contains(QStringLiteral("VB Error # ")), qPrintable(report));
         bool cut = false;
         const QList<QByteArray> lines = wholeLines(fileBytes(path), cut);
         QVERIFY(!cut);
-        QVERIFY2(lines.size() >= 100 && lines.size() < kSourceRows,
-                 qPrintable(QString::number(lines.size())));
-        if (batch) QCOMPARE(written, qint32(lines.size()));
         for (int i = 0; i < lines.size(); ++i)
             QCOMPARE(lines[i],
                      QByteArray::number(i + 1) + ",\"row " + QByteArray::number(i + 1) + "\"\r");
+        if (batch) QCOMPARE(written, qint32(lines.size()));
+        if (m_maria && !newSession) {
+            // MariaDB's driver holds every row once the statement ran: the restart takes
+            // nothing from the export.
+            QVERIFY2(ok, qPrintable(report));
+            QCOMPARE(qint64(lines.size()), qint64(kSourceRows));
+            return;
+        }
+        // The rows the statement still had to give went with the session: said so.
+        QVERIFY(!ok);
+        QVERIFY2(report.contains(QStringLiteral("VB Error # ")), qPrintable(report));
+        QVERIFY2(lines.size() >= 100 && lines.size() < kSourceRows,
+                 qPrintable(QString::number(lines.size())));
         qInfo("export met a restart: %lld of %d rows in the file, then: %s", qint64(lines.size()),
               kSourceRows, qPrintable(report.split(QStringLiteral("\r\n")).last()));
     }
@@ -224,26 +276,25 @@ private slots:
     }
     void importInFlight() {
         QFETCH(bool, skipFailures);
-        faults::ServerGuard guard;
-        f.dropTable(QStringLiteral("loss_dst"));
-        QVERIFY(f.exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
+        faults::ServerGuard guard(m_server);
+        f->dropTable(QStringLiteral("loss_dst"));
+        QVERIFY(f->exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
         // Long enough that batches of held rows have been stored before the server goes.
         constexpr int kRows = 1000000;
-        QVERIFY(writeBytes(f.path(QStringLiteral("in.csv")), csvRows(1, kRows)));
+        QVERIFY(writeBytes(f->path(QStringLiteral("in.csv")), csvRows(1, kRows)));
         WriteSetting(keys::ImportErrorHandling,
                      skipFailures ? QStringLiteral("True") : QStringLiteral("False"));
-        QVERIFY(f.show(QStringLiteral("select * from loss_dst")));
+        QVERIFY(f->show(QStringLiteral("select * from loss_dst")));
 
         RecordingWindow window;
         bool stopped = false;
         QElapsedTimer running;
         running.start();
         window.onEvents = [&] {
-            if (!stopped && running.elapsed() > 300) stopped = faults::stopServer();
+            if (!stopped && running.elapsed() > 300) stopped = faults::stopServer(m_server);
         };
-        ImportFile(*f.state, window, f.path(QStringLiteral("in.csv")), kComma);
+        f->importFile(window, f->path(QStringLiteral("in.csv")), kComma);
         QVERIFY(stopped);
-        QVERIFY(!f.state->bImporting);
         QCOMPARE(window.prompts.size(), 1);
         QVERIFY2(window.prompts.front().startsWith(QStringLiteral("   VB Error # ")),
                  qPrintable(window.prompts.front()));
@@ -253,14 +304,14 @@ private slots:
         QVERIFY2(last.endsWith(kRowsHandled), qPrintable(last));
         const qint64 shown = last.chopped(kRowsHandled.size()).toLongLong();
 
-        QVERIFY(faults::startServer());
+        QVERIFY(faults::startServer(m_server));
         const qint64 held = count(QStringLiteral("loss_dst"));
         qInfo("import: %lld rows shown, %lld in the table", shown, held);
         QCOMPARE(held, shown);
         QVERIFY(held > 0 && held < kRows);
         // The rows kept are the first ones of the file, each once.
-        QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
-                                       "loss_dst")),
+        QCOMPARE(f->rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
+                                        "loss_dst")),
                  QStringList{QStringLiteral("1|%1|%1").arg(held)});
         WriteSetting(keys::ImportErrorHandling, QStringLiteral("False"));
     }
@@ -274,39 +325,49 @@ private slots:
     }
     void batchRun() {
         QFETCH(bool, import);
-        faults::ServerGuard guard;
-        f.dropTable(QStringLiteral("loss_dst"));
-        f.dropTable(QStringLiteral("loss_dst2"));
-        QVERIFY(f.exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
-        QVERIFY(f.exec(QStringLiteral("create table loss_dst2 (id integer, txt varchar(40))")));
-        QVERIFY(f.exec(QStringLiteral("insert into loss_dst2 values (1, 'one'), (2, 'two')")));
-        const QString big = f.path(QStringLiteral("big.csv"));
-        const QString small = f.path(QStringLiteral("small.csv"));
+        faults::ServerGuard guard(m_server);
+        f->dropTable(QStringLiteral("loss_dst"));
+        f->dropTable(QStringLiteral("loss_dst2"));
+        QVERIFY(f->exec(QStringLiteral("create table loss_dst (id integer, txt varchar(40))")));
+        QVERIFY(f->exec(QStringLiteral("create table loss_dst2 (id integer, txt varchar(40))")));
+        QVERIFY(f->exec(QStringLiteral("insert into loss_dst2 values (1, 'one'), (2, 'two')")));
+        const QString big = f->path(QStringLiteral("big.csv"));
+        const QString small = f->path(QStringLiteral("small.csv"));
         QVERIFY(writeBytes(big, csvRows(1, 20000)));
         QVERIFY(writeBytes(small, csvRows(1, 3)));
 
         FaultBatchFeedback batch;
         batch.command = import ? QStringLiteral("loss_dst, %1\r\nloss_dst2, %2").arg(big, small)
                                : QStringLiteral("loss_src, %1\r\nloss_dst2, %2")
-                                     .arg(f.path(QStringLiteral("out1.csv")),
-                                          f.path(QStringLiteral("out2.csv")));
+                                     .arg(f->path(QStringLiteral("out1.csv")),
+                                          f->path(QStringLiteral("out2.csv")));
         bool stopped = false, restarted = false;
         int calls = 0;
         batch.onEvents = [&] {
             // The runner lets events run before each line, the transfer after its first row
             // (and then time-sliced): stop there, in the middle of the first table.
-            if (++calls == 2) stopped = faults::stopServer();
+            if (++calls == 2) stopped = faults::stopServer(m_server);
         };
         batch.onLog = [&](const RecordingBatchFeedback::LogEntry&) {
-            if (stopped && !restarted) restarted = faults::startServer();
+            if (stopped && !restarted) restarted = faults::startServer(m_server);
         };
         if (import)
-            BatchImportCSV(f.connection(), batch);
+            BatchImportCSV(f->connection(), batch);
         else
-            BatchExportCSV(f.connection(), batch);
+            BatchExportCSV(f->connection(), batch);
         QVERIFY(stopped);
         QVERIFY(restarted);
         QCOMPARE(batch.log.size(), 2);
+        if (m_maria && !import) {
+            // The driver had read the whole table when the statement ran: every row reached
+            // the file, the server's stop notwithstanding.
+            QVERIFY2(batch.log[0].success, qPrintable(batch.log[0].detail));
+            QCOMPARE(batch.log[0].subject, f->path(QStringLiteral("out1.csv")) + batchtext::kTo +
+                                               QString::number(kSourceRows) +
+                                               batchtext::kRowsWritten);
+            QVERIFY2(batch.log[1].success, qPrintable(batch.log[1].detail));
+            return;
+        }
         QVERIFY(!batch.log[0].success);
         QVERIFY2(batch.log[0].detail.startsWith(QStringLiteral("VB Error # ")),
                  qPrintable(batch.log[0].detail));
@@ -320,18 +381,18 @@ private slots:
             const qint64 held = count(QStringLiteral("loss_dst"));
             QVERIFY(held < 20000);
             if (held > 0)
-                QCOMPARE(f.rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
-                                               "loss_dst")),
+                QCOMPARE(f->rows(QStringLiteral("select min(id), max(id), count(distinct id) from "
+                                                "loss_dst")),
                          QStringList{QStringLiteral("1|%1|%1").arg(held)});
             QCOMPARE(count(QStringLiteral("loss_dst2")), qint64(5));
             qInfo("batch import: %lld of 20000 rows kept; %s", held,
                   qPrintable(batch.log[0].detail));
         } else {
-            QCOMPARE(batch.log[1].subject, f.path(QStringLiteral("out2.csv")) + batchtext::kTo +
+            QCOMPARE(batch.log[1].subject, f->path(QStringLiteral("out2.csv")) + batchtext::kTo +
                                                QStringLiteral("2") + batchtext::kRowsWritten);
             bool cut = false;
             const QList<QByteArray> lines =
-                wholeLines(fileBytes(f.path(QStringLiteral("out1.csv"))), cut);
+                wholeLines(fileBytes(f->path(QStringLiteral("out1.csv"))), cut);
             QVERIFY(!cut);
             QVERIFY(lines.size() < kSourceRows);
             for (int i = 0; i < lines.size(); ++i)
@@ -343,25 +404,37 @@ private slots:
 
     // The table writer counts exactly the lines that reached the file.
     void tableWriterCount() {
-        faults::ServerGuard guard;
+        faults::ServerGuard guard(m_server);
         qint32 rows = -1;
         QString error;
         bool stopped = false;
         TableTransferHooks hooks;
         hooks.doEvents = [&] {
-            if (!stopped) stopped = faults::stopServer();
+            if (!stopped) stopped = faults::stopServer(m_server);
         };
-        const QString path = f.path(QStringLiteral("writer.csv"));
-        QVERIFY(!ExportTableText(f.connection(), kComma, QStringLiteral("loss_src"), path, rows,
+        const QString path = f->path(QStringLiteral("writer.csv"));
+        if (m_maria) {
+            // MariaDB's driver holds every row from the start: all of them are written.
+            QVERIFY2(ExportTableText(f->connection(), kComma, QStringLiteral("loss_src"), path,
+                                     rows, error, hooks),
+                     qPrintable(error));
+            QVERIFY(stopped);
+            QCOMPARE(rows, kSourceRows);
+            bool cut = false;
+            QCOMPARE(qint64(wholeLines(fileBytes(path), cut).size()), qint64(kSourceRows));
+            QVERIFY(!cut);
+            return;
+        }
+        QVERIFY(!ExportTableText(f->connection(), kComma, QStringLiteral("loss_src"), path, rows,
                                  error, hooks));
         QVERIFY(stopped);
         QVERIFY(error.startsWith(QStringLiteral("VB Error # ")));
         bool cut = false;
         QCOMPARE(qint64(wholeLines(fileBytes(path), cut).size()), qint64(rows));
         QVERIFY(!cut);
-        QVERIFY(faults::startServer());
-        QVERIFY(
-            ExportTableText(f.connection(), kComma, QStringLiteral("loss_src"), path, rows, error));
+        QVERIFY(faults::startServer(m_server));
+        QVERIFY(ExportTableText(f->connection(), kComma, QStringLiteral("loss_src"), path, rows,
+                                error));
         QCOMPARE(rows, kSourceRows);
     }
 };

@@ -126,7 +126,7 @@ private slots:
         if (readsBlocked) QVERIFY(s.f.state->resultOpen);
         RecordingWindow import;
         timer.restart();
-        ImportFile(*s.f.state, import, s.f.path(QStringLiteral("in.csv")), kComma);
+        s.f.importFile(import, s.f.path(QStringLiteral("in.csv")), kComma);
         took = timer.elapsed();
         QVERIFY2(took < 20000, qPrintable(QString::number(took)));
         QCOMPARE(import.prompts.size(), 1);
@@ -134,7 +134,6 @@ private slots:
                  qPrintable(import.prompts[0]));
         QVERIFY(import.statuses.contains(kStatusError));
         QCOMPARE(import.statuses.last(), QStringLiteral("0") + kRowsHandled);
-        QVERIFY(!s.f.state->bImporting);
         qInfo("%s: %s after %lld ms", qPrintable(begin),
               qPrintable(import.prompts[0].split(QStringLiteral("\r\n")).last()), took);
 
@@ -151,7 +150,7 @@ private slots:
         QVERIFY(ExecuteQuery(*s.f.state, after, QStringLiteral("select count(*) from t")));
         QCOMPARE(s.f.state->resultSet->text(0, 0), QStringLiteral("10"));
         QVERIFY(s.f.show(QStringLiteral("select * from t")));
-        ImportFile(*s.f.state, after, s.f.path(QStringLiteral("in.csv")), kComma);
+        s.f.importFile(after, s.f.path(QStringLiteral("in.csv")), kComma);
         QVERIFY2(after.prompts.isEmpty(), qPrintable(after.prompts.join(QLatin1Char('\n'))));
         QVERIFY(ExecuteQuery(*s.f.state, after, QStringLiteral("select count(*) from t")));
         QCOMPARE(s.f.state->resultSet->text(0, 0), QStringLiteral("60"));
@@ -215,7 +214,7 @@ private slots:
         RecordingWindow window;
         const QString out = s.f.path(QStringLiteral("gone.csv"));
         window.dialogPaths << out;
-        ExportText(*s.f.state, window, kComma);
+        ExportText(s.f.result(), &s.f.connection(), window, kComma);
         const int lines = int(fileBytes(out).count('\n'));
         if (truncate) {
             QCOMPARE(window.prompts.size(), 1);
@@ -234,7 +233,6 @@ private slots:
         const bool ok = ExecuteQuery(*s.f.state, again, QStringLiteral("select * from t"));
         QCOMPARE(ok, !truncate);
         if (!ok) QCOMPARE(again.statuses.last(), kStatusError);
-        QVERIFY(!s.f.state->bExporting);
     }
 
     void twoProcessesImport_data() {

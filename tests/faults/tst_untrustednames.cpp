@@ -12,6 +12,7 @@
 #include "TransferTexts.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 #include "modExport.h"
 #include "modImport.h"
 
@@ -32,9 +33,6 @@ const QString kInjecting = QStringLiteral("t;delete from canary");
 const QStringList kColumns{QStringLiteral("id"),   QStringLiteral("c]1"), QStringLiteral("c\"2"),
                            QStringLiteral("c'3;"), QStringLiteral("c 5"), QStringLiteral("列6")};
 
-QString dq(const QString& name) {
-    return db::quoteIdentifier(name, QStringLiteral("\""));
-}
 } // namespace
 
 class tst_UntrustedNames : public QObject {
@@ -48,6 +46,10 @@ class tst_UntrustedNames : public QObject {
     QStringList m_prompts;
 
     db::Connection& connection() { return *m_record.adoConnection; }
+    // In the database's own quotes: backticks for MariaDB, double quotes elsewhere.
+    QString dq(const QString& name) {
+        return db::quoteIdentifier(name, connection().identifierQuote());
+    }
     QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
     QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
     QStringList cells(const QString& sql) {
@@ -182,11 +184,13 @@ private slots:
         RecordingWindow feedback;
         const QString out = m_files.filePath(QStringLiteral("names.csv"));
         feedback.dialogPaths << out;
-        ExportText(*m_state, feedback, kComma);
+        db::Recordset* result = m_state->resultSet.get();
+        ExportText(result, &connection(), feedback, kComma);
         QVERIFY2(feedback.prompts.isEmpty(), qPrintable(feedback.prompts.join('\n')));
         QCOMPARE(QFile(out).size() > 0, true);
         QVERIFY(connection().Execute(QStringLiteral("DELETE FROM %1").arg(dq(kTable))));
-        ImportFile(*m_state, feedback, out, kComma);
+        ImportFile(result, &connection(), feedback, out, kComma,
+                   [&] { RereadResult(*m_state, feedback); });
         QVERIFY2(feedback.prompts.isEmpty(), qPrintable(feedback.prompts.join('\n')));
         QCOMPARE(feedback.statuses.last(), QStringLiteral("2") + kRowsHandled);
         QCOMPARE(cells(QStringLiteral("select * from %1 order by 1").arg(dq(kTable))),

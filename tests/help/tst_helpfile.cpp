@@ -1,6 +1,6 @@
 // Finding and opening the help: the lookup order, the desktop's handlers read from a private
 // set of association files, and the fallback to the HTML pages when nothing opens a CHM.
-#include "DesktopHandlers.h"
+#include "DesktopEntries.h"
 #include "HelpFile.h"
 
 #include <QCoreApplication>

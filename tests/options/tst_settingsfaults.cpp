@@ -1,11 +1,13 @@
 // The settings file when it cannot be used as it is: unreadable, in a read-only folder, below
-// a regular file, a pipe, or garbled. Each read gives the defaults (or what can still be read),
-// each write reports failure rather than replacing what is there, and nothing waits for ever.
+// a regular file, a pipe, garbled, or a symbolic link. Each read gives the defaults (or what can
+// still be read), each write reports failure rather than replacing what is there, and nothing
+// waits for ever.
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <pwd.h>
@@ -38,6 +40,18 @@ int fileMode(const QString& path) {
 bool writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// A symbolic link at "at" holding the text "to" as it is, relative or not.
+bool makeLink(const QString& to, const QString& at) {
+    return ::symlink(QFile::encodeName(to).constData(), QFile::encodeName(at).constData()) == 0;
+}
+
+// The text a symbolic link holds; empty when it is no link.
+QString linkText(const QString& path) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), buffer, sizeof buffer);
+    return n < 0 ? QString() : QFile::decodeName(QByteArray(buffer, qsizetype(n)));
 }
 
 // Root passes every permission check. While this lives the process acts as "nobody" on a tree
@@ -157,6 +171,100 @@ private slots:
         struct stat st {};
         QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
         QCOMPARE(strays(), QStringList());
+    }
+
+    // Dotfile managers keep the real file in a folder of their own and link it in: a write
+    // goes to the file at the end of the links, which stays private, and the links stay.
+    void linkedFileIsWrittenThrough_data() {
+        QTest::addColumn<QStringList>("links"); // from the settings file on, each to the next
+        QTest::newRow("relative") << QStringList{QStringLiteral("../dotfiles/Tolvan.ini")};
+        QTest::newRow("absolute") << QStringList{QStringLiteral("<dir>/dotfiles/Tolvan.ini")};
+        QTest::newRow("chain") << QStringList{QStringLiteral("<dir>/dotfiles/hop.ini"),
+                                              QStringLiteral("Tolvan.ini")};
+    }
+    void linkedFileIsWrittenThrough() {
+        QFETCH(QStringList, links);
+        const QString dotfiles = m_dir->path() + QStringLiteral("/dotfiles");
+        const QString target = dotfiles + QStringLiteral("/Tolvan.ini");
+        QVERIFY(QDir().mkpath(dotfiles));
+        QVERIFY(writeFile(target, kStored));
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0644) == 0);
+        for (QString& to : links)
+            to.replace(QStringLiteral("<dir>"), m_dir->path());
+        QStringList chain{settingsFilePath()};
+        for (const QString& to : links) {
+            QVERIFY(makeLink(to, chain.last()));
+            chain << QFileInfo(QFileInfo(chain.last()).absolutePath(), to).absoluteFilePath();
+        }
+        QCOMPARE(QFileInfo(chain.last()).canonicalFilePath(),
+                 QFileInfo(target).canonicalFilePath());
+        QCOMPARE(timeout(), QStringLiteral("45"));
+        QVERIFY(save(QStringLiteral("60")));
+        QCOMPARE(timeout(), QStringLiteral("60"));
+        for (qsizetype i = 0; i < links.size(); ++i)
+            QCOMPARE(linkText(chain[i]), links[i]);
+        QCOMPARE(contents(target), QByteArray("[Query]\nTimeout=60\n"));
+        QCOMPARE(fileMode(target), 0600);
+        QCOMPARE(strays(), QStringList());
+        QStringList besideTarget = QDir(dotfiles).entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        besideTarget.removeAll(QStringLiteral("Tolvan.ini"));
+        besideTarget.removeAll(QStringLiteral("hop.ini"));
+        QCOMPARE(besideTarget, QStringList());
+
+        // Where the target's folder refuses the write, the old text stays whole.
+        QVERIFY(::chmod(QFile::encodeName(dotfiles).constData(), 0500) == 0);
+        {
+            Unprivileged user(m_dir->path());
+            QVERIFY(user.ok());
+            QVERIFY(!save(QStringLiteral("90")));
+            QCOMPARE(timeout(), QStringLiteral("60"));
+        }
+        QCOMPARE(contents(target), QByteArray("[Query]\nTimeout=60\n"));
+        QCOMPARE(linkText(settingsFilePath()), links[0]);
+        QCOMPARE(strays(), QStringList());
+    }
+
+    // A link to a file that is not there yet: the write creates it where the link points.
+    void danglingLinkCreatesItsTarget() {
+        const QString target = m_dir->path() + QStringLiteral("/new.ini");
+        QVERIFY(makeLink(target, settingsFilePath()));
+        QCOMPARE(timeout(), QStringLiteral("30"));
+        QVERIFY(save(QStringLiteral("60")));
+        QCOMPARE(linkText(settingsFilePath()), target);
+        QCOMPARE(contents(target), QByteArray("[Query]\nTimeout=60\n"));
+        QCOMPARE(fileMode(target), 0600);
+        QCOMPARE(strays(), QStringList());
+    }
+    // A link into a folder that is missing, or links that go round in a circle: defaults, a
+    // failed write, nothing waits, and the links are left as they were.
+    void brokenLinksAreLeftAlone_data() {
+        QTest::addColumn<QStringList>("links"); // names in the folder and where each points
+        QTest::newRow("missing folder")
+            << QStringList{QStringLiteral("Tolvan.ini"), QStringLiteral("../nowhere/Tolvan.ini")};
+        QTest::newRow("to itself")
+            << QStringList{QStringLiteral("Tolvan.ini"), QStringLiteral("Tolvan.ini")};
+        QTest::newRow("round two")
+            << QStringList{QStringLiteral("Tolvan.ini"), QStringLiteral("b.ini"),
+                           QStringLiteral("b.ini"), QStringLiteral("Tolvan.ini")};
+    }
+    void brokenLinksAreLeftAlone() {
+        QFETCH(QStringList, links);
+        for (qsizetype i = 0; i + 1 < links.size(); i += 2)
+            QVERIFY(makeLink(links[i + 1], folder() + QLatin1Char('/') + links[i]));
+        QCOMPARE(timeout(), QStringLiteral("30"));
+        QVERIFY(!save(QStringLiteral("60")));
+        QCOMPARE(timeout(), QStringLiteral("30"));
+        QStringList names;
+        for (qsizetype i = 0; i + 1 < links.size(); i += 2) {
+            QCOMPARE(linkText(folder() + QLatin1Char('/') + links[i]), links[i + 1]);
+            names << links[i];
+        }
+        names.sort(Qt::CaseInsensitive);
+        QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                          QDir::System),
+                 names);
+        QVERIFY(!QFileInfo::exists(m_dir->path() + QStringLiteral("/nowhere")));
     }
 
     // Garbled and binary files: what cannot be read gives the default, a write adds the key

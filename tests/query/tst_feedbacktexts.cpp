@@ -1,5 +1,7 @@
 // The pure parts of the main window's feedback and history: panel texts, status-bar texts,
 // folder of a path, wait-picture choice, numeric settings and the query history.
+#include "BlankText.h"
+#include "FilePaths.h"
 #include "QueryHistory.h"
 #include "SettingsStore.h"
 #include "modKorvel.h"

@@ -1,6 +1,7 @@
 // Table-list retrieval on real databases: kinds, quoting, views skipped, failures.
 #include "TableListRetrieval.h"
 #include "TestBackends.h"
+#include "modKorvel.h"
 
 #include <QTest>
 
@@ -11,7 +12,7 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString& message, bool, bool) override { busy << message; }
     void HideBusy() override { busy << QStringLiteral("hidden"); }
-    QString ShowMessagePanel(const QString&, bool, bool) override { return QStringLiteral("1"); }
+    PanelAnswer ShowMessagePanel(const QString&, bool, bool) override { return PanelAnswer::Ok; }
     void UpdateStatusBar(const QString&) override {}
     void ClearGridPanel() override {}
     void bindGrid(std::shared_ptr<db::Recordset>) override {}
@@ -183,6 +184,60 @@ private slots:
         QVERIFY(second.Open(QStringLiteral("select * from tl_other.tl_second"), &c, 3, 3, -1));
         QCOMPARE(second.RecordCount(), 2);
         QVERIFY(testdb::exec(c, QStringLiteral("DROP SCHEMA tl_other CASCADE")));
+    }
+
+    // MariaDB's driver quotes with backticks and reports the words its server reserves; its
+    // catalog would list every database's tables, of which only the current one's open by
+    // their bare name. The status bar names the current database and follows a USE.
+    void mariadbNamesOpenAsListed() {
+        if (qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN").isEmpty())
+            QSKIP("run through scripts/test.sh");
+        openFresh(QStringLiteral("mariadb-odbc"), db::ConnectionKind::Odbc);
+        m_record.databaseName = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
+        db::Connection& c = *m_record.adoConnection;
+        QCOMPARE(c.identifierQuote(), QStringLiteral("`"));
+        for (const char* sql :
+             {"DROP VIEW IF EXISTS tl_view", "DROP TABLE IF EXISTS `tl order`",
+              "DROP TABLE IF EXISTS `key`", "DROP TABLE IF EXISTS `select`",
+              "DROP TABLE IF EXISTS MixedCase", "DROP TABLE IF EXISTS tl_plain",
+              "DROP TABLE IF EXISTS `tl``tick`", "DROP TABLE IF EXISTS tolvan_other.tl_elsewhere",
+              "CREATE TABLE `tl order` (id INTEGER)", "INSERT INTO `tl order` VALUES (1)",
+              "CREATE TABLE `key` (id INTEGER)", "CREATE TABLE `select` (id INTEGER)",
+              "CREATE TABLE MixedCase (id INTEGER)", "CREATE TABLE tl_plain (id INTEGER)",
+              "CREATE TABLE `tl``tick` (id INTEGER)",
+              "CREATE VIEW tl_view AS SELECT * FROM tl_plain",
+              "CREATE TABLE tolvan_other.tl_elsewhere (id INTEGER)"})
+            QVERIFY(testdb::exec(c, QString::fromLatin1(sql)));
+
+        const TableList list = retrieve();
+        QVERIFY(!list.failed);
+        const QString all = list.items.join(QLatin1Char(','));
+        // A word only MariaDB reserves (KEY) is quoted as well as a standard one (SELECT).
+        const QStringList expected = {QStringLiteral("`tl order`"), QStringLiteral("`key`"),
+                                      QStringLiteral("`select`"),   QStringLiteral("MixedCase"),
+                                      QStringLiteral("tl_plain"),   QStringLiteral("`tl``tick`")};
+        for (const QString& name : expected)
+            QVERIFY2(list.items.contains(name), qPrintable(name + " in " + all));
+        QVERIFY2(!list.items.contains(QStringLiteral("tl_view")), qPrintable(all));
+        QVERIFY2(!all.contains(QLatin1String("tl_elsewhere")), qPrintable(all));
+        QVERIFY2(!all.contains(QLatin1String("information_schema"), Qt::CaseInsensitive) &&
+                     !all.contains(QLatin1String("COLUMNS")),
+                 qPrintable(all));
+        for (const QString& name : expected) {
+            db::Recordset rs;
+            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c, 3, 3, -1),
+                     qPrintable(name + ": " + testdb::describe(rs.Errors())));
+        }
+
+        const QString dsn = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
+        QCOMPARE(databasePanelText(m_record),
+                 QStringLiteral("ODBC: %1/DB:%2")
+                     .arg(dsn, qEnvironmentVariable("TOLVAN_TEST_MARIA_DB")));
+        QVERIFY(testdb::exec(c, QStringLiteral("USE tolvan_other")));
+        QCOMPARE(databasePanelText(m_record), QStringLiteral("ODBC: %1/DB:tolvan_other").arg(dsn));
+        const TableList other = retrieve();
+        QCOMPARE(other.items, QStringList{QStringLiteral("tl_elsewhere")});
+        QVERIFY(testdb::exec(c, QStringLiteral("DROP TABLE tl_elsewhere")));
     }
 };
 

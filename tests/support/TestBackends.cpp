@@ -56,7 +56,16 @@ QList<Backend> backends() {
                              .arg(qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"),
                                   qEnvironmentVariable("TOLVAN_TEST_PG_USER"), pgDsn)});
         }
-        if (l.size() < 3)
+        const QString mariaDsn = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
+        if (!mariaDsn.isEmpty()) {
+            l.push_back({QStringLiteral("mariadb-odbc"), Kind::MariaDbOdbc,
+                         QStringLiteral(
+                             "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                             "Data Source=%3")
+                             .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
+                                  qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn)});
+        }
+        if (l.size() < 4)
             qWarning("ODBC data sources are not configured: run the tests through scripts/test.sh");
         return l;
     }();
@@ -100,8 +109,17 @@ bool exec(db::Connection& connection, const QString& sql) {
 }
 
 QString nvarchar(Kind kind, int size) {
-    return kind == Kind::PostgresOdbc ? QStringLiteral("VARCHAR(%1)").arg(size)
-                                      : QStringLiteral("NVARCHAR(%1)").arg(size);
+    switch (kind) {
+    case Kind::PostgresOdbc:
+        return QStringLiteral("VARCHAR(%1)").arg(size);
+    case Kind::MariaDbOdbc:
+        // NVARCHAR is utf8mb3 there (no characters outside the BMP); the database's utf8mb4
+        // holds everything. A row holds at most 65535 bytes: wider columns are TEXT.
+        return size <= 16000 ? QStringLiteral("VARCHAR(%1)").arg(size)
+                             : QStringLiteral("MEDIUMTEXT");
+    default:
+        return QStringLiteral("NVARCHAR(%1)").arg(size);
+    }
 }
 
 QString doubleType(Kind kind) {
@@ -110,7 +128,23 @@ QString doubleType(Kind kind) {
 }
 
 QString blobType(Kind kind) {
-    return kind == Kind::PostgresOdbc ? QStringLiteral("BYTEA") : QStringLiteral("BLOB");
+    switch (kind) {
+    case Kind::PostgresOdbc:
+        return QStringLiteral("BYTEA");
+    case Kind::MariaDbOdbc:
+        return QStringLiteral("LONGBLOB");
+    default:
+        return QStringLiteral("BLOB");
+    }
+}
+
+QString quoteName(Kind kind, const QString& name) {
+    const QString q = kind == Kind::MariaDbOdbc ? QStringLiteral("`") : QStringLiteral("\"");
+    return q + QString(name).replace(q, q + q) + q;
+}
+
+bool isServer(Kind kind) {
+    return kind == Kind::PostgresOdbc || kind == Kind::MariaDbOdbc;
 }
 
 } // namespace testdb

@@ -6,11 +6,11 @@
 #include <QStringList>
 
 // The databases every data-access test runs against: SQLite natively, SQLite through its
-// ODBC driver, and PostgreSQL through psqlODBC (the last two when the test script has set
-// them up; scripts/test.sh always does).
+// ODBC driver, PostgreSQL through psqlODBC and MariaDB through MariaDB Connector/ODBC (the
+// last three when the test script has set them up; scripts/test.sh always does).
 namespace testdb {
 
-enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc };
+enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc, MariaDbOdbc };
 
 struct Backend {
     QString name;
@@ -34,6 +34,11 @@ bool exec(db::Connection& connection, const QString& sql);
 QString nvarchar(Kind kind, int size);
 QString doubleType(Kind kind);
 QString blobType(Kind kind);
+// A quoted identifier for test statements: MariaDB quotes with backticks unless its
+// sql_mode has ANSI_QUOTES, which a user's server usually has not.
+QString quoteName(Kind kind, const QString& name);
+// True for the backends that run on a server (whose session can be lost or cancelled).
+bool isServer(Kind kind);
 
 // Text of a layer error list, for failure messages.
 QString describe(const db::ErrorList& errors);

@@ -12,14 +12,18 @@ public:
     QStringList calls;
     QStringList statuses;
     QStringList prompts;
-    QStringList answers; // given in order; "1" when none is left
-    QStringList opened;  // paths handed to the desktop
-    QList<int> progress; // the first thousand values
+    QList<PanelAnswer> answers; // given in order; OK when none is left
+    QStringList opened;         // paths handed to the desktop
+    QList<int> progress;        // the first thousand values
     int lastProgress = -1;
     bool desktopHasHandler = true;
     bool enabled = true;
+    // Escape pressed: the running loop's abort request.
+    bool abort = false;
     int events = 0;
 
+    bool abortRequested() const override { return abort; }
+    void clearAbortRequest() override { abort = false; }
     void SetWindowEnabled(bool e) override {
         enabled = e;
         calls << QStringLiteral("enabled=%1").arg(e);
@@ -28,10 +32,10 @@ public:
         calls << QStringLiteral("busy %1%2").arg(ok).arg(cancel);
     }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         calls << QStringLiteral("prompt");
         prompts << message;
-        return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
+        return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override {}

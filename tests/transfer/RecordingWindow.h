@@ -14,18 +14,22 @@ public:
     QStringList calls;
     QStringList statuses;
     QStringList prompts;
-    QStringList answers;     // panel answers in order; "1" when none is left
-    QStringList dialogPaths; // dialog answers in order; "" (cancel) when none is left
-    QStringList dialogs;     // "save|title|filter|folder" per dialog shown
+    QList<PanelAnswer> answers; // panel answers in order; OK when none is left
+    QStringList dialogPaths;    // dialog answers in order; "" (cancel) when none is left
+    QStringList dialogs;        // "save|title|filter|folder" per dialog shown
     QList<int> progress;
     bool progressVisible = false;
     bool enabled = true;
+    // Escape pressed: the running loop's abort request.
+    bool abort = false;
     int rebinds = 0;
     // Runs at every DoEvents: the place to press Escape or stop a server mid-loop.
     std::function<void()> onEvents;
     // Runs when the message panel shows, before it answers.
     std::function<void(const QString&)> onPrompt;
 
+    bool abortRequested() const override { return abort; }
+    void clearAbortRequest() override { abort = false; }
     void SetWindowEnabled(bool e) override {
         enabled = e;
         calls << QStringLiteral("enabled=%1").arg(e);
@@ -35,15 +39,16 @@ public:
         calls << QStringLiteral("busy %1%2").arg(int(ok)).arg(int(cancel));
     }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    QString ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
         prompts << message;
         calls << QStringLiteral("prompt");
         if (onPrompt) onPrompt(message);
-        return answers.isEmpty() ? QStringLiteral("1") : answers.takeFirst();
+        return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override {}
-    void bindGrid(std::shared_ptr<db::Recordset>) override {}
+    // The grid shown a result again: bound to one read anew, or told to read its own again.
+    void bindGrid(std::shared_ptr<db::Recordset>) override { ++rebinds; }
     void rebindGrid() override { ++rebinds; }
     void PrepareGridColumns() override {}
     void SetProgressVisible(bool v) override { progressVisible = v; }

@@ -5,6 +5,7 @@
 #include "RecordingWindow.h"
 #include "TestBackends.h"
 #include "modExecuteQuery.h"
+#include "modImport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -39,6 +40,17 @@ struct TransferFixture {
         return ExecuteQuery(*state, quiet, sql) && state->resultOpen;
     }
     QString path(const QString& name) const { return files->filePath(name); }
+    // The result on screen, as the window hands it to the transfers.
+    db::Recordset* result() const { return state->resultOpen ? state->resultSet.get() : nullptr; }
+    // The import as the window runs it: the result read again at its end.
+    void importFile(WindowFeedback& window, const QString& file, const QString& separator) {
+        ImportFile(result(), &connection(), window, file, separator,
+                   [&] { RereadResult(*state, window); });
+    }
+    void importTextCommand(WindowFeedback& window, const QString& separator) {
+        ImportTextCommand(result(), &connection(), window, separator,
+                          [&] { RereadResult(*state, window); });
+    }
 
     // Every cell of a statement's rows as text, "<null>" for Null, cells joined by "|".
     QStringList rows(const QString& sql) {

@@ -71,7 +71,7 @@ class TestExport : public QObject {
     }
     void exportTo(const QString& path, const QString& separator = kComma) {
         f->window.dialogPaths << path;
-        ExportTextCommand(*f->state, f->window, separator);
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
     }
 
 private slots:
@@ -112,7 +112,6 @@ private slots:
         QCOMPARE(f->window.calls.back(), QStringLiteral("enabled=1"));
         QVERIFY(!f->window.progressVisible);
         QCOMPARE(f->window.progress, QList<int>({33, 66, 100}));
-        QVERIFY(!f->state->bExporting);
     }
 
     void statusEveryIntervalRows_data() {
@@ -157,13 +156,13 @@ private slots:
     }
 
     void abortQuestion_data() {
-        QTest::addColumn<QString>("answer");
+        QTest::addColumn<PanelAnswer>("answer");
         QTest::addColumn<int>("lines");
-        QTest::newRow("OK stops") << QStringLiteral("1") << 10;
-        QTest::newRow("Cancel goes on") << QStringLiteral("2") << 250;
+        QTest::newRow("OK stops") << PanelAnswer::Ok << 10;
+        QTest::newRow("Cancel goes on") << PanelAnswer::Cancel << 250;
     }
     void abortQuestion() {
-        QFETCH(QString, answer);
+        QFETCH(PanelAnswer, answer);
         QFETCH(int, lines);
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(fill(250));
@@ -171,7 +170,7 @@ private slots:
         int rows = 0;
         // Escape pressed while the tenth row is written.
         f->window.onEvents = [&] {
-            if (++rows == 10) f->state->bAbort = true;
+            if (++rows == 10) f->window.abort = true;
         };
         f->window.answers << answer;
         const QString out = f->path(QStringLiteral("a.csv"));
@@ -180,25 +179,24 @@ private slots:
         const QByteArray bytes = fileBytes(out);
         QCOMPARE(bytes.count("\r\n"), lines);
         QVERIFY(bytes.endsWith(QStringLiteral("%1,\"c%1\",\"n%1\",%1\r\n").arg(lines).toUtf8()));
-        QVERIFY(!f->state->bAbort || answer == QLatin1String("1"));
+        QVERIFY(!f->window.abort || answer == PanelAnswer::Ok);
         // Going on shows the busy panel with its Cancel button again.
         QCOMPARE(f->window.calls.count(QStringLiteral("busy 01")),
-                 answer == QLatin1String("2") ? 2 : 1);
+                 answer == PanelAnswer::Cancel ? 2 : 1);
     }
 
     void nothingToExport() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QCOMPARE(f->window.prompts, QStringList{kNothingToExport});
         QVERIFY(f->window.dialogs.isEmpty());
         // An open but empty result: nothing at all.
         f->window = RecordingWindow();
         QVERIFY(f->show(QStringLiteral("select * from x")));
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QVERIFY(f->window.prompts.isEmpty());
         QVERIFY(f->window.dialogs.isEmpty());
         QVERIFY(f->window.statuses.isEmpty());
-        QVERIFY(!f->state->bExporting);
     }
 
     void dialogAndSavedFolder() {
@@ -209,7 +207,7 @@ private slots:
         QVERIFY(QDir().mkpath(saved));
         WriteSetting(keys::ExportDirCsv, saved);
         // Cancelled: nothing written, the folder stays.
-        ExportTextCommand(*f->state, f->window, kComma);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kComma);
         QCOMPARE(
             f->window.dialogs,
             QStringList{
@@ -226,7 +224,7 @@ private slots:
         QCOMPARE(ReadSetting(keys::ExportDirCsv), saved);
         // A saved folder that is gone opens the dialog nowhere in particular.
         QVERIFY(QDir(other).removeRecursively());
-        ExportTextCommand(*f->state, f->window, kTab);
+        ExportTextCommand(f->result(), &f->connection(), f->window, kTab);
         QCOMPARE(f->window.dialogs.last(),
                  QStringLiteral("save|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter));
     }
@@ -251,7 +249,6 @@ private slots:
         QCOMPARE(f->window.statuses.last(), kStatusError);
         QCOMPARE(f->window.calls.mid(f->window.calls.size() - 3),
                  QStringList({"prompt", "hide", "enabled=1"}));
-        QVERIFY(!f->state->bExporting);
     }
 
     void fullDisk() {

@@ -40,6 +40,10 @@ QByteArray readAll(const QString& path) {
 class TestHtmlExport : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dirs;
+    // The result on screen, as the window hands it to the outputs.
+    db::Recordset* result() const {
+        return m_state->resultOpen ? m_state->resultSet.get() : nullptr;
+    }
     db::ConnectionRecord m_record;
     std::unique_ptr<ProgramState> m_state;
     OutputWindow m_window;
@@ -67,7 +71,9 @@ class TestHtmlExport : public QObject {
         QVERIFY(ExecuteQuery(*m_state, m_window, sql));
         m_window = OutputWindow();
     }
-    QString exportHtml() { return ExportHtml(*m_state, m_window, {m_program}); }
+    QString exportHtml() {
+        return ExportHtml(result(), m_record.adoConnection.get(), m_window, {m_program});
+    }
 
     static QByteArray head(const QList<QByteArray>& names) {
         QList<QByteArray> l{"<html><head><meta charset=\"UTF-8\"><title>Tolvan</title></head><body "
@@ -173,13 +179,15 @@ private slots:
         f.close();
         const QStringList folders = temporaryPageFolders(plain + QLatin1Char('/'));
         QCOMPARE(folders, QStringList({plain + QLatin1Char('/'), m_cache}));
-        QCOMPARE(ExportHtml(*m_state, m_window, folders), m_cache + QStringLiteral("temp0.html"));
+        QCOMPARE(ExportHtml(result(), m_record.adoConnection.get(), m_window, folders),
+                 m_cache + QStringLiteral("temp0.html"));
         QVERIFY(readAll(m_cache + QStringLiteral("temp0.html")).endsWith(tail()));
 
         // Neither folder: the failure path, the window unlocked.
         qputenv("XDG_CACHE_HOME", plain.toUtf8());
         m_window = OutputWindow();
-        QCOMPARE(ExportHtml(*m_state, m_window, temporaryPageFolders(plain + QLatin1Char('/'))),
+        QCOMPARE(ExportHtml(result(), m_record.adoConnection.get(), m_window,
+                            temporaryPageFolders(plain + QLatin1Char('/'))),
                  QString());
         QCOMPARE(m_window.prompts.size(), 1);
         QVERIFY(m_window.prompts.front().startsWith(QStringLiteral("   VB Error # 75")));

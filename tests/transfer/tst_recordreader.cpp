@@ -76,6 +76,15 @@ private slots:
         QTest::newRow("one field trimmed") << QByteArray("  a  ") << ',' << Records{{"a"}};
         QTest::newRow("blanks inside quotes kept")
             << QByteArray("\"  a  \", \" b \" ") << ',' << Records{{"  a  ", " b "}};
+        QTest::newRow("blanks at line ends inside quotes")
+            << QByteArray("1,\"ha  \r\n\"\"ha\"\" \n ha\"\r\n2,\"x \r y\",  \" \n \"  \r\n") << ','
+            << Records{{"1", "ha  \r\n\"ha\" \n ha"}, {"2", "x \r y", " \n "}};
+        QTest::newRow("blanks inside quotes after a value over lines")
+            << QByteArray("\"a\nb\",  \"c  \nd\",\"e \r\n\"") << ','
+            << Records{{"a\nb", "c  \nd", "e \r\n"}};
+        QTest::newRow("blanks at line ends inside quotes, tab")
+            << QByteArray("a\t\"b \r\n c\"\t\" d \r\" ") << '\t'
+            << Records{{"a", "b \r\n c", " d \r"}};
         QTest::newRow("blank before a quote")
             << QByteArray(" \"a,b\",c") << ',' << Records{{" \"a", "b\"", "c"}};
         QTest::newRow("character after the closing quote")

@@ -7,29 +7,22 @@
 #include "OdbcFetch.h"
 #include "OdbcRowsInsert.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace db {
 
 namespace {
-constexpr SQLULEN kLoginTimeoutSeconds = 15;
-
-Error providerNotFound() {
-    return errors::providerNotFound();
-}
-
-QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
-    SQLWCHAR buf[256];
-    SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &len))) return QString();
-    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
+// Results a text may give: one for each of its statements, which are never more than its
+// characters, and many more for procedures that return sets of rows. A driver that lost its
+// footing may hand out "more results" for ever; past this it is stopped.
+qsizetype resultBudget(const QString& sql) {
+    return std::max<qsizetype>(sql.size(), 10000);
 }
 
 // Drains the remaining results of a statement so that batches run to their end.
 void drainResults(const OdbcHandle& stmt) {
-    while (SQL_SUCCEEDED(SQLMoreResults(stmt.get()))) {
+    for (qsizetype left = resultBudget(QString());
+         left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
     }
 }
 
@@ -52,8 +45,8 @@ void isoDate(std::u16string& t) {
 
 class OdbcStatement : public PreparedStatement {
 public:
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params)
-        : m_stmt(std::move(stmt)), m_params(std::move(params)) {}
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text)
+        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text) {}
 
     bool bind(const std::vector<Value>& values, ErrorList& errors) {
         SQLHSTMT h = m_stmt.get();
@@ -71,6 +64,29 @@ public:
                     SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
                                      c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
                                      std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0,
+                                     m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
+                if (!SQL_SUCCEEDED(rc)) {
+                    errors = odbcErrors({&m_stmt});
+                    return false;
+                }
+                continue;
+            }
+            if (!isNull && m_utf8Text) {
+                // MariaDB's driver can read a wide parameter a character past its length (a
+                // Null in the same row): it gets the UTF-8 bytes with their exact length.
+                std::u16string t = values[i].text().toStdU16String();
+                if (isDateType(c.sqlType)) isoDate(t);
+                std::string bytes;
+                appendUtf16AsUtf8(bytes, t.data(), t.size());
+                m_bytes.resize(values.size());
+                m_bytes[i] = QByteArray::fromStdString(bytes);
+                m_indicators[i] = SQLLEN(m_bytes[i].size());
+                SQLULEN size = c.columnSize;
+                if (c.storage == Storage::Text || size == 0)
+                    size = std::max<SQLULEN>({size, SQLULEN(m_bytes[i].size()), 1});
+                const SQLRETURN rc =
+                    SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                     c.sqlType ? c.sqlType : SQL_VARCHAR, size, c.decimalDigits,
                                      m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
                 if (!SQL_SUCCEEDED(rc)) {
                     errors = odbcErrors({&m_stmt});
@@ -128,8 +144,8 @@ public:
             SQLFreeStmt(h, SQL_CLOSE);
             return false;
         }
-        const bool ok =
-            describeOdbcResult(m_stmt, out, errors) && fetchOdbcRows(m_stmt, out, false, errors);
+        const bool ok = describeOdbcResult(m_stmt, out, errors) &&
+                        fetchOdbcRows(m_stmt, out, false, errors, m_utf8Text);
         SQLFreeStmt(h, SQL_CLOSE);
         return ok;
     }
@@ -157,168 +173,12 @@ private:
     std::vector<std::u16string> m_texts;
     std::vector<QByteArray> m_bytes;
     std::vector<SQLLEN> m_indicators;
+    bool m_utf8Text;
 };
 } // namespace
 
 OdbcBackend::~OdbcBackend() {
     close();
-}
-
-bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
-    m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
-    if (!m_env) {
-        errors = {providerNotFound()};
-        return false;
-    }
-    SQLSetEnvAttr(m_env.get(), SQL_ATTR_ODBC_VERSION, SQLPOINTER(SQL_OV_ODBC3), 0);
-    m_dbc = OdbcHandle(SQL_HANDLE_DBC, m_env.get());
-    if (!m_dbc) {
-        errors = odbcErrors({&m_env});
-        return false;
-    }
-    // An unreachable server fails after this long instead of hanging the program.
-    SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, SQLPOINTER(kLoginTimeoutSeconds), 0);
-
-    switch (m_target) {
-    case Target::DataSource: {
-        m_declareFetch = tunablePostgres(login);
-        if (m_declareFetch) {
-            // psqlODBC otherwise holds a whole result in memory beside ours, and reports
-            // booleans as text. It reads a braced PWD but not a braced UID, and data-source
-            // names cannot hold ";{}=".
-            const QString text =
-                QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
-                    .arg(login.dataSource, login.userId, braceQuote(login.password));
-            if (!driverConnect(text, errors)) return false;
-        } else {
-            // Separate arguments: the values reach the driver exactly as typed.
-            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
-                                           wide(login.userId), SQL_NTS, wide(login.password),
-                                           SQL_NTS))) {
-                errors = odbcErrors({&m_dbc});
-                return false;
-            }
-        }
-        break;
-    }
-    case Target::SqlServer:
-        if (!connectWithDriver({QStringLiteral("ODBC Driver 18 for SQL Server"),
-                                QStringLiteral("ODBC Driver 17 for SQL Server"),
-                                QStringLiteral("FreeTDS")},
-                               QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
-                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
-                                        braceQuote(login.password)),
-                               errors))
-            return false;
-        break;
-    case Target::Oracle:
-        if (!connectWithDriver({QStringLiteral("Oracle")},
-                               QStringLiteral("DBQ=%1;UID=%2;PWD=%3;")
-                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
-                                        braceQuote(login.password)),
-                               errors))
-            return false;
-        break;
-    case Target::AccessFile: {
-        const QFileInfo file(login.dataSource);
-        if (!file.exists() || file.isDir()) {
-            errors = {errors::fileNotFound(ErrorNumber::Fail, login.dataSource,
-                                           QStringLiteral("Tolvan.Connection"))};
-            return false;
-        }
-        if (!connectWithDriver({QStringLiteral("MDBTools"), QStringLiteral("MDB")},
-                               QStringLiteral("DBQ=%1;").arg(braceQuote(login.dataSource)), errors))
-            return false;
-        break;
-    }
-    }
-    m_connected = true;
-    const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
-    if (!quote.trimmed().isEmpty()) m_quote = quote;
-    m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
-    SQLUSMALLINT identifierCase = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
-                                  sizeof identifierCase, nullptr))) {
-        switch (identifierCase) {
-        case SQL_IC_UPPER:
-            m_identifierCase = IdentifierCase::Upper;
-            break;
-        case SQL_IC_LOWER:
-            m_identifierCase = IdentifierCase::Lower;
-            break;
-        case SQL_IC_SENSITIVE:
-            m_identifierCase = IdentifierCase::Sensitive;
-            break;
-        default:
-            m_identifierCase = IdentifierCase::Mixed;
-            break;
-        }
-    }
-    return true;
-}
-
-bool OdbcBackend::tunablePostgres(const LoginParams& login) {
-    static const QRegularExpression plain(QStringLiteral("^[^;{}=\\s]*$"));
-    if (!plain.match(login.userId).hasMatch() || login.password.contains(QLatin1Char('}')) ||
-        login.password != login.password.trimmed())
-        return false;
-    const QString driver = driverOfDataSource(login.dataSource);
-    return driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
-           driver.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
-}
-
-QString OdbcBackend::driverOfDataSource(const QString& dsn) {
-    SQLWCHAR name[512], driver[512];
-    SQLSMALLINT nameLen = 0, driverLen = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
-                                         &nameLen, driver, SQLSMALLINT(std::size(driver)),
-                                         &driverLen))) {
-        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) ==
-            0)
-            return fromWide(driver, std::min<qsizetype>(driverLen, 511));
-        direction = SQL_FETCH_NEXT;
-    }
-    return QString();
-}
-
-QString OdbcBackend::findDriver(const QStringList& preferred) {
-    QStringList installed;
-    SQLWCHAR name[512], attrs[2048];
-    SQLSMALLINT nameLen = 0, attrLen = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
-                                     &nameLen, attrs, SQLSMALLINT(std::size(attrs)), &attrLen))) {
-        installed << fromWide(name, std::min<qsizetype>(nameLen, 511));
-        direction = SQL_FETCH_NEXT;
-    }
-    for (const QString& want : preferred) {
-        for (const QString& have : installed)
-            if (have.compare(want, Qt::CaseInsensitive) == 0) return have;
-        for (const QString& have : installed)
-            if (have.contains(want, Qt::CaseInsensitive)) return have;
-    }
-    return QString();
-}
-
-bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail,
-                                    ErrorList& errors) {
-    const QString driver = findDriver(preferred);
-    if (driver.isEmpty()) {
-        errors = {providerNotFound()};
-        return false;
-    }
-    return driverConnect(QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail, errors);
-}
-
-bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors) {
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLen = 0;
-    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
-                                        SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT)))
-        return true;
-    errors = odbcErrors({&m_dbc});
-    return false;
 }
 
 void OdbcBackend::close() {
@@ -345,9 +205,16 @@ OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
 namespace {
 // Moves past the current result to the next one with columns, running the statements in
 // between; false with errors when one of them fails.
-bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors) {
+bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors,
+                           qsizetype& resultsLeft) {
     found = false;
     for (;;) {
+        if (--resultsLeft < 0) {
+            errors = {{ErrorNumber::Fail,
+                       QStringLiteral("The driver gave more results than the text can have."),
+                       QStringLiteral("Tolvan.ODBC")}};
+            return false;
+        }
         const SQLRETURN rc = SQLMoreResults(stmt.get());
         if (rc == SQL_NO_DATA) return true;
         if (!SQL_SUCCEEDED(rc)) {
@@ -367,10 +234,10 @@ bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& error
 }
 
 // Runs what is left of a text after its rows: later results are read past, not kept.
-bool runRest(const OdbcHandle& stmt, ErrorList& errors) {
+bool runRest(const OdbcHandle& stmt, ErrorList& errors, qsizetype& resultsLeft) {
     for (;;) {
         bool found = false;
-        if (!nextResultWithColumns(stmt, found, errors)) return false;
+        if (!nextResultWithColumns(stmt, found, errors, resultsLeft)) return false;
         if (!found) return true;
         SQLCloseCursor(stmt.get());
     }
@@ -400,10 +267,10 @@ bool failCancelled(const Backend* backend, ErrorList& errors) {
 
 class OdbcCursor : public RowCursor {
 public:
-    OdbcCursor(OdbcBackend* backend, OdbcHandle stmt)
-        : m_backend(backend), m_stmt(std::move(stmt)) {}
+    OdbcCursor(OdbcBackend* backend, OdbcHandle stmt, qsizetype resultsLeft)
+        : m_backend(backend), m_stmt(std::move(stmt)), m_resultsLeft(resultsLeft) {}
     bool start(const ResultData& out, bool bulk, ErrorList& errors) {
-        return m_reader.start(m_stmt, out, bulk, errors);
+        return m_reader.start(m_stmt, out, bulk, errors, m_backend->utf8Text());
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
@@ -412,7 +279,7 @@ public:
         if (!m_reader.fetch(out, maxRows, done, errors)) return failCancelled(m_backend, errors);
         if (done) {
             m_reader.finish();
-            if (!runRest(m_stmt, errors)) return failCancelled(m_backend, errors);
+            if (!runRest(m_stmt, errors, m_resultsLeft)) return failCancelled(m_backend, errors);
         }
         return true;
     }
@@ -420,6 +287,7 @@ public:
 private:
     OdbcBackend* m_backend;
     OdbcHandle m_stmt;
+    qsizetype m_resultsLeft;
     OdbcRowReader m_reader; // declared after the statement: it is finished first
 };
 } // namespace
@@ -434,6 +302,16 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
+    if (isMariaDb() && !isSingleStatement(sql)) {
+        // MariaDB's driver splits such a text itself and leaves its connection locked to the
+        // thread that ran it: every later call from another thread would wait for ever.
+        errors = {{ErrorNumber::Fail,
+                   QStringLiteral("The MariaDB and MySQL driver cannot run a text of several "
+                                  "statements here: run them one at a time."),
+                   kSource}};
+        return false;
+    }
+    if (!applySessionTimeout(timeoutSeconds, errors)) return failCancelled(this, errors);
     // psqlODBC reads one statement that starts with WITH through a cursor, which a WITH that
     // changes data refuses; a leading comment keeps the driver from doing so. A text of several
     // statements it runs without a cursor.
@@ -458,12 +336,38 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     SQLSMALLINT columns = 0;
     bool found =
         rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
-    if (!found && !nextResultWithColumns(stmt, found, errors)) return failCancelled(this, errors);
+    qsizetype resultsLeft = resultBudget(sql);
+    if (!found && !nextResultWithColumns(stmt, found, errors, resultsLeft))
+        return failCancelled(this, errors);
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
-    auto c = std::make_unique<OdbcCursor>(this, std::move(stmt));
+    auto c = std::make_unique<OdbcCursor>(this, std::move(stmt), resultsLeft);
     if (!c->start(out, true, errors)) return failCancelled(this, errors);
     cursor = std::move(c);
+    return true;
+}
+
+bool OdbcBackend::applySessionTimeout(int timeoutSeconds, ErrorList& errors) {
+    // MariaDB's driver lets the query timeout pass unused; the server's own limit stops every
+    // statement of a text (error 1969), MySQL's its SELECTs.
+    if (!isMariaDb() || timeoutSeconds == m_sessionTimeout) return true;
+    const bool maria = m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive);
+    const QString sql =
+        maria ? QStringLiteral("SET SESSION max_statement_time = %1").arg(timeoutSeconds)
+              : QStringLiteral("SET SESSION max_execution_time = %1")
+                    .arg(qint64(timeoutSeconds) * 1000);
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return false;
+    if (!SQL_SUCCEEDED(SQLExecDirectW(stmt.get(), wide(sql), SQL_NTS))) {
+        // A server without the setting still runs statements, without a limit; a lost
+        // session is reported as it is.
+        ErrorList failure = odbcErrors({&stmt, &m_dbc});
+        if (std::any_of(failure.begin(), failure.end(), endsSession)) {
+            errors = std::move(failure);
+            return false;
+        }
+    }
+    m_sessionTimeout = timeoutSeconds;
     return true;
 }
 
@@ -491,7 +395,7 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     std::vector<ColumnInfo> params;
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
-    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params));
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text);
 }
 
 std::unique_ptr<PreparedStatement>
@@ -531,14 +435,19 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     static const QString all = QStringLiteral("%");
     // psqlODBC lists the current schema only unless asked for every schema.
     const bool everySchema = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), nullptr, 0, everySchema ? wide(all) : nullptr,
-                                  everySchema ? SQL_NTS : 0, wide(all), SQL_NTS, nullptr, 0))) {
+    // MariaDB's driver lists every database's tables unless asked for the current one, whose
+    // tables alone open without their database's name.
+    const QString catalog = isMariaDb() ? defaultDatabase() : QString();
+    if (!SQL_SUCCEEDED(SQLTablesW(stmt.get(), catalog.isEmpty() ? nullptr : wide(catalog),
+                                  catalog.isEmpty() ? 0 : SQL_NTS,
+                                  everySchema ? wide(all) : nullptr, everySchema ? SQL_NTS : 0,
+                                  wide(all), SQL_NTS, nullptr, 0))) {
         errors = odbcErrors({&stmt});
         return false;
     }
     ResultData r;
     if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (!fetchOdbcRows(stmt, r, false, errors)) return false;
+    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
     for (size_t i = 0; i < r.rows; ++i)
         out.push_back({r.data[2].text(i), r.data[3].text(i), r.data[1].text(i)});
     return true;
@@ -556,7 +465,7 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
         }
         ResultData r;
         if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
-        if (!fetchOdbcRows(stmt, r, false, errors)) return false;
+        if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
         std::vector<std::pair<qint64, QString>> keys;
         for (size_t i = 0; i < r.rows; ++i)
             keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});

@@ -40,6 +40,9 @@ public:
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
     IdentifierCase identifierCase() const override { return m_identifierCase; }
+    // Text columns are read as UTF-8 bytes (MariaDB's driver, asked for that character set).
+    bool utf8Text() const { return m_utf8Text; }
+    QStringList keywords() const override { return m_keywords; }
 
     // The statement being run now, so that a cancel from another thread reaches it; cleared
     // before its handle is freed.
@@ -57,7 +60,16 @@ private:
     // True when the data source is served by psqlODBC and the values need no quoting that
     // it cannot read, so that its settings for large results can be given.
     bool tunablePostgres(const LoginParams& login);
+    // For a data source served by MariaDB's or MySQL's driver: the connection text that
+    // also asks for row counts of matched rows and texts of several statements; empty for
+    // any other driver.
+    QString mariaDbConnection(const LoginParams& login);
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
+    bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
+    bool isMariaDb() const {
+        return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
+               m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
+    }
     OdbcHandle newStatement(ErrorList& errors);
 
     Target m_target;
@@ -65,8 +77,11 @@ private:
     OdbcHandle m_dbc;
     bool m_connected = false;
     bool m_declareFetch = false;
+    bool m_utf8Text = false;
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
+    QStringList m_keywords;
+    int m_sessionTimeout = 0; // the server's limit for this session, in seconds
     IdentifierCase m_identifierCase = IdentifierCase::Mixed;
     std::mutex m_runningLock;
     SQLHSTMT m_running = SQL_NULL_HANDLE;

@@ -97,10 +97,14 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
     }
     case SQL_C_CHAR: {
         const auto* s = static_cast<const char*>(data);
-        if (b.guid)
+        if (b.guid) {
             appendGuid(d, s, size_t(len));
-        else
+        } else if (b.utf8) {
+            d.arena().append(s, size_t(len));
+            d.endText();
+        } else {
             appendDecimal(d, s, size_t(len));
+        }
         return;
     }
     case SQL_C_WCHAR:
@@ -159,13 +163,20 @@ OdbcRowReader::~OdbcRowReader() {
 }
 
 bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bulk,
-                          ErrorList& errors) {
+                          ErrorList& errors, bool utf8Text) {
     m_stmt = &stmt;
     m_bindings.clear();
     bool anyLong = false;
     for (const ColumnInfo& c : out.columns) {
         ColumnInfo copy = c;
-        m_bindings.push_back(describeOdbcColumn(c.sqlType, c.columnSize, c.decimalDigits, copy));
+        OdbcBinding b = describeOdbcColumn(c.sqlType, c.columnSize, c.decimalDigits, copy);
+        if (utf8Text && b.cType == SQL_C_WCHAR) {
+            // Up to four bytes a character, and the terminator.
+            b.cType = SQL_C_CHAR;
+            b.utf8 = true;
+            if (!b.longData) b.bytesPerRow = SQLLEN(c.columnSize * 4 + 1);
+        }
+        m_bindings.push_back(b);
         anyLong = anyLong || m_bindings.back().longData;
     }
     m_bound = bulk && !anyLong && bind(errors);
@@ -319,9 +330,10 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
     return true;
 }
 
-bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors) {
+bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
+                   bool utf8Text) {
     OdbcRowReader reader;
-    if (!reader.start(stmt, out, bulk, errors)) return false;
+    if (!reader.start(stmt, out, bulk, errors, utf8Text)) return false;
     bool done = false;
     while (!done)
         if (!reader.fetch(out, size_t(-1), done, errors)) return false;

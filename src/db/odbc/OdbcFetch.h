@@ -24,7 +24,9 @@ public:
     OdbcRowReader(const OdbcRowReader&) = delete;
     OdbcRowReader& operator=(const OdbcRowReader&) = delete;
 
-    bool start(const OdbcHandle& stmt, const ResultData& out, bool bulk, ErrorList& errors);
+    // utf8Text reads text as UTF-8 bytes instead of wide characters.
+    bool start(const OdbcHandle& stmt, const ResultData& out, bool bulk, ErrorList& errors,
+               bool utf8Text = false);
     // Appends at least maxRows rows (whole arrays) unless the result ends first.
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors);
     // Unbinds the arrays; the statement can go on to its next result.
@@ -50,6 +52,7 @@ private:
 };
 
 // Reads every row of the current result into out (already described).
-bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors);
+bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
+                   bool utf8Text = false);
 
 } // namespace db

@@ -13,6 +13,7 @@ struct OdbcBinding {
     SQLLEN bytesPerRow = 0; // buffer width for array fetches
     bool longData = false;  // too wide to bind: read with SQLGetData
     bool guid = false;
+    bool utf8 = false; // text read as the bytes of UTF-8 (SQL_C_CHAR)
 };
 
 // Fills type, size, precision, scale and storage from the driver's description.

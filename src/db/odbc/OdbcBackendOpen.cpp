@@ -1,0 +1,242 @@
+// Opening an ODBC connection: which driver and connection string for each kind of data
+// source, the options a driver needs, and what the session tells of itself.
+#include "OdbcBackend.h"
+
+#include "OdbcDiag.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <odbcinst.h>
+
+namespace db {
+
+namespace {
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+// Option bits of MariaDB's (and MySQL's) ODBC driver: a changed row count that counts the
+// rows matched, not only those whose values differ; and a text of several statements.
+constexpr quint64 kMariaFoundRows = 2;
+constexpr quint64 kMariaMultiStatements = quint64(1) << 26;
+
+Error providerNotFound() {
+    return errors::providerNotFound();
+}
+
+QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
+    SQLWCHAR buf[256];
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &len))) return QString();
+    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
+}
+
+// The words the driver says its database reserves beyond ODBC's own, in upper case.
+QStringList keywordList(const OdbcHandle& dbc) {
+    SQLSMALLINT len = 0;
+    SQLWCHAR probe[1];
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_KEYWORDS, probe, 0, &len)) || len <= 0) return {};
+    std::vector<SQLWCHAR> buf(size_t(len) / sizeof(SQLWCHAR) + 1);
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_KEYWORDS, buf.data(),
+                                   SQLSMALLINT(buf.size() * sizeof(SQLWCHAR)), &len)))
+        return {};
+    const QString text = fromWide(buf.data(), std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)),
+                                                                  qsizetype(buf.size()) - 1));
+    QStringList words;
+    for (const QString& w : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        words << w.trimmed().toUpper();
+    return words;
+}
+} // namespace
+
+bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
+    m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    if (!m_env) {
+        errors = {providerNotFound()};
+        return false;
+    }
+    SQLSetEnvAttr(m_env.get(), SQL_ATTR_ODBC_VERSION, SQLPOINTER(SQL_OV_ODBC3), 0);
+    m_dbc = OdbcHandle(SQL_HANDLE_DBC, m_env.get());
+    if (!m_dbc) {
+        errors = odbcErrors({&m_env});
+        return false;
+    }
+    // An unreachable server fails after this long instead of hanging the program.
+    SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, SQLPOINTER(kLoginTimeoutSeconds), 0);
+
+    switch (m_target) {
+    case Target::DataSource: {
+        m_declareFetch = tunablePostgres(login);
+        if (m_declareFetch) {
+            // psqlODBC otherwise holds a whole result in memory beside ours, and reports
+            // booleans as text. It reads a braced PWD but not a braced UID, and data-source
+            // names cannot hold ";{}=".
+            const QString text =
+                QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
+                    .arg(login.dataSource, login.userId, braceQuote(login.password));
+            if (!driverConnect(text, errors)) return false;
+        } else if (const QString text = mariaDbConnection(login); !text.isEmpty()) {
+            if (!driverConnect(text, errors)) return false;
+            m_utf8Text = true;
+        } else {
+            // Separate arguments: the values reach the driver exactly as typed.
+            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
+                                           wide(login.userId), SQL_NTS, wide(login.password),
+                                           SQL_NTS))) {
+                errors = odbcErrors({&m_dbc});
+                return false;
+            }
+        }
+        break;
+    }
+    case Target::SqlServer:
+        if (!connectWithDriver({QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                QStringLiteral("FreeTDS")},
+                               QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
+                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
+                                        braceQuote(login.password)),
+                               errors))
+            return false;
+        break;
+    case Target::Oracle:
+        if (!connectWithDriver({QStringLiteral("Oracle")},
+                               QStringLiteral("DBQ=%1;UID=%2;PWD=%3;")
+                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
+                                        braceQuote(login.password)),
+                               errors))
+            return false;
+        break;
+    case Target::AccessFile: {
+        const QFileInfo file(login.dataSource);
+        if (!file.exists() || file.isDir()) {
+            errors = {errors::fileNotFound(ErrorNumber::Fail, login.dataSource,
+                                           QStringLiteral("Tolvan.Connection"))};
+            return false;
+        }
+        if (!connectWithDriver({QStringLiteral("MDBTools"), QStringLiteral("MDB")},
+                               QStringLiteral("DBQ=%1;").arg(braceQuote(login.dataSource)), errors))
+            return false;
+        break;
+    }
+    }
+    m_connected = true;
+    const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
+    if (!quote.trimmed().isEmpty()) m_quote = quote;
+    m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
+    m_keywords = keywordList(m_dbc);
+    SQLUSMALLINT identifierCase = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
+                                  sizeof identifierCase, nullptr))) {
+        switch (identifierCase) {
+        case SQL_IC_UPPER:
+            m_identifierCase = IdentifierCase::Upper;
+            break;
+        case SQL_IC_LOWER:
+            m_identifierCase = IdentifierCase::Lower;
+            break;
+        case SQL_IC_SENSITIVE:
+            m_identifierCase = IdentifierCase::Sensitive;
+            break;
+        default:
+            m_identifierCase = IdentifierCase::Mixed;
+            break;
+        }
+    }
+    return true;
+}
+
+bool OdbcBackend::tunablePostgres(const LoginParams& login) {
+    static const QRegularExpression plain(QStringLiteral("^[^;{}=\\s]*$"));
+    if (!plain.match(login.userId).hasMatch() || login.password.contains(QLatin1Char('}')) ||
+        login.password != login.password.trimmed())
+        return false;
+    const QString driver = driverOfDataSource(login.dataSource);
+    return driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
+           driver.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+}
+
+QString OdbcBackend::mariaDbConnection(const LoginParams& login) {
+    // Data-source names cannot hold these; the driver reads braced UID and PWD values whole.
+    static const QRegularExpression plain(QStringLiteral("^[^;{}=]*$"));
+    if (!plain.match(login.dataSource).hasMatch()) return QString();
+    const QString driver = driverOfDataSource(login.dataSource);
+    if (!driver.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) &&
+        !driver.contains(QLatin1String("MySQL"), Qt::CaseInsensitive))
+        return QString();
+    // The connection's OPTION replaces the data source's: keep the bits the user set there.
+    quint64 option = 0;
+    const QByteArray dsn = login.dataSource.toLocal8Bit();
+    for (const char* key : {"OPTION", "OPTIONS"}) {
+        char value[64] = {};
+        if (SQLGetPrivateProfileString(dsn.constData(), key, "", value, int(sizeof value),
+                                       "odbc.ini") > 0 &&
+            value[0] != '\0') {
+            option = QByteArray(value).trimmed().toULongLong();
+            break;
+        }
+    }
+    option |= kMariaFoundRows | kMariaMultiStatements;
+    // Text is read as UTF-8: the driver's wide-character rows can come out a character short.
+    QString text =
+        QStringLiteral("DSN=%1;OPTION=%2;CHARSET=utf8mb4;").arg(login.dataSource).arg(option);
+    // Empty values would replace a user name or password stored with the data source.
+    if (!login.userId.isEmpty()) text += QStringLiteral("UID=%1;").arg(braceQuote(login.userId));
+    if (!login.password.isEmpty())
+        text += QStringLiteral("PWD=%1;").arg(braceQuote(login.password));
+    return text;
+}
+
+QString OdbcBackend::driverOfDataSource(const QString& dsn) {
+    SQLWCHAR name[512], driver[512];
+    SQLSMALLINT nameLen = 0, driverLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
+                                         &nameLen, driver, SQLSMALLINT(std::size(driver)),
+                                         &driverLen))) {
+        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) ==
+            0)
+            return fromWide(driver, std::min<qsizetype>(driverLen, 511));
+        direction = SQL_FETCH_NEXT;
+    }
+    return QString();
+}
+
+QString OdbcBackend::findDriver(const QStringList& preferred) {
+    QStringList installed;
+    SQLWCHAR name[512], attrs[2048];
+    SQLSMALLINT nameLen = 0, attrLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDriversW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
+                                     &nameLen, attrs, SQLSMALLINT(std::size(attrs)), &attrLen))) {
+        installed << fromWide(name, std::min<qsizetype>(nameLen, 511));
+        direction = SQL_FETCH_NEXT;
+    }
+    for (const QString& want : preferred) {
+        for (const QString& have : installed)
+            if (have.compare(want, Qt::CaseInsensitive) == 0) return have;
+        for (const QString& have : installed)
+            if (have.contains(want, Qt::CaseInsensitive)) return have;
+    }
+    return QString();
+}
+
+bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail,
+                                    ErrorList& errors) {
+    const QString driver = findDriver(preferred);
+    if (driver.isEmpty()) {
+        errors = {providerNotFound()};
+        return false;
+    }
+    return driverConnect(QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail, errors);
+}
+
+bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors) {
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
+                                        SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT)))
+        return true;
+    errors = odbcErrors({&m_dbc});
+    return false;
+}
+
+} // namespace db
