@@ -143,6 +143,19 @@ QString quoteName(Kind kind, const QString& name) {
     return q + QString(name).replace(q, q + q) + q;
 }
 
+QString numbers(Kind kind, int n) {
+    if (kind == Kind::MariaDbOdbc)
+        return QStringLiteral("(select seq as i from seq_1_to_%1) g").arg(n);
+    return QStringLiteral("(with recursive r(i) as (select 1 union all select i + 1 from r where "
+                          "i < %1) select i from r) g")
+        .arg(n);
+}
+
+QString prefixed(Kind kind, const QString& prefix, const QString& number) {
+    if (kind == Kind::MariaDbOdbc) return QStringLiteral("concat('%1', %2)").arg(prefix, number);
+    return QStringLiteral("'%1' || %2").arg(prefix, number);
+}
+
 bool isServer(Kind kind) {
     return kind == Kind::PostgresOdbc || kind == Kind::MariaDbOdbc;
 }

@@ -37,6 +37,10 @@ QString blobType(Kind kind);
 // A quoted identifier for test statements: MariaDB quotes with backticks unless its
 // sql_mode has ANSI_QUOTES, which a user's server usually has not.
 QString quoteName(Kind kind, const QString& name);
+// A table expression "g" whose column i numbers its rows from 1 to n.
+QString numbers(Kind kind, int n);
+// The text prefix followed by the digits of number ('n' || i).
+QString prefixed(Kind kind, const QString& prefix, const QString& number);
 // True for the backends that run on a server (whose session can be lost or cancelled).
 bool isServer(Kind kind);
 
