@@ -717,8 +717,10 @@ private slots:
                          report.contains(QStringLiteral("\\x82")),
                      qPrintable(report));
         else
-            QVERIFY2(report.contains(QStringLiteral("UTF8")) &&
-                         report.contains(QStringLiteral(": 0x82")),
+            // Started in the C locale, psqlODBC refuses them itself before they are sent.
+            QVERIFY2((report.contains(QStringLiteral("UTF8")) &&
+                      report.contains(QStringLiteral(": 0x82"))) ||
+                         report.contains(QStringLiteral("Could not convert the current data")),
                      qPrintable(report));
         QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by id")),
                  QStringList{QStringLiteral("1|日本語|テキスト")});
