@@ -23,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QStringView line = reader.next();
         FUZZ_CHECK(!line.contains(QLatin1String("\r\n")));
         lines << line.toString();
+        // Any text, read as a statement, ends: the query box asks the same of what is typed.
+        (void)db::isSingleStatement(line);
+        (void)db::readsOnly(line);
 
         const BatchLine parsed = ParseBatchLine(line);
         FUZZ_CHECK(parsed.line == trimBlanks(line));

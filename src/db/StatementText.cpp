@@ -72,7 +72,8 @@ public:
             } else if (c == u'*' && m_d.runsComments && at(1) == u'/') {
                 m_i += 2; // the end of a /*! ... */ whose text ran
             } else if (isWordStart(c)) {
-                const qsizetype start = m_i;
+                // "@" starts a word (@n, @@version) without being part of one.
+                const qsizetype start = m_i++;
                 while (m_i < m_s.size() && isWordChar(m_s[m_i]))
                     ++m_i;
                 if (startsPrefixedQuote(start)) continue;

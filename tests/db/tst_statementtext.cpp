@@ -28,6 +28,12 @@ private slots:
         row("semicolon in a name", "select \"a;b\" from `c;d`", true, true);
         row("doubled quotes", "select 'it''s; delete from x' from t", true, true);
         row("backslash path", "select 'C:\\dir\\' as p", true, true);
+        // Variables of SQL Server and MySQL; an "@" alone is read past as well.
+        row("server variables", "select @@version, @@rowcount", true, true);
+        row("user variable", "select @n := 1", true, true);
+        row("a lone at sign", "select 1 from t where a = @", true, true);
+        row("declared variable then a change", "declare @n int; delete from x where id = @n", false,
+            false);
 
         row("insert returning", "insert into t values (1) returning id", true, false);
         row("with insert", "with n as (insert into t values (1) returning *) select * from n", true,
