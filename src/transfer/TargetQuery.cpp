@@ -12,6 +12,16 @@ QString importTargetQuery(const QString& source) {
     return source + QStringLiteral(" where 1 = 2");
 }
 
+namespace {
+// Brackets are a guess for a driver that names no quote of its own; a database that reads
+// none would end the statement at a ";" or cut it at a comment inside them.
+bool bracketable(const QString& name) {
+    for (const char* end : {"]", ";", "--", "/*", "#"})
+        if (name.contains(QLatin1String(end))) return false;
+    return true;
+}
+} // namespace
+
 std::optional<QString> tableNameSql(const QString& tableName, const QString& quote) {
     const auto parts = db::splitTableName(tableName);
     if (!parts) return std::nullopt;
@@ -23,7 +33,7 @@ std::optional<QString> tableNameSql(const QString& tableName, const QString& quo
             sql << p.name;
         else if (quotes)
             sql << db::quoteIdentifier(p.name, q);
-        else if (!p.name.contains(QLatin1Char(']')))
+        else if (bracketable(p.name))
             sql << QLatin1Char('[') + p.name + QLatin1Char(']');
         else
             return std::nullopt;

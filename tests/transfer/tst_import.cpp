@@ -120,6 +120,17 @@ private slots:
         QTest::newRow("bracket with ] and no quotes") << "\"a]b\""
                                                       << ""
                                                       << "";
+        // Brackets guessed for a driver that names no quote of its own: a database that reads
+        // no brackets would end the statement at the ";" or start a comment at "--".
+        QTest::newRow("semicolon in brackets") << "\"a;b\""
+                                               << ""
+                                               << "";
+        QTest::newRow("comment in brackets") << "`a--b`"
+                                             << ""
+                                             << "";
+        QTest::newRow("quote in brackets") << "\"it's\""
+                                           << ""
+                                           << "[it's]";
     }
     void tableNames() {
         QFETCH(QString, name);
