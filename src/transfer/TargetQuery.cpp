@@ -23,6 +23,10 @@ bool bracketable(const QString& name) {
 } // namespace
 
 std::optional<QString> tableNameSql(const QString& tableName, const QString& quote) {
+    // A comment ("#" in MySQL, "--") ends at a line break: one inside the name would let the
+    // rest of it run as SQL.
+    const QString inner = tableName.trimmed();
+    if (inner.contains(QLatin1Char('\n')) || inner.contains(QLatin1Char('\r'))) return std::nullopt;
     const auto parts = db::splitTableName(tableName);
     if (!parts) return std::nullopt;
     const QString q = quote.trimmed();

@@ -128,6 +128,14 @@ private slots:
         QTest::newRow("comment in brackets") << "`a--b`"
                                              << ""
                                              << "";
+        // "#" starts a comment in MySQL that runs to the end of the line: a line break inside
+        // the name would let the rest of it run.
+        QTest::newRow("line break in a quoted part") << "#t.`x\n; delete from y; -- `"
+                                                     << "`"
+                                                     << "";
+        QTest::newRow("temporary table") << "#t"
+                                         << "\""
+                                         << "#t";
         QTest::newRow("quote in brackets") << "\"it's\""
                                            << ""
                                            << "[it's]";
