@@ -91,21 +91,23 @@ void ColumnData::clearKeepingMemory(Storage storage) {
     m_size = 0;
     m_edited.clear();
     if (m_segments.size() > 1) m_segments.resize(1);
-    if (m_segments.empty()) return;
-    Segment& s = m_segments.front();
-    s.rows = 0;
-    s.nulls.clear();
-    s.blobMarks.clear();
-    s.wide = false;
-    s.narrow.clear();
-    s.ints.clear();
-    s.reals.clear();
-    s.fixedWidth = true;
-    s.width = 0;
-    s.cells = 0;
-    s.offsets.clear();
-    s.wideOffsets.clear();
-    s.arena.clear();
+    if (!m_segments.empty()) m_segments.front().clear();
+}
+
+void ColumnData::Segment::clear() {
+    rows = 0;
+    nulls.clear();
+    blobMarks.clear();
+    wide = false;
+    narrow.clear();
+    ints.clear();
+    reals.clear();
+    fixedWidth = true;
+    width = 0;
+    cells = 0;
+    offsets.clear();
+    wideOffsets.clear();
+    arena.clear();
 }
 
 size_t ColumnData::Segment::memoryBytes() const {

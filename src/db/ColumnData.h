@@ -118,6 +118,8 @@ private:
         void widen();
         void pushOffset(quint64 end);
         void squeeze();
+        // Empty again, every field as a new segment has it, the memory kept.
+        void clear();
         size_t memoryBytes() const;
     };
 

@@ -138,9 +138,7 @@ bool Recordset::fetchBlock(ErrorList& errors) {
     if (next) {
         ++m_blocksRead;
         m_data = std::move(next->rows);
-        m_order.resize(m_data.rows);
-        std::iota(m_order.begin(), m_order.end(), 0u);
-        m_pos = 0;
+        resetRows();
         if (next->done || !next->ok) m_cursor.reset();
         if (next->ok) return true;
         errors = std::move(next->errors);
@@ -160,9 +158,7 @@ bool Recordset::fetchBlock(ErrorList& errors) {
         }
     }
     if (done) m_cursor.reset();
-    m_order.resize(m_data.rows);
-    std::iota(m_order.begin(), m_order.end(), 0u);
-    m_pos = 0;
+    resetRows();
     return true;
 }
 
