@@ -1,6 +1,8 @@
 #include "StatementText.h"
 
 #include <QString>
+#include <algorithm>
+#include <iterator>
 
 namespace db {
 
@@ -13,7 +15,8 @@ struct Dialect {
     bool escapeStrings = false;    // PostgreSQL: E'...\'...'
     bool backslashEscapes = false; // MySQL: in every quoted text
     bool hashComments = false;     // MySQL: # to the end of the line
-    bool dashNeedsBlank = false;   // MySQL: "--" starts a comment only before a blank
+    bool dashNeedsBlank = false;   // MySQL: "--" starts a comment only before an ASCII blank
+    bool crEndsComment = false;    // PostgreSQL: a lone CR ends a "--" comment as LF does
     bool runsComments = false;     // MySQL: the text of /*! ... */ runs
     bool brackets = false;         // SQLite, SQL Server, Access: [name]
     bool qQuotes = false;          // Oracle: q'[...]'
@@ -21,7 +24,7 @@ struct Dialect {
 
 Dialect postgres() {
     Dialect d;
-    d.nestedComments = d.dollarQuotes = d.escapeStrings = true;
+    d.nestedComments = d.dollarQuotes = d.escapeStrings = d.crEndsComment = true;
     return d;
 }
 Dialect mysql() {
@@ -36,7 +39,7 @@ Dialect bracketed() {
 }
 Dialect sqlServer() {
     Dialect d;
-    d.brackets = d.nestedComments = true;
+    d.brackets = d.nestedComments = d.crEndsComment = true;
     return d;
 }
 Dialect oracle() {
@@ -79,8 +82,7 @@ public:
                 if (startsPrefixedQuote(start)) continue;
                 return {Token::Word, m_s.mid(start, m_i - start)};
             } else if (c.isDigit()) {
-                while (m_i < m_s.size() && isWordChar(m_s[m_i]))
-                    ++m_i;
+                skipNumber();
                 return {Token::Other, {}};
             } else {
                 ++m_i;
@@ -106,15 +108,17 @@ private:
         if (c == u'#' && m_d.hashComments) return true;
         if (c == u'-' && at(1) == u'-') {
             if (!m_d.dashNeedsBlank) return true;
+            // Only ASCII blanks and control characters count; U+3000 does not.
             const QChar after = at(2);
-            return after.isNull() || after.isSpace() || after.unicode() < 0x20;
+            return after.isNull() || after.unicode() <= 0x20 || after.unicode() == 0x7f;
         }
         return c == u'/' && at(1) == u'*';
     }
 
     void skipComment() {
         if (m_s[m_i] != u'/') {
-            while (m_i < m_s.size() && m_s[m_i] != u'\n')
+            while (m_i < m_s.size() && m_s[m_i] != u'\n' &&
+                   !(m_d.crEndsComment && m_s[m_i] == u'\r'))
                 ++m_i;
             return;
         }
@@ -136,6 +140,33 @@ private:
             } else {
                 ++m_i;
             }
+        }
+    }
+
+    // A number ends where its digits end: SQL Server reads "1DELETE" as 1 and a statement.
+    void skipNumber() {
+        const auto digits = [&](auto accept) {
+            while (m_i < m_s.size() && accept(m_s[m_i]))
+                ++m_i;
+        };
+        const auto decimal = [](QChar c) { return c >= u'0' && c <= u'9'; };
+        if (m_s[m_i] == u'0' && (at(1) == u'x' || at(1) == u'X')) {
+            m_i += 2;
+            digits([](QChar c) {
+                return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
+                       (c >= u'A' && c <= u'F');
+            });
+            return;
+        }
+        digits(decimal);
+        if (m_i < m_s.size() && m_s[m_i] == u'.') {
+            ++m_i;
+            digits(decimal);
+        }
+        if ((at(0) == u'e' || at(0) == u'E') &&
+            (decimal(at(1)) || ((at(1) == u'+' || at(1) == u'-') && decimal(at(2))))) {
+            m_i += 2;
+            digits(decimal);
         }
     }
 
@@ -209,6 +240,15 @@ bool is(QStringView word, const char16_t* keyword) {
     return word.compare(QStringView(keyword), Qt::CaseInsensitive) == 0;
 }
 
+// Words that change data or start a statement that may: SQL Server needs no ";" before them.
+const char16_t* const kChanging[] = {
+    u"insert",     u"delete",     u"merge",     u"into",    u"drop",  u"truncate", u"create",
+    u"alter",      u"exec",       u"execute",   u"call",    u"grant", u"revoke",   u"deny",
+    u"rename",     u"dbcc",       u"backup",    u"restore", u"kill",  u"shutdown", u"reconfigure",
+    u"checkpoint", u"updatetext", u"writetext", u"bulk",    u"begin", u"commit",   u"rollback",
+    u"save",       u"enable",     u"disable",
+};
+
 // Nothing but ";" follows the first ";".
 bool singleIn(QStringView sql, const Dialect& d) {
     Scanner scan(sql, d);
@@ -229,19 +269,30 @@ bool readsOnlyIn(QStringView sql, const Dialect& d) {
     while (t.kind == Token::OpenParen)
         t = scan.next();
     if (t.kind != Token::Word || !(is(t.text, u"select") || is(t.text, u"with"))) return false;
-    QStringView previous;
+    // The words before this one, nearest first.
+    QStringView before[3];
     for (; t.kind != Token::End; t = scan.next()) {
+        // USE starts a statement unless it is MySQL's index hint.
+        if (is(before[0], u"use") &&
+            !(t.kind == Token::Word && (is(t.text, u"index") || is(t.text, u"key"))))
+            return false;
         if (t.kind != Token::Word) {
-            previous = {};
+            before[0] = before[1] = before[2] = {};
             continue;
         }
         const QStringView w = t.text;
-        if (is(w, u"insert") || is(w, u"delete") || is(w, u"merge") || is(w, u"into")) return false;
+        if (std::any_of(std::begin(kChanging), std::end(kChanging),
+                        [&](const char16_t* k) { return is(w, k); }))
+            return false;
         // FOR UPDATE and FOR NO KEY UPDATE lock the rows they read.
-        if (is(w, u"update") && !is(previous, u"for") && !is(previous, u"key")) return false;
-        previous = w;
+        if (is(w, u"update") && !is(before[0], u"for") &&
+            !(is(before[0], u"key") && is(before[1], u"no") && is(before[2], u"for")))
+            return false;
+        before[2] = before[1];
+        before[1] = before[0];
+        before[0] = w;
     }
-    return true;
+    return !is(before[0], u"use");
 }
 
 } // namespace

@@ -70,6 +70,28 @@ private slots:
         row("bracket is a subscript in PostgreSQL", "select a[']'] ; delete from y", false, false);
         row("q quote in Oracle", "select q'[it's]' from dual; delete from x", false, false);
         row("unclosed quote", "select 1; select 'abc", false, false);
+        // SQL Server needs no ";" between statements; a number ends where its digits end.
+        row("statement after a select without a separator", "SELECT 1 DROP TABLE t", true, false);
+        row("truncate after a select", "SELECT * FROM t TRUNCATE TABLE t", true, false);
+        row("statement glued to a number", "SELECT 1DELETE FROM t", true, false);
+        row("exec after a select", "select * from t exec p", true, false);
+        row("character set is no statement",
+            "select convert(a using utf8), cast(b as char "
+            "character set utf8) from t",
+            true, true);
+        row("index hint", "select * from t use index (i) where a = 1", true, true);
+        row("use after a select", "select 1 use master", true, false);
+        row("exponent and hex are numbers", "select 1e5, 0x1F, 1.5e-3 from t", true, true);
+        // MySQL starts a "--" comment only before an ASCII blank; an input method types U+3000.
+        row("ideographic blank after dashes", "SELECT 1 --\u3000x; DELETE FROM t", false, false);
+        // PostgreSQL ends a "--" comment at a lone CR.
+        row("dash comment ended by a lone CR", "select 1 -- c\r; delete from t", false, false);
+        row("a lone CR before a change", "select 1 -- c\rdelete from t", true, false);
+        row("update after search set",
+            "with recursive r(id) as (select 1) search depth first "
+            "by id set key update t set a = 1",
+            true, false);
+        row("for no key update is a lock", "select * from t for no key update", true, true);
         row("empty", "", true, false);
         row("only a comment", "-- nothing", true, false);
     }
