@@ -35,7 +35,7 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString&, bool, bool) override {}
     void HideBusy() override {}
-    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool, PanelAnswer) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
         return PanelAnswer::Ok;
     }

@@ -48,7 +48,7 @@ public:
     void HideBusy() override {
         if (loopPeak < 0) loopPeak = statusMegabytes("VmHWM:");
     }
-    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool, PanelAnswer) override {
         std::fprintf(stderr, "%s\n", qPrintable(message));
         failed = true;
         return PanelAnswer::Ok;

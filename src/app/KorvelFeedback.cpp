@@ -108,8 +108,8 @@ void frmKorvel::HideBusy() {
     txtFocus->setEnabled(false);
 }
 
-PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled,
-                                        bool cancelEnabled) {
+PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled,
+                                        PanelAnswer defaultAnswer) {
     // Nothing else runs while the panel waits for its answer, also when it reports a failed
     // cell edit in an otherwise idle window.
     const bool lockHere = txtQuery->isEnabled();
@@ -129,7 +129,9 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled,
     centrePanel();
     frameWait->raise();
     repaint();
-    frameWait->okButton()->setFocus();
+    (defaultAnswer == PanelAnswer::Cancel && cancelEnabled ? frameWait->cancelButton()
+                                                           : frameWait->okButton())
+        ->setFocus();
     const PanelAnswer answer = frameWait->waitForAnswer();
     m_panelWaiting = false;
     frameWait->hide();

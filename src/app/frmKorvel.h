@@ -40,8 +40,8 @@ public:
     void SetWindowEnabled(bool enabled) override;
     void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) override;
     void HideBusy() override;
-    PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled,
-                                 bool cancelEnabled) override;
+    PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled,
+                                 PanelAnswer defaultAnswer = PanelAnswer::Ok) override;
     void UpdateStatusBar(const QString& status) override;
     void ClearGridPanel() override;
     void bindGrid(std::shared_ptr<db::Recordset> rs) override;

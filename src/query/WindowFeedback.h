@@ -20,9 +20,9 @@ public:
     virtual void SetWindowEnabled(bool enabled) = 0;
     virtual void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) = 0;
     virtual void HideBusy() = 0;
-    // Waits for a button.
-    virtual PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled,
-                                         bool cancelEnabled) = 0;
+    // Waits for a button; Enter presses the one given as the default.
+    virtual PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled,
+                                         PanelAnswer defaultAnswer = PanelAnswer::Ok) = 0;
     virtual void UpdateStatusBar(const QString& status) = 0;
     virtual void ClearGridPanel() = 0;
     // The grid shows this record set (null: nothing).

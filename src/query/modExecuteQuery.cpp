@@ -207,6 +207,13 @@ bool RereadResult(ProgramState& state, WindowFeedback& feedback) {
 
 void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
     feedback.SetWindowEnabled(false);
+    // Running a text that may change data again is the user's decision, each time.
+    if (state.resultOpen && !db::readsOnly(state.resultSet->Source()) &&
+        feedback.ShowMessagePanel(kRerunQuestion, true, true, PanelAnswer::Cancel) !=
+            PanelAnswer::Ok) {
+        feedback.SetWindowEnabled(true);
+        return;
+    }
     if (state.resultOpen) {
         feedback.ShowBusy(QString(), false, false);
         RereadResult(state, feedback);

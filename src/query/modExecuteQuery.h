@@ -37,3 +37,5 @@ inline const QString kRowsProcessed = QStringLiteral("件のデータが処理�
 inline const QString kQueryDone = QStringLiteral("クエリは正常に処理されました");
 inline const QString kQueryNotRun = QStringLiteral("クエリは実行されませんでした");
 inline const QString kDeleteQuestion = QStringLiteral("削除クエリを実行しますか？");
+inline const QString kRerunQuestion =
+    QStringLiteral("このクエリはデータを変更する可能性があります。もう一度実行しますか？");

@@ -362,6 +362,45 @@ private slots:
                  1);
     }
 
+    // F5 on a result whose text changed data asks first, with Cancel as the default: Enter
+    // keeps the rows shown and runs nothing; asked again, OK runs it once more.
+    void refreshOfAChangeAsksFirst() {
+        QVERIFY(
+            testdb::exec(*m_record.adoConnection,
+                         QStringLiteral("CREATE TABLE IF NOT EXISTS zz (id INTEGER PRIMARY KEY, "
+                                        "v TEXT)")));
+        const auto inserted = [&] {
+            db::Recordset rs;
+            rs.Open(QStringLiteral("select count(*) from zz"), m_record.adoConnection.get(), 3, 3,
+                    -1);
+            return rs.text(0, 0).toInt();
+        };
+        const int before = inserted();
+        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        query()->setPlainText(QStringLiteral("insert into zz(v) values ('a') returning id"));
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(inserted(), before + 1);
+        grid->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), grid);
+        QString asked;
+        QWidget* focused = nullptr;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            asked = m_window->waitPanel()->message();
+            focused = QApplication::focusWidget();
+            QTest::keyClick(focused, Qt::Key_Return);
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY2(asked.contains(QStringLiteral("もう一度実行しますか")), qPrintable(asked));
+        QCOMPARE(focused, m_window->waitPanel()->cancelButton());
+        QCOMPARE(inserted(), before + 1);
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QTRY_COMPARE(QApplication::focusWidget(), grid);
+
+        answerNextPrompt("cmdOK");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QCOMPARE(inserted(), before + 2);
+    }
+
     void closeIsRefusedWhileWorkRuns() {
         m_state->bImporting = true;
         QVERIFY(!m_window->close());

@@ -152,15 +152,44 @@ private slots:
         QVERIFY(!f->state->resultOpen);
     }
 
-    // The Refresh command is the user's own request: it runs the statement again.
-    void refreshRunsItAgain() {
-        QVERIFY(setUp(QStringLiteral("sqlite")));
+    // Refresh runs a text that changed data again only when the user says so: it asks, and
+    // Cancel, the panel's default, keeps the rows shown. A read-only text is read again.
+    void refreshAsksFirst_data() { changingResultRunsOnce_data(); }
+    void refreshAsksFirst() {
+        QFETCH(QString, backend);
+        QFETCH(QString, sql);
+        QFETCH(bool, returnsRows);
+        if (!returnsRows) QSKIP("no rows to refresh");
+        QVERIFY(setUp(backend));
         RecordingWindow window;
-        QVERIFY(ExecuteQuery(
-            *f->state, window,
-            QStringLiteral("insert into once (id, name) values (1, 'r') returning id")));
-        RequeryResult(*f->state, window);
-        QCOMPARE(runs(), 2);
+        QVERIFY(ExecuteQuery(*f->state, window, sql));
+        const std::shared_ptr<db::Recordset> held = f->state->resultSet;
+
+        RecordingWindow declined;
+        RequeryResult(*f->state, declined);
+        QCOMPARE(declined.prompts, QStringList{kRerunQuestion});
+        QCOMPARE(runs(), 1);
+        QCOMPARE(f->state->resultSet, held);
+        QVERIFY(declined.enabled);
+
+        RecordingWindow accepted;
+        accepted.answers = {PanelAnswer::Ok};
+        RequeryResult(*f->state, accepted);
+        QCOMPARE(accepted.prompts, QStringList{kRerunQuestion});
+        // Run again: one more row stored, or, for the delete, its row already gone.
+        const bool deletes = sql.startsWith(QLatin1String("delete"));
+        QCOMPARE(runs(), deletes ? 1 : 2);
+        QVERIFY(f->state->resultSet != held);
+        if (deletes) QCOMPARE(f->state->resultSet->RecordCount(), 0);
+
+        RecordingWindow reads;
+        QVERIFY(ExecuteQuery(*f->state, reads, QStringLiteral("select id from canary")));
+        const std::shared_ptr<db::Recordset> shown = f->state->resultSet;
+        QVERIFY(f->exec(QStringLiteral("insert into canary values (3)")));
+        RequeryResult(*f->state, reads);
+        QCOMPARE(reads.prompts, QStringList());
+        QCOMPARE(f->state->resultSet->RecordCount(), 3);
+        QCOMPARE(runs(), deletes ? 1 : 2);
     }
 
     void batchNamesAreNames_data() {

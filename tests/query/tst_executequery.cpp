@@ -26,7 +26,7 @@ public:
     }
     void ShowBusy(const QString&, bool, bool) override { calls << QStringLiteral("busy"); }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool, PanelAnswer) override {
         prompts << message;
         return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
     }

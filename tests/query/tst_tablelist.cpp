@@ -12,7 +12,9 @@ public:
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString& message, bool, bool) override { busy << message; }
     void HideBusy() override { busy << QStringLiteral("hidden"); }
-    PanelAnswer ShowMessagePanel(const QString&, bool, bool) override { return PanelAnswer::Ok; }
+    PanelAnswer ShowMessagePanel(const QString&, bool, bool, PanelAnswer) override {
+        return PanelAnswer::Ok;
+    }
     void UpdateStatusBar(const QString&) override {}
     void ClearGridPanel() override {}
     void bindGrid(std::shared_ptr<db::Recordset>) override {}

@@ -32,7 +32,7 @@ public:
         calls << QStringLiteral("busy %1%2").arg(ok).arg(cancel);
     }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool, PanelAnswer) override {
         calls << QStringLiteral("prompt");
         prompts << message;
         return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();

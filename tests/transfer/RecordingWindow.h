@@ -14,7 +14,7 @@ public:
     QStringList calls;
     QStringList statuses;
     QStringList prompts;
-    QList<PanelAnswer> answers; // panel answers in order; OK when none is left
+    QList<PanelAnswer> answers; // panel answers in order; the default when none is left
     QStringList dialogPaths;    // dialog answers in order; "" (cancel) when none is left
     QStringList dialogs;        // "save|title|filter|folder" per dialog shown
     QList<int> progress;
@@ -39,11 +39,12 @@ public:
         calls << QStringLiteral("busy %1%2").arg(int(ok)).arg(int(cancel));
     }
     void HideBusy() override { calls << QStringLiteral("hide"); }
-    PanelAnswer ShowMessagePanel(const QString& message, bool, bool) override {
+    PanelAnswer ShowMessagePanel(const QString& message, bool, bool,
+                                 PanelAnswer defaultAnswer) override {
         prompts << message;
         calls << QStringLiteral("prompt");
         if (onPrompt) onPrompt(message);
-        return answers.isEmpty() ? PanelAnswer::Ok : answers.takeFirst();
+        return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
     }
     void UpdateStatusBar(const QString& status) override { statuses << status; }
     void ClearGridPanel() override {}
