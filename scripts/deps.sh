@@ -10,6 +10,7 @@ tolvan_deps() {
         libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
         postgresql postgresql-client
         mariadb-server mariadb-client odbc-mariadb
+        mdbtools odbc-mdbtools
         fonts-ipafont-gothic
         fp-utils
     )

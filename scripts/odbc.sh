@@ -26,12 +26,14 @@ _odbc_dead_port() {
 
 odbc_setup() {
     local dir=${1:?usage: odbc_setup DIR}
-    local pgdrv sqlitedrv mariadrv deadport
+    local pgdrv sqlitedrv mariadrv mdbdrv mdbwdrv deadport
     mkdir -p "$dir" || return 1
     dir=$(cd "$dir" && pwd) || return 1
     pgdrv=$(_odbc_driver_path odbc-postgresql psqlodbcw.so) || return 1
     sqlitedrv=$(_odbc_driver_path libsqliteodbc libsqlite3odbc.so) || return 1
     mariadrv=$(_odbc_driver_path odbc-mariadb libmaodbc.so) || return 1
+    mdbdrv=$(_odbc_driver_path odbc-mdbtools libmdbodbc.so) || return 1
+    mdbwdrv=$(_odbc_driver_path odbc-mdbtools libmdbodbcW.so) || return 1
     deadport=$(_odbc_dead_port) || { echo "odbc.sh: no unused port" >&2; return 1; }
 
     # DontDLClose keeps drivers mapped, so that sanitizer reports name them correctly.
@@ -49,6 +51,19 @@ DontDLClose = 1
 [MariaDB Unicode]
 Description = MariaDB Connector/ODBC (Unicode)
 Driver = $mariadrv
+DontDLClose = 1
+
+# As Debian's odbc-mdbtools registers it: the 8-bit library under this name.
+[MDBTools]
+Description = MDBTools Driver
+Driver = $mdbdrv
+FileUsage = 1
+DontDLClose = 1
+
+[MDBTools Unicode]
+Description = MDBTools Driver (wide)
+Driver = $mdbwdrv
+FileUsage = 1
 DontDLClose = 1
 INI
 
@@ -72,6 +87,11 @@ Server = ${TOLVAN_TEST_MARIA_HOST:-127.0.0.1}
 Port = ${TOLVAN_TEST_MARIA_PORT:-3306}
 Database = ${TOLVAN_TEST_MARIA_DB:-tolvan}
 
+# An Access file through a data source set up by hand; the tests copy a file to its Database.
+[tolvan_mdb]
+Driver = MDBTools Unicode
+Database = $dir/access dsn/data source.accdb
+
 [tolvan_bad_pg]
 Driver = PostgreSQL Unicode
 Servername = 127.0.0.1
@@ -87,4 +107,6 @@ INI
     export TOLVAN_TEST_SQLITE_DSN=tolvan_sqlite
     export TOLVAN_TEST_SQLITE_ODBC_DB=$dir/odbc-sqlite.db
     export TOLVAN_TEST_BAD_DSN=tolvan_bad_pg
+    export TOLVAN_TEST_MDB_DSN=tolvan_mdb
+    export TOLVAN_TEST_MDB_DSN_FILE="$dir/access dsn/data source.accdb"
 }

@@ -1,6 +1,7 @@
 #include "RecordsetModel.h"
 
 #include "AdoType.h"
+#include "Connection.h"
 #include "Recordset.h"
 
 void RecordsetModel::setRecordset(std::shared_ptr<db::Recordset> rs) {
@@ -77,6 +78,10 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     return m_rs->column(section).name;
 }
 
+bool RecordsetModel::readOnly() const {
+    return m_rs && m_rs->ActiveConnection() && m_rs->ActiveConnection()->readOnly();
+}
+
 bool RecordsetModel::isBinary(const QModelIndex& index) const {
     return index.isValid() && m_rs && index.row() < rowCount() && index.row() < currentCount() &&
            index.column() < columnCount() && m_rs->isBinary(index.row(), index.column());
@@ -86,7 +91,8 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     // Bytes are shown as hex; typing hex over them would store text, so they are not edited.
     // Nor is a text longer than the editor holds: committing the editor would cut it.
-    if (isBinary(index) || isTooLongToEdit(index)) return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    if (isBinary(index) || isTooLongToEdit(index) || readOnly())
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 

@@ -29,6 +29,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A cell of bytes: shown as hex, not edited.
     bool isBinary(const QModelIndex& index) const;
+    // The database only reads: nothing is edited.
+    bool readOnly() const;
     // A text longer than the cell editor holds: shown, not edited.
     bool isTooLongToEdit(const QModelIndex& index) const;
     // Writes an edited cell to the database through the record set.

@@ -454,9 +454,11 @@ void frmKorvel::DataGrid1_HeadClick(int column) {
 
 void frmKorvel::DataGrid1_BeforeDelete() {
     SetWindowEnabled(false);
-    if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true, true) !=
-            PanelAnswer::Cancel &&
-        m_model->recordset()) {
+    if (m_model->readOnly()) {
+        ShowMessagePanel(db::errors::kReadOnlyDatabase, true, false);
+    } else if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true,
+                                true) != PanelAnswer::Cancel &&
+               m_model->recordset()) {
         QList<int> rows;
         for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows())
             rows << index.row();

@@ -119,6 +119,8 @@ public:
     virtual IdentifierCase identifierCase() const { return IdentifierCase::Mixed; }
     // Words the database reserves beyond standard SQL's, in upper case, as its driver tells.
     virtual QStringList keywords() const { return {}; }
+    // True when the driver can only read: every write is refused before it is tried.
+    virtual bool readOnly() const { return false; }
 
 protected:
     // Stops what the driver is doing now, from another thread.

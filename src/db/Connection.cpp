@@ -133,6 +133,10 @@ IdentifierCase Connection::identifierCase() const {
     return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
 }
 
+bool Connection::readOnly() const {
+    return m_backend && m_backend->readOnly();
+}
+
 QStringList Connection::keywords() const {
     return m_backend ? m_backend->keywords() : QStringList();
 }

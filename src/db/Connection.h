@@ -52,6 +52,8 @@ public:
     IdentifierCase identifierCase() const;
     // Words the database reserves beyond standard SQL's, in upper case.
     QStringList keywords() const;
+    // The driver only reads (an Access file through MDBTools): writes are refused unasked.
+    bool readOnly() const;
 
     // Stops the statement that another thread runs on this connection: thread-safe. Until
     // resetCancel, every statement fails with errors::cancelled; the caller calls it before

@@ -48,6 +48,12 @@ inline bool endsSession(const Error& e) {
 }
 
 namespace errors {
+// A database the driver only reads (an Access file through MDBTools).
+inline const QString kReadOnlyDatabase = QStringLiteral(
+    "このデータベースは読み取り専用です。データの変更、削除、インポートはできません。");
+inline Error readOnlyDatabase(const QString& source) {
+    return {ErrorNumber::NotUpdatable, kReadOnlyDatabase, source};
+}
 inline Error objectClosed(const QString& source) {
     return {ErrorNumber::NotOpen,
             QStringLiteral("Operation is not allowed when the object is closed."), source};

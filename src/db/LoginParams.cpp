@@ -59,4 +59,11 @@ QString braceQuote(const QString& value) {
     return QLatin1Char('{') + v + QLatin1Char('}');
 }
 
+QString connectionValue(const QString& value) {
+    const bool needsBraces = value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
+                             value.contains(QLatin1Char('}')) ||
+                             (!value.isEmpty() && value.front().isSpace());
+    return needsBraces ? braceQuote(value) : value;
+}
+
 } // namespace db

@@ -19,5 +19,8 @@ LoginParams parseConnectionString(const QString& text);
 
 // Encloses a value for a driver connection string: braces, with "}" doubled.
 QString braceQuote(const QString& value);
+// A value for a driver connection string, in braces only where the grammar needs them (a ";",
+// a brace, a blank in front): some drivers, MDBTools among them, keep braces in the value.
+QString connectionValue(const QString& value);
 
 } // namespace db

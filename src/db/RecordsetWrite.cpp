@@ -16,6 +16,7 @@ Error noCurrentRecord() {
 
 bool Recordset::ensureWriteTarget() {
     if (!m_connection || !m_connection->isOpen()) return fail(errors::objectClosed(kSource));
+    if (m_connection->readOnly()) return fail(errors::readOnlyDatabase(kSource));
     if (m_target) return true;
     if (FieldCount() == 0)
         return fail({ErrorNumber::NotUpdatable,

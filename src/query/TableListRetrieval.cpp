@@ -16,8 +16,14 @@ bool forcesBrackets(QChar c) {
     return kForcing.contains(c) || kStatementBreaking.contains(c) || c.unicode() < 0x20;
 }
 
+// MDBTools reads Access files: it takes brackets and needs them for a name beyond ASCII.
+bool isMdbTools(const QString& dbms) {
+    return dbms.compare(QLatin1String("MDBTOOLS"), Qt::CaseInsensitive) == 0;
+}
+
 bool acceptsBrackets(const QString& dbms) {
-    return dbms.isEmpty() || dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive) ||
+    return dbms.isEmpty() || isMdbTools(dbms) ||
+           dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive) ||
            dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive) ||
            dbms.compare(QLatin1String("ACCESS"), Qt::CaseInsensitive) == 0 ||
            dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
@@ -186,13 +192,13 @@ QString AddTableName(const QString& name, const db::ConnectionRecord& connection
             return name;
         return quote + QString(name).replace(quote, quote + quote) + quote;
     }
-    if (connection.kind != db::ConnectionKind::Access &&
-        std::none_of(name.begin(), name.end(), forcesBrackets))
-        return name;
+    const db::Connection* c = connection.adoConnection.get();
+    const bool everyName = connection.kind == db::ConnectionKind::Access ||
+                           (c && c->isOpen() && isMdbTools(c->dbmsName()));
+    if (!everyName && std::none_of(name.begin(), name.end(), forcesBrackets)) return name;
     // Brackets cannot hold a "]" (the database ends the name there), and some drivers split
     // statements at a ";" even between brackets: such a name goes in the database's own
     // quotes, doubled inside.
-    const db::Connection* c = connection.adoConnection.get();
     const QString quote = c && c->isOpen() ? c->identifierQuote().trimmed() : QString();
     if ((name.contains(QLatin1Char(']')) || name.contains(QLatin1Char(';'))) && !quote.isEmpty() &&
         quote != QLatin1String("["))

@@ -108,6 +108,12 @@ void runImport(db::Recordset* result, db::Connection* connection, WindowFeedback
         feedback.ShowMessagePanel(kOpenResultFirst, true, false);
         return exit();
     }
+    if (connection && connection->readOnly()) {
+        // Nothing is read or stored, so nothing is read again either.
+        feedback.ShowMessagePanel(db::errors::kReadOnlyDatabase, true, false);
+        feedback.HideBusy();
+        return;
+    }
     if (!rereadable) {
         feedback.ShowMessagePanel(kNoImportIntoChange, true, false);
         return exit();
@@ -176,6 +182,7 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     };
     const std::optional<QString> target = tableTargetQuery(tableName, connection.identifierQuote());
     if (!target) return fail(transfer_error::notATableName(tableName));
+    if (connection.readOnly()) return fail(db::errors::readOnlyDatabase(QStringLiteral("Tolvan")));
     if (!importer.open(filePath, separator, error)) return fail(error);
     if (!work.Open(*target, &connection, db::Recordset::adOpenForwardOnly, 3, -1))
         return fail(openFailure(work, &connection));

@@ -141,6 +141,19 @@ private slots:
         QCOMPARE(p.dataSource, QStringLiteral("/tmp/a b.db"));
 
         QCOMPARE(braceQuote(QStringLiteral("a}b;")), QStringLiteral("{a}}b;}"));
+        // Braces only where a value needs them: MDBTools keeps them as part of a path.
+        const QList<std::pair<QString, QString>> values{
+            {QStringLiteral("/data/売上 2024 (copy).mdb"),
+             QStringLiteral("/data/売上 2024 (copy).mdb")},
+            {QStringLiteral("pa=ss"), QStringLiteral("pa=ss")},
+            {QStringLiteral("a;b"), QStringLiteral("{a;b}")},
+            {QStringLiteral("{x"), QStringLiteral("{{x}")},
+            {QStringLiteral("x}"), QStringLiteral("{x}}}")},
+            {QStringLiteral(" lead"), QStringLiteral("{ lead}")},
+            {QString(), QString()},
+        };
+        for (const auto& [value, sent] : values)
+            QCOMPARE(connectionValue(value), sent);
     }
 
     void tableOfSelect_data() {

@@ -217,6 +217,8 @@ bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& error
         }
         const SQLRETURN rc = SQLMoreResults(stmt.get());
         if (rc == SQL_NO_DATA) return true;
+        // A driver without the function (MDBTools) has one result per statement.
+        if (rc == SQL_ERROR && odbcState(stmt) == QLatin1String("IM001")) return true;
         if (!SQL_SUCCEEDED(rc)) {
             errors = odbcErrors({&stmt});
             if (errors.empty())
@@ -270,7 +272,8 @@ public:
     OdbcCursor(OdbcBackend* backend, OdbcHandle stmt, qsizetype resultsLeft)
         : m_backend(backend), m_stmt(std::move(stmt)), m_resultsLeft(resultsLeft) {}
     bool start(const ResultData& out, bool bulk, ErrorList& errors) {
-        return m_reader.start(m_stmt, out, bulk, errors, m_backend->utf8Text());
+        return m_reader.start(m_stmt, out, bulk, errors, m_backend->utf8Text(),
+                              m_backend->numbersAsText());
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
@@ -447,7 +450,7 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     }
     ResultData r;
     if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
+    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
     for (size_t i = 0; i < r.rows; ++i)
         out.push_back({r.data[2].text(i), r.data[3].text(i), r.data[1].text(i)});
     return true;
@@ -465,7 +468,7 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
         }
         ResultData r;
         if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
-        if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text)) return false;
+        if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
         std::vector<std::pair<qint64, QString>> keys;
         for (size_t i = 0; i < r.rows; ++i)
             keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});

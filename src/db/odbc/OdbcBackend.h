@@ -42,7 +42,10 @@ public:
     IdentifierCase identifierCase() const override { return m_identifierCase; }
     // Text columns are read as UTF-8 bytes (MariaDB's driver, asked for that character set).
     bool utf8Text() const { return m_utf8Text; }
+    // Numbers are read as their text: MDBTools refuses every other C type for them.
+    bool numbersAsText() const { return m_numbersAsText; }
     QStringList keywords() const override { return m_keywords; }
+    bool readOnly() const override { return m_readOnly; }
 
     // The statement being run now, so that a cancel from another thread reaches it; cleared
     // before its handle is freed.
@@ -52,9 +55,16 @@ protected:
     void interruptRunning() override;
 
 private:
+    // file: the database file the driver opens, named where it fails without a reason.
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
-                           ErrorList& errors);
-    bool driverConnect(const QString& connectionString, ErrorList& errors);
+                           ErrorList& errors, const QString& file = QString());
+    // narrow: through the 8-bit call, the text in UTF-8 (see readOnlyDriver).
+    bool driverConnect(const QString& connectionString, ErrorList& errors, bool narrow = false);
+    // MDBTools: it only reads, and opened through a wide call its wide library answers
+    // SQLTables and SQLPrepare with "not supported".
+    static bool readOnlyDriver(const QString& driver) {
+        return driver.contains(QLatin1String("MDB"), Qt::CaseInsensitive);
+    }
     QString findDriver(const QStringList& preferred);
     QString driverOfDataSource(const QString& dsn);
     // True when the data source is served by psqlODBC and the values need no quoting that
@@ -78,6 +88,10 @@ private:
     bool m_connected = false;
     bool m_declareFetch = false;
     bool m_utf8Text = false;
+    bool m_readOnly = false;
+    bool m_numbersAsText = false;
+    // Opened through the 8-bit calls: MDBTools, which only reads.
+    bool m_narrow = false;
     QString m_quote = QStringLiteral("\"");
     QString m_dbms;
     QStringList m_keywords;

@@ -13,20 +13,40 @@ namespace db {
 
 namespace {
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
+// The source of a failure that came with no diagnostic record of the driver's.
+const QString kOdbcSource = QStringLiteral("Tolvan.ODBC");
 // Option bits of MariaDB's (and MySQL's) ODBC driver: a changed row count that counts the
 // rows matched, not only those whose values differ; and a text of several statements.
 constexpr quint64 kMariaFoundRows = 2;
 constexpr quint64 kMariaMultiStatements = quint64(1) << 26;
 
+SQLCHAR* narrowText(QByteArray& bytes) {
+    return reinterpret_cast<SQLCHAR*>(bytes.data());
+}
+
 Error providerNotFound() {
     return errors::providerNotFound();
 }
 
-QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what) {
+// narrow: the connection was opened through the 8-bit calls, whose answers are UTF-8 (the
+// wide library of MDBTools puts 8-bit text into wide buffers).
+QString infoText(const OdbcHandle& dbc, SQLUSMALLINT what, bool narrow = false) {
     SQLWCHAR buf[256];
     SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &len))) return QString();
-    return fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
+    QString text;
+    if (narrow) {
+        char bytes[512];
+        if (!SQL_SUCCEEDED(SQLGetInfo(dbc.get(), what, bytes, sizeof bytes, &len)))
+            return QString();
+        text = QString::fromUtf8(bytes, std::clamp<qsizetype>(len, 0, qsizetype(sizeof bytes) - 1));
+    } else {
+        if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), what, buf, sizeof buf, &len))) return QString();
+        text = fromWide(buf, std::min<qsizetype>(len / qsizetype(sizeof(SQLWCHAR)), 255));
+    }
+    // MDBTools counts the terminator in the length.
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    return text;
 }
 
 // The words the driver says its database reserves beyond ODBC's own, in upper case.
@@ -71,11 +91,20 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
             // names cannot hold ";{}=".
             const QString text =
                 QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
-                    .arg(login.dataSource, login.userId, braceQuote(login.password));
+                    .arg(login.dataSource, login.userId, connectionValue(login.password));
             if (!driverConnect(text, errors)) return false;
         } else if (const QString text = mariaDbConnection(login); !text.isEmpty()) {
             if (!driverConnect(text, errors)) return false;
             m_utf8Text = true;
+        } else if (readOnlyDriver(driverOfDataSource(login.dataSource))) {
+            m_narrow = true;
+            QByteArray dsn = login.dataSource.toUtf8(), uid = login.userId.toUtf8(),
+                       pwd = login.password.toUtf8();
+            if (!SQL_SUCCEEDED(SQLConnect(m_dbc.get(), narrowText(dsn), SQL_NTS, narrowText(uid),
+                                          SQL_NTS, narrowText(pwd), SQL_NTS))) {
+                errors = odbcErrors({&m_dbc});
+                return false;
+            }
         } else {
             // Separate arguments: the values reach the driver exactly as typed.
             if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
@@ -88,20 +117,21 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
         break;
     }
     case Target::SqlServer:
-        if (!connectWithDriver({QStringLiteral("ODBC Driver 18 for SQL Server"),
-                                QStringLiteral("ODBC Driver 17 for SQL Server"),
-                                QStringLiteral("FreeTDS")},
-                               QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
-                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
-                                        braceQuote(login.password)),
-                               errors))
+        if (!connectWithDriver(
+                {QStringLiteral("ODBC Driver 18 for SQL Server"),
+                 QStringLiteral("ODBC Driver 17 for SQL Server"), QStringLiteral("FreeTDS")},
+                QStringLiteral("SERVER=%1;UID=%2;PWD=%3;")
+                    .arg(connectionValue(login.dataSource), connectionValue(login.userId),
+                         connectionValue(login.password)),
+                errors))
             return false;
         break;
     case Target::Oracle:
         if (!connectWithDriver({QStringLiteral("Oracle")},
                                QStringLiteral("DBQ=%1;UID=%2;PWD=%3;")
-                                   .arg(braceQuote(login.dataSource), braceQuote(login.userId),
-                                        braceQuote(login.password)),
+                                   .arg(connectionValue(login.dataSource),
+                                        connectionValue(login.userId),
+                                        connectionValue(login.password)),
                                errors))
             return false;
         break;
@@ -113,15 +143,22 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
             return false;
         }
         if (!connectWithDriver({QStringLiteral("MDBTools"), QStringLiteral("MDB")},
-                               QStringLiteral("DBQ=%1;").arg(braceQuote(login.dataSource)), errors))
+                               QStringLiteral("DBQ=%1;").arg(connectionValue(login.dataSource)),
+                               errors, login.dataSource))
             return false;
         break;
     }
     }
     m_connected = true;
-    const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR);
+    const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, m_narrow);
     if (!quote.trimmed().isEmpty()) m_quote = quote;
-    m_dbms = infoText(m_dbc, SQL_DBMS_NAME);
+    m_dbms = infoText(m_dbc, SQL_DBMS_NAME, m_narrow);
+    if (m_narrow) {
+        // Its wide text calls crash on some columns; its 8-bit ones give UTF-8.
+        m_readOnly = m_utf8Text = m_numbersAsText = true;
+    } else {
+        m_readOnly = infoText(m_dbc, SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y");
+    }
     m_keywords = keywordList(m_dbc);
     SQLUSMALLINT identifierCase = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
@@ -179,9 +216,10 @@ QString OdbcBackend::mariaDbConnection(const LoginParams& login) {
     QString text =
         QStringLiteral("DSN=%1;OPTION=%2;CHARSET=utf8mb4;").arg(login.dataSource).arg(option);
     // Empty values would replace a user name or password stored with the data source.
-    if (!login.userId.isEmpty()) text += QStringLiteral("UID=%1;").arg(braceQuote(login.userId));
+    if (!login.userId.isEmpty())
+        text += QStringLiteral("UID=%1;").arg(connectionValue(login.userId));
     if (!login.password.isEmpty())
-        text += QStringLiteral("PWD=%1;").arg(braceQuote(login.password));
+        text += QStringLiteral("PWD=%1;").arg(connectionValue(login.password));
     return text;
 }
 
@@ -220,21 +258,41 @@ QString OdbcBackend::findDriver(const QStringList& preferred) {
 }
 
 bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString& tail,
-                                    ErrorList& errors) {
+                                    ErrorList& errors, const QString& file) {
     const QString driver = findDriver(preferred);
     if (driver.isEmpty()) {
         errors = {providerNotFound()};
         return false;
     }
-    return driverConnect(QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail, errors);
+    m_narrow = readOnlyDriver(driver);
+    if (driverConnect(QStringLiteral("DRIVER=%1;").arg(braceQuote(driver)) + tail, errors,
+                      m_narrow))
+        return true;
+    // MDBTools fails without a diagnostic record: say at least what was tried.
+    if (!file.isEmpty() && errors.size() == 1 && errors.front().Source == kOdbcSource)
+        errors = {{ErrorNumber::Fail,
+                   QStringLiteral("ODBC ドライバー %1 はファイル %2 を開けませんでした"
+                                  "（ドライバーは理由を返していません）。")
+                       .arg(driver, file),
+                   QStringLiteral("Tolvan.ODBC")}};
+    return false;
 }
 
-bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors) {
+bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors, bool narrow) {
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
-                                        SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT)))
+    if (narrow) {
+        QByteArray bytes = text.toUtf8();
+        SQLCHAR narrowOut[1024];
+        if (SQL_SUCCEEDED(SQLDriverConnect(m_dbc.get(), nullptr, narrowText(bytes), SQL_NTS,
+                                           narrowOut, SQLSMALLINT(sizeof narrowOut), &outLen,
+                                           SQL_DRIVER_NOPROMPT)))
+            return true;
+    } else if (SQL_SUCCEEDED(SQLDriverConnectW(m_dbc.get(), nullptr, wide(text), SQL_NTS, out,
+                                               SQLSMALLINT(std::size(out)), &outLen,
+                                               SQL_DRIVER_NOPROMPT))) {
         return true;
+    }
     errors = odbcErrors({&m_dbc});
     return false;
 }

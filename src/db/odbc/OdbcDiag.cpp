@@ -22,8 +22,12 @@ ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles) {
             // Some drivers append a NUL or a line end to their messages.
             while (text.endsWith(QChar(0)))
                 text.chop(1);
+            // MDBTools leaves the state empty.
+            const QString stateText = fromWide(state, 5).section(QChar(0), 0, 0);
             errors.push_back({native != 0 ? qint32(native) : ErrorNumber::Fail, text,
-                              QStringLiteral("Tolvan.ODBC (%1)").arg(fromWide(state, 5))});
+                              stateText.isEmpty()
+                                  ? QStringLiteral("Tolvan.ODBC")
+                                  : QStringLiteral("Tolvan.ODBC (%1)").arg(stateText)});
         }
     }
     if (errors.empty())

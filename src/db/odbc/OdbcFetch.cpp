@@ -4,6 +4,8 @@
 #include "OdbcDiag.h"
 #include "OdbcTypes.h"
 
+#include <QDate>
+#include <QTime>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -68,6 +70,45 @@ void appendGuid(ColumnData& d, const char* s, size_t n) {
     d.endText();
 }
 
+// A date the driver hands over that no calendar holds (MDBTools gives day 0 for the dates
+// it cannot read): kept as the text the driver gives for it, never as another date.
+bool appendImpossibleDate(ColumnData& d, int y, int mo, int day, int h, int mi, int sec) {
+    if (QDate::isValid(y, mo, day) && QTime::isValid(h, mi, sec)) return false;
+    if (d.storage() != Storage::Text) d.promoteToText();
+    const std::string text = QStringLiteral("%1-%2-%3 %4:%5:%6")
+                                 .arg(y, 4, 10, QLatin1Char('0'))
+                                 .arg(mo, 2, 10, QLatin1Char('0'))
+                                 .arg(day, 2, 10, QLatin1Char('0'))
+                                 .arg(h, 2, 10, QLatin1Char('0'))
+                                 .arg(mi, 2, 10, QLatin1Char('0'))
+                                 .arg(sec, 2, 10, QLatin1Char('0'))
+                                 .toStdString();
+    d.appendBytes(text);
+    return true;
+}
+
+// A number the driver gave as text, stored as the number it is; a text that is none stays text.
+void appendParsed(ColumnData& d, SQLSMALLINT as, std::string_view text) {
+    const QString t = QString::fromUtf8(text).trimmed();
+    if (d.storage() == Storage::Real) {
+        if (const std::optional<double> v = parseReal(t)) return d.appendReal(*v);
+    } else if (d.storage() == Storage::Int) {
+        if (const std::optional<qint64> v = parseInt(t))
+            return d.appendInt(as == SQL_C_BIT ? (*v != 0 ? 1 : 0) : *v);
+        if (as == SQL_C_BIT && (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+                                t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0))
+            return d.appendInt(t.size() == 4 ? 1 : 0);
+    }
+    if (d.storage() != Storage::Text) d.promoteToText();
+    d.appendBytes(text);
+}
+
+// A date after one that turned its column into text goes in as text too.
+void appendPacked(ColumnData& d, qint64 packed, IntForm form) {
+    if (d.storage() == Storage::Int) return d.appendInt(packed);
+    d.appendBytes(intText(packed, form).toStdString());
+}
+
 // Stores one bound or read value; data points at the value, len is its length in bytes.
 void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN len) {
     switch (b.cType) {
@@ -82,7 +123,8 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         return;
     case SQL_C_TYPE_DATE: {
         const auto* v = static_cast<const SQL_DATE_STRUCT*>(data);
-        d.appendInt(packDate(v->year, v->month, v->day));
+        if (appendImpossibleDate(d, v->year, v->month, v->day, 0, 0, 0)) return;
+        appendPacked(d, packDate(v->year, v->month, v->day), IntForm::Date);
         return;
     }
     case SQL_C_TYPE_TIME: {
@@ -92,12 +134,17 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
     }
     case SQL_C_TYPE_TIMESTAMP: {
         const auto* v = static_cast<const SQL_TIMESTAMP_STRUCT*>(data);
-        d.appendInt(packTimestamp(v->year, v->month, v->day, v->hour, v->minute, v->second));
+        if (appendImpossibleDate(d, v->year, v->month, v->day, v->hour, v->minute, v->second))
+            return;
+        appendPacked(d, packTimestamp(v->year, v->month, v->day, v->hour, v->minute, v->second),
+                     IntForm::Timestamp);
         return;
     }
     case SQL_C_CHAR: {
         const auto* s = static_cast<const char*>(data);
-        if (b.guid) {
+        if (b.parsedAs) {
+            appendParsed(d, b.parsedAs, std::string_view(s, size_t(len)));
+        } else if (b.guid) {
             appendGuid(d, s, size_t(len));
         } else if (b.utf8) {
             d.arena().append(s, size_t(len));
@@ -163,7 +210,7 @@ OdbcRowReader::~OdbcRowReader() {
 }
 
 bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bulk,
-                          ErrorList& errors, bool utf8Text) {
+                          ErrorList& errors, bool utf8Text, bool numbersAsText) {
     m_stmt = &stmt;
     m_bindings.clear();
     bool anyLong = false;
@@ -175,6 +222,12 @@ bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bu
             b.cType = SQL_C_CHAR;
             b.utf8 = true;
             if (!b.longData) b.bytesPerRow = SQLLEN(c.columnSize * 4 + 1);
+        }
+        if (numbersAsText &&
+            (b.cType == SQL_C_SBIGINT || b.cType == SQL_C_BIT || b.cType == SQL_C_DOUBLE)) {
+            b.parsedAs = b.cType;
+            b.cType = SQL_C_CHAR;
+            b.bytesPerRow = 64;
         }
         m_bindings.push_back(b);
         anyLong = anyLong || m_bindings.back().longData;
@@ -331,9 +384,9 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
 }
 
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
-                   bool utf8Text) {
+                   bool utf8Text, bool numbersAsText) {
     OdbcRowReader reader;
-    if (!reader.start(stmt, out, bulk, errors, utf8Text)) return false;
+    if (!reader.start(stmt, out, bulk, errors, utf8Text, numbersAsText)) return false;
     bool done = false;
     while (!done)
         if (!reader.fetch(out, size_t(-1), done, errors)) return false;

@@ -24,9 +24,10 @@ public:
     OdbcRowReader(const OdbcRowReader&) = delete;
     OdbcRowReader& operator=(const OdbcRowReader&) = delete;
 
-    // utf8Text reads text as UTF-8 bytes instead of wide characters.
+    // utf8Text reads text as UTF-8 bytes instead of wide characters; numbersAsText reads
+    // numbers as their text, for a driver that hands them over in no other form (MDBTools).
     bool start(const OdbcHandle& stmt, const ResultData& out, bool bulk, ErrorList& errors,
-               bool utf8Text = false);
+               bool utf8Text = false, bool numbersAsText = false);
     // Appends at least maxRows rows (whole arrays) unless the result ends first.
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors);
     // Unbinds the arrays; the statement can go on to its next result.
@@ -53,6 +54,6 @@ private:
 
 // Reads every row of the current result into out (already described).
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
-                   bool utf8Text = false);
+                   bool utf8Text = false, bool numbersAsText = false);
 
 } // namespace db

@@ -14,6 +14,8 @@ struct OdbcBinding {
     bool longData = false;  // too wide to bind: read with SQLGetData
     bool guid = false;
     bool utf8 = false; // text read as the bytes of UTF-8 (SQL_C_CHAR)
+    // A number read as its text (SQL_C_CHAR) and parsed into this C type's storage.
+    SQLSMALLINT parsedAs = 0;
 };
 
 // Fills type, size, precision, scale and storage from the driver's description.
