@@ -443,6 +443,52 @@ private slots:
                 {rounds ? QStringLiteral("1|edited|7.13") : QStringLiteral("1|edited|7.125"),
                  QStringLiteral("2|b|6")}));
     }
+
+    // A value the database refuses is reported in the database's own words; nothing changes.
+    void refusedValueReportsTheDatabasesError_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("words");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QString words;
+            switch (b.kind) {
+            case Kind::SqliteNative:
+            case Kind::SqliteOdbc:
+                words = QStringLiteral("CHECK constraint failed");
+                break;
+            case Kind::PostgresOdbc:
+                words = QStringLiteral("invalid input syntax for type numeric");
+                break;
+            case Kind::MariaDbOdbc:
+                words = QStringLiteral("Data truncated for column 'amount'");
+                break;
+            }
+            QTest::newRow(qPrintable(b.name)) << b.name << words;
+        }
+    }
+    void refusedValueReportsTheDatabasesError() {
+        QFETCH(QString, backend);
+        QFETCH(QString, words);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS refuse_t"));
+        // SQLite keeps text in a numeric column; text sorts after every number.
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE refuse_t (id INTEGER PRIMARY KEY, "
+                                               "amount DECIMAL(10,2) CHECK (amount < 1000))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO refuse_t VALUES (1, 5), (2, 6)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from refuse_t order by id"), &c));
+        QVERIFY(!rs.setValue(1, 1, Value("12abc")));
+        const QString described = testdb::describe(rs.Errors());
+        QVERIFY2(rs.Errors().front().Number != ErrorNumber::RowNotLocated, qPrintable(described));
+        QVERIFY2(described.contains(words), qPrintable(described));
+        QCOMPARE(rs.text(1, 1), QStringLiteral("6"));
+        QCOMPARE(readBack(backend, QStringLiteral("select id, amount from refuse_t order by id")),
+                 QStringList({QStringLiteral("1|5"), QStringLiteral("2|6")}));
+        // The row is still there to be written.
+        QVERIFY2(rs.setValue(1, 1, Value("7")), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(readBack(backend, QStringLiteral("select amount from refuse_t where id = 2")),
+                 QStringList{QStringLiteral("7")});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordsetWrite)
