@@ -86,6 +86,11 @@ void ResultGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+void ResultGrid::keyboardSearch(const QString&) {
+    // A typed key edits the current cell or does nothing: jumping to a cell that starts with
+    // it would edit that cell with the following keys, the first one lost.
+}
+
 void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (m_rememberedColumn > 0 && current.isValid() && current.column() != m_rememberedColumn) {

@@ -26,6 +26,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyboardSearch(const QString& search) override;
 
 private:
     bool ownsFocus() const;
