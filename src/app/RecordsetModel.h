@@ -29,6 +29,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A cell of bytes: shown as hex, not edited.
     bool isBinary(const QModelIndex& index) const;
+    // A field that is not one column of the base table (an expression, an aggregate, a
+    // column of another table): shown, not edited.
+    bool isComputed(const QModelIndex& index) const;
     // A text longer than the cell editor holds: shown, not edited.
     bool isTooLongToEdit(const QModelIndex& index) const;
     // Writes an edited cell to the database through the record set.

@@ -5,6 +5,7 @@
 #include "TestBackends.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -289,6 +290,50 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("select id from g order by id")),
                  QStringList({"1", "2", "3"}));
         QVERIFY(m_prompts.isEmpty());
+    }
+
+    // A computed column is read-only before any editing starts, and the status bar says why;
+    // editing beside it keeps what the statement computed.
+    void computedColumnsAreNotEdited_data() { testdb::addBackendRows(); }
+    void computedColumnsAreNotEdited() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        run(QStringLiteral("select id, name, amount * 1.1 as amount from g order by id"));
+        QAbstractItemModel* model = grid()->model();
+        QVERIFY(model->flags(model->index(0, 1)) & Qt::ItemIsEditable);
+        QVERIFY(!(model->flags(model->index(0, 2)) & Qt::ItemIsEditable));
+        const QString computed = model->index(0, 2).data().toString();
+        QCOMPARE(computed, QStringLiteral("11"));
+        const QString before = rows();
+        const QString readOnly = QStringLiteral("この列は計算された値のため編集できません");
+
+        clickCell(0, 2);
+        QCOMPARE(panel("status")->text(), QString(QStringLiteral("3") + kRowsProcessed));
+        press(Qt::Key_F2);
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        m_window->UpdateStatusBar(QString());
+        type(QStringLiteral("7"));
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        QCOMPARE(grid()->currentIndex(), model->index(0, 2));
+        m_window->UpdateStatusBar(QString());
+        doubleClickAt(grid()->visualRect(model->index(1, 2)).center());
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("7")));
+        QCOMPARE(rows(), before);
+        QVERIFY(m_prompts.isEmpty());
+
+        // An edit of another cell of the row leaves the computed value as it was.
+        clickCell(0, 1);
+        type(QStringLiteral("z"));
+        commit();
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("z"));
+        QCOMPARE(model->index(0, 2).data().toString(), computed);
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
+                 QStringList({"z", "a", "c"}));
     }
 
     void f2TogglesTheSelectionInTheEditor() {
