@@ -28,7 +28,8 @@ bool WriteTarget::chooseTable(const std::vector<ColumnInfo>& columns, const QStr
 
 namespace {
 // Only a column the driver places in the base table is that table's column: an expression,
-// an aggregate or a column of another table of a join is not.
+// an aggregate or a column of another table of a join is not. ODBC drivers give no base
+// table for an expression (psqlODBC and the SQLite driver give its alias as base column).
 bool isColumnOf(const ColumnInfo& c, const QString& table) {
     return !c.fromExpression && !c.baseTable.isEmpty() &&
            c.baseTable.compare(table, Qt::CaseInsensitive) == 0;

@@ -327,15 +327,6 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         c.baseColumn = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_COLUMN_NAME);
         out.addColumn(std::move(c));
     }
-    // A driver that names the table of some columns and none for another says that one is
-    // an expression. psqlODBC and the SQLite driver then give its alias as the base column.
-    const bool told = std::any_of(out.columns.begin(), out.columns.end(),
-                                  [](const ColumnInfo& c) { return !c.baseTable.isEmpty(); });
-    for (ColumnInfo& c : out.columns) {
-        if (!told || !c.baseTable.isEmpty()) continue;
-        c.fromExpression = true;
-        c.baseColumn.clear();
-    }
     return true;
 }
 
