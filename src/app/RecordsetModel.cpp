@@ -82,6 +82,11 @@ bool RecordsetModel::readOnly() const {
     return m_rs && m_rs->ActiveConnection() && m_rs->ActiveConnection()->readOnly();
 }
 
+bool RecordsetModel::isComputed(const QModelIndex& index) const {
+    return index.isValid() && m_rs && index.row() < rowCount() && index.column() < columnCount() &&
+           !m_rs->fieldUpdatable(index.column());
+}
+
 bool RecordsetModel::isBinary(const QModelIndex& index) const {
     return index.isValid() && m_rs && index.row() < rowCount() && index.row() < currentCount() &&
            index.column() < columnCount() && m_rs->isBinary(index.row(), index.column());
@@ -91,13 +96,14 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     // Bytes are shown as hex; typing hex over them would store text, so they are not edited.
     // Nor is a text longer than the editor holds: committing the editor would cut it.
-    if (isBinary(index) || isTooLongToEdit(index) || readOnly())
+    // A computed field is not in the base table: there is nothing to write it to.
+    if (readOnly() || isComputed(index) || isBinary(index) || isTooLongToEdit(index))
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || !m_rs || isBinary(index) ||
+    if (role != Qt::EditRole || !index.isValid() || !m_rs || isComputed(index) || isBinary(index) ||
         isTooLongToEdit(index))
         return false;
     const QString text = value.toString();

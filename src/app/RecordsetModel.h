@@ -31,6 +31,9 @@ public:
     bool isBinary(const QModelIndex& index) const;
     // The database only reads: nothing is edited.
     bool readOnly() const;
+    // A field that is not one column of the base table (an expression, an aggregate, a
+    // column of another table): shown, not edited.
+    bool isComputed(const QModelIndex& index) const;
     // A text longer than the cell editor holds: shown, not edited.
     bool isTooLongToEdit(const QModelIndex& index) const;
     // Writes an edited cell to the database through the record set.

@@ -86,6 +86,20 @@ void ResultGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+bool ResultGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (QTableView::edit(index, trigger, event)) return true;
+    const bool asked = trigger == AllEditTriggers || (editTriggers() & trigger);
+    if (asked && index.isValid() && state() != EditingState &&
+        !(model()->flags(index) & Qt::ItemIsEditable) && notEditable)
+        notEditable(index);
+    return false;
+}
+
+void ResultGrid::keyboardSearch(const QString&) {
+    // A typed key edits the current cell or does nothing: jumping to a cell that starts with
+    // it would edit that cell with the following keys, the first one lost.
+}
+
 void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (m_rememberedColumn > 0 && current.isValid() && current.column() != m_rememberedColumn) {

@@ -11,6 +11,7 @@ class ResultGrid : public QTableView {
     Q_OBJECT
 public:
     explicit ResultGrid(QWidget* parent = nullptr);
+    using QTableView::edit; // the public one, beside the override below
 
     // Keys the grid does not handle, for the window: the key (a Qt::Key) and its modifiers.
     std::function<void(int, Qt::KeyboardModifiers)> commonKeyDown;
@@ -19,6 +20,8 @@ public:
     // The current cell changed, the grid got or lost the focus.
     std::function<void()> rowColChange;
     std::function<void()> lostFocus;
+    // An edit was asked for on a cell that is not edited.
+    std::function<void(const QModelIndex&)> notEditable;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -26,6 +29,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void keyboardSearch(const QString& search) override;
 
 private:
     bool ownsFocus() const;

@@ -88,6 +88,7 @@ frmKorvel::~frmKorvel() {
     DataGrid1->rowColChange = nullptr;
     DataGrid1->commonKeyDown = nullptr;
     DataGrid1->deleteSelectedRows = nullptr;
+    DataGrid1->notEditable = nullptr;
 }
 
 void frmKorvel::buildControls() {
@@ -134,6 +135,12 @@ void frmKorvel::buildControls() {
     DataGrid1->rowColChange = [this] { DataGrid1_RowColChange(); };
     DataGrid1->lostFocus = [this] { ClearGridPanel(); };
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
+    DataGrid1->notEditable = [this](const QModelIndex& index) {
+        if (m_model->readOnly())
+            UpdateStatusBar(kDatabaseReadOnly);
+        else if (m_model->isComputed(index))
+            UpdateStatusBar(kComputedColumnReadOnly);
+    };
     connect(DataGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &frmKorvel::DataGrid1_HeadClick);
     DataGrid1->horizontalHeader()->setSectionsClickable(true);

@@ -16,7 +16,8 @@ namespace db {
 class PreparedStatement {
 public:
     virtual ~PreparedStatement() = default;
-    // Runs with the given parameters; affected receives the number of rows changed.
+    // Runs with the given parameters; affected receives the number of rows changed. A run
+    // that changed no row and left the driver's notes fails with them: they tell why.
     virtual bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) = 0;
     // Runs a prepared SELECT with the given parameters and reads all of its rows.
     virtual bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) = 0;

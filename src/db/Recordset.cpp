@@ -54,6 +54,7 @@ void Recordset::releaseStatements() {
     m_lastInsert = nullptr;
     m_inserts.clear();
     m_target.reset();
+    m_updatable.clear();
 }
 
 void Recordset::connectionGone() {
@@ -104,6 +105,7 @@ bool Recordset::runSource(ErrorList& errors) {
         if (!cursor->fetch(data, size_t(-1), done, errors)) return false;
     cursor.reset();
     m_data = std::move(data);
+    m_updatable.clear();
     // A column whose values did not fit its declared storage was turned into text.
     for (size_t i = 0; i < m_data.columns.size(); ++i)
         m_data.columns[i].storage = m_data.data[i].storage();
@@ -271,6 +273,7 @@ bool Recordset::beginOpen(const QString& source, Connection* connection, int cur
 
 void Recordset::showColumns(ResultData&& header) {
     m_data = std::move(header);
+    m_updatable.clear();
     m_order.resize(m_data.rows);
     std::iota(m_order.begin(), m_order.end(), 0u);
     m_pos = 0;

@@ -102,6 +102,10 @@ public:
     bool sortByFields(const std::vector<SortKey>& keys);
     const std::vector<SortKey>& sortKeys() const { return m_sortKeys; }
 
+    // True when an edit may change the field: the driver names it as one column of the base
+    // table. Asks the database nothing, so a view may ask for every cell it paints.
+    bool fieldUpdatable(int index) const;
+
     bool AddNew();
     bool Update();
     void CancelUpdate();
@@ -208,6 +212,8 @@ private:
     std::vector<bool> m_assigned;
 
     std::unique_ptr<WriteTarget> m_target;
+    // fieldUpdatable's answers for the columns shown; empty until asked.
+    mutable std::vector<bool> m_updatable;
     // Prepared inserts by the set of fields given, reused for every row added.
     std::map<std::vector<bool>, std::unique_ptr<PreparedStatement>> m_inserts;
     PreparedStatement* m_lastInsert = nullptr; // for the same fields as last time

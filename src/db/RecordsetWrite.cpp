@@ -28,6 +28,13 @@ bool Recordset::ensureWriteTarget() {
     return true;
 }
 
+bool Recordset::fieldUpdatable(int index) const {
+    if (index < 0 || index >= FieldCount()) return false;
+    if (m_updatable.size() != size_t(FieldCount()))
+        m_updatable = WriteTarget::updatableFields(m_data.columns, m_source);
+    return m_updatable[size_t(index)];
+}
+
 bool Recordset::AddNew() {
     if (!requireOpen()) return false;
     if (m_editMode != adEditNone && !Update()) return false;
@@ -154,7 +161,8 @@ bool Recordset::updateEdited() {
     std::vector<Value> params;
     for (int i = 0; i < FieldCount(); ++i) {
         if (!m_assigned[size_t(i)]) continue;
-        if (!m_target->writable(i)) return fail(errors::fieldNotUpdatable(column(i).name, kSource));
+        if (!m_target->updatable(i))
+            return fail(errors::fieldNotUpdatable(column(i).name, kSource));
         sets << m_target->columnSql(i) + QStringLiteral(" = ?");
         cols.push_back(&m_data.columns[size_t(i)]);
         params.push_back(m_buffer[size_t(i)]);
@@ -175,12 +183,13 @@ bool Recordset::updateEdited() {
 void Recordset::rereadCurrentRow() {
     // The database may round, cut or change what was written (a trigger, a numeric scale):
     // hold what it stores. Without a key the row is found by its values, which may no
-    // longer match; it then keeps the values as written.
+    // longer match; it then keeps the values as written. Computed fields keep what the
+    // statement computed: the base table does not hold them.
     if (!m_target->hasPrimaryKey()) return;
     QStringList names;
     std::vector<int> fields;
     for (int i = 0; i < FieldCount(); ++i)
-        if (m_target->writable(i)) {
+        if (m_target->updatable(i)) {
             names << m_target->columnSql(i);
             fields.push_back(i);
         }

@@ -18,5 +18,11 @@ QString messagePanelText(const QString& message);
 QString databasePanelText(db::ConnectionRecord& connection);
 QString userPanelText(const db::ConnectionRecord& connection);
 
+// The status bar's answer to an edit of a computed column.
+inline const QString kComputedColumnReadOnly =
+    QStringLiteral("この列は計算された値のため編集できません");
+inline const QString kDatabaseReadOnly =
+    QStringLiteral("このデータベースは読み取り専用のため編集できません");
+
 // The wait-picture slot to show (0-based) for count pictures and r drawn from [0, 1).
 int waitPictureSlot(int count, double r);

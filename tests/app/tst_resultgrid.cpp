@@ -5,6 +5,7 @@
 #include "TestBackends.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 class TestResultGrid : public QObject {
     Q_OBJECT
     QString m_file;
+    QString m_backend;
     db::ConnectionRecord m_record;
     std::unique_ptr<ProgramState> m_state;
     std::unique_ptr<frmKorvel> m_window;
@@ -55,6 +57,12 @@ class TestResultGrid : public QObject {
         const QRect r = grid()->visualRect(grid()->model()->index(row, col));
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, r.center());
     }
+    // As a user's: the first click, then the second that makes it a double-click.
+    void doubleClickAt(const QPoint& point) {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseRelease(grid()->viewport(), Qt::LeftButton, {}, point);
+    }
     void clickHeader(int col) {
         QHeaderView* h = grid()->horizontalHeader();
         const int x = h->sectionViewportPosition(col) + h->sectionSize(col) / 2;
@@ -62,9 +70,13 @@ class TestResultGrid : public QObject {
     }
     QStringList readBack(const QString& sql) {
         db::Connection c;
-        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                              m_file);
-        if (!c.Open()) return {};
+        if (m_backend == QLatin1String("sqlite")) {
+            c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                  m_file);
+            if (!c.Open()) return {};
+        } else if (!testdb::open(c, m_backend)) {
+            return {};
+        }
         db::Recordset rs;
         if (!rs.Open(sql, &c)) return {};
         QStringList out;
@@ -72,24 +84,56 @@ class TestResultGrid : public QObject {
             out << rs.text(r, 0);
         return out;
     }
+    // Characters typed one by one, each to the control that has the focus then.
+    void type(const QString& text) {
+        for (const QChar ch : text) {
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            QTest::keyClick(focus, ch.toLatin1());
+        }
+    }
+    QLineEdit* cellEditor() {
+        auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return edit && grid()->isAncestorOf(edit) ? edit : nullptr;
+    }
+    // Enter, and the editor's text written: the delegate commits on the next turn of the loop.
+    void commit() {
+        press(Qt::Key_Return);
+        QTRY_VERIFY(!cellEditor());
+    }
+    QString rows() {
+        return readBack(QStringLiteral("select %1 from g order by id")
+                            .arg(m_backend == QLatin1String("mariadb-odbc")
+                                     ? QStringLiteral("concat_ws('|', id, name, amount)")
+                                     : QStringLiteral("id || '|' || name || '|' || amount")))
+            .join(QLatin1Char(';'));
+    }
 
 private slots:
     void init() {
         m_file = testdb::newSqliteFile(QStringLiteral("grid.db"));
+        m_backend = QStringLiteral("sqlite");
         m_record = db::ConnectionRecord();
         m_record.kind = db::ConnectionKind::Access;
         m_record.adoConnection = std::make_unique<db::Connection>();
         m_record.adoConnection->setConnectionString(
             QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
         QVERIFY(m_record.adoConnection->Open());
+        createTables();
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
+        openWindow();
+    }
+    void createTables() {
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS g"));
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("CREATE TABLE g (id INTEGER PRIMARY KEY, name "
                                             "VARCHAR(50), amount DECIMAL(18,2))")));
         QVERIFY(testdb::exec(
             *m_record.adoConnection,
             QStringLiteral("INSERT INTO g VALUES (1, 'b', 10), (2, 'a', 9.5), (3, 'c', 100)")));
-        QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
+    }
+    void openWindow() {
         m_state = std::make_unique<ProgramState>(m_record);
         m_window = std::make_unique<frmKorvel>(*m_state);
         m_window->show();
@@ -108,6 +152,18 @@ private slots:
             (a == QLatin1String("2") ? p->cancelButton() : p->okButton())->click();
         });
         answerer->start(10);
+    }
+    // The window anew on another backend, with the table g made there.
+    void useBackend(const QString& backend) {
+        if (backend == m_backend) return;
+        cleanup();
+        m_backend = backend;
+        m_record = db::ConnectionRecord();
+        m_record.kind = db::ConnectionKind::Odbc;
+        m_record.adoConnection = std::make_unique<db::Connection>();
+        QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        createTables();
+        openWindow();
     }
     void cleanup() {
         m_window.reset();
@@ -197,6 +253,87 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
                  QStringList({"b", "edited"}));
         QVERIFY(grid()->isEnabled());
+    }
+
+    // A key that starts an edit is its first character, in the cell shown as current only.
+    void typingEditsTheCurrentCell_data() { testdb::addBackendRows(); }
+    void typingEditsTheCurrentCell() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        run(QStringLiteral("select * from g order by id"));
+        const QString before = rows();
+        // A double-click right of the last column gives the focus and no current cell.
+        const QPoint beyond(grid()->horizontalHeader()->length() + 30,
+                            grid()->rowViewportPosition(0) + grid()->rowHeight(0) / 2);
+        QVERIFY(beyond.x() < grid()->viewport()->width());
+        doubleClickAt(beyond);
+        QCOMPARE(QApplication::focusWidget(), grid());
+        QVERIFY(!grid()->currentIndex().isValid());
+        press(Qt::Key_A, Qt::ControlModifier);
+        type(QStringLiteral("2000"));
+        commit();
+        QCOMPARE(rows(), before);
+        QVERIFY(m_prompts.isEmpty());
+
+        // With a current cell the first key opens its editor and is its first character.
+        clickCell(1, 1);
+        press(Qt::Key_A, Qt::ControlModifier);
+        type(QStringLiteral("2"));
+        QVERIFY(cellEditor());
+        QCOMPARE(cellEditor()->text(), QStringLiteral("2"));
+        type(QStringLiteral("000"));
+        QCOMPARE(cellEditor()->text(), QStringLiteral("2000"));
+        commit();
+        QCOMPARE(grid()->model()->index(1, 1).data().toString(), QStringLiteral("2000"));
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
+                 QStringList({"b", "2000", "c"}));
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")),
+                 QStringList({"1", "2", "3"}));
+        QVERIFY(m_prompts.isEmpty());
+    }
+
+    // A computed column is read-only before any editing starts, and the status bar says why;
+    // editing beside it keeps what the statement computed.
+    void computedColumnsAreNotEdited_data() { testdb::addBackendRows(); }
+    void computedColumnsAreNotEdited() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        run(QStringLiteral("select id, name, amount * 1.1 as amount from g order by id"));
+        QAbstractItemModel* model = grid()->model();
+        QVERIFY(model->flags(model->index(0, 1)) & Qt::ItemIsEditable);
+        QVERIFY(!(model->flags(model->index(0, 2)) & Qt::ItemIsEditable));
+        const QString computed = model->index(0, 2).data().toString();
+        QCOMPARE(computed, QStringLiteral("11"));
+        const QString before = rows();
+        const QString readOnly = QStringLiteral("この列は計算された値のため編集できません");
+
+        clickCell(0, 2);
+        QCOMPARE(panel("status")->text(), QString(QStringLiteral("3") + kRowsProcessed));
+        press(Qt::Key_F2);
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        m_window->UpdateStatusBar(QString());
+        type(QStringLiteral("7"));
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        QCOMPARE(grid()->currentIndex(), model->index(0, 2));
+        m_window->UpdateStatusBar(QString());
+        doubleClickAt(grid()->visualRect(model->index(1, 2)).center());
+        QVERIFY(!cellEditor());
+        QCOMPARE(panel("status")->text(), readOnly);
+        QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("7")));
+        QCOMPARE(rows(), before);
+        QVERIFY(m_prompts.isEmpty());
+
+        // An edit of another cell of the row leaves the computed value as it was.
+        clickCell(0, 1);
+        type(QStringLiteral("z"));
+        commit();
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("z"));
+        QCOMPARE(model->index(0, 2).data().toString(), computed);
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
+                 QStringList({"z", "a", "c"}));
     }
 
     void f2TogglesTheSelectionInTheEditor() {

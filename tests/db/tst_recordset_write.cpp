@@ -347,20 +347,147 @@ private slots:
                  QStringList{QStringLiteral("1|kept")});
     }
 
-    void expressionsAreNotWritable() {
+    // A field that is not one column of the base table is read-only before anything is
+    // written: flags and edits agree, and the database is not asked.
+    void computedFieldsAreReadOnly_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QList<bool>>("updatable");
+        const QList<std::pair<QString, QList<bool>>> cases = {
+            {QStringLiteral("select id, name, amount from calc_t order by id"), {true, true, true}},
+            {QStringLiteral("select id, amount * 1.1 as amount from calc_t order by id"),
+             {true, false}},
+            {QStringLiteral("select name, count(*) as n from calc_t group by name order by name"),
+             {true, false}},
+            {QStringLiteral("select id, upper(name) as name from calc_t order by id"),
+             {true, false}},
+            {QStringLiteral("select id, 1 as one, amount + 0 as amount from calc_t order by id"),
+             {true, false, false}},
+            {QStringLiteral("select calc_t.id, calc_u.label from calc_t join calc_u on "
+                            "calc_u.t_id = calc_t.id order by calc_t.id"),
+             {true, false}},
+        };
+        for (const testdb::Backend& b : testdb::backends())
+            for (int i = 0; i < cases.size(); ++i)
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(b.name).arg(i)))
+                    << b.name << cases[i].first << cases[i].second;
+    }
+    void computedFieldsAreReadOnly() {
+        QFETCH(QString, backend);
+        QFETCH(QString, sql);
+        QFETCH(QList<bool>, updatable);
         Connection c;
-        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
-        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS expr_t"));
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS calc_u"));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS calc_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE calc_t (id INTEGER PRIMARY KEY, "
+                                               "name VARCHAR(10), amount DECIMAL(10,2))")));
         QVERIFY(testdb::exec(
-            c, QStringLiteral("CREATE TABLE expr_t (id INTEGER PRIMARY KEY, qty INTEGER)")));
-        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO expr_t VALUES (1, 5)")));
+            c, QStringLiteral("CREATE TABLE calc_u (id INTEGER PRIMARY KEY, t_id INTEGER, "
+                              "label VARCHAR(10))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO calc_t VALUES (1, 'a', 5)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO calc_u VALUES (1, 1, 'x')")));
         Recordset rs;
-        QVERIFY(rs.Open(QStringLiteral("select id, qty * 2 AS twice from expr_t"), &c));
-        QVERIFY(!rs.setValue(0, 1, Value("3")));
-        QCOMPARE(rs.text(0, 1), QStringLiteral("10"));
-        QVERIFY(rs.setValue(0, 0, Value("7")));
-        QCOMPARE(readBack(QStringLiteral("sqlite"), QStringLiteral("select * from expr_t")),
-                 QStringList{QStringLiteral("7|5")});
+        QVERIFY2(rs.Open(sql, &c), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(rs.FieldCount(), int(updatable.size()));
+        QList<bool> found;
+        for (int f = 0; f < rs.FieldCount(); ++f)
+            found << rs.fieldUpdatable(f);
+        QCOMPARE(found, updatable);
+        for (int f = 0; f < rs.FieldCount(); ++f) {
+            if (updatable[f]) continue;
+            const QString before = rs.text(0, f);
+            QVERIFY(!rs.setValue(0, f, Value("3")));
+            QCOMPARE(rs.Errors().front().Number, ErrorNumber::NotUpdatable);
+            QCOMPARE(rs.text(0, f), before);
+        }
+        QCOMPARE(readBack(backend, QStringLiteral("select id, name, amount from calc_t")),
+                 QStringList{QStringLiteral("1|a|5")});
+        QCOMPARE(readBack(backend, QStringLiteral("select * from calc_u")),
+                 QStringList{QStringLiteral("1|1|x")});
+    }
+
+    // An edit beside computed fields keeps what the statement computed; the columns of the
+    // base table show what the database stores.
+    void computedFieldsKeepTheirValuesAfterAnEdit_data() { testdb::addBackendRows(); }
+    void computedFieldsKeepTheirValuesAfterAnEdit() {
+        QFETCH(QString, backend);
+        const Kind kind = testdb::backend(backend).kind;
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS kept_u"));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS kept_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE kept_t (id INTEGER PRIMARY KEY, "
+                                               "name VARCHAR(10), amount DECIMAL(10,2))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE kept_u (t_id INTEGER)")));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("INSERT INTO kept_t VALUES (1, 'a', 5), (2, 'b', 6)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO kept_u VALUES (1), (1)")));
+        Recordset rs;
+        QVERIFY(
+            rs.Open(QStringLiteral(
+                        "select id, name, amount, amount * 1.1 as scaled, (select count(*) "
+                        "from kept_u where kept_u.t_id = kept_t.id) as n from kept_t order by id"),
+                    &c));
+        QCOMPARE(rs.text(0, 3), QStringLiteral("5.5"));
+        QVERIFY2(rs.setValue(0, 1, Value("edited")), qPrintable(testdb::describe(rs.Errors())));
+        QVERIFY2(rs.setValue(0, 2, Value("7.125")), qPrintable(testdb::describe(rs.Errors())));
+        const bool rounds = testdb::isServer(kind);
+        QCOMPARE(rs.text(0, 2), rounds ? QStringLiteral("7.13") : QStringLiteral("7.125"));
+        QCOMPARE(rs.text(0, 3), QStringLiteral("5.5"));
+        QCOMPARE(rs.text(0, 4), QStringLiteral("2"));
+        QCOMPARE(rs.text(0, 1), QStringLiteral("edited"));
+        QCOMPARE(
+            readBack(backend, QStringLiteral("select id, name, amount from kept_t order by id")),
+            QStringList(
+                {rounds ? QStringLiteral("1|edited|7.13") : QStringLiteral("1|edited|7.125"),
+                 QStringLiteral("2|b|6")}));
+    }
+
+    // A value the database refuses is reported in the database's own words; nothing changes.
+    void refusedValueReportsTheDatabasesError_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("words");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QString words;
+            switch (b.kind) {
+            case Kind::SqliteNative:
+            case Kind::SqliteOdbc:
+                words = QStringLiteral("CHECK constraint failed");
+                break;
+            case Kind::PostgresOdbc:
+                words = QStringLiteral("invalid input syntax for type numeric");
+                break;
+            case Kind::MariaDbOdbc:
+                words = QStringLiteral("Data truncated for column 'amount'");
+                break;
+            }
+            QTest::newRow(qPrintable(b.name)) << b.name << words;
+        }
+    }
+    void refusedValueReportsTheDatabasesError() {
+        QFETCH(QString, backend);
+        QFETCH(QString, words);
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS refuse_t"));
+        // SQLite keeps text in a numeric column; text sorts after every number.
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE refuse_t (id INTEGER PRIMARY KEY, "
+                                               "amount DECIMAL(10,2) CHECK (amount < 1000))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO refuse_t VALUES (1, 5), (2, 6)")));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select * from refuse_t order by id"), &c));
+        QVERIFY(!rs.setValue(1, 1, Value("12abc")));
+        const QString described = testdb::describe(rs.Errors());
+        QVERIFY2(rs.Errors().front().Number != ErrorNumber::RowNotLocated, qPrintable(described));
+        QVERIFY2(described.contains(words), qPrintable(described));
+        QCOMPARE(rs.text(1, 1), QStringLiteral("6"));
+        QCOMPARE(readBack(backend, QStringLiteral("select id, amount from refuse_t order by id")),
+                 QStringList({QStringLiteral("1|5"), QStringLiteral("2|6")}));
+        // The row is still there to be written.
+        QVERIFY2(rs.setValue(1, 1, Value("7")), qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(readBack(backend, QStringLiteral("select amount from refuse_t where id = 2")),
+                 QStringList{QStringLiteral("7")});
     }
 };
 

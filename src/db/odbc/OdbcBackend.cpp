@@ -160,10 +160,19 @@ public:
             SQLFreeStmt(h, SQL_CLOSE);
             return false;
         }
+        // Read before SQLRowCount, which clears them.
+        ErrorList notes;
+        if (rc == SQL_SUCCESS_WITH_INFO) notes = odbcDiagnostics({&m_stmt});
         SQLLEN count = 0;
         if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLRowCount(h, &count))) affected = count;
         drainResults(m_stmt);
         SQLFreeStmt(h, SQL_CLOSE);
+        // MariaDB's driver reports a refusal whose SQLSTATE is of class 01 (1265 "Data
+        // truncated" in strict mode) as a success with information; nothing was changed.
+        if (affected == 0 && !notes.empty()) {
+            errors = std::move(notes);
+            return false;
+        }
         return true;
     }
 

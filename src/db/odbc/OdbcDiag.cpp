@@ -5,7 +5,7 @@
 
 namespace db {
 
-ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles) {
+ErrorList odbcDiagnostics(std::initializer_list<const OdbcHandle*> handles) {
     ErrorList errors;
     for (const OdbcHandle* h : handles) {
         if (!h || !*h) continue;
@@ -30,6 +30,11 @@ ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles) {
                                   : QStringLiteral("Tolvan.ODBC (%1)").arg(stateText)});
         }
     }
+    return errors;
+}
+
+ErrorList odbcErrors(std::initializer_list<const OdbcHandle*> handles) {
+    ErrorList errors = odbcDiagnostics(handles);
     if (errors.empty())
         errors.push_back({ErrorNumber::Fail,
                           QStringLiteral("The ODBC driver reported a failure without a message."),
