@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(c.Errors().front().Description, kProviderNotFound);
     }
 
-    void accessFileWithoutDriver() {
+    void accessFileTheDriverCannotOpen() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("old.mdb"));
         QFile f(path);
@@ -100,7 +100,10 @@ private slots:
         Connection c;
         c.setConnectionString(jet(path));
         QVERIFY(!c.Open());
-        QCOMPARE(c.Errors().front().Description, kProviderNotFound);
+        // MDBTools gives no reason of its own: the report names the driver and the file.
+        const QString report = c.Errors().front().Description;
+        QVERIFY2(report.contains(QLatin1String("MDBTools")) && report.contains(path),
+                 qPrintable(report));
 
         c.setConnectionString(jet(dir.filePath(QStringLiteral("missing.mdb"))));
         QVERIFY(!c.Open());

@@ -329,22 +329,6 @@ private slots:
                  qPrintable(batch.log[0].detail));
         QCOMPARE(digest(m_file), before);
     }
-
-    // A file the driver cannot open: the report names the driver and the file, which the
-    // driver itself does not.
-    void failureNamesDriverAndFile() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        const QString path = m_dir->filePath(QStringLiteral("not a database.mdb"));
-        QVERIFY(writeBytes(path, QByteArray(4096, 'x')));
-        db::Connection c;
-        c.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User "
-                                             "ID=;Data Source=") +
-                              path + QStringLiteral(";Persist Security Info=True"));
-        QVERIFY(!c.Open());
-        QVERIFY(!c.Errors().empty());
-        const QString text = c.Errors().back().Description;
-        QVERIFY2(text.contains(QLatin1String("MDBTools")) && text.contains(path), qPrintable(text));
-    }
 };
 
 QTEST_MAIN(tst_AccessFiles)
