@@ -20,6 +20,7 @@ enum class IntForm : quint8 {
     Date,      // yyyymmdd
     Time,      // hhmmss
     Timestamp, // yyyymmddhhmmss
+    Year,      // four digits: MySQL reads "0" as 2000 but "0000" as the year 0
 };
 
 struct ColumnInfo {

@@ -57,6 +57,8 @@ size_t intChars(qint64 v, IntForm form, char* out) {
     switch (form) {
     case IntForm::Number:
         return size_t(std::to_chars(out, out + 32, v).ptr - out);
+    case IntForm::Year:
+        return size_t(std::snprintf(out, 32, "%04lld", static_cast<long long>(v)));
     case IntForm::Bool:
         return size_t(std::snprintf(out, 32, "%s", v ? "True" : "False"));
     case IntForm::Date:
@@ -197,7 +199,7 @@ bool readTime(const QString& t, qsizetype& pos, int& h, int& mi, int& s) {
 } // namespace
 
 std::optional<qint64> parsePacked(const QString& text, IntForm form) {
-    if (form == IntForm::Number) return parseInt(text);
+    if (form == IntForm::Number || form == IntForm::Year) return parseInt(text);
     const QString t = text.trimmed();
     qsizetype pos = 0;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
@@ -225,6 +227,7 @@ std::optional<qint64> parsePacked(const QString& text, IntForm form) {
         return std::nullopt;
     }
     case IntForm::Number:
+    case IntForm::Year:
         return parseInt(t);
     }
     return std::nullopt;

@@ -30,6 +30,20 @@ bool isDateType(SQLSMALLINT t) {
     return t == SQL_TYPE_DATE || t == SQL_TYPE_TIMESTAMP || t == SQL_DATE || t == SQL_TIMESTAMP;
 }
 
+// A date or time text that the driver would convert itself and cannot hold (a fraction or a
+// zone it drops, "838:59:59", an era) goes to the database as text, which converts it.
+SQLSMALLINT parameterType(SQLSMALLINT columnType, const std::u16string& text, bool utf8) {
+    const IntForm form = columnType == SQL_TYPE_DATE || columnType == SQL_DATE ? IntForm::Date
+                         : columnType == SQL_TYPE_TIME || columnType == SQL_TIME
+                             ? IntForm::Time
+                             : IntForm::Timestamp;
+    if (!isDateType(columnType) && form != IntForm::Time) return columnType;
+    std::string ascii;
+    appendUtf16AsUtf8(ascii, text.data(), text.size());
+    if (packableDateText(ascii, form)) return columnType;
+    return utf8 ? SQL_VARCHAR : SQL_WVARCHAR;
+}
+
 // The layer writes dates as "yyyy/MM/dd"; drivers that convert on the client (psqlODBC) only
 // read "yyyy-MM-dd" and would send a zero date instead.
 void isoDate(std::u16string& t) {
@@ -84,10 +98,12 @@ public:
                 SQLULEN size = c.columnSize;
                 if (c.storage == Storage::Text || size == 0)
                     size = std::max<SQLULEN>({size, SQLULEN(m_bytes[i].size()), 1});
-                const SQLRETURN rc =
-                    SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
-                                     c.sqlType ? c.sqlType : SQL_VARCHAR, size, c.decimalDigits,
-                                     m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
+                const SQLSMALLINT type =
+                    c.sqlType ? parameterType(c.sqlType, t, true) : SQL_VARCHAR;
+                if (type != c.sqlType) size = std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1);
+                const SQLRETURN rc = SQLBindParameter(
+                    h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size,
+                    c.decimalDigits, m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
                 if (!SQL_SUCCEEDED(rc)) {
                     errors = odbcErrors({&m_stmt});
                     return false;
@@ -118,8 +134,11 @@ public:
             if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[i]);
             m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
             // The driver converts the text to the column's own type.
-            SQLSMALLINT sqlType = c.sqlType ? c.sqlType : SQL_WVARCHAR;
+            SQLSMALLINT sqlType =
+                c.sqlType ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[i], false))
+                          : SQL_WVARCHAR;
             SQLULEN size = c.columnSize;
+            if (sqlType != c.sqlType) size = 0;
             if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
                 size = std::max<SQLULEN>({size, m_texts[i].size(), 1});
             if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;

@@ -15,6 +15,8 @@ namespace db {
 namespace {
 constexpr size_t kArrayBytes = 4 << 20; // row array budget
 constexpr SQLULEN kMaxArrayRows = 1024;
+// Room for the text of a date, time or timestamp with a fraction, a zone or an era.
+constexpr size_t kDateChars = 64;
 
 QString columnAttribute(const OdbcHandle& stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
     SQLWCHAR buf[512] = {};
@@ -70,21 +72,110 @@ void appendGuid(ColumnData& d, const char* s, size_t n) {
     d.endText();
 }
 
-// A date the driver hands over that no calendar holds (MDBTools gives day 0 for the dates
-// it cannot read): kept as the text the driver gives for it, never as another date.
-bool appendImpossibleDate(ColumnData& d, int y, int mo, int day, int h, int mi, int sec) {
-    if (QDate::isValid(y, mo, day) && QTime::isValid(h, mi, sec)) return false;
+// A date, time or timestamp as the driver writes it. Where the packed form holds it exactly
+// (years 1 to 9999, no fraction, no zone) it is packed; otherwise its text is kept: the date
+// form with the fraction and the offset the database gave ("2019/10/27 00:30:00.123456+02"),
+// or, for what that form cannot hold, the database's own text ("4713-01-01 BC", "infinity",
+// "838:59:59", and MDBTools' "1900-01-00 00:00:00" for dates it cannot read).
+class DateText {
+public:
+    explicit DateText(std::string_view t) : m_t(t) {}
+
+    bool pack(IntForm form, qint64& packed) const {
+        size_t at = 0;
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+        if (form != IntForm::Time) {
+            if (!date(at, y, mo, d)) return false;
+            if (at == m_t.size() && form == IntForm::Date) {
+                packed = packDate(y, mo, d);
+                return true;
+            }
+            if (form == IntForm::Date || at == m_t.size()) {
+                if (at != m_t.size()) return false;
+                packed = packTimestamp(y, mo, d, 0, 0, 0);
+                return true;
+            }
+            if (m_t[at++] != ' ') return false;
+        }
+        if (!time(at, h, mi, sec) || !zeroFraction(at) || at != m_t.size()) return false;
+        packed = form == IntForm::Time ? packTime(h, mi, sec) : packTimestamp(y, mo, d, h, mi, sec);
+        return true;
+    }
+
+    // The text to keep: the date part in the date form where the rest is a time with a
+    // fraction or an offset, the driver's text otherwise.
+    std::string kept() const {
+        std::string out(m_t);
+        size_t at = 0;
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+        if (!date(at, y, mo, d)) return out;
+        if (at != m_t.size()) {
+            if (m_t[at++] != ' ' || !time(at, h, mi, sec)) return out;
+            if (at < m_t.size() && m_t[at] == '.') {
+                ++at;
+                while (at < m_t.size() && digit(m_t[at]))
+                    ++at;
+            }
+            if (at < m_t.size() && (m_t[at] == '+' || m_t[at] == '-')) {
+                ++at;
+                while (at < m_t.size() && (digit(m_t[at]) || m_t[at] == ':'))
+                    ++at;
+            }
+            if (at != m_t.size()) return out;
+        }
+        out[4] = out[7] = '/';
+        return out;
+    }
+
+private:
+    static bool digit(char c) { return c >= '0' && c <= '9'; }
+    bool number(size_t& at, size_t digits, int& v) const {
+        if (at + digits > m_t.size()) return false;
+        v = 0;
+        for (size_t k = 0; k < digits; ++k) {
+            if (!digit(m_t[at + k])) return false;
+            v = v * 10 + (m_t[at + k] - '0');
+        }
+        at += digits;
+        return true;
+    }
+    bool date(size_t& at, int& y, int& mo, int& d) const {
+        return number(at, 4, y) && at < m_t.size() && m_t[at++] == '-' && number(at, 2, mo) &&
+               at < m_t.size() && m_t[at++] == '-' && number(at, 2, d) &&
+               (at == m_t.size() || !digit(m_t[at])) && y >= 1 && QDate::isValid(y, mo, d);
+    }
+    bool time(size_t& at, int& h, int& mi, int& sec) const {
+        return number(at, 2, h) && at < m_t.size() && m_t[at++] == ':' && number(at, 2, mi) &&
+               at < m_t.size() && m_t[at++] == ':' && number(at, 2, sec) &&
+               (at == m_t.size() || !digit(m_t[at])) && QTime::isValid(h, mi, sec);
+    }
+    bool zeroFraction(size_t& at) const {
+        if (at == m_t.size() || m_t[at] != '.') return true;
+        for (++at; at < m_t.size() && digit(m_t[at]); ++at)
+            if (m_t[at] != '0') return false;
+        return true;
+    }
+
+    std::string_view m_t;
+};
+
+} // namespace
+
+bool packableDateText(std::string_view text, IntForm form) {
+    qint64 packed = 0;
+    return DateText(text).pack(form, packed);
+}
+
+namespace {
+void appendDateText(ColumnData& d, IntForm form, std::string_view text) {
+    const DateText t(text);
+    qint64 packed = 0;
+    if (t.pack(form, packed) && d.storage() == Storage::Int) return d.appendInt(packed);
     if (d.storage() != Storage::Text) d.promoteToText();
-    const std::string text = QStringLiteral("%1-%2-%3 %4:%5:%6")
-                                 .arg(y, 4, 10, QLatin1Char('0'))
-                                 .arg(mo, 2, 10, QLatin1Char('0'))
-                                 .arg(day, 2, 10, QLatin1Char('0'))
-                                 .arg(h, 2, 10, QLatin1Char('0'))
-                                 .arg(mi, 2, 10, QLatin1Char('0'))
-                                 .arg(sec, 2, 10, QLatin1Char('0'))
-                                 .toStdString();
-    d.appendBytes(text);
-    return true;
+    if (t.pack(form, packed))
+        d.appendBytes(intText(packed, form).toStdString());
+    else
+        d.appendBytes(t.kept());
 }
 
 // A number the driver gave as text, stored as the number it is; a text that is none stays text.
@@ -103,14 +194,16 @@ void appendParsed(ColumnData& d, SQLSMALLINT as, std::string_view text) {
     d.appendBytes(text);
 }
 
-// A date after one that turned its column into text goes in as text too.
-void appendPacked(ColumnData& d, qint64 packed, IntForm form) {
-    if (d.storage() == Storage::Int) return d.appendInt(packed);
-    d.appendBytes(intText(packed, form).toStdString());
-}
-
 // Stores one bound or read value; data points at the value, len is its length in bytes.
 void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN len) {
+    if (b.dateForm != IntForm::Number) {
+        if (b.cType == SQL_C_CHAR)
+            return appendDateText(d, b.dateForm,
+                                  std::string_view(static_cast<const char*>(data), size_t(len)));
+        std::string text;
+        appendUtf16AsUtf8(text, static_cast<const char16_t*>(data), size_t(len) / sizeof(SQLWCHAR));
+        return appendDateText(d, b.dateForm, text);
+    }
     switch (b.cType) {
     case SQL_C_SBIGINT:
         d.appendInt(*static_cast<const SQLBIGINT*>(data));
@@ -123,8 +216,7 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         return;
     case SQL_C_TYPE_DATE: {
         const auto* v = static_cast<const SQL_DATE_STRUCT*>(data);
-        if (appendImpossibleDate(d, v->year, v->month, v->day, 0, 0, 0)) return;
-        appendPacked(d, packDate(v->year, v->month, v->day), IntForm::Date);
+        d.appendInt(packDate(v->year, v->month, v->day));
         return;
     }
     case SQL_C_TYPE_TIME: {
@@ -134,10 +226,7 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
     }
     case SQL_C_TYPE_TIMESTAMP: {
         const auto* v = static_cast<const SQL_TIMESTAMP_STRUCT*>(data);
-        if (appendImpossibleDate(d, v->year, v->month, v->day, v->hour, v->minute, v->second))
-            return;
-        appendPacked(d, packTimestamp(v->year, v->month, v->day, v->hour, v->minute, v->second),
-                     IntForm::Timestamp);
+        d.appendInt(packTimestamp(v->year, v->month, v->day, v->hour, v->minute, v->second));
         return;
     }
     case SQL_C_CHAR: {
@@ -222,6 +311,13 @@ bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bu
             b.cType = SQL_C_CHAR;
             b.utf8 = true;
             if (!b.longData) b.bytesPerRow = SQLLEN(c.columnSize * 4 + 1);
+        }
+        if (b.cType == SQL_C_TYPE_DATE || b.cType == SQL_C_TYPE_TIME ||
+            b.cType == SQL_C_TYPE_TIMESTAMP) {
+            // As text: a fraction, an offset or a year the structures cannot hold stays.
+            b.dateForm = copy.intForm;
+            b.cType = utf8Text ? SQL_C_CHAR : SQL_C_WCHAR;
+            b.bytesPerRow = SQLLEN(kDateChars * (utf8Text ? 1 : sizeof(SQLWCHAR)));
         }
         if (numbersAsText &&
             (b.cType == SQL_C_SBIGINT || b.cType == SQL_C_BIT || b.cType == SQL_C_DOUBLE)) {
@@ -376,6 +472,11 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         ColumnInfo c;
         c.name = fromWideBuffer(name, qsizetype(std::size(name)));
         describeOdbcColumn(sqlType, size, digits, c);
+        // MySQL's YEAR: four digits, or the year 0 comes back as 2000.
+        if (c.storage == Storage::Int && c.intForm == IntForm::Number &&
+            columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_TYPE_NAME)
+                    .compare(QLatin1String("year"), Qt::CaseInsensitive) == 0)
+            c.intForm = IntForm::Year;
         c.baseTable = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_TABLE_NAME);
         c.baseColumn = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_COLUMN_NAME);
         out.addColumn(std::move(c));

@@ -16,6 +16,8 @@ struct OdbcBinding {
     bool utf8 = false; // text read as the bytes of UTF-8 (SQL_C_CHAR)
     // A number read as its text (SQL_C_CHAR) and parsed into this C type's storage.
     SQLSMALLINT parsedAs = 0;
+    // A date, time or timestamp read as its text, packed where the packed form holds it.
+    IntForm dateForm = IntForm::Number;
 };
 
 // Fills type, size, precision, scale and storage from the driver's description.
