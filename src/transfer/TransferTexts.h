@@ -13,6 +13,10 @@ inline const QString kNoImportIntoChange =
     QStringLiteral("データを変更したクエリの結果にはインポートできません");
 inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
 inline const QString kStatusError = QStringLiteral("ERROR");
+// A failed export left the earlier file as it was; the rows it wrote are in the file named after
+// this text.
+inline const QString kRowsKeptIn =
+    QStringLiteral("元のファイルは変更されていません。出力したデータは次のファイルにあります: ");
 // The output is written but nothing on the desktop opens its kind of file.
 inline const QString kNoHtmlHandler =
     QStringLiteral("HTMLファイルを開くアプリケーションがありません");
