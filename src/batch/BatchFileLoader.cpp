@@ -49,8 +49,9 @@ void ReadBatchFile(BatchFeedback& feedback, const QString& programFolder) {
     const QString folder = BatchDialogFolder(ReadSetting(keys::ImportDirFile), programFolder);
     const QString chosen = feedback.showOpenDialog(kReadFileTitle, kReadFileFilter, folder);
     if (!trimBlanks(chosen).isEmpty()) {
-        if (!QFileInfo(chosen).isFile()) {
-            feedback.showMessage(kFileMissing);
+        const QFileInfo info(chosen);
+        if (!info.isFile()) {
+            feedback.showMessage(info.exists() ? kNotAFile : kFileMissing);
         } else {
             WriteSetting(keys::ImportDirFile, FolderOfPath(chosen));
             const BatchFileContents contents = ReadBatchFileText(chosen);

@@ -21,12 +21,34 @@ bool IsInvalidFileName(QStringView fileName) {
            fileName.endsWith(QLatin1Char(':'));
 }
 
+namespace {
+// The comma that ends the table name: the first one outside the quotes of a quoted name
+// ("a,b", [a,b], `a,b`), so that such a name reaches its table; the first comma of all when
+// there is none outside (a quote left open, or quotes in the file name).
+qsizetype separatorComma(QStringView line) {
+    QChar close;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (!close.isNull()) {
+            if (c == close) close = QChar();
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            close = c;
+        } else if (c == QLatin1Char('[')) {
+            close = QLatin1Char(']');
+        } else if (c == QLatin1Char(',')) {
+            return i;
+        }
+    }
+    return line.indexOf(QLatin1Char(','));
+}
+} // namespace
+
 BatchLine ParseBatchLine(QStringView text) {
     BatchLine result;
     const QStringView line = trimBlanks(text);
     if (line.isEmpty()) return result;
     result.line = line.toString();
-    const qsizetype comma = line.indexOf(QLatin1Char(','));
+    const qsizetype comma = separatorComma(line);
     if (comma < 0) {
         result.check = BatchLineCheck::Malformed;
         return result;

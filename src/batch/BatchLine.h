@@ -36,7 +36,8 @@ struct BatchLine {
     QString fileName;
 };
 
-// "table name, file name": split at the first comma, both sides trimmed of blanks.
+// "table name, file name": split at the first comma outside a quoted table name, both sides
+// trimmed of blanks.
 BatchLine ParseBatchLine(QStringView line);
 
 // The failure detail of a check that failed; "" for Empty and Ok.

@@ -53,5 +53,6 @@ inline const QString kBatchLineSeparator = QStringLiteral(", ");
 inline const QString kReadFileTitle = QStringLiteral("バッチファイル インポート");
 inline const QString kReadFileFilter = QStringLiteral("テキストファイル (*.txt)|*.txt");
 inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
+inline const QString kNotAFile = QStringLiteral("指定されたパスはファイルではありません");
 
 } // namespace batchtext

@@ -8,8 +8,10 @@
 #include "TableTransfer.h"
 #include "TextEncoding.h"
 #include "TextFileWriter.h"
+#include "TransferErrors.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -39,8 +41,10 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
 
     const TableTransferHooks hooks = transferHooks(feedback);
     QString batchText;
+    QSet<QString> used;
     for (const QString& table : tables) {
-        const QString path = DataFilePath(folder, table, runner.extension);
+        const QString path = UnusedDataFilePath(folder, table, runner.extension, used);
+        used.insert(path);
         qint32 rows = 0;
         QString errorText;
         if (ExportTableText(connection, runner.delimiter, table, path, rows, errorText, hooks)) {
@@ -51,13 +55,17 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
         }
     }
 
-    // A batch file that cannot be written is not reported; the data files stay. It is in the
-    // data files' character set, so loading reads it the same way.
+    // In the data files' character set, so loading reads it the same way. A batch file that
+    // cannot be written is reported: the data files stay, an earlier batch file too.
+    const QString batchPath = folder + runner.batchFileName;
     TextFileWriter file;
-    db::Error ignored;
-    if (!file.open(folder + runner.batchFileName, ignored)) return;
-    TextEncoder(localeTextEncoding()).append(batchText + kCrLf, file.buffer());
-    file.close(ignored);
+    db::Error error;
+    bool written = file.open(batchPath, error);
+    if (written) {
+        TextEncoder(localeTextEncoding()).append(batchText + kCrLf, file.buffer());
+        written = file.close(error);
+    }
+    if (!written) feedback.AppendLog(batchPath, transfer_error::reportLine(error), false);
 }
 
 } // namespace

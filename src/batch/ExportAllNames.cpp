@@ -25,3 +25,14 @@ QString DataFilePath(const QString& folder, const QString& tableEntry, const QSt
     name.replace(QChar(0), QLatin1Char('_'));
     return folder + name + extension;
 }
+
+QString UnusedDataFilePath(const QString& folder, const QString& tableEntry,
+                           const QString& extension, const QSet<QString>& used) {
+    const QString path = DataFilePath(folder, tableEntry, extension);
+    if (!used.contains(path)) return path;
+    const QString stem = path.chopped(extension.size());
+    for (int n = 2;; ++n) {
+        const QString numbered = stem + QLatin1Char('_') + QString::number(n) + extension;
+        if (!used.contains(numbered)) return numbered;
+    }
+}

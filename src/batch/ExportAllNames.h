@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 // The names the export of all tables works with.
@@ -14,3 +15,8 @@ QString OutputFolder(const QString& typed);
 // The data file of a table: folder, the entry trimmed of blanks, extension. A "/" or NUL in
 // the name becomes "_", so that a table name cannot lead the file out of the folder.
 QString DataFilePath(const QString& folder, const QString& tableEntry, const QString& extension);
+
+// DataFilePath, made unique among the paths of the run so far (used): another table whose name
+// gives the same file ("a/b" and "a_b") gets "_2", "_3" ... before the extension.
+QString UnusedDataFilePath(const QString& folder, const QString& tableEntry,
+                           const QString& extension, const QSet<QString>& used);

@@ -20,8 +20,10 @@ using db::ConnectionKind;
 namespace {
 const QString kBrowseTitle = QStringLiteral("MDBファイル");
 // The second filter lets the bundled SQLite sample be picked.
-const QString kBrowseFilter = QStringLiteral(
-    "MDBファイル (*.mdb)|*.mdb|SQLiteファイル (*.db;*.sqlite;*.sqlite3)|*.db;*.sqlite;*.sqlite3");
+const QString kBrowseFilter =
+    QStringLiteral("MDBファイル (*.mdb;*.accdb)|*.mdb;*.accdb|SQLiteファイル "
+                   "(*.db;*.sqlite;*.sqlite3)|*.db;*.sqlite;"
+                   "*.sqlite3");
 
 // Keeps the hourglass up for the length of a scope.
 class WaitCursor {

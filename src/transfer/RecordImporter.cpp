@@ -101,8 +101,16 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
         error = transfer_error::lastOf(m_target.Errors());
         return m_skipFailures && !transfer_error::connectionLost(error);
     };
+    const int columns = m_target.FieldCount();
+    int fields = m_records->fieldCount();
+    if (fields > columns) {
+        error = transfer_error::tooManyFields(m_records->recordLine(), fields, columns);
+        if (!m_skipFailures) return Failed;
+        // Passed over: the row keeps the fields that have a column.
+        fields = columns;
+    }
     if (!m_target.AddNew() && !failed()) return Failed;
-    for (int k = 0; k < m_records->fieldCount(); ++k) {
+    for (int k = 0; k < fields; ++k) {
         const std::string_view bytes = m_records->field(k);
         db::Value value;
         if (!bytes.empty())

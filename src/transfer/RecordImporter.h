@@ -42,6 +42,8 @@ public:
     // After a failure: how many records came before the one that failed (blank lines do not
     // count).
     qint64 failedRecord() const { return m_failedRecord; }
+    // See RecordReader::unclosedQuoteLine().
+    qint64 unclosedQuoteLine() const { return m_records ? m_records->unclosedQuoteLine() : 0; }
     // The records whose rows the database took or holds: every record read, or after a failure
     // those before the failing one, less the rows refused and passed over.
     qint64 counted() const;

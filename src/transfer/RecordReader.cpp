@@ -42,6 +42,7 @@ void RecordReader::addField(std::string_view bytes) {
 
 bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) {
     const size_t offset = m_text.size();
+    const qint64 openedOn = m_lineNumber;
     size_t i = pos + 1;
     for (;;) {
         const size_t q = line.find(kQuote, i);
@@ -51,9 +52,11 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
             if (!m_lines.readLine(next)) {
                 if (m_lines.failed()) return false;
                 // The end of the file closes an open quote.
+                m_unclosedQuoteLine = openedOn;
                 pos = end = line.size();
                 break;
             }
+            ++m_lineNumber;
             // The value keeps the line end the file had there.
             m_text.append(m_lines.previousEnding());
             line = next;
@@ -81,6 +84,7 @@ RecordReader::Status RecordReader::next() {
     m_fields.clear();
     std::string_view line;
     if (!m_lines.readLine(line)) return m_lines.failed() ? ReadFailed : End;
+    m_recordLine = ++m_lineNumber;
     size_t pos = 0, end = line.size();
     {
         size_t first = 0, last = end;

@@ -29,6 +29,10 @@ public:
     Status next();
 
     int fieldCount() const { return int(m_fields.size()); }
+    // The line the record read last starts on, counted from 1 with blank lines.
+    qint64 recordLine() const { return m_recordLine; }
+    // The line on which a quote that the end of the file closed was opened; 0 when none was.
+    qint64 unclosedQuoteLine() const { return m_unclosedQuoteLine; }
     // Valid until the next call of next().
     std::string_view field(int index) const {
         const Span& s = m_fields[size_t(index)];
@@ -50,4 +54,7 @@ private:
     TextEncoding m_encoding;
     std::string m_text;
     std::vector<Span> m_fields;
+    qint64 m_lineNumber = 0;
+    qint64 m_recordLine = 0;
+    qint64 m_unclosedQuoteLine = 0;
 };

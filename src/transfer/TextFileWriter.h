@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-// An output file that is created or truncated, written through a buffer, and closed on every
-// path. Failures (a folder, no permission, a full disk) come back as errors; the part already
-// written stays.
+// An output file written through a buffer and closed on every path. Failures (a folder, no
+// permission, a full disk) come back as errors. An earlier file of that name is never cut
+// short: the new text goes into a file beside it that takes its place when close() succeeds;
+// after a failure the earlier file is as it was and the whole lines already written stay in
+// the new file (keptPath()). Without an earlier file the lines go to the path itself.
 class TextFileWriter {
 public:
     TextFileWriter() = default;
@@ -30,18 +32,31 @@ public:
     // Whole lines that reached the file.
     qint64 linesWritten() const { return m_linesWritten; }
     bool flush(db::Error& error);
-    // Writes what is left and closes; false when either fails (the file is closed anyway).
+    // Writes what is left, closes and puts the file in place; false when any of it fails
+    // (the file is closed anyway).
     bool close(db::Error& error);
+    // Closes after a failure of the caller's own: the earlier file stays.
+    void abandon();
+    // The new file beside the earlier one that holds the lines written, after a failure; ""
+    // when the lines went to the path itself or none were written.
+    QString keptPath() const { return m_kept; }
 
 private:
     static constexpr size_t kFlushSize = 256 * 1024;
     bool fail(int errnum, db::Error& error);
 
-    QString m_path;
+    // Closes the descriptor; a new file without a line goes.
+    void release();
+
+    QString m_path;    // as given: errors name it
+    QString m_target;  // the file that the new one replaces ("" when writing to it directly)
+    QString m_writing; // the file written
+    QString m_kept;
     int m_fd = -1;
     std::string m_buffer;
     std::vector<size_t> m_lineEnds; // in m_buffer
     bool m_countsLines = false;
+    bool m_writeFailed = false; // a file that missed lines never takes the earlier one's place
     qint64 m_fileSize = 0;
     qint64 m_linesWritten = 0;
 };

@@ -1,6 +1,7 @@
 #include "TransferErrors.h"
 
 #include "ErrorReport.h"
+#include "TransferTexts.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -40,6 +41,11 @@ db::Error badSeparator(const QString& separator) {
 
 db::Error overflow() {
     return {6, QStringLiteral("Overflow"), kSource};
+}
+
+db::Error tooManyFields(qint64 line, int fields, int columns) {
+    // The number of the error the platform gave for a field beyond the last.
+    return {3265, kTooManyFields.arg(line).arg(fields).arg(columns), kSource};
 }
 
 db::Error notATableName(const QString& text) {

@@ -17,6 +17,8 @@ db::Error writeFailure(const QString& path, const QString& detail);
 db::Error badEncoding(const QString& path);
 db::Error badSeparator(const QString& separator);
 db::Error overflow();
+// A record (starting on line, counted from 1) with more fields than the target's columns.
+db::Error tooManyFields(qint64 line, int fields, int columns);
 // A text that should name a table holds more than one name (it would run as SQL).
 db::Error notATableName(const QString& text);
 // The one-line report of the batch log; line breaks of drivers' messages become blanks so

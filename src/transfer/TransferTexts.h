@@ -12,7 +12,19 @@ inline const QString kOpenResultFirst = QStringLiteral("レコードセットを
 inline const QString kNoImportIntoChange =
     QStringLiteral("データを変更したクエリの結果にはインポートできません");
 inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
+// A folder, FIFO or device where a file to read was asked for.
+inline const QString kNotAFile = QStringLiteral("指定されたパスはファイルではありません");
+// A record with more fields than the target: its line, its fields, the table's columns.
+inline const QString kTooManyFields =
+    QStringLiteral("%1行目のフィールド数(%2)がテーブルの列数(%3)を超えています");
+// A quoted value still open at the end of the file: kept to the end, and its first line named.
+inline const QString kUnclosedQuote = QStringLiteral(
+    "%1行目で始まる引用符が閉じられていません。ファイルの終わりまでを値として読み込みました");
 inline const QString kStatusError = QStringLiteral("ERROR");
+// A failed export left the earlier file as it was; the rows it wrote are in the file named after
+// this text.
+inline const QString kRowsKeptIn =
+    QStringLiteral("元のファイルは変更されていません。出力したデータは次のファイルにあります: ");
 // The output is written but nothing on the desktop opens its kind of file.
 inline const QString kNoHtmlHandler =
     QStringLiteral("HTMLファイルを開くアプリケーションがありません");

@@ -46,10 +46,12 @@ void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedbac
     db::Recordset fresh;
 
     const auto fail = [&](const db::Error& e) {
-        feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
+        file.abandon();
+        QString report = ErrorReport(e.Number, e.Source, e.Description);
+        if (!file.keptPath().isEmpty())
+            report += QStringLiteral("\r\n") + kRowsKeptIn + file.keptPath();
+        feedback.ShowMessagePanel(report, true, false);
         feedback.UpdateStatusBar(kStatusError);
-        db::Error ignored;
-        file.close(ignored);
         feedback.HideBusy();
     };
 
@@ -126,9 +128,10 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
     TextFileWriter file;
     db::Recordset work;
     const auto fail = [&](const db::Error& e) {
+        file.abandon();
         errorText = transfer_error::reportLine(e);
-        db::Error ignored;
-        file.close(ignored);
+        if (!file.keptPath().isEmpty())
+            errorText += QLatin1Char(' ') + kRowsKeptIn + file.keptPath();
         // Counted are the lines in the file, not the ones formatted but never written.
         rowsWritten = qint32(file.linesWritten());
         return false;

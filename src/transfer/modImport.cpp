@@ -84,6 +84,8 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
         return false;
     }
     feedback.SetProgressValue(100);
+    if (importer.unclosedQuoteLine() > 0)
+        feedback.ShowMessagePanel(kUnclosedQuote.arg(importer.unclosedQuoteLine()), true, false);
     return true;
 }
 
@@ -128,9 +130,10 @@ void runImport(db::Recordset* result, db::Connection* connection, WindowFeedback
         path = feedback.ShowOpenDialog(texts.title, texts.filter, dialogFolder(folderKey));
     }
     if (trimBlanks(path).isEmpty()) return exit();
-    // A folder is no file to read either.
-    if (!QFileInfo(path).isFile()) {
-        feedback.ShowMessagePanel(kFileMissing, true, false);
+    // A folder or a FIFO is there, but is no file to read.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        feedback.ShowMessagePanel(info.exists() ? kNotAFile : kFileMissing, true, false);
         return;
     }
     if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));

@@ -169,7 +169,9 @@ private slots:
         QTest::newRow("blank") << "   " << QStringList();
         QTest::newRow("missing") << "/nonexistent/x.txt"
                                  << QStringList{"指定されたファイルは存在しません"};
-        QTest::newRow("a folder") << "/tmp" << QStringList{"指定されたファイルは存在しません"};
+        // There, but no file to read.
+        QTest::newRow("a folder") << "/tmp"
+                                  << QStringList{"指定されたパスはファイルではありません"};
     }
     void nothingChosenChangesNothing() {
         QFETCH(QString, answer);

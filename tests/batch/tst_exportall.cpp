@@ -136,6 +136,59 @@ private slots:
         QVERIFY(!QFile::exists(dir + QStringLiteral("ImportAllCSV.txt")));
     }
 
+    // Names that one file name would serve ("/" becomes "_" in it) and a name with a comma:
+    // each table its own file and a batch line its import takes, so every table gets its own
+    // rows back.
+    void awkwardNames_data() { testdb::addBackendRows(); }
+    void awkwardNames() {
+        QFETCH(QString, backend);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        db::Connection c;
+        QVERIFY(testdb::open(c, backend));
+        const QStringList names{"ea/x", "ea_x", "ea,x"};
+        QStringList entries;
+        for (const QString& name : names) {
+            const QString quoted = testdb::quoteName(kind, name);
+            entries << quoted;
+            c.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + quoted);
+            QVERIFY(testdb::exec(
+                c, QStringLiteral("CREATE TABLE %1 (id INTEGER, name VARCHAR(10), n INTEGER)")
+                       .arg(quoted)));
+        }
+        const auto dropAll = qScopeGuard([&] {
+            for (const QString& entry : entries)
+                c.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + entry);
+        });
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO %1 VALUES (%2, '%3', %2)")
+                                        .arg(entries[i])
+                                        .arg(i + 1)
+                                        .arg(names[i])));
+        const QString dir = newFolder(QStringLiteral("awkward_") + backend);
+        RecordingBatchFeedback exportAll;
+        exportAll.command = dir;
+        ExportAllCSV(c, entries, exportAll);
+        QCOMPARE(exportAll.log.size(), entries.size());
+        for (const Entry& e : exportAll.log)
+            QVERIFY2(e.success, qPrintable(e.subject + QLatin1Char(' ') + e.detail));
+        // One file per table.
+        QCOMPARE(QDir(dir).entryList({QStringLiteral("*.csv")}, QDir::Files).size(),
+                 entries.size());
+
+        for (const QString& entry : entries)
+            QVERIFY(testdb::exec(c, QStringLiteral("DELETE FROM ") + entry));
+        RecordingBatchFeedback importAll;
+        importAll.fileAnswer = dir + QStringLiteral("/ImportAllCSV.txt");
+        ReadBatchFile(importAll, QStringLiteral("/"));
+        BatchImportCSV(c, importAll);
+        QCOMPARE(importAll.log.size(), entries.size());
+        for (const Entry& e : importAll.log)
+            QVERIFY2(e.success, qPrintable(e.subject + QLatin1Char(' ') + e.detail));
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            QCOMPARE(rows(c, entries[i]),
+                     QStringList{QStringLiteral("%1|%2|%1").arg(i + 1).arg(names[i])});
+    }
+
     void folderMustExist_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");

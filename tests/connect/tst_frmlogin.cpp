@@ -10,14 +10,18 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <sys/stat.h>
 
 using db::ConnectionKind;
@@ -188,12 +192,60 @@ private slots:
         m_prompts.fileAnswer = QString();
         click(d.get(), "cmdDir");
         QCOMPARE(m_prompts.askedTitle, QStringLiteral("MDBファイル"));
-        QVERIFY(m_prompts.askedFilter.startsWith(QStringLiteral("MDBファイル (*.mdb)|*.mdb|")));
+        QVERIFY(m_prompts.askedFilter.startsWith(QStringLiteral("MDBファイル (")));
         QVERIFY(m_prompts.askedFilter.contains(QStringLiteral("*.sqlite3")));
         QCOMPARE(edit(d.get(), "txtAccess")->text(), QStringLiteral("/old/path.mdb")); // cancelled
         m_prompts.fileAnswer = QStringLiteral("/new/sample.db");
         click(d.get(), "cmdDir");
         QCOMPARE(edit(d.get(), "txtAccess")->text(), QStringLiteral("/new/sample.db"));
+    }
+
+    // The browse dialog's filters, handed to a real file dialog, list the files they name.
+    void browseFilterListsItsFiles_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("Access") << 0 << QStringList{"a.accdb", "a.mdb"};
+        QTest::newRow("SQLite") << 1 << QStringList{"a.db", "a.sqlite", "a.sqlite3"};
+    }
+    void browseFilterListsItsFiles() {
+        QFETCH(int, filter);
+        QFETCH(QStringList, listed);
+        SaveSetting(QStringLiteral("LOGIN"), QStringLiteral("CONNECTION"),
+                    QStringLiteral("Access"));
+        auto d = makeDialog();
+        m_prompts.fileAnswer = QString();
+        click(d.get(), "cmdDir");
+        QTemporaryDir folder;
+        for (const char* name : {"a.mdb", "a.accdb", "a.db", "a.sqlite", "a.sqlite3", "a.txt"}) {
+            QFile file(folder.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        // The dialog the real prompts open, looked into while it is shown.
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            dialog->setDirectory(folder.path());
+            dialog->selectNameFilter(dialog->nameFilters().value(filter));
+            auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            const auto names = [&] {
+                QStringList out;
+                const QModelIndex root = view->rootIndex();
+                for (int r = 0; r < view->model()->rowCount(root); ++r)
+                    out << view->model()->index(r, 0, root).data().toString();
+                out.sort();
+                return out;
+            };
+            // The folder is read in the background: wait until it settles on the right list.
+            QDeadlineTimer deadline(20000);
+            while (view && names() != listed && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (view) shown = names();
+            dialog->reject();
+        });
+        QtLoginPrompts real;
+        real.openFileName(nullptr, m_prompts.askedTitle, m_prompts.askedFilter);
+        QCOMPARE(shown, listed);
     }
 
     // Enter on a focused button presses that button; in a field it presses Connect.

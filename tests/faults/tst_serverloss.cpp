@@ -216,6 +216,8 @@ private slots:
         faults::ServerGuard guard(m_server);
         QVERIFY(f->show(QStringLiteral("select * from loss_src order by id")));
         const QString path = f->path(QStringLiteral("restart.csv"));
+        // An earlier row's file: a failed export leaves it as it was.
+        const QByteArray before = QFileInfo::exists(path) ? fileBytes(path) : QByteArray();
         int events = 0;
         bool restarted = false;
         const auto onEvents = [&] {
@@ -246,8 +248,16 @@ private slots:
             QCOMPARE(window.statuses.contains(kStatusError), !ok);
         }
         QVERIFY(restarted);
+        // The rows of a failed export over an earlier file are in the new file the report names.
+        QString rowsPath = path;
+        const qsizetype kept = report.indexOf(kRowsKeptIn);
+        if (kept >= 0) {
+            rowsPath =
+                report.mid(kept + kRowsKeptIn.size()).section(QLatin1Char('\n'), 0, 0).trimmed();
+            QCOMPARE(fileBytes(path), before);
+        }
         bool cut = false;
-        const QList<QByteArray> lines = wholeLines(fileBytes(path), cut);
+        const QList<QByteArray> lines = wholeLines(fileBytes(rowsPath), cut);
         QVERIFY(!cut);
         for (int i = 0; i < lines.size(); ++i)
             QCOMPARE(lines[i],

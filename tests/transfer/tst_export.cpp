@@ -7,8 +7,14 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
+#include <sys/stat.h>
 
 namespace {
+int fileMode(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
 QString status(int n) {
     return QString::number(n) + kRowsHandled;
 }
@@ -69,6 +75,12 @@ class TestExport : public QObject {
             ++lines;
         }
         return lines;
+    }
+    // The files of the fixture's folder other than the target: what an export left beside it.
+    QStringList besides(const QString& target) const {
+        QStringList names = QDir(f->path(QString())).entryList(QDir::Files | QDir::System);
+        names.removeAll(QFileInfo(target).fileName());
+        return names;
     }
     void exportTo(const QString& path, const QString& separator = kComma) {
         f->window.dialogPaths << path;
@@ -159,12 +171,17 @@ private slots:
     void abortQuestion_data() {
         QTest::addColumn<PanelAnswer>("answer");
         QTest::addColumn<int>("lines");
-        QTest::newRow("OK stops") << PanelAnswer::Ok << 10;
-        QTest::newRow("Cancel goes on") << PanelAnswer::Cancel << 250;
+        QTest::addColumn<bool>("earlier");
+        QTest::newRow("OK stops") << PanelAnswer::Ok << 10 << false;
+        QTest::newRow("Cancel goes on") << PanelAnswer::Cancel << 250 << false;
+        // Stopped by the user, the export still ends: its rows replace the earlier file.
+        QTest::newRow("OK stops, earlier file") << PanelAnswer::Ok << 10 << true;
+        QTest::newRow("Cancel goes on, earlier file") << PanelAnswer::Cancel << 250 << true;
     }
     void abortQuestion() {
         QFETCH(PanelAnswer, answer);
         QFETCH(int, lines);
+        QFETCH(bool, earlier);
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(fill(250));
         QVERIFY(f->show(QStringLiteral("select * from x order by seq")));
@@ -175,8 +192,15 @@ private slots:
         };
         f->window.answers << answer;
         const QString out = f->path(QStringLiteral("a.csv"));
+        if (earlier) {
+            QVERIFY(writeBytes(out, QByteArray(100000, 'e')));
+            QCOMPARE(::chmod(QFile::encodeName(out).constData(), 0640), 0);
+        }
         exportTo(out);
         QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
+        // Nothing left beside it, and the earlier file's permissions kept.
+        QCOMPARE(besides(out), QStringList());
+        if (earlier) QCOMPARE(fileMode(out), 0640);
         const QByteArray bytes = fileBytes(out);
         QCOMPARE(bytes.count("\r\n"), lines);
         QVERIFY(bytes.endsWith(QStringLiteral("%1,\"c%1\",\"n%1\",%1\r\n").arg(lines).toUtf8()));
@@ -242,7 +266,12 @@ private slots:
         QVERIFY(QDir().mkpath(f->path(QStringLiteral("folder"))));
         QVERIFY(f->show(QStringLiteral("select * from x")));
         const QString path = f->path(target);
+        const QFileInfo before(path);
         exportTo(path);
+        // What was there stays what it was.
+        QCOMPARE(QFileInfo(path).isDir(), before.isDir());
+        QCOMPARE(QFileInfo(path).isFile(), before.isFile());
+        QCOMPARE(besides(path).filter(QStringLiteral("x.csv")), QStringList());
         // Never a silent success: the report, then "ERROR".
         QCOMPARE(f->window.prompts.size(), 1);
         QVERIFY(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")));
@@ -333,9 +362,17 @@ private slots:
 
     // The statement fails in the middle: the report, and only whole lines in order before it,
     // as many as the batch window's export counts.
-    void failureInTheMiddle_data() { testdb::addBackendRows(); }
+    void failureInTheMiddle_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("earlier");
+        for (const testdb::Backend& b : testdb::backends()) {
+            QTest::newRow(qPrintable(b.name)) << b.name << false;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" earlier file"))) << b.name << true;
+        }
+    }
     void failureInTheMiddle() {
         QFETCH(QString, backend);
+        QFETCH(bool, earlier);
         QVERIFY(fixture(backend));
         const int n = 30000, failing = 20000;
         QVERIFY(fillMany(n));
@@ -362,23 +399,42 @@ private slots:
         QVERIFY(f->exec(QStringLiteral("UPDATE xf SET s = %1").arg(failing)));
 
         const QString out = f->path(QStringLiteral("failed.csv"));
+        const QString table = f->path(QStringLiteral("failed-table.csv"));
+        const QByteArray before("earlier\r\ncontent, not ours\r\n\x82\xa0");
+        if (earlier) {
+            QVERIFY(writeBytes(out, before));
+            QVERIFY(writeBytes(table, before));
+        }
+        // The rows written: in the target when there was no earlier file, else in the one
+        // file beside it that the report names; the earlier file stays as it was.
+        const auto written = [&](const QString& target, const QString& report) {
+            if (!earlier) return linesInOrder(target);
+            if (fileBytes(target) != before) return -2;
+            const QStringList kept = besides(target).filter(QRegularExpression(
+                QLatin1Char('^') + QRegularExpression::escape(QFileInfo(target).fileName()) +
+                QLatin1Char('.')));
+            if (kept.isEmpty()) return 0;
+            const QString keptPath = f->path(kept.front());
+            if (kept.size() > 1 || !report.contains(keptPath)) return -3;
+            return linesInOrder(keptPath);
+        };
         exportTo(out);
         QCOMPARE(f->window.prompts.size(), 1);
         QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
                  qPrintable(f->window.prompts[0]));
         QCOMPARE(f->window.statuses.last(), kStatusError);
         // Some drivers read every row before the first is handed over: no file is written then.
-        const int lines = linesInOrder(out);
+        const int lines = written(out, f->window.prompts[0]);
         QVERIFY2(lines >= 0 && lines < failing, qPrintable(QString::number(lines)));
 
         qint32 rows = -1;
         QString error;
-        const QString table = f->path(QStringLiteral("failed-table.csv"));
         QVERIFY(
             !ExportTableText(f->connection(), kComma, QStringLiteral("xv"), table, rows, error));
         QVERIFY2(error.startsWith(QStringLiteral("VB Error # ")), qPrintable(error));
+        QVERIFY(!error.contains(QLatin1Char('\n')));
         QVERIFY(rows < failing);
-        QCOMPARE(linesInOrder(table), rows);
+        QCOMPARE(written(table, error), rows);
         qInfo("%d and %d of %d lines, then: %s", lines, rows, n, qPrintable(error));
     }
 

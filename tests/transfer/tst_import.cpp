@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace {
 QString status(int n) {
@@ -164,7 +165,10 @@ private slots:
                                           "6,  lead,trail  \n"
                                           "7,\"日本語\",\"unterminated\r\nto the end");
         f->importFile(f->window, path, kComma);
-        QCOMPARE(f->window.prompts, QStringList());
+        // The value whose quote is never closed is kept, and the line it starts on named.
+        QCOMPARE(f->window.prompts,
+                 QStringList{QStringLiteral("10行目で始まる引用符が閉じられていません。"
+                                            "ファイルの終わりまでを値として読み込みました")});
         const QString e1 = emptyIn(1), e2 = emptyIn(2);
         // ",," holds two empty fields: its trailing separator adds none, so b keeps its default.
         QCOMPARE(f->rows(QStringLiteral("select id, a, b from t order by coalesce(id, -1)")),
@@ -438,13 +442,17 @@ private slots:
         QCOMPARE(f->window.statuses, QStringList{status(0)});
         QCOMPARE(f->window.rebinds, 1);
 
-        // A file that is not there, or a folder: the message, nothing saved.
-        for (const QString& missing :
-             {folder + QStringLiteral("none.csv"), f->path(QStringLiteral("in"))}) {
+        // A file that is not there, or a folder or FIFO: the message, nothing saved.
+        const QString fifo = f->path(QStringLiteral("fifo.csv"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString notAFile = QStringLiteral("指定されたパスはファイルではありません");
+        for (const auto& [missing, message] :
+             {std::pair{folder + QStringLiteral("none.csv"), kFileMissing},
+              std::pair{f->path(QStringLiteral("in")), notAFile}, std::pair{fifo, notAFile}}) {
             f->window = RecordingWindow();
             f->window.dialogPaths << missing;
             f->importTextCommand(f->window, kComma);
-            QCOMPARE(f->window.prompts, QStringList{kFileMissing});
+            QCOMPARE(f->window.prompts, QStringList{message});
             QVERIFY(f->window.statuses.isEmpty());
             QCOMPARE(ReadSetting(keys::ImportDirCsv), folder);
         }
@@ -513,6 +521,10 @@ private slots:
         } else {
             QCOMPARE(f->window.prompts.size(), 1);
             QVERIFY(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")));
+            // The line, its number of fields and the table's number of columns.
+            QVERIFY2(f->window.prompts[0].endsWith(
+                         QStringLiteral("2行目のフィールド数(4)がテーブルの列数(3)を超えています")),
+                     qPrintable(f->window.prompts[0]));
             QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
                      QStringList({"1|a|b"}));
             QCOMPARE(f->window.statuses.mid(f->window.statuses.size() - 2),
@@ -949,6 +961,9 @@ private slots:
                                  hooks));
         QCOMPARE(rows, 1);
         QVERIFY(!error.contains(QLatin1Char('\n')));
+        QVERIFY2(error.endsWith(
+                     QStringLiteral("2行目のフィールド数(4)がテーブルの列数(3)を超えています")),
+                 qPrintable(error));
         QCOMPARE(f->rows(QStringLiteral("select id from t order by id")),
                  QStringList({"1", "2", "3"}));
         WriteBoolSetting(keys::ImportErrorHandling, true);
