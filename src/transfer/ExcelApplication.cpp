@@ -218,7 +218,8 @@ bool ExcelApplication::SetVisible(bool visible) {
         return failWith(failure);
     }
     if (!m_openWithDesktop || !m_openWithDesktop(path)) {
-        QFile::remove(path);
+        // The rows are in it: kept for the user to save, never thrown away.
+        m_unopened = path;
         return fail(xl::ErrorCannotCreate, kNoXlsxHandler);
     }
     m_handedOver = path;

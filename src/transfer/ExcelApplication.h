@@ -53,6 +53,8 @@ public:
     const db::Error& lastError() const { return m_error; }
     // The file handed to the desktop; "" until the application is made visible.
     QString workbookPath() const { return m_handedOver; }
+    // A workbook written in full that nothing on the desktop opened; "" when there is none.
+    QString unopenedWorkbook() const { return m_unopened; }
 
 private:
     ExcelApplication(QString folder, std::function<bool(const QString&)> openWithDesktop);
@@ -72,5 +74,6 @@ private:
     std::vector<int> m_measured; // widest text per column, in character cells
     std::vector<int> m_fitted;   // widths set by AutoFitColumns, 0 for untouched columns
     QString m_handedOver;
+    QString m_unopened;
     std::string m_utf8;
 };

@@ -1,5 +1,8 @@
 #include "ExcelExport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "BlankText.h"
 #include "ErrorReport.h"
 #include "ExcelApplication.h"
@@ -115,6 +118,15 @@ private:
     QString m_folder;
     db::Error m_error;
 };
+// Offers to save a workbook nothing could open; where it ends up, as a path.
+QString keepWorkbook(const QString& written, WindowFeedback& feedback) {
+    const QString chosen = feedback.ShowSaveDialog(
+        kSaveWorkbookTitle, kWorkbookFilter, QFileInfo(written).absolutePath() + QLatin1Char('/'));
+    if (chosen.isEmpty() || QFileInfo(chosen).absoluteFilePath() == written) return written;
+    // The dialog asked before an existing file is replaced.
+    QFile::remove(chosen);
+    return QFile::rename(written, chosen) || QFile::copy(written, chosen) ? chosen : written;
+}
 } // namespace
 
 QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
@@ -129,9 +141,17 @@ QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFee
         feedback.ShowBusy(QString(), false, false);
         ExcelRun run(*result, connection, feedback, workbookFolder);
         if (!run.run(excel, handedOver)) {
-            const db::Error& e = run.error();
-            feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true, false);
-            feedback.UpdateStatusBar(kStatusError);
+            if (excel && !excel->unopenedWorkbook().isEmpty()) {
+                feedback.HideBusy();
+                feedback.ShowMessagePanel(kWorkbookKeptIn +
+                                              keepWorkbook(excel->unopenedWorkbook(), feedback),
+                                          true, false);
+            } else {
+                const db::Error& e = run.error();
+                feedback.ShowMessagePanel(ErrorReport(e.Number, e.Source, e.Description), true,
+                                          false);
+                feedback.UpdateStatusBar(kStatusError);
+            }
         }
         feedback.HideBusy();
     }

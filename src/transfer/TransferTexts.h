@@ -30,6 +30,11 @@ inline const QString kNoHtmlHandler =
     QStringLiteral("HTMLファイルを開くアプリケーションがありません");
 inline const QString kNoXlsxHandler =
     QStringLiteral("XLSXファイルを開くアプリケーションがありません");
+// Such a workbook is offered for saving and kept where the user saved it, or where it was.
+inline const QString kSaveWorkbookTitle = QStringLiteral("EXCELファイルの保存");
+inline const QString kWorkbookFilter = QStringLiteral("EXCELファイル (*.xlsx)|*.xlsx");
+inline const QString kWorkbookKeptIn = QStringLiteral(
+    "XLSXファイルを開くアプリケーションがありません。出力したデータは次のファイルにあります: ");
 inline const QString kDropRefused =
     QStringLiteral("拡張子がCSV(CSV)、またはTAB(固定長)の\r\nファイルのみインポートできます");
 

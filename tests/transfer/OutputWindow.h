@@ -50,6 +50,12 @@ public:
         lastProgress = value;
     }
     void DoEvents() override { ++events; }
+    QStringList dialogPaths; // save dialog answers in order; "" (cancel) when none is left
+    QStringList dialogs;     // title|filter of each save dialog shown
+    QString ShowSaveDialog(const QString& title, const QString& filter, const QString&) override {
+        dialogs << title + QLatin1Char('|') + filter;
+        return dialogPaths.isEmpty() ? QString() : dialogPaths.takeFirst();
+    }
     bool OpenWithDesktop(const QString& path) override {
         calls << QStringLiteral("open");
         opened << path;

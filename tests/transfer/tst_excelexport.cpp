@@ -226,11 +226,26 @@ private slots:
         exec(QStringLiteral("INSERT INTO n VALUES (1), (2)"));
         select(QStringLiteral("select * from n"));
         m_window.desktopHasHandler = false;
+        // Nothing opens it: the workbook is offered for saving and kept, with its rows.
+        const QString saved = m_dirs->filePath(QStringLiteral("saved.xlsx"));
+        m_window.dialogPaths = {saved};
         QCOMPARE(exportExcel(), QString());
         QCOMPARE(m_window.opened.size(), 1);
-        QVERIFY(m_window.prompts.front().contains(kNoXlsxHandler));
-        expectFailure(QStringLiteral("429"));
+        QCOMPARE(m_window.dialogs,
+                 QStringList{kSaveWorkbookTitle + QLatin1Char('|') + kWorkbookFilter});
+        QCOMPARE(m_window.prompts, QStringList{kWorkbookKeptIn + saved});
         QVERIFY(!QFile::exists(m_window.opened.front()));
+        XlsxSheet sheet;
+        QString error;
+        QVERIFY2(readXlsx(saved, sheet, error), qPrintable(error));
+        QCOMPARE(sheet.maxRow, 2);
+
+        // Its dialog cancelled, it stays where it was written, named in the report.
+        m_window = OutputWindow();
+        m_window.desktopHasHandler = false;
+        QCOMPARE(exportExcel(), QString());
+        QCOMPARE(m_window.prompts, QStringList{kWorkbookKeptIn + m_window.opened.front()});
+        QVERIFY(QFile::exists(m_window.opened.front()));
     }
 
     void noResultOrNoFolder() {
