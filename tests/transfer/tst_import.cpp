@@ -651,6 +651,48 @@ private slots:
         }
     }
 
+    // A text with a NUL character in it is stored whole or refused like any refused row, never
+    // stored shortened (PostgreSQL's text cannot hold the character; its driver, and SQLite's,
+    // would cut the value there). "ErrorHandling" decides whether the import goes on.
+    void nulInText_data() { errorHandling_data(); }
+    void nulInText() {
+        QFETCH(QString, backend);
+        QFETCH(bool, skip);
+        QVERIFY(fixture(backend));
+        WriteBoolSetting(keys::ImportErrorHandling, skip);
+        QVERIFY(f->show(QStringLiteral("select * from t order by id")));
+        const QString path = file(QStringLiteral("nul.csv"),
+                                  QByteArray("1,\"ab\0cd\",x\r\n2,ok,y\r\n3,ab\0cd,z\r\n", 32));
+        f->importFile(f->window, path, kComma);
+        const QString hex = f->kind == testdb::Kind::PostgresOdbc
+                                ? QStringLiteral("upper(encode(convert_to(a, 'UTF8'), 'hex'))")
+                                : QStringLiteral("hex(a)");
+        const QStringList stored =
+            f->rows(QStringLiteral("select id, %1 from t order by id").arg(hex));
+        const QString whole = QStringLiteral("6162006364");
+        for (const QString& row : stored) {
+            const QStringList cells = row.split(QLatin1Char('|'));
+            if (cells[0] != QLatin1String("2")) QCOMPARE(cells[1], whole);
+        }
+        const bool refused = !stored.contains(QStringLiteral("1|") + whole);
+        QCOMPARE(refused,
+                 f->kind == testdb::Kind::PostgresOdbc || f->kind == testdb::Kind::SqliteOdbc);
+        if (!refused) {
+            QCOMPARE(stored, QStringList({"1|" + whole, "2|6F6B", "3|" + whole}));
+            QCOMPARE(f->window.prompts, QStringList());
+        } else if (skip) {
+            QCOMPARE(stored, QStringList{"2|6F6B"});
+            QCOMPARE(f->window.prompts, QStringList());
+            QCOMPARE(f->window.statuses.last(), status(1));
+        } else {
+            QCOMPARE(stored, QStringList());
+            QCOMPARE(f->window.prompts.size(), 1);
+            QVERIFY2(f->window.prompts[0].contains(QStringLiteral("NUL")),
+                     qPrintable(f->window.prompts[0]));
+            QCOMPARE(f->window.statuses.last(), status(0));
+        }
+    }
+
     // The database refuses a row at the start, in the middle or at the end of rows it may hold
     // and store together: only that row is lost when failures are skipped; otherwise the import
     // stops there and keeps the rows before it. Either way the count shown is the number of

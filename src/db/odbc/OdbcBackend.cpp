@@ -68,8 +68,9 @@ std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
 
 class OdbcStatement : public PreparedStatement {
 public:
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text)
-        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text) {}
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text, bool refusesNul)
+        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text),
+          m_refusesNul(refusesNul) {}
 
     bool bind(const std::vector<Value>& given, ErrorList& errors) {
         SQLHSTMT h = m_stmt.get();
@@ -81,6 +82,12 @@ public:
             const ColumnInfo& c = m_params[i];
             const Value& value = *boolAsNumber(c, given[i], m_scratch[i]);
             const bool isNull = value.isNull();
+            // The driver would pass the text on only up to the NUL: a shortened value is
+            // never stored in place of the one given.
+            if (m_refusesNul && c.storage != Storage::Blob && value.holdsNul()) {
+                errors = {errors::nulNotStored(kSource)};
+                return false;
+            }
             if (const std::optional<double> d = infinity(c, value)) {
                 m_doubles[i] = *d;
                 m_indicators[i] = sizeof(double);
@@ -222,6 +229,7 @@ private:
     std::vector<double> m_doubles;
     std::vector<Value> m_scratch;
     bool m_utf8Text;
+    bool m_refusesNul;
 };
 } // namespace
 
@@ -448,7 +456,10 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     std::vector<ColumnInfo> params;
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
-    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text);
+    // psqlODBC and SQLite's driver pass a text on only up to its first NUL.
+    const bool refusesNul = isPostgres() || m_dbms == QLatin1String("SQLite");
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text,
+                                           refusesNul);
 }
 
 std::unique_ptr<PreparedStatement>
