@@ -116,8 +116,8 @@ size_t ColumnData::Segment::memoryBytes() const {
            wideOffsets.memoryBytes() + arena.memoryBytes();
 }
 
-ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText)
-    : m_storage(storage), m_form(form), m_decimalText(decimalText) {}
+ColumnData::ColumnData(Storage storage, IntForm form, bool decimalText, bool single)
+    : m_storage(storage), m_form(form), m_decimalText(decimalText), m_single(single) {}
 
 namespace {
 // Seals the full last segment and opens the next; kept out of line so that lastSegment stays
@@ -247,7 +247,7 @@ QString ColumnData::text(size_t row) const {
     case Storage::Int:
         return intText(intAt(row), m_form);
     case Storage::Real:
-        return realText(realAt(row));
+        return realText(realAt(row), m_single);
     case Storage::Text: {
         const std::string_view b = bytesAt(row);
         if (isBinary(row)) return hexText(b);
@@ -282,7 +282,7 @@ void ColumnData::textInto(size_t row, QString& out) const {
         n = intChars(intAt(row), m_form, buf);
         break;
     case Storage::Real:
-        n = realChars(realAt(row), buf);
+        n = realChars(realAt(row), buf, m_single);
         break;
     }
     out.resize(qsizetype(n));
@@ -437,7 +437,7 @@ void ColumnData::appendColumn(ColumnData& other) {
             from += count;
         }
     }
-    other = ColumnData(other.m_storage, other.m_form, other.m_decimalText);
+    other = ColumnData(other.m_storage, other.m_form, other.m_decimalText, other.m_single);
 }
 
 void ColumnData::promoteToText() {

@@ -20,7 +20,8 @@ class ColumnData {
 public:
     using Arena = PageArray<char>;
 
-    ColumnData(Storage storage, IntForm form, bool decimalText);
+    // single: the doubles of a Real column are 4-byte floats (their text is the float's).
+    ColumnData(Storage storage, IntForm form, bool decimalText, bool single = false);
 
     Storage storage() const { return m_storage; }
     size_t size() const { return m_size; }
@@ -135,6 +136,7 @@ private:
     Storage m_storage;
     IntForm m_form;
     bool m_decimalText;
+    bool m_single;
     size_t m_size = 0;
     std::vector<Segment> m_segments;
     // Edited text cells; edits are rare, so the arena stays append-only.

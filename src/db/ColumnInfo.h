@@ -39,11 +39,18 @@ struct ColumnInfo {
     short sqlType = 0;
     qulonglong columnSize = 0;
     short decimalDigits = 0;
+    // The driver's own name of the type ("money"), and whether an integer type is unsigned.
+    QString typeName;
+    bool isUnsigned = false;
 
     Storage storage = Storage::Text;
     IntForm intForm = IntForm::Number;
     // Text holding an exact decimal number: sorts numerically.
     bool decimalText = false;
+    // Fixed-width text the database fills with blanks: only that filling is not the value.
+    bool padded = false;
+    // A 4-byte float held as a double: its text is the shortest that reads back as the float.
+    bool singleFloat = false;
 };
 
 } // namespace db

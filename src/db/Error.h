@@ -93,6 +93,13 @@ inline Error sessionLostMidRead(const QString& source) {
 inline Error outOfMemory(const QString& source) {
     return {7, QStringLiteral("メモリが足りないため、結果を読み込めませんでした。"), source};
 }
+// A text holding the character U+0000, which the database cannot store: refused whole.
+inline Error nulNotStored(const QString& source) {
+    return {ErrorNumber::Fail,
+            QStringLiteral("The value holds a NUL character (U+0000), which the database cannot "
+                           "store."),
+            source};
+}
 inline Error fileNotFound(qint32 number, const QString& path, const QString& source) {
     return {number, QStringLiteral("Could not find file '%1'.").arg(path), source};
 }

@@ -14,14 +14,14 @@ struct ResultData {
     size_t rows = 0;
 
     void addColumn(ColumnInfo info) {
-        data.emplace_back(info.storage, info.intForm, info.decimalText);
+        data.emplace_back(info.storage, info.intForm, info.decimalText, info.singleFloat);
         columns.push_back(std::move(info));
     }
     // Drops the rows and keeps the columns, for the next block of a streamed result.
     void clearRows() {
         data.clear();
         for (const ColumnInfo& c : columns)
-            data.emplace_back(c.storage, c.intForm, c.decimalText);
+            data.emplace_back(c.storage, c.intForm, c.decimalText, c.singleFloat);
         rows = 0;
     }
     // The same, keeping the memory of the rows for the next block.

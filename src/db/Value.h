@@ -32,6 +32,12 @@ public:
     // The bytes the value was made from, when it was made by fromUtf8.
     bool hasUtf8() const { return m_isUtf8; }
     std::string_view utf8() const { return m_utf8; }
+    // True when the text holds the character U+0000.
+    bool holdsNul() const {
+        if (m_null) return false;
+        if (m_isUtf8) return m_utf8.find('\0') != std::string::npos;
+        return m_text.contains(QChar(0));
+    }
     // The length of the value in its own form: UTF-16 units or UTF-8 bytes.
     size_t storedSize() const { return m_isUtf8 ? m_utf8.size() : size_t(m_text.size()); }
 

@@ -5,26 +5,31 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <type_traits>
 
 namespace db {
 
-size_t realChars(double v, char* out) {
+size_t realChars(double v, char* out, bool single) {
     auto put = [&](const char* t) { return size_t(std::snprintf(out, 32, "%s", t)); };
     if (std::isnan(v)) return put("NaN");
     if (std::isinf(v)) return put(v > 0 ? "Infinity" : "-Infinity");
-    if (v == 0) return put("0"); // also -0
-    // Shortest text that reads back as the same double, never in exponent form for
+    // The sign of zero is part of the value: "-0" reads back as -0.
+    if (v == 0) return put(std::signbit(v) ? "-0" : "0");
+    // Shortest text that reads back as the same double (or float), never in exponent form for
     // ordinary magnitudes so that exports stay readable.
-    const double a = std::fabs(v);
-    const auto r = a >= 1e-5 && a < 1e15 ? std::to_chars(out, out + 32, v, std::chars_format::fixed)
-                                         : std::to_chars(out, out + 32, v);
+    const bool fixed = std::fabs(v) >= 1e-5 && std::fabs(v) < 1e15;
+    const auto shortest = [&](auto x) {
+        return fixed ? std::to_chars(out, out + 32, x, std::chars_format::fixed)
+                     : std::to_chars(out, out + 32, x);
+    };
+    const auto r = single ? shortest(float(v)) : shortest(v);
     return size_t(r.ptr - out);
 }
 
-QString realText(double v) {
+QString realText(double v, bool single) {
     char buf[32];
-    return QString::fromLatin1(buf, qsizetype(realChars(v, buf)));
+    return QString::fromLatin1(buf, qsizetype(realChars(v, buf, single)));
 }
 
 static void two(char* p, int v) {
@@ -265,6 +270,11 @@ std::optional<double> parseReal(const QString& text) {
     size_t len = 0;
     if (!asciiNumber(text, buf, len)) return std::nullopt;
     const char* first = buf + (buf[0] == '+' && len > 1 && buf[1] != '-' ? 1 : 0);
+    // The texts realChars writes for the values that are no digits read back as those values.
+    const std::string_view word(first, size_t(buf + len - first));
+    if (word == "Infinity") return std::numeric_limits<double>::infinity();
+    if (word == "-Infinity") return -std::numeric_limits<double>::infinity();
+    if (word == "NaN") return std::numeric_limits<double>::quiet_NaN();
     // from_chars would also take "inf" and "nan": only digits, sign, point and exponent here.
     for (const char* p = first; p != buf + len; ++p)
         if (!((*p >= '0' && *p <= '9') || *p == '.' || *p == '-' || *p == 'e' || *p == 'E' ||

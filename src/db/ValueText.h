@@ -11,10 +11,11 @@
 namespace db {
 
 // Text forms of values, shared by the grid, the exports and the parameters of writes.
-QString realText(double v);
+// single: the value is a 4-byte float, written as the shortest text that reads back as it.
+QString realText(double v, bool single = false);
 QString intText(qint64 v, IntForm form);
 // The same texts written to a buffer of at least 32 characters; returns the length.
-size_t realChars(double v, char* out);
+size_t realChars(double v, char* out, bool single = false);
 size_t intChars(qint64 v, IntForm form, char* out);
 // Bytes that are not valid UTF-8 (a text value SQLite holds as it was given, a file with
 // stray bytes) become lone surrogates U+DC80..U+DCFF, one per byte. Valid UTF-8 never yields

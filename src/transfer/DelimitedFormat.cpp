@@ -1,7 +1,6 @@
 #include "DelimitedFormat.h"
 
 #include "AdoType.h"
-#include "BlankText.h"
 #include "Recordset.h"
 
 namespace {
@@ -20,9 +19,7 @@ bool isTextType(int type) {
     }
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
+std::string_view trimTrailingBlanks(std::string_view s) {
     while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
@@ -70,10 +67,13 @@ std::string_view FieldFormatter::fieldBytes(const db::Recordset& rs, int index, 
 }
 
 void FieldFormatter::AppendField(const db::Recordset& rs, int index, std::string& line) {
-    const int type = rs.column(index).type;
-    // Blanks, quotes and separators are ASCII and never part of a multi-byte character in
-    // UTF-8 or CP932, so the bytes can be trimmed and quoted as they are.
-    const std::string_view text = trimBlanks(fieldBytes(rs, index, type));
+    const db::ColumnInfo& column = rs.column(index);
+    const int type = column.type;
+    // Every value is written as it is, but for the blanks a database fills fixed-width text
+    // with. Blanks, quotes and separators are ASCII and never part of a multi-byte character
+    // in UTF-8 or CP932, so the bytes can be trimmed and quoted as they are.
+    std::string_view text = fieldBytes(rs, index, type);
+    if (column.padded) text = trimTrailingBlanks(text);
     if (index > 0) line += m_separator;
     if (!isQuotedType(type)) {
         line += text;

@@ -20,8 +20,8 @@ bool storesEmptyString(int type);
 QString DoubleQuotes(const QString& text);
 
 // Writes the rows of a record set as lines of delimited text in one encoding: every field
-// in order, blanks trimmed, Null as nothing, quoted types between double quotes with their
-// quotes doubled, CR LF after each line.
+// in order, as it is but for the filling blanks of fixed-width text, Null as nothing, quoted types
+// between double quotes with their quotes doubled, CR LF after each line.
 class FieldFormatter {
 public:
     FieldFormatter(const QString& separator, TextEncoding encoding);

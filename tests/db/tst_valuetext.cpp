@@ -6,7 +6,9 @@
 #include "ValueText.h"
 
 #include <QTest>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 using namespace db;
 
@@ -50,7 +52,9 @@ private slots:
         QTest::newRow("tenth") << 0.1 << "0.1";
         QTest::newRow("decimal") << 1234.5 << "1234.5";
         QTest::newRow("whole") << 100.0 << "100";
-        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("negative zero") << -0.0 << "-0";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "Infinity";
+        QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity() << "-Infinity";
         QTest::newRow("negative") << -12.25 << "-12.25";
         QTest::newRow("third") << 1.0 / 3 << "0.3333333333333333";
         QTest::newRow("huge") << 1e20 << "1e+20";
@@ -60,8 +64,38 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(realText(value), text);
-        // The text reads back as the same number.
-        QCOMPARE(text.toDouble(), value);
+        // The text reads back as the same number, the sign of zero included.
+        const std::optional<double> back = parseReal(text);
+        QVERIFY(back);
+        QCOMPARE(*back, value);
+        QCOMPARE(std::signbit(*back), std::signbit(value));
+    }
+
+    // A 4-byte float is written as the shortest text that reads back as the same float, not as
+    // the double it is held in (1.1f is 1.100000023841858 as a double).
+    void singleTexts_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1.1") << 1.1f << "1.1";
+        QTest::newRow("tenth") << 0.1f << "0.1";
+        QTest::newRow("largest") << std::numeric_limits<float>::max() << "3.4028235e+38";
+        QTest::newRow("smallest") << std::numeric_limits<float>::denorm_min() << "1e-45";
+        QTest::newRow("2^24") << 16777216.0f << "16777216";
+        QTest::newRow("negative zero") << -0.0f << "-0";
+        QTest::newRow("third") << 1.0f / 3 << "0.33333334";
+    }
+    void singleTexts() {
+        QFETCH(float, value);
+        QFETCH(QString, text);
+        QCOMPARE(realText(double(value), true), text);
+        QCOMPARE(float(parseReal(text).value_or(0)), value);
+        // The grid and the exports read the same text from a column of such floats.
+        ColumnData column(Storage::Real, IntForm::Number, false, true);
+        column.appendReal(double(value));
+        QCOMPARE(column.text(0), text);
+        QString into;
+        column.textInto(0, into);
+        QCOMPARE(into, text);
     }
 
     void intTexts() {
@@ -119,6 +153,13 @@ private slots:
         QCOMPARE(parseReal(QStringLiteral("+.5")).value_or(0), 0.5);
         QVERIFY(!parseReal(QStringLiteral("nan")));
         QVERIFY(!parseReal(QStringLiteral("inf")));
+        // The texts the layer writes for them read back.
+        QCOMPARE(parseReal(QStringLiteral("Infinity")).value_or(0),
+                 std::numeric_limits<double>::infinity());
+        QCOMPARE(parseReal(QStringLiteral("-Infinity")).value_or(0),
+                 -std::numeric_limits<double>::infinity());
+        QVERIFY(std::isnan(parseReal(QStringLiteral("NaN")).value_or(0)));
+        QVERIFY(std::signbit(parseReal(QStringLiteral("-0")).value_or(1)));
         QVERIFY(!parseReal(QStringLiteral("1,5")));
         QVERIFY(!parseReal(QString()));
     }

@@ -75,6 +75,27 @@ private slots:
         m_window = OutputWindow();
     }
 
+    // A cell holds the value text the grid and the CSV export show: a 4-byte float as its own
+    // shortest text, not the digits of the double it is held in.
+    void floatCells_data() { testdb::addBackendRows(); }
+    void floatCells() {
+        QFETCH(QString, backend);
+        openBackend(backend);
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS xf"));
+        exec(QStringLiteral("CREATE TABLE xf (v REAL)"));
+        exec(QStringLiteral("INSERT INTO xf VALUES (1.1)"));
+        select(QStringLiteral("select v from xf"));
+        QCOMPARE(result()->text(0, 0), QStringLiteral("1.1"));
+        const XlsxSheet sheet = read(exportExcel());
+        // Without the field names the value is the first row.
+        const std::optional<XlsxCell> cell = sheet.cell(1, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->kind, XlsxCell::Number);
+        QCOMPARE(cell->value, QStringLiteral("1.1"));
+        c.Execute(QStringLiteral("DROP TABLE xf"));
+    }
+
     void cellsHeaderAndBorders_data() { testdb::addBackendRows(); }
     void cellsHeaderAndBorders() {
         QFETCH(QString, backend);

@@ -109,13 +109,13 @@ private slots:
         const QString out = f->path(QStringLiteral("out.csv"));
         exportTo(out, separator);
         QCOMPARE(f->window.prompts, QStringList());
-        const QString expected = QStringLiteral("1,\"a\"\"b\",\"abc\",\r\n"
+        const QString expected = QStringLiteral("1,\"a\"\"b\",\"  abc  \",\r\n"
                                                 ",\"\",\"\",5\r\n"
                                                 "3,\"l1\r\nl2\",\"日本語,タブ\t\",-7\r\n");
         QString sepExpected = expected;
         if (separator == kTab) {
             // Only the separators change; the comma inside the quoted value stays.
-            sepExpected = QStringLiteral("1\t\"a\"\"b\"\t\"abc\"\t\r\n"
+            sepExpected = QStringLiteral("1\t\"a\"\"b\"\t\"  abc  \"\t\r\n"
                                          "\t\"\"\t\"\"\t5\r\n"
                                          "3\t\"l1\r\nl2\"\t\"日本語,タブ\t\"\t-7\r\n");
         }
@@ -125,6 +125,71 @@ private slots:
         QCOMPARE(f->window.calls.back(), QStringLiteral("enabled=1"));
         QVERIFY(!f->window.progressVisible);
         QCOMPARE(f->window.progress, QList<int>({33, 66, 100}));
+    }
+
+    // The text of a value in the file is the text the grid shows (the same value text), and
+    // holds the value: text as stored but for the padding of fixed-width columns, numbers in
+    // full, a 4-byte float in the shortest text that reads back as it.
+    void valueTexts_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<QString>("written");
+        using K = testdb::Kind;
+        struct Case {
+            K kind; // SqliteNative stands for both SQLite backends
+            const char* name;
+            const char* type;
+            const char* literal;
+            const char* written;
+        };
+        const QList<Case> cases = {
+            {K::SqliteNative, "nvarchar", "NVARCHAR(40)", "'Edinburgh '", "\"Edinburgh \""},
+            {K::SqliteNative, "char kept as stored", "CHAR(10)", "' abc  '", "\" abc  \""},
+            {K::SqliteNative, "infinity", "REAL", "9e999", "Infinity"},
+            {K::PostgresOdbc, "varchar", "VARCHAR(40)", "' Edinburgh '", "\" Edinburgh \""},
+            {K::PostgresOdbc, "char padding", "CHAR(10)", "' abc'", "\" abc\""},
+            {K::PostgresOdbc, "real", "REAL", "1.1", "1.1"},
+            {K::PostgresOdbc, "minus zero", "DOUBLE PRECISION", "'-0'", "-0"},
+            {K::PostgresOdbc, "money", "MONEY", "1234567890123456.78", "1234567890123456.78"},
+            {K::PostgresOdbc, "negative money", "MONEY", "-0.5", "-0.5"},
+            {K::MariaDbOdbc, "varchar", "VARCHAR(40)", "'Edinburgh '", "\"Edinburgh \""},
+            {K::MariaDbOdbc, "float", "FLOAT", "1.1", "1.1"},
+            {K::MariaDbOdbc, "bigint unsigned", "BIGINT UNSIGNED", "18446744073709551615",
+             "18446744073709551615"},
+            {K::MariaDbOdbc, "bit(1)", "BIT(1)", "b'1'", "True"},
+        };
+        for (const testdb::Backend& b : testdb::backends()) {
+            const K kind = b.kind == K::SqliteOdbc ? K::SqliteNative : b.kind;
+            for (const Case& c : cases)
+                if (c.kind == kind)
+                    QTest::newRow(qPrintable(b.name + QLatin1Char(' ') + QLatin1String(c.name)))
+                        << b.name << QString::fromLatin1(c.type) << QString::fromLatin1(c.literal)
+                        << QString::fromLatin1(c.written);
+        }
+    }
+    void valueTexts() {
+        QFETCH(QString, backend);
+        QFETCH(QString, type);
+        QFETCH(QString, literal);
+        QFETCH(QString, written);
+        QVERIFY(fixture(backend));
+        f->dropTable(QStringLiteral("vt"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE vt (v %1)").arg(type)));
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO vt VALUES (%1)").arg(literal)));
+        QVERIFY(f->show(QStringLiteral("select v from vt")));
+        const QString out = f->path(QStringLiteral("vt.csv"));
+        exportTo(out);
+        QCOMPARE(f->window.prompts, QStringList());
+        QCOMPARE(QString::fromUtf8(fileBytes(out)), written + QStringLiteral("\r\n"));
+        QString shown = written;
+        if (shown.startsWith(QLatin1Char('"'))) shown = shown.mid(1, shown.size() - 2);
+        // The grid shows what the database holds, the filling of a padded CHAR too.
+        QString inGrid = f->result()->text(0, 0);
+        if (f->result()->column(0).padded)
+            while (inGrid.endsWith(QLatin1Char(' ')))
+                inGrid.chop(1);
+        QCOMPARE(inGrid, shown);
     }
 
     void statusEveryIntervalRows_data() {

@@ -8,10 +8,14 @@
 #include "OdbcRowsInsert.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace db {
 
 namespace {
+const QString kSource = QStringLiteral("Tolvan.ODBC");
+
 // Results a text may give: one for each of its statements, which are never more than its
 // characters, and many more for procedures that return sets of rows. A driver that lost its
 // footing may hand out "more results" for ever; past this it is stopped.
@@ -57,22 +61,62 @@ void isoDate(std::u16string& t) {
     t[i] = u'-';
 }
 
+// "True" and "False", the texts of booleans, as the 1 and 0 every driver reads: MariaDB's
+// would take "True" for 0.
+const Value* boolAsNumber(const ColumnInfo& c, const Value& v, Value& scratch) {
+    if (v.isNull() || c.intForm != IntForm::Bool || c.storage != Storage::Int) return &v;
+    const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool);
+    if (!b) return &v;
+    scratch = Value(*b ? QStringLiteral("1") : QStringLiteral("0"));
+    return &scratch;
+}
+
+// The value of an infinity given as its text, for a column of floating-point numbers: as
+// text SQLite's driver would store the word.
+std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
+    if (v.isNull() || c.storage != Storage::Real) return std::nullopt;
+    const std::optional<double> d = parseReal(v.text());
+    if (!d || !std::isinf(*d)) return std::nullopt;
+    return d;
+}
+
 class OdbcStatement : public PreparedStatement {
 public:
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text)
-        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text) {}
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text, bool refusesNul)
+        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text),
+          m_refusesNul(refusesNul) {}
 
-    bool bind(const std::vector<Value>& values, ErrorList& errors) {
+    bool bind(const std::vector<Value>& given, ErrorList& errors) {
         SQLHSTMT h = m_stmt.get();
-        m_texts.resize(values.size());
-        m_indicators.resize(values.size());
-        for (size_t i = 0; i < values.size(); ++i) {
+        m_texts.resize(given.size());
+        m_indicators.resize(given.size());
+        m_doubles.resize(given.size());
+        m_scratch.resize(given.size());
+        for (size_t i = 0; i < given.size(); ++i) {
             const ColumnInfo& c = m_params[i];
-            const bool isNull = values[i].isNull();
+            const Value& value = *boolAsNumber(c, given[i], m_scratch[i]);
+            const bool isNull = value.isNull();
+            // The driver would pass the text on only up to the NUL: a shortened value is
+            // never stored in place of the one given.
+            if (m_refusesNul && c.storage != Storage::Blob && value.holdsNul()) {
+                errors = {errors::nulNotStored(kSource)};
+                return false;
+            }
+            if (const std::optional<double> d = infinity(c, value)) {
+                m_doubles[i] = *d;
+                m_indicators[i] = sizeof(double);
+                if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT,
+                                                    SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &m_doubles[i],
+                                                    0, &m_indicators[i]))) {
+                    errors = odbcErrors({&m_stmt});
+                    return false;
+                }
+                continue;
+            }
             if (c.storage == Storage::Blob && !isNull) {
                 // Bytes go in as the bytes their hex text names.
-                m_bytes.resize(values.size());
-                m_bytes[i] = QByteArray::fromHex(values[i].text().toLatin1());
+                m_bytes.resize(given.size());
+                m_bytes[i] = QByteArray::fromHex(value.text().toLatin1());
                 m_indicators[i] = SQLLEN(m_bytes[i].size());
                 const SQLRETURN rc =
                     SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
@@ -88,11 +132,11 @@ public:
             if (!isNull && m_utf8Text) {
                 // MariaDB's driver can read a wide parameter a character past its length (a
                 // Null in the same row): it gets the UTF-8 bytes with their exact length.
-                std::u16string t = values[i].text().toStdU16String();
+                std::u16string t = value.text().toStdU16String();
                 if (isDateType(c.sqlType)) isoDate(t);
                 std::string bytes;
                 appendUtf16AsUtf8(bytes, t.data(), t.size());
-                m_bytes.resize(values.size());
+                m_bytes.resize(given.size());
                 m_bytes[i] = QByteArray::fromStdString(bytes);
                 m_indicators[i] = SQLLEN(m_bytes[i].size());
                 SQLULEN size = c.columnSize;
@@ -110,14 +154,14 @@ public:
                 }
                 continue;
             }
-            if (!isNull && holdsKeptBytes(values[i].text())) {
+            if (!isNull && holdsKeptBytes(value.text())) {
                 // As wide text a driver would turn such bytes into other characters; as the
                 // bytes they are, the database stores them or refuses them by their value.
-                const QString& t = values[i].text();
+                const QString& t = value.text();
                 std::string bytes;
                 appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()),
                                   size_t(t.size()));
-                m_bytes.resize(values.size());
+                m_bytes.resize(given.size());
                 m_bytes[i] = QByteArray::fromStdString(bytes);
                 m_indicators[i] = SQLLEN(m_bytes[i].size());
                 const SQLRETURN rc = SQLBindParameter(
@@ -130,7 +174,7 @@ public:
                 }
                 continue;
             }
-            m_texts[i] = isNull ? std::u16string() : values[i].text().toStdU16String();
+            m_texts[i] = isNull ? std::u16string() : value.text().toStdU16String();
             if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[i]);
             m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
             // The driver converts the text to the column's own type.
@@ -201,7 +245,10 @@ private:
     std::vector<std::u16string> m_texts;
     std::vector<QByteArray> m_bytes;
     std::vector<SQLLEN> m_indicators;
+    std::vector<double> m_doubles;
+    std::vector<Value> m_scratch;
     bool m_utf8Text;
+    bool m_refusesNul;
 };
 } // namespace
 
@@ -272,8 +319,6 @@ bool runRest(const OdbcHandle& stmt, ErrorList& errors, qsizetype& resultsLeft) 
         SQLCloseCursor(stmt.get());
     }
 }
-
-const QString kSource = QStringLiteral("Tolvan.ODBC");
 
 // Makes the statement reachable by a cancel while the driver works on it.
 class RunningStatement {
@@ -372,6 +417,10 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
         return failCancelled(this, errors);
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
+    // SQLite keeps a CHAR value as it was given: its blanks are the value's own.
+    if (m_dbms == QLatin1String("SQLite"))
+        for (ColumnInfo& column : out.columns)
+            column.padded = false;
     auto c = std::make_unique<OdbcCursor>(this, std::move(stmt), resultsLeft);
     if (!c->start(out, true, errors)) return failCancelled(this, errors);
     cursor = std::move(c);
@@ -426,7 +475,10 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     std::vector<ColumnInfo> params;
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
-    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text);
+    // psqlODBC and SQLite's driver pass a text on only up to its first NUL.
+    const bool refusesNul = isPostgres() || m_dbms == QLatin1String("SQLite");
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text,
+                                           refusesNul);
 }
 
 std::unique_ptr<PreparedStatement>
@@ -434,9 +486,7 @@ OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql
                            const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
     std::unique_ptr<PreparedStatement> single =
         prepare(insertSql(tableSql, columnSql), params, errors);
-    if (!single || columnSql.isEmpty() ||
-        !m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
-        return single;
+    if (!single || columnSql.isEmpty() || !isPostgres()) return single;
     // Bytes are written from their hex text, which only the single insert does.
     for (const ColumnInfo* c : params)
         if (c->storage == Storage::Blob) return single;
@@ -465,7 +515,7 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     if (!stmt) return false;
     static const QString all = QStringLiteral("%");
     // psqlODBC lists the current schema only unless asked for every schema.
-    const bool everySchema = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    const bool everySchema = isPostgres();
     // MariaDB's driver lists every database's tables unless asked for the current one, whose
     // tables alone open without their database's name.
     const QString catalog = isMariaDb() ? defaultDatabase() : QString();

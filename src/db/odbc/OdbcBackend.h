@@ -76,6 +76,9 @@ private:
     QString mariaDbConnection(const LoginParams& login);
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
+    bool isPostgres() const {
+        return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    }
     bool isMariaDb() const {
         return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
                m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);

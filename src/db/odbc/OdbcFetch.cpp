@@ -8,6 +8,7 @@
 #include <QTime>
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace db {
@@ -59,6 +60,36 @@ void appendDecimal(ColumnData& d, const char* s, size_t n) {
     }
     if (a.size() == start) a += '0';
     d.endText();
+}
+
+// "$1,234.50", "-$0.01", "(¥1,235)": the amount in a money text as a plain decimal. The
+// decimal point is the last "." or "," not followed by exactly three digits (a group).
+void appendMoney(ColumnData& d, const char* s, size_t n) {
+    std::string digits;
+    bool negative = false;
+    size_t point = std::string::npos;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if (c == '-' || c == '(') {
+            negative = true;
+        } else if (c == '.' || c == ',') {
+            size_t run = 0;
+            while (i + 1 + run < n && s[i + 1 + run] >= '0' && s[i + 1 + run] <= '9')
+                ++run;
+            if (run != 3) point = digits.size();
+        }
+    }
+    std::string text = negative ? "-" : "";
+    if (point == std::string::npos) {
+        text += digits;
+    } else {
+        text.append(digits, 0, point);
+        text += '.';
+        text.append(digits, point, std::string::npos);
+    }
+    appendDecimal(d, text.data(), text.size());
 }
 
 void appendGuid(ColumnData& d, const char* s, size_t n) {
@@ -233,6 +264,8 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         const auto* s = static_cast<const char*>(data);
         if (b.parsedAs) {
             appendParsed(d, b.parsedAs, std::string_view(s, size_t(len)));
+        } else if (b.money) {
+            appendMoney(d, s, size_t(len));
         } else if (b.guid) {
             appendGuid(d, s, size_t(len));
         } else if (b.utf8) {
@@ -471,6 +504,12 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         }
         ColumnInfo c;
         c.name = fromWideBuffer(name, qsizetype(std::size(name)));
+        c.typeName = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_TYPE_NAME);
+        SQLLEN isUnsigned = SQL_FALSE;
+        if (sqlType == SQL_BIGINT &&
+            SQL_SUCCEEDED(SQLColAttributeW(stmt.get(), SQLUSMALLINT(i), SQL_DESC_UNSIGNED, nullptr,
+                                           0, nullptr, &isUnsigned)))
+            c.isUnsigned = isUnsigned == SQL_TRUE;
         describeOdbcColumn(sqlType, size, digits, c);
         // MySQL's YEAR: four digits, or the year 0 comes back as 2000.
         if (c.storage == Storage::Int && c.intForm == IntForm::Number &&

@@ -76,6 +76,14 @@ QString OdbcRowsInsert::typeQuery(const QString& tableSql, const QStringList& co
 
 bool OdbcRowsInsert::executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
     SQLHSTMT h = m_rows.get();
+    // PostgreSQL's text holds no NUL: the rows go one by one, and the one holding it is
+    // refused alone.
+    for (const std::vector<Value>& row : rows)
+        for (const Value& v : row)
+            if (v.holdsNul()) {
+                errors = {errors::nulNotStored(QStringLiteral("Tolvan.ODBC"))};
+                return false;
+            }
     for (size_t c = 0; c < m_arrays.size(); ++c) {
         // Built where it is sent from, and kept for the next batch with its memory.
         std::string& a = m_arrays[c];

@@ -47,6 +47,35 @@ OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT di
     c.scale = 255;
     c.intForm = IntForm::Number;
     c.decimalText = false;
+    c.padded = false;
+    c.singleFloat = false;
+
+    // psqlODBC names the types it does not know (bit strings, JSON, arrays) "unknown" and calls
+    // them short VARCHARs: their text, read whole, and an empty field of a file is Null for
+    // them, since most of them cannot hold an empty text.
+    if (c.typeName == QLatin1String("unknown")) return text(c, adVarWChar, 0, true);
+    // psqlODBC calls money a FLOAT and converts it through a double, which cannot hold 18
+    // digits: its text instead, made a plain decimal.
+    if ((sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE || sqlType == SQL_REAL) &&
+        c.typeName.compare(QLatin1String("money"), Qt::CaseInsensitive) == 0) {
+        c.type = adCurrency;
+        c.definedSize = 8;
+        c.precision = 19;
+        c.storage = Storage::Text;
+        c.decimalText = true;
+        OdbcBinding b = fixed(SQL_C_CHAR, 64);
+        b.money = true;
+        return b;
+    }
+    // Beyond the signed range: the exact decimal text.
+    if (sqlType == SQL_BIGINT && c.isUnsigned) {
+        c.type = adUnsignedBigInt;
+        c.definedSize = 8;
+        c.precision = 20;
+        c.storage = Storage::Text;
+        c.decimalText = true;
+        return fixed(SQL_C_CHAR, 24);
+    }
 
     switch (sqlType) {
     case SQL_INTEGER:
@@ -58,15 +87,17 @@ OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT di
     case SQL_BIGINT:
         return integer(c, adBigInt, 8, 19);
     case SQL_BIT: {
-        OdbcBinding b = integer(c, adBoolean, 2, 255);
+        integer(c, adBoolean, 2, 255);
         c.intForm = IntForm::Bool;
-        return b;
+        // As a bit: MariaDB's driver reads a BIT(1) holding 0 as a nonzero integer.
+        return fixed(SQL_C_BIT, 1);
     }
     case SQL_REAL:
         c.type = adSingle;
         c.definedSize = 4;
         c.precision = 7;
         c.storage = Storage::Real;
+        c.singleFloat = true;
         return fixed(SQL_C_DOUBLE, sizeof(double));
     case SQL_FLOAT:
     case SQL_DOUBLE:
@@ -113,12 +144,14 @@ OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT di
         c.storage = Storage::Text;
         return {SQL_C_CHAR, 40, false, true};
     case SQL_CHAR:
+        c.padded = true;
         return text(c, adChar, size, false);
     case SQL_VARCHAR:
         return text(c, adVarChar, size, false);
     case SQL_LONGVARCHAR:
         return text(c, adLongVarChar, size, true);
     case SQL_WCHAR:
+        c.padded = true;
         return text(c, adWChar, size, false);
     case SQL_WVARCHAR:
         return text(c, adVarWChar, size, false);

@@ -13,14 +13,16 @@ struct OdbcBinding {
     SQLLEN bytesPerRow = 0; // buffer width for array fetches
     bool longData = false;  // too wide to bind: read with SQLGetData
     bool guid = false;
-    bool utf8 = false; // text read as the bytes of UTF-8 (SQL_C_CHAR)
+    bool utf8 = false;  // text read as the bytes of UTF-8 (SQL_C_CHAR)
+    bool money = false; // a currency amount read as the driver's text of it (SQL_C_CHAR)
     // A number read as its text (SQL_C_CHAR) and parsed into this C type's storage.
     SQLSMALLINT parsedAs = 0;
     // A date, time or timestamp read as its text, packed where the packed form holds it.
     IntForm dateForm = IntForm::Number;
 };
 
-// Fills type, size, precision, scale and storage from the driver's description.
+// Fills type, size, precision, scale and storage from the driver's description; info's
+// typeName and isUnsigned, when set, refine it.
 OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT decimalDigits,
                                ColumnInfo& info);
 

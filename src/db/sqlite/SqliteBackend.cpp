@@ -10,6 +10,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace db {
 
@@ -135,10 +137,20 @@ bool isHexText(const QString& t) {
     return true;
 }
 
+// The texts of the infinities: bound as text, SQLite would keep them as that text even in a
+// REAL column, while it stores their numbers.
+std::optional<double> infinity(const Value& v) {
+    const QString t = v.text();
+    if (t == QLatin1String("Infinity")) return std::numeric_limits<double>::infinity();
+    if (t == QLatin1String("-Infinity")) return -std::numeric_limits<double>::infinity();
+    return std::nullopt;
+}
+
 class SqliteStatement : public PreparedStatement {
 public:
-    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, std::vector<bool> binary)
-        : m_db(db), m_stmt(stmt), m_binary(std::move(binary)) {}
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, std::vector<bool> binary,
+                    std::vector<bool> real)
+        : m_db(db), m_stmt(stmt), m_binary(std::move(binary)), m_real(std::move(real)) {}
     void bind(const std::vector<Value>& params) {
         sqlite3_stmt* s = m_stmt.get();
         sqlite3_reset(s);
@@ -153,6 +165,12 @@ public:
             std::string& buf = m_texts[i];
             buf.clear();
             const bool binary = i < m_binary.size() && m_binary[i];
+            if (i < m_real.size() && m_real[i]) {
+                if (const std::optional<double> v = infinity(params[i])) {
+                    sqlite3_bind_double(s, idx, *v);
+                    continue;
+                }
+            }
             if (params[i].hasUtf8() && !binary) {
                 // Bytes from a file go in as they came: the text's own UTF-8, kept bytes too.
                 buf.assign(params[i].utf8());
@@ -210,6 +228,7 @@ private:
     sqlite3* m_db;
     StmtPtr m_stmt;
     std::vector<bool> m_binary;
+    std::vector<bool> m_real;
     std::vector<std::string> m_texts;
 };
 } // namespace
@@ -436,10 +455,12 @@ SqliteBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>&
         sqlite3_finalize(raw);
         return nullptr;
     }
-    std::vector<bool> binary;
-    for (const ColumnInfo* c : paramColumns)
+    std::vector<bool> binary, real;
+    for (const ColumnInfo* c : paramColumns) {
         binary.push_back(c && c->storage == Storage::Blob);
-    return std::make_unique<SqliteStatement>(m_db, raw, std::move(binary));
+        real.push_back(c && c->storage == Storage::Real);
+    }
+    return std::make_unique<SqliteStatement>(m_db, raw, std::move(binary), std::move(real));
 }
 
 bool SqliteBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
