@@ -22,6 +22,16 @@ constexpr qint64 kCharsPerStatement = 1024 * 1024;
 bool connectionFailed(const ErrorList& errors) {
     return std::any_of(errors.begin(), errors.end(), endsSession);
 }
+
+// A session lost while its rows were being stored or committed: whether the server kept them
+// cannot be known, so the count stops before them and the report says how many they are.
+void noteUncertainRows(ErrorList& errors, qint64 rows) {
+    if (rows <= 0 || errors.empty() || !connectionFailed(errors)) return;
+    // The last of them is the one reports show.
+    errors.back().Description +=
+        QStringLiteral("\r\n接続が切れたため、最後の %1 件が保存されたかどうかは確認できません。")
+            .arg(rows);
+}
 } // namespace
 
 Connection::~Connection() {
@@ -301,6 +311,7 @@ bool Connection::storePendingRows() {
     if (stmt->executeRows(rows, errors)) return true;
     if (connectionFailed(errors)) {
         noteLostSession(errors);
+        noteUncertainRows(errors, qint64(rows.size()));
         m_failedInsert = first;
         m_errors = errors;
         return false;
@@ -316,6 +327,7 @@ bool Connection::storePendingRows() {
             continue;
         }
         noteLostSession(rowErrors);
+        noteUncertainRows(rowErrors, 1);
         m_failedInsert = first + qint64(i);
         m_errors = rowErrors;
         return false;
@@ -333,6 +345,12 @@ bool Connection::CommitPendingWrites() {
     m_batchRows = 0;
     ErrorList errors;
     if (!m_backend->commit(errors)) {
+        // Nothing of the batch is stored: none of its rows may be counted.
+        ErrorList ignored;
+        m_backend->rollback(ignored);
+        noteLostSession(errors);
+        noteUncertainRows(errors, m_insertCount - m_batchFirst);
+        m_failedInsert = m_batchFirst;
         m_errors = errors;
         return false;
     }
@@ -371,6 +389,7 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         if (!CommitPendingWrites()) return false;
         if (stmt.execute(params, affected, m_errors)) return true;
         noteLostSession(m_errors);
+        noteUncertainRows(m_errors, 1);
         m_failedInsert = number;
         return false;
     }
@@ -382,6 +401,7 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         }
         m_batchOpen = true;
         m_batchRows = 0;
+        m_batchFirst = number;
         m_batchTimer.start();
     }
     if (!stmt.execute(params, affected, m_errors)) {
@@ -389,9 +409,11 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         // the one reported; a commit that fails too ended the session, which it also says.
         ErrorList failure = m_errors;
         noteLostSession(failure);
-        if (!CommitPendingWrites()) noteLostSession(m_errors);
+        const bool committed = CommitPendingWrites();
+        if (!committed) noteLostSession(m_errors);
         m_errors = failure;
-        m_failedInsert = number;
+        // Where the commit failed too, the batch before this row is gone with it.
+        if (committed) m_failedInsert = number;
         return false;
     }
     if (++m_batchRows >= kBatchRows || m_batchTimer.elapsed() >= kBatchMillis)

@@ -115,9 +115,10 @@ public:
     // After insertRow or CommitPendingWrites failed: the number of the row the database
     // refused or could not take (an earlier, held row, or the row just given); -1 for none.
     qint64 failedInsert() const { return m_failedInsert; }
-    // The number of the first row held and not yet stored (insertCount when none is held).
+    // The number of the first row held or not yet committed (insertCount when there is none).
     qint64 firstPendingInsert() const {
-        return m_pendingRows.empty() ? m_insertCount : m_pendingFirst;
+        if (!m_pendingRows.empty()) return m_pendingFirst;
+        return m_batchOpen ? m_batchFirst : m_insertCount;
     }
 
     // For the layer's own objects. The backend is reached only through these, so that no
@@ -192,6 +193,7 @@ private:
 
     int m_bulkDepth = 0;
     bool m_batchOpen = false;
+    qint64 m_batchFirst = 0; // the insert that opened the batch
     int m_batchRows = 0;
     QElapsedTimer m_batchTimer;
     BatchFailure m_onFailure = BatchFailure::Stop;
