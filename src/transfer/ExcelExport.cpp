@@ -123,7 +123,7 @@ QString keepWorkbook(const QString& written, WindowFeedback& feedback) {
     const QString chosen = feedback.ShowSaveDialog(
         kSaveWorkbookTitle, kWorkbookFilter, QFileInfo(written).absolutePath() + QLatin1Char('/'));
     if (chosen.isEmpty() || QFileInfo(chosen).absoluteFilePath() == written) return written;
-    // The dialog asked before an existing file is replaced.
+    // The file the user chose takes the workbook, as the text exports take theirs.
     QFile::remove(chosen);
     return QFile::rename(written, chosen) || QFile::copy(written, chosen) ? chosen : written;
 }

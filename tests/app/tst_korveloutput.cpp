@@ -151,12 +151,21 @@ private slots:
             p->okButton()->click();
         });
         answer.start(10);
+        // The workbook is offered for saving; cancelled, it stays where it was written.
+        QStringList offered;
+        m_window->showFileDialog = [&](bool save, const QString& title, const QString&,
+                                       const QString&) {
+            if (save) offered << title;
+            return QString();
+        };
         pressInQueryBox(Qt::Key_F3);
-        QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")),
+        const QString book = m_cache + QStringLiteral("Book1.xlsx");
+        QCOMPARE(offered, QStringList{QStringLiteral("EXCELファイルの保存")});
+        QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")) &&
+                     shown.contains(book),
                  qPrintable(shown));
-        QCOMPARE(status(), QStringLiteral("ERROR"));
+        QVERIFY(QFile::exists(book));
         QVERIFY(query()->isEnabled());
-        QVERIFY(QDir(m_cache).entryList(QDir::Files).isEmpty());
         QVERIFY(launched().isEmpty());
     }
 
