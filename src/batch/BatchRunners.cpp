@@ -46,12 +46,18 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
                                               line.fileName, rows, errorText, hooks)
                             : ExportTableText(connection, runner.delimiter, line.tableName,
                                               line.fileName, rows, errorText, hooks);
-        if (ok)
+        if (ok) {
             feedback.AppendLog((runner.import ? line.tableName : line.fileName) + kTo +
                                    QString::number(rows) + runner.successTail,
                                QString(), true);
-        else
+            // A note on a transfer that went through (an unclosed quote), as an entry of its
+            // own: the success form shows no detail.
+            if (!errorText.isEmpty())
+                feedback.AppendLog(line.fileName + QStringLiteral(": ") + errorText, QString(),
+                                   true);
+        } else {
             feedback.AppendLog(line.line, errorText, false);
+        }
     }
 }
 

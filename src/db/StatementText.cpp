@@ -145,6 +145,11 @@ private:
 
     // A number ends where its digits end: SQL Server reads "1DELETE" as 1 and a statement.
     void skipNumber() {
+        // A digit of another script (a full-width one) starts no number: read past it alone.
+        if (m_s[m_i] < u'0' || m_s[m_i] > u'9') {
+            ++m_i;
+            return;
+        }
         const auto digits = [&](auto accept) {
             while (m_i < m_s.size() && accept(m_s[m_i]))
                 ++m_i;

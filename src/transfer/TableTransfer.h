@@ -21,6 +21,7 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
                      const TableTransferHooks& hooks = {});
 
 // Adds one row to a table (one plain or quoted name) for every record of a delimited file.
+// On success errorText is empty or holds a note (a last value whose quote never closed).
 bool ImportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
                      const QString& filePath, qint32& rowsImported, QString& errorText,
                      const TableTransferHooks& hooks = {});

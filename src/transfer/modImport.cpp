@@ -212,7 +212,10 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     const bool stored = importer.flush(error);
     rowsImported = qint32(importer.counted());
     if (!stored || !scope.end()) return fail(error);
+    const qint64 unclosed = importer.unclosedQuoteLine();
     importer.close();
     if (!work.Close()) return fail(openFailure(work, &connection));
+    // Stored in full, with a note: a last value whose quote never closed ran to the end.
+    if (unclosed > 0) errorText = kUnclosedQuote.arg(unclosed);
     return true;
 }

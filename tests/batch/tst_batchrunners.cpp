@@ -4,6 +4,7 @@
 #include "RecordingBatchFeedback.h"
 #include "Recordset.h"
 #include "TestBackends.h"
+#include "TransferTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -260,6 +261,16 @@ private slots:
         QVERIFY(fb.log[0].detail.startsWith(QStringLiteral("VB Error # ")));
         QCOMPARE(fb.log[1], (Entry{QStringLiteral("bt_targetに1件のデータが追加されました"),
                                    QString(), true}));
+
+        // A last value whose quote never closes is kept to the end, and the log says where.
+        writeFile(QStringLiteral("open.csv"), "2,\"b\"\r\n3,\"c\r\nd");
+        fb.log.clear();
+        fb.command = QStringLiteral("bt_target, open.csv");
+        BatchImportCSV(c, fb);
+        QCOMPARE(fb.log,
+                 (QList<Entry>{
+                     {QStringLiteral("bt_targetに2件のデータが追加されました"), QString(), true},
+                     {QStringLiteral("open.csv: ") + kUnclosedQuote.arg(2), QString(), true}}));
     }
 
     void emptyFieldsOfOtherTypesImportAsNull_data() { testdb::addBackendRows(); }

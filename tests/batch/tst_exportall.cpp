@@ -67,6 +67,65 @@ class TestExportAll : public QObject {
         }
         return statements;
     }
+    // Tables shaped like a public sample database, made by the test: names with blanks and
+    // letters beyond ASCII, a self-reference, trailing blanks, Null beside the empty text,
+    // NUMERIC(10,2), dates with and without a time, long texts and every Unicode plane.
+    static QStringList generatedTables() { return {"社員 list", "Umsätze 2024"}; }
+    static QStringList generatedSchema(testdb::Kind kind) {
+        const auto q = [&](const char* name) {
+            return testdb::quoteName(kind, QString::fromUtf8(name));
+        };
+        const bool maria = kind == testdb::Kind::MariaDbOdbc;
+        const QString stamp = maria ? QStringLiteral("DATETIME") : QStringLiteral("TIMESTAMP");
+        const QString longText = maria ? QStringLiteral("LONGTEXT") : QStringLiteral("TEXT");
+        return {QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, %2 VARCHAR(40), "
+                               "reports_to INTEGER REFERENCES %1 (id), hired DATE)")
+                    .arg(q("社員 list"), q("full name")),
+                QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, %2 VARCHAR(40), city "
+                               "VARCHAR(20), amount NUMERIC(10,2), stamped %3, notes %4, "
+                               "planes %4)")
+                    .arg(q("Umsätze 2024"), q("Company Name"), stamp, longText)};
+    }
+    // Rows for them, as literals of the backend's dialect.
+    static QStringList generatedRows(testdb::Kind kind) {
+        const auto q = [&](const char* name) {
+            return testdb::quoteName(kind, QString::fromUtf8(name));
+        };
+        const QString planes = QString::fromUtf8("A é あ 😀 𠀀 󠀁 󰀀 􏿽");
+        const QString longText = QString(QStringLiteral("長い文章 line\r\n")).repeated(700);
+        QStringList out;
+        for (int i = 1; i <= 40; ++i) {
+            out << QStringLiteral("INSERT INTO %1 VALUES (%2, '%3', %4, %5)")
+                       .arg(q("社員 list"))
+                       .arg(i)
+                       .arg(i % 3 ? QStringLiteral("Employee %1 ").arg(i)
+                                  : QStringLiteral("Müller-%1").arg(i))
+                       .arg(i == 1 ? QStringLiteral("NULL") : QString::number(1 + (i - 2) / 3))
+                       .arg(i % 5 ? QStringLiteral("'20%1-0%2-1%3'")
+                                        .arg(10 + i % 10)
+                                        .arg(1 + i % 9)
+                                        .arg(i % 10)
+                                  : QStringLiteral("NULL"));
+            const QString city = i % 4 == 0   ? QStringLiteral("NULL")
+                                 : i % 4 == 1 ? QStringLiteral("''")
+                                 : i % 4 == 2 ? QStringLiteral("'Edinburgh '")
+                                              : QStringLiteral("'São Paulo'");
+            const QString stamped = i % 2 ? QStringLiteral("'2019-10-27 0%1:30:00'").arg(i % 10)
+                                          : QStringLiteral("'2020-02-29 00:00:00'");
+            out << QStringLiteral("INSERT INTO %1 VALUES (%2, '%3', %4, %5, %6, '%7', '%8')")
+                       .arg(q("Umsätze 2024"))
+                       .arg(i)
+                       .arg(QStringLiteral("  Company \"%1\", Ltd.  ").arg(i))
+                       .arg(city)
+                       .arg(i % 7 ? QStringLiteral("%1.%2").arg(i * 1234).arg(i % 100, 2, 10,
+                                                                              QLatin1Char('0'))
+                                  : QStringLiteral("-0.01"))
+                       .arg(stamped)
+                       .arg(i % 10 ? QStringLiteral("note %1").arg(i) : longText)
+                       .arg(planes);
+        }
+        return out;
+    }
     // Every row and value of a table, in key order; NULL reads as the empty text, which is
     // what a delimited file can say.
     static QStringList rows(db::Connection& c, const QString& table) {
@@ -289,10 +348,12 @@ private slots:
             QVERIFY(openRecord(copy, jet(testdb::newSqliteFile(tag + QStringLiteral("_copy.db"))),
                                db::ConnectionKind::Access));
         }
-        for (const QString& s : sampleSchema(kind))
+        for (const QString& s : sampleSchema(kind) + generatedSchema(kind))
             QVERIFY(testdb::exec(*copy.adoConnection, s));
+        for (const QString& s : generatedSchema(kind) + generatedRows(kind))
+            QVERIFY(testdb::exec(*source.adoConnection, s));
         // Names as the table list shows them: bracketed, or in the database's own quotes.
-        for (const QString& t : sampleTables())
+        for (const QString& t : sampleTables() + generatedTables())
             entries << AddTableName(t, source);
 
         const QString dir = newFolder(tag);

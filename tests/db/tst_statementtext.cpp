@@ -81,6 +81,7 @@ private slots:
             true, true);
         row("index hint", "select * from t use index (i) where a = 1", true, true);
         row("use after a select", "select 1 use master", true, false);
+        row("digits of other scripts", "select ０１, ٣ from t", true, true);
         row("exponent and hex are numbers", "select 1e5, 0x1F, 1.5e-3 from t", true, true);
         // MySQL starts a "--" comment only before an ASCII blank; an input method types U+3000.
         row("ideographic blank after dashes", "SELECT 1 --\u3000x; DELETE FROM t", false, false);
