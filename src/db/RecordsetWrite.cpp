@@ -161,8 +161,7 @@ bool Recordset::updateEdited() {
     std::vector<Value> params;
     for (int i = 0; i < FieldCount(); ++i) {
         if (!m_assigned[size_t(i)]) continue;
-        if (!m_target->updatable(i))
-            return fail(errors::fieldNotUpdatable(column(i).name, kSource));
+        if (!fieldUpdatable(i)) return fail(errors::fieldNotUpdatable(column(i).name, kSource));
         sets << m_target->columnSql(i) + QStringLiteral(" = ?");
         cols.push_back(&m_data.columns[size_t(i)]);
         params.push_back(m_buffer[size_t(i)]);
@@ -189,7 +188,7 @@ void Recordset::rereadCurrentRow() {
     QStringList names;
     std::vector<int> fields;
     for (int i = 0; i < FieldCount(); ++i)
-        if (m_target->updatable(i)) {
+        if (fieldUpdatable(i)) {
             names << m_target->columnSql(i);
             fields.push_back(i);
         }

@@ -61,14 +61,12 @@ bool WriteTarget::resolve(Connection& connection, const std::vector<ColumnInfo>&
     m_tableSql = written.isEmpty() ? quoteIdentifier(table, quote) : written;
 
     m_columnSql.assign(columns.size(), QString());
-    m_updatable.assign(columns.size(), false);
     for (size_t i = 0; i < columns.size(); ++i) {
         const ColumnInfo& c = columns[i];
         if (c.fromExpression) continue;
         if (!c.baseTable.isEmpty() && c.baseTable.compare(table, Qt::CaseInsensitive) != 0)
             continue;
         m_columnSql[i] = quoteIdentifier(c.baseColumn.isEmpty() ? c.name : c.baseColumn, quote);
-        m_updatable[i] = isColumnOf(c, table);
     }
 
     QStringList key;

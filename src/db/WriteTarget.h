@@ -24,8 +24,6 @@ public:
     const QString& tableSql() const { return m_tableSql; }
     // A new row may give the field (also where the driver told nothing of its origin).
     bool writable(int field) const { return !m_columnSql[size_t(field)].isEmpty(); }
-    // An edit may change the field.
-    bool updatable(int field) const { return m_updatable[size_t(field)]; }
     const QString& columnSql(int field) const { return m_columnSql[size_t(field)]; }
     const std::vector<int>& keyFields() const { return m_keyFields; }
     bool hasPrimaryKey() const { return m_hasPrimaryKey; }
@@ -38,7 +36,6 @@ private:
 
     QString m_tableSql;
     std::vector<QString> m_columnSql; // empty for fields that are not written
-    std::vector<bool> m_updatable;
     std::vector<int> m_keyFields;
     bool m_hasPrimaryKey = false;
 };

@@ -36,16 +36,33 @@ bool isDateType(SQLSMALLINT t) {
 
 // A date or time text that the driver would convert itself and cannot hold (a fraction or a
 // zone it drops, "838:59:59", an era) goes to the database as text, which converts it.
-SQLSMALLINT parameterType(SQLSMALLINT columnType, const std::u16string& text, bool utf8) {
-    const IntForm form = columnType == SQL_TYPE_DATE || columnType == SQL_DATE ? IntForm::Date
-                         : columnType == SQL_TYPE_TIME || columnType == SQL_TIME
-                             ? IntForm::Time
-                             : IntForm::Timestamp;
-    if (!isDateType(columnType) && form != IntForm::Time) return columnType;
-    std::string ascii;
-    appendUtf16AsUtf8(ascii, text.data(), text.size());
-    if (packableDateText(ascii, form)) return columnType;
+SQLSMALLINT parameterType(SQLSMALLINT columnType, std::string_view utf8Text, bool utf8) {
+    IntForm form;
+    switch (columnType) {
+    case SQL_TYPE_DATE:
+    case SQL_DATE:
+        form = IntForm::Date;
+        break;
+    case SQL_TYPE_TIME:
+    case SQL_TIME:
+        form = IntForm::Time;
+        break;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+        form = IntForm::Timestamp;
+        break;
+    default:
+        return columnType;
+    }
+    if (packableDateText(utf8Text, form)) return columnType;
     return utf8 ? SQL_VARCHAR : SQL_WVARCHAR;
+}
+SQLSMALLINT parameterType(SQLSMALLINT columnType, const std::u16string& text) {
+    if (!isDateType(columnType) && columnType != SQL_TYPE_TIME && columnType != SQL_TIME)
+        return columnType;
+    std::string bytes;
+    appendUtf16AsUtf8(bytes, text.data(), text.size());
+    return parameterType(columnType, bytes, false);
 }
 
 // The layer writes dates as "yyyy/MM/dd"; drivers that convert on the client (psqlODBC) only
@@ -143,7 +160,7 @@ public:
                 if (c.storage == Storage::Text || size == 0)
                     size = std::max<SQLULEN>({size, SQLULEN(m_bytes[i].size()), 1});
                 const SQLSMALLINT type =
-                    c.sqlType ? parameterType(c.sqlType, t, true) : SQL_VARCHAR;
+                    c.sqlType ? parameterType(c.sqlType, bytes, true) : SQL_VARCHAR;
                 if (type != c.sqlType) size = std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1);
                 const SQLRETURN rc = SQLBindParameter(
                     h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size,
@@ -178,9 +195,9 @@ public:
             if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[i]);
             m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
             // The driver converts the text to the column's own type.
-            SQLSMALLINT sqlType =
-                c.sqlType ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[i], false))
-                          : SQL_WVARCHAR;
+            SQLSMALLINT sqlType = c.sqlType
+                                      ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[i]))
+                                      : SQL_WVARCHAR;
             SQLULEN size = c.columnSize;
             if (sqlType != c.sqlType) size = 0;
             if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)

@@ -13,7 +13,7 @@ namespace db {
 
 namespace {
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
-// The source of a failure that came with no diagnostic record of the driver's.
+// The source of the layer's own reports of ODBC failures.
 const QString kOdbcSource = QStringLiteral("Tolvan.ODBC");
 // Option bits of MariaDB's (and MySQL's) ODBC driver: a changed row count that counts the
 // rows matched, not only those whose values differ; and a text of several statements.
@@ -269,12 +269,12 @@ bool OdbcBackend::connectWithDriver(const QStringList& preferred, const QString&
                       m_narrow))
         return true;
     // MDBTools fails without a diagnostic record: say at least what was tried.
-    if (!file.isEmpty() && errors.size() == 1 && errors.front().Source == kOdbcSource)
+    if (!file.isEmpty() && odbcDiagnostics({&m_dbc}).empty())
         errors = {{ErrorNumber::Fail,
                    QStringLiteral("ODBC ドライバー %1 はファイル %2 を開けませんでした"
                                   "（ドライバーは理由を返していません）。")
                        .arg(driver, file),
-                   QStringLiteral("Tolvan.ODBC")}};
+                   kOdbcSource}};
     return false;
 }
 

@@ -201,12 +201,15 @@ namespace {
 void appendDateText(ColumnData& d, IntForm form, std::string_view text) {
     const DateText t(text);
     qint64 packed = 0;
-    if (t.pack(form, packed) && d.storage() == Storage::Int) return d.appendInt(packed);
+    const bool packs = t.pack(form, packed);
+    if (packs && d.storage() == Storage::Int) return d.appendInt(packed);
     if (d.storage() != Storage::Text) d.promoteToText();
-    if (t.pack(form, packed))
-        d.appendBytes(intText(packed, form).toStdString());
-    else
+    if (packs) {
+        char buf[32];
+        d.appendBytes(std::string_view(buf, intChars(packed, form, buf)));
+    } else {
         d.appendBytes(t.kept());
+    }
 }
 
 // A number the driver gave as text, stored as the number it is; a text that is none stays text.
@@ -231,8 +234,16 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         if (b.cType == SQL_C_CHAR)
             return appendDateText(d, b.dateForm,
                                   std::string_view(static_cast<const char*>(data), size_t(len)));
+        // Drivers write dates in ASCII: narrowed on the stack, without a string per cell.
+        const auto* w = static_cast<const char16_t*>(data);
+        const size_t n = size_t(len) / sizeof(SQLWCHAR);
+        char ascii[kDateChars];
+        if (n <= kDateChars && std::all_of(w, w + n, [](char16_t c) { return c < 0x80; })) {
+            std::copy(w, w + n, ascii);
+            return appendDateText(d, b.dateForm, std::string_view(ascii, n));
+        }
         std::string text;
-        appendUtf16AsUtf8(text, static_cast<const char16_t*>(data), size_t(len) / sizeof(SQLWCHAR));
+        appendUtf16AsUtf8(text, w, n);
         return appendDateText(d, b.dateForm, text);
     }
     switch (b.cType) {
@@ -513,8 +524,7 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
         describeOdbcColumn(sqlType, size, digits, c);
         // MySQL's YEAR: four digits, or the year 0 comes back as 2000.
         if (c.storage == Storage::Int && c.intForm == IntForm::Number &&
-            columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_TYPE_NAME)
-                    .compare(QLatin1String("year"), Qt::CaseInsensitive) == 0)
+            c.typeName.compare(QLatin1String("year"), Qt::CaseInsensitive) == 0)
             c.intForm = IntForm::Year;
         c.baseTable = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_TABLE_NAME);
         c.baseColumn = columnAttribute(stmt, SQLUSMALLINT(i), SQL_DESC_BASE_COLUMN_NAME);
