@@ -23,6 +23,8 @@ public:
     virtual bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) = 0;
     // True when executeRows can store many rows of this insert in one statement.
     virtual bool canExecuteRows() const { return false; }
+    // The most rows executeRows takes at once.
+    virtual size_t rowsLimit() const { return size_t(-1); }
     // Stores all of rows or, on a failure, none of them.
     virtual bool executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
         (void)rows;

@@ -379,7 +379,8 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
             m_pendingChars += qint64(v.storedSize()) + 3;
         m_pendingRows.emplace_back(std::make_move_iterator(params.begin()),
                                    std::make_move_iterator(params.end()));
-        if (m_pendingRows.size() >= kRowsPerStatement || m_pendingChars >= kCharsPerStatement ||
+        if (m_pendingRows.size() >= std::min(kRowsPerStatement, stmt.rowsLimit()) ||
+            m_pendingChars >= kCharsPerStatement ||
             m_batchTimer.elapsed() >= kBatchMillis)
             return CommitPendingWrites();
         return true;

@@ -2,14 +2,13 @@
 
 #include "../AdoType.h"
 #include "../StatementText.h"
-#include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
 #include "OdbcRowsInsert.h"
+#include "OdbcStatement.h"
+#include "OdbcValuesInsert.h"
 
 #include <algorithm>
-#include <cmath>
-#include <optional>
 
 namespace db {
 
@@ -23,250 +22,6 @@ qsizetype resultBudget(const QString& sql) {
     return std::max<qsizetype>(sql.size(), 10000);
 }
 
-// Drains the remaining results of a statement so that batches run to their end.
-void drainResults(const OdbcHandle& stmt) {
-    for (qsizetype left = resultBudget(QString());
-         left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
-    }
-}
-
-bool isDateType(SQLSMALLINT t) {
-    return t == SQL_TYPE_DATE || t == SQL_TYPE_TIMESTAMP || t == SQL_DATE || t == SQL_TIMESTAMP;
-}
-
-// A date or time text that the driver would convert itself and cannot hold (a fraction or a
-// zone it drops, "838:59:59", an era) goes to the database as text, which converts it.
-SQLSMALLINT parameterType(SQLSMALLINT columnType, std::string_view utf8Text, bool utf8) {
-    IntForm form;
-    switch (columnType) {
-    case SQL_TYPE_DATE:
-    case SQL_DATE:
-        form = IntForm::Date;
-        break;
-    case SQL_TYPE_TIME:
-    case SQL_TIME:
-        form = IntForm::Time;
-        break;
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP:
-        form = IntForm::Timestamp;
-        break;
-    default:
-        return columnType;
-    }
-    if (packableDateText(utf8Text, form)) return columnType;
-    return utf8 ? SQL_VARCHAR : SQL_WVARCHAR;
-}
-SQLSMALLINT parameterType(SQLSMALLINT columnType, const std::u16string& text) {
-    if (!isDateType(columnType) && columnType != SQL_TYPE_TIME && columnType != SQL_TIME)
-        return columnType;
-    std::string bytes;
-    appendUtf16AsUtf8(bytes, text.data(), text.size());
-    return parameterType(columnType, bytes, false);
-}
-
-// The layer writes dates as "yyyy/MM/dd"; drivers that convert on the client (psqlODBC) only
-// read "yyyy-MM-dd" and would send a zero date instead.
-void isoDate(std::u16string& t) {
-    auto digit = [&](size_t i) { return i < t.size() && t[i] >= u'0' && t[i] <= u'9'; };
-    if (t.size() < 8 || !digit(0) || !digit(1) || !digit(2) || !digit(3) || t[4] != u'/') return;
-    size_t i = 5;
-    while (digit(i))
-        ++i;
-    if (i == 5 || i >= t.size() || t[i] != u'/' || !digit(i + 1)) return;
-    t[4] = u'-';
-    t[i] = u'-';
-}
-
-// "True" and "False", the texts of booleans, as the 1 and 0 every driver reads: MariaDB's
-// would take "True" for 0.
-const Value* boolAsNumber(const ColumnInfo& c, const Value& v, Value& scratch) {
-    if (v.isNull() || c.intForm != IntForm::Bool || c.storage != Storage::Int) return &v;
-    const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool);
-    if (!b) return &v;
-    scratch = Value(*b ? QStringLiteral("1") : QStringLiteral("0"));
-    return &scratch;
-}
-
-// The value of an infinity given as its text, for a column of floating-point numbers: as
-// text SQLite's driver would store the word.
-std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
-    if (v.isNull() || c.storage != Storage::Real) return std::nullopt;
-    const std::optional<double> d = parseReal(v.text());
-    if (!d || !std::isinf(*d)) return std::nullopt;
-    return d;
-}
-
-class OdbcStatement : public PreparedStatement {
-public:
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> params, bool utf8Text, bool refusesNul)
-        : m_stmt(std::move(stmt)), m_params(std::move(params)), m_utf8Text(utf8Text),
-          m_refusesNul(refusesNul) {}
-
-    bool bind(const std::vector<Value>& given, ErrorList& errors) {
-        SQLHSTMT h = m_stmt.get();
-        m_texts.resize(given.size());
-        m_indicators.resize(given.size());
-        m_doubles.resize(given.size());
-        m_scratch.resize(given.size());
-        for (size_t i = 0; i < given.size(); ++i) {
-            const ColumnInfo& c = m_params[i];
-            const Value& value = *boolAsNumber(c, given[i], m_scratch[i]);
-            const bool isNull = value.isNull();
-            // The driver would pass the text on only up to the NUL: a shortened value is
-            // never stored in place of the one given.
-            if (m_refusesNul && c.storage != Storage::Blob && value.holdsNul()) {
-                errors = {errors::nulNotStored(kSource)};
-                return false;
-            }
-            if (const std::optional<double> d = infinity(c, value)) {
-                m_doubles[i] = *d;
-                m_indicators[i] = sizeof(double);
-                if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT,
-                                                    SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &m_doubles[i],
-                                                    0, &m_indicators[i]))) {
-                    errors = odbcErrors({&m_stmt});
-                    return false;
-                }
-                continue;
-            }
-            if (c.storage == Storage::Blob && !isNull) {
-                // Bytes go in as the bytes their hex text names.
-                m_bytes.resize(given.size());
-                m_bytes[i] = QByteArray::fromHex(value.text().toLatin1());
-                m_indicators[i] = SQLLEN(m_bytes[i].size());
-                const SQLRETURN rc =
-                    SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
-                                     c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
-                                     std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0,
-                                     m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
-                if (!SQL_SUCCEEDED(rc)) {
-                    errors = odbcErrors({&m_stmt});
-                    return false;
-                }
-                continue;
-            }
-            if (!isNull && m_utf8Text) {
-                // MariaDB's driver can read a wide parameter a character past its length (a
-                // Null in the same row): it gets the UTF-8 bytes with their exact length.
-                std::u16string t = value.text().toStdU16String();
-                if (isDateType(c.sqlType)) isoDate(t);
-                std::string bytes;
-                appendUtf16AsUtf8(bytes, t.data(), t.size());
-                m_bytes.resize(given.size());
-                m_bytes[i] = QByteArray::fromStdString(bytes);
-                m_indicators[i] = SQLLEN(m_bytes[i].size());
-                SQLULEN size = c.columnSize;
-                if (c.storage == Storage::Text || size == 0)
-                    size = std::max<SQLULEN>({size, SQLULEN(m_bytes[i].size()), 1});
-                const SQLSMALLINT type =
-                    c.sqlType ? parameterType(c.sqlType, bytes, true) : SQL_VARCHAR;
-                if (type != c.sqlType) size = std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1);
-                const SQLRETURN rc = SQLBindParameter(
-                    h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size,
-                    c.decimalDigits, m_bytes[i].data(), m_indicators[i], &m_indicators[i]);
-                if (!SQL_SUCCEEDED(rc)) {
-                    errors = odbcErrors({&m_stmt});
-                    return false;
-                }
-                continue;
-            }
-            if (!isNull && holdsKeptBytes(value.text())) {
-                // As wide text a driver would turn such bytes into other characters; as the
-                // bytes they are, the database stores them or refuses them by their value.
-                const QString& t = value.text();
-                std::string bytes;
-                appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()),
-                                  size_t(t.size()));
-                m_bytes.resize(given.size());
-                m_bytes[i] = QByteArray::fromStdString(bytes);
-                m_indicators[i] = SQLLEN(m_bytes[i].size());
-                const SQLRETURN rc = SQLBindParameter(
-                    h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
-                    std::max<SQLULEN>(SQLULEN(m_bytes[i].size()), 1), 0, m_bytes[i].data(),
-                    m_indicators[i], &m_indicators[i]);
-                if (!SQL_SUCCEEDED(rc)) {
-                    errors = odbcErrors({&m_stmt});
-                    return false;
-                }
-                continue;
-            }
-            m_texts[i] = isNull ? std::u16string() : value.text().toStdU16String();
-            if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[i]);
-            m_indicators[i] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR));
-            // The driver converts the text to the column's own type.
-            SQLSMALLINT sqlType = c.sqlType
-                                      ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[i]))
-                                      : SQL_WVARCHAR;
-            SQLULEN size = c.columnSize;
-            if (sqlType != c.sqlType) size = 0;
-            if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
-                size = std::max<SQLULEN>({size, m_texts[i].size(), 1});
-            if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
-            const SQLRETURN rc =
-                SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType,
-                                 size, c.decimalDigits, m_texts[i].data(),
-                                 SQLLEN(m_texts[i].size() * sizeof(SQLWCHAR)), &m_indicators[i]);
-            if (!SQL_SUCCEEDED(rc)) {
-                errors = odbcErrors({&m_stmt});
-                return false;
-            }
-        }
-        return true;
-    }
-
-    bool select(const std::vector<Value>& values, ResultData& out, ErrorList& errors) override {
-        SQLHSTMT h = m_stmt.get();
-        if (!bind(values, errors)) return false;
-        const SQLRETURN rc = SQLExecute(h);
-        if (!SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&m_stmt});
-            SQLFreeStmt(h, SQL_CLOSE);
-            return false;
-        }
-        const bool ok = describeOdbcResult(m_stmt, out, errors) &&
-                        fetchOdbcRows(m_stmt, out, false, errors, m_utf8Text);
-        SQLFreeStmt(h, SQL_CLOSE);
-        return ok;
-    }
-
-    bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override {
-        SQLHSTMT h = m_stmt.get();
-        if (!bind(values, errors)) return false;
-        const SQLRETURN rc = SQLExecute(h);
-        affected = 0;
-        if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
-            errors = odbcErrors({&m_stmt});
-            SQLFreeStmt(h, SQL_CLOSE);
-            return false;
-        }
-        // Read before SQLRowCount, which clears them.
-        ErrorList notes;
-        if (rc == SQL_SUCCESS_WITH_INFO) notes = odbcDiagnostics({&m_stmt});
-        SQLLEN count = 0;
-        if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLRowCount(h, &count))) affected = count;
-        drainResults(m_stmt);
-        SQLFreeStmt(h, SQL_CLOSE);
-        // MariaDB's driver reports a refusal whose SQLSTATE is of class 01 (1265 "Data
-        // truncated" in strict mode) as a success with information; nothing was changed.
-        if (affected == 0 && !notes.empty()) {
-            errors = std::move(notes);
-            return false;
-        }
-        return true;
-    }
-
-private:
-    OdbcHandle m_stmt;
-    std::vector<ColumnInfo> m_params;
-    std::vector<std::u16string> m_texts;
-    std::vector<QByteArray> m_bytes;
-    std::vector<SQLLEN> m_indicators;
-    std::vector<double> m_doubles;
-    std::vector<Value> m_scratch;
-    bool m_utf8Text;
-    bool m_refusesNul;
-};
 } // namespace
 
 OdbcBackend::~OdbcBackend() {
@@ -503,7 +258,9 @@ OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql
                            const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
     std::unique_ptr<PreparedStatement> single =
         prepare(insertSql(tableSql, columnSql), params, errors);
-    if (!single || columnSql.isEmpty() || !isPostgres()) return single;
+    if (!single || columnSql.isEmpty()) return single;
+    if (isMariaDb()) return valuesInsert(std::move(single), tableSql, columnSql, params);
+    if (!isPostgres()) return single;
     // Bytes are written from their hex text, which only the single insert does.
     for (const ColumnInfo* c : params)
         if (c->storage == Storage::Blob) return single;
@@ -525,6 +282,36 @@ OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql
         return single;
     return std::make_unique<OdbcRowsInsert>(std::move(single), std::move(rows),
                                             size_t(columnSql.size()));
+}
+
+std::unique_ptr<PreparedStatement>
+OdbcBackend::valuesInsert(std::unique_ptr<PreparedStatement> single, const QString& tableSql,
+                          const QStringList& columnSql,
+                          const std::vector<const ColumnInfo*>& params) {
+    // Rows go one by one unless the table's engine is known to take back a failed statement
+    // whole: one that keeps the rows before a refused one would store them twice.
+    ErrorList ignored;
+    ResultData create, transactions;
+    if (!query(QStringLiteral("SHOW CREATE TABLE ") + tableSql, 0, create, ignored) ||
+        create.rows != 1 || create.data.size() < 2)
+        return single;
+    const QString engine = OdbcValuesInsert::engineOf(create.data[1].text(0));
+    if (engine.isEmpty() ||
+        !query(QStringLiteral("SELECT TRANSACTIONS FROM information_schema.ENGINES WHERE "
+                              "ENGINE = '%1'")
+                   .arg(engine),
+               0, transactions, ignored) ||
+        transactions.rows != 1 || transactions.data.empty() ||
+        transactions.data[0].text(0).compare(QLatin1String("YES"), Qt::CaseInsensitive) != 0)
+        return single;
+    std::vector<ColumnInfo> columns;
+    for (const ColumnInfo* c : params)
+        columns.push_back(*c);
+    return std::make_unique<OdbcValuesInsert>(
+        std::move(single), m_dbc.get(),
+        QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+            .arg(tableSql, columnSql.join(QStringLiteral(", "))),
+        std::move(columns), m_utf8Text);
 }
 
 bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {

@@ -32,8 +32,9 @@ public:
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;
-    // SQLite undoes only the failed statement; most servers (PostgreSQL) abort the whole
-    // transaction, so their inserts are committed one by one.
+    // SQLite undoes only the failed statement. PostgreSQL aborts the whole transaction, and
+    // of MariaDB's engines some keep part of a failed statement: their inserts are committed
+    // one by one, or held and stored many to a statement where the table allows it.
     bool keepsTransactionOnError() const override { return m_dbms == QLatin1String("SQLite"); }
     bool connectionDead() override;
     QString identifierQuote() const override { return m_quote; }
@@ -74,6 +75,11 @@ private:
     // also asks for row counts of matched rows and texts of several statements; empty for
     // any other driver.
     QString mariaDbConnection(const LoginParams& login);
+    // The insert of many rows at once into a MariaDB or MySQL table, or single where the
+    // table's engine cannot take one back.
+    std::unique_ptr<PreparedStatement>
+    valuesInsert(std::unique_ptr<PreparedStatement> single, const QString& tableSql,
+                 const QStringList& columnSql, const std::vector<const ColumnInfo*>& params);
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
     bool isPostgres() const {

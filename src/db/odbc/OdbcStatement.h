@@ -1,0 +1,49 @@
+#pragma once
+
+#include "../Backend.h"
+#include "OdbcHandle.h"
+
+#include <string>
+#include <vector>
+
+namespace db {
+
+// A prepared statement whose parameters are the columns of one row, or of several rows one
+// after the other (an INSERT of many rows): each value is bound as its column's type, the
+// same way in either case.
+class OdbcStatement : public PreparedStatement {
+public:
+    // columns: one row's parameters. utf8Text: texts go as UTF-8 bytes (MariaDB's driver);
+    // refusesNul: the driver would cut a text at a NUL.
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, bool utf8Text,
+                  bool refusesNul)
+        : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_utf8Text(utf8Text),
+          m_refusesNul(refusesNul) {}
+
+    bool select(const std::vector<Value>& values, ResultData& out, ErrorList& errors) override;
+    bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override;
+    // Runs once with the rows' values as consecutive parameters: the statement has a row of
+    // parameters for each of them.
+    bool executeAll(const std::vector<std::vector<Value>>& rows, qint64& affected,
+                    ErrorList& errors);
+
+private:
+    void sizeBuffers(size_t parameters);
+    // Binds one row's values as the parameters from first on (0-based).
+    bool bindRow(const std::vector<Value>& given, size_t first, ErrorList& errors);
+    bool run(qint64& affected, ErrorList& errors);
+
+    OdbcHandle m_stmt;
+    std::vector<ColumnInfo> m_params;
+    // Bound by address: sized before binding, never moved while bound.
+    std::vector<std::u16string> m_texts;
+    std::vector<QByteArray> m_bytes;
+    std::vector<std::string> m_utf8;
+    std::vector<SQLLEN> m_indicators;
+    std::vector<double> m_doubles;
+    std::vector<Value> m_scratch;
+    bool m_utf8Text;
+    bool m_refusesNul;
+};
+
+} // namespace db
