@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
     if (!connection.Open()) return fail(connection.Errors());
 
     db::Recordset rs;
-    if (!rs.Open(args[3], &connection, 3, 3, -1)) return fail(rs.Errors());
+    if (!rs.Open(args[3], &connection)) return fail(rs.Errors());
     const double opened = double(timer.nsecsElapsed()) / 1e9;
 
     if (args[1] == QLatin1String("sort")) {
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
         if (args.size() < 5) return 2;
         db::Recordset target;
         // Forward-only, as the import's work record set: it keeps none of the rows it adds.
-        if (!target.Open(args[4], &connection, db::Recordset::adOpenForwardOnly, 3, -1))
+        if (!target.Open(args[4], &connection, db::Recordset::adOpenForwardOnly))
             return fail(target.Errors());
         QElapsedTimer insertTimer;
         insertTimer.start();

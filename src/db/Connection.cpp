@@ -59,14 +59,17 @@ void Connection::setLogin(const LoginParams& login, const QString& connectionStr
     m_login = login;
 }
 
-void Connection::checkNotLent() {
+bool Connection::claim(ErrorList& errors) {
+    // A read ahead gives the connection back whenever it is needed here; a statement run does
+    // not until it ends.
     if (m_reclaim) std::exchange(m_reclaim, nullptr)();
-    TOLVAN_THREAD_CHECK(!m_lent.load(),
-                        "the connection is used while a statement runs on another thread");
+    if (!m_lent.load()) return true;
+    errors = {errors::stillExecuting(kSource)};
+    return false;
 }
 
 bool Connection::Open() {
-    checkNotLent();
+    if (!claim(m_errors)) return false;
     Close();
     m_errors.clear();
     const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
@@ -106,8 +109,11 @@ bool Connection::reconnectIfLost(ErrorList& errors) {
 }
 
 void Connection::Close() {
-    checkNotLent();
-    if (!m_backend) return;
+    ErrorList busy;
+    const bool free = claim(busy);
+    // Closing under a running statement would pull its handles away: a caller's fault.
+    TOLVAN_THREAD_CHECK(free, "the connection is closed while a statement runs");
+    if (!free || !m_backend) return;
     // Rows are held only inside a bulk scope, which stores and reports them before it ends;
     // the connection is not closed inside one.
     Q_ASSERT(!holdsRows() && !m_batchOpen);
@@ -170,7 +176,7 @@ Error closedError() {
 } // namespace
 
 bool Connection::ready(ErrorList& errors, LostSession lost) {
-    checkNotLent();
+    if (!claim(errors)) return false;
     if (!m_backend) {
         errors = {closedError()};
         return false;
@@ -206,8 +212,8 @@ void Connection::giveBack(std::unique_ptr<StatementWork> work, const ErrorList& 
 
 std::unique_ptr<StatementWork> Connection::lendCursor(std::unique_ptr<RowCursor>& cursor,
                                                       std::function<void()> reclaim) {
-    checkNotLent();
-    if (!m_backend || !cursor) return nullptr;
+    ErrorList busy;
+    if (!claim(busy) || !m_backend || !cursor) return nullptr;
     m_lent = true;
     m_reclaim = std::move(reclaim);
     return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, std::move(cursor)));
@@ -336,8 +342,8 @@ bool Connection::storePendingRows() {
 }
 
 bool Connection::CommitPendingWrites() {
-    checkNotLent();
     m_failedInsert = -1;
+    if (!claim(m_errors)) return false;
     if (!m_backend) return true;
     if (!storePendingRows()) return false;
     if (!m_batchOpen) return true;
@@ -358,7 +364,7 @@ bool Connection::CommitPendingWrites() {
 }
 
 bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, bool mayHold) {
-    checkNotLent();
+    if (!claim(m_errors)) return false;
     if (!m_backend) {
         m_errors = {closedError()};
         return false;

@@ -168,9 +168,10 @@ private:
     // operation passes here but insertRow, which adds to the held rows, CommitPendingWrites,
     // which stores them, and what only reads what the open session told (dbmsName and such).
     bool ready(ErrorList& errors, LostSession lost = LostSession::LogInAgain);
-    // Every use but cancel() passes here: the connection is not lent to a running statement.
-    // A read-ahead gives it back first.
-    void checkNotLent();
+    // Every use but cancel() passes here: false, with the error that says so, while the
+    // connection is lent to a running statement, in every build. A read ahead gives it back
+    // first.
+    bool claim(ErrorList& errors);
     // A failure that ended the session with the server marks it lost.
     void noteLostSession(const ErrorList& errors);
     // After a lost session the next statement first logs in again, so that the program is

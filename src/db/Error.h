@@ -9,7 +9,10 @@ namespace db {
 struct Error {
     qint32 Number = 0;
     QString Description;
+    // Shown to the user; a driver's failure names its SQLSTATE here too, for people to read.
     QString Source;
+    // The driver's SQLSTATE, "" for the layer's own failures and for drivers without one.
+    QString sqlState = {};
 };
 
 using ErrorList = std::vector<Error>;
@@ -26,6 +29,7 @@ constexpr qint32 NotUpdatable = qint32(0x800A0CB3);
 constexpr qint32 NotAllowed = qint32(0x800A0C93);
 constexpr qint32 Timeout = qint32(0x80040E31);
 constexpr qint32 Cancelled = qint32(0x80040E4E);
+constexpr qint32 StillExecuting = qint32(0x800A0E7F);
 } // namespace ErrorNumber
 
 inline Error makeError(qint32 number, const QString& description, const QString& source) {
@@ -39,10 +43,10 @@ inline Error makeError(qint32 number, const QString& description, const QString&
 // reading (2055), the session killed (1927), or the client out of memory in the middle of a
 // result (2008), whose rest then stands unread between client and server.
 inline bool endsSession(const Error& e) {
-    if (e.Source.contains(QLatin1String("(08")) || e.Source.contains(QLatin1String("(57P0")))
+    const QString& state = e.sqlState;
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")))
         return true;
-    return (e.Source.contains(QLatin1String("(HY000)")) ||
-            e.Source.contains(QLatin1String("(70100)"))) &&
+    return (state == QLatin1String("HY000") || state == QLatin1String("70100")) &&
            (e.Number == 2006 || e.Number == 2013 || e.Number == 2055 || e.Number == 1927 ||
             e.Number == 2008);
 }
@@ -80,6 +84,12 @@ inline Error providerNotFound() {
             QStringLiteral("Provider cannot be found. It may not be properly installed."),
             QStringLiteral("Tolvan.Connection")};
 }
+// The connection is lent to a statement that another thread runs.
+inline Error stillExecuting(const QString& source) {
+    return {ErrorNumber::StillExecuting,
+            QStringLiteral("Operation cannot be performed while executing asynchronously."),
+            source};
+}
 inline Error cancelled(const QString& source) {
     return {ErrorNumber::Cancelled, QStringLiteral("Operation cancelled by the user."), source};
 }
@@ -87,7 +97,7 @@ inline Error cancelled(const QString& source) {
 // cannot be had, which must not pass for their end.
 inline Error sessionLostMidRead(const QString& source) {
     return {ErrorNumber::Fail, QStringLiteral("The connection was lost before every row was read."),
-            source + QStringLiteral(" (08S01)")};
+            source + QStringLiteral(" (08S01)"), QStringLiteral("08S01")};
 }
 // A result larger than the memory the program may take.
 inline Error outOfMemory(const QString& source) {

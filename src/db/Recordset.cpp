@@ -199,6 +199,11 @@ void Recordset::stopReadAhead(bool abandon) {
 
 qint32 Recordset::RecordCount() const {
     if (m_cursorType == adOpenStatic) return qint32(m_order.size());
+    return std::max(m_forwardCount, -1);
+}
+
+qint32 Recordset::countRows() {
+    if (m_cursorType == adOpenStatic) return qint32(m_order.size());
     if (m_forwardCount == -2) {
         m_forwardCount = -1;
         const QString sql = countQuery(m_source);
@@ -243,7 +248,7 @@ void Recordset::resetRows() {
     m_editMode = adEditNone;
 }
 
-bool Recordset::Open(const QString& source, Connection* connection, int cursorType, int, int) {
+bool Recordset::Open(const QString& source, Connection* connection, CursorTypeEnum cursorType) {
     if (!beginOpen(source, connection, cursorType)) return false;
     ErrorList errors;
     if (!readSource(errors)) {
@@ -256,7 +261,8 @@ bool Recordset::Open(const QString& source, Connection* connection, int cursorTy
     return true;
 }
 
-bool Recordset::beginOpen(const QString& source, Connection* connection, int cursorType) {
+bool Recordset::beginOpen(const QString& source, Connection* connection,
+                          CursorTypeEnum cursorType) {
     if (!Close()) return false; // Errors() tell which row could not be stored
     if (m_connection != connection) {
         if (m_connection) m_connection->detach(this);
@@ -337,7 +343,7 @@ bool Recordset::Close() {
     return stored;
 }
 
-bool Recordset::Requery(int) {
+bool Recordset::Requery() {
     if (!requireOpen()) return false;
     if (!m_connection || !m_connection->isOpen()) return fail(closedError());
     if (m_editMode != adEditNone) CancelUpdate();

@@ -42,15 +42,15 @@ public:
     // Runs any statement; one without rows gives a record set with no fields.
     // adOpenStatic holds every row. adOpenForwardOnly streams: rows are fetched block by block
     // as the cursor moves and only the current block is held, so any size costs flat memory;
-    // RecordCount then counts the rows with a separate count query (-1 when that fails), and
+    // countRows then counts the rows with a separate count query (-1 when that fails), and
     // only Fields, Eof, MoveNext, AddNew/Update and Close are allowed. Opening reads the first
     // block; from the first MoveNext on, the next block is read on a worker thread while the
     // current one is used, the connection lent to it until it is needed here again. Opening
     // one for AddNew on a statement without rows ("where 1 = 2") reads nothing.
-    // lockType and options are taken as ADO takes them and change nothing: every record set
-    // writes back optimistically (by key, else by all its values) and every text runs as given.
-    bool Open(const QString& source, Connection* connection, int cursorType = 3, int lockType = 3,
-              int options = -1);
+    // Every record set writes back optimistically (by key, else by all its values) and every
+    // text runs as given.
+    bool Open(const QString& source, Connection* connection,
+              CursorTypeEnum cursorType = adOpenStatic);
     // False when rows added through it were still held and could not be stored (Errors()).
     [[nodiscard]] bool Close();
     bool isOpen() const { return m_open; }
@@ -58,7 +58,8 @@ public:
     // The steps of an open whose statement a worker runs (see above). Between showColumns and
     // endOpen the record set is open with the rows handed over so far; only reading them is
     // allowed.
-    bool beginOpen(const QString& source, Connection* connection, int cursorType = adOpenStatic);
+    bool beginOpen(const QString& source, Connection* connection,
+                   CursorTypeEnum cursorType = adOpenStatic);
     void showColumns(ResultData&& header);
     // False when the rows do not fit in memory: the open is then to be undone with endOpen.
     [[nodiscard]] bool appendRows(ResultData& block);
@@ -79,7 +80,11 @@ public:
     // EOF is taken by the C library, hence the spelling.
     bool Eof() const { return m_pos >= qint64(m_order.size()); }
     bool Bof() const { return m_pos < 0 || m_order.empty(); }
+    // The rows held; for a forward-only record set the count countRows made, -1 before it.
     qint32 RecordCount() const;
+    // RecordCount, except that a forward-only record set first counts its rows with a count
+    // query of its statement, once.
+    qint32 countRows();
     // 0-based position in the current order; RecordCount() at EOF.
     qint32 position() const { return qint32(m_pos); }
     bool setPosition(qint32 row);
@@ -111,14 +116,14 @@ public:
     void CancelUpdate();
     bool Delete();
     int EditMode() const { return m_editMode; }
-    bool Requery(int options = -1);
+    bool Requery();
 
     // Cells of the current row, in either cursor type; bytes are the stored UTF-8 text or the
     // raw bytes of a binary column.
     bool currentIsNull(int col) const;
     void currentTextInto(int col, QString& out) const;
     std::string_view currentBytes(int col) const;
-    int cursorType() const { return m_cursorType; }
+    CursorTypeEnum cursorType() const { return m_cursorType; }
 
     // Cells by position in the current order, read on demand.
     QString text(qint32 row, int col) const {
@@ -189,7 +194,7 @@ private:
     Connection* m_connection = nullptr;
     QString m_source;
     bool m_open = false;
-    int m_cursorType = adOpenStatic;
+    CursorTypeEnum m_cursorType = adOpenStatic;
     // The statement being read by a forward-only record set; null once its rows are read.
     std::unique_ptr<RowCursor> m_cursor;
     // Its statement was released (a lost session) before every row was read.
@@ -198,7 +203,7 @@ private:
     ReadAhead m_ahead;
     // A block read ahead before the connection was needed here: the next one to use.
     std::optional<ReadAhead::Block> m_parked;
-    mutable qint32 m_forwardCount = -2; // -2: not counted yet
+    qint32 m_forwardCount = -2; // -2: not counted yet
     int m_blocksRead = 0;
     ResultData m_data;
     PageArray<quint32> m_order; // position -> storage row

@@ -170,7 +170,7 @@ QStringList searchPath(db::Connection* connection) {
         !connection->dbmsName().startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
         return {};
     db::Recordset rs;
-    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection, 3, 3, -1))
+    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection))
         return {};
     QStringList schemas;
     for (qint32 r = 0; r < rs.RecordCount(); ++r)
@@ -221,7 +221,7 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
     db::Connection* connection = state.connection.adoConnection.get();
     if (state.connection.kind == db::ConnectionKind::Oracle) {
         db::Recordset rs;
-        const int field = rs.Open(QStringLiteral("select * from tab"), connection, 3, 3, -1)
+        const int field = rs.Open(QStringLiteral("select * from tab"), connection)
                               ? rs.FieldIndex(QStringLiteral("TNAME"))
                               : -1;
         // An empty schema fails like an error: reading the first row finds none.

@@ -47,7 +47,7 @@ public:
         db::Recordset& work = *opened;
         const int count = std::min(work.FieldCount(), kExcelMaxColumns);
         const bool header = ReadBoolSetting(keys::ExportField);
-        const qint32 records = work.RecordCount();
+        const qint32 records = work.countRows();
         if (qint64(records) + (header ? 1 : 0) > xl::MaxRows) {
             m_error = {xl::ErrorObjectDefined,
                        QStringLiteral("The result has %1 rows; a sheet holds at most %2")

@@ -38,7 +38,7 @@ bool writePage(db::Recordset& result, db::Connection* connection, WindowFeedback
     std::vector<bool> stored(size_t(std::max(fields, 0)));
     for (int col = 0; col < fields; ++col)
         stored[size_t(col)] = work.column(col).storage == db::Storage::Text;
-    const qint32 count = work.RecordCount();
+    const qint32 count = work.countRows();
     QString text;
     std::string utf8;
     qint64 r = 0;

@@ -86,7 +86,7 @@ void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedbac
 
     feedback.clearAbortRequest();
     feedback.ShowBusy(QString(), false, true);
-    const qint32 total = work.RecordCount();
+    const qint32 total = work.countRows();
     qint64 p = 0;
     FieldFormatter formatter(separator, localeTextEncoding());
     const bool written = writeRows(work, file, formatter, error, [&] {
@@ -141,10 +141,10 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
     const std::optional<QString> source = tableSourceQuery(tableName, connection.identifierQuote());
     if (!source) return fail(transfer_error::notATableName(tableName));
     // The table first: a name that cannot be read leaves an earlier file of that name as it was.
-    if (!work.Open(*source, &connection, db::Recordset::adOpenForwardOnly, 3, -1))
+    if (!work.Open(*source, &connection, db::Recordset::adOpenForwardOnly))
         return fail(transfer_error::lastOf(work.Errors(), connection.Errors()));
     if (!file.open(filePath, error)) return fail(error);
-    const qint32 total = work.RecordCount();
+    const qint32 total = work.countRows();
     FieldFormatter formatter(separator, localeTextEncoding());
     EventPump pump(hooks.doEvents);
     // Every row is written even when the count query failed: the count only drives the bar.

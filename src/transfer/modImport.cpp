@@ -35,7 +35,7 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
     // Forward-only: opened only to add rows, it reads none, not even for the whole table,
     // and keeps none of the rows it adds, so it is never re-opened to shed them (a re-open
     // would also commit the open batch every time).
-    if (!work.Open(target, connection, db::Recordset::adOpenForwardOnly, 3, -1)) {
+    if (!work.Open(target, connection, db::Recordset::adOpenForwardOnly)) {
         error = openFailure(work, connection);
         return false;
     }
@@ -187,7 +187,7 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     if (!target) return fail(transfer_error::notATableName(tableName));
     if (connection.readOnly()) return fail(db::errors::readOnlyDatabase(QStringLiteral("Tolvan")));
     if (!importer.open(filePath, separator, error)) return fail(error);
-    if (!work.Open(*target, &connection, db::Recordset::adOpenForwardOnly, 3, -1))
+    if (!work.Open(*target, &connection, db::Recordset::adOpenForwardOnly))
         return fail(openFailure(work, &connection));
     if (hooks.setProgress) hooks.setProgress(0);
     importer.setSkipFailures(ReadBoolSetting(keys::ImportErrorHandling));

@@ -371,8 +371,7 @@ private slots:
                                         "v TEXT)")));
         const auto inserted = [&] {
             db::Recordset rs;
-            rs.Open(QStringLiteral("select count(*) from zz"), m_record.adoConnection.get(), 3, 3,
-                    -1);
+            rs.Open(QStringLiteral("select count(*) from zz"), m_record.adoConnection.get());
             return rs.text(0, 0).toInt();
         };
         const int before = inserted();

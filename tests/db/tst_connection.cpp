@@ -2,6 +2,7 @@
 // a created file; credentials reach the driver intact; timeouts end long statements.
 #include "Connection.h"
 #include "Recordset.h"
+#include "StatementWork.h"
 #include "TestBackends.h"
 
 #include <QFile>
@@ -240,6 +241,21 @@ private slots:
         if (kind == Kind::MariaDbOdbc)
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_MARIA_DB"));
         if (kind == Kind::SqliteNative) QCOMPARE(c.DefaultDatabase(), QStringLiteral("main"));
+        // Lent to a statement another thread runs, the connection refuses every other use.
+        ErrorList errors;
+        std::unique_ptr<StatementWork> work = c.lend(QStringLiteral("select 1"), errors);
+        QVERIFY(work);
+        Recordset rs;
+        QVERIFY(!rs.Open(QStringLiteral("select 1"), &c));
+        QCOMPARE(rs.Errors().front().Number, ErrorNumber::StillExecuting);
+        QVERIFY(!c.Execute(QStringLiteral("select 1")));
+        QVERIFY(!c.CommitPendingWrites());
+        QStringList key;
+        QVERIFY(!c.primaryKey(QStringLiteral("t"), key, errors));
+        QVERIFY(!c.Open());
+        QCOMPARE(c.Errors().front().Number, ErrorNumber::StillExecuting);
+        c.giveBack(std::move(work), {});
+        QVERIFY(c.Execute(QStringLiteral("select 1")));
         c.Close();
         QVERIFY(!c.isOpen());
         QVERIFY(!c.Execute(QStringLiteral("select 1")));

@@ -55,7 +55,7 @@ private slots:
         QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO types_t (id) VALUES (2)")));
 
         Recordset rs;
-        QVERIFY2(rs.Open(QStringLiteral("select * from types_t order by id"), &c, 3, 3, -1),
+        QVERIFY2(rs.Open(QStringLiteral("select * from types_t order by id"), &c),
                  qPrintable(testdb::describe(rs.Errors())));
         QCOMPARE(rs.FieldCount(), 11);
         QCOMPARE(rs.RecordCount(), 2);
@@ -237,7 +237,7 @@ private slots:
         QVERIFY(testdb::exec(b, QStringLiteral("INSERT INTO requery_t VALUES (0, 'z')")));
         QVERIFY(testdb::exec(b, QStringLiteral("UPDATE requery_t SET name = 'B' WHERE id = 2")));
 
-        QVERIFY(rs.Requery(-1));
+        QVERIFY(rs.Requery());
         QCOMPARE(rs.RecordCount(), 3);
         QCOMPARE(rs.Sort(), QStringLiteral("id asc"));
         QCOMPARE(column(rs, 1).join(QLatin1Char(',')), QStringLiteral("z,a,B"));

@@ -228,7 +228,7 @@ private slots:
         Recordset rs;
         QVERIFY(rs.Open(QStringLiteral("select id, name from fwd_t order by id"), &c,
                         Recordset::adOpenForwardOnly));
-        QCOMPARE(rs.RecordCount(), n);
+        QCOMPARE(rs.countRows(), n);
         qint64 sum = 0;
         int rows = 0;
         QString text;
@@ -278,7 +278,7 @@ private slots:
         QVERIFY(readInOrder(rs, rows, [&](int row) {
             switch (row) {
             case 100: // counted only once a block is being read ahead
-                QCOMPARE(rs.RecordCount(), n);
+                QCOMPARE(rs.countRows(), n);
                 break;
             case 5000:
                 QCOMPARE(countRows(c, QStringLiteral("ahead_u")), qint64(n));

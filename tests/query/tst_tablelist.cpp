@@ -179,11 +179,11 @@ private slots:
 
         for (const QString& name : expected) {
             db::Recordset rs;
-            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c, 3, 3, -1),
+            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c),
                      qPrintable(name + ": " + testdb::describe(rs.Errors())));
         }
         db::Recordset second;
-        QVERIFY(second.Open(QStringLiteral("select * from tl_other.tl_second"), &c, 3, 3, -1));
+        QVERIFY(second.Open(QStringLiteral("select * from tl_other.tl_second"), &c));
         QCOMPARE(second.RecordCount(), 2);
         QVERIFY(testdb::exec(c, QStringLiteral("DROP SCHEMA tl_other CASCADE")));
     }
@@ -227,7 +227,7 @@ private slots:
                  qPrintable(all));
         for (const QString& name : expected) {
             db::Recordset rs;
-            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c, 3, 3, -1),
+            QVERIFY2(rs.Open(QStringLiteral("select * from ") + name, &c),
                      qPrintable(name + ": " + testdb::describe(rs.Errors())));
         }
 

@@ -27,7 +27,8 @@ ErrorList odbcDiagnostics(std::initializer_list<const OdbcHandle*> handles) {
             errors.push_back({native != 0 ? qint32(native) : ErrorNumber::Fail, text,
                               stateText.isEmpty()
                                   ? QStringLiteral("Tolvan.ODBC")
-                                  : QStringLiteral("Tolvan.ODBC (%1)").arg(stateText)});
+                                  : QStringLiteral("Tolvan.ODBC (%1)").arg(stateText),
+                              stateText});
         }
     }
     return errors;
