@@ -44,12 +44,13 @@ void frmKorvel::setMenuEnabled(QMenu* menu, bool enabled) {
 }
 
 void frmKorvel::SetWindowEnabled(bool enabled) {
-    if (!enabled && txtQuery->isEnabled()) {
+    if (!enabled && !m_windowLocked) {
         // Disabling moves the focus away; remember where it was so it goes back there.
         QWidget* focus = QApplication::focusWidget();
         m_focusBeforeDisable = focus && isAncestorOf(focus) && focus != txtFocus ? focus : nullptr;
         m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
     }
+    m_windowLocked = !enabled;
     for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp})
         setMenuEnabled(m, enabled);
     setItemEnabled(mnuSetup, enabled);
@@ -87,7 +88,7 @@ void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnab
     m_busyVisible = true;
     txtFocus->setEnabled(true);
     // The locked window's keys (Escape) need a control to arrive at.
-    if (!txtQuery->isEnabled() && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
+    if (m_windowLocked && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
     frameWait->setButtons(okEnabled, cancelEnabled);
     frameWait->ShowRandomWaitPicture();
     centrePanel();
@@ -112,7 +113,7 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, 
                                         PanelAnswer defaultAnswer) {
     // Nothing else runs while the panel waits for its answer, also when it reports a failed
     // cell edit in an otherwise idle window.
-    const bool lockHere = txtQuery->isEnabled();
+    const bool lockHere = !m_windowLocked;
     if (lockHere) SetWindowEnabled(false);
     m_panelWaiting = true;
     txtFocus->setEnabled(true);

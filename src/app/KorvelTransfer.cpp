@@ -160,10 +160,7 @@ void frmKorvel::dropEvent(QDropEvent* event) {
 void frmKorvel::handleDrag(QDropEvent* event) {
     const QStringList files = droppedFiles(event->mimeData());
     // Nothing starts while another operation holds the window.
-    const auto busy = [this] {
-        return m_state.bImporting || m_state.bExporting || !txtQuery->isEnabled();
-    };
-    if (files.isEmpty() || busy()) {
+    if (files.isEmpty() || operationRunning()) {
         event->ignore();
         return;
     }
@@ -172,8 +169,8 @@ void frmKorvel::handleDrag(QDropEvent* event) {
     // The import runs after the drop has been answered, so that the desktop's drag ends now.
     QMetaObject::invokeMethod(
         this,
-        [this, files, busy] {
-            if (busy()) return;
+        [this, files] {
+            if (operationRunning()) return;
             // One after another, each into the result the one before left on screen.
             for (const QString& file : files) {
                 m_state.bImporting = true;

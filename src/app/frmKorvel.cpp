@@ -148,10 +148,14 @@ void frmKorvel::buildControls() {
     // worth of rows.
     disconnect(DataGrid1->horizontalHeader(), &QHeaderView::sectionPressed, DataGrid1, nullptr);
     disconnect(DataGrid1->horizontalHeader(), &QHeaderView::sectionEntered, DataGrid1, nullptr);
-    connect(m_model, &RecordsetModel::writeFailed, this,
-            [this](qint32 number, const QString& source, const QString& description) {
-                ShowMessagePanel(ErrorReport(number, source, description), true, false);
-            });
+    // Queued: the panel waits for its answer in a loop of its own, which must not run inside
+    // the grid's commit of its editor.
+    connect(
+        m_model, &RecordsetModel::writeFailed, this,
+        [this](qint32 number, const QString& source, const QString& description) {
+            ShowMessagePanel(ErrorReport(number, source, description), true, false);
+        },
+        Qt::QueuedConnection);
 
     auto* statusPanels = new StatusPanels(m_client, kPanelWidths);
     StatusBar1 = statusPanels;
@@ -246,7 +250,7 @@ void frmKorvel::resizeEvent(QResizeEvent* event) {
 }
 
 void frmKorvel::closeEvent(QCloseEvent* event) {
-    if (m_state.bImporting || m_state.bExporting || !txtQuery->isEnabled()) {
+    if (operationRunning()) {
         // An operation is running: ask it to stop instead of closing under it.
         m_state.bAbort = true;
         event->ignore();
@@ -312,25 +316,23 @@ void frmKorvel::HistoryForward() {
 }
 
 void frmKorvel::mnuNewQuery_Click() {
-    SetWindowEnabled(false);
+    const WindowLock lock(*this);
     txtQuery->setPlainText(QString());
-    SetWindowEnabled(true);
 }
 
 void frmKorvel::mnuNewConnection_Click() {
-    SetWindowEnabled(false);
+    const WindowLock lock(*this);
     // The new window opens at its design position, not on top of this one.
     WriteSetting(keys::MainLeft, QStringLiteral("0"));
     WriteSetting(keys::MainTop, QStringLiteral("0"));
     if (startSecondProcess) startSecondProcess();
-    SetWindowEnabled(true);
 }
 
 // Keys ----------------------------------------------------------------------------------
 
 void frmKorvel::CommonKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     // While an operation holds the window only Escape (its abort request) acts.
-    const bool idle = txtQuery->isEnabled();
+    const bool idle = !m_windowLocked;
     if (key == Qt::Key_F5 && idle) RequeryResult();
     if (key == Qt::Key_Escape) {
         if (!m_state.bAbort) m_state.bAbort = true;
@@ -407,26 +409,23 @@ void frmKorvel::RetrieveTableList() {
 }
 
 void frmKorvel::RefreshTableList() {
-    SetWindowEnabled(false);
+    const WindowLock lock(*this);
     RetrieveTableList();
-    SetWindowEnabled(true);
 }
 
 void frmKorvel::OpenSelectedTable() {
-    SetWindowEnabled(false);
     const QString name = cboTableList->currentText();
-    if (trimBlanks(name).isEmpty()) {
-        SetWindowEnabled(true);
-        return;
+    if (trimBlanks(name).isEmpty()) return;
+    {
+        const WindowLock lock(*this);
+        const QString statement = QStringLiteral("select * from ") + name;
+        ShowBusy(QString(), false, false);
+        ExecuteQuery(m_state, *this, statement);
+        HideBusy();
+        m_state.lastHeadColumn.clear();
+        AddToHistory(statement);
+        txtQuery->setPlainText(statement);
     }
-    const QString statement = QStringLiteral("select * from ") + name;
-    ShowBusy(QString(), false, false);
-    ExecuteQuery(m_state, *this, statement);
-    HideBusy();
-    m_state.lastHeadColumn.clear();
-    AddToHistory(statement);
-    txtQuery->setPlainText(statement);
-    SetWindowEnabled(true);
     cboTableList->setFocus();
 }
 
@@ -445,7 +444,7 @@ void frmKorvel::DataGrid1_RowColChange() {
 }
 
 void frmKorvel::DataGrid1_HeadClick(int column) {
-    SetWindowEnabled(false);
+    const WindowLock lock(*this);
     const QString clicked = QString::number(column);
     if (clicked != m_state.lastHeadColumn) {
         m_state.lastHeadColumn = clicked; // the first click only marks the column
@@ -456,11 +455,10 @@ void frmKorvel::DataGrid1_HeadClick(int column) {
         const bool descending = rs.sortKeys() == ascending;
         if (rs.sortByFields({{column, descending}})) m_model->reload();
     }
-    SetWindowEnabled(true);
 }
 
 void frmKorvel::DataGrid1_BeforeDelete() {
-    SetWindowEnabled(false);
+    const WindowLock lock(*this);
     if (m_model->readOnly()) {
         ShowMessagePanel(db::errors::kReadOnlyDatabase, true, false);
     } else if (ShowMessagePanel(QStringLiteral("選択されているデータを削除しますか？"), true,
@@ -480,5 +478,4 @@ void frmKorvel::DataGrid1_BeforeDelete() {
         }
         m_model->reload();
     }
-    SetWindowEnabled(true);
 }

@@ -111,6 +111,11 @@ public:
     QAction* action(const QString& name) const { return m_actions.value(name); }
     QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
     bool busyVisible() const { return m_busyVisible; }
+    // An operation holds the window (its controls are locked), or a transfer runs: nothing
+    // else may start.
+    bool operationRunning() const {
+        return m_windowLocked || m_state.bImporting || m_state.bExporting;
+    }
     WaitPanel* waitPanel() const { return frameWait; }
 
 protected:
@@ -182,6 +187,8 @@ private:
     QAction* tbRefreshTableList = nullptr;
 
     bool m_busyVisible = false;
+    // SetWindowEnabled(false) is in force.
+    bool m_windowLocked = false;
     // What the grid showed before a result began to arrive, shown again if it fails.
     std::shared_ptr<db::Recordset> m_beforeArriving;
     // What the batch window keeps between its openings.

@@ -67,3 +67,17 @@ public:
     virtual bool abortRequested() const { return false; }
     virtual void clearAbortRequest() {}
 };
+
+// Holds the window locked for an operation while it lives; unlocked again on every way out.
+class WindowLock {
+public:
+    explicit WindowLock(WindowFeedback& feedback) : m_feedback(feedback) {
+        m_feedback.SetWindowEnabled(false);
+    }
+    ~WindowLock() { m_feedback.SetWindowEnabled(true); }
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
+
+private:
+    WindowFeedback& m_feedback;
+};

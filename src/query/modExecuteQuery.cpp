@@ -76,17 +76,15 @@ bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& f
 void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
                      const QString& selectedText,
                      const std::function<void(const QString&)>& addToHistory) {
-    feedback.SetWindowEnabled(false);
-    if (!trimBlanks(queryText).isEmpty()) {
-        const QString statement =
-            trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
-        feedback.ShowBusy(QString(), false, false);
-        ExecuteQuery(state, feedback, statement);
-        feedback.HideBusy();
-        state.lastHeadColumn.clear();
-        if (addToHistory) addToHistory(statement);
-    }
-    feedback.SetWindowEnabled(true);
+    const WindowLock lock(feedback);
+    if (trimBlanks(queryText).isEmpty()) return;
+    const QString statement =
+        trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
+    feedback.ShowBusy(QString(), false, false);
+    ExecuteQuery(state, feedback, statement);
+    feedback.HideBusy();
+    state.lastHeadColumn.clear();
+    if (addToHistory) addToHistory(statement);
 }
 
 bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement) {
@@ -206,18 +204,15 @@ bool RereadResult(ProgramState& state, WindowFeedback& feedback) {
 }
 
 void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     // Running a text that may change data again is the user's decision, each time.
     if (state.resultOpen && !db::readsOnly(state.resultSet->Source()) &&
         feedback.ShowMessagePanel(kRerunQuestion, true, true, PanelAnswer::Cancel) !=
-            PanelAnswer::Ok) {
-        feedback.SetWindowEnabled(true);
+            PanelAnswer::Ok)
         return;
-    }
     if (state.resultOpen) {
         feedback.ShowBusy(QString(), false, false);
         RereadResult(state, feedback);
         feedback.HideBusy();
     }
-    feedback.SetWindowEnabled(true);
 }

@@ -133,7 +133,7 @@ QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFee
                     const QString& workbookFolder) {
     std::unique_ptr<ExcelApplication> excel;
     QString handedOver;
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     if (!result) {
         feedback.ShowMessagePanel(kNothingToExport, true, false);
@@ -160,6 +160,5 @@ QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFee
         excel->Quit();
         excel.reset();
     }
-    feedback.SetWindowEnabled(true);
     return handedOver;
 }

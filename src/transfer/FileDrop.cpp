@@ -17,12 +17,11 @@ QString dropSeparator(const QString& path) {
 
 void ImportDroppedFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
                        const QString& path, const std::function<void()>& reread) {
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     const QString separator = dropSeparator(path);
     if (separator.isEmpty())
         feedback.ShowMessagePanel(kDropRefused, true, false);
     else
         ImportFile(result, connection, feedback, path, separator, reread);
-    feedback.SetWindowEnabled(true);
 }

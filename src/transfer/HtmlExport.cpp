@@ -80,7 +80,7 @@ bool writePage(db::Recordset& result, db::Connection* connection, WindowFeedback
 
 QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
                    const QStringList& pageFolders) {
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     QString written;
     if (!result) {
@@ -103,6 +103,5 @@ QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeed
         file.close();
         feedback.HideBusy();
     }
-    feedback.SetWindowEnabled(true);
     return written;
 }

@@ -114,10 +114,9 @@ void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedbac
 
 void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
                        const QString& separator) {
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     ExportText(result, connection, feedback, separator);
-    feedback.SetWindowEnabled(true);
 }
 
 bool ExportTableText(db::Connection& connection, const QString& separator, const QString& tableName,

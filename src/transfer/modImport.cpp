@@ -165,10 +165,9 @@ void ImportFile(db::Recordset* result, db::Connection* connection, WindowFeedbac
 
 void ImportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
                        const QString& separator, const std::function<void()>& reread) {
-    feedback.SetWindowEnabled(false);
+    const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     ImportText(result, connection, feedback, separator, reread);
-    feedback.SetWindowEnabled(true);
 }
 
 bool ImportTableText(db::Connection& connection, const QString& separator, const QString& tableName,
