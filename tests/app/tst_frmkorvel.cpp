@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -299,14 +298,14 @@ private slots:
             "from r) select i from r)"));
         bool lockedAndBusy = false;
         QString report;
-        QElapsedTimer sinceCancel;
+        bool cancelled = false;
         QTimer::singleShot(300, m_window.get(), [&] {
             // Still running, and this event came through: the window is locked and shows the
             // panel with Cancel.
             lockedAndBusy = m_window->busyVisible() && wait->isVisible() &&
                             wait->cancelButton()->isEnabled() && !query()->isEnabled() &&
                             !m_window->action(QStringLiteral("mnuExecute"))->isEnabled();
-            sinceCancel.start();
+            cancelled = true;
             if (button) {
                 QTest::mouseClick(wait->cancelButton(), Qt::LeftButton);
             } else {
@@ -326,8 +325,9 @@ private slots:
         });
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(lockedAndBusy);
-        QVERIFY2(sinceCancel.isValid() && sinceCancel.elapsed() < 5000,
-                 qPrintable(QString::number(sinceCancel.elapsed())));
+        // The statement never ends by itself: that it came back at all is the cancel's doing,
+        // and the report names the cancel.
+        QVERIFY(cancelled);
         QVERIFY2(report.startsWith(QStringLiteral("VB Error # ")) &&
                      report.contains(QStringLiteral("Operation cancelled by the user.")),
                  qPrintable(report));
