@@ -91,8 +91,8 @@ private slots:
         m_backend = backend;
         m_maria = backend == QLatin1String("mariadb-odbc");
         m_server = m_maria ? faults::Server::MariaDb : faults::Server::Postgres;
-        if (!faults::serverConfigured(m_server) || testdb::backend(backend).name.isEmpty())
-            QSKIP("needs the private servers of scripts/test.sh");
+        TESTDB_NEED_SERVERS(faults::serverConfigured(m_server) &&
+                            !testdb::backend(backend).name.isEmpty());
         std::unique_ptr<TransferFixture>& made = m_fixtures[backend];
         f = made.get();
         if (f) return;

@@ -47,7 +47,7 @@ private slots:
     }
     void valuesInTheGridAndOutputs() {
         QFETCH(QString, backend);
-        if (testdb::backend(backend).name.isEmpty()) QSKIP("backend not configured");
+        TESTDB_NEED_SERVERS(!testdb::backend(backend).name.isEmpty());
         TransferFixture f;
         QVERIFY(f.open(backend));
         const bool sqlite = f.kind == testdb::Kind::SqliteNative;
