@@ -1,6 +1,8 @@
 // The main window's menu tree and toolbar, as tables.
 #include "frmKorvel.h"
 
+#include "MenuTexts.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QIcon>
@@ -52,10 +54,10 @@ void frmKorvel::buildMenus() {
     };
     using W = frmKorvel;
 
-    mnuFile = addMenu(nullptr, "mnuFile", "ファイル(&F)");
+    mnuFile = addMenu(nullptr, "mnuFile", menutext::kFile);
     addItems(mnuFile, {{"mnuNewConnection", "新規接続(&N)", Qt::Key_F1, &W::mnuNewConnection_Click},
                        {"mnuDummy", "-"},
-                       {"mnuExit", "終了(&X)", Qt::Key_F12, &W::mnuExit_Click}});
+                       {"mnuExit", menutext::kExit, Qt::Key_F12, &W::mnuExit_Click}});
     mnuQuery = addMenu(nullptr, "mnuQuery", "クエリ(&Q)");
     addItems(
         mnuQuery,
@@ -81,10 +83,10 @@ void frmKorvel::buildMenus() {
     mnuOption = addMenu(nullptr, "mnuOption", "オプション(&O)");
     addItems(mnuOption,
              {{"mnuSetup", "環境設定(&S)", Qt::Key_F9, &W::mnuSetup_Click, &W::mnuSetup}});
-    mnuHelp = addMenu(nullptr, "mnuHelp", "ヘルプ(&H)");
-    addItems(mnuHelp, {{"mnuIndex", "目次(&I)", Qt::Key_F11, &W::mnuIndex_Click},
+    mnuHelp = addMenu(nullptr, "mnuHelp", menutext::kHelp);
+    addItems(mnuHelp, {{"mnuIndex", menutext::kIndex, Qt::Key_F11, &W::mnuIndex_Click},
                        {"mnuDummy2", "-"},
-                       {"mnuAbout", "About(&A)", {}, &W::mnuAbout_Click}});
+                       {"mnuAbout", menutext::kAbout, {}, &W::mnuAbout_Click}});
 }
 
 void frmKorvel::mnuExit_Click() {

@@ -9,6 +9,7 @@
 #include "SettingsKeys.h"
 #include "TextEncoding.h"
 #include "TransferErrors.h"
+#include "TransferTexts.h"
 
 #include <QFile>
 #include <QFileInfo>

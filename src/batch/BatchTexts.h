@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MenuTexts.h"
+
 #include <QString>
 
 // The batch window's user-visible texts, each written once.
@@ -9,12 +11,12 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 
 inline const QString kCaptionSuffix = QStringLiteral(" バッチ処理");
 inline const QString kExecute = QStringLiteral("実行");
-inline const QString kMenuFile = QStringLiteral("ファイル(&F)");
+inline const QString kMenuFile = QString::fromUtf8(menutext::kFile);
 inline const QString kMenuReadFile = QStringLiteral("読み込み(&R)");
-inline const QString kMenuEnd = QStringLiteral("終了(&X)");
-inline const QString kMenuHelp = QStringLiteral("ヘルプ(&H)");
-inline const QString kMenuIndex = QStringLiteral("目次(&I)");
-inline const QString kMenuAbout = QStringLiteral("About(&A)");
+inline const QString kMenuEnd = QString::fromUtf8(menutext::kExit);
+inline const QString kMenuHelp = QString::fromUtf8(menutext::kHelp);
+inline const QString kMenuIndex = QString::fromUtf8(menutext::kIndex);
+inline const QString kMenuAbout = QString::fromUtf8(menutext::kAbout);
 
 // The mode list, by mode code.
 inline const QString kModes[] = {
@@ -38,7 +40,8 @@ inline const QString kBadTableName = QStringLiteral("テーブル名が不正で
 inline const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 inline const QString kTo = QStringLiteral("に");
 inline const QString kRowsAdded = QStringLiteral("件のデータが追加されました");
-inline const QString kRowsAddedTab = QStringLiteral("件のデータが追加されました。");
+// The TAB import has always ended its count with a full stop, the CSV import not.
+inline const QString kRowsAddedTab = kRowsAdded + QStringLiteral("。");
 inline const QString kRowsWritten = QStringLiteral("件のデータが出力されました");
 inline const QString kEnterDirectory =
     QStringLiteral("テキストボックスに出力ファイルを保存するディレクトリを記入してください");
@@ -52,7 +55,5 @@ inline const QString kBatchLineSeparator = QStringLiteral(", ");
 // Loading a batch file.
 inline const QString kReadFileTitle = QStringLiteral("バッチファイル インポート");
 inline const QString kReadFileFilter = QStringLiteral("テキストファイル (*.txt)|*.txt");
-inline const QString kFileMissing = QStringLiteral("指定されたファイルは存在しません");
-inline const QString kNotAFile = QStringLiteral("指定されたパスはファイルではありません");
 
 } // namespace batchtext

@@ -181,7 +181,7 @@ void frmLogin::Form_Load() {
 
 void frmLogin::InitializeODBC() {
     cboODBC->clear();
-    cboODBC->addItems(odbcDataSourceNames());
+    cboODBC->addItems(db::odbcDataSourceNames());
     if (cboODBC->count() > 0) cboODBC->setCurrentIndex(0);
 }
 

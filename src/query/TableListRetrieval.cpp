@@ -2,6 +2,7 @@
 
 #include "BlankText.h"
 #include "Catalog.h"
+#include "modKorvel.h"
 
 #include <QSet>
 #include <algorithm>
@@ -208,7 +209,7 @@ QString AddTableName(const QString& name, const db::ConnectionRecord& connection
 
 TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
     feedback.ShowBusy(QStringLiteral("テーブルリストを取得しています") + QStringLiteral("\r\n") +
-                          QStringLiteral("しばらくお待ちください"),
+                          kPleaseWait,
                       false, false);
     TableList list;
     const auto add = [&](const QString& name, const QString& schema = QString()) {

@@ -7,7 +7,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 }
 
 QString busyPanelText(const QString& message) {
-    return kCrLf + (message.isEmpty() ? QStringLiteral("しばらくお待ちください") : message);
+    return kCrLf + (message.isEmpty() ? kPleaseWait : message);
 }
 
 QString messagePanelText(const QString& message) {

@@ -7,7 +7,9 @@
 // The busy panel, the message panel and the status bar: their texts, apart from the widgets
 // that show them.
 
-// The busy panel's text: a line break, then the message or "しばらくお待ちください".
+inline const QString kPleaseWait = QStringLiteral("しばらくお待ちください");
+
+// The busy panel's text: a line break, then the message or kPleaseWait.
 QString busyPanelText(const QString& message);
 
 // The message panel's text: a trailing bare line feed dropped; a run-time error report

@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <utility>
 
 class TestFrmKorvel : public QObject {
     Q_OBJECT
@@ -29,6 +29,8 @@ class TestFrmKorvel : public QObject {
     std::unique_ptr<ProgramState> m_state;
     std::unique_ptr<frmKorvel> m_window;
     QTimer* m_guard = nullptr;
+    // Prompts the guard had to answer: each one fails the test in cleanup().
+    QStringList m_unexpectedPrompts;
 
     QPlainTextEdit* query() {
         return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
@@ -65,12 +67,14 @@ private slots:
         // Menu shortcuts work in the active window only.
         QApplication::setActiveWindow(m_window.get());
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        // A prompt nobody expected fails the test instead of waiting for ever.
+        // A prompt nobody expected fails the test instead of waiting for ever: it is answered
+        // so that the test goes on, and kept for cleanup() to fail.
+        m_unexpectedPrompts.clear();
         m_guard = new QTimer(m_window.get());
         connect(m_guard, &QTimer::timeout, m_window.get(), [this] {
             if (m_window->waitPanel()->isVisible() &&
                 m_window->waitPanel()->okButton()->isEnabled()) {
-                qWarning("unexpected prompt: %s", qPrintable(m_window->waitPanel()->message()));
+                m_unexpectedPrompts << m_window->waitPanel()->message();
                 m_window->waitPanel()->okButton()->click();
             }
         });
@@ -80,6 +84,10 @@ private slots:
         m_window.reset();
         m_state.reset();
         m_record.adoConnection.reset();
+        const QStringList unexpected = std::exchange(m_unexpectedPrompts, {});
+        QVERIFY2(unexpected.isEmpty(),
+                 qPrintable(QStringLiteral("unexpected prompt: ") +
+                            unexpected.join(QStringLiteral("\nunexpected prompt: "))));
     }
 
     void controlsAndMenus() {
@@ -299,14 +307,14 @@ private slots:
             "from r) select i from r)"));
         bool lockedAndBusy = false;
         QString report;
-        QElapsedTimer sinceCancel;
+        bool cancelled = false;
         QTimer::singleShot(300, m_window.get(), [&] {
             // Still running, and this event came through: the window is locked and shows the
             // panel with Cancel.
             lockedAndBusy = m_window->busyVisible() && wait->isVisible() &&
                             wait->cancelButton()->isEnabled() && !query()->isEnabled() &&
                             !m_window->action(QStringLiteral("mnuExecute"))->isEnabled();
-            sinceCancel.start();
+            cancelled = true;
             if (button) {
                 QTest::mouseClick(wait->cancelButton(), Qt::LeftButton);
             } else {
@@ -326,8 +334,9 @@ private slots:
         });
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(lockedAndBusy);
-        QVERIFY2(sinceCancel.isValid() && sinceCancel.elapsed() < 5000,
-                 qPrintable(QString::number(sinceCancel.elapsed())));
+        // The statement never ends by itself: that it came back at all is the cancel's doing,
+        // and the report names the cancel.
+        QVERIFY(cancelled);
         QVERIFY2(report.startsWith(QStringLiteral("VB Error # ")) &&
                      report.contains(QStringLiteral("Operation cancelled by the user.")),
                  qPrintable(report));

@@ -107,15 +107,21 @@ private slots:
         useOdbcFiles(
             dir,
             "[zeta]\nDriver = Dummy\n\n[alpha]\nDriver = Dummy\n\n[データ元]\nDriver = Dummy\n");
-        QCOMPARE(odbcDataSourceNames(),
+        QCOMPARE(db::odbcDataSourceNames(),
                  QStringList({QStringLiteral("zeta"), QStringLiteral("alpha"),
                               QStringLiteral("データ元")}));
+        // With the driver each is registered with, as the ODBC backend looks it up.
+        const QList<db::OdbcDataSource> sources = db::odbcDataSources();
+        QCOMPARE(sources.size(), 3);
+        QCOMPARE(sources[2].name, QStringLiteral("データ元"));
+        for (const db::OdbcDataSource& source : sources)
+            QCOMPARE(source.driver, QStringLiteral("Dummy"));
     }
 
     void noDataSources() {
         QTemporaryDir dir;
         useOdbcFiles(dir, "");
-        QCOMPARE(odbcDataSourceNames(), QStringList());
+        QCOMPARE(db::odbcDataSourceNames(), QStringList());
     }
 };
 

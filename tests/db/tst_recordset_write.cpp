@@ -110,7 +110,7 @@ private slots:
     void refusedRowInBulkScope_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("skip");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" stop"))) << b.name << false;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" skip"))) << b.name << true;
         }
@@ -198,7 +198,7 @@ private slots:
     void editWritesBack_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("primaryKey");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" key"))) << b.name << true;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" no key"))) << b.name << false;
         }
@@ -379,7 +379,7 @@ private slots:
                             "calc_u.t_id = calc_t.id order by calc_t.id"),
              {true, false}},
         };
-        for (const testdb::Backend& b : testdb::backends())
+        for (const testdb::Backend& b : testdb::backendsForRows())
             for (int i = 0; i < cases.size(); ++i)
                 QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(b.name).arg(i)))
                     << b.name << cases[i].first << cases[i].second;
@@ -460,7 +460,7 @@ private slots:
     void refusedValueReportsTheDatabasesError_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("words");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QString words;
             switch (b.kind) {
             case Kind::SqliteNative:

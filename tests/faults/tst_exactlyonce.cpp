@@ -87,7 +87,7 @@ private slots:
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("sql");
         QTest::addColumn<bool>("returnsRows");
-        for (const testdb::Backend& b : testdb::backends())
+        for (const testdb::Backend& b : testdb::backendsForRows())
             for (const ChangingText& t : changingTexts(b.kind))
                 QTest::newRow(qPrintable(b.name + QLatin1Char('/') + QLatin1String(t.name)))
                     << b.name << t.sql << t.returnsRows;
@@ -195,7 +195,7 @@ private slots:
     void batchNamesAreNames_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("import");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral("/import"))) << b.name << true;
             QTest::newRow(qPrintable(b.name + QStringLiteral("/export"))) << b.name << false;
         }

@@ -13,7 +13,7 @@
 #include "modImport.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <sqlite3.h>
@@ -47,7 +47,7 @@ private slots:
     }
     void valuesInTheGridAndOutputs() {
         QFETCH(QString, backend);
-        if (testdb::backend(backend).name.isEmpty()) QSKIP("backend not configured");
+        TESTDB_NEED_SERVERS(!testdb::backend(backend).name.isEmpty());
         TransferFixture f;
         QVERIFY(f.open(backend));
         const bool sqlite = f.kind == testdb::Kind::SqliteNative;
@@ -85,7 +85,7 @@ private slots:
                              : QStringLiteral("select upper(encode(bin, 'hex')) from odd"));
         QCOMPARE(binHex, QString::fromLatin1(allBytes().toHex().toUpper()));
 
-        // Shown in the grid: painted without a crash and in bounded time.
+        // Shown in the grid: painted without a crash.
         QVERIFY(f.show(QStringLiteral("select * from odd")));
         ResultGrid grid;
         auto* model = new RecordsetModel(&grid);
@@ -95,10 +95,7 @@ private slots:
         grid.show();
         QApplication::setActiveWindow(&grid);
         QVERIFY(QTest::qWaitForWindowActive(&grid));
-        QElapsedTimer timer;
-        timer.start();
         QVERIFY(!grid.grab().isNull());
-        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(model->data(model->index(0, 2), Qt::EditRole).toString(), big);
         QCOMPARE(model->data(model->index(0, 4)).toString(),
                  QString::fromLatin1(allBytes().toHex().toUpper()));
@@ -181,8 +178,14 @@ private slots:
         const QString book =
             ExportExcel(f.result(), &f.connection(), excel, f.path(QString()) + QLatin1Char('/'));
         // A cell holds at most 32767 characters: the big text is refused with the report.
-        QVERIFY(book.isEmpty() || excel.prompts.isEmpty());
-        if (!excel.prompts.isEmpty())
+        // Either way there is one outcome: a workbook, or a report and no workbook.
+        QVERIFY2(
+            book.isEmpty() != excel.prompts.isEmpty(),
+            qPrintable(
+                QStringLiteral("workbook \"%1\", %2 reports").arg(book).arg(excel.prompts.size())));
+        if (excel.prompts.isEmpty())
+            QVERIFY2(QFileInfo(book).isFile(), qPrintable(book));
+        else
             QVERIFY2(excel.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
                      qPrintable(excel.prompts[0]));
         qInfo("excel with a 10 MB cell: %s",

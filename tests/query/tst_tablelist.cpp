@@ -129,8 +129,7 @@ private slots:
     }
 
     void postgresUsesDoubleQuotes() {
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
-            QSKIP("run through scripts/test.sh");
+        TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty());
         openFresh(QStringLiteral("postgres-odbc"), db::ConnectionKind::Odbc);
         db::Connection& c = *m_record.adoConnection;
         c.Execute(QStringLiteral("DROP VIEW IF EXISTS tl_view"));
@@ -151,8 +150,7 @@ private slots:
     // Names PostgreSQL would fold or misread are quoted, tables of the other schemas on the
     // search path are qualified, and every listed name opens its table.
     void postgresNamesOpenAsListed() {
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
-            QSKIP("run through scripts/test.sh");
+        TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty());
         openFresh(QStringLiteral("postgres-odbc"), db::ConnectionKind::Odbc);
         db::Connection& c = *m_record.adoConnection;
         for (const char* sql :
@@ -192,8 +190,7 @@ private slots:
     // catalog would list every database's tables, of which only the current one's open by
     // their bare name. The status bar names the current database and follows a USE.
     void mariadbNamesOpenAsListed() {
-        if (qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN").isEmpty())
-            QSKIP("run through scripts/test.sh");
+        TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN").isEmpty());
         openFresh(QStringLiteral("mariadb-odbc"), db::ConnectionKind::Odbc);
         m_record.databaseName = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
         db::Connection& c = *m_record.adoConnection;

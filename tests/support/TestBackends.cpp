@@ -65,8 +65,7 @@ QList<Backend> backends() {
                              .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
                                   qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn)});
         }
-        if (l.size() < 4)
-            qWarning("ODBC data sources are not configured: run the tests through scripts/test.sh");
+        if (l.size() < 4) qWarning("%s", qPrintable(serversMissingText()));
         return l;
     }();
     return list;
@@ -80,8 +79,33 @@ Backend backend(const QString& name) {
 
 void addBackendRows() {
     QTest::addColumn<QString>("backend");
-    for (const Backend& b : backends())
+    for (const Backend& b : backendsForRows())
         QTest::newRow(qPrintable(b.name)) << b.name;
+}
+
+QList<Backend> backendsForRows() {
+    needServers(serversConfigured());
+    return backends();
+}
+
+bool sqliteOnly() {
+    return qEnvironmentVariable("TOLVAN_TEST_SQLITE_ONLY") == QLatin1String("1");
+}
+
+bool serversConfigured() {
+    return backends().size() == 4;
+}
+
+QString serversMissingText() {
+    return QStringLiteral(
+        "the ODBC data sources and servers of scripts/test.sh are not configured: run the tests "
+        "through scripts/test.sh, or set TOLVAN_TEST_SQLITE_ONLY=1 to run them on SQLite alone");
+}
+
+bool needServers(bool available) {
+    if (!available && !sqliteOnly())
+        QTest::qFail(qPrintable(serversMissingText()), __FILE__, __LINE__);
+    return available;
 }
 
 QString describe(const db::ErrorList& errors) {

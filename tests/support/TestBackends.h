@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 // The databases every data-access test runs against: SQLite natively, SQLite through its
 // ODBC driver, PostgreSQL through psqlODBC and MariaDB through MariaDB Connector/ODBC (the
@@ -21,8 +22,25 @@ struct Backend {
 QList<Backend> backends();
 Backend backend(const QString& name);
 
-// Adds a "backend" column and one row per available backend.
+// Adds a "backend" column and one row per available backend; without the servers of
+// scripts/test.sh the data function fails (see needServers).
 void addBackendRows();
+// The available backends, for a data function that makes rows of its own of them; it fails
+// the same way.
+QList<Backend> backendsForRows();
+
+// scripts/test.sh sets up data sources for SQLite, PostgreSQL and MariaDB, the servers behind
+// them and the controls of those servers. A plain ctest without them would pass quietly on
+// SQLite alone: what needs them fails instead, unless TOLVAN_TEST_SQLITE_ONLY=1 says that
+// SQLite alone is meant (then it is skipped, or runs on SQLite only).
+bool sqliteOnly();
+// Whether the SQLite, PostgreSQL and MariaDB data sources are all set up.
+bool serversConfigured();
+// The failure's text: what is missing and the two ways out.
+QString serversMissingText();
+// Records the failure in the running test, data functions included, when available is false
+// and SQLite alone was not asked for; returns available.
+bool needServers(bool available);
 
 // Opens a connection to the named backend; fails the test on error.
 bool open(db::Connection& connection, const QString& backendName);
@@ -51,3 +69,13 @@ QString describe(const db::ErrorList& errors);
 QString newSqliteFile(const QString& name);
 
 } // namespace testdb
+
+// At the start of a test function (or init()) that needs what scripts/test.sh sets up:
+// without it the test fails, or is skipped when TOLVAN_TEST_SQLITE_ONLY=1.
+#define TESTDB_NEED_SERVERS(available)                                                             \
+    do {                                                                                           \
+        if (!(available)) {                                                                        \
+            if (!testdb::sqliteOnly()) QFAIL(qPrintable(testdb::serversMissingText()));            \
+            QSKIP("TOLVAN_TEST_SQLITE_ONLY=1: this needs the servers of scripts/test.sh");         \
+        }                                                                                          \
+    } while (false)

@@ -93,7 +93,7 @@ private slots:
     void writesTheFormat_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("separator");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" csv"))) << b.name << kComma;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" tab"))) << b.name << kTab;
         }
@@ -159,7 +159,7 @@ private slots:
              "18446744073709551615"},
             {K::MariaDbOdbc, "bit(1)", "BIT(1)", "b'1'", "True"},
         };
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             const K kind = b.kind == K::SqliteOdbc ? K::SqliteNative : b.kind;
             for (const Case& c : cases)
                 if (c.kind == kind)
@@ -430,7 +430,7 @@ private slots:
     void failureInTheMiddle_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("earlier");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name)) << b.name << false;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" earlier file"))) << b.name << true;
         }

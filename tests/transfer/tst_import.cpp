@@ -178,7 +178,7 @@ private slots:
     void roundTrip_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("separator");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" csv"))) << b.name << kComma;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" tab"))) << b.name << kTab;
         }
@@ -496,7 +496,7 @@ private slots:
               "'a'", "NULL"},
              "md5(coalesce(%1, ''))"},
         };
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             // SQLite through its driver holds the same values as SQLite itself.
             const bool driver = b.kind == K::SqliteOdbc;
             const K kind = driver ? K::SqliteNative : b.kind;
@@ -704,7 +704,7 @@ private slots:
     void errorHandling_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("skip");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" stops"))) << b.name << false;
             QTest::newRow(qPrintable(b.name + QStringLiteral(" skips"))) << b.name << true;
         }
@@ -794,7 +794,7 @@ private slots:
         QTest::addColumn<QString>("backend");
         QTest::addColumn<bool>("skip");
         QTest::addColumn<int>("refused");
-        for (const testdb::Backend& b : testdb::backends())
+        for (const testdb::Backend& b : testdb::backendsForRows())
             for (int refused : {1, 150, 300}) {
                 const QString at = QStringLiteral(" at %1").arg(refused);
                 QTest::newRow(qPrintable(b.name + QStringLiteral(" stops") + at))
@@ -856,7 +856,7 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("width");
         const int batch = int(db::Connection::kRowsPerStatement);
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             for (int rows : {1, batch - 1, batch, batch + 1, 2 * batch, 3 * batch + 17})
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2 rows").arg(b.name).arg(rows)))
                     << b.name << rows << 1;
@@ -916,7 +916,7 @@ private slots:
         QTest::addColumn<int>("refused");
         QTest::addColumn<QString>("options");
         const int batch = int(db::Connection::kRowsPerStatement);
-        for (const testdb::Backend& b : testdb::backends())
+        for (const testdb::Backend& b : testdb::backendsForRows())
             for (int refused : {1, batch, batch + 1, 2 * batch - 7, 3 * batch + 17})
                 for (bool skip : {false, true}) {
                     QTest::newRow(qPrintable(QStringLiteral("%1 %2 at %3")
@@ -1020,7 +1020,7 @@ private slots:
     void characterSets_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QByteArray>("bytes");
-        for (const testdb::Backend& b : testdb::backends()) {
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
             QTest::newRow(qPrintable(b.name + QStringLiteral(" cp932")))
                 << b.name << QByteArray("1,\"\x82\xa0\",\x88\xa4\x95\\\r\n");
             QTest::newRow(qPrintable(b.name + QStringLiteral(" utf-8 bom")))
@@ -1182,8 +1182,7 @@ private slots:
     }
     void serverStoppedMidway() {
         QFETCH(bool, skip);
-        if (qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty())
-            QSKIP("run through scripts/test.sh");
+        TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty());
         QVERIFY(fixture(QStringLiteral("postgres-odbc")));
         WriteBoolSetting(keys::ImportErrorHandling, skip);
         QVERIFY(f->show(QStringLiteral("select * from t")));

@@ -67,7 +67,6 @@ private:
         return driver.contains(QLatin1String("MDB"), Qt::CaseInsensitive);
     }
     QString findDriver(const QStringList& preferred);
-    QString driverOfDataSource(const QString& dsn);
     // True when the data source is served by psqlODBC and the values need no quoting that
     // it cannot read, so that its settings for large results can be given.
     bool tunablePostgres(const LoginParams& login);

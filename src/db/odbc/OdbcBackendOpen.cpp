@@ -2,6 +2,7 @@
 // source, the options a driver needs, and what the session tells of itself.
 #include "OdbcBackend.h"
 
+#include "../OdbcDataSources.h"
 #include "OdbcDiag.h"
 
 #include <QFileInfo>
@@ -26,6 +27,12 @@ SQLCHAR* narrowText(QByteArray& bytes) {
 
 Error providerNotFound() {
     return errors::providerNotFound();
+}
+
+QString driverOfDataSource(const QString& dsn) {
+    for (const OdbcDataSource& source : odbcDataSources())
+        if (source.name.compare(dsn, Qt::CaseInsensitive) == 0) return source.driver;
+    return QString();
 }
 
 // narrow: the connection was opened through the 8-bit calls, whose answers are UTF-8 (the
@@ -221,21 +228,6 @@ QString OdbcBackend::mariaDbConnection(const LoginParams& login) {
     if (!login.password.isEmpty())
         text += QStringLiteral("PWD=%1;").arg(connectionValue(login.password));
     return text;
-}
-
-QString OdbcBackend::driverOfDataSource(const QString& dsn) {
-    SQLWCHAR name[512], driver[512];
-    SQLSMALLINT nameLen = 0, driverLen = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSourcesW(m_env.get(), direction, name, SQLSMALLINT(std::size(name)),
-                                         &nameLen, driver, SQLSMALLINT(std::size(driver)),
-                                         &driverLen))) {
-        if (fromWide(name, std::min<qsizetype>(nameLen, 511)).compare(dsn, Qt::CaseInsensitive) ==
-            0)
-            return fromWide(driver, std::min<qsizetype>(driverLen, 511));
-        direction = SQL_FETCH_NEXT;
-    }
-    return QString();
 }
 
 QString OdbcBackend::findDriver(const QStringList& preferred) {

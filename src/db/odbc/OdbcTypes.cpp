@@ -2,11 +2,116 @@
 
 #include "../AdoType.h"
 
+#include <algorithm>
+
 namespace db {
 
 namespace {
 // Text and binary columns wider than this are read in pieces instead of bound in arrays.
 constexpr SQLULEN kMaxBoundChars = 4000;
+
+// What the column's own size decides: nothing, or the storage of a decimal, text or binary.
+enum class Sized : quint8 { No, Decimal, Text, Binary };
+
+struct TypeRow {
+    SQLSMALLINT sqlType;
+    int type; // AdoType
+    Sized sized = Sized::No;
+    bool isLong = false; // text or binary without a bound width
+    Storage storage = Storage::Text;
+    qint64 definedSize = 0;
+    int precision = 255;
+    IntForm intForm = IntForm::Number;
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLLEN bytes = 0;
+    bool padded = false;
+    bool singleFloat = false;
+    bool guid = false;
+    bool decimalText = false;
+};
+
+constexpr TypeRow integerRow(SQLSMALLINT sqlType, int type, qint64 size, int precision) {
+    return {sqlType, type,      Sized::No,       false,         Storage::Int,
+            size,    precision, IntForm::Number, SQL_C_SBIGINT, sizeof(SQLBIGINT)};
+}
+
+constexpr TypeRow realRow(SQLSMALLINT sqlType, int type, qint64 size, int precision,
+                          bool singleFloat) {
+    TypeRow r{sqlType, type,      Sized::No,       false,        Storage::Real,
+              size,    precision, IntForm::Number, SQL_C_DOUBLE, sizeof(double)};
+    r.singleFloat = singleFloat;
+    return r;
+}
+
+constexpr TypeRow dateRow(SQLSMALLINT sqlType, int type, qint64 size, IntForm form,
+                          SQLSMALLINT cType, SQLLEN bytes) {
+    return {sqlType, type, Sized::No, false, Storage::Int, size, 255, form, cType, bytes};
+}
+
+constexpr TypeRow textRow(SQLSMALLINT sqlType, int type, bool isLong, bool padded = false) {
+    TypeRow r{sqlType, type, Sized::Text, isLong};
+    r.padded = padded;
+    return r;
+}
+
+constexpr TypeRow binaryRow(SQLSMALLINT sqlType, int type, bool isLong) {
+    return {sqlType, type, Sized::Binary, isLong, Storage::Blob};
+}
+
+constexpr TypeRow decimalRow(SQLSMALLINT sqlType) {
+    TypeRow r{sqlType, adNumeric, Sized::Decimal, false, Storage::Text, 19};
+    r.cType = SQL_C_CHAR;
+    r.decimalText = true;
+    return r;
+}
+
+constexpr TypeRow bitRow() {
+    // As a bit: MariaDB's driver reads a BIT(1) holding 0 as a nonzero integer.
+    return {SQL_BIT, adBoolean, Sized::No,     false,     Storage::Int,
+            2,       255,       IntForm::Bool, SQL_C_BIT, 1};
+}
+
+constexpr TypeRow guidRow() {
+    TypeRow r{SQL_GUID, adGUID, Sized::No, false, Storage::Text, 16};
+    r.cType = SQL_C_CHAR;
+    r.bytes = 40;
+    r.guid = true;
+    return r;
+}
+
+constexpr TypeRow kTypeRows[] = {
+    integerRow(SQL_INTEGER, adInteger, 4, 10),
+    integerRow(SQL_SMALLINT, adSmallInt, 2, 5),
+    integerRow(SQL_TINYINT, adUnsignedTinyInt, 1, 3),
+    integerRow(SQL_BIGINT, adBigInt, 8, 19),
+    bitRow(),
+    realRow(SQL_REAL, adSingle, 4, 7, true),
+    realRow(SQL_FLOAT, adDouble, 8, 15, false),
+    realRow(SQL_DOUBLE, adDouble, 8, 15, false),
+    decimalRow(SQL_DECIMAL),
+    decimalRow(SQL_NUMERIC),
+    dateRow(SQL_TYPE_DATE, adDBDate, 6, IntForm::Date, SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)),
+    dateRow(SQL_DATE, adDBDate, 6, IntForm::Date, SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)),
+    dateRow(SQL_TYPE_TIME, adDBTime, 6, IntForm::Time, SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT)),
+    dateRow(SQL_TIME, adDBTime, 6, IntForm::Time, SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT)),
+    dateRow(SQL_TYPE_TIMESTAMP, adDBTimeStamp, 16, IntForm::Timestamp, SQL_C_TYPE_TIMESTAMP,
+            sizeof(SQL_TIMESTAMP_STRUCT)),
+    dateRow(SQL_TIMESTAMP, adDBTimeStamp, 16, IntForm::Timestamp, SQL_C_TYPE_TIMESTAMP,
+            sizeof(SQL_TIMESTAMP_STRUCT)),
+    guidRow(),
+    textRow(SQL_CHAR, adChar, false, true),
+    textRow(SQL_VARCHAR, adVarChar, false),
+    textRow(SQL_LONGVARCHAR, adLongVarChar, true),
+    textRow(SQL_WCHAR, adWChar, false, true),
+    textRow(SQL_WVARCHAR, adVarWChar, false),
+    textRow(SQL_WLONGVARCHAR, adLongVarWChar, true),
+    binaryRow(SQL_BINARY, adBinary, false),
+    binaryRow(SQL_VARBINARY, adVarBinary, false),
+    binaryRow(SQL_LONGVARBINARY, adLongVarBinary, true),
+};
+
+// Intervals and driver-specific types: their text, read whole.
+constexpr TypeRow kOtherType = textRow(SQL_UNKNOWN_TYPE, adVarWChar, true);
 
 OdbcBinding fixed(SQLSMALLINT cType, SQLLEN bytes) {
     return {cType, bytes, false, false};
@@ -29,12 +134,32 @@ OdbcBinding binary(ColumnInfo& c, int type, SQLULEN size, bool isLong) {
     return fixed(SQL_C_BINARY, SQLLEN(size));
 }
 
-OdbcBinding integer(ColumnInfo& c, int type, qint64 size, int precision) {
-    c.type = type;
-    c.definedSize = size;
-    c.precision = precision;
-    c.storage = Storage::Int;
-    return fixed(SQL_C_SBIGINT, sizeof(SQLBIGINT));
+OdbcBinding apply(const TypeRow& r, SQLULEN size, SQLSMALLINT digits, ColumnInfo& c) {
+    c.padded = r.padded;
+    switch (r.sized) {
+    case Sized::Text:
+        return text(c, r.type, size, r.isLong);
+    case Sized::Binary:
+        return binary(c, r.type, size, r.isLong);
+    case Sized::Decimal:
+    case Sized::No:
+        break;
+    }
+    c.type = r.type;
+    c.definedSize = r.definedSize;
+    c.precision = r.precision;
+    c.storage = r.storage;
+    c.intForm = r.intForm;
+    c.singleFloat = r.singleFloat;
+    c.decimalText = r.decimalText;
+    if (r.sized == Sized::Decimal) {
+        c.precision = int(size);
+        c.scale = digits;
+        // Unconstrained numerics can be very long: read them whole.
+        if (size == 0 || size > 100) return {r.cType, 0, true, false};
+        return fixed(r.cType, SQLLEN(size + 4));
+    }
+    return {r.cType, r.bytes, false, r.guid};
 }
 } // namespace
 
@@ -77,96 +202,9 @@ OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT di
         return fixed(SQL_C_CHAR, 24);
     }
 
-    switch (sqlType) {
-    case SQL_INTEGER:
-        return integer(c, adInteger, 4, 10);
-    case SQL_SMALLINT:
-        return integer(c, adSmallInt, 2, 5);
-    case SQL_TINYINT:
-        return integer(c, adUnsignedTinyInt, 1, 3);
-    case SQL_BIGINT:
-        return integer(c, adBigInt, 8, 19);
-    case SQL_BIT: {
-        integer(c, adBoolean, 2, 255);
-        c.intForm = IntForm::Bool;
-        // As a bit: MariaDB's driver reads a BIT(1) holding 0 as a nonzero integer.
-        return fixed(SQL_C_BIT, 1);
-    }
-    case SQL_REAL:
-        c.type = adSingle;
-        c.definedSize = 4;
-        c.precision = 7;
-        c.storage = Storage::Real;
-        c.singleFloat = true;
-        return fixed(SQL_C_DOUBLE, sizeof(double));
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        c.type = adDouble;
-        c.definedSize = 8;
-        c.precision = 15;
-        c.storage = Storage::Real;
-        return fixed(SQL_C_DOUBLE, sizeof(double));
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-        c.type = adNumeric;
-        c.definedSize = 19;
-        c.precision = int(size);
-        c.scale = digits;
-        c.storage = Storage::Text;
-        c.decimalText = true;
-        // Unconstrained numerics can be very long: read them whole.
-        if (size == 0 || size > 100) return {SQL_C_CHAR, 0, true, false};
-        return fixed(SQL_C_CHAR, SQLLEN(size + 4));
-    case SQL_TYPE_DATE:
-    case SQL_DATE:
-        c.type = adDBDate;
-        c.definedSize = 6;
-        c.storage = Storage::Int;
-        c.intForm = IntForm::Date;
-        return fixed(SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT));
-    case SQL_TYPE_TIME:
-    case SQL_TIME:
-        c.type = adDBTime;
-        c.definedSize = 6;
-        c.storage = Storage::Int;
-        c.intForm = IntForm::Time;
-        return fixed(SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT));
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP:
-        c.type = adDBTimeStamp;
-        c.definedSize = 16;
-        c.storage = Storage::Int;
-        c.intForm = IntForm::Timestamp;
-        return fixed(SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT));
-    case SQL_GUID:
-        c.type = adGUID;
-        c.definedSize = 16;
-        c.storage = Storage::Text;
-        return {SQL_C_CHAR, 40, false, true};
-    case SQL_CHAR:
-        c.padded = true;
-        return text(c, adChar, size, false);
-    case SQL_VARCHAR:
-        return text(c, adVarChar, size, false);
-    case SQL_LONGVARCHAR:
-        return text(c, adLongVarChar, size, true);
-    case SQL_WCHAR:
-        c.padded = true;
-        return text(c, adWChar, size, false);
-    case SQL_WVARCHAR:
-        return text(c, adVarWChar, size, false);
-    case SQL_WLONGVARCHAR:
-        return text(c, adLongVarWChar, size, true);
-    case SQL_BINARY:
-        return binary(c, adBinary, size, false);
-    case SQL_VARBINARY:
-        return binary(c, adVarBinary, size, false);
-    case SQL_LONGVARBINARY:
-        return binary(c, adLongVarBinary, size, true);
-    default:
-        // Intervals and driver-specific types: their text, read whole.
-        return text(c, adVarWChar, 0, true);
-    }
+    const auto* row = std::find_if(std::begin(kTypeRows), std::end(kTypeRows),
+                                   [sqlType](const TypeRow& r) { return r.sqlType == sqlType; });
+    return apply(row != std::end(kTypeRows) ? *row : kOtherType, size, digits, c);
 }
 
 } // namespace db
