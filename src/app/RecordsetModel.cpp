@@ -42,6 +42,7 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 namespace {
+const QString kNullText = QStringLiteral("NULL");
 // A cell shows no more than a screen could: laying out megabytes of text for one cell would
 // stall every repaint. The whole value stays the edit text.
 constexpr qsizetype kShownChars = 4096;
@@ -49,11 +50,29 @@ constexpr qsizetype kShownChars = 4096;
 constexpr qsizetype kEditorChars = 32767;
 } // namespace
 
+void RecordsetModel::setShowNull(bool show) {
+    if (show == m_showNull) return;
+    m_showNull = show;
+    if (m_rows > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1),
+                         {Qt::DisplayRole, ShownNullRole});
+}
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole &&
+                             role != Qt::AccessibleTextRole && role != ShownNullRole))
+        return QVariant();
     if (index.row() >= rowCount() || index.row() >= currentCount() ||
         index.column() >= columnCount())
         return QVariant();
+    if (m_rs->isNull(index.row(), index.column())) {
+        // An edit starts from nothing, as the value holds nothing.
+        if (role == Qt::EditRole) return QString();
+        if (role == ShownNullRole) return m_showNull;
+        if (role == Qt::AccessibleTextRole || m_showNull) return kNullText;
+        return QString();
+    }
+    if (role == ShownNullRole) return false;
     QString text = m_rs->text(index.row(), index.column());
     if (role == Qt::DisplayRole && text.size() > kShownChars) {
         text.truncate(kShownChars);

@@ -14,6 +14,13 @@ class RecordsetModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    // True for a Null cell shown as the word: the view dims it and sets it in italics.
+    static constexpr int ShownNullRole = Qt::UserRole + 1;
+    // A Null cell shows the word "NULL", told apart from an empty text; off, it shows nothing.
+    // Its edit text and its accessible text stay what they are either way.
+    void setShowNull(bool show);
+    bool showNull() const { return m_showNull; }
+
     void setRecordset(std::shared_ptr<db::Recordset> rs);
     const std::shared_ptr<db::Recordset>& recordset() const { return m_rs; }
     // The record set was re-read or re-sorted: show it anew.
@@ -49,4 +56,5 @@ private:
     std::shared_ptr<db::Recordset> m_rs;
     // The rows the views know of; rows that arrive count only once announced.
     int m_rows = 0;
+    bool m_showNull = true;
 };

@@ -1,5 +1,7 @@
 #include "ResultGrid.h"
 
+#include "RecordsetModel.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -17,6 +19,16 @@ public:
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (editor) editor->installEventFilter(m_filter);
         return editor;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!index.data(RecordsetModel::ShownNullRole).toBool()) return;
+        // The word stands for no value: set apart from any text a cell could hold.
+        option->font.setItalic(true);
+        option->palette.setColor(QPalette::Text,
+                                 option->palette.color(QPalette::Disabled, QPalette::Text));
     }
 
 private:
@@ -80,6 +92,12 @@ void ResultGrid::keyPressEvent(QKeyEvent* event) {
         return;
     } else if (key == Qt::Key_Space && held == Qt::ShiftModifier && currentIndex().isValid()) {
         selectRow(currentIndex().row());
+        event->accept();
+        return;
+    } else if (key == Qt::Key_C && state() != EditingState &&
+               (held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier))) {
+        // The selected cells, not the current one alone as the view would copy.
+        if (copySelection) copySelection(held & Qt::ShiftModifier);
         event->accept();
         return;
     }

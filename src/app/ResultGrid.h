@@ -22,6 +22,8 @@ public:
     std::function<void()> lostFocus;
     // An edit was asked for on a cell that is not edited.
     std::function<void(const QModelIndex&)> notEditable;
+    // Ctrl+C, or Ctrl+Shift+C for the column names first.
+    std::function<void(bool withNames)> copySelection;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

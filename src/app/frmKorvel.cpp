@@ -88,6 +88,7 @@ frmKorvel::~frmKorvel() {
     DataGrid1->rowColChange = nullptr;
     DataGrid1->commonKeyDown = nullptr;
     DataGrid1->deleteSelectedRows = nullptr;
+    DataGrid1->copySelection = nullptr;
     DataGrid1->notEditable = nullptr;
 }
 
@@ -135,6 +136,8 @@ void frmKorvel::buildControls() {
     DataGrid1->rowColChange = [this] { DataGrid1_RowColChange(); };
     DataGrid1->lostFocus = [this] { ClearGridPanel(); };
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
+    DataGrid1->copySelection = [this](bool withNames) { copyGridCells(withNames); };
+    installGridCopyMenu();
     DataGrid1->notEditable = [this](const QModelIndex& index) {
         if (m_model->readOnly())
             UpdateStatusBar(kDatabaseReadOnly);
@@ -167,7 +170,8 @@ void frmKorvel::buildControls() {
 
     frameWait = new WaitPanel(m_client);
     connect(frameWait, &WaitPanel::cancelPressed, this, [this] {
-        if ((m_state.bImporting || m_state.bExporting) && !m_state.bAbort) m_state.bAbort = true;
+        if ((m_state.bImporting || m_state.bExporting || m_copying) && !m_state.bAbort)
+            m_state.bAbort = true;
         CancelRunningStatement(m_state);
     });
     txtFocus = new QLineEdit(m_client);
@@ -199,6 +203,7 @@ void frmKorvel::Form_Load() {
     m_state.resultOpen = false;
     m_state.resultSet = std::make_shared<db::Recordset>();
     bindGrid(m_state.resultSet);
+    applyGridSettings();
     m_state.history = QueryHistory();
     applyHistoryState();
     m_state.lastHeadColumn.clear();
@@ -387,6 +392,11 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
 
 void frmKorvel::mnuSetup_Click() {
     if (showSetup) showSetup();
+    applyGridSettings();
+}
+
+void frmKorvel::applyGridSettings() {
+    m_model->setShowNull(ReadBoolSetting(keys::GridShowNull));
 }
 
 // Table list ------------------------------------------------------------------------------

@@ -76,6 +76,8 @@ public:
     void HistoryForward();
     void mnuNewQuery_Click();
     void mnuNewConnection_Click();
+    // Reads the options that change how the grid shows cells.
+    void applyGridSettings();
     void mnuSetup_Click();
     void mnuBatch_Click();
     void mnuIndex_Click();
@@ -93,6 +95,10 @@ public:
     void DataGrid1_RowColChange();
     void DataGrid1_HeadClick(int column);
     void DataGrid1_BeforeDelete();
+    // The selected cells (their rows and columns as a rectangle) to the clipboard as text and
+    // as a table, with the column names first when asked; the names alone.
+    void copyGridCells(bool withNames);
+    void copyGridColumnNames();
 
     // Shows the options dialog modally; replaceable for tests.
     std::function<void()> showSetup;
@@ -128,6 +134,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void installGridCopyMenu();
+    // The selected rows and columns of the grid, each in the order shown.
+    void gridSelection(std::vector<int>& rows, std::vector<int>& columns) const;
     // What the transfers work on: the result on screen (null when none is open), the
     // connection, and how the window reads its result again.
     db::Recordset* resultOnScreen() const;
@@ -189,6 +198,8 @@ private:
     bool m_busyVisible = false;
     // SetWindowEnabled(false) is in force.
     bool m_windowLocked = false;
+    // Cells are being copied: the busy panel's Cancel stops it.
+    bool m_copying = false;
     // What the grid showed before a result began to arrive, shown again if it fails.
     std::shared_ptr<db::Recordset> m_beforeArriving;
     // What the batch window keeps between its openings.

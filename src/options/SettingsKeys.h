@@ -40,6 +40,7 @@ inline constexpr SettingKey QueryDelete{"Query", "Delete", "True"};
 inline constexpr SettingKey ImportErrorHandling{"Import", "ErrorHandling", "False"};
 inline constexpr SettingKey ImportRefresh{"Import", "Refresh", "100"};
 inline constexpr SettingKey ExportField{"Export", "Field", "False"};
+inline constexpr SettingKey GridShowNull{"Grid", "ShowNull", "True"};
 
 // Last folders of the file dialogs; "0" means none.
 inline constexpr SettingKey ImportDirTab{"ImportDir", "TAB", "0"};

@@ -40,10 +40,10 @@ frmSetup::frmSetup(QWidget* mainWindow, std::function<void(QWidget*, const QStri
 
 void frmSetup::buildControls() {
     const int dpi = logicalDpiX();
-    setFixedSize(twipsToPixels(4455, dpi), twipsToPixels(5280, dpi));
+    setFixedSize(twipsToPixels(4455, dpi), twipsToPixels(5640, dpi));
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    setTwipsGeometry(frame, 30, -60, 4365, 4815);
+    setTwipsGeometry(frame, 30, -60, 4365, 5175);
 
     auto label = [&](const char* name, const QString& text, int left, int top, bool bold) {
         auto* l = new QLabel(text, frame);
@@ -79,17 +79,18 @@ void frmSetup::buildControls() {
     txtTimeout = edit("txtTimeout", 1170, 1350, 495);
     QLabel* lblSec = label("lblSec", QStringLiteral("sec"), 1740, 1380, false);
     Check4 = check("Check4", QStringLiteral("削除クエリの警告を行う"), 1740, 3195);
-    label("lblImport", QStringLiteral("インポートの設定"), 120, 2250, true);
-    Check2 = check("Check2", QStringLiteral("ADOエラーを無視する"), 2550, 2325);
-    txtOption3 = edit("txtOption3", 120, 2880, 795);
+    Check6 = check("Check6", QStringLiteral("結果のNULLを「NULL」と表示する"), 2040, 3195);
+    label("lblImport", QStringLiteral("インポートの設定"), 120, 2610, true);
+    Check2 = check("Check2", QStringLiteral("ADOエラーを無視する"), 2910, 2325);
+    txtOption3 = edit("txtOption3", 120, 3240, 795);
     QLabel* lblCount =
-        label("lblOption3", QStringLiteral("件毎に処理件数を表示する"), 1020, 2940, false);
-    label("lblExport", QStringLiteral("エクスポートの設定"), 120, 3390, true);
-    Check3 = check("Check3", QStringLiteral("Excel出力時、フィールド名を出力する"), 3690, 3345);
-    label("Label1", QStringLiteral("ログインの設定"), 120, 4140, true);
-    Check1 = check("Check1", QStringLiteral("パスワードを保存する"), 4440, 3345);
+        label("lblOption3", QStringLiteral("件毎に処理件数を表示する"), 1020, 3300, false);
+    label("lblExport", QStringLiteral("エクスポートの設定"), 120, 3750, true);
+    Check3 = check("Check3", QStringLiteral("Excel出力時、フィールド名を出力する"), 4050, 3345);
+    label("Label1", QStringLiteral("ログインの設定"), 120, 4500, true);
+    Check1 = check("Check1", QStringLiteral("パスワードを保存する"), 4800, 3345);
     // Lines between the sections.
-    for (int top : {960, 2130, 3270, 4020}) {
+    for (int top : {960, 2490, 3630, 4380}) {
         auto* line = new QFrame(frame);
         line->setFrameShape(QFrame::HLine);
         line->setFrameShadow(QFrame::Sunken);
@@ -98,10 +99,10 @@ void frmSetup::buildControls() {
 
     cmdSet = new QPushButton(QStringLiteral("設定"), this);
     cmdSet->setObjectName(QStringLiteral("cmdSet"));
-    setTwipsGeometry(cmdSet, 2370, 4830, 945, 345);
+    setTwipsGeometry(cmdSet, 2370, 5190, 945, 345);
     cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    setTwipsGeometry(cmdCancel, 3390, 4830, 975, 345);
+    setTwipsGeometry(cmdCancel, 3390, 5190, 975, 345);
     // Enter presses the focused button; in any other control it presses 設定.
     cmdCancel->setAutoDefault(true);
     cmdSet->setAutoDefault(true);
@@ -134,8 +135,8 @@ void frmSetup::buildControls() {
     connect(cmdSet, &QPushButton::clicked, this, &frmSetup::cmdSet_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSetup::cmdCancel_Click);
 
-    QWidget* order[] = {Check5, txtTimeout, Check4,    Check2, txtOption3,
-                        Check3, cmdSet,     cmdCancel, Check1};
+    QWidget* order[] = {Check5, txtTimeout, Check4, Check6,    Check2,
+                        txtOption3, Check3, cmdSet, cmdCancel, Check1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -149,6 +150,7 @@ void frmSetup::Form_Load(QWidget* mainWindow) {
     }
     txtTimeout->setText(ReadSetting(keys::QueryTimeout));
     Check4->setChecked(ReadBoolSetting(keys::QueryDelete));
+    Check6->setChecked(ReadBoolSetting(keys::GridShowNull));
     Check2->setChecked(ReadBoolSetting(keys::ImportErrorHandling));
     txtOption3->setText(ReadSetting(keys::ImportRefresh));
     Check3->setChecked(ReadBoolSetting(keys::ExportField));
@@ -167,6 +169,7 @@ void frmSetup::cmdSet_Click() {
         WriteSetting(keys::ImportRefresh, QString::number(*count));
     WriteBoolSetting(keys::ExportField, Check3->isChecked());
     WriteBoolSetting(keys::QueryDelete, Check4->isChecked());
+    WriteBoolSetting(keys::GridShowNull, Check6->isChecked());
     WriteBoolSetting(keys::TableListAutoRefresh, Check5->isChecked());
     WriteBoolSetting(keys::PasswordSave, Check1->isChecked());
     if (!Check1->isChecked())

@@ -28,6 +28,7 @@ private:
     QCheckBox* Check2 = nullptr;
     QCheckBox* Check3 = nullptr;
     QCheckBox* Check4 = nullptr;
+    QCheckBox* Check6 = nullptr; // Null shown as the word
     QCheckBox* Check5 = nullptr;
     QLineEdit* txtTimeout = nullptr;
     QLineEdit* txtOption3 = nullptr;

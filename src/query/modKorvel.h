@@ -25,6 +25,11 @@ inline const QString kComputedColumnReadOnly =
     QStringLiteral("この列は計算された値のため編集できません");
 inline const QString kDatabaseReadOnly =
     QStringLiteral("このデータベースは読み取り専用のため編集できません");
+// The grid's copy commands: its menu and the status bar's report.
+inline const QString kCopyCells = QStringLiteral("コピー(&C)\tCtrl+C");
+inline const QString kCopyWithNames = QStringLiteral("列名付きでコピー(&H)\tCtrl+Shift+C");
+inline const QString kCopyNames = QStringLiteral("列名をコピー(&N)");
+inline const QString kRowsCopied = QStringLiteral("件のデータをコピーしました");
 
 // The wait-picture slot to show (0-based) for count pictures and r drawn from [0, 1).
 int waitPictureSlot(int count, double r);

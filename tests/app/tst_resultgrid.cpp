@@ -2,12 +2,17 @@
 #include "GridTypeTable.h"
 #include "ProgramState.h"
 #include "Recordset.h"
+#include "RecordsetModel.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
 #include "TestBackends.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
 #include "modExecuteQuery.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QMimeData>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -552,6 +557,90 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("select t from b order by id")).value(1),
                  QStringLiteral("new"));
         QVERIFY(m_prompts.isEmpty());
+    }
+
+    // Ctrl+C copies the selected cells as spreadsheets exchange them, Ctrl+Shift+C with the
+    // column names first; several ranges give their rows and columns; the grid's menu copies
+    // the names alone. Whole values, Null as nothing; the focus stays in the grid.
+    void copyGivesSpreadsheetCells() {
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE cp (id INTEGER, t TEXT, n TEXT)")));
+        QVERIFY(testdb::exec(
+            *m_record.adoConnection,
+            QStringLiteral("INSERT INTO cp VALUES (1, 'a' || char(9) || 'b', NULL), (2, 'say "
+                           "\"hi\"', 'x'), (3, 'one' || char(13, 10) || 'two', ''), (4, "
+                           "'<&>', 'y')")));
+        run(QStringLiteral("select * from cp order by id"));
+        clickCell(0, 1);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        press(Qt::Key_Right, Qt::ShiftModifier);
+        press(Qt::Key_C, Qt::ControlModifier);
+        const QClipboard* clipboard = QApplication::clipboard();
+        QCOMPARE(clipboard->text(),
+                 QStringLiteral("\"a\tb\"\t\r\n\"say \"\"hi\"\"\"\tx\r\n\"one\r\ntwo\"\t\r\n"));
+        QCOMPARE(grid()->model()->index(0, 2).data().toString(), QStringLiteral("NULL"));
+        QCOMPARE(panel("status")->text(),
+                 QStringLiteral("3件のデータをコピーしました"));
+        press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(clipboard->text().startsWith(QStringLiteral("t\tn\r\n\"a\tb\"\t\r\n")));
+        const QString html = clipboard->mimeData()->html();
+        QVERIFY2(html.contains(QStringLiteral("<tr><th>t</th><th>n</th></tr><tr><td>a\tb</td>"
+                                             "<td></td></tr><tr><td>say &quot;hi&quot;</td>")),
+                 qPrintable(html));
+        // A cell here and one there: their rows and their columns.
+        clickCell(0, 0);
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          grid()->visualRect(grid()->model()->index(3, 1)).center());
+        press(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("1\t\"a\tb\"\r\n4\t<&>\r\n"));
+        QVERIFY(clipboard->mimeData()->html().contains(QStringLiteral("<td>&lt;&amp;&gt;</td>")));
+        QAction* names = nullptr;
+        for (QAction* a : grid()->actions())
+            if (a->text().startsWith(QStringLiteral("列名をコピー"))) names = a;
+        QVERIFY(names);
+        names->trigger();
+        QCOMPARE(clipboard->text(), QStringLiteral("id\tt\r\n"));
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    // Null shows as a dimmed word and an empty text as nothing, and screen readers are told
+    // which is which; the editor of a Null cell starts empty and, left so, writes nothing.
+    // The options turn the word off.
+    void nullIsToldFromEmptyText_data() { testdb::addBackendRows(); }
+    void nullIsToldFromEmptyText() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS nz"));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("CREATE TABLE nz (id INTEGER PRIMARY KEY, t VARCHAR(10))")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO nz VALUES (1, NULL), (2, '')")));
+        QVERIFY(countUpdates(testdb::backend(backend).kind, QStringLiteral("nz")));
+        run(QStringLiteral("select * from nz order by id"));
+        const QAbstractItemModel* model = grid()->model();
+        const auto shown = [&](int row) {
+            const QModelIndex i = model->index(row, 1);
+            return QStringList{i.data().toString(), i.data(Qt::AccessibleTextRole).toString(),
+                               i.data(RecordsetModel::ShownNullRole).toString()};
+        };
+        QCOMPARE(shown(0), QStringList({"NULL", "NULL", "true"}));
+        QCOMPARE(shown(1), QStringList({"", "", "false"}));
+        clickCell(0, 1);
+        press(Qt::Key_F2);
+        QVERIFY(cellEditor());
+        QCOMPARE(cellEditor()->text(), QString());
+        press(Qt::Key_Return);
+        QTRY_VERIFY(!cellEditor());
+        QCOMPARE(readBack(QStringLiteral("select n from nz_updates")), QStringList{"0"});
+        QCOMPARE(readBack(QStringLiteral("select count(*) from nz where t is null")),
+                 QStringList{"1"});
+        m_window->showSetup = [] { WriteBoolSetting(keys::GridShowNull, false); };
+        QTest::keyClick(m_window.get(), Qt::Key_F9);
+        QCOMPARE(shown(0), QStringList({"", "NULL", "false"}));
+        m_window->showSetup = [] { WriteBoolSetting(keys::GridShowNull, true); };
+        QTest::keyClick(m_window.get(), Qt::Key_F9);
+        QCOMPARE(shown(0), QStringList({"NULL", "NULL", "true"}));
     }
 
     // Text that is not valid UTF-8 still finds its row and keeps its bytes when edited.

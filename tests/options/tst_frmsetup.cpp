@@ -44,6 +44,7 @@ private slots:
         QCOMPARE(edit(d.get(), "txtOption3")->text(), QStringLiteral("100"));
         QVERIFY(check(d.get(), "Check4")->isChecked());
         QVERIFY(check(d.get(), "Check5")->isChecked());
+        QVERIFY(check(d.get(), "Check6")->isChecked());
         QVERIFY(!check(d.get(), "Check1")->isChecked());
         QVERIFY(!check(d.get(), "Check2")->isChecked());
         QVERIFY(!check(d.get(), "Check3")->isChecked());
@@ -124,6 +125,7 @@ private slots:
         edit(d.get(), "txtTimeout")->setText(timeout);
         edit(d.get(), "txtOption3")->setText(count);
         check(d.get(), "Check3")->setChecked(true);
+        check(d.get(), "Check6")->setChecked(false);
         d->cmdSet_Click();
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(d->result(), int(QDialog::Accepted));
@@ -131,6 +133,7 @@ private slots:
         QCOMPARE(setting("Import", "Refresh"), storedCount);
         QCOMPARE(setting("Export", "Field"), QStringLiteral("True"));
         QCOMPARE(setting("Query", "Delete"), QStringLiteral("True"));
+        QCOMPARE(setting("Grid", "ShowNull"), QStringLiteral("False"));
     }
 
     void passwordSavingOffEmptiesThePasswords() {
@@ -216,7 +219,7 @@ private slots:
 
     void cancelWritesNothing() {
         auto d = dialog();
-        for (const char* name : {"Check1", "Check2", "Check3", "Check4", "Check5"})
+        for (const char* name : {"Check1", "Check2", "Check3", "Check4", "Check5", "Check6"})
             check(d.get(), name)->setChecked(!check(d.get(), name)->isChecked());
         edit(d.get(), "txtTimeout")->setText(QStringLiteral("99"));
         QTest::mouseClick(d->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
