@@ -70,6 +70,8 @@ public:
     void Toolbar1_ButtonClick(const QString& key);
 
     void ExecuteQueryBox();
+    // Runs the one statement of the query box that the caret stands in.
+    void ExecuteStatementAtCaret();
     void RequeryResult();
     void AddToHistory(const QString& statement);
     void HistoryBackward();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <algorithm>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 namespace db {
 
@@ -51,22 +53,29 @@ Dialect oracle() {
 const Dialect kDialects[] = {postgres(), mysql(), bracketed(), sqlServer(), oracle()};
 
 struct Token {
-    enum Kind { Word, Semicolon, OpenParen, Other, End } kind = End;
+    enum Kind { Word, Semicolon, OpenParen, Other, Blanks, End } kind = End;
     QStringView text;
+    qsizetype pos = 0; // where it starts
 };
 
 // Hands out the words and punctuation of a text, passing over quoted texts, quoted names and
 // comments. What is left open at the end (an unclosed quote) runs to the end of the text.
 class Scanner {
 public:
-    Scanner(QStringView sql, const Dialect& dialect) : m_s(sql), m_d(dialect) {}
+    // blanks: runs of blanks between tokens are handed out too.
+    Scanner(QStringView sql, const Dialect& dialect, bool blanks = false)
+        : m_s(sql), m_d(dialect), m_blanks(blanks) {}
 
     Token next() {
         for (;;) {
             if (m_i >= m_s.size()) return {};
             const QChar c = m_s[m_i];
             if (c.isSpace()) {
-                ++m_i;
+                const qsizetype start = m_i++;
+                if (!m_blanks) continue;
+                while (m_i < m_s.size() && m_s[m_i].isSpace())
+                    ++m_i;
+                return {Token::Blanks, m_s.mid(start, m_i - start), start};
             } else if (startsComment()) {
                 skipComment();
             } else if (c == u'\'' || c == u'"' || c == u'`' || (c == u'[' && m_d.brackets)) {
@@ -80,15 +89,16 @@ public:
                 while (m_i < m_s.size() && isWordChar(m_s[m_i]))
                     ++m_i;
                 if (startsPrefixedQuote(start)) continue;
-                return {Token::Word, m_s.mid(start, m_i - start)};
+                return {Token::Word, m_s.mid(start, m_i - start), start};
             } else if (c.isDigit()) {
+                const qsizetype start = m_i;
                 skipNumber();
-                return {Token::Other, {}};
+                return {Token::Other, {}, start};
             } else {
                 ++m_i;
-                if (c == u';') return {Token::Semicolon, {}};
-                if (c == u'(') return {Token::OpenParen, {}};
-                return {Token::Other, {}};
+                if (c == u';') return {Token::Semicolon, {}, m_i - 1};
+                if (c == u'(') return {Token::OpenParen, {}, m_i - 1};
+                return {Token::Other, {}, m_i - 1};
             }
         }
     }
@@ -238,6 +248,7 @@ private:
 
     QStringView m_s;
     Dialect m_d;
+    bool m_blanks;
     qsizetype m_i = 0;
 };
 
@@ -300,7 +311,56 @@ bool readsOnlyIn(QStringView sql, const Dialect& d) {
     return !is(before[0], u"use");
 }
 
+// Where one statement ends and the next begins: a top-level ";", and blanks holding an empty
+// line; each as the range it takes.
+std::vector<std::pair<qsizetype, qsizetype>> breaksIn(QStringView sql, const Dialect& d) {
+    std::vector<std::pair<qsizetype, qsizetype>> out;
+    Scanner scan(sql, d, true);
+    for (Token t = scan.next(); t.kind != Token::End; t = scan.next()) {
+        if (t.kind == Token::Semicolon) out.push_back({t.pos, t.pos + 1});
+        if (t.kind != Token::Blanks) continue;
+        // Two line ends with nothing but blanks between them.
+        const qsizetype first = t.text.indexOf(u'\n');
+        if (first >= 0 && t.text.indexOf(u'\n', first + 1) >= 0)
+            out.push_back({t.pos, t.pos + t.text.size()});
+    }
+    return out;
+}
+
 } // namespace
+
+StatementSpan statementAt(QStringView sql, qsizetype caret) {
+    // Only where every database's reading agrees: a ";" inside what one of them reads as a
+    // quote ends nothing.
+    std::vector<std::pair<qsizetype, qsizetype>> breaks = breaksIn(sql, kDialects[0]);
+    for (const Dialect& d : kDialects) {
+        const auto here = breaksIn(sql, d);
+        std::vector<std::pair<qsizetype, qsizetype>> both;
+        std::set_intersection(breaks.begin(), breaks.end(), here.begin(), here.end(),
+                              std::back_inserter(both));
+        breaks = std::move(both);
+    }
+    // The statements between the breaks, without the blanks around them.
+    std::vector<StatementSpan> spans;
+    qsizetype from = 0;
+    breaks.push_back({sql.size(), sql.size()});
+    for (const auto& b : breaks) {
+        StatementSpan s{from, b.first};
+        while (s.start < s.end && sql[s.start].isSpace())
+            ++s.start;
+        while (s.end > s.start && sql[s.end - 1].isSpace())
+            --s.end;
+        // A comment alone is no statement to run.
+        if (Scanner(sql.mid(s.start, s.end - s.start), kDialects[0]).next().kind != Token::End)
+            spans.push_back(s);
+        from = b.second;
+    }
+    if (spans.empty()) return {caret, caret};
+    // The one the caret is in or right after; else the nearest before it; else the first.
+    for (auto it = spans.rbegin(); it != spans.rend(); ++it)
+        if (it->start <= caret) return *it;
+    return spans.front();
+}
 
 bool isSingleStatement(QStringView sql) {
     for (const Dialect& d : kDialects)

@@ -17,4 +17,15 @@ bool isSingleStatement(QStringView sql);
 // Calls of functions that change data cannot be told from the text and count as reads.
 bool readsOnly(QStringView sql);
 
+// A statement of a text, from start up to end, without the blanks around it.
+struct StatementSpan {
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool operator==(const StatementSpan&) const = default;
+};
+// The statement the caret stands in: statements part at a top-level ";" and at an empty line
+// outside quotes and comments. A caret between statements takes the one before it. Empty
+// (start == end) when the text holds none.
+StatementSpan statementAt(QStringView sql, qsizetype caret);
+
 } // namespace db

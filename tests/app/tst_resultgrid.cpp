@@ -721,6 +721,32 @@ private slots:
         QCOMPARE(query()->toPlainText(), QStringLiteral("select id from g"));
     }
 
+    // Ctrl+Enter runs the one statement the caret stands in, once, shown selected while it
+    // runs; the caret then comes back. Ctrl+E still runs the whole text.
+    void statementAtCaretRunsAlone() {
+        QVERIFY(testdb::exec(*m_record.adoConnection,
+                             QStringLiteral("CREATE TABLE runs (n INTEGER)")));
+        query()->setFocus();
+        query()->setPlainText(QStringLiteral("insert into runs values (1);\nselect name from g "
+                                             "order by id;\n\nselect 'x;y' as z"));
+        press(Qt::Key_Home, Qt::ControlModifier);
+        press(Qt::Key_Down);
+        press(Qt::Key_Right);
+        const int caret = query()->textCursor().position();
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(column(0), QStringList({"b", "a", "c"}));
+        QCOMPARE(query()->textCursor().selectedText(),
+                 QStringLiteral("select name from g order by id"));
+        QTRY_COMPARE(query()->textCursor().position(), caret);
+        QVERIFY(!query()->textCursor().hasSelection());
+        QCOMPARE(readBack(QStringLiteral("select count(*) from runs")), QStringList{"0"});
+        QCOMPARE(QApplication::focusWidget(), query());
+        QCOMPARE(query()->toPlainText().count(QLatin1Char('\n')), 3); // no line break typed
+        press(Qt::Key_End, Qt::ControlModifier);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(column(0), QStringList{"x;y"});
+    }
+
     // Alt+Left and Alt+Right pressed in the grid after a click on a cell walk the history one
     // entry per press, as from the query box; the grid does not move its current cell too.
     void historyKeysFromTheGrid() {

@@ -103,6 +103,35 @@ private slots:
         QCOMPARE(db::isSingleStatement(sql), single);
         QCOMPARE(db::readsOnly(sql), readsOnly);
     }
+
+    // The statement at the caret ("|" in the text): statements part at a ";" and at an empty
+    // line, only where every database reads them outside quotes and comments.
+    void statementAtCaret_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("statement");
+        const auto row = [](const char* name, const char* text, const char* statement) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(statement);
+        };
+        row("second", "select 1;|select 2", "select 2");
+        row("after the last semicolon", "select 1; |", "select 1");
+        row("middle line", "select 1;\nsel|ect 2;\nselect 3", "select 2");
+        row("semicolon in a string", "select 'a;b'|, 2; select 3", "select 'a;b', 2");
+        row("empty line", "select 1\n \r\nselect| 2", "select 2");
+        row("empty line inside a string", "select 'a\n\nb'|", "select 'a\n\nb'");
+        row("a backslash some read as an escape",
+            "select 'it\\'s; x' as a; select 2|", "select 'it\\'s; x' as a; select 2");
+        row("a comment alone runs nothing", "select 1;\n-- note|", "select 1");
+        row("caret before the first", "| select 1; select 2", "select 1");
+        row("nothing", " |", "");
+    }
+    void statementAtCaret() {
+        QFETCH(QString, text);
+        QFETCH(QString, statement);
+        const qsizetype caret = text.indexOf(QLatin1Char('|'));
+        text.remove(caret, 1);
+        const db::StatementSpan span = db::statementAt(text, caret);
+        QCOMPARE(text.mid(span.start, span.end - span.start), statement);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStatementText)
