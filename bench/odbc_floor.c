@@ -2,7 +2,9 @@
  * ODBC driver with the same row arrays and bindings, storing nothing.
  *   odbc-floor "DSN=...;UID=...;PWD=...;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0"
  *   odbc-floor "DSN=...;UID=...;PWD=...;CHARSET=utf8mb4" utf8  (MariaDB Connector/ODBC)
- * "utf8" reads the text columns as UTF-8 bytes, as the layer does from MariaDB's driver. */
+ * "utf8" reads the text columns as UTF-8 bytes, as the layer does from MariaDB's driver;
+ * "textdates" reads the date column as the driver's text, as the layer does to keep its
+ * fractions and offsets. */
 #include <sql.h>
 #include <sqlext.h>
 #include <stdio.h>
@@ -36,7 +38,12 @@ int main(int argc, char** argv) {
     static SQLBIGINT id[N];
     static SQLWCHAR code[N][22], name[N][82], note[N][402];
     static char code8[N][41], name8[N][161], note8[N][801];
-    const int utf8 = argc > 2 && strcmp(argv[2], "utf8") == 0;
+    int utf8 = 0, textDates = 0;
+    for (int i = 2; i < argc; ++i) {
+        utf8 |= strcmp(argv[i], "utf8") == 0;
+        textDates |= strcmp(argv[i], "textdates") == 0;
+    }
+    static char tsText[N][40];
     static char amount[N][16];
     static SQL_TIMESTAMP_STRUCT ts[N];
     static unsigned char flag[N];
@@ -52,7 +59,10 @@ int main(int argc, char** argv) {
         SQLBindCol(s, 4, SQL_C_WCHAR, note, sizeof note[0], ind[3]);
     }
     SQLBindCol(s, 5, SQL_C_CHAR, amount, sizeof amount[0], ind[4]);
-    SQLBindCol(s, 6, SQL_C_TYPE_TIMESTAMP, ts, sizeof ts[0], ind[5]);
+    if (textDates)
+        SQLBindCol(s, 6, SQL_C_CHAR, tsText, sizeof tsText[0], ind[5]);
+    else
+        SQLBindCol(s, 6, SQL_C_TYPE_TIMESTAMP, ts, sizeof ts[0], ind[5]);
     SQLBindCol(s, 7, SQL_C_BIT, flag, 1, ind[6]);
     long rows = 0;
     while (SQL_SUCCEEDED(SQLFetch(s)))
