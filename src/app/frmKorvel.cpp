@@ -6,6 +6,7 @@
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
 #include "SettingsKeys.h"
+#include "SqlHighlighter.h"
 #include "StatementText.h"
 #include "StatusPanels.h"
 #include "TableListRetrieval.h"
@@ -121,6 +122,7 @@ void frmKorvel::buildControls() {
     txtQuery->setObjectName(QStringLiteral("txtQuery"));
     txtQuery->setToolTip(QStringLiteral("クエリボックス"));
     txtQuery->setFont(queryFont());
+    m_highlighter = new SqlHighlighter(txtQuery->document());
     txtQuery->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTwipsGeometry(txtQuery, 0, 390, 11710, 1305);
     txtQuery->installEventFilter(this);
@@ -208,6 +210,8 @@ void frmKorvel::Form_Load() {
     m_state.resultSet = std::make_shared<db::Recordset>();
     bindGrid(m_state.resultSet);
     applyGridSettings();
+    if (const db::Connection* c = connection())
+        m_highlighter->setFamily(db::sqlFamilyOf(c->dbmsName()));
     m_state.history = QueryHistory();
     applyHistoryState();
     m_state.lastHeadColumn.clear();

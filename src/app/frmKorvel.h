@@ -23,6 +23,7 @@ class QStatusBar;
 class QToolBar;
 class RecordsetModel;
 class ResultGrid;
+class SqlHighlighter;
 class WaitPanel;
 
 // The main window: query box, table list, result grid, menus, toolbar, status bar and the
@@ -177,6 +178,7 @@ private:
     QPlainTextEdit* txtQuery = nullptr;
     ResultGrid* DataGrid1 = nullptr;
     RecordsetModel* m_model = nullptr;
+    SqlHighlighter* m_highlighter = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* panelDatabase = nullptr;
     QLabel* panelUser = nullptr;

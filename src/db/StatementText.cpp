@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct Dialect {
     bool runsComments = false;     // MySQL: the text of /*! ... */ runs
     bool brackets = false;         // SQLite, SQL Server, Access: [name]
     bool qQuotes = false;          // Oracle: q'[...]'
+    bool doubleQuotedTexts = false; // MySQL: "..." is a text, not a name
 };
 
 Dialect postgres() {
@@ -32,6 +34,7 @@ Dialect postgres() {
 Dialect mysql() {
     Dialect d;
     d.backslashEscapes = d.hashComments = d.dashNeedsBlank = d.runsComments = true;
+    d.doubleQuotedTexts = true;
     return d;
 }
 Dialect bracketed() {
@@ -66,33 +69,45 @@ public:
     Scanner(QStringView sql, const Dialect& dialect, bool blanks = false)
         : m_s(sql), m_d(dialect), m_blanks(blanks) {}
 
+    // Also notes the comments, quotes and numbers passed over, for colouring.
+    void noteParts(std::vector<SqlSpan>* parts) { m_parts = parts; }
+
     Token next() {
         for (;;) {
             if (m_i >= m_s.size()) return {};
             const QChar c = m_s[m_i];
+            const qsizetype start = m_i;
             if (c.isSpace()) {
-                const qsizetype start = m_i++;
+                ++m_i;
                 if (!m_blanks) continue;
                 while (m_i < m_s.size() && m_s[m_i].isSpace())
                     ++m_i;
                 return {Token::Blanks, m_s.mid(start, m_i - start), start};
             } else if (startsComment()) {
                 skipComment();
+                note(SqlPart::Comment, start);
             } else if (c == u'\'' || c == u'"' || c == u'`' || (c == u'[' && m_d.brackets)) {
                 skipQuoted();
+                note(c == u'\'' || (c == u'"' && m_d.doubleQuotedTexts) ? SqlPart::Text
+                                                                         : SqlPart::Name,
+                     start);
             } else if (c == u'$' && m_d.dollarQuotes && dollarQuote()) {
+                note(SqlPart::Text, start);
             } else if (c == u'*' && m_d.runsComments && at(1) == u'/') {
                 m_i += 2; // the end of a /*! ... */ whose text ran
             } else if (isWordStart(c)) {
                 // "@" starts a word (@n, @@version) without being part of one.
-                const qsizetype start = m_i++;
+                ++m_i;
                 while (m_i < m_s.size() && isWordChar(m_s[m_i]))
                     ++m_i;
-                if (startsPrefixedQuote(start)) continue;
+                if (startsPrefixedQuote(start)) {
+                    note(SqlPart::Text, start);
+                    continue;
+                }
                 return {Token::Word, m_s.mid(start, m_i - start), start};
             } else if (c.isDigit()) {
-                const qsizetype start = m_i;
                 skipNumber();
+                note(SqlPart::Number, start);
                 return {Token::Other, {}, start};
             } else {
                 ++m_i;
@@ -104,6 +119,9 @@ public:
     }
 
 private:
+    void note(SqlPart part, qsizetype start) {
+        if (m_parts && m_i > start) m_parts->push_back({part, start, m_i - start});
+    }
     QChar at(qsizetype offset) const {
         const qsizetype j = m_i + offset;
         return j < m_s.size() ? m_s[j] : QChar();
@@ -249,6 +267,7 @@ private:
     QStringView m_s;
     Dialect m_d;
     bool m_blanks;
+    std::vector<SqlSpan>* m_parts = nullptr;
     qsizetype m_i = 0;
 };
 
@@ -360,6 +379,64 @@ StatementSpan statementAt(QStringView sql, qsizetype caret) {
     for (auto it = spans.rbegin(); it != spans.rend(); ++it)
         if (it->start <= caret) return *it;
     return spans.front();
+}
+
+namespace {
+// The words coloured as keywords: those of SQL itself that every family shares, in order.
+const char16_t* const kKeywords[] = {
+    u"add", u"all", u"alter", u"and", u"any", u"as", u"asc", u"begin",
+    u"between", u"by", u"call", u"case", u"cast", u"check", u"column", u"commit",
+    u"constraint", u"create", u"cross", u"current_date", u"current_time", u"current_timestamp", u"database", u"declare",
+    u"default", u"delete", u"desc", u"distinct", u"drop", u"else", u"end", u"escape",
+    u"except", u"exec", u"execute", u"exists", u"false", u"fetch", u"for", u"foreign",
+    u"from", u"full", u"grant", u"group", u"having", u"if", u"in", u"index",
+    u"inner", u"insert", u"intersect", u"into", u"is", u"join", u"key", u"left",
+    u"like", u"limit", u"merge", u"natural", u"not", u"null", u"offset", u"on",
+    u"or", u"order", u"outer", u"over", u"partition", u"primary", u"procedure", u"references",
+    u"replace", u"returning", u"revoke", u"right", u"rollback", u"row", u"rows", u"schema",
+    u"select", u"set", u"table", u"then", u"to", u"top", u"transaction", u"trigger",
+    u"true", u"truncate", u"union", u"unique", u"update", u"use", u"using", u"values",
+    u"view", u"when", u"where", u"while", u"with"};
+bool isKeyword(QStringView word) {
+    // Compared in lower case, ASCII only: no keyword holds another letter.
+    constexpr qsizetype kLongest = 17;
+    if (word.size() < 2 || word.size() > kLongest) return false;
+    char16_t lower[kLongest];
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t c = word[i].unicode();
+        if (c > 0x7f) return false;
+        lower[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    }
+    static const std::vector<std::u16string_view> keywords(std::begin(kKeywords),
+                                                           std::end(kKeywords));
+    const std::u16string_view w(lower, size_t(word.size()));
+    return std::binary_search(keywords.begin(), keywords.end(), w);
+}
+} // namespace
+
+std::vector<SqlSpan> sqlParts(QStringView sql, SqlFamily family) {
+    const Dialect d = family == SqlFamily::MySql       ? mysql()
+                      : family == SqlFamily::Bracketed ? bracketed()
+                      : family == SqlFamily::SqlServer ? sqlServer()
+                      : family == SqlFamily::Oracle    ? oracle()
+                                                       : postgres();
+    std::vector<SqlSpan> parts;
+    parts.reserve(size_t(sql.size() / 8));
+    Scanner scan(sql, d);
+    scan.noteParts(&parts);
+    for (Token t = scan.next(); t.kind != Token::End; t = scan.next())
+        if (t.kind == Token::Word && isKeyword(t.text))
+            parts.push_back({SqlPart::Keyword, t.pos, t.text.size()});
+    return parts;
+}
+
+SqlFamily sqlFamilyOf(QStringView dbms) {
+    const auto has = [&](const char16_t* name) { return dbms.contains(name, Qt::CaseInsensitive); };
+    if (has(u"MariaDB") || has(u"MySQL")) return SqlFamily::MySql;
+    if (has(u"SQL Server")) return SqlFamily::SqlServer;
+    if (has(u"Oracle")) return SqlFamily::Oracle;
+    if (has(u"SQLite") || has(u"ACCESS") || has(u"Jet")) return SqlFamily::Bracketed;
+    return SqlFamily::Postgres;
 }
 
 bool isSingleStatement(QStringView sql) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringView>
+#include <vector>
 
 namespace db {
 
@@ -27,5 +28,18 @@ struct StatementSpan {
 // outside quotes and comments. A caret between statements takes the one before it. Empty
 // (start == end) when the text holds none.
 StatementSpan statementAt(QStringView sql, qsizetype caret);
+
+// The parts of a text that colouring sets apart, as databases of one family read it.
+enum class SqlFamily { Postgres, MySql, Bracketed, SqlServer, Oracle };
+enum class SqlPart { Keyword, Text, Name, Number, Comment };
+struct SqlSpan {
+    SqlPart part;
+    qsizetype start;
+    qsizetype length;
+};
+// In the order they stand; what is not named (other words, punctuation, blanks) is left out.
+std::vector<SqlSpan> sqlParts(QStringView sql, SqlFamily family);
+// The family of a database by the name its driver gives (dbmsName) or its kind.
+SqlFamily sqlFamilyOf(QStringView dbmsName);
 
 } // namespace db

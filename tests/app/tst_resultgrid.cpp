@@ -21,6 +21,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -719,6 +722,39 @@ private slots:
         clickCell(0, 0);
         press(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(query()->toPlainText(), QStringLiteral("select id from g"));
+    }
+
+    // The query box colours keywords, texts, quoted names, numbers and comments as the
+    // statement scanner reads them, across line breaks too; the text stays as typed.
+    void queryBoxColoursItsParts() {
+        const QString text = QStringLiteral("select 'a;\nb' as \"x\", 12 -- note\nfrom g /* "
+                                            "two\nlines */ where");
+        query()->setFocus();
+        query()->setPlainText(text);
+        const auto colourAt = [&](const QString& word) {
+            const int pos = int(text.indexOf(word));
+            const QTextBlock b = query()->document()->findBlock(pos);
+            for (const QTextLayout::FormatRange& r : b.layout()->formats())
+                if (pos - b.position() >= r.start && pos - b.position() < r.start + r.length)
+                    return r.format.foreground().color().name();
+            return QString();
+        };
+        const QString keyword = colourAt(QStringLiteral("select"));
+        const QString textColour = colourAt(QStringLiteral("'a"));
+        const QString comment = colourAt(QStringLiteral("note"));
+        QVERIFY(!keyword.isEmpty());
+        QCOMPARE(colourAt(QStringLiteral("from")), keyword);
+        QCOMPARE(colourAt(QStringLiteral("where")), keyword);
+        QCOMPARE(colourAt(QStringLiteral("b'")), textColour); // the text goes on past the line
+        QCOMPARE(colourAt(QStringLiteral("lines")), comment);
+        const QStringList all = {keyword, textColour, comment, colourAt(QStringLiteral("\"x")),
+                                 colourAt(QStringLiteral("12"))};
+        QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), 5);
+        QCOMPARE(colourAt(QStringLiteral("g ")), QString()); // a plain name stays plain
+        // What is typed goes into the text as it is.
+        press(Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" 'z"));
+        QCOMPARE(query()->toPlainText(), text + QStringLiteral(" 'z"));
     }
 
     // Ctrl+Enter runs the one statement the caret stands in, once, shown selected while it

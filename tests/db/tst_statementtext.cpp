@@ -132,6 +132,38 @@ private slots:
         const db::StatementSpan span = db::statementAt(text, caret);
         QCOMPARE(text.mid(span.start, span.end - span.start), statement);
     }
+
+    // The parts colouring sets apart, each family reading quotes and comments its own way.
+    void partsForColouring_data() {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parts"); // part letter and text of each, in order
+        using F = db::SqlFamily;
+        const auto row = [](const char* name, F family, const char* text, const char* parts) {
+            QTest::newRow(name) << int(family) << QString::fromUtf8(text)
+                                << QString::fromUtf8(parts);
+        };
+        row("each part", F::Postgres, "SELECT 'a''b', \"c\", 1.5e3 -- from\nfrom t",
+            "K:SELECT T:'a''b' N:\"c\" 9:1.5e3 C:-- from K:from");
+        row("double quotes are texts in MySQL", F::MySql, "select \"a\", `b` # c",
+            "K:select T:\"a\" N:`b` C:# c");
+        row("a backslash escapes in MySQL only", F::MySql, "select 'a\\'b' from",
+            "K:select T:'a\\'b' K:from");
+        row("dollar quotes and nested comments", F::Postgres,
+            "/* a /* b */ c */ select $x$ it's $x$", "C:/* a /* b */ c */ K:select T:$x$ it's $x$");
+        row("brackets", F::Bracketed, "select [a b] from x1", "K:select N:[a b] K:from");
+    }
+    void partsForColouring() {
+        QFETCH(int, family);
+        QFETCH(QString, text);
+        QFETCH(QString, parts);
+        QStringList got;
+        for (const db::SqlSpan& s : db::sqlParts(text, db::SqlFamily(family)))
+            got << QStringLiteral("%1:%2")
+                       .arg(QChar("KTN9C"[int(s.part)]))
+                       .arg(text.mid(s.start, s.length));
+        QCOMPARE(got.join(QLatin1Char(' ')), parts);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStatementText)
