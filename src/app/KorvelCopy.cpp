@@ -60,6 +60,9 @@ void frmKorvel::gridSelection(std::vector<int>& rows, std::vector<int>& columns)
             columnMarks[size_t(c)] = true;
     }
     rows = marked(rowMarks);
+    // As the record set holds them: a filtered grid shows some of them, in the same order.
+    for (int& row : rows)
+        row = m_model->sourceRow(row);
     columns = marked(columnMarks);
 }
 

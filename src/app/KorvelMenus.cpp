@@ -68,6 +68,7 @@ void frmKorvel::buildMenus() {
           &W::ExecuteStatementAtCaret},
          {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R, &W::RequeryResult},
          {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N, &W::mnuNewQuery_Click},
+         {"mnuFind", "結果の検索(&F)", Qt::CTRL | Qt::Key_F, &W::openFindBar},
          {"mnuQueryForward", "次のクエリ (ALT + →)", {}, &W::HistoryForward, &W::mnuQueryForward},
          {"mnuQueryBackward",
           "前のクエリ (ALT + ←)",

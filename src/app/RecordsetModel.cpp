@@ -4,8 +4,12 @@
 #include "Connection.h"
 #include "Recordset.h"
 
+#include <algorithm>
+
 void RecordsetModel::setRecordset(std::shared_ptr<db::Recordset> rs) {
     beginResetModel();
+    m_filtered = false;
+    m_visible.clear();
     m_rs = std::move(rs);
     m_rows = currentCount();
     endResetModel();
@@ -13,6 +17,9 @@ void RecordsetModel::setRecordset(std::shared_ptr<db::Recordset> rs) {
 
 void RecordsetModel::reload() {
     beginResetModel();
+    // Positions change with a sort or a deletion: whoever filtered filters again.
+    m_filtered = false;
+    m_visible.clear();
     m_rows = currentCount();
     endResetModel();
 }
@@ -28,7 +35,31 @@ void RecordsetModel::rowsArrived() {
 
 int RecordsetModel::currentCount() const {
     if (!m_rs || !m_rs->isOpen() || m_rs->FieldCount() == 0) return 0;
+    if (m_filtered) return int(m_visible.size());
     return m_rs->RecordCount();
+}
+
+void RecordsetModel::setRowFilter(std::vector<int> rows) {
+    beginResetModel();
+    m_filtered = true;
+    m_visible = std::move(rows);
+    m_rows = currentCount();
+    endResetModel();
+}
+
+void RecordsetModel::clearRowFilter() {
+    if (!m_filtered) return;
+    beginResetModel();
+    m_filtered = false;
+    m_visible.clear();
+    m_rows = currentCount();
+    endResetModel();
+}
+
+int RecordsetModel::viewRow(int source) const {
+    if (!m_filtered) return source;
+    const auto it = std::lower_bound(m_visible.begin(), m_visible.end(), source);
+    return it != m_visible.end() && *it == source ? int(it - m_visible.begin()) : -1;
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
@@ -65,7 +96,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (index.row() >= rowCount() || index.row() >= currentCount() ||
         index.column() >= columnCount())
         return QVariant();
-    if (m_rs->isNull(index.row(), index.column())) {
+    if (m_rs->isNull(sourceRow(index.row()), index.column())) {
         // An edit starts from nothing, as the value holds nothing.
         if (role == Qt::EditRole) return QString();
         if (role == ShownNullRole) return m_showNull;
@@ -73,7 +104,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
         return QString();
     }
     if (role == ShownNullRole) return false;
-    QString text = m_rs->text(index.row(), index.column());
+    QString text = m_rs->text(sourceRow(index.row()), index.column());
     if (role == Qt::DisplayRole && text.size() > kShownChars) {
         text.truncate(kShownChars);
         text += QChar(0x2026);
@@ -86,8 +117,8 @@ bool RecordsetModel::isTooLongToEdit(const QModelIndex& index) const {
         index.column() >= columnCount())
         return false;
     // No more characters than bytes: only a long stored text needs reading.
-    if (m_rs->storedBytes(index.row(), index.column()) <= size_t(kEditorChars)) return false;
-    return m_rs->text(index.row(), index.column()).size() > kEditorChars;
+    if (m_rs->storedBytes(sourceRow(index.row()), index.column()) <= size_t(kEditorChars)) return false;
+    return m_rs->text(sourceRow(index.row()), index.column()).size() > kEditorChars;
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -108,7 +139,7 @@ bool RecordsetModel::isComputed(const QModelIndex& index) const {
 
 bool RecordsetModel::isBinary(const QModelIndex& index) const {
     return index.isValid() && m_rs && index.row() < rowCount() && index.row() < currentCount() &&
-           index.column() < columnCount() && m_rs->isBinary(index.row(), index.column());
+           index.column() < columnCount() && m_rs->isBinary(sourceRow(index.row()), index.column());
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
@@ -128,16 +159,16 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const QString text = value.toString();
     // An edit that changes nothing writes nothing, so values the user did not touch (and
     // their exact bytes) stay as they are.
-    const bool wasNull = m_rs->isNull(index.row(), index.column());
+    const bool wasNull = m_rs->isNull(sourceRow(index.row()), index.column());
     if ((wasNull && text.isEmpty()) ||
-        (!wasNull && m_rs->text(index.row(), index.column()) == text))
+        (!wasNull && m_rs->text(sourceRow(index.row()), index.column()) == text))
         return true;
     const db::ColumnInfo& column = m_rs->column(index.column());
     const bool textType =
         column.storage == db::Storage::Text && !column.decimalText && column.type != db::adGUID;
     // An emptied cell is an empty text in text columns, Null in all others.
     const db::Value v = text.isEmpty() && !textType ? db::Value::null() : db::Value(text);
-    if (!m_rs->setValue(index.row(), index.column(), v)) {
+    if (!m_rs->setValue(sourceRow(index.row()), index.column(), v)) {
         const db::ErrorList& errors = m_rs->Errors();
         const db::Error e = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()}
                                            : errors.front();

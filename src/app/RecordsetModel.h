@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <memory>
+#include <vector>
 
 namespace db {
 class Recordset;
@@ -27,6 +28,14 @@ public:
     void reload();
     // The record set being opened has more rows than shown: they are added at the end.
     void rowsArrived();
+    // Only these rows of the record set (positions in its order, ascending) are shown; a
+    // reload or another record set shows all again.
+    void setRowFilter(std::vector<int> rows);
+    void clearRowFilter();
+    bool filtered() const { return m_filtered; }
+    // The record set's position of a row shown, and the row that shows a position (-1: none).
+    int sourceRow(int row) const { return m_filtered ? m_visible[size_t(row)] : row; }
+    int viewRow(int source) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -57,4 +66,6 @@ private:
     // The rows the views know of; rows that arrive count only once announced.
     int m_rows = 0;
     bool m_showNull = true;
+    bool m_filtered = false;
+    std::vector<int> m_visible;
 };

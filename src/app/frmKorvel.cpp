@@ -2,6 +2,7 @@
 
 #include "BlankText.h"
 #include "ErrorReport.h"
+#include "FindBar.h"
 #include "GridTypeTable.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
@@ -144,6 +145,8 @@ void frmKorvel::buildControls() {
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
     DataGrid1->copySelection = [this](bool withNames) { copyGridCells(withNames); };
     installGridCopyMenu();
+    m_gridTop = DataGrid1->y();
+    buildFindBar();
     DataGrid1->notEditable = [this](const QModelIndex& index) {
         if (m_model->readOnly())
             UpdateStatusBar(kDatabaseReadOnly);
@@ -253,8 +256,8 @@ void frmKorvel::resizeEvent(QResizeEvent* event) {
     if (minimumSize() != minimum) setMinimumSize(minimum);
     if (!m_client || m_initialClient.isEmpty()) return;
     const int w = m_client->width(), h = m_client->height();
-    DataGrid1->resize(w - (m_initialClient.width() - m_initialGrid.width()),
-                      h - (m_initialClient.height() - m_initialGrid.height()));
+    layoutGrid(w - (m_initialClient.width() - m_initialGrid.width()),
+               h - (m_initialClient.height() - m_initialGrid.height()));
     txtQuery->resize(w - (m_initialClient.width() - m_initialQueryWidth), txtQuery->height());
     Toolbar1->resize(w, Toolbar1->height());
     StatusBar1->setGeometry(0, DataGrid1->geometry().bottom() + 1, w,
@@ -501,8 +504,9 @@ void frmKorvel::DataGrid1_BeforeDelete() {
                                 true) != PanelAnswer::Cancel &&
                m_model->recordset()) {
         QList<int> rows;
+        // Rows as the record set holds them: a filtered grid shows some of them.
         for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows())
-            rows << index.row();
+            rows << m_model->sourceRow(index.row());
         std::sort(rows.begin(), rows.end(), std::greater<int>());
         db::Recordset& rs = *m_model->recordset();
         for (int row : rows) {

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QToolBar;
 class RecordsetModel;
+class FindBar;
 class ResultGrid;
 class SqlHighlighter;
 class WaitPanel;
@@ -102,6 +103,11 @@ public:
     // as a table, with the column names first when asked; the names alone.
     void copyGridCells(bool withNames);
     void copyGridColumnNames();
+    // The find bar above the grid (Ctrl+F): opened with the focus in its field; closed, all
+    // rows show again and the focus goes back where it was.
+    void openFindBar();
+    void closeFindBar();
+    FindBar* findBar() const { return m_findBar; }
 
     // Shows the options dialog modally; replaceable for tests.
     std::function<void()> showSetup;
@@ -138,6 +144,11 @@ protected:
 
 private:
     void installGridCopyMenu();
+    void buildFindBar();
+    // The grid below the find bar where it shows, at this size for both.
+    void layoutGrid(int width, int height);
+    void findCell(bool forward);
+    void applyFindFilter();
     // The selected rows and columns of the grid, each in the order shown.
     void gridSelection(std::vector<int>& rows, std::vector<int>& columns) const;
     // What the transfers work on: the result on screen (null when none is open), the
@@ -179,6 +190,10 @@ private:
     ResultGrid* DataGrid1 = nullptr;
     RecordsetModel* m_model = nullptr;
     SqlHighlighter* m_highlighter = nullptr;
+    FindBar* m_findBar = nullptr;
+    int m_gridTop = 0;
+    bool m_filtering = false;
+    QPointer<QWidget> m_focusBeforeFind;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* panelDatabase = nullptr;
     QLabel* panelUser = nullptr;

@@ -142,6 +142,10 @@ public:
     bool isNull(qint32 row, int col) const {
         return m_data.data[size_t(col)].isNull(m_order[size_t(row)]);
     }
+    // The stored bytes of a text or binary cell (see storedBytes), without a copy.
+    std::string_view bytesAt(qint32 row, int col) const {
+        return m_data.data[size_t(col)].bytesAt(m_order[size_t(row)]);
+    }
     Value value(qint32 row, int col) const {
         return m_data.data[size_t(col)].value(m_order[size_t(row)]);
     }

@@ -30,6 +30,17 @@ inline const QString kCopyCells = QStringLiteral("コピー(&C)\tCtrl+C");
 inline const QString kCopyWithNames = QStringLiteral("列名付きでコピー(&H)\tCtrl+Shift+C");
 inline const QString kCopyNames = QStringLiteral("列名をコピー(&N)");
 inline const QString kRowsCopied = QStringLiteral("件のデータをコピーしました");
+// The find bar above the grid.
+inline const QString kFindLabel = QStringLiteral("検索:");
+inline const QString kFindNext = QStringLiteral("次へ");
+inline const QString kFindPrevious = QStringLiteral("前へ");
+inline const QString kFindMatchCase = QStringLiteral("大文字と小文字を区別する");
+inline const QString kFindRowsOnly = QStringLiteral("一致する行だけ表示");
+inline const QString kFindNothing = QStringLiteral("見つかりませんでした");
+// "n件 / 全m件": the rows shown of the rows held.
+inline QString findRowsText(qint64 shown, qint64 all) {
+    return QStringLiteral("%1件 / 全%2件").arg(shown).arg(all);
+}
 
 // The wait-picture slot to show (0-based) for count pictures and r drawn from [0, 1).
 int waitPictureSlot(int count, double r);

@@ -7,10 +7,12 @@
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "WaitPanel.h"
+#include "FindBar.h"
 #include "frmKorvel.h"
 #include "modExecuteQuery.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QMimeData>
 #include <QComboBox>
@@ -605,6 +607,54 @@ private slots:
         names->trigger();
         QCOMPARE(clipboard->text(), QStringLiteral("id\tt\r\n"));
         QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    // Ctrl+F opens the find bar: Enter and Shift+Enter go to the next and the previous cell
+    // holding the text, around the end; the filter shows the matching rows alone, and edits
+    // and deletions there reach the rows shown. Escape shows all rows again and gives the
+    // focus back.
+    void findBarFindsAndFilters() {
+        run(QStringLiteral("select * from g order by id"));
+        clickCell(0, 0);
+        press(Qt::Key_F, Qt::ControlModifier);
+        auto* field = m_window->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+        QVERIFY(field);
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClicks(field, QStringLiteral("1"));
+        const auto current = [&] {
+            const QModelIndex i = grid()->currentIndex();
+            return QStringLiteral("%1,%2").arg(i.row()).arg(i.column());
+        };
+        press(Qt::Key_Return);
+        QCOMPARE(current(), QStringLiteral("0,2")); // 10
+        press(Qt::Key_Return);
+        QCOMPARE(current(), QStringLiteral("2,2")); // 100
+        press(Qt::Key_Return);
+        QCOMPARE(current(), QStringLiteral("0,0"));
+        press(Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(current(), QStringLiteral("2,2"));
+        QCOMPARE(QApplication::focusWidget(), field);
+
+        m_window->findChild<QCheckBox*>(QStringLiteral("chkFindRowsOnly"))->click();
+        QCOMPARE(column(0), QStringList({"1", "3"}));
+        QCOMPARE(panel("status")->text(), QStringLiteral("2件 / 全3件"));
+        QVERIFY(grid()->model()->setData(grid()->model()->index(1, 1), QStringLiteral("z")));
+        QCOMPARE(readBack(QStringLiteral("select name from g order by id")),
+                 QStringList({"b", "a", "z"}));
+        clickCell(1, 0);
+        press(Qt::Key_Space, Qt::ShiftModifier);
+        m_answers = {QStringLiteral("1")};
+        press(Qt::Key_Delete);
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2"}));
+        QTRY_COMPARE(column(0), QStringList{"1"});
+
+        // Escape on the bar's check box closes it as in its field.
+        m_window->findChild<QCheckBox*>(QStringLiteral("chkFindCase"))->setFocus();
+        press(Qt::Key_Escape);
+        QVERIFY(!m_window->findBar()->isVisible());
+        QCOMPARE(column(0), QStringList({"1", "2"}));
+        QCOMPARE(QApplication::focusWidget(), grid());
+        QVERIFY(!m_state->bAbort);
     }
 
     // Null shows as a dimmed word and an empty text as nothing, and screen readers are told
