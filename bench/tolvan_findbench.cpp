@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: tolvan-findbench \"<connection string>\" \"<sql>\" TEXT [case]\n");
+        std::fprintf(stderr,
+                     "usage: tolvan-findbench \"<connection string>\" \"<sql>\" TEXT [case]\n");
         return 2;
     }
     db::Connection connection;

@@ -17,7 +17,8 @@ template <typename C> C upper(C c) {
 }
 // A text of ASCII characters, given in lower case, in a cell in either case. The code units of
 // other characters never equal an ASCII one, so a cell of any script is searched as it is.
-template <typename C> bool holdsIgnoringCase(std::basic_string_view<C> cell, std::string_view text) {
+template <typename C>
+bool holdsIgnoringCase(std::basic_string_view<C> cell, std::string_view text) {
     if (text.empty()) return true;
     const C first[] = {C(text[0]), upper(C(text[0]))};
     const std::basic_string_view<C> starts(first, first[0] == first[1] ? 1 : 2);
@@ -36,9 +37,8 @@ template <typename C> bool holdsIgnoringCase(std::basic_string_view<C> cell, std
 GridFind::GridFind(const db::Recordset& rs, const QString& text, bool matchCase)
     : m_rs(rs), m_text(text), m_utf8(text.toUtf8()),
       // A text without case (kanji, digits) matches the same either way.
-      m_case(matchCase || (text.toLower() == text && text.toUpper() == text)
-                 ? Qt::CaseSensitive
-                 : Qt::CaseInsensitive),
+      m_case(matchCase || (text.toLower() == text && text.toUpper() == text) ? Qt::CaseSensitive
+                                                                             : Qt::CaseInsensitive),
       m_asciiText(ascii(std::string_view(m_utf8.constData(), size_t(m_utf8.size())))) {
     if (m_case == Qt::CaseInsensitive && m_asciiText) m_utf8 = m_utf8.toLower();
 }

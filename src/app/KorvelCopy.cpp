@@ -78,13 +78,14 @@ void frmKorvel::copyGridCells(bool withNames) {
     m_copying = true;
     if (large) ShowBusy(QString(), false, true);
     CopiedCells cells;
-    const bool copied = copyCells(*rs, rows, columns, withNames,
-                                  [&](qint64) {
-                                      if (!large) return true;
-                                      DoEvents();
-                                      return !abortRequested();
-                                  },
-                                  cells);
+    const bool copied = copyCells(
+        *rs, rows, columns, withNames,
+        [&](qint64) {
+            if (!large) return true;
+            DoEvents();
+            return !abortRequested();
+        },
+        cells);
     if (large) HideBusy();
     m_copying = false;
     clearAbortRequest();

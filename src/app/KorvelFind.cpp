@@ -57,7 +57,8 @@ void frmKorvel::applyFindFilter() {
     if (!rs || !rs->isOpen() || !m_findBar->isVisible()) return;
     m_filtering = true;
     if (m_findBar->matchingRowsOnly() && !m_findBar->text().isEmpty()) {
-        std::vector<int> rows = GridFind(*rs, m_findBar->text(), m_findBar->matchCase()).rowsHolding();
+        std::vector<int> rows =
+            GridFind(*rs, m_findBar->text(), m_findBar->matchCase()).rowsHolding();
         const qint64 shown = qint64(rows.size());
         m_model->setRowFilter(std::move(rows));
         UpdateStatusBar(findRowsText(shown, rs->RecordCount()));

@@ -62,9 +62,7 @@ void frmKorvel::buildMenus() {
     addItems(
         mnuQuery,
         {{"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E, &W::ExecuteQueryBox},
-         {"mnuExecuteAtCaret",
-          "カーソル位置のクエリを実行(&C)",
-          Qt::CTRL | Qt::Key_Return,
+         {"mnuExecuteAtCaret", "カーソル位置のクエリを実行(&C)", Qt::CTRL | Qt::Key_Return,
           &W::ExecuteStatementAtCaret},
          {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R, &W::RequeryResult},
          {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N, &W::mnuNewQuery_Click},

@@ -117,7 +117,8 @@ bool RecordsetModel::isTooLongToEdit(const QModelIndex& index) const {
         index.column() >= columnCount())
         return false;
     // No more characters than bytes: only a long stored text needs reading.
-    if (m_rs->storedBytes(sourceRow(index.row()), index.column()) <= size_t(kEditorChars)) return false;
+    if (m_rs->storedBytes(sourceRow(index.row()), index.column()) <= size_t(kEditorChars))
+        return false;
     return m_rs->text(sourceRow(index.row()), index.column()).size() > kEditorChars;
 }
 

@@ -40,9 +40,10 @@ void SqlHighlighter::highlightBlock(const QString& text) {
     const qsizetype end = begin + text.size();
     const std::vector<db::SqlSpan>& all = parts();
     // The first part that reaches into this line.
-    auto it = std::lower_bound(all.begin(), all.end(), begin, [](const db::SqlSpan& s, qsizetype at) {
-        return s.start + s.length <= at;
-    });
+    auto it =
+        std::lower_bound(all.begin(), all.end(), begin, [](const db::SqlSpan& s, qsizetype at) {
+            return s.start + s.length <= at;
+        });
     int carried = -1;
     for (; it != all.end() && it->start < end; ++it) {
         const qsizetype from = std::max(it->start, begin);

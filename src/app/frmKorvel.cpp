@@ -8,7 +8,6 @@
 #include "ResultGrid.h"
 #include "SettingsKeys.h"
 #include "SqlHighlighter.h"
-#include "StatementText.h"
 #include "StatusPanels.h"
 #include "TableListRetrieval.h"
 #include "Twips.h"
@@ -36,7 +35,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 #include <functional>
@@ -46,8 +44,6 @@ namespace {
 constexpr int kClientWidth = 11715, kClientHeight = 6615;
 constexpr int kMinimumWidth = 7845, kMinimumHeight = 5600;
 constexpr int kDesignLeft = 3810, kDesignTop = 4275;
-// How long the statement run at the caret stays selected.
-constexpr int kShowRunMs = 800;
 constexpr std::array<int, 4> kPanelWidths = {4939, 2822, 2822,
                                              2540}; // database, user, datagrid, status
 
@@ -289,34 +285,6 @@ void frmKorvel::closeEvent(QCloseEvent* event) {
 }
 
 // Commands ------------------------------------------------------------------------------
-
-void frmKorvel::ExecuteQueryBox() {
-    // A line break typed in the box is CR LF to the executor, as on the desktop it was
-    // designed for.
-    const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    const QString selected = txtQuery->textCursor().selectedText().replace(
-        QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    ::ExecuteQueryBox(m_state, *this, text, selected,
-                      [this](const QString& statement) { AddToHistory(statement); });
-}
-
-void frmKorvel::ExecuteStatementAtCaret() {
-    const int caret = txtQuery->textCursor().position();
-    const db::StatementSpan span = db::statementAt(txtQuery->toPlainText(), caret);
-    if (span.start == span.end) return;
-    // Selected while it runs, so that the user sees what ran; the caret comes back after.
-    QTextCursor ran(txtQuery->document());
-    ran.setPosition(int(span.start));
-    ran.setPosition(int(span.end), QTextCursor::KeepAnchor);
-    txtQuery->setTextCursor(ran);
-    ExecuteQueryBox();
-    QTimer::singleShot(kShowRunMs, txtQuery, [this, ran, caret] {
-        if (txtQuery->textCursor() != ran) return; // the user moved on
-        QTextCursor back = ran;
-        back.setPosition(caret);
-        txtQuery->setTextCursor(back);
-    });
-}
 
 void frmKorvel::RequeryResult() {
     ::RequeryResult(m_state, *this);

@@ -386,8 +386,7 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         m_pendingRows.emplace_back(std::make_move_iterator(params.begin()),
                                    std::make_move_iterator(params.end()));
         if (m_pendingRows.size() >= std::min(kRowsPerStatement, stmt.rowsLimit()) ||
-            m_pendingChars >= kCharsPerStatement ||
-            m_batchTimer.elapsed() >= kBatchMillis)
+            m_pendingChars >= kCharsPerStatement || m_batchTimer.elapsed() >= kBatchMillis)
             return CommitPendingWrites();
         return true;
     }

@@ -13,16 +13,16 @@ namespace {
 
 // How one database family reads quotes and comments.
 struct Dialect {
-    bool nestedComments = false;   // PostgreSQL, SQL Server
-    bool dollarQuotes = false;     // PostgreSQL: $tag$ ... $tag$
-    bool escapeStrings = false;    // PostgreSQL: E'...\'...'
-    bool backslashEscapes = false; // MySQL: in every quoted text
-    bool hashComments = false;     // MySQL: # to the end of the line
-    bool dashNeedsBlank = false;   // MySQL: "--" starts a comment only before an ASCII blank
-    bool crEndsComment = false;    // PostgreSQL: a lone CR ends a "--" comment as LF does
-    bool runsComments = false;     // MySQL: the text of /*! ... */ runs
-    bool brackets = false;         // SQLite, SQL Server, Access: [name]
-    bool qQuotes = false;          // Oracle: q'[...]'
+    bool nestedComments = false;    // PostgreSQL, SQL Server
+    bool dollarQuotes = false;      // PostgreSQL: $tag$ ... $tag$
+    bool escapeStrings = false;     // PostgreSQL: E'...\'...'
+    bool backslashEscapes = false;  // MySQL: in every quoted text
+    bool hashComments = false;      // MySQL: # to the end of the line
+    bool dashNeedsBlank = false;    // MySQL: "--" starts a comment only before an ASCII blank
+    bool crEndsComment = false;     // PostgreSQL: a lone CR ends a "--" comment as LF does
+    bool runsComments = false;      // MySQL: the text of /*! ... */ runs
+    bool brackets = false;          // SQLite, SQL Server, Access: [name]
+    bool qQuotes = false;           // Oracle: q'[...]'
     bool doubleQuotedTexts = false; // MySQL: "..." is a text, not a name
 };
 
@@ -89,7 +89,7 @@ public:
             } else if (c == u'\'' || c == u'"' || c == u'`' || (c == u'[' && m_d.brackets)) {
                 skipQuoted();
                 note(c == u'\'' || (c == u'"' && m_d.doubleQuotedTexts) ? SqlPart::Text
-                                                                         : SqlPart::Name,
+                                                                        : SqlPart::Name,
                      start);
             } else if (c == u'$' && m_d.dollarQuotes && dollarQuote()) {
                 note(SqlPart::Text, start);
@@ -383,20 +383,57 @@ StatementSpan statementAt(QStringView sql, qsizetype caret) {
 
 namespace {
 // The words coloured as keywords: those of SQL itself that every family shares, in order.
-const char16_t* const kKeywords[] = {
-    u"add", u"all", u"alter", u"and", u"any", u"as", u"asc", u"begin",
-    u"between", u"by", u"call", u"case", u"cast", u"check", u"column", u"commit",
-    u"constraint", u"create", u"cross", u"current_date", u"current_time", u"current_timestamp", u"database", u"declare",
-    u"default", u"delete", u"desc", u"distinct", u"drop", u"else", u"end", u"escape",
-    u"except", u"exec", u"execute", u"exists", u"false", u"fetch", u"for", u"foreign",
-    u"from", u"full", u"grant", u"group", u"having", u"if", u"in", u"index",
-    u"inner", u"insert", u"intersect", u"into", u"is", u"join", u"key", u"left",
-    u"like", u"limit", u"merge", u"natural", u"not", u"null", u"offset", u"on",
-    u"or", u"order", u"outer", u"over", u"partition", u"primary", u"procedure", u"references",
-    u"replace", u"returning", u"revoke", u"right", u"rollback", u"row", u"rows", u"schema",
-    u"select", u"set", u"table", u"then", u"to", u"top", u"transaction", u"trigger",
-    u"true", u"truncate", u"union", u"unique", u"update", u"use", u"using", u"values",
-    u"view", u"when", u"where", u"while", u"with"};
+const char16_t* const kKeywords[] = {u"add",          u"all",
+                                     u"alter",        u"and",
+                                     u"any",          u"as",
+                                     u"asc",          u"begin",
+                                     u"between",      u"by",
+                                     u"call",         u"case",
+                                     u"cast",         u"check",
+                                     u"column",       u"commit",
+                                     u"constraint",   u"create",
+                                     u"cross",        u"current_date",
+                                     u"current_time", u"current_timestamp",
+                                     u"database",     u"declare",
+                                     u"default",      u"delete",
+                                     u"desc",         u"distinct",
+                                     u"drop",         u"else",
+                                     u"end",          u"escape",
+                                     u"except",       u"exec",
+                                     u"execute",      u"exists",
+                                     u"false",        u"fetch",
+                                     u"for",          u"foreign",
+                                     u"from",         u"full",
+                                     u"grant",        u"group",
+                                     u"having",       u"if",
+                                     u"in",           u"index",
+                                     u"inner",        u"insert",
+                                     u"intersect",    u"into",
+                                     u"is",           u"join",
+                                     u"key",          u"left",
+                                     u"like",         u"limit",
+                                     u"merge",        u"natural",
+                                     u"not",          u"null",
+                                     u"offset",       u"on",
+                                     u"or",           u"order",
+                                     u"outer",        u"over",
+                                     u"partition",    u"primary",
+                                     u"procedure",    u"references",
+                                     u"replace",      u"returning",
+                                     u"revoke",       u"right",
+                                     u"rollback",     u"row",
+                                     u"rows",         u"schema",
+                                     u"select",       u"set",
+                                     u"table",        u"then",
+                                     u"to",           u"top",
+                                     u"transaction",  u"trigger",
+                                     u"true",         u"truncate",
+                                     u"union",        u"unique",
+                                     u"update",       u"use",
+                                     u"using",        u"values",
+                                     u"view",         u"when",
+                                     u"where",        u"while",
+                                     u"with"};
 bool isKeyword(QStringView word) {
     // Compared in lower case, ASCII only: no keyword holds another letter.
     constexpr qsizetype kLongest = 17;

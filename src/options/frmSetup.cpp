@@ -135,8 +135,8 @@ void frmSetup::buildControls() {
     connect(cmdSet, &QPushButton::clicked, this, &frmSetup::cmdSet_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSetup::cmdCancel_Click);
 
-    QWidget* order[] = {Check5, txtTimeout, Check4, Check6,    Check2,
-                        txtOption3, Check3, cmdSet, cmdCancel, Check1};
+    QWidget* order[] = {Check5,     txtTimeout, Check4, Check6,    Check2,
+                        txtOption3, Check3,     cmdSet, cmdCancel, Check1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }

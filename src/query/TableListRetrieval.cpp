@@ -171,8 +171,7 @@ QStringList searchPath(db::Connection* connection) {
         !connection->dbmsName().startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
         return {};
     db::Recordset rs;
-    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection))
-        return {};
+    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection)) return {};
     QStringList schemas;
     for (qint32 r = 0; r < rs.RecordCount(); ++r)
         schemas << rs.text(r, 0);

@@ -12,8 +12,7 @@ db::Recordset* OpenWorkRecordset(db::Recordset& fresh, db::Recordset& result,
         return nullptr;
     }
     // Forward-only: any number of rows streams through in flat memory.
-    if (fresh.Open(result.Source(), connection, db::Recordset::adOpenForwardOnly))
-        return &fresh;
+    if (fresh.Open(result.Source(), connection, db::Recordset::adOpenForwardOnly)) return &fresh;
     error = RecordsetFailure(fresh);
     return nullptr;
 }

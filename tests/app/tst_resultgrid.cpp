@@ -1,4 +1,5 @@
 // The result grid and the table list in the main window, offscreen on a real SQLite file.
+#include "FindBar.h"
 #include "GridTypeTable.h"
 #include "ProgramState.h"
 #include "Recordset.h"
@@ -7,26 +8,25 @@
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "WaitPanel.h"
-#include "FindBar.h"
 #include "frmKorvel.h"
 #include "modExecuteQuery.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QMimeData>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
-#include <QSet>
-#include <QTest>
 #include <QTimer>
 
 class TestResultGrid : public QObject {
@@ -585,13 +585,12 @@ private slots:
         QCOMPARE(clipboard->text(),
                  QStringLiteral("\"a\tb\"\t\r\n\"say \"\"hi\"\"\"\tx\r\n\"one\r\ntwo\"\t\r\n"));
         QCOMPARE(grid()->model()->index(0, 2).data().toString(), QStringLiteral("NULL"));
-        QCOMPARE(panel("status")->text(),
-                 QStringLiteral("3件のデータをコピーしました"));
+        QCOMPARE(panel("status")->text(), QStringLiteral("3件のデータをコピーしました"));
         press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(clipboard->text().startsWith(QStringLiteral("t\tn\r\n\"a\tb\"\t\r\n")));
         const QString html = clipboard->mimeData()->html();
         QVERIFY2(html.contains(QStringLiteral("<tr><th>t</th><th>n</th></tr><tr><td>a\tb</td>"
-                                             "<td></td></tr><tr><td>say &quot;hi&quot;</td>")),
+                                              "<td></td></tr><tr><td>say &quot;hi&quot;</td>")),
                  qPrintable(html));
         // A cell here and one there: their rows and their columns.
         clickCell(0, 0);
@@ -810,8 +809,8 @@ private slots:
     // Ctrl+Enter runs the one statement the caret stands in, once, shown selected while it
     // runs; the caret then comes back. Ctrl+E still runs the whole text.
     void statementAtCaretRunsAlone() {
-        QVERIFY(testdb::exec(*m_record.adoConnection,
-                             QStringLiteral("CREATE TABLE runs (n INTEGER)")));
+        QVERIFY(
+            testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE runs (n INTEGER)")));
         query()->setFocus();
         query()->setPlainText(QStringLiteral("insert into runs values (1);\nselect name from g "
                                              "order by id;\n\nselect 'x;y' as z"));

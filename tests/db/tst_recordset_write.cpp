@@ -145,8 +145,7 @@ private slots:
             const testdb::Kind kind = testdb::backend(backend).kind;
             const bool held =
                 kind == testdb::Kind::PostgresOdbc || kind == testdb::Kind::MariaDbOdbc;
-            if (held)
-                QVERIFY(c.firstPendingInsert() < c.insertCount());
+            if (held) QVERIFY(c.firstPendingInsert() < c.insertCount());
             if (!c.CommitPendingWrites()) {
                 QCOMPARE(refused, qint64(-1));
                 QVERIFY(!c.Errors().empty());

@@ -118,8 +118,8 @@ private slots:
         row("semicolon in a string", "select 'a;b'|, 2; select 3", "select 'a;b', 2");
         row("empty line", "select 1\n \r\nselect| 2", "select 2");
         row("empty line inside a string", "select 'a\n\nb'|", "select 'a\n\nb'");
-        row("a backslash some read as an escape",
-            "select 'it\\'s; x' as a; select 2|", "select 'it\\'s; x' as a; select 2");
+        row("a backslash some read as an escape", "select 'it\\'s; x' as a; select 2|",
+            "select 'it\\'s; x' as a; select 2");
         row("a comment alone runs nothing", "select 1;\n-- note|", "select 1");
         row("caret before the first", "| select 1; select 2", "select 1");
         row("nothing", " |", "");

@@ -492,8 +492,8 @@ private slots:
             {K::MariaDbOdbc,
              "long text",
              "LONGTEXT",
-             {"repeat('\xc3\xa9\t\\\\\"', 40000)", "'\xf0\x9d\x84\x9e\xf0\x9f\x98\x80'",
-              "'a'", "NULL"},
+             {"repeat('\xc3\xa9\t\\\\\"', 40000)", "'\xf0\x9d\x84\x9e\xf0\x9f\x98\x80'", "'a'",
+              "NULL"},
              "md5(coalesce(%1, ''))"},
         };
         for (const testdb::Backend& b : testdb::backendsForRows()) {

@@ -76,9 +76,10 @@ private:
     QString mariaDbConnection(const LoginParams& login);
     // The insert of many rows at once into a MariaDB or MySQL table, or single where the
     // table's engine cannot take one back.
-    std::unique_ptr<PreparedStatement>
-    valuesInsert(std::unique_ptr<PreparedStatement> single, const QString& tableSql,
-                 const QStringList& columnSql, const std::vector<const ColumnInfo*>& params);
+    std::unique_ptr<PreparedStatement> valuesInsert(std::unique_ptr<PreparedStatement> single,
+                                                    const QString& tableSql,
+                                                    const QStringList& columnSql,
+                                                    const std::vector<const ColumnInfo*>& params);
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
     bool isPostgres() const {

@@ -16,8 +16,7 @@ const QString kSource = QStringLiteral("Tolvan.ODBC");
 // Drains the remaining results of a statement so that batches run to their end.
 void drainResults(const OdbcHandle& stmt) {
     // A driver that lost its footing may hand out "more results" for ever.
-    for (qsizetype left = 10000;
-         left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
+    for (qsizetype left = 10000; left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
     }
 }
 
@@ -91,11 +90,11 @@ std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
 } // namespace
 
 bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, ErrorList& errors) {
-SQLHSTMT h = m_stmt.get();
-for (size_t i = 0; i < given.size(); ++i) {
-    const size_t k = first + i;
-    const ColumnInfo& c = m_params[i];
-    const Value& value = *boolAsNumber(c, given[i], m_scratch[k]);
+    SQLHSTMT h = m_stmt.get();
+    for (size_t i = 0; i < given.size(); ++i) {
+        const size_t k = first + i;
+        const ColumnInfo& c = m_params[i];
+        const Value& value = *boolAsNumber(c, given[i], m_scratch[k]);
         const bool isNull = value.isNull();
         // The driver would pass the text on only up to the NUL: a shortened value is
         // never stored in place of the one given.
@@ -107,8 +106,8 @@ for (size_t i = 0; i < given.size(); ++i) {
             m_doubles[k] = *d;
             m_indicators[k] = sizeof(double);
             if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT,
-                                                SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &m_doubles[k],
-                                                0, &m_indicators[k]))) {
+                                                SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &m_doubles[k], 0,
+                                                &m_indicators[k]))) {
                 errors = odbcErrors({&m_stmt});
                 return false;
             }
@@ -169,10 +168,10 @@ for (size_t i = 0; i < given.size(); ++i) {
                               size_t(t.size()));
             m_bytes[k] = QByteArray::fromStdString(bytes);
             m_indicators[k] = SQLLEN(m_bytes[k].size());
-            const SQLRETURN rc = SQLBindParameter(
-                h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
-                std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1), 0, m_bytes[k].data(),
-                m_indicators[k], &m_indicators[k]);
+            const SQLRETURN rc =
+                SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                 SQL_LONGVARCHAR, std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1),
+                                 0, m_bytes[k].data(), m_indicators[k], &m_indicators[k]);
             if (!SQL_SUCCEEDED(rc)) {
                 errors = odbcErrors({&m_stmt});
                 return false;
@@ -183,18 +182,16 @@ for (size_t i = 0; i < given.size(); ++i) {
         if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[k]);
         m_indicators[k] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR));
         // The driver converts the text to the column's own type.
-        SQLSMALLINT sqlType = c.sqlType
-                                  ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[k]))
-                                  : SQL_WVARCHAR;
+        SQLSMALLINT sqlType =
+            c.sqlType ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[k])) : SQL_WVARCHAR;
         SQLULEN size = c.columnSize;
         if (sqlType != c.sqlType) size = 0;
         if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
             size = std::max<SQLULEN>({size, m_texts[k].size(), 1});
         if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
-        const SQLRETURN rc =
-            SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType,
-                             size, c.decimalDigits, m_texts[k].data(),
-                             SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR)), &m_indicators[k]);
+        const SQLRETURN rc = SQLBindParameter(
+            h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, c.decimalDigits,
+            m_texts[k].data(), SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR)), &m_indicators[k]);
         if (!SQL_SUCCEEDED(rc)) {
             errors = odbcErrors({&m_stmt});
             return false;
@@ -228,8 +225,7 @@ bool OdbcStatement::select(const std::vector<Value>& values, ResultData& out, Er
     return ok;
 }
 
-bool OdbcStatement::execute(const std::vector<Value>& values, qint64& affected,
-                            ErrorList& errors) {
+bool OdbcStatement::execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) {
     affected = 0;
     sizeBuffers(values.size());
     return bindRow(values, 0, errors) && run(affected, errors);

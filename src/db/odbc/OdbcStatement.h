@@ -15,8 +15,7 @@ class OdbcStatement : public PreparedStatement {
 public:
     // columns: one row's parameters. utf8Text: texts go as UTF-8 bytes (MariaDB's driver);
     // refusesNul: the driver would cut a text at a NUL.
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, bool utf8Text,
-                  bool refusesNul)
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, bool utf8Text, bool refusesNul)
         : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_utf8Text(utf8Text),
           m_refusesNul(refusesNul) {}
 

@@ -61,8 +61,7 @@ OdbcStatement* OdbcValuesInsert::statementFor(size_t rows, ErrorList& errors) {
     return out;
 }
 
-bool OdbcValuesInsert::executeRows(const std::vector<std::vector<Value>>& rows,
-                                   ErrorList& errors) {
+bool OdbcValuesInsert::executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
     qint64 affected = 0;
     if (rows.size() == 1) return m_single->execute(rows.front(), affected, errors);
     OdbcStatement* stmt = statementFor(rows.size(), errors);

@@ -1,0 +1,40 @@
+#include "StatementText.h"
+#include "frmKorvel.h"
+#include "modExecuteQuery.h"
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace {
+// How long the statement run at the caret stays selected.
+constexpr int kShowRunMs = 800;
+} // namespace
+
+void frmKorvel::ExecuteQueryBox() {
+    // A line break typed in the box is CR LF to the executor, as on the desktop it was
+    // designed for.
+    const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QString selected = txtQuery->textCursor().selectedText().replace(
+        QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    ::ExecuteQueryBox(m_state, *this, text, selected,
+                      [this](const QString& statement) { AddToHistory(statement); });
+}
+
+void frmKorvel::ExecuteStatementAtCaret() {
+    const int caret = txtQuery->textCursor().position();
+    const db::StatementSpan span = db::statementAt(txtQuery->toPlainText(), caret);
+    if (span.start == span.end) return;
+    // Selected while it runs, so that the user sees what ran; the caret comes back after.
+    QTextCursor ran(txtQuery->document());
+    ran.setPosition(int(span.start));
+    ran.setPosition(int(span.end), QTextCursor::KeepAnchor);
+    txtQuery->setTextCursor(ran);
+    ExecuteQueryBox();
+    QTimer::singleShot(kShowRunMs, txtQuery, [this, ran, caret] {
+        if (txtQuery->textCursor() != ran) return; // the user moved on
+        QTextCursor back = ran;
+        back.setPosition(caret);
+        txtQuery->setTextCursor(back);
+    });
+}
