@@ -34,18 +34,16 @@ void frmKorvel::openFindBar() {
     if (!m_findBar->isVisible()) {
         QWidget* focus = QApplication::focusWidget();
         m_focusBeforeFind = focus && isAncestorOf(focus) ? focus : nullptr;
-        const int height = DataGrid1->height();
         m_findBar->show();
-        layoutGrid(DataGrid1->width(), height);
+        layoutGrid(DataGrid1->width(), DataGrid1->geometry().bottom() + 1 - m_gridTop);
     }
     m_findBar->open();
 }
 
 void frmKorvel::closeFindBar() {
     if (!m_findBar->isVisible()) return;
-    const int height = DataGrid1->height() + m_findBar->height();
     m_findBar->hide();
-    layoutGrid(DataGrid1->width(), height);
+    layoutGrid(DataGrid1->width(), DataGrid1->geometry().bottom() + 1 - m_gridTop);
     m_model->clearRowFilter();
     UpdateStatusBar(QString());
     QWidget* back = m_focusBeforeFind ? m_focusBeforeFind.data() : DataGrid1;

@@ -145,7 +145,8 @@ protected:
 private:
     void installGridCopyMenu();
     void buildFindBar();
-    // The grid below the find bar where it shows, at this size for both.
+    // The grid below the find bar where it shows, the two in the grid's place (from its top
+    // down, this high).
     void layoutGrid(int width, int height);
     void findCell(bool forward);
     void applyFindFilter();

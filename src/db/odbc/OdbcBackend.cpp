@@ -15,13 +15,6 @@ namespace db {
 namespace {
 const QString kSource = QStringLiteral("Tolvan.ODBC");
 
-// Results a text may give: one for each of its statements, which are never more than its
-// characters, and many more for procedures that return sets of rows. A driver that lost its
-// footing may hand out "more results" for ever; past this it is stopped.
-qsizetype resultBudget(const QString& sql) {
-    return std::max<qsizetype>(sql.size(), 10000);
-}
-
 } // namespace
 
 OdbcBackend::~OdbcBackend() {

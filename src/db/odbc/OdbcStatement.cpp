@@ -10,13 +10,17 @@
 
 namespace db {
 
+qsizetype resultBudget(const QString& sql) {
+    return std::max<qsizetype>(sql.size(), 10000);
+}
+
 namespace {
 const QString kSource = QStringLiteral("Tolvan.ODBC");
 
 // Drains the remaining results of a statement so that batches run to their end.
 void drainResults(const OdbcHandle& stmt) {
-    // A driver that lost its footing may hand out "more results" for ever.
-    for (qsizetype left = 10000; left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
+    for (qsizetype left = resultBudget(QString());
+         left > 0 && SQL_SUCCEEDED(SQLMoreResults(stmt.get())); --left) {
     }
 }
 

@@ -8,6 +8,11 @@
 
 namespace db {
 
+// Results a text may give: one for each of its statements, which are never more than its
+// characters, and many more for procedures that return sets of rows. A driver that lost its
+// footing may hand out "more results" for ever; past this it is stopped.
+qsizetype resultBudget(const QString& sql);
+
 // A prepared statement whose parameters are the columns of one row, or of several rows one
 // after the other (an INSERT of many rows): each value is bound as its column's type, the
 // same way in either case.
