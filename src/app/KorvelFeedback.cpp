@@ -2,6 +2,7 @@
 // panel, the status bar and the grid's record set.
 #include "frmKorvel.h"
 
+#include "CompletionList.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
 #include "StatusPanels.h"
@@ -51,6 +52,7 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
         m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
     }
     m_windowLocked = !enabled;
+    if (!enabled) m_completion->hide();
     for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp})
         setMenuEnabled(m, enabled);
     setItemEnabled(mnuSetup, enabled);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QToolBar>
 
 namespace {
@@ -64,6 +65,7 @@ void frmKorvel::buildMenus() {
         {{"mnuExecute", "実行(&J)", Qt::CTRL | Qt::Key_E, &W::ExecuteQueryBox},
          {"mnuExecuteAtCaret", "カーソル位置のクエリを実行(&C)", Qt::CTRL | Qt::Key_Return,
           &W::ExecuteStatementAtCaret},
+         {"mnuComplete", "入力補完(&M)", Qt::CTRL | Qt::Key_Space, &W::CompleteAtCaret},
          {"mnuRefresh", "リフレッシュ(&R)", Qt::CTRL | Qt::Key_R, &W::RequeryResult},
          {"mnuNewQuery", "新規クエリ(&N)", Qt::CTRL | Qt::Key_N, &W::mnuNewQuery_Click},
          {"mnuFind", "結果の検索(&F)", Qt::CTRL | Qt::Key_F, &W::openFindBar},
@@ -73,6 +75,10 @@ void frmKorvel::buildMenus() {
           {},
           &W::HistoryBackward,
           &W::mnuQueryBackward}});
+    // Ctrl+Space completes in the query box alone: the grid keeps it for its selection.
+    QAction* complete = m_actions.value(QStringLiteral("mnuComplete"));
+    complete->setShortcutContext(Qt::WidgetShortcut);
+    txtQuery->addAction(complete);
     mnuImportExport = addMenu(nullptr, "mnuImportExport", "データ入出力(&D)");
     addItems(mnuImportExport, {{"mnuExcel", "EXCEL出力(&E)", Qt::Key_F3, &W::mnuExcel_Click},
                                {"mnuHTML", "ブラウザ出力(&H)", Qt::Key_F4, &W::mnuHTML_Click},

@@ -3,7 +3,9 @@
 #include "modExecuteQuery.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTimer>
 
 namespace {
@@ -11,7 +13,16 @@ namespace {
 constexpr int kShowRunMs = 800;
 } // namespace
 
+bool frmKorvel::composingQuery() const {
+    // The layout holds what is being composed; the document does not.
+    const QTextLayout* layout = txtQuery->textCursor().block().layout();
+    return layout && !layout->preeditAreaText().isEmpty();
+}
+
 void frmKorvel::ExecuteQueryBox() {
+    // A half-composed word would run without its end: the input method has the keys until it
+    // commits.
+    if (composingQuery()) return;
     // A line break typed in the box is CR LF to the executor, as on the desktop it was
     // designed for.
     const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
@@ -22,6 +33,7 @@ void frmKorvel::ExecuteQueryBox() {
 }
 
 void frmKorvel::ExecuteStatementAtCaret() {
+    if (composingQuery()) return;
     const int caret = txtQuery->textCursor().position();
     const db::StatementSpan span = db::statementAt(txtQuery->toPlainText(), caret);
     if (span.start == span.end) return;

@@ -1,6 +1,8 @@
 #include "frmKorvel.h"
 
 #include "BlankText.h"
+#include "ColumnCatalog.h"
+#include "CompletionList.h"
 #include "ErrorReport.h"
 #include "FindBar.h"
 #include "GridTypeTable.h"
@@ -123,6 +125,7 @@ void frmKorvel::buildControls() {
     txtQuery->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTwipsGeometry(txtQuery, 0, 390, 11710, 1305);
     txtQuery->installEventFilter(this);
+    buildCompletion();
 
     DataGrid1 = new ResultGrid(m_client);
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
@@ -370,8 +373,11 @@ bool frmKorvel::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    if (event->type() == QEvent::FocusOut && watched == txtQuery) m_completion->hide();
     if (event->type() == QEvent::KeyPress && watched == txtQuery) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The keys that choose go to the list while it shows, and nowhere else.
+        if (m_completion->handleKey(key)) return true;
         if (key->modifiers() & Qt::ControlModifier) {
             if (key->key() == Qt::Key_A) {
                 txtQuery->selectAll();
@@ -404,6 +410,7 @@ void frmKorvel::RetrieveTableList() {
     cboTableList->setEditText(QString());
     const TableList list = ::RetrieveTableList(m_state, *this);
     cboTableList->addItems(list.items);
+    setListedTables(list.items, list.entries);
     cboTableList->setEditText(list.text);
     if (list.failed) {
         // For the rest of the process; the box itself comes back with the window.

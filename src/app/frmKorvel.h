@@ -2,6 +2,7 @@
 
 #include "BatchState.h"
 #include "ProgramState.h"
+#include "SqlCompletion.h"
 #include "WindowFeedback.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace db {
+class ColumnCatalog;
+}
 
 class QAction;
 class QComboBox;
@@ -22,6 +30,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QToolBar;
 class RecordsetModel;
+class CompletionList;
 class FindBar;
 class ResultGrid;
 class SqlHighlighter;
@@ -74,6 +83,9 @@ public:
     void ExecuteQueryBox();
     // Runs the one statement of the query box that the caret stands in.
     void ExecuteStatementAtCaret();
+    // Offers the names that may follow at the caret of the query box (Ctrl+Space).
+    void CompleteAtCaret();
+    CompletionList* completionList() const { return m_completion; }
     void RequeryResult();
     void AddToHistory(const QString& statement);
     void HistoryBackward();
@@ -144,6 +156,13 @@ protected:
 
 private:
     void installGridCopyMenu();
+    // An input method is composing in the query box: what it shows there is no text yet.
+    bool composingQuery() const;
+    void buildCompletion();
+    // Shows what completes the word at the caret, reading the columns it lacks when asked.
+    void offerCompletion(bool asked, bool readColumns);
+    void columnsArrived();
+    void setListedTables(const QStringList& items, const std::vector<db::TableEntry>& entries);
     void buildFindBar();
     // The grid below the find bar where it shows, the two in the grid's place (from its top
     // down, this high).
@@ -191,6 +210,11 @@ private:
     ResultGrid* DataGrid1 = nullptr;
     RecordsetModel* m_model = nullptr;
     SqlHighlighter* m_highlighter = nullptr;
+    CompletionList* m_completion = nullptr;
+    std::vector<ListedTable> m_listedTables;
+    std::unique_ptr<db::ColumnCatalog> m_columns;
+    // The text's revision and the caret when completion waited for columns.
+    std::pair<int, int> m_completionWait{-1, -1};
     FindBar* m_findBar = nullptr;
     int m_gridTop = 0;
     bool m_filtering = false;

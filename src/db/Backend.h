@@ -94,6 +94,8 @@ public:
     virtual bool tables(std::vector<TableEntry>& out, ErrorList& errors) = 0;
     // Columns of the primary key of a table given by its unquoted name, in key order.
     virtual bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors) = 0;
+    // The names of a listed table's columns, in their order.
+    virtual bool columns(const TableEntry& table, QStringList& names, ErrorList& errors) = 0;
 
     virtual bool beginTransaction(ErrorList& errors) = 0;
     virtual bool commit(ErrorList& errors) = 0;

@@ -219,6 +219,18 @@ std::unique_ptr<StatementWork> Connection::lendCursor(std::unique_ptr<RowCursor>
     return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, std::move(cursor)));
 }
 
+std::unique_ptr<StatementWork> Connection::lendCatalog(std::function<void()> reclaim,
+                                                       ErrorList& errors) {
+    if (!ready(errors, LostSession::Fail)) return nullptr;
+    if (m_sessionLost) {
+        errors = {closedError()};
+        return nullptr;
+    }
+    m_lent = true;
+    m_reclaim = std::move(reclaim);
+    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend));
+}
+
 std::unique_ptr<RowCursor> Connection::takeBack(std::unique_ptr<StatementWork> work,
                                                 const ErrorList& errors) {
     std::unique_ptr<RowCursor> cursor = work ? work->takeCursor() : nullptr;

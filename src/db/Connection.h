@@ -79,8 +79,13 @@ public:
     // work back. Null, with cursor left as it was, when the connection is closed.
     [[nodiscard]] std::unique_ptr<StatementWork> lendCursor(std::unique_ptr<RowCursor>& cursor,
                                                             std::function<void()> reclaim);
-    // Ends a loan of lendCursor once the worker is joined: what is left of the statement
-    // comes back (null once its rows are read); errors are those the worker met.
+    // Lends the connection to a worker that reads the catalog while nothing else needs the
+    // connection: as with lendCursor, every other use first calls reclaim. Null, with errors,
+    // when the connection cannot be used now; a lost session is not logged in again for it.
+    [[nodiscard]] std::unique_ptr<StatementWork> lendCatalog(std::function<void()> reclaim,
+                                                             ErrorList& errors);
+    // Ends a loan of lendCursor or lendCatalog once the worker is joined: what is left of the
+    // statement comes back (null once its rows are read); errors are those the worker met.
     std::unique_ptr<RowCursor> takeBack(std::unique_ptr<StatementWork> work,
                                         const ErrorList& errors);
 

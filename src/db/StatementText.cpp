@@ -449,14 +449,52 @@ bool isKeyword(QStringView word) {
     const std::u16string_view w(lower, size_t(word.size()));
     return std::binary_search(keywords.begin(), keywords.end(), w);
 }
+
+Dialect dialectOf(SqlFamily family) {
+    return family == SqlFamily::MySql       ? mysql()
+           : family == SqlFamily::Bracketed ? bracketed()
+           : family == SqlFamily::SqlServer ? sqlServer()
+           : family == SqlFamily::Oracle    ? oracle()
+                                            : postgres();
+}
+
+// The name a quoted name stands for.
+SqlName unquoted(QStringView quotedName, qsizetype start) {
+    SqlName n{start, quotedName.size(), {}, true, false, false};
+    const QChar close = quotedName.front() == u'[' ? u']' : quotedName.front();
+    for (qsizetype i = 1; i < quotedName.size(); ++i) {
+        if (quotedName[i] != close) {
+            n.name += quotedName[i];
+        } else if (i + 1 < quotedName.size() && quotedName[i + 1] == close) {
+            n.name += close;
+            ++i;
+        } else {
+            n.closed = true;
+            break;
+        }
+    }
+    return n;
+}
 } // namespace
 
+std::vector<SqlName> sqlNames(QStringView sql, SqlFamily family) {
+    std::vector<SqlSpan> parts;
+    std::vector<SqlName> names;
+    Scanner scan(sql, dialectOf(family));
+    scan.noteParts(&parts);
+    for (Token t = scan.next(); t.kind != Token::End; t = scan.next())
+        if (t.kind == Token::Word && t.text.front() != u'@')
+            names.push_back(
+                {t.pos, t.text.size(), t.text.toString(), false, true, isKeyword(t.text)});
+    for (const SqlSpan& p : parts)
+        if (p.part == SqlPart::Name) names.push_back(unquoted(sql.mid(p.start, p.length), p.start));
+    std::sort(names.begin(), names.end(),
+              [](const SqlName& a, const SqlName& b) { return a.start < b.start; });
+    return names;
+}
+
 std::vector<SqlSpan> sqlParts(QStringView sql, SqlFamily family) {
-    const Dialect d = family == SqlFamily::MySql       ? mysql()
-                      : family == SqlFamily::Bracketed ? bracketed()
-                      : family == SqlFamily::SqlServer ? sqlServer()
-                      : family == SqlFamily::Oracle    ? oracle()
-                                                       : postgres();
+    const Dialect d = dialectOf(family);
     std::vector<SqlSpan> parts;
     parts.reserve(size_t(sql.size() / 8));
     Scanner scan(sql, d);

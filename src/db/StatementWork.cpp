@@ -11,6 +11,8 @@ StatementWork::StatementWork(Backend& backend, QString sql, int timeoutSeconds)
 StatementWork::StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor)
     : m_backend(backend), m_timeoutSeconds(0), m_cursor(std::move(cursor)) {}
 
+StatementWork::StatementWork(Backend& backend) : m_backend(backend), m_timeoutSeconds(0) {}
+
 StatementWork::~StatementWork() = default;
 
 std::unique_ptr<RowCursor> StatementWork::takeCursor() {
@@ -36,6 +38,11 @@ bool StatementWork::fetch(ResultData& block, size_t maxRows, bool& done, ErrorLi
     if (!m_cursor->fetch(block, maxRows, done, errors)) return false;
     if (done) m_cursor.reset();
     return true;
+}
+
+bool StatementWork::columns(const TableEntry& table, QStringList& names, ErrorList& errors) {
+    checkThread();
+    return m_backend.columns(table, names, errors);
 }
 
 bool StatementWork::cancelled() const {

@@ -31,11 +31,14 @@ public:
     bool fetch(ResultData& block, size_t maxRows, bool& done, ErrorList& errors);
     // A cancel has reached the connection.
     bool cancelled() const;
+    // The names of a listed table's columns (a loan of Connection::lendCatalog).
+    bool columns(const TableEntry& table, QStringList& names, ErrorList& errors);
 
 private:
     friend class Connection;
     StatementWork(Backend& backend, QString sql, int timeoutSeconds);
     StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor);
+    explicit StatementWork(Backend& backend);
     // What is left of the statement, once its thread is joined.
     std::unique_ptr<RowCursor> takeCursor();
     void checkThread();

@@ -211,12 +211,13 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
                           kPleaseWait,
                       false, false);
     TableList list;
-    const auto add = [&](const QString& name, const QString& schema = QString()) {
+    // The entry keeps its schema even where the name goes without it.
+    const auto add = [&](const QString& name, const QString& schema, bool qualified) {
         QString quoted = AddTableName(name, state.connection);
-        if (!schema.isEmpty())
-            quoted = AddTableName(schema, state.connection) + QLatin1Char('.') + quoted;
+        if (qualified) quoted = AddTableName(schema, state.connection) + QLatin1Char('.') + quoted;
         if (list.items.isEmpty()) list.text = quoted;
         list.items << quoted;
+        list.entries.push_back({name, QStringLiteral("TABLE"), schema});
     };
     db::Connection* connection = state.connection.adoConnection.get();
     if (state.connection.kind == db::ConnectionKind::Oracle) {
@@ -227,7 +228,7 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
         // An empty schema fails like an error: reading the first row finds none.
         if (field < 0 || rs.RecordCount() == 0) list.failed = true;
         for (qint32 r = 0; !list.failed && r < rs.RecordCount(); ++r)
-            add(trimBlanks(rs.text(r, field)));
+            add(trimBlanks(rs.text(r, field)), QString(), false);
     } else {
         db::Catalog catalog;
         catalog.setActiveConnection(connection);
@@ -238,12 +239,10 @@ TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
             usesDriverQuotes(state.connection) ? searchPath(connection) : QStringList();
         for (const db::TableEntry& t : catalog.Tables()) {
             if (t.Type != QLatin1String("TABLE")) continue;
-            if (path.isEmpty() || t.Schema.isEmpty())
-                add(t.Name);
-            else if (t.Schema == path.front())
-                add(t.Name);
+            if (path.isEmpty() || t.Schema.isEmpty() || t.Schema == path.front())
+                add(t.Name, t.Schema, false);
             else if (path.contains(t.Schema))
-                add(t.Name, t.Schema);
+                add(t.Name, t.Schema, true);
         }
     }
     feedback.HideBusy();

@@ -5,11 +5,13 @@
 
 #include <QStringList>
 
-// What a retrieval leaves in the table list: its text (the first name) and its items, and
-// whether it failed part way (the names found before the failure stay).
+// What a retrieval leaves in the table list: its text (the first name) and its items, the
+// catalog's entry for each item, and whether it failed part way (the names found before the
+// failure stay).
 struct TableList {
     QString text;
     QStringList items;
+    std::vector<db::TableEntry> entries;
     bool failed = false;
 };
 

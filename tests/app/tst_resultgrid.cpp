@@ -1,4 +1,5 @@
 // The result grid and the table list in the main window, offscreen on a real SQLite file.
+#include "CompletionList.h"
 #include "FindBar.h"
 #include "GridTypeTable.h"
 #include "ProgramState.h"
@@ -16,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -101,6 +103,23 @@ class TestResultGrid : public QObject {
             QVERIFY(focus);
             QTest::keyClick(focus, ch.toLatin1());
         }
+    }
+    // Text as an input method gives it: composed (shown, not yet text), then committed.
+    void compose(const QString& text) {
+        QInputMethodEvent e(text, {});
+        QApplication::sendEvent(QApplication::focusWidget(), &e);
+    }
+    void commitText(const QString& text) {
+        QInputMethodEvent e;
+        e.setCommitString(text);
+        QApplication::sendEvent(QApplication::focusWidget(), &e);
+    }
+    CompletionList* completion() { return m_window->completionList(); }
+    QStringList offered() {
+        QStringList out;
+        for (int i = 0; i < completion()->count(); ++i)
+            out << completion()->item(i)->text();
+        return out;
     }
     QLineEdit* cellEditor() {
         auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
@@ -830,6 +849,108 @@ private slots:
         press(Qt::Key_End, Qt::ControlModifier);
         press(Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(column(0), QStringList{"x;y"});
+    }
+
+    // Ctrl+Space offers the listed tables and the columns of the tables the text names, read
+    // on the worker (after "alias." only that table's); typing narrows the list, Down and
+    // Enter choose, the name goes in quoted where it needs it, and the completed statement
+    // runs. Japanese comes through the input method.
+    void completionOffersNames_data() { testdb::addBackendRows(); }
+    void completionOffersNames() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        const auto q = [&](const char* name) {
+            return testdb::quoteName(kind, QString::fromUtf8(name));
+        };
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + q("得意先 一覧"));
+        QVERIFY(
+            testdb::exec(c, QStringLiteral("CREATE TABLE %1 (%2 varchar(20), %3 integer, "
+                                           "%4 integer)")
+                                .arg(q("得意先 一覧"), q("得意先名"), q("Order No"), q("orders"))));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO %1 VALUES ('山田', 7, 8)").arg(q("得意先 一覧"))));
+        m_window->RefreshTableList();
+        query()->setFocus();
+        query()->clear();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("select * from "));
+        commitText(QStringLiteral("得意"));
+        press(Qt::Key_Space, Qt::ControlModifier);
+        // One name begins so: it goes in at once, as the table list holds it.
+        const QString listed = tables()->itemText(
+            tables()->findText(QStringLiteral("得意先 一覧"), Qt::MatchContains));
+        QVERIFY(!listed.isEmpty());
+        QCOMPARE(query()->toPlainText(), QStringLiteral("select * from ") + listed);
+        QVERIFY(!completion()->isVisible());
+
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" t where t."));
+        press(Qt::Key_Space, Qt::ControlModifier);
+        QTRY_COMPARE(offered().size(), 3); // the columns, once read
+        QVERIFY(offered().join(QString()).contains(QStringLiteral("Order No")));
+        QCOMPARE(QApplication::focusWidget(), query());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("or"));
+        QCOMPARE(offered().size(), 2); // "Order No" and orders, in any case
+        press(Qt::Key_Escape);
+        QVERIFY(!completion()->isVisible());
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Backspace);
+        commitText(QStringLiteral("得"));
+        press(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(!completion()->isVisible()); // one choice: it went in
+        QVERIFY(!query()->toPlainText().endsWith(QStringLiteral("t.得")));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" = '"));
+        commitText(QStringLiteral("山田"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("' and t.o"));
+        press(Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(offered().size(), 2);
+        press(Qt::Key_Down);
+        const QString chosen = completion()->currentItem()->text();
+        press(Qt::Key_Return);
+        QVERIFY(!completion()->isVisible());
+        QVERIFY(query()->toPlainText().endsWith(QStringLiteral("t.") + chosen));
+        QVERIFY(!query()->toPlainText().contains(QLatin1Char('\n')));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" > 0"));
+        press(Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(panel("status")->text(), QStringLiteral("1") + kRowsProcessed);
+        QCOMPARE(column(0), QStringList{QStringLiteral("山田")});
+        // In the grid the key keeps its own meaning.
+        clickCell(0, 0);
+        press(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(!completion()->isVisible());
+        QCOMPARE(query()->toPlainText().count(QLatin1Char('.')), 2);
+    }
+
+    // What an input method composes shows in the query box without being text yet: Ctrl+E and
+    // Ctrl+Enter run nothing then; once committed it runs.
+    void composedTextRunsOnlyOnceCommitted() {
+        QVERIFY(
+            testdb::exec(*m_record.adoConnection, QStringLiteral("CREATE TABLE runs (n TEXT)")));
+        query()->setFocus();
+        query()->setPlainText(QStringLiteral("insert into runs values ('')"));
+        press(Qt::Key_End, Qt::ControlModifier);
+        press(Qt::Key_Left);
+        press(Qt::Key_Left);
+        QVERIFY(query()->testAttribute(Qt::WA_InputMethodEnabled));
+        compose(QStringLiteral("にほん"));
+        QCOMPARE(query()->textCursor().block().layout()->preeditAreaText(),
+                 QStringLiteral("にほん"));
+        press(Qt::Key_E, Qt::ControlModifier);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(readBack(QStringLiteral("select count(*) from runs")), QStringList{"0"});
+        commitText(QStringLiteral("日本"));
+        press(Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(readBack(QStringLiteral("select n from runs")), QStringList{"日本"});
+        // The grid's editor takes composed text too.
+        run(QStringLiteral("select * from g order by id"));
+        clickCell(0, 1);
+        press(Qt::Key_F2);
+        QVERIFY(cellEditor());
+        QVERIFY(cellEditor()->inputMethodQuery(Qt::ImEnabled).toBool());
+        press(Qt::Key_End);
+        commitText(QStringLiteral("名"));
+        commit();
+        QCOMPARE(rows().section(QLatin1Char(';'), 0, 0), QStringLiteral("1|b名|10"));
     }
 
     // Alt+Left and Alt+Right pressed in the grid after a click on a cell walk the history one

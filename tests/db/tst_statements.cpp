@@ -1,5 +1,6 @@
 // How statements run, on every backend: exactly once, in order, with the rows of the first
 // statement that has rows; added rows stored at once; forward-only reading in blocks.
+#include "ColumnCatalog.h"
 #include "Connection.h"
 #include "Recordset.h"
 #include "TestBackends.h"
@@ -305,6 +306,77 @@ private slots:
         QVERIFY(rs.memoryBytes() < 4u << 20);
         QVERIFY(side.Close());
         QCOMPARE(countRows(c, QStringLiteral("ahead_log")), 1);
+    }
+
+    // Column names are read from the catalog on a worker: exactly the listed table's (a name
+    // that is a pattern to the driver matches no other table), in order, quoted and Japanese
+    // names included. Any other use of the connection takes it back at once; what was not
+    // read is read next time.
+    void catalogColumnsOnAWorker_data() { testdb::addBackendRows(); }
+    void catalogColumnsOnAWorker() {
+        QFETCH(QString, backend);
+        const Kind kind = testdb::backend(backend).kind;
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        const auto q = [&](const char* name) {
+            return testdb::quoteName(kind, QString::fromUtf8(name));
+        };
+        const auto make = [&](const QString& table, const QString& columns) {
+            testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS ") + table);
+            QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns)));
+        };
+        make(q("cat_a_b"), QStringLiteral("x integer, y integer"));
+        make(q("cat_axb"), QStringLiteral("z integer"));
+        make(q("カタログ 表"), q("列一") + QStringLiteral(" integer, ") + q("Mixed Case") +
+                                   QStringLiteral(" integer"));
+        const int many = 40;
+        for (int i = 0; i < many; ++i)
+            make(QStringLiteral("cat_many_%1").arg(i), QStringLiteral("n%1 integer").arg(i));
+
+        std::vector<TableEntry> listed, mine;
+        ErrorList errors;
+        QVERIFY(c.tables(listed, errors));
+        const auto entry = [&](const QString& name) {
+            for (const TableEntry& t : listed)
+                if (t.Name == name) return t;
+            return TableEntry{};
+        };
+        for (const char* name : {"cat_a_b", "カタログ 表"})
+            mine.push_back(entry(QString::fromUtf8(name)));
+        QVERIFY(!mine.back().Name.isEmpty());
+
+        ColumnCatalog catalog(&c);
+        int done = 0;
+        QVERIFY(catalog.read(mine, [&] { ++done; }));
+        QTRY_COMPARE(done, 1);
+        QVERIFY(!catalog.reading());
+        QCOMPARE(*catalog.columns(mine[0]), QStringList({"x", "y"}));
+        QCOMPARE(*catalog.columns(mine[1]), QStringList({"列一", "Mixed Case"}));
+        QVERIFY(!catalog.read(mine, [&] { ++done; })); // nothing left to read
+
+        std::vector<TableEntry> all;
+        for (int i = 0; i < many; ++i)
+            all.push_back(entry(QStringLiteral("cat_many_%1").arg(i)));
+        QVERIFY(catalog.read(all, [&] { ++done; }));
+        // A statement does not wait for the whole catalog, nor fail as busy.
+        QCOMPARE(countRows(c, q("cat_a_b")), 0);
+        QVERIFY(!catalog.reading());
+        QCoreApplication::processEvents();
+        QCOMPARE(done, 1); // a read taken back says nothing
+        int known = 0;
+        for (const TableEntry& t : all)
+            if (const QStringList* names = catalog.columns(t)) {
+                QCOMPARE(*names, QStringList{QStringLiteral("n%1").arg(&t - all.data())});
+                ++known;
+            }
+        if (known < many) {
+            QVERIFY(catalog.read(all, [&] { ++done; }));
+            QTRY_COMPARE(done, 2);
+        }
+        for (const TableEntry& t : all)
+            QVERIFY(catalog.columns(t));
+        catalog.clear();
+        QVERIFY(!catalog.columns(mine[0]));
     }
 
     // A read that fails in the middle hands over every row before the failing block, in order,

@@ -164,6 +164,39 @@ private slots:
                        .arg(text.mid(s.start, s.length));
         QCOMPARE(got.join(QLatin1Char(' ')), parts);
     }
+
+    // The names of a text as completion reads them: words and quoted names without their
+    // quotes, none inside texts and comments, each family quoting its own way.
+    void namesOfAText_data() {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parts"); // K keyword, Q quoted, … unclosed: the name
+        using F = db::SqlFamily;
+        const auto row = [](const char* name, F family, const char* text, const char* parts) {
+            QTest::newRow(name) << int(family) << QString::fromUtf8(text)
+                                << QString::fromUtf8(parts);
+        };
+        row("words and quoted names", F::Postgres,
+            "select \"a\"\"b\".x, 'y z' /* w */ from 顧客 c -- v",
+            "K:select Q:a\"b :x K:from :顧客 :c");
+        row("brackets", F::Bracketed, "select [a]]b], [c d from", "K:select Q:a]b Q…:c d from");
+        row("backquotes; double quotes are texts", F::MySql, "select `a``b`, \"t\" from `u",
+            "K:select Q:a`b K:from Q…:u");
+        row("an open quote runs to the end", F::Postgres, "select \"Ord", "K:select Q…:Ord");
+        row("variables are no names", F::SqlServer, "select @n, t.@@x", "K:select :t");
+    }
+    void namesOfAText() {
+        QFETCH(int, family);
+        QFETCH(QString, text);
+        QFETCH(QString, parts);
+        QStringList got;
+        for (const db::SqlName& n : db::sqlNames(text, db::SqlFamily(family)))
+            got << QStringLiteral("%1%2%3:%4")
+                       .arg(n.keyword ? QStringLiteral("K") : QString(),
+                            n.quoted ? QStringLiteral("Q") : QString(),
+                            n.closed ? QString() : QStringLiteral("…"), n.name);
+        QCOMPARE(got.join(QLatin1Char(' ')), parts);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStatementText)

@@ -3,6 +3,7 @@
 // (the wide driver). Every table and value is compared with what mdbtools' own tools read;
 // the exports work; every write is refused before it is tried and the file stays as it was.
 #include "BatchRunners.h"
+#include "ColumnCatalog.h"
 #include "ExcelExport.h"
 #include "HtmlExport.h"
 #include "OutputWindow.h"
@@ -202,6 +203,11 @@ private slots:
         const TableList list = RetrieveTableList(*m_state, window);
         QVERIFY(!list.failed);
         QCOMPARE(list.items.size(), names.size());
+        // The catalog names each table's columns as its rows come.
+        db::ColumnCatalog catalog(connection());
+        bool read = false;
+        QVERIFY(catalog.read(list.entries, [&] { read = true; }));
+        QTRY_VERIFY(read);
         for (qsizetype t = 0; t < names.size(); ++t) {
             const QString& table = names[t];
             QVERIFY2(list.items[t].contains(table), qPrintable(list.items[t]));
@@ -215,6 +221,11 @@ private slots:
             QCOMPARE(QString::number(rs.RecordCount()),
                      run(QStringLiteral("mdb-count"), {m_file, table}).trimmed());
             QCOMPARE(rs.RecordCount(), expected.size());
+            QStringList fields;
+            for (int c = 0; c < rs.FieldCount(); ++c)
+                fields << m_state->resultSet->Fields(c).Name();
+            QVERIFY(catalog.columns(list.entries[size_t(t)]));
+            QCOMPARE(*catalog.columns(list.entries[size_t(t)]), fields);
             for (qint32 r = 0; r < rs.RecordCount(); ++r) {
                 QCOMPARE(expected[r].size(), rs.FieldCount());
                 for (int c = 0; c < rs.FieldCount(); ++c) {

@@ -355,6 +355,28 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
     return true;
 }
 
+bool OdbcBackend::columns(const TableEntry& table, QStringList& names, ErrorList& errors) {
+    OdbcHandle stmt = newStatement(errors);
+    if (!stmt) return false;
+    const QString catalog = isMariaDb() ? defaultDatabase() : QString();
+    const bool schema = !table.Schema.isEmpty();
+    if (!SQL_SUCCEEDED(SQLColumnsW(stmt.get(), catalog.isEmpty() ? nullptr : wide(catalog),
+                                   catalog.isEmpty() ? 0 : SQL_NTS,
+                                   schema ? wide(table.Schema) : nullptr, schema ? SQL_NTS : 0,
+                                   wide(table.Name), SQL_NTS, nullptr, 0))) {
+        errors = odbcErrors({&stmt});
+        return false;
+    }
+    ResultData r;
+    if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
+    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
+    // The name is a pattern to the driver: "_" matches any character.
+    for (size_t i = 0; i < r.rows; ++i)
+        if (r.data[2].text(i) == table.Name && (!schema || r.data[1].text(i) == table.Schema))
+            names << r.data[3].text(i);
+    return true;
+}
+
 bool OdbcBackend::beginTransaction(ErrorList& errors) {
     if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT,
                                          SQLPOINTER(SQL_AUTOCOMMIT_OFF), 0))) {

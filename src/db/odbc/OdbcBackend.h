@@ -29,6 +29,7 @@ public:
                                                      ErrorList& errors) override;
     bool tables(std::vector<TableEntry>& out, ErrorList& errors) override;
     bool primaryKey(const QString& table, QStringList& columns, ErrorList& errors) override;
+    bool columns(const TableEntry& table, QStringList& names, ErrorList& errors) override;
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;

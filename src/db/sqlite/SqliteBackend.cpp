@@ -496,6 +496,27 @@ bool SqliteBackend::primaryKey(const QString& table, QStringList& columns, Error
     return true;
 }
 
+bool SqliteBackend::columns(const TableEntry& table, QStringList& names, ErrorList& errors) {
+    sqlite3_stmt* raw = nullptr;
+    // Hidden columns of virtual tables (1) are left out; generated ones (2, 3) are columns.
+    int rc = sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_xinfo(?) WHERE hidden <> 1",
+                                -1, &raw, nullptr);
+    StmtPtr stmt(raw);
+    if (rc != SQLITE_OK) {
+        errors = {sqliteError(m_db, rc)};
+        return false;
+    }
+    const QByteArray name = table.Name.toUtf8();
+    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    if (rc != SQLITE_DONE) {
+        errors = {sqliteError(m_db, rc)};
+        return false;
+    }
+    return true;
+}
+
 bool SqliteBackend::beginTransaction(ErrorList& errors) {
     if (sqlite3_get_autocommit(m_db) == 0) {
         m_ownTransaction = false;

@@ -1,0 +1,145 @@
+#include "SqlCompletion.h"
+
+#include "ColumnCatalog.h"
+#include "TableListRetrieval.h"
+
+#include <QSet>
+
+namespace {
+using db::SqlName;
+
+// A quoted name is the name exactly; a plain word is read without regard to case.
+bool sameName(const SqlName& n, const QString& name) {
+    return n.quoted ? n.name == name : n.name.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// The name standing right before the "." at dot.
+const SqlName* nameBefore(const std::vector<SqlName>& names, QStringView text, qsizetype dot) {
+    if (dot < 0 || dot >= text.size() || text[dot] != u'.') return nullptr;
+    for (const SqlName& n : names)
+        if (n.start + n.length == dot) return n.closed ? &n : nullptr;
+    return nullptr;
+}
+
+bool onlyBlanks(QStringView text) {
+    for (QChar c : text)
+        if (!c.isSpace()) return false;
+    return true;
+}
+
+// What was typed of the word before the caret, without its opening quote.
+QString typedPrefix(QStringView text, const SqlName& word, qsizetype caret) {
+    if (!word.quoted) return text.mid(word.start, caret - word.start).toString();
+    if (word.closed && caret == word.start + word.length) return word.name;
+    const QChar open = text[word.start];
+    const QString close = open == u'[' ? QStringLiteral("]") : QString(open);
+    return text.mid(word.start + 1, caret - word.start - 1).toString().replace(close + close, close);
+}
+
+class Choices {
+public:
+    Choices(const QString& prefix, const db::ColumnCatalog& catalog,
+            const db::ConnectionRecord& connection, Completion& out)
+        : m_prefix(prefix), m_catalog(catalog), m_connection(connection), m_out(out) {}
+
+    void table(const ListedTable& t) {
+        if (fits(t.entry.Name) || fits(t.listed)) m_out.choices << t.listed;
+    }
+    void bareTable(const ListedTable& t) {
+        if (fits(t.entry.Name)) m_out.choices << AddTableName(t.entry.Name, m_connection);
+    }
+    void columnsOf(const ListedTable& t) {
+        const QStringList* names = m_catalog.columns(t.entry);
+        if (!names) {
+            m_out.unread.push_back(t.entry);
+            return;
+        }
+        for (const QString& name : *names)
+            if (fits(name)) m_out.choices << AddTableName(name, m_connection);
+    }
+
+private:
+    bool fits(const QString& name) const { return name.startsWith(m_prefix, Qt::CaseInsensitive); }
+
+    const QString& m_prefix;
+    const db::ColumnCatalog& m_catalog;
+    const db::ConnectionRecord& m_connection;
+    Completion& m_out;
+};
+} // namespace
+
+Completion completeAt(QStringView text, qsizetype caret, db::SqlFamily family,
+                      const std::vector<ListedTable>& tables, const db::ColumnCatalog& columns,
+                      const db::ConnectionRecord& connection) {
+    Completion out;
+    out.start = out.end = caret;
+    const std::vector<SqlName> names = db::sqlNames(text, family);
+    const SqlName* word = nullptr;
+    for (const SqlName& n : names)
+        if (n.start < caret && caret <= n.start + n.length) word = &n;
+    QString prefix;
+    if (word) {
+        out.start = word->start;
+        out.end = word->start + word->length;
+        prefix = typedPrefix(text, *word, caret);
+    }
+
+    // The tables the text names, and the aliases it gives them.
+    std::vector<const ListedTable*> named;
+    std::vector<std::pair<const SqlName*, const ListedTable*>> aliases;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const SqlName& n = names[i];
+        if (&n == word || (n.keyword && !n.quoted) || !n.closed) continue;
+        // "x.name": a table of schema x; the column of a table x is no table.
+        const SqlName* schema = nameBefore(names, text, n.start - 1);
+        const size_t before = named.size();
+        for (const ListedTable& t : tables)
+            if (sameName(n, t.entry.Name) && (!schema || sameName(*schema, t.entry.Schema)))
+                named.push_back(&t);
+        if (named.size() == before || i + 1 == names.size()) continue;
+        // "table alias" or "table AS alias".
+        size_t a = i + 1;
+        qsizetype gapFrom = n.start + n.length;
+        if (!names[a].quoted && names[a].name.compare(u"as", Qt::CaseInsensitive) == 0 &&
+            onlyBlanks(text.mid(gapFrom, names[a].start - gapFrom)) && a + 1 < names.size()) {
+            gapFrom = names[a].start + names[a].length;
+            ++a;
+        }
+        const SqlName& alias = names[a];
+        if (&alias == word || (alias.keyword && !alias.quoted) || !alias.closed ||
+            !onlyBlanks(text.mid(gapFrom, alias.start - gapFrom)) || gapFrom == alias.start)
+            continue;
+        for (size_t k = before; k < named.size(); ++k)
+            aliases.push_back({&alias, named[k]});
+    }
+
+    Choices choices(prefix, columns, connection, out);
+    if (const SqlName* qualifier = nameBefore(names, text, out.start - 1)) {
+        const SqlName* schema = nameBefore(names, text, qualifier->start - 1);
+        QSet<const ListedTable*> of;
+        for (const auto& [alias, table] : aliases)
+            if (!schema && sameName(*qualifier, alias->name)) of.insert(table);
+        if (of.isEmpty())
+            for (const ListedTable& t : tables)
+                if (sameName(*qualifier, t.entry.Name) &&
+                    (!schema || sameName(*schema, t.entry.Schema)))
+                    of.insert(&t);
+        for (const ListedTable& t : tables) {
+            if (of.contains(&t)) choices.columnsOf(t);
+            if (!schema && !t.entry.Schema.isEmpty() && sameName(*qualifier, t.entry.Schema))
+                choices.bareTable(t);
+        }
+    } else {
+        QSet<const ListedTable*> done;
+        for (const ListedTable& t : tables)
+            choices.table(t);
+        for (const ListedTable* t : named)
+            if (!done.contains(t)) {
+                done.insert(t);
+                choices.columnsOf(*t);
+            }
+    }
+    out.choices.sort(Qt::CaseInsensitive);
+    out.choices.removeDuplicates();
+    return out;
+}
