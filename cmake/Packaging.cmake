@@ -19,6 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tolvan.invalid/")
 # the SVG icon engine) or needed by the Excel output.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libxlsxwriter4")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, odbcinst, xdg-utils")
+# Noto covers the characters the IPA fonts lack; the input-method frontends let Japanese be
+# typed (Qt 6 speaks to IBus by itself).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-ipafont-gothic, fonts-noto-cjk, fcitx5-frontend-qt6 | ibus, odbcinst, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xchm | kchmviewer, odbc-postgresql, odbc-mariadb, tdsodbc, odbc-mdbtools, libsqliteodbc")
 include(CPack)

@@ -34,6 +34,21 @@ for clause in "${clauses[@]}"; do
     ((ok)) || fail "dependency not satisfiable here: $clause"
 done
 
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "deb-check: Recommends: $recommends"
+for need in fonts-noto-cjk fcitx5-frontend-qt6; do
+    [[ ", $recommends," == *", $need"[\ ,]* ]] || fail "Recommends lacks $need"
+done
+# Every recommended package is one Debian 12 has, installed here or not.
+IFS=',' read -ra clauses <<<"$recommends"
+for clause in "${clauses[@]}"; do
+    IFS='|' read -ra alternatives <<<"$clause"
+    for alt in "${alternatives[@]}"; do
+        name=$(awk '{print $1}' <<<"$alt")
+        apt-cache show "$name" >/dev/null 2>&1 || fail "no such package to recommend: $name"
+    done
+done
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/tolvan usr/share/tolvan/Tolvan.chm usr/share/tolvan/help/index.html \
