@@ -18,7 +18,8 @@ void frmKorvel::buildCompletion() {
     connect(txtQuery, &QPlainTextEdit::cursorPositionChanged, this, follow);
 }
 
-void frmKorvel::setListedTables(const QStringList& items, const std::vector<db::TableEntry>& entries) {
+void frmKorvel::setListedTables(const QStringList& items,
+                                const std::vector<db::TableEntry>& entries) {
     m_listedTables.clear();
     for (size_t i = 0; i < entries.size() && i < size_t(items.size()); ++i)
         m_listedTables.push_back({entries[i], items[qsizetype(i)]});
@@ -38,8 +39,7 @@ void frmKorvel::offerCompletion(bool asked, bool readColumns) {
         return;
     }
     const db::Connection* c = connection();
-    const db::SqlFamily family =
-        c ? db::sqlFamilyOf(c->dbmsName()) : db::SqlFamily::Postgres;
+    const db::SqlFamily family = c ? db::sqlFamilyOf(c->dbmsName()) : db::SqlFamily::Postgres;
     const int caret = txtQuery->textCursor().position();
     const Completion offer = completeAt(txtQuery->toPlainText(), caret, family, m_listedTables,
                                         *m_columns, m_state.connection);

@@ -51,9 +51,9 @@ bool ColumnCatalog::read(const std::vector<TableEntry>& tables, std::function<vo
         if (done) done();
     };
     try {
-        m_end = std::async(std::launch::async, [work = std::move(work),
-                                                needed = std::move(needed), receiver,
-                                                finished = std::move(finished), this]() mutable {
+        m_end = std::async(std::launch::async, [work = std::move(work), needed = std::move(needed),
+                                                receiver, finished = std::move(finished),
+                                                this]() mutable {
             Read r = run(std::move(work), std::move(needed), m_stop);
             QMetaObject::invokeMethod(receiver, std::move(finished), Qt::QueuedConnection);
             return r;

@@ -33,7 +33,9 @@ QString typedPrefix(QStringView text, const SqlName& word, qsizetype caret) {
     if (word.closed && caret == word.start + word.length) return word.name;
     const QChar open = text[word.start];
     const QString close = open == u'[' ? QStringLiteral("]") : QString(open);
-    return text.mid(word.start + 1, caret - word.start - 1).toString().replace(close + close, close);
+    return text.mid(word.start + 1, caret - word.start - 1)
+        .toString()
+        .replace(close + close, close);
 }
 
 class Choices {
@@ -55,7 +57,7 @@ public:
             return;
         }
         for (const QString& name : *names)
-            if (fits(name)) m_out.choices << AddTableName(name, m_connection);
+            if (fits(name)) m_out.choices << AddColumnName(name, m_connection);
     }
 
 private:

@@ -158,6 +158,17 @@ bool needsDriverQuotes(const QString& name, db::IdentifierCase identifierCase,
     return reservedWords().contains(name.toLower()) || keywords.contains(name.toUpper());
 }
 
+// Brackets cannot hold a "]" (the database ends the name there), and some drivers split
+// statements at a ";" even between brackets: such a name goes in the database's own quotes,
+// doubled inside.
+QString inBrackets(const QString& name, const db::Connection* c) {
+    const QString quote = c && c->isOpen() ? c->identifierQuote().trimmed() : QString();
+    if ((name.contains(QLatin1Char(']')) || name.contains(QLatin1Char(';'))) && !quote.isEmpty() &&
+        quote != QLatin1String("["))
+        return quote + QString(name).replace(quote, quote + quote) + quote;
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
 bool usesDriverQuotes(const db::ConnectionRecord& connection) {
     const db::Connection* c = connection.adoConnection.get();
     return connection.kind == db::ConnectionKind::Odbc && c && c->isOpen() &&
@@ -196,14 +207,20 @@ QString AddTableName(const QString& name, const db::ConnectionRecord& connection
     const bool everyName = connection.kind == db::ConnectionKind::Access ||
                            (c && c->isOpen() && isMdbTools(c->dbmsName()));
     if (!everyName && std::none_of(name.begin(), name.end(), forcesBrackets)) return name;
-    // Brackets cannot hold a "]" (the database ends the name there), and some drivers split
-    // statements at a ";" even between brackets: such a name goes in the database's own
-    // quotes, doubled inside.
-    const QString quote = c && c->isOpen() ? c->identifierQuote().trimmed() : QString();
-    if ((name.contains(QLatin1Char(']')) || name.contains(QLatin1Char(';'))) && !quote.isEmpty() &&
-        quote != QLatin1String("["))
-        return quote + QString(name).replace(quote, quote + quote) + quote;
-    return BracketName(name);
+    return inBrackets(name, c);
+}
+
+QString AddColumnName(const QString& name, const db::ConnectionRecord& connection) {
+    if (usesDriverQuotes(connection)) return AddTableName(name, connection);
+    const db::Connection* c = connection.adoConnection.get();
+    const bool open = c && c->isOpen();
+    const bool beyondAscii =
+        std::any_of(name.begin(), name.end(), [](QChar ch) { return ch.unicode() > 0x7f; });
+    if ((beyondAscii && open && isMdbTools(c->dbmsName())) ||
+        std::any_of(name.begin(), name.end(), forcesBrackets) ||
+        needsDriverQuotes(name, db::IdentifierCase::Mixed, open ? c->keywords() : QStringList()))
+        return inBrackets(name, c);
+    return name;
 }
 
 TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {

@@ -58,6 +58,12 @@ private slots:
         QCOMPARE(AddTableName(QStringLiteral("a{b"), none), QStringLiteral("[a{b]"));
         none.kind = db::ConnectionKind::Access;
         QCOMPARE(AddTableName(QStringLiteral("Customers"), none), QStringLiteral("[Customers]"));
+        // A column's name only where it needs them: a blank, a reserved word, a leading digit.
+        QCOMPARE(AddColumnName(QStringLiteral("Customers"), none), QStringLiteral("Customers"));
+        QCOMPARE(AddColumnName(QStringLiteral("顧客名"), none), QStringLiteral("顧客名"));
+        QCOMPARE(AddColumnName(QStringLiteral("Order No"), none), QStringLiteral("[Order No]"));
+        QCOMPARE(AddColumnName(QStringLiteral("order"), none), QStringLiteral("[order]"));
+        QCOMPARE(AddColumnName(QStringLiteral("1st"), none), QStringLiteral("[1st]"));
     }
 
     void sqliteFile_data() {
