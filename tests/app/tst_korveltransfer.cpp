@@ -235,6 +235,105 @@ private slots:
         QVERIFY2(lines > 0 && lines < 20000, qPrintable(QString::number(lines)));
         QVERIFY(!m_state->bExporting);
     }
+
+    // Inside each wait of the window (the rows of an export or an import between events, a
+    // question in the message panel, a statement running on its worker) a close request is
+    // refused and no key of another command starts a second operation: no statement, no
+    // file dialog, no other window; the query box keeps its text.
+    void nothingElseStartsInsideAWait_data() {
+        QTest::addColumn<QString>("wait");
+        for (const char* wait : {"export", "import", "question", "statement"})
+            QTest::newRow(wait) << QString::fromLatin1(wait);
+    }
+    void nothingElseStartsInsideAWait() {
+        QFETCH(QString, wait);
+        QStringList values;
+        for (int i = 0; i < 20000; ++i)
+            values << QStringLiteral("(%1, 'n')").arg(i);
+        QVERIFY(testdb::exec(connection(), QStringLiteral("INSERT INTO d VALUES ") +
+                                               values.join(QLatin1Char(','))));
+        testdb::exec(connection(), QStringLiteral("DROP TABLE IF EXISTS runs"));
+        QVERIFY(testdb::exec(connection(), QStringLiteral("CREATE TABLE runs (n INTEGER)")));
+        showResult(QStringLiteral("select * from d"));
+        const QString rows = m_dir->filePath(QStringLiteral("rows.csv"));
+        QFile csv(rows);
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20000; ++i)
+            csv.write(QByteArray::number(i) + ",\"m\"\r\n");
+        csv.close();
+        int dialogs = 0;
+        m_window->showFileDialog = [&](bool save, const QString&, const QString&, const QString&) {
+            ++dialogs;
+            return save ? m_dir->filePath(QStringLiteral("out.csv")) : rows;
+        };
+        auto* box = child<QPlainTextEdit>("txtQuery");
+        const QString inBox = QStringLiteral("insert into runs values (1)");
+        bool tried = false;
+        const auto tryEverything = [&] {
+            QVERIFY(m_window->operationRunning());
+            QVERIFY(!m_window->close());
+            const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+                {Qt::Key_E, Qt::ControlModifier},  {Qt::Key_Return, Qt::ControlModifier},
+                {Qt::Key_R, Qt::ControlModifier},  {Qt::Key_F5, Qt::NoModifier},
+                {Qt::Key_N, Qt::ControlModifier},  {Qt::Key_Space, Qt::ControlModifier},
+                {Qt::Key_F7, Qt::NoModifier},      {Qt::Key_F8, Qt::NoModifier},
+                {Qt::Key_F7, Qt::ControlModifier}, {Qt::Key_F8, Qt::ControlModifier},
+                {Qt::Key_F6, Qt::NoModifier},      {Qt::Key_F3, Qt::NoModifier},
+                {Qt::Key_F4, Qt::NoModifier},      {Qt::Key_F9, Qt::NoModifier},
+                {Qt::Key_Left, Qt::AltModifier},   {Qt::Key_F1, Qt::NoModifier}};
+            for (const auto& [key, modifiers] : keys) {
+                QWidget* focus = QApplication::focusWidget();
+                if (focus)
+                    QTest::keyClick(focus, key, modifiers);
+                else
+                    QTest::keyClick(m_window->windowHandle(), key, modifiers);
+            }
+            tried = true;
+        };
+        // The close request asks the transfer to stop: it goes on when told so.
+        if (wait == QLatin1String("export") || wait == QLatin1String("import"))
+            m_answers << QStringLiteral("cmdCancel");
+        const int historyBefore = int(m_state->history.entries().size());
+        if (wait == QLatin1String("question")) {
+            box->setPlainText(QStringLiteral("delete from d where id < 0"));
+            QTimer::singleShot(0, m_window.get(), [&] {
+                QVERIFY(m_window->waitPanel()->isVisible());
+                tryEverything();
+            });
+            m_window->ExecuteQueryBox();
+            QCOMPARE(m_prompts.size(), 1);
+        } else if (wait == QLatin1String("statement")) {
+            box->setPlainText(QStringLiteral(
+                "with recursive r(i) as (select 1 union all select i + 1 from r where i < "
+                "100000000) select count(*) from r"));
+            QTimer::singleShot(0, m_window.get(), [&] {
+                tryEverything();
+                m_window->waitPanel()->cancelButton()->click();
+            });
+            m_window->ExecuteQueryBox();
+        } else {
+            box->setPlainText(inBox);
+            QTimer::singleShot(0, m_window.get(), tryEverything);
+            m_window
+                ->action(wait == QLatin1String("export") ? QStringLiteral("mnuCSV")
+                                                         : QStringLiteral("mnuImportCSV"))
+                ->trigger();
+            QCOMPARE(dialogs, 1);
+            QCOMPARE(box->toPlainText(), inBox);
+            QCOMPARE(count(QStringLiteral("d")), wait == QLatin1String("import") ? 40000 : 20000);
+        }
+        QVERIFY(tried);
+        QVERIFY(!m_window->operationRunning());
+        QCOMPARE(count(QStringLiteral("runs")), 0);
+        QCOMPARE(int(m_state->history.entries().size()),
+                 historyBefore +
+                     (wait == QLatin1String("export") || wait == QLatin1String("import") ? 0 : 1));
+        QVERIFY(m_window->isVisible());
+        QVERIFY(QApplication::topLevelWidgets().size() >= 1);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(!w->isVisible() || w == m_window.get() || w->isAncestorOf(m_window.get()),
+                     qPrintable(w->objectName()));
+    }
 };
 
 QTEST_MAIN(TestKorvelTransfer)
