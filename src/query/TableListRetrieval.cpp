@@ -223,7 +223,7 @@ QString AddColumnName(const QString& name, const db::ConnectionRecord& connectio
     return name;
 }
 
-TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback) {
+TableList RetrieveTableList(ProgramState& state, OperationFeedback& feedback) {
     feedback.ShowBusy(QStringLiteral("テーブルリストを取得しています") + QStringLiteral("\r\n") +
                           kPleaseWait,
                       false, false);

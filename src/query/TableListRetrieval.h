@@ -17,7 +17,7 @@ struct TableList {
 
 // The names of the database's tables, quoted so that each can follow "select * from ":
 // Oracle through "select * from tab", every other kind through the catalog (type "TABLE").
-TableList RetrieveTableList(ProgramState& state, WindowFeedback& feedback);
+TableList RetrieveTableList(ProgramState& state, OperationFeedback& feedback);
 
 // "[" + name + "]"; a "]" inside is left as it is.
 QString BracketName(const QString& name);

@@ -12,18 +12,57 @@ class Recordset;
 enum class PanelAnswer { Ok, Cancel };
 Q_DECLARE_METATYPE(PanelAnswer)
 
-// What the main window's operations need of the window: the feedback routines and the grid.
-// The window implements it; tests implement a recording fake.
-class WindowFeedback {
+// What a long operation needs of the window it runs in: the lock, the busy panel and the
+// progress bar, time for the window's events between rows, and the user's request to stop.
+// The defaults suit fakes that do not care.
+class OperationFeedback {
 public:
-    virtual ~WindowFeedback() = default;
+    virtual ~OperationFeedback() = default;
     virtual void SetWindowEnabled(bool enabled) = 0;
     virtual void ShowBusy(const QString& message, bool okEnabled, bool cancelEnabled) = 0;
     virtual void HideBusy() = 0;
+    // The busy panel's Cancel while a statement runs: it then cancels the statement.
+    virtual void SetBusyCancelEnabled(bool) {}
+    // The main window's progress bar: shown or hidden, value 0 to 100.
+    virtual void SetProgressVisible(bool) {}
+    virtual void SetProgressValue(int) {}
+    // Lets pending window events run; time-sliced, so it is cheap to call after every row.
+    virtual void DoEvents() {}
+    // Repaints the window now (the status count during a long loop).
+    virtual void RepaintWindow() {}
+    // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
+    // window). A loop asks after every row and clears the request when it goes on or starts.
+    virtual bool abortRequested() const { return false; }
+    virtual void clearAbortRequest() {}
+};
+
+// What an operation asks the user and tells them: the message panel, the status bar, the
+// file dialogs and the desktop's own applications.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
     // Waits for a button; Enter presses the one given as the default.
     virtual PanelAnswer ShowMessagePanel(const QString& message, bool okEnabled, bool cancelEnabled,
                                          PanelAnswer defaultAnswer = PanelAnswer::Ok) = 0;
     virtual void UpdateStatusBar(const QString& status) = 0;
+    // The file dialogs: the chosen path, or "" when cancelled. filter uses "|" pairs
+    // ("CSVファイル (*.csv)|*.csv|...").
+    virtual QString ShowSaveDialog(const QString& /*title*/, const QString& /*filter*/,
+                                   const QString& /*initialDir*/) {
+        return QString();
+    }
+    virtual QString ShowOpenDialog(const QString& /*title*/, const QString& /*filter*/,
+                                   const QString& /*initialDir*/) {
+        return QString();
+    }
+    // Opens a file with the desktop's application for it; false when there is none.
+    virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
+};
+
+// The result grid, for the operations that change what it shows.
+class GridBinding {
+public:
+    virtual ~GridBinding() = default;
     virtual void ClearGridPanel() = 0;
     // The grid shows this record set (null: nothing).
     virtual void bindGrid(std::shared_ptr<db::Recordset> rs) = 0;
@@ -38,40 +77,19 @@ public:
     virtual void endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
         if (completed) bindGrid(std::move(rs));
     }
-    // The busy panel's Cancel while a statement runs: it then cancels the statement.
-    virtual void SetBusyCancelEnabled(bool) {}
-
-    // What the transfers need; the defaults suit fakes that do not care.
-    // The main window's progress bar: shown or hidden, value 0 to 100.
-    virtual void SetProgressVisible(bool) {}
-    virtual void SetProgressValue(int) {}
-    // Lets pending window events run; time-sliced, so it is cheap to call after every row.
-    virtual void DoEvents() {}
-    // Repaints the window now (the status count during a long loop).
-    virtual void RepaintWindow() {}
-    // The file dialogs: the chosen path, or "" when cancelled. filter uses "|" pairs
-    // ("CSVファイル (*.csv)|*.csv|...").
-    virtual QString ShowSaveDialog(const QString& /*title*/, const QString& /*filter*/,
-                                   const QString& /*initialDir*/) {
-        return QString();
-    }
-    virtual QString ShowOpenDialog(const QString& /*title*/, const QString& /*filter*/,
-                                   const QString& /*initialDir*/) {
-        return QString();
-    }
-    // Opens a file with the desktop's application for it; false when there is none.
-    virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
-
-    // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
-    // window). A loop asks after every row and clears the request when it goes on or starts.
-    virtual bool abortRequested() const { return false; }
-    virtual void clearAbortRequest() {}
 };
+
+// The transfers: a long operation that asks and reports, and leaves the grid alone.
+class TransferFeedback : public OperationFeedback, public UserDialogs {};
+
+// The statements of the query box also show their results: all three. The window implements
+// it; tests implement recording fakes.
+class WindowFeedback : public TransferFeedback, public GridBinding {};
 
 // Holds the window locked for an operation while it lives; unlocked again on every way out.
 class WindowLock {
 public:
-    explicit WindowLock(WindowFeedback& feedback) : m_feedback(feedback) {
+    explicit WindowLock(OperationFeedback& feedback) : m_feedback(feedback) {
         m_feedback.SetWindowEnabled(false);
     }
     ~WindowLock() { m_feedback.SetWindowEnabled(true); }
@@ -79,5 +97,5 @@ public:
     WindowLock& operator=(const WindowLock&) = delete;
 
 private:
-    WindowFeedback& m_feedback;
+    OperationFeedback& m_feedback;
 };

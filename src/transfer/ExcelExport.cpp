@@ -34,7 +34,7 @@ void typedText(QStringView value, QString& out) {
 
 class ExcelRun {
 public:
-    ExcelRun(db::Recordset& result, db::Connection* connection, WindowFeedback& feedback,
+    ExcelRun(db::Recordset& result, db::Connection* connection, TransferFeedback& feedback,
              const QString& folder)
         : m_result(result), m_connection(connection), m_feedback(feedback), m_folder(folder) {}
 
@@ -114,12 +114,12 @@ private:
 
     db::Recordset& m_result;
     db::Connection* m_connection;
-    WindowFeedback& m_feedback;
+    TransferFeedback& m_feedback;
     QString m_folder;
     db::Error m_error;
 };
 // Offers to save a workbook nothing could open; where it ends up, as a path.
-QString keepWorkbook(const QString& written, WindowFeedback& feedback) {
+QString keepWorkbook(const QString& written, TransferFeedback& feedback) {
     const QString chosen = feedback.ShowSaveDialog(
         kSaveWorkbookTitle, kWorkbookFilter, QFileInfo(written).absolutePath() + QLatin1Char('/'));
     if (chosen.isEmpty() || QFileInfo(chosen).absoluteFilePath() == written) return written;
@@ -129,7 +129,7 @@ QString keepWorkbook(const QString& written, WindowFeedback& feedback) {
 }
 } // namespace
 
-QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+QString ExportExcel(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                     const QString& workbookFolder) {
     std::unique_ptr<ExcelApplication> excel;
     QString handedOver;

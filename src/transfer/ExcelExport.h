@@ -11,7 +11,7 @@
 // workbook, formats it as a bordered table and hands it to the desktop's spreadsheet
 // application. workbookFolder (ending with "/") takes the workbook file. Returns the path of
 // the workbook handed over, "" when none was.
-QString ExportExcel(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+QString ExportExcel(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                     const QString& workbookFolder);
 
 // The most columns the output copies (A to IV).

@@ -15,8 +15,9 @@ QString dropSeparator(const QString& path) {
     return QString();
 }
 
-void ImportDroppedFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& path, const std::function<void()>& reread) {
+void ImportDroppedFile(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& path,
+                       const std::function<void()>& reread) {
     const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     const QString separator = dropSeparator(path);

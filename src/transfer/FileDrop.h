@@ -13,5 +13,6 @@ QString dropSeparator(const QString& path);
 
 // Imports one dropped file into the table behind the result on screen with the window locked,
 // as ImportFile does, or refuses it with a message.
-void ImportDroppedFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& path, const std::function<void()>& reread);
+void ImportDroppedFile(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& path,
+                       const std::function<void()>& reread);

@@ -16,7 +16,7 @@ namespace {
 constexpr qint64 kHeaderEvery = 20;
 
 // Writes the page; on failure error says why and the caller reports it.
-bool writePage(db::Recordset& result, db::Connection* connection, WindowFeedback& feedback,
+bool writePage(db::Recordset& result, db::Connection* connection, TransferFeedback& feedback,
                db::Recordset& fresh, QFile& file, const QStringList& pageFolders,
                db::Error& error) {
     db::Recordset* opened = OpenWorkRecordset(fresh, result, connection, error);
@@ -78,7 +78,7 @@ bool writePage(db::Recordset& result, db::Connection* connection, WindowFeedback
 }
 } // namespace
 
-QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+QString ExportHtml(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                    const QStringList& pageFolders) {
     const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);

@@ -11,5 +11,5 @@
 // again over connection, as the CSV export reads them) as a page "temp" + N + ".html" in
 // the first of pageFolders (each ending with "/") that takes a new file, and opens it with the
 // desktop. Returns the page's path, "" when none was written in full.
-QString ExportHtml(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+QString ExportHtml(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                    const QStringList& pageFolders);

@@ -39,7 +39,7 @@ bool writeRows(db::Recordset& rs, TextFileWriter& file, FieldFormatter& formatte
 }
 } // namespace
 
-void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& separator) {
     qint32 n = 0;
     TextFileWriter file;
@@ -112,8 +112,8 @@ void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedbac
     feedback.HideBusy();
 }
 
-void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& separator) {
+void ExportTextCommand(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& separator) {
     const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     ExportText(result, connection, feedback, separator);

@@ -10,9 +10,9 @@
 // writes every row of the result's SQL text read again over connection (the rows the result
 // holds, where reading it again would change data), with progress, the status count and the
 // abort question.
-void ExportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& separator);
 
 // The menu commands around it: the window locked and the progress bar shown meanwhile.
-void ExportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& separator);
+void ExportTextCommand(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& separator);

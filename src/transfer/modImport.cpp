@@ -23,7 +23,7 @@ db::Error openFailure(const db::Recordset& rs, const db::Connection* connection)
 // The record loop of the interactive import, in one bulk-write scope. False on a failure
 // (in error); the pending rows are committed on every way out.
 bool importRecords(const db::Recordset& result, db::Connection* connection,
-                   WindowFeedback& feedback, const QString& path, const QString& separator,
+                   TransferFeedback& feedback, const QString& path, const QString& separator,
                    qint32& n, db::Error& error) {
     int interval = 100;
     if (!readRefreshInterval(interval, error)) return false;
@@ -90,7 +90,7 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
 }
 
 // ImportText and ImportFile: the dialog only when no path is given.
-void runImport(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void runImport(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                const QString& separator, const QString* givenPath,
                const std::function<void()>& reread) {
     qint32 n = 0;
@@ -152,19 +152,20 @@ void runImport(db::Recordset* result, db::Connection* connection, WindowFeedback
 }
 } // namespace
 
-void ImportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ImportText(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& separator, const std::function<void()>& reread) {
     runImport(result, connection, feedback, separator, nullptr, reread);
 }
 
-void ImportFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ImportFile(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& path, const QString& separator,
                 const std::function<void()>& reread) {
     runImport(result, connection, feedback, separator, &path, reread);
 }
 
-void ImportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& separator, const std::function<void()>& reread) {
+void ImportTextCommand(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& separator,
+                       const std::function<void()>& reread) {
     const WindowLock lock(feedback);
     feedback.SetProgressVisible(true);
     ImportText(result, connection, feedback, separator, reread);

@@ -12,13 +12,14 @@
 // with the cycling progress bar, the status count and the abort question. reread, the
 // window's, reads the result again at the end so that the new rows show; not where reading it
 // again would change data (the import is refused then).
-void ImportText(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ImportText(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& separator, const std::function<void()>& reread);
 
 // The same for a given file, without the dialog (dropped files).
-void ImportFile(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
+void ImportFile(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& path, const QString& separator, const std::function<void()>& reread);
 
 // The menu commands around ImportText: the window locked and the progress bar shown meanwhile.
-void ImportTextCommand(db::Recordset* result, db::Connection* connection, WindowFeedback& feedback,
-                       const QString& separator, const std::function<void()>& reread);
+void ImportTextCommand(db::Recordset* result, db::Connection* connection,
+                       TransferFeedback& feedback, const QString& separator,
+                       const std::function<void()>& reread);

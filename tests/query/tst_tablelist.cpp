@@ -6,20 +6,12 @@
 #include <QTest>
 
 namespace {
-class QuietWindow : public WindowFeedback {
+class QuietWindow : public OperationFeedback {
 public:
     QStringList busy;
     void SetWindowEnabled(bool) override {}
     void ShowBusy(const QString& message, bool, bool) override { busy << message; }
     void HideBusy() override { busy << QStringLiteral("hidden"); }
-    PanelAnswer ShowMessagePanel(const QString&, bool, bool, PanelAnswer) override {
-        return PanelAnswer::Ok;
-    }
-    void UpdateStatusBar(const QString&) override {}
-    void ClearGridPanel() override {}
-    void bindGrid(std::shared_ptr<db::Recordset>) override {}
-    void rebindGrid() override {}
-    void PrepareGridColumns() override {}
 };
 } // namespace
 
