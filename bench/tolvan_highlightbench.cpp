@@ -1,8 +1,12 @@
 // The query box's colouring as a user types: a text of 10,000 lines in the plain-text box with
 // the window's highlighter, then keys typed one by one in its middle, and a comment opened
 // and closed there (which colours every line after it anew). Prints, in milliseconds, how
-// long a key takes to be handled, painting included: the median and the longest.
+// long a key takes to be handled, painting included: the median and the longest; and how long
+// completion takes to read the whole text for the names at the caret, as it does after each
+// key while its list shows.
 //   QT_QPA_PLATFORM=offscreen tolvan-highlightbench [lines]
+#include "ColumnCatalog.h"
+#include "SqlCompletion.h"
 #include "SqlHighlighter.h"
 
 #include <QApplication>
@@ -54,8 +58,18 @@ int main(int argc, char** argv) {
     const double open = typeKey(app, &box, Qt::Key_Slash, QStringLiteral("/")) +
                         typeKey(app, &box, Qt::Key_Asterisk, QStringLiteral("*"));
     const double close = typeKey(app, &box, Qt::Key_Backspace, QString());
+    db::ConnectionRecord none;
+    db::ColumnCatalog catalog(nullptr);
+    const std::vector<ListedTable> tables = {
+        {{QStringLiteral("t"), QStringLiteral("TABLE")}, QStringLiteral("t")}};
+    QElapsedTimer completing;
+    completing.start();
+    const Completion offer = completeAt(box.toPlainText(), box.textCursor().position(),
+                                        db::SqlFamily::Postgres, tables, catalog, none);
+    const double complete = double(completing.nsecsElapsed()) / 1e6;
     std::printf("lines=%d load_ms=%.1f key_median_ms=%.2f key_max_ms=%.2f "
-                "comment_open_ms=%.1f comment_close_ms=%.1f\n",
-                lines, loaded, keys[keys.size() / 2], keys.back(), open, close);
+                "comment_open_ms=%.1f comment_close_ms=%.1f complete_ms=%.1f (%lld names)\n",
+                lines, loaded, keys[keys.size() / 2], keys.back(), open, close, complete,
+                static_cast<long long>(offer.choices.size() + offer.unread.size()));
     return 0;
 }

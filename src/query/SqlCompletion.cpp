@@ -68,11 +68,32 @@ private:
     const db::ConnectionRecord& m_connection;
     Completion& m_out;
 };
+
+// Lines around the caret that completion reads: names further away do not matter to it, and
+// a long script then costs no more than a short one at each key.
+constexpr int kLinesAround = 200;
+
+std::pair<qsizetype, qsizetype> linesAround(QStringView text, qsizetype caret) {
+    qsizetype from = caret, to = caret;
+    for (int n = 0; n <= kLinesAround && from > 0; ++n)
+        from = text.lastIndexOf(u'\n', from - 1);
+    for (int n = 0; n <= kLinesAround && to >= 0 && to < text.size(); ++n)
+        to = text.indexOf(u'\n', to + 1);
+    return {from < 0 ? 0 : from, to < 0 ? text.size() : to};
+}
 } // namespace
 
 Completion completeAt(QStringView text, qsizetype caret, db::SqlFamily family,
                       const std::vector<ListedTable>& tables, const db::ColumnCatalog& columns,
                       const db::ConnectionRecord& connection) {
+    const auto [from, to] = linesAround(text, caret);
+    if (from > 0 || to < text.size()) {
+        Completion out = completeAt(text.mid(from, to - from), caret - from, family, tables,
+                                    columns, connection);
+        out.start += from;
+        out.end += from;
+        return out;
+    }
     Completion out;
     out.start = out.end = caret;
     const std::vector<SqlName> names = db::sqlNames(text, family);
