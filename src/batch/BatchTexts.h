@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MenuTexts.h"
+#include "modExecuteQuery.h"
 
 #include <QString>
 
@@ -39,7 +40,8 @@ inline const QString kBadFileName = QStringLiteral("ファイル名が不正で�
 inline const QString kBadTableName = QStringLiteral("テーブル名が不正です。");
 inline const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 inline const QString kTo = QStringLiteral("に");
-inline const QString kRowsAdded = QStringLiteral("件のデータが追加されました");
+// The words of the status bar after an INSERT.
+inline const QString kRowsAdded = kRowsInserted;
 // The TAB import has always ended its count with a full stop, the CSV import not.
 inline const QString kRowsAddedTab = kRowsAdded + QStringLiteral("。");
 inline const QString kRowsWritten = QStringLiteral("件のデータが出力されました");
