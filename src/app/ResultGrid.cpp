@@ -81,8 +81,9 @@ int ResultGrid::headerWidth(int column) const {
     const int fromStyle = header->style()
                               ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
                               .width();
-    // The label is drawn between a margin on either side.
-    return std::max(fromStyle, option.fontMetrics.horizontalAdvance(option.text) + 2 * margin + 1);
+    // The label is drawn between a margin on either side; a few pixels more keep it off the
+    // borders.
+    return std::max(fromStyle, option.fontMetrics.horizontalAdvance(option.text) + 2 * margin + 4);
 }
 
 int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit) const {

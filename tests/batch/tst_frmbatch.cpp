@@ -122,6 +122,13 @@ private slots:
         QCOMPARE(execute->text(), QStringLiteral("実行"));
         QCOMPARE(execute->geometry(), twips(3780, 60, 1935, 375, dpi));
         QVERIFY(!execute->isDefault() && !execute->autoDefault());
+        // The stop button beside it, within the narrowest window, usable only during a run.
+        auto* stop = child<QPushButton>(w.get(), "cmdStop");
+        QCOMPARE(stop->text(), QStringLiteral("中止"));
+        QCOMPARE(stop->geometry(), twips(5775, 60, 765, 375, dpi));
+        QVERIFY(stop->geometry().right() <
+                twipsToPixels(6660, dpi) - (w->frameGeometry().width() - w->width()));
+        QVERIFY(!stop->isEnabled() && !stop->isDefault() && !stop->autoDefault());
         QCOMPARE(box(w.get(), "txtBatch")->geometry(), twips(30, 480, 7545, 3555, dpi));
         QVERIFY(!box(w.get(), "txtBatch")->isReadOnly());
         QCOMPARE(box(w.get(), "txtBatchLog")->geometry(), twips(30, 4080, 7545, 1695, dpi));
