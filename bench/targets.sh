@@ -48,6 +48,8 @@ done | median)
 scroll=$(QT_QPA_PLATFORM=offscreen "$bin/tolvan-gridbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*scroll_to_end=\([0-9.]*\).*/\1/p')
 open=$(bench_field open_seconds fetch "$lite" "select * from t")
 echo "grid: execute until painted ${grid}s, layer fetch alone ${open}s, ratio $(ratio "$grid" "$open") (target 1.3); scroll to the last row ${scroll}s"
+fit=$(QT_QPA_PLATFORM=offscreen "$bin/tolvan-fitbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*all_columns_fit_seconds=//p')
+echo "grid: every column fitted to all rows (double-clicked borders) ${fit}s"
 
 for col in name amount; do
     ref=$(timed sqlite3 "$work/t.db" "select * from t order by $col")

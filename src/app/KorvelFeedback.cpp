@@ -162,10 +162,13 @@ void frmKorvel::ClearGridPanel() {
 
 void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) {
     m_model->setRecordset(std::move(rs));
+    DataGrid1->fitColumnsToFirstScreen();
 }
 
 void frmKorvel::rebindGrid() {
+    // A result read again in the order chosen before: its first screen is new.
     m_model->reload();
+    DataGrid1->fitColumnsToFirstScreen();
 }
 
 void frmKorvel::PrepareGridColumns() {
@@ -179,19 +182,26 @@ void frmKorvel::SetBusyCancelEnabled(bool enabled) {
 
 void frmKorvel::showArrivingRows(std::shared_ptr<db::Recordset> rs) {
     m_beforeArriving = m_model->recordset();
+    m_widthsBeforeArriving = DataGrid1->columnWidths();
     m_model->setRecordset(std::move(rs));
+    DataGrid1->fitColumnsToFirstScreen();
 }
 
 void frmKorvel::moreRowsArrived() {
     m_model->rowsArrived();
+    DataGrid1->fitColumnsToArrivedRows();
 }
 
 void frmKorvel::endArrivingRows(std::shared_ptr<db::Recordset> rs, bool completed) {
-    if (completed && m_model->recordset() == rs)
+    if (completed && m_model->recordset() == rs) {
         m_model->rowsArrived(); // bound already, and where the user scrolled to stays
-    else if (completed)
+        DataGrid1->fitColumnsToArrivedRows();
+    } else if (completed) {
         bindGrid(std::move(rs));
-    else
+    } else {
+        // The rows shown before come back as wide as they were.
         m_model->setRecordset(std::move(m_beforeArriving));
+        DataGrid1->setColumnWidths(m_widthsBeforeArriving);
+    }
     m_beforeArriving.reset();
 }

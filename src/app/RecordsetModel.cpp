@@ -104,12 +104,28 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
         return QString();
     }
     if (role == ShownNullRole) return false;
-    QString text = m_rs->text(sourceRow(index.row()), index.column());
-    if (role == Qt::DisplayRole && text.size() > kShownChars) {
+    QString text;
+    if (role == Qt::DisplayRole)
+        shownText(index.row(), index.column(), text);
+    else
+        m_rs->textInto(sourceRow(index.row()), index.column(), text);
+    return text;
+}
+
+bool RecordsetModel::shownText(int row, int column, QString& text) const {
+    if (m_rs->isNull(sourceRow(row), column)) {
+        if (m_showNull)
+            text = kNullText;
+        else
+            text.resize(0);
+        return m_showNull;
+    }
+    m_rs->textInto(sourceRow(row), column, text);
+    if (text.size() > kShownChars) {
         text.truncate(kShownChars);
         text += QChar(0x2026);
     }
-    return text;
+    return false;
 }
 
 bool RecordsetModel::isTooLongToEdit(const QModelIndex& index) const {

@@ -37,6 +37,10 @@ public:
     int sourceRow(int row) const { return m_filtered ? m_visible[size_t(row)] : row; }
     int viewRow(int source) const;
 
+    // What a cell of a row shown displays, into text (its memory reused): true when it is the
+    // word for Null, which is set in italics.
+    bool shownText(int row, int column, QString& text) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -1,12 +1,17 @@
 #include "ResultGrid.h"
 
+#include "ColumnFit.h"
 #include "RecordsetModel.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <new>
 
 namespace {
 // Cell editors that know F2: the whole text selected, or the caret at its end.
@@ -41,9 +46,145 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
+    // The view's own fit of a double-clicked border reads only the rows in sight.
+    horizontalHeader()->viewport()->installEventFilter(this);
+}
+
+// Column widths -------------------------------------------------------------------------
+
+namespace {
+// A text of a cell sits between margins; the grid line takes one pixel more, and one is to
+// spare.
+int cellPadding(const QWidget* view) {
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    return 2 * margin + 2;
+}
+} // namespace
+
+int ResultGrid::firstScreenRows() const {
+    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    const int height = viewport()->height() > 0 ? viewport()->height() : this->height();
+    return height / rowHeight + 1;
+}
+
+int ResultGrid::headerWidth(int column) const {
+    const QHeaderView* header = horizontalHeader();
+    QFont bold = header->font();
+    bold.setBold(true);
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.fontMetrics = QFontMetrics(bold);
+    option.text = model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
+    option.section = column;
+    option.orientation = Qt::Horizontal;
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
+    const int fromStyle = header->style()
+                              ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+                              .width();
+    // The label is drawn between a margin on either side; a few pixels more keep it off the
+    // borders.
+    return std::max(fromStyle, option.fontMetrics.horizontalAdvance(option.text) + 2 * margin + 4);
+}
+
+int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit) const {
+    const auto* m = qobject_cast<const RecordsetModel*>(model());
+    const int padding = cellPadding(this);
+    const int values =
+        m && end > first ? fit.widestText(*m, column, first, end, std::max(0, limit - padding)) : 0;
+    return std::max(headerWidth(column), std::min(limit, values > 0 ? values + padding : 0));
+}
+
+void ResultGrid::fitColumnsToFirstScreen() {
+    m_fittedRows = 0;
+    fitColumnsToArrivedRows();
+}
+
+void ResultGrid::fitColumnsToArrivedRows() {
+    // Once the first screen is measured, later rows are not looked at.
+    if (!model() || (m_fittedRows > 0 && m_fittedRows >= firstScreenRows())) return;
+    // The row numbers and the scroll bars of the new rows take their room first.
+    updateGeometries();
+    const int rows = std::min(model()->rowCount(), firstScreenRows());
+    if (rows < m_fittedRows || (rows == m_fittedRows && m_fittedRows > 0)) return;
+    try {
+        ColumnFit fit(font());
+        const int limit = viewport()->width() * 2 / 5;
+        for (int c = 0; c < model()->columnCount(); ++c)
+            horizontalHeader()->resizeSection(c, fitWidth(fit, c, 0, rows, limit));
+        m_fittedRows = rows;
+    } catch (const std::bad_alloc&) {
+        // No memory to measure with: the columns keep the widths they have.
+    }
+}
+
+void ResultGrid::fitColumnToAllRows(int column) {
+    if (!model() || column < 0 || column >= model()->columnCount()) return;
+    try {
+        ColumnFit fit(font());
+        horizontalHeader()->resizeSection(
+            column, fitWidth(fit, column, 0, model()->rowCount(), viewport()->width()));
+    } catch (const std::bad_alloc&) {
+        // The same: the column stays as it is.
+    }
+}
+
+QList<int> ResultGrid::columnWidths() const {
+    QList<int> widths;
+    for (int c = 0; c < horizontalHeader()->count(); ++c)
+        widths << horizontalHeader()->sectionSize(c);
+    return widths;
+}
+
+void ResultGrid::setColumnWidths(const QList<int>& widths) {
+    if (widths.size() != horizontalHeader()->count()) return;
+    for (int c = 0; c < int(widths.size()); ++c)
+        horizontalHeader()->resizeSection(c, widths[c]);
+}
+
+int ResultGrid::borderAt(int x) const {
+    const QHeaderView* header = horizontalHeader();
+    const int visual = header->visualIndexAt(x);
+    if (visual < 0) return -1;
+    const int logical = header->logicalIndex(visual);
+    const int start = header->sectionViewportPosition(logical);
+    const int grip = header->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, header);
+    bool atStart = x < start + grip;
+    bool atEnd = x > start + header->sectionSize(logical) - grip;
+    if (isRightToLeft()) std::swap(atStart, atEnd);
+    int column = -1;
+    if (atEnd) {
+        column = logical;
+    } else if (atStart) {
+        // The border of the column shown before this one.
+        for (int v = visual - 1; v >= 0 && column < 0; --v)
+            if (!header->isSectionHidden(header->logicalIndex(v))) column = header->logicalIndex(v);
+    }
+    return column >= 0 && header->sectionResizeMode(column) == QHeaderView::Interactive ? column
+                                                                                        : -1;
+}
+
+bool ResultGrid::headerFilter(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const int column =
+            mouse->button() == Qt::LeftButton ? borderAt(mouse->position().toPoint().x()) : -1;
+        if (column < 0) return false;
+        m_borderDoubleClicked = true;
+        fitColumnToAllRows(column);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && m_borderDoubleClicked) {
+        // Some versions of the header take it for the end of a click on the column under it,
+        // pressed before the double-click.
+        m_borderDoubleClicked = false;
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) m_borderDoubleClicked = false;
+    return false;
 }
 
 bool ResultGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalHeader()->viewport()) return headerFilter(event);
     if (event->type() == QEvent::FocusOut && qobject_cast<QWidget*>(watched) && !ownsFocus() &&
         lostFocus) {
         // The editor lost the focus to another control: the grid is left.

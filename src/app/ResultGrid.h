@@ -3,6 +3,7 @@
 #include <QTableView>
 #include <functional>
 
+class ColumnFit;
 class RecordsetModel;
 
 // The result grid: the keys it handles itself (F2 in the cell editor, row moves that keep the
@@ -25,6 +26,21 @@ public:
     // Ctrl+C, or Ctrl+Shift+C for the column names first.
     std::function<void(bool withNames)> copySelection;
 
+    // A new result: every column as wide as its header and the values of the rows on the first
+    // screen need, each value no wider than 40% of the grid. Rows further down are not read.
+    void fitColumnsToFirstScreen();
+    // More rows of the result arrived: those still on the first screen widen their columns.
+    void fitColumnsToArrivedRows();
+    // A double-click on a header's right border: the column as wide as its header and the
+    // values of every row the grid holds need, no wider than the grid.
+    void fitColumnToAllRows(int column);
+    // The width the header of a column needs, in the bold it takes while its column holds the
+    // current cell.
+    int headerWidth(int column) const;
+    // The widths of all columns, to be put back as they were.
+    QList<int> columnWidths() const;
+    void setColumnWidths(const QList<int>& widths);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -36,7 +52,17 @@ protected:
 
 private:
     bool ownsFocus() const;
+    bool headerFilter(QEvent* event);
+    // The column whose right border is at x in the header, -1 when none is.
+    int borderAt(int x) const;
+    int firstScreenRows() const;
+    int fitWidth(ColumnFit& fit, int column, int first, int end, int limit) const;
+
     int m_rememberedColumn = 0;
+    // Rows measured for the widths of the first screen.
+    int m_fittedRows = 0;
+    // The release that ends a double-click on a border is no click on the header.
+    bool m_borderDoubleClicked = false;
 };
 
 // Keys the window's common handler acts on (F5, Escape, Alt+Left/Right); each widget that

@@ -19,7 +19,8 @@
 
 namespace {
 constexpr int kPanelWidth = 3930, kPanelHeight = 4965;
-constexpr int kPictureWidth = 3855, kPictureHeight = 3600;
+constexpr int kPictureWidth = 3855, kPictureHeight = 3600, kPictureTop = 30;
+constexpr int kMargin = 30, kBarTop = 3420, kBarWidth = 3885, kBarHeight = 225, kGap = 15;
 } // namespace
 
 WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
@@ -36,7 +37,7 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
     }
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    setTwipsGeometry(ProgressBar1, 30, 3420, 3885, 225);
+    setTwipsGeometry(ProgressBar1, kMargin, kBarTop, kBarWidth, kBarHeight);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
     txtMessage = new QTextEdit(this);
@@ -46,7 +47,7 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
     // Long words such as paths wrap too, so that nothing needs a horizontal scroll.
     txtMessage->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     txtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setTwipsGeometry(txtMessage, 30, 3660, 3885, 1035);
+    setTwipsGeometry(txtMessage, kMargin, kBarTop + kBarHeight + kGap, kBarWidth, 1035);
     m_designMessageHeight = txtMessage->height();
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -61,6 +62,8 @@ WaitPanel::WaitPanel(QWidget* parent) : QFrame(parent) {
         b->setAutoDefault(true);
     }
     resize(width(), std::max(height(), cmdOK->geometry().bottom() + 4));
+    // Until pictures are found there are none.
+    layoutControls();
     connect(cmdOK, &QPushButton::clicked, this, [this] { answer(PanelAnswer::Ok); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] {
         answer(PanelAnswer::Cancel);
@@ -73,6 +76,11 @@ int WaitPanel::LoadWaitPictures(const QStringList& folders, const QString& title
     const int dpi = logicalDpiX();
     const int offset = int(std::lround((kPanelWidth - kPictureWidth) / 2.0));
     m_pictureCount = 0;
+    // A second load starts from empty slots.
+    for (QLabel* slot : imgWait) {
+        slot->clear();
+        slot->hide();
+    }
     for (const QString& folder : folders) {
         for (int i = 0; i < 5; ++i) {
             const QString file = folder + title + QStringLiteral("00%1.jpg").arg(i + 1);
@@ -80,14 +88,25 @@ int WaitPanel::LoadWaitPictures(const QStringList& folders, const QString& title
             const QPixmap picture(file);
             if (picture.isNull()) continue;
             imgWait[size_t(i)]->setPixmap(picture);
-            imgWait[size_t(i)]->setGeometry(twipsToPixels(offset, dpi), twipsToPixels(30, dpi),
-                                            twipsToPixels(kPictureWidth, dpi),
-                                            twipsToPixels(kPictureHeight, dpi));
+            imgWait[size_t(i)]->setGeometry(
+                twipsToPixels(offset, dpi), twipsToPixels(kPictureTop, dpi),
+                twipsToPixels(kPictureWidth, dpi), twipsToPixels(kPictureHeight, dpi));
             ++m_pictureCount;
         }
         if (m_pictureCount > 0) break;
     }
+    layoutControls();
     return m_pictureCount;
+}
+
+void WaitPanel::layoutControls() {
+    // Without a picture the progress bar and the message move up into its place, and the panel
+    // ends below the buttons as ever: no empty area stays above the text.
+    const int barTop = m_pictureCount > 0 ? kBarTop : kPictureTop;
+    setTwipsGeometry(ProgressBar1, kMargin, barTop, kBarWidth, kBarHeight);
+    const int dpi = logicalDpiX();
+    txtMessage->move(twipsToPixels(kMargin, dpi), twipsToPixels(barTop + kBarHeight + kGap, dpi));
+    fitMessage();
 }
 
 void WaitPanel::ShowRandomWaitPicture() {

@@ -41,6 +41,8 @@ private:
     void answer(PanelAnswer value);
     // Grows the message box (and the panel) until the whole text shows, within the window.
     void fitMessage();
+    // The progress bar and the message below the picture, or at the top without one.
+    void layoutControls();
 
     int m_designMessageHeight = 0;
 

@@ -246,6 +246,7 @@ private:
     bool m_copying = false;
     // What the grid showed before a result began to arrive, shown again if it fails.
     std::shared_ptr<db::Recordset> m_beforeArriving;
+    QList<int> m_widthsBeforeArriving;
     // What the batch window keeps between its openings.
     BatchState m_batchState;
     bool m_panelWaiting = false;

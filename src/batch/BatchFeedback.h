@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TableTransfer.h"
+#include "TransferTexts.h"
 
 #include <QString>
 
@@ -26,6 +27,13 @@ public:
 
     // A message box with an OK button, titled with the application name.
     virtual void showMessage(const QString& text) = 0;
+    // A question with OK and Cancel, titled the same: true for OK.
+    virtual bool askQuestion(const QString& /*text*/) { return false; }
+
+    // Escape or the stop button asked the running batch to stop (see BatchStop); forgotten
+    // when the user goes on. Without a window nobody asks.
+    virtual bool abortRequested() const { return false; }
+    virtual void clearAbortRequest() {}
     // An open-file dialog: the chosen path, or "" when cancelled. filter holds "|" pairs.
     virtual QString showOpenDialog(const QString& title, const QString& filter,
                                    const QString& initialDir) = 0;
@@ -49,8 +57,40 @@ private:
     BatchFeedback& m_feedback;
 };
 
-// The window's progress bar and event pump, lent to a table transfer.
-inline TableTransferHooks transferHooks(BatchFeedback& feedback) {
+// The stop of a run, as the main window's transfers stop: a request (Escape, the stop button)
+// is answered after the next row, or before the next line, with kAbortQuestion; OK ends the
+// transfer after the rows so far and the run with it.
+class BatchStop {
+public:
+    explicit BatchStop(BatchFeedback& feedback) : m_feedback(feedback) {
+        // A request made before the run asks nothing of it.
+        m_feedback.clearAbortRequest();
+    }
+    BatchStop(const BatchStop&) = delete;
+    BatchStop& operator=(const BatchStop&) = delete;
+
+    AbortRequest request() {
+        return {[this] { return m_feedback.abortRequested(); },
+                [this] {
+                    if (m_feedback.askQuestion(kAbortQuestion)) {
+                        m_stopped = true;
+                        return true;
+                    }
+                    m_feedback.clearAbortRequest();
+                    return false;
+                }};
+    }
+    // Before a line: true once the user has said to stop, asking first if a stop is requested.
+    bool beforeLine() { return m_stopped || checkAbort(request()) == AfterRow::Stop; }
+    bool stopped() const { return m_stopped; }
+
+private:
+    BatchFeedback& m_feedback;
+    bool m_stopped = false;
+};
+
+// The window's progress bar, event pump and stop, lent to a table transfer.
+inline TableTransferHooks transferHooks(BatchFeedback& feedback, BatchStop& stop) {
     return {[&feedback](int value) { feedback.setProgress(value); },
-            [&feedback] { feedback.doEvents(); }};
+            [&feedback] { feedback.doEvents(); }, stop.request()};
 }

@@ -24,9 +24,19 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
         feedback.AppendLog(kEnterCommands, QString(), true);
         return;
     }
-    const TableTransferHooks hooks = transferHooks(feedback);
+    BatchStop stop(feedback);
+    const TableTransferHooks hooks = transferHooks(feedback, stop);
     BatchLineReader lines(text);
     while (!lines.atEnd()) {
+        if (stop.beforeLine()) {
+            // Said once, when a line that would have run is left.
+            while (!lines.atEnd()) {
+                if (ParseBatchLine(lines.next()).check == BatchLineCheck::Empty) continue;
+                feedback.AppendLog(kRestNotRun, QString(), true);
+                break;
+            }
+            break;
+        }
         const BatchLine line = ParseBatchLine(lines.next());
         // Lines that never reach a transfer must still let the window paint.
         feedback.doEvents();
@@ -46,10 +56,13 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
                                               line.fileName, rows, errorText, hooks)
                             : ExportTableText(connection, runner.delimiter, line.tableName,
                                               line.fileName, rows, errorText, hooks);
-        if (ok) {
-            feedback.AppendLog((runner.import ? line.tableName : line.fileName) + kTo +
-                                   QString::number(rows) + runner.successTail,
-                               QString(), true);
+        const QString stored = (runner.import ? line.tableName : line.fileName) + kTo +
+                               QString::number(rows) + runner.successTail;
+        if (ok && stop.stopped()) {
+            // The rows counted are those stored (or in the file) when it stopped.
+            feedback.AppendLog(line.line, kStopped + stored, false);
+        } else if (ok) {
+            feedback.AppendLog(stored, QString(), true);
             // A note on a transfer that went through (an unclosed quote), as an entry of its
             // own: the success form shows no detail.
             if (!errorText.isEmpty())
@@ -60,9 +73,6 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
         }
     }
 }
-
-const QString kComma = QStringLiteral(",");
-const QString kTab = QStringLiteral("\t");
 
 } // namespace
 

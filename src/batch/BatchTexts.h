@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MenuTexts.h"
+#include "modExecuteQuery.h"
 
 #include <QString>
 
@@ -11,6 +12,7 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 
 inline const QString kCaptionSuffix = QStringLiteral(" バッチ処理");
 inline const QString kExecute = QStringLiteral("実行");
+inline const QString kStop = QStringLiteral("中止");
 inline const QString kMenuFile = QString::fromUtf8(menutext::kFile);
 inline const QString kMenuReadFile = QStringLiteral("読み込み(&R)");
 inline const QString kMenuEnd = QString::fromUtf8(menutext::kExit);
@@ -39,10 +41,15 @@ inline const QString kBadFileName = QStringLiteral("ファイル名が不正で�
 inline const QString kBadTableName = QStringLiteral("テーブル名が不正です。");
 inline const QString kNoSuchFile = QStringLiteral("ファイルが存在しません。");
 inline const QString kTo = QStringLiteral("に");
-inline const QString kRowsAdded = QStringLiteral("件のデータが追加されました");
+// The words of the status bar after an INSERT.
+inline const QString kRowsAdded = kRowsInserted;
 // The TAB import has always ended its count with a full stop, the CSV import not.
 inline const QString kRowsAddedTab = kRowsAdded + QStringLiteral("。");
 inline const QString kRowsWritten = QStringLiteral("件のデータが出力されました");
+// A line the user stopped: what it stored, after this text; the lines after it do not run.
+inline const QString kStopped = QStringLiteral("処理を中断しました。");
+inline const QString kRestNotRun =
+    QStringLiteral("中断したため、残りのバッチ命令は実行されませんでした");
 inline const QString kEnterDirectory =
     QStringLiteral("テキストボックスに出力ファイルを保存するディレクトリを記入してください");
 inline const QString kNoSuchDirectory = QStringLiteral("入力されたディレクトリは存在しません");

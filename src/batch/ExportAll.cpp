@@ -39,17 +39,28 @@ void exportAll(const ExportAllRunner& runner, db::Connection& connection, const 
     const QString folder = OutputFolder(typed);
     if (!trimmed.endsWith(QLatin1Char('/'))) feedback.setCommandText(folder);
 
-    const TableTransferHooks hooks = transferHooks(feedback);
+    BatchStop stop(feedback);
+    const TableTransferHooks hooks = transferHooks(feedback, stop);
     QString batchText;
     QSet<QString> used;
     for (const QString& table : tables) {
+        if (stop.beforeLine()) {
+            feedback.AppendLog(kRestNotRun, QString(), true);
+            break;
+        }
         const QString path = UnusedDataFilePath(folder, table, runner.extension, used);
         used.insert(path);
         qint32 rows = 0;
         QString errorText;
-        if (ExportTableText(connection, runner.delimiter, table, path, rows, errorText, hooks)) {
+        const bool ok =
+            ExportTableText(connection, runner.delimiter, table, path, rows, errorText, hooks);
+        const QString written = path + kTo + QString::number(rows) + kRowsWritten;
+        if (ok && stop.stopped()) {
+            // A table written in part is left out of the batch file.
+            feedback.AppendLog(table, kStopped + written, false);
+        } else if (ok) {
             batchText += table + kBatchLineSeparator + path + kCrLf;
-            feedback.AppendLog(path + kTo + QString::number(rows) + kRowsWritten, QString(), true);
+            feedback.AppendLog(written, QString(), true);
         } else {
             feedback.AppendLog(table, errorText, false);
         }

@@ -55,6 +55,11 @@ frmBatch::frmBatch(BatchState& state, db::Connection* connection, QComboBox* tab
     showMessageBox = [this](const QString& text) {
         QMessageBox::information(this, kApplicationName, text, QMessageBox::Ok);
     };
+    showQuestion = [this](const QString& text) {
+        return QMessageBox::question(this, kApplicationName, text,
+                                     QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok) == QMessageBox::Ok;
+    };
     showFileDialog = [this](const QString& title, const QString& filter,
                             const QString& initialDir) {
         return QFileDialog::getOpenFileName(this, title, initialDir, dialogFilter(filter));
@@ -89,6 +94,15 @@ void frmBatch::buildControls() {
     setTwipsGeometry(cmdBatch, 3780, 60, 1935, 375);
     connect(cmdBatch, &QPushButton::clicked, this, &frmBatch::cmdBatch_Click);
 
+    // Beside Execute, within the window's narrowest width; usable only while a batch runs.
+    cmdStop = new QPushButton(batchtext::kStop, m_client);
+    cmdStop->setObjectName(QStringLiteral("cmdStop"));
+    cmdStop->setAutoDefault(false);
+    cmdStop->setDefault(false);
+    cmdStop->setEnabled(false);
+    setTwipsGeometry(cmdStop, 5775, 60, 765, 375);
+    connect(cmdStop, &QPushButton::clicked, this, &frmBatch::cmdStop_Click);
+
     const auto textBox = [this](const char* name) {
         auto* box = new QPlainTextEdit(m_client);
         box->setObjectName(QString::fromLatin1(name));
@@ -117,7 +131,9 @@ void frmBatch::buildControls() {
     setTwipsGeometry(ProgressBar1, 30, 5820, 7545, 255);
 
     setTabOrder(cboBatch, cmdBatch);
-    setTabOrder(cmdBatch, txtBatch);
+    // A run that disables Execute leaves the focus on the stop button.
+    setTabOrder(cmdBatch, cmdStop);
+    setTabOrder(cmdStop, txtBatch);
     setTabOrder(txtBatch, txtBatchLog);
 }
 
@@ -242,8 +258,10 @@ void frmBatch::mnuEnd_Click() {
 }
 
 void frmBatch::keyPressEvent(QKeyEvent* event) {
-    // The batch window is a plain window: Escape does not close it.
+    // The batch window is a plain window: Escape does not close it. During a run it asks the
+    // run to stop, as the stop button does.
     if (event->key() == Qt::Key_Escape) {
+        if (m_state.BatchRunning) cmdStop_Click();
         event->accept();
         return;
     }
@@ -280,6 +298,10 @@ void frmBatch::cmdBatch_Click() {
     case 5:
         return exportAll(true);
     }
+}
+
+void frmBatch::cmdStop_Click() {
+    if (m_state.BatchRunning) m_abortRequested = true;
 }
 
 void frmBatch::exportAll(bool tab) {
@@ -354,6 +376,12 @@ void frmBatch::AppendLog(const QString& subject, const QString& detail, bool suc
     doEvents();
 }
 
+void frmBatch::setBatchRunning(bool running) {
+    m_state.BatchRunning = running;
+    // Enabled before Execute goes grey, so that the focus moves on to it.
+    cmdStop->setEnabled(running);
+}
+
 void frmBatch::setProgress(int value) {
     ProgressBar1->setValue(value);
 }
@@ -364,6 +392,10 @@ void frmBatch::doEvents() {
 
 void frmBatch::showMessage(const QString& text) {
     if (showMessageBox) showMessageBox(text);
+}
+
+bool frmBatch::askQuestion(const QString& text) {
+    return showQuestion && showQuestion(text);
 }
 
 QString frmBatch::showOpenDialog(const QString& title, const QString& filter,

@@ -31,8 +31,9 @@ public:
              QWidget* parent = nullptr);
     ~frmBatch() override;
 
-    // The message box and the open-file dialog; replaceable for tests.
+    // The message box, the question and the open-file dialog; replaceable for tests.
     std::function<void(const QString& text)> showMessageBox;
+    std::function<bool(const QString& text)> showQuestion;
     std::function<QString(const QString& title, const QString& filter, const QString& initialDir)>
         showFileDialog;
 
@@ -41,10 +42,13 @@ public:
     void setCommandText(const QString& text) override;
     void SetControlsEnabled(bool enabled) override;
     void AppendLog(const QString& subject, const QString& detail, bool success) override;
-    void setBatchRunning(bool running) override { m_state.BatchRunning = running; }
+    void setBatchRunning(bool running) override;
     void setProgress(int value) override;
     void doEvents() override;
     void showMessage(const QString& text) override;
+    bool askQuestion(const QString& text) override;
+    bool abortRequested() const override { return m_abortRequested; }
+    void clearAbortRequest() override { m_abortRequested = false; }
     QString showOpenDialog(const QString& title, const QString& filter,
                            const QString& initialDir) override;
 
@@ -52,6 +56,9 @@ public:
     QString logText() const;
 
     void cmdBatch_Click();
+    // The stop button and Escape while a batch runs: the run asks whether to stop after its
+    // next row.
+    void cmdStop_Click();
     void mnuReadFile_Click();
     void mnuEnd_Click();
     void mnuIndex_Click();
@@ -89,10 +96,12 @@ private:
     QAction* mnuAbout = nullptr;
     QComboBox* cboBatch = nullptr;
     QPushButton* cmdBatch = nullptr;
+    QPushButton* cmdStop = nullptr;
     QPlainTextEdit* txtBatch = nullptr;
     QPlainTextEdit* txtBatchLog = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     QPointer<QWidget> m_focusBeforeRun;
+    bool m_abortRequested = false;
     EventPump m_pump;
 };

@@ -71,6 +71,9 @@ public:
     const ErrorList& Errors() const { return m_errors; }
 
     int FieldCount() const { return int(m_data.columns.size()); }
+    // For a statement without rows: the rows it changed as the database counts them (ADO's
+    // RecordsAffected), -1 when it changes no rows or the driver cannot tell.
+    qint64 RecordsAffected() const { return m_data.recordsAffected; }
     Field Fields(int index) { return Field(this, index); }
     // Index of the field of that name (case-insensitive), -1 when there is none.
     int FieldIndex(const QString& name) const;

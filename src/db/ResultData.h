@@ -12,6 +12,9 @@ struct ResultData {
     std::vector<ColumnInfo> columns;
     std::vector<ColumnData> data;
     size_t rows = 0;
+    // Rows the statements of a text without rows changed (ADO's RecordsAffected); -1 when no
+    // statement of it changes rows or the driver cannot tell.
+    qint64 recordsAffected = -1;
 
     void addColumn(ColumnInfo info) {
         data.emplace_back(info.storage, info.intForm, info.decimalText, info.singleFloat);
@@ -35,6 +38,11 @@ struct ResultData {
         columns.clear();
         data.clear();
         rows = 0;
+        recordsAffected = -1;
+    }
+    // Adds one statement's count to the text's; a statement that cannot tell (-1) adds none.
+    void addAffected(qint64 n) {
+        if (n >= 0) recordsAffected = recordsAffected < 0 ? n : recordsAffected + n;
     }
 };
 

@@ -16,6 +16,19 @@ QString crLfAsBlank(const QString& s) {
     return QString(s).replace(kCrLf, QStringLiteral(" "));
 }
 
+// After a statement without rows: how many rows an UPDATE, DELETE or INSERT changed, told by
+// the statement's own first word; any other statement, or a count the driver cannot give,
+// only ran.
+QString changedRowsStatus(const QString& key, qint64 affected) {
+    if (affected < 0) return kQueryDone;
+    const QStringView word = QStringView(key).left(6);
+    const QString count = QString::number(affected);
+    if (word == u"UPDATE") return count + kRowsUpdated;
+    if (word == u"DELETE") return count + kRowsDeleted;
+    if (word == u"INSERT") return count + kRowsInserted;
+    return kQueryDone;
+}
+
 db::Error failureOf(const db::Recordset& rs, const db::Connection* connection) {
     const db::ErrorList& errors = !rs.Errors().empty() ? rs.Errors()
                                   : connection         ? connection->Errors()
@@ -164,7 +177,7 @@ bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& 
             feedback.UpdateStatusBar(QStringLiteral(" "));
         return finish(true);
     }
-    feedback.UpdateStatusBar(kQueryDone);
+    feedback.UpdateStatusBar(changedRowsStatus(key, state.resultSet->RecordsAffected()));
     // A previous result that cannot be read again without changing data stays closed.
     if (closedPrevious && rereadable) {
         state.resultSet = openNew(state, feedback, previousSource, failure);

@@ -85,6 +85,7 @@ void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedb
     if (!file.open(path, error)) return fail(error);
 
     feedback.clearAbortRequest();
+    const AbortRequest abort = windowAbort(feedback);
     feedback.ShowBusy(QString(), false, true);
     const qint32 total = work.countRows();
     qint64 p = 0;
@@ -93,12 +94,7 @@ void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedb
         feedback.DoEvents();
         ++p;
         feedback.SetProgressValue(percent(p, total));
-        if (feedback.abortRequested()) {
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel)
-                return false;
-            feedback.clearAbortRequest();
-            feedback.ShowBusy(QString(), false, true);
-        }
+        if (checkAbort(abort) == AfterRow::Stop) return false;
         if (n % interval == 0) {
             feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
             feedback.RepaintWindow();
@@ -151,10 +147,12 @@ bool ExportTableText(db::Connection& connection, const QString& separator, const
         if (hooks.setProgress) hooks.setProgress(percent(rowsWritten, total));
         ++rowsWritten;
         pump();
-        return true;
+        // The row is in the file's buffer already: a stop keeps it.
+        return checkAbort(hooks.abort) != AfterRow::Stop;
     });
     if (!written) return fail(error);
     if (!work.Close()) return fail(RecordsetFailure(work));
     if (!file.close(error)) return fail(error);
+    rowsWritten = qint32(file.linesWritten());
     return true;
 }

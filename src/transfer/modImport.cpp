@@ -52,6 +52,7 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
         return stored;
     };
     feedback.clearAbortRequest();
+    const AbortRequest abort = windowAbort(feedback);
     n = 0;
     for (;;) {
         const RecordImporter::Step step = importer.next(error);
@@ -70,12 +71,9 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
             feedback.RepaintWindow();
         }
         feedback.DoEvents();
-        if (feedback.abortRequested()) {
-            if (!commit()) return false;
-            if (feedback.ShowMessagePanel(kAbortQuestion, true, true) != PanelAnswer::Cancel) break;
-            feedback.clearAbortRequest();
-            feedback.ShowBusy(QString(), false, true);
-        }
+        const AfterRow after = checkAbort(abort, commit);
+        if (after == AfterRow::Failed) return false;
+        if (after == AfterRow::Stop) break;
     }
     // Before the close, which would store the held rows without saying which one failed.
     if (!commit() || !scope.end()) return false;
@@ -208,6 +206,12 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
         rowsImported = qint32(importer.counted());
         if (hooks.setProgress) hooks.setProgress(rowsImported % 101);
         pump();
+        const AfterRow after = checkAbort(hooks.abort, [&] { return importer.flush(error); });
+        if (after == AfterRow::Failed) {
+            rowsImported = qint32(importer.counted());
+            return fail(error);
+        }
+        if (after == AfterRow::Stop) break;
     }
     const bool stored = importer.flush(error);
     rowsImported = qint32(importer.counted());

@@ -175,6 +175,7 @@ private slots:
         initPostgres();
         run(QStringLiteral("select 'before' as x"));
         QCOMPARE(grid()->model()->rowCount(), 1);
+        grid()->horizontalHeader()->resizeSection(0, 123); // as the user left it
         const Seen seen = run(kSlowRows, 1);
         QVERIFY(seen.rows > 0 && seen.rows < 40000);
         QCOMPARE(m_reports.size(), 1);
@@ -184,6 +185,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("ERROR"));
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("before"));
+        QCOMPARE(grid()->horizontalHeader()->sectionSize(0), 123);
         QCOMPARE(m_state->resultSet->Source(), QStringLiteral("select 'before' as x"));
         // The connection goes on.
         run(QStringLiteral("select count(*) from generate_series(1, 10)"));

@@ -366,7 +366,7 @@ private slots:
         QCOMPARE(panel("status"), QStringLiteral("クエリは実行されませんでした"));
         answerNextPrompt("cmdOK");
         m_window->ExecuteQueryBox();
-        QCOMPARE(panel("status"), QStringLiteral("クエリは正常に処理されました"));
+        QCOMPARE(panel("status"), QStringLiteral("1件のデータが削除されました"));
         QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
                  1);
     }

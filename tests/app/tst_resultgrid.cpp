@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
@@ -79,6 +80,40 @@ class TestResultGrid : public QObject {
         QHeaderView* h = grid()->horizontalHeader();
         const int x = h->sectionViewportPosition(col) + h->sectionSize(col) / 2;
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(x, h->height() / 2));
+    }
+    // A double-click on the right border of a column's header, as a user's.
+    void doubleClickBorder(int col) {
+        QHeaderView* h = grid()->horizontalHeader();
+        const QPoint at(h->sectionViewportPosition(col) + h->sectionSize(col) - 1, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(h->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, at);
+    }
+    // What a cell needs to show whole, by the grid's own measure (and its grid line).
+    int cellNeeds(int row, int col) {
+        return grid()->sizeHintForIndex(grid()->model()->index(row, col)).width() + 1;
+    }
+    // The rows on the first screen of a result.
+    int firstScreenRows() {
+        int rows = 0;
+        while (rows < grid()->model()->rowCount() &&
+               grid()->visualRect(grid()->model()->index(rows, 0)).top() <
+                   grid()->viewport()->height())
+            ++rows;
+        return rows;
+    }
+    // Whether the header of a column shows its name whole in bold, as it does while its column
+    // holds the current cell.
+    int boldHeaderNeeds(int col) {
+        QHeaderView* h = grid()->horizontalHeader();
+        QFont bold = h->font();
+        bold.setBold(true);
+        const int margin = h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+        const QString name = grid()->model()->headerData(col, Qt::Horizontal).toString();
+        return QFontMetrics(bold).horizontalAdvance(name) + 2 * margin;
+    }
+    bool boldHeaderFits(int col) {
+        return boldHeaderNeeds(col) <= grid()->horizontalHeader()->sectionSize(col);
     }
     QStringList readBack(const QString& sql) {
         db::Connection c;
@@ -496,6 +531,128 @@ private slots:
         QCOMPARE(m_prompts.size(), 1);
         QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2"}));
         QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    // A new result sizes each column to its header, in bold, and to the values of the rows on
+    // the first screen, each value up to 40% of the grid's width; rows further down are not
+    // read for it. A double-click on a header's border fits the column to every row held, and
+    // is no click on the header for the sorting.
+    void columnsFitTheirFirstScreen_data() { testdb::addBackendRows(); }
+    void columnsFitTheirFirstScreen() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS fit"));
+        const QString stamp = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("TIMESTAMP(3)")
+                              : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DATETIME(3)")
+                                                                  : QStringLiteral("DATETIME");
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE fit (id INTEGER, company_name "
+                                               "VARCHAR(10), stamp %1, note VARCHAR(600), far "
+                                               "VARCHAR(100))")
+                                    .arg(stamp)));
+        const QString far(40, QLatin1Char('M'));
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO fit SELECT i, 'x', '2024-03-05 12:34:56.789', CASE WHEN "
+                              "i = 2 THEN '%1' ELSE 'n' END, CASE WHEN i = 150 THEN '%2' ELSE "
+                              "'y' END FROM %3")
+                   .arg(QString(500, QLatin1Char('W')), far, testdb::numbers(kind, 200))));
+        run(QStringLiteral("select * from fit order by id"));
+        QCOMPARE(grid()->model()->rowCount(), 200);
+        QHeaderView* header = grid()->horizontalHeader();
+        const int screen = firstScreenRows();
+        QVERIFY(screen > 2 && screen < 150);
+        const int cap = grid()->viewport()->width() * 2 / 5;
+        // The vertical scroll bar may come after the widths: the cap allows for it.
+        const int slack = (grid()->verticalScrollBar()->width() * 2 + 4) / 5 + 1;
+        for (int col = 0; col < 5; ++col) {
+            QVERIFY2(boldHeaderFits(col), qPrintable(QString::number(col)));
+            for (int row = 0; row < screen; ++row)
+                QVERIFY2(header->sectionSize(col) >= std::min(cellNeeds(row, col), cap),
+                         qPrintable(QStringLiteral("%1,%2: %3 < %4")
+                                        .arg(row)
+                                        .arg(col)
+                                        .arg(header->sectionSize(col))
+                                        .arg(cellNeeds(row, col))));
+            QVERIFY2(header->sectionSize(col) <= std::max(cap + slack, boldHeaderNeeds(col) + 8),
+                     qPrintable(QStringLiteral("%1: %2 > %3, %4")
+                                    .arg(col)
+                                    .arg(header->sectionSize(col))
+                                    .arg(cap + slack)
+                                    .arg(boldHeaderNeeds(col))));
+        }
+        // The timestamps show whole; the long note stops at the cap.
+        QVERIFY(header->sectionSize(2) >= cellNeeds(0, 2));
+        QVERIFY2(qAbs(header->sectionSize(3) - cap) <= slack,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(header->sectionSize(3)).arg(cap)));
+        // Row 150 is not on the first screen: its value leaves the column as it is.
+        QVERIFY(header->sectionSize(4) < cellNeeds(149, 4));
+
+        // One click marks the column; the double-click on its border is no second click.
+        clickHeader(4);
+        QCOMPARE(m_state->lastHeadColumn, QStringLiteral("4"));
+        QSignalSpy clicked(header, &QHeaderView::sectionClicked);
+        QSignalSpy pressed(header, &QHeaderView::sectionPressed);
+        QSignalSpy viewsOwnFit(header, &QHeaderView::sectionHandleDoubleClicked);
+        doubleClickBorder(4);
+        QCOMPARE(clicked.count(), 0);
+        QCOMPARE(pressed.count(), 0);
+        QCOMPARE(viewsOwnFit.count(), 0);
+        QVERIFY2(header->sectionSize(4) >= cellNeeds(149, 4),
+                 qPrintable(
+                     QStringLiteral("%1 < %2").arg(header->sectionSize(4)).arg(cellNeeds(149, 4))));
+        QVERIFY(header->sectionSize(4) <= cellNeeds(149, 4) + 4);
+        QCOMPARE(column(0).mid(0, 3), QStringList({"1", "2", "3"}));
+        QVERIFY(m_state->resultSet->Sort().isEmpty());
+        // A click after it is the second click: it sorts.
+        clickHeader(4);
+        QCOMPARE(m_state->resultSet->Sort(), QStringLiteral("far asc"));
+        QCOMPARE(column(0).front(), QStringLiteral("150"));
+    }
+
+    // The fit of a double-clicked border measures few texts whole and estimates the rest from
+    // their characters: the column still shows the widest value of all rows, by the grid's own
+    // measure of each cell, and is not much wider.
+    void borderFitShowsTheWidestValue_data() {
+        QTest::addColumn<QStringList>("values"); // "<null>" for Null; the last repeated
+        QTest::addColumn<int>("repeats");
+        QTest::newRow("kerning") << QStringList({"AVAVAVAVAV", "WWWWWW", "iiiiiiiiiiiii"}) << 1;
+        QTest::newRow("japanese") << QStringList({"東京都千代田区", "ｱｲｳｴｵｶｷｸ", "abc"}) << 1;
+        QTest::newRow("null word") << QStringList({"ab", "<null>"}) << 1;
+        QTest::newRow("lines") << QStringList({"1行目\n長い二行目のテキストです", "short"}) << 1;
+        QTest::newRow("outside the plane") << QStringList({"𠮷野家𠮷野家𠮷", "x"}) << 1;
+        // Thousands of values of one shape, the widest last, further down than the view's own
+        // fit would look.
+        QTest::newRow("one shape")
+            << QStringList({"2024-03-05 12:34:56.789", "2024-03-05 12:34:56.7890"}) << 1500;
+    }
+    void borderFitShowsTheWidestValue() {
+        QFETCH(QStringList, values);
+        QFETCH(int, repeats);
+        db::Connection& c = *m_record.adoConnection;
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE w (id INTEGER, t TEXT)")));
+        int id = 0;
+        const auto add = [&](const QString& v) {
+            const QString value = v == QLatin1String("<null>")
+                                      ? QStringLiteral("NULL")
+                                      : QLatin1Char('\'') + v + QLatin1Char('\'');
+            return testdb::exec(
+                c, QStringLiteral("INSERT INTO w VALUES (%1, %2)").arg(++id).arg(value));
+        };
+        QVERIFY(testdb::exec(
+            c, QStringLiteral("INSERT INTO w SELECT i, '%1' FROM %2")
+                   .arg(values.front(), testdb::numbers(testdb::Kind::SqliteNative, repeats))));
+        id = repeats;
+        for (const QString& v : values.mid(1))
+            QVERIFY(add(v));
+        run(QStringLiteral("select t from w order by id"));
+        doubleClickBorder(0);
+        int widest = 0;
+        for (int row = 0; row < grid()->model()->rowCount(); ++row)
+            widest = std::max(widest, cellNeeds(row, 0));
+        const int width = grid()->horizontalHeader()->sectionSize(0);
+        QVERIFY2(width >= widest && width <= widest + 4,
+                 qPrintable(QStringLiteral("%1 for %2").arg(width).arg(widest)));
     }
 
     void sortByColumnPosition() {

@@ -7,8 +7,10 @@
 #include "frmKorvel.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -91,6 +93,62 @@ private slots:
         QVERIFY(inspected);
         QVERIFY(!guardFired);
         QVERIFY(!panel()->isVisible());
+    }
+
+    // Without wait pictures the message takes the picture's place and the panel shrinks: no
+    // empty area above the text. With pictures, the picture stands above the progress bar and
+    // the message as designed. Loaded anew, the panel follows.
+    void layoutFollowsThePictures_data() {
+        QTest::addColumn<int>("pictures");
+        QTest::newRow("none") << 0;
+        QTest::newRow("one") << 1;
+        QTest::newRow("five") << 5;
+    }
+    void layoutFollowsThePictures() {
+        QFETCH(int, pictures);
+        QTemporaryDir folder;
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        for (int i = 1; i <= pictures; ++i)
+            QVERIFY(image.save(folder.filePath(QStringLiteral("Tolvan00%1.jpg").arg(i)), "JPG"));
+        const int dpi = panel()->logicalDpiX();
+        auto* text = panel()->findChild<QTextEdit*>(QStringLiteral("txtMessage"));
+        auto* bar = panel()->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+        // From pictures to none and back: each load lays the panel out for what it found.
+        for (const int count : {5 - pictures, pictures}) {
+            QTemporaryDir other;
+            for (int i = 1; i <= count; ++i)
+                QVERIFY(image.save(other.filePath(QStringLiteral("Tolvan00%1.jpg").arg(i)), "JPG"));
+            QCOMPARE(panel()->LoadWaitPictures(
+                         {(count == pictures ? folder.path() : other.path()) + QLatin1Char('/')},
+                         QStringLiteral("Tolvan")),
+                     count);
+        }
+        m_window->ShowBusy(QStringLiteral("処理中です"), false, true);
+        QVERIFY(panel()->isVisible());
+        QVERIFY(bar->geometry().bottom() < text->y());
+        QVERIFY(text->geometry().bottom() < panel()->cancelButton()->y());
+        QLabel* shown = nullptr;
+        for (QLabel* label : panel()->findChildren<QLabel*>())
+            if (label->objectName().startsWith(QLatin1String("imgWait")) && label->isVisible())
+                shown = label;
+        if (pictures == 0) {
+            QVERIFY(!shown);
+            // Only the progress bar's row above the text, and the panel no taller than needed.
+            QVERIFY2(text->y() <= twipsToPixels(300, dpi), qPrintable(QString::number(text->y())));
+            QVERIFY2(panel()->height() <= text->y() + text->height() +
+                                              panel()->cancelButton()->height() +
+                                              twipsToPixels(120, dpi),
+                     qPrintable(QString::number(panel()->height())));
+        } else {
+            QVERIFY(shown);
+            QCOMPARE(shown->geometry(), QRect(twipsToPixels(38, dpi), twipsToPixels(30, dpi),
+                                              twipsToPixels(3855, dpi), twipsToPixels(3600, dpi)));
+            QCOMPARE(bar->y(), twipsToPixels(3420, dpi));
+            QCOMPARE(text->y(), twipsToPixels(3660, dpi));
+            QVERIFY(panel()->height() >= twipsToPixels(4965, dpi) - 2);
+        }
+        m_window->HideBusy();
     }
 
     void enterPressesTheFocusedButton_data() {

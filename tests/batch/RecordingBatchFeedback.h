@@ -38,9 +38,27 @@ public:
         running = on;
         calls << (on ? "running" : "idle");
     }
-    void setProgress(int value) override { progress << value; }
+    void setProgress(int value) override {
+        progress << value;
+        if (value == stopAtProgress) {
+            abort = true;
+            stopAtProgress = -1;
+        }
+    }
     void doEvents() override { ++pumps; }
     void showMessage(const QString& text) override { messages << text; }
+    // A stop asked for when the progress first reaches stopAtProgress (-1: never), answered
+    // from answers (OK when none is left).
+    int stopAtProgress = -1;
+    bool abort = false;
+    QStringList questions;
+    QList<bool> answers;
+    bool askQuestion(const QString& text) override {
+        questions << text;
+        return answers.isEmpty() || answers.takeFirst();
+    }
+    bool abortRequested() const override { return abort; }
+    void clearAbortRequest() override { abort = false; }
     QString showOpenDialog(const QString& title, const QString& filter,
                            const QString& folder) override {
         dialogs << title + QLatin1Char('|') + filter + QLatin1Char('|') + folder;

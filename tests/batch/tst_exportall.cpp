@@ -181,6 +181,47 @@ private slots:
                      .toUtf8());
     }
 
+    // A stop confirmed half way through the second table: its file keeps the rows written,
+    // counted in the log, it stays out of the batch file, and the third table is not written.
+    void stopEndsTheRunAfterTheRowsSoFar() {
+        db::Connection c;
+        QVERIFY(testdb::open(c, QStringLiteral("sqlite")));
+        for (const char* t : {"es_one", "es_big", "es_three"}) {
+            testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(t)));
+            QVERIFY(testdb::exec(
+                c, QStringLiteral("CREATE TABLE %1 (id INTEGER)").arg(QLatin1String(t))));
+        }
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO es_one VALUES (1)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO es_three VALUES (1)")));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO es_big SELECT i FROM %1")
+                                    .arg(testdb::numbers(testdb::Kind::SqliteNative, 300))));
+        const QString dir = newFolder(QStringLiteral("stop"));
+        RecordingBatchFeedback fb;
+        fb.command = dir;
+        fb.stopAtProgress = 50;
+        ExportAllCSV(c, {"es_one", "es_big", "es_three"}, fb);
+        QCOMPARE(fb.questions, QStringList{QStringLiteral("処理を中断しますか？")});
+        QCOMPARE(fb.log.size(), 3);
+        QCOMPARE(fb.log[0], (Entry{dir + QStringLiteral("/es_one.csvに1件のデータが出力されました"),
+                                   QString(), true}));
+        const int written = int(readFile(dir + QStringLiteral("/es_big.csv")).count("\r\n"));
+        QVERIFY2(written > 0 && written < 300, qPrintable(QString::number(written)));
+        QCOMPARE(
+            fb.log[1],
+            (Entry{QStringLiteral("es_big"),
+                   QStringLiteral("処理を中断しました。%1/es_big.csvに%2件のデータが出力されました")
+                       .arg(dir)
+                       .arg(written),
+                   false}));
+        QCOMPARE(fb.log[2],
+                 (Entry{QStringLiteral("中断したため、残りのバッチ命令は実行されませんでした"),
+                        QString(), true}));
+        QVERIFY(!QFile::exists(dir + QStringLiteral("/es_three.csv")));
+        QCOMPARE(readFile(dir + QStringLiteral("/ImportAllCSV.txt")),
+                 QStringLiteral("es_one, %1/es_one.csv\r\n\r\n").arg(dir).toUtf8());
+        QCOMPARE(fb.calls, (QStringList{"running", "disable", "enable", "idle"}));
+    }
+
     void emptyTableListWritesOnlyALineEnd() {
         db::Connection c;
         QVERIFY(testdb::open(c, QStringLiteral("sqlite")));

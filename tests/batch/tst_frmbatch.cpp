@@ -1,6 +1,7 @@
 // The batch window offscreen: its controls, load and close state, resize rule, keys, log, and
 // runs started from its Execute button against a real SQLite database.
 #include "BatchLog.h"
+#include "Recordset.h"
 #include "SettingsKeys.h"
 #include "TestBackends.h"
 #include "Twips.h"
@@ -121,6 +122,13 @@ private slots:
         QCOMPARE(execute->text(), QStringLiteral("実行"));
         QCOMPARE(execute->geometry(), twips(3780, 60, 1935, 375, dpi));
         QVERIFY(!execute->isDefault() && !execute->autoDefault());
+        // The stop button beside it, within the narrowest window, usable only during a run.
+        auto* stop = child<QPushButton>(w.get(), "cmdStop");
+        QCOMPARE(stop->text(), QStringLiteral("中止"));
+        QCOMPARE(stop->geometry(), twips(5775, 60, 765, 375, dpi));
+        QVERIFY(stop->geometry().right() <
+                twipsToPixels(6660, dpi) - (w->frameGeometry().width() - w->width()));
+        QVERIFY(!stop->isEnabled() && !stop->isDefault() && !stop->autoDefault());
         QCOMPARE(box(w.get(), "txtBatch")->geometry(), twips(30, 480, 7545, 3555, dpi));
         QVERIFY(!box(w.get(), "txtBatch")->isReadOnly());
         QCOMPARE(box(w.get(), "txtBatchLog")->geometry(), twips(30, 4080, 7545, 1695, dpi));
@@ -473,6 +481,126 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("\r\nT39999 f39999.csvは正常に")));
         QVERIFY(log.endsWith(QStringLiteral(
             "\r\nT0 f0.csvは正常に処理されませんでした。\r\n入力形式が不正です。\r\n")));
+    }
+
+    // Escape or 中止 during a run asks 処理を中断しますか？ after the next row: OK ends the
+    // transfer with the rows so far stored (or in the file), the log counts exactly those, and
+    // the lines after it do not run; Cancel goes on to the end. The window stays open.
+    void stopBetweenRows_data() {
+        QTest::addColumn<int>("mode");     // 0 CSV import, 2 CSV export
+        QTest::addColumn<bool>("button");  // 中止 rather than Escape
+        QTest::addColumn<bool>("stopped"); // the answer
+        QTest::newRow("import, Escape") << 0 << false << true;
+        QTest::newRow("import, stop button") << 0 << true << true;
+        QTest::newRow("import, Escape, go on") << 0 << false << false;
+        QTest::newRow("export, Escape") << 2 << false << true;
+        QTest::newRow("export, stop button") << 2 << true << true;
+        QTest::newRow("export, stop button, go on") << 2 << true << false;
+    }
+    void stopBetweenRows() {
+        QFETCH(int, mode);
+        QFETCH(bool, button);
+        QFETCH(bool, stopped);
+        const bool import = mode == 0;
+        constexpr int kRows = 3000;
+        testdb::exec(m_connection, QStringLiteral("DROP TABLE IF EXISTS stop_t"));
+        QVERIFY(testdb::exec(m_connection,
+                             QStringLiteral("CREATE TABLE stop_t (id INTEGER, name VARCHAR(20))")));
+        const QString first = m_files.filePath(QStringLiteral("stop_first.csv"));
+        const QString second = m_files.filePath(QStringLiteral("stop_second.csv"));
+        QFile::remove(first);
+        QFile::remove(second);
+        if (import) {
+            QByteArray lines;
+            for (int i = 1; i <= kRows; ++i)
+                lines += QByteArray::number(i) + ",\"name " + QByteArray::number(i) + "\"\r\n";
+            QFile file(first);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(lines);
+            file.close();
+            QFile next(second);
+            QVERIFY(next.open(QIODevice::WriteOnly));
+            next.write("9999,\"next\"\r\n");
+        } else {
+            QVERIFY(testdb::exec(
+                m_connection,
+                QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < %1) INSERT INTO stop_t SELECT i, 'name ' || i FROM n")
+                    .arg(kRows)));
+        }
+        const auto tableRows = [&] {
+            db::Recordset rs;
+            return rs.Open(QStringLiteral("select count(*) from stop_t"), &m_connection)
+                       ? rs.text(0, 0).toInt()
+                       : -1;
+        };
+        const auto fileLines = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\r\n")) : -1;
+        };
+
+        auto w = openWindow();
+        QStringList questions;
+        w->showQuestion = [&](const QString& text) {
+            questions << text;
+            return stopped;
+        };
+        child<QComboBox>(w.get(), "cboBatch")->setCurrentIndex(mode);
+        w->setCommandText(QStringLiteral("stop_t, %1\r\nstop_t, %2").arg(first, second));
+        auto* execute = child<QPushButton>(w.get(), "cmdBatch");
+        auto* stop = child<QPushButton>(w.get(), "cmdStop");
+        QCOMPARE(stop->text(), QStringLiteral("中止"));
+        QVERIFY(!stop->isEnabled());
+        focusInto(w.get(), execute);
+        // Half way through the first file or table, as the bar shows, the user asks to stop.
+        bool asked = false;
+        connect(child<QProgressBar>(w.get(), "ProgressBar1"), &QProgressBar::valueChanged, w.get(),
+                [&](int value) {
+                    if (asked || value != 50 || !m_state.BatchRunning) return;
+                    asked = true;
+                    QVERIFY(stop->isEnabled());
+                    if (button) {
+                        QTest::mouseClick(stop, Qt::LeftButton);
+                    } else {
+                        // Execute went grey: the focus moved on to the stop button.
+                        QCOMPARE(QApplication::focusWidget(), stop);
+                        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                    }
+                });
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QVERIFY(asked);
+        QCOMPARE(questions, QStringList{QStringLiteral("処理を中断しますか？")});
+        QVERIFY(w->isVisible());
+        QVERIFY(!m_state.BatchRunning);
+        QVERIFY(!stop->isEnabled());
+
+        const QString log = w->logText();
+        const int held = import ? tableRows() : fileLines(first);
+        if (!stopped) {
+            QCOMPARE(held, import ? kRows + 1 : kRows);
+            QVERIFY(!log.contains(QStringLiteral("中断")));
+            if (!import) QCOMPARE(fileLines(second), kRows);
+            return;
+        }
+        // The count the log gives is what is in the table or the file, no more.
+        const QRegularExpression count(
+            QStringLiteral("%1に(\\d+)件のデータが%2")
+                .arg(import ? QStringLiteral("stop_t") : first,
+                     import ? QStringLiteral("追加されました") : QStringLiteral("出力されました")));
+        const QRegularExpressionMatch match = count.match(log);
+        QVERIFY2(match.hasMatch(), qPrintable(log));
+        QCOMPARE(match.captured(1).toInt(), held);
+        QVERIFY2(held > 0 && held < kRows, qPrintable(QString::number(held)));
+        QCOMPARE(logWithoutTimes(log),
+                 QStringLiteral(
+                     "T\r\n中断したため、残りのバッチ命令は実行されませんでした\r\n"
+                     "T\r\nstop_t, %1は正常に処理されませんでした。\r\n処理を中断しました。%2\r\n")
+                     .arg(first, match.captured(0)));
+        // The second line did not run.
+        if (import)
+            QCOMPARE(tableRows(), held);
+        else
+            QVERIFY(!QFile::exists(second));
     }
 
     void exportAllKeepsTheTableListText() {

@@ -43,10 +43,21 @@ OdbcHandle OdbcBackend::newStatement(ErrorList& errors) {
 }
 
 namespace {
+// The rows the statement of the current result changed, for a result without columns; -1 when
+// the driver cannot tell.
+qint64 rowsChanged(const OdbcHandle& stmt, SQLRETURN rc) {
+    // A searched UPDATE or DELETE that matched no row.
+    if (rc == SQL_NO_DATA) return 0;
+    SQLLEN count = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt.get(), &count))) return -1;
+    return qint64(count);
+}
+
 // Moves past the current result to the next one with columns, running the statements in
-// between; false with errors when one of them fails.
+// between (their changed rows added to counts, when given); false with errors when one of them
+// fails.
 bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& errors,
-                           qsizetype& resultsLeft) {
+                           qsizetype& resultsLeft, ResultData* counts = nullptr) {
     found = false;
     for (;;) {
         if (--resultsLeft < 0) {
@@ -72,6 +83,7 @@ bool nextResultWithColumns(const OdbcHandle& stmt, bool& found, ErrorList& error
             found = true;
             return true;
         }
+        if (counts) counts->addAffected(rowsChanged(stmt, rc));
     }
 }
 
@@ -178,8 +190,11 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     bool found =
         rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
     qsizetype resultsLeft = resultBudget(sql);
-    if (!found && !nextResultWithColumns(stmt, found, errors, resultsLeft))
-        return failCancelled(this, errors);
+    if (!found) {
+        out.addAffected(rowsChanged(stmt, rc));
+        if (!nextResultWithColumns(stmt, found, errors, resultsLeft, &out))
+            return failCancelled(this, errors);
+    }
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
     // SQLite keeps a CHAR value as it was given: its blanks are the value's own.

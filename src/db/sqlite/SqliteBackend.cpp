@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -299,6 +300,36 @@ Error stepError(const Deadline& d, sqlite3* db, int rc) {
     return sqliteError(db, rc);
 }
 
+// True for a statement whose changes sqlite3_changes64 counts: an INSERT, UPDATE, DELETE or
+// REPLACE, maybe after a WITH. After any other statement it would still tell the last
+// change's count.
+bool countsChanges(sqlite3_stmt* stmt) {
+    if (sqlite3_stmt_readonly(stmt)) return false;
+    const char* p = sqlite3_sql(stmt);
+    // The first word, past blanks and comments.
+    while (p && *p) {
+        if (std::isspace(static_cast<unsigned char>(*p))) {
+            ++p;
+        } else if (p[0] == '-' && p[1] == '-') {
+            while (*p && *p != '\n')
+                ++p;
+        } else if (p[0] == '/' && p[1] == '*') {
+            const char* end = std::strstr(p + 2, "*/");
+            p = end ? end + 2 : nullptr;
+        } else {
+            break;
+        }
+    }
+    if (!p) return false;
+    const char* end = p;
+    while (std::isalpha(static_cast<unsigned char>(*end)))
+        ++end;
+    const QByteArray word = QByteArray(p, end - p).toUpper();
+    // A WITH that writes is one of the four; one that reads is read-only.
+    return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" ||
+           word == "WITH";
+}
+
 // Runs the statements of a text one at a time, in order.
 class StatementRunner {
 public:
@@ -430,7 +461,10 @@ bool SqliteBackend::execute(const QString& sql, int timeoutSeconds, ResultData& 
         } else {
             while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
             }
-            if (rc == SQLITE_DONE) continue;
+            if (rc == SQLITE_DONE) {
+                if (countsChanges(raw)) out.addAffected(sqlite3_changes64(m_db));
+                continue;
+            }
         }
         errors = {stepError(deadline, m_db, rc)};
         return false;
