@@ -1,3 +1,4 @@
+#include "ResultGrid.h"
 #include "StatementText.h"
 #include "frmKorvel.h"
 #include "modExecuteQuery.h"
@@ -28,8 +29,9 @@ void frmKorvel::ExecuteQueryBox() {
     const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     const QString selected = txtQuery->textCursor().selectedText().replace(
         QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    ::ExecuteQueryBox(m_state, *this, text, selected,
-                      [this](const QString& statement) { AddToHistory(statement); });
+    if (::ExecuteQueryBox(m_state, *this, text, selected,
+                          [this](const QString& statement) { AddToHistory(statement); }))
+        DataGrid1->lastHeadColumn.clear();
 }
 
 void frmKorvel::ExecuteStatementAtCaret() {

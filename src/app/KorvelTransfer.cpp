@@ -47,32 +47,32 @@ std::function<void()> frmKorvel::rereadResult() {
 }
 
 bool frmKorvel::abortRequested() const {
-    return m_state.bAbort;
+    return m_transfer.bAbort;
 }
 
 void frmKorvel::clearAbortRequest() {
-    m_state.bAbort = false;
+    m_transfer.bAbort = false;
 }
 
 void frmKorvel::mnuCSV_Click() {
-    m_state.bExporting = true;
+    m_transfer.bExporting = true;
     ExportTextCommand(resultOnScreen(), connection(), *this, kComma);
-    m_state.bExporting = false;
+    m_transfer.bExporting = false;
 }
 void frmKorvel::mnuTab_Click() {
-    m_state.bExporting = true;
+    m_transfer.bExporting = true;
     ExportTextCommand(resultOnScreen(), connection(), *this, kTab);
-    m_state.bExporting = false;
+    m_transfer.bExporting = false;
 }
 void frmKorvel::mnuImportCSV_Click() {
-    m_state.bImporting = true;
+    m_transfer.bImporting = true;
     ImportTextCommand(resultOnScreen(), connection(), *this, kComma, rereadResult());
-    m_state.bImporting = false;
+    m_transfer.bImporting = false;
 }
 void frmKorvel::mnuImportTAB_Click() {
-    m_state.bImporting = true;
+    m_transfer.bImporting = true;
     ImportTextCommand(resultOnScreen(), connection(), *this, kTab, rereadResult());
-    m_state.bImporting = false;
+    m_transfer.bImporting = false;
 }
 
 void frmKorvel::SetProgressVisible(bool visible) {
@@ -173,10 +173,10 @@ void frmKorvel::handleDrag(QDropEvent* event) {
             if (operationRunning()) return;
             // One after another, each into the result the one before left on screen.
             for (const QString& file : files) {
-                m_state.bImporting = true;
+                m_transfer.bImporting = true;
                 ImportDroppedFile(resultOnScreen(), connection(), *this, trimBlanks(file),
                                   rereadResult());
-                m_state.bImporting = false;
+                m_transfer.bImporting = false;
             }
         },
         Qt::QueuedConnection);

@@ -26,6 +26,10 @@ public:
     // Ctrl+C, or Ctrl+Shift+C for the column names first.
     std::function<void(bool withNames)> copySelection;
 
+    // The header clicked last, its column as decimal text; emptied for every new result, so
+    // that the first click on a header only marks it and the second sorts.
+    QString lastHeadColumn;
+
     // A new result: every column as wide as its header and the values of the rows on the first
     // screen need, each value no wider than 40% of the grid. Rows further down are not read.
     void fitColumnsToFirstScreen();

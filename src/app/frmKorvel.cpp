@@ -178,8 +178,8 @@ void frmKorvel::buildControls() {
 
     frameWait = new WaitPanel(m_client);
     connect(frameWait, &WaitPanel::cancelPressed, this, [this] {
-        if ((m_state.bImporting || m_state.bExporting || m_copying) && !m_state.bAbort)
-            m_state.bAbort = true;
+        if ((m_transfer.bImporting || m_transfer.bExporting || m_copying) && !m_transfer.bAbort)
+            m_transfer.bAbort = true;
         CancelRunningStatement(m_state);
     });
     txtFocus = new QLineEdit(m_client);
@@ -216,7 +216,7 @@ void frmKorvel::Form_Load() {
         m_highlighter->setFamily(db::sqlFamilyOf(c->dbmsName()));
     m_state.history = QueryHistory();
     applyHistoryState();
-    m_state.lastHeadColumn.clear();
+    DataGrid1->lastHeadColumn.clear();
     SetWindowEnabled(true);
     txtQuery->setFocus();
 }
@@ -267,7 +267,7 @@ void frmKorvel::resizeEvent(QResizeEvent* event) {
 void frmKorvel::closeEvent(QCloseEvent* event) {
     if (operationRunning()) {
         // An operation is running: ask it to stop instead of closing under it.
-        m_state.bAbort = true;
+        m_transfer.bAbort = true;
         event->ignore();
         return;
     }
@@ -340,7 +340,7 @@ void frmKorvel::CommonKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     const bool idle = !m_windowLocked;
     if (key == Qt::Key_F5 && idle) RequeryResult();
     if (key == Qt::Key_Escape) {
-        if (!m_state.bAbort) m_state.bAbort = true;
+        if (!m_transfer.bAbort) m_transfer.bAbort = true;
         CancelRunningStatement(m_state);
     }
     if ((modifiers & ~Qt::KeypadModifier) == Qt::AltModifier && idle) {
@@ -436,7 +436,7 @@ void frmKorvel::OpenSelectedTable() {
         ShowBusy(QString(), false, false);
         ExecuteQuery(m_state, *this, statement);
         HideBusy();
-        m_state.lastHeadColumn.clear();
+        DataGrid1->lastHeadColumn.clear();
         AddToHistory(statement);
         txtQuery->setPlainText(statement);
     }
@@ -460,8 +460,8 @@ void frmKorvel::DataGrid1_RowColChange() {
 void frmKorvel::DataGrid1_HeadClick(int column) {
     const WindowLock lock(*this);
     const QString clicked = QString::number(column);
-    if (clicked != m_state.lastHeadColumn) {
-        m_state.lastHeadColumn = clicked; // the first click only marks the column
+    if (clicked != DataGrid1->lastHeadColumn) {
+        DataGrid1->lastHeadColumn = clicked; // the first click only marks the column
     } else if (m_state.resultOpen && m_model->recordset()) {
         db::Recordset& rs = *m_model->recordset();
         const std::vector<db::Recordset::SortKey> ascending{{column, false}};

@@ -141,9 +141,17 @@ public:
     // An operation holds the window (its controls are locked), or a transfer runs: nothing
     // else may start.
     bool operationRunning() const {
-        return m_windowLocked || m_state.bImporting || m_state.bExporting;
+        return m_windowLocked || m_transfer.bImporting || m_transfer.bExporting;
     }
     WaitPanel* waitPanel() const { return frameWait; }
+    // The transfers' flags: a stop asked for (Escape, the busy panel's Cancel, a close
+    // request), an import or an export running.
+    struct TransferFlags {
+        bool bAbort = false;
+        bool bImporting = false;
+        bool bExporting = false;
+    };
+    TransferFlags& transferFlags() { return m_transfer; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -240,6 +248,7 @@ private:
     QAction* tbRefreshTableList = nullptr;
 
     bool m_busyVisible = false;
+    TransferFlags m_transfer;
     // SetWindowEnabled(false) is in force.
     bool m_windowLocked = false;
     // Cells are being copied: the busy panel's Cancel stops it.

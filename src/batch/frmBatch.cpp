@@ -47,9 +47,9 @@ QString fromBoxText(const QString& text) {
 }
 } // namespace
 
-frmBatch::frmBatch(BatchState& state, db::Connection* connection, QComboBox* tableList,
+frmBatch::frmBatch(BatchState& state, db::Connection* connection, std::optional<QStringList> tables,
                    QWidget* parent)
-    : QDialog(parent), m_state(state), m_connection(connection), m_tableList(tableList),
+    : QDialog(parent), m_state(state), m_connection(connection), m_tables(std::move(tables)),
       m_pump([] { QCoreApplication::processEvents(); }) {
     setObjectName(QStringLiteral("frmBatch"));
     showMessageBox = [this](const QString& text) {
@@ -177,7 +177,7 @@ void frmBatch::Form_Load() {
     setWindowTitle(kApplicationName + batchtext::kCaptionSuffix);
     applySavedPosition();
 
-    const bool allTables = m_tableList && m_tableList->isEnabled();
+    const bool allTables = m_tables.has_value();
     for (int code = 0; code < (allTables ? 6 : 4); ++code)
         cboBatch->addItem(batchtext::kModes[code], code);
     cboBatch->setCurrentIndex(0);
@@ -305,18 +305,11 @@ void frmBatch::cmdStop_Click() {
 }
 
 void frmBatch::exportAll(bool tab) {
-    QStringList tables;
-    QString listText;
-    if (m_tableList) {
-        for (int i = 0; i < m_tableList->count(); ++i)
-            tables << m_tableList->itemText(i);
-        listText = m_tableList->currentText();
-    }
+    const QStringList tables = m_tables.value_or(QStringList());
     if (tab)
         ExportAllTAB(*m_connection, tables, *this);
     else
         ExportAllCSV(*m_connection, tables, *this);
-    if (m_tableList) m_tableList->setEditText(listText);
 }
 
 void frmBatch::mnuReadFile_Click() {

@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -25,9 +27,9 @@ class Connection;
 class frmBatch : public QDialog, public BatchFeedback {
     Q_OBJECT
 public:
-    // tableList is the main window's table list (its entries feed the export of all tables);
-    // it may be null, which counts as a disabled list.
-    frmBatch(BatchState& state, db::Connection* connection, QComboBox* tableList,
+    // tables are the names of the main window's table list, which the export of all tables
+    // writes; none when that list is not usable, and then the two modes of it are not offered.
+    frmBatch(BatchState& state, db::Connection* connection, std::optional<QStringList> tables,
              QWidget* parent = nullptr);
     ~frmBatch() override;
 
@@ -84,7 +86,7 @@ private:
 
     BatchState& m_state;
     db::Connection* m_connection;
-    QPointer<QComboBox> m_tableList;
+    std::optional<QStringList> m_tables;
 
     QMenuBar* m_menuBar = nullptr;
     QWidget* m_client = nullptr;

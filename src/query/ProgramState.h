@@ -19,10 +19,6 @@ struct ProgramState {
     std::shared_ptr<db::Recordset> resultSet = std::make_shared<db::Recordset>();
     bool resultOpen = false;
     QueryHistory history;
-    QString lastHeadColumn;
-    bool bAbort = false;
-    bool bImporting = false;
-    bool bExporting = false;
     // The statement running on its worker while the window waits, else null.
     StatementRun* running = nullptr;
 };

@@ -86,18 +86,18 @@ bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& f
     return true;
 }
 
-void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+bool ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
                      const QString& selectedText,
                      const std::function<void(const QString&)>& addToHistory) {
     const WindowLock lock(feedback);
-    if (trimBlanks(queryText).isEmpty()) return;
+    if (trimBlanks(queryText).isEmpty()) return false;
     const QString statement =
         trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
     feedback.ShowBusy(QString(), false, false);
     ExecuteQuery(state, feedback, statement);
     feedback.HideBusy();
-    state.lastHeadColumn.clear();
     if (addToHistory) addToHistory(statement);
+    return true;
 }
 
 bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement) {

@@ -7,8 +7,9 @@
 #include <functional>
 
 // The Execute command: runs the selection of the query box when it holds more than blanks
-// and line breaks, else its whole text; the statement run goes to addToHistory.
-void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+// and line breaks, else its whole text; the statement run goes to addToHistory. False when
+// the box held nothing to run.
+bool ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
                      const QString& selectedText,
                      const std::function<void(const QString&)>& addToHistory);
 

@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
                  3);
         QTest::keyClick(query(), Qt::Key_Escape);
-        QVERIFY(m_state->bAbort);
+        QVERIFY(m_window->transferFlags().bAbort);
         // Ctrl+A selects the whole text.
         QTest::keyClick(query(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(query()->textCursor().selectedText(), QStringLiteral("select * from k"));
@@ -277,14 +277,14 @@ private slots:
             0);
 
         // Cancel on the busy panel asks a running import to stop.
-        m_state->bImporting = true;
+        m_window->transferFlags().bImporting = true;
         m_window->ShowBusy(QString(), false, true);
         QVERIFY(m_window->findChild<QWidget*>(QStringLiteral("txtFocus"))->isEnabled());
         panel->cancelButton()->click();
-        QVERIFY(m_state->bAbort);
+        QVERIFY(m_window->transferFlags().bAbort);
         m_window->HideBusy();
         QVERIFY(!m_window->findChild<QWidget*>(QStringLiteral("txtFocus"))->isEnabled());
-        m_state->bImporting = false;
+        m_window->transferFlags().bImporting = false;
     }
 
     void runningStatementIsCancelled_data() {
@@ -410,14 +410,14 @@ private slots:
     }
 
     void closeIsRefusedWhileWorkRuns() {
-        m_state->bImporting = true;
+        m_window->transferFlags().bImporting = true;
         QVERIFY(!m_window->close());
-        QVERIFY(m_state->bAbort);
-        m_state->bImporting = false;
-        m_state->bAbort = false;
+        QVERIFY(m_window->transferFlags().bAbort);
+        m_window->transferFlags().bImporting = false;
+        m_window->transferFlags().bAbort = false;
         m_window->SetWindowEnabled(false);
         QVERIFY(!m_window->close());
-        QVERIFY(m_state->bAbort);
+        QVERIFY(m_window->transferFlags().bAbort);
         m_window->SetWindowEnabled(true);
         QVERIFY(m_window->close());
         QVERIFY(!m_record.adoConnection->isOpen());

@@ -113,7 +113,7 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QTRY_COMPARE(QApplication::focusWidget(), query());
         // The Esc that closed the box did not reach the window as a stop request.
-        QVERIFY(!m_state->bAbort);
+        QVERIFY(!m_window->transferFlags().bAbort);
     }
 };
 

@@ -164,9 +164,9 @@ private slots:
         QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
 
         // Nothing starts while another operation holds the window.
-        m_state->bImporting = true;
+        m_window->transferFlags().bImporting = true;
         QVERIFY(!drop(m_window.get(), {csv}));
-        m_state->bImporting = false;
+        m_window->transferFlags().bImporting = false;
         QTest::qWait(20);
         QCOMPARE(count(QStringLiteral("d")), 3);
 
@@ -233,7 +233,7 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         const qsizetype lines = written.readAll().count("\r\n");
         QVERIFY2(lines > 0 && lines < 20000, qPrintable(QString::number(lines)));
-        QVERIFY(!m_state->bExporting);
+        QVERIFY(!m_window->transferFlags().bExporting);
     }
 
     // Inside each wait of the window (the rows of an export or an import between events, a

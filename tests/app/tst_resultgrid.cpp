@@ -5,6 +5,7 @@
 #include "ProgramState.h"
 #include "Recordset.h"
 #include "RecordsetModel.h"
+#include "ResultGrid.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
@@ -590,7 +591,7 @@ private slots:
 
         // One click marks the column; the double-click on its border is no second click.
         clickHeader(4);
-        QCOMPARE(m_state->lastHeadColumn, QStringLiteral("4"));
+        QCOMPARE(static_cast<ResultGrid*>(grid())->lastHeadColumn, QStringLiteral("4"));
         QSignalSpy clicked(header, &QHeaderView::sectionClicked);
         QSignalSpy pressed(header, &QHeaderView::sectionPressed);
         QSignalSpy viewsOwnFit(header, &QHeaderView::sectionHandleDoubleClicked);
@@ -829,7 +830,7 @@ private slots:
         QVERIFY(!m_window->findBar()->isVisible());
         QCOMPARE(column(0), QStringList({"1", "2"}));
         QCOMPARE(QApplication::focusWidget(), grid());
-        QVERIFY(!m_state->bAbort);
+        QVERIFY(!m_window->transferFlags().bAbort);
     }
 
     // Null shows as a dimmed word and an empty text as nothing, and screen readers are told
@@ -937,7 +938,7 @@ private slots:
         press(Qt::Key_F5);
         press(Qt::Key_Escape);
         QCOMPARE(resets.size(), 2);
-        QVERIFY(!m_state->bAbort);
+        QVERIFY(!m_window->transferFlags().bAbort);
         // Alt+Left in the grid steps back one entry.
         run(QStringLiteral("select id from g"));
         run(QStringLiteral("select name from g"));
