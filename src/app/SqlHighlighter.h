@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StatementText.h"
+#include "SqlParts.h"
 
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>

@@ -69,6 +69,44 @@ private:
     Completion& m_out;
 };
 
+// The tables a text names, and the aliases it gives them.
+struct NamedTables {
+    std::vector<const ListedTable*> tables;
+    std::vector<std::pair<const SqlName*, const ListedTable*>> aliases;
+};
+
+NamedTables namedTables(QStringView text, const std::vector<SqlName>& names, const SqlName* word,
+                        const std::vector<ListedTable>& tables) {
+    NamedTables out;
+    std::vector<const ListedTable*>& named = out.tables;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const SqlName& n = names[i];
+        if (&n == word || (n.keyword && !n.quoted) || !n.closed) continue;
+        // "x.name": a table of schema x; the column of a table x is no table.
+        const SqlName* schema = nameBefore(names, text, n.start - 1);
+        const size_t before = named.size();
+        for (const ListedTable& t : tables)
+            if (sameName(n, t.entry.Name) && (!schema || sameName(*schema, t.entry.Schema)))
+                named.push_back(&t);
+        if (named.size() == before || i + 1 == names.size()) continue;
+        // "table alias" or "table AS alias".
+        size_t a = i + 1;
+        qsizetype gapFrom = n.start + n.length;
+        if (!names[a].quoted && names[a].name.compare(u"as", Qt::CaseInsensitive) == 0 &&
+            onlyBlanks(text.mid(gapFrom, names[a].start - gapFrom)) && a + 1 < names.size()) {
+            gapFrom = names[a].start + names[a].length;
+            ++a;
+        }
+        const SqlName& alias = names[a];
+        if (&alias == word || (alias.keyword && !alias.quoted) || !alias.closed ||
+            !onlyBlanks(text.mid(gapFrom, alias.start - gapFrom)) || gapFrom == alias.start)
+            continue;
+        for (size_t k = before; k < named.size(); ++k)
+            out.aliases.push_back({&alias, named[k]});
+    }
+    return out;
+}
+
 // Lines around the caret that completion reads: names further away do not matter to it, and
 // a long script then costs no more than a short one at each key.
 constexpr int kLinesAround = 200;
@@ -107,40 +145,12 @@ Completion completeAt(QStringView text, qsizetype caret, db::SqlFamily family,
         prefix = typedPrefix(text, *word, caret);
     }
 
-    // The tables the text names, and the aliases it gives them.
-    std::vector<const ListedTable*> named;
-    std::vector<std::pair<const SqlName*, const ListedTable*>> aliases;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const SqlName& n = names[i];
-        if (&n == word || (n.keyword && !n.quoted) || !n.closed) continue;
-        // "x.name": a table of schema x; the column of a table x is no table.
-        const SqlName* schema = nameBefore(names, text, n.start - 1);
-        const size_t before = named.size();
-        for (const ListedTable& t : tables)
-            if (sameName(n, t.entry.Name) && (!schema || sameName(*schema, t.entry.Schema)))
-                named.push_back(&t);
-        if (named.size() == before || i + 1 == names.size()) continue;
-        // "table alias" or "table AS alias".
-        size_t a = i + 1;
-        qsizetype gapFrom = n.start + n.length;
-        if (!names[a].quoted && names[a].name.compare(u"as", Qt::CaseInsensitive) == 0 &&
-            onlyBlanks(text.mid(gapFrom, names[a].start - gapFrom)) && a + 1 < names.size()) {
-            gapFrom = names[a].start + names[a].length;
-            ++a;
-        }
-        const SqlName& alias = names[a];
-        if (&alias == word || (alias.keyword && !alias.quoted) || !alias.closed ||
-            !onlyBlanks(text.mid(gapFrom, alias.start - gapFrom)) || gapFrom == alias.start)
-            continue;
-        for (size_t k = before; k < named.size(); ++k)
-            aliases.push_back({&alias, named[k]});
-    }
-
+    const NamedTables named = namedTables(text, names, word, tables);
     Choices choices(prefix, columns, connection, out);
     if (const SqlName* qualifier = nameBefore(names, text, out.start - 1)) {
         const SqlName* schema = nameBefore(names, text, qualifier->start - 1);
         QSet<const ListedTable*> of;
-        for (const auto& [alias, table] : aliases)
+        for (const auto& [alias, table] : named.aliases)
             if (!schema && sameName(*qualifier, alias->name)) of.insert(table);
         if (of.isEmpty())
             for (const ListedTable& t : tables)
@@ -156,7 +166,7 @@ Completion completeAt(QStringView text, qsizetype caret, db::SqlFamily family,
         QSet<const ListedTable*> done;
         for (const ListedTable& t : tables)
             choices.table(t);
-        for (const ListedTable* t : named)
+        for (const ListedTable* t : named.tables)
             if (!done.contains(t)) {
                 done.insert(t);
                 choices.columnsOf(*t);

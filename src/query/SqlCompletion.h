@@ -2,7 +2,7 @@
 
 #include "ConnectionRecord.h"
 #include "ResultData.h"
-#include "StatementText.h"
+#include "SqlParts.h"
 
 #include <QStringList>
 #include <vector>

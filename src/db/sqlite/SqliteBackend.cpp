@@ -1,5 +1,6 @@
 #include "SqliteBackend.h"
 
+#include "SqliteHandles.h"
 #include "SqliteTypes.h"
 
 #include "../ValueText.h"
@@ -17,21 +18,11 @@
 namespace db {
 
 namespace {
-const QString kSource = QStringLiteral("Tolvan.SQLite");
+const QString& kSource = kSqliteSource;
 // How long a statement waits for a lock another process holds before it reports the file
 // busy, and how often a commit tries again after such a wait.
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kCommitAttempts = 3;
-
-Error sqliteError(sqlite3* db, int rc) {
-    return {qint32(db ? sqlite3_extended_errcode(db) : rc),
-            QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)), kSource};
-}
-
-struct StmtDeleter {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
 
 // Ends a statement that outruns the command timeout or that the user cancels.
 struct Deadline {
@@ -495,60 +486,6 @@ SqliteBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>&
         real.push_back(c && c->storage == Storage::Real);
     }
     return std::make_unique<SqliteStatement>(m_db, raw, std::move(binary), std::move(real));
-}
-
-bool SqliteBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
-    ResultData r;
-    if (!query(QStringLiteral("SELECT name, CASE WHEN type = 'view' THEN 'VIEW' "
-                              "WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
-                              "ELSE 'TABLE' END FROM sqlite_master "
-                              "WHERE type IN ('table', 'view') ORDER BY 2, 1"),
-               0, r, errors))
-        return false;
-    for (size_t i = 0; i < r.rows; ++i)
-        out.push_back({r.data[0].text(i), r.data[1].text(i)});
-    return true;
-}
-
-bool SqliteBackend::primaryKey(const QString& table, QStringList& columns, ErrorList& errors) {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(
-        m_db, "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", -1, &raw, nullptr);
-    StmtPtr stmt(raw);
-    if (rc != SQLITE_OK) {
-        errors = {sqliteError(m_db, rc)};
-        return false;
-    }
-    const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
-    if (rc != SQLITE_DONE) {
-        errors = {sqliteError(m_db, rc)};
-        return false;
-    }
-    return true;
-}
-
-bool SqliteBackend::columns(const TableEntry& table, QStringList& names, ErrorList& errors) {
-    sqlite3_stmt* raw = nullptr;
-    // Hidden columns of virtual tables (1) are left out; generated ones (2, 3) are columns.
-    int rc = sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_xinfo(?) WHERE hidden <> 1",
-                                -1, &raw, nullptr);
-    StmtPtr stmt(raw);
-    if (rc != SQLITE_OK) {
-        errors = {sqliteError(m_db, rc)};
-        return false;
-    }
-    const QByteArray name = table.Name.toUtf8();
-    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
-    if (rc != SQLITE_DONE) {
-        errors = {sqliteError(m_db, rc)};
-        return false;
-    }
-    return true;
 }
 
 bool SqliteBackend::beginTransaction(ErrorList& errors) {

@@ -37,6 +37,8 @@ protected:
 
 private:
     bool exec(const char* sql, ErrorList& errors);
+    // The first column of a statement about one table (its one parameter).
+    bool namesOfTable(const char* sql, const QString& table, QStringList& names, ErrorList& errors);
 
     sqlite3* m_db = nullptr;
     // A transaction the user opened with BEGIN is left to the user.
