@@ -76,9 +76,27 @@ bool Connection::Open() {
     std::unique_ptr<Backend> backend = createBackend(login, m_errors);
     if (!backend) return false;
     if (!backend->open(login, m_errors)) return false;
-    m_backend = std::move(backend);
+    adopt(std::move(backend));
     m_sessionLost = false;
     return true;
+}
+
+void Connection::adopt(std::unique_ptr<Backend> backend) {
+    // What the session told is kept here, so that it can be read while the backend is lent.
+    m_facts = {backend->dbmsName(), backend->identifierQuote(), backend->identifierCase(),
+               backend->keywords(), backend->readOnly()};
+    m_interruptTarget = backend.get();
+    m_backend = std::move(backend);
+}
+
+void Connection::comeBack(std::unique_ptr<Backend> backend) {
+    m_backend = std::move(backend);
+    m_lent = false;
+    if (m_backend) return;
+    // The work went without handing the backend back (its thread never ran): the session
+    // went with it.
+    m_interruptTarget = nullptr;
+    m_facts = {};
 }
 
 void Connection::noteLostSession(const ErrorList& errors) {
@@ -103,7 +121,7 @@ bool Connection::reconnectIfLost(ErrorList& errors) {
     std::unique_ptr<Backend> backend = createBackend(login, errors);
     // Still unreachable: the old (closed) backend stays, to be tried again next time.
     if (!backend || !backend->open(login, errors)) return false;
-    m_backend = std::move(backend);
+    adopt(std::move(backend));
     m_sessionLost = false;
     return true;
 }
@@ -123,7 +141,9 @@ void Connection::Close() {
     for (Recordset* rs : m_recordsets)
         rs->releaseStatements();
     m_backend->close();
+    m_interruptTarget = nullptr;
     m_backend.reset();
+    m_facts = {};
 }
 
 QString Connection::DefaultDatabase() {
@@ -138,35 +158,36 @@ QString Connection::Version() const {
 }
 
 QString Connection::dbmsName() const {
-    return m_backend ? m_backend->dbmsName() : QString();
+    return m_facts.dbms;
 }
 
 QString Connection::identifierQuote() const {
-    return m_backend ? m_backend->identifierQuote() : QString();
+    return m_facts.quote;
 }
 
 IdentifierCase Connection::identifierCase() const {
-    return m_backend ? m_backend->identifierCase() : IdentifierCase::Mixed;
+    return m_facts.identifierCase;
 }
 
 bool Connection::readOnly() const {
-    return m_backend && m_backend->readOnly();
+    return m_facts.readOnly;
 }
 
 QStringList Connection::keywords() const {
-    return m_backend ? m_backend->keywords() : QStringList();
+    return m_facts.keywords;
 }
 
 void Connection::cancel() {
-    if (Backend* b = m_backend.get()) b->interrupt();
+    if (Backend* b = m_interruptTarget.load()) b->interrupt();
 }
 
 void Connection::resetCancel() {
-    if (m_backend) m_backend->clearInterrupt();
+    if (Backend* b = m_interruptTarget.load()) b->clearInterrupt();
 }
 
 bool Connection::cancelled() const {
-    return m_backend && m_backend->interrupted();
+    const Backend* b = m_interruptTarget.load();
+    return b && b->interrupted();
 }
 
 namespace {
@@ -200,13 +221,15 @@ bool Connection::Execute(const QString& sql) {
 std::unique_ptr<StatementWork> Connection::lend(const QString& sql, ErrorList& errors) {
     if (!ready(errors)) return nullptr;
     m_lent = true;
-    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, sql, m_commandTimeout));
+    return std::unique_ptr<StatementWork>(
+        new StatementWork(std::move(m_backend), sql, m_commandTimeout));
 }
 
 void Connection::giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors) {
+    std::unique_ptr<Backend> backend = work ? work->giveBackend() : nullptr;
     // The statement goes while the connection is still lent to it: nothing else runs yet.
     work.reset();
-    m_lent = false;
+    comeBack(std::move(backend));
     noteLostSession(errors);
 }
 
@@ -216,7 +239,8 @@ std::unique_ptr<StatementWork> Connection::lendCursor(std::unique_ptr<RowCursor>
     if (!claim(busy) || !m_backend || !cursor) return nullptr;
     m_lent = true;
     m_reclaim = std::move(reclaim);
-    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend, std::move(cursor)));
+    return std::unique_ptr<StatementWork>(
+        new StatementWork(std::move(m_backend), std::move(cursor)));
 }
 
 std::unique_ptr<StatementWork> Connection::lendCatalog(std::function<void()> reclaim,
@@ -228,15 +252,16 @@ std::unique_ptr<StatementWork> Connection::lendCatalog(std::function<void()> rec
     }
     m_lent = true;
     m_reclaim = std::move(reclaim);
-    return std::unique_ptr<StatementWork>(new StatementWork(*m_backend));
+    return std::unique_ptr<StatementWork>(new StatementWork(std::move(m_backend)));
 }
 
 std::unique_ptr<RowCursor> Connection::takeBack(std::unique_ptr<StatementWork> work,
                                                 const ErrorList& errors) {
     std::unique_ptr<RowCursor> cursor = work ? work->takeCursor() : nullptr;
+    std::unique_ptr<Backend> backend = work ? work->giveBackend() : nullptr;
     work.reset();
     m_reclaim = nullptr;
-    m_lent = false;
+    comeBack(std::move(backend));
     noteLostSession(errors);
     return cursor;
 }

@@ -40,7 +40,8 @@ public:
 
     bool Open();
     void Close();
-    bool isOpen() const { return m_backend != nullptr; }
+    // Open, whether here or lent to a worker.
+    bool isOpen() const { return m_backend != nullptr || m_lent.load(); }
 
     const ErrorList& Errors() const { return m_errors; }
     QString DefaultDatabase();
@@ -183,12 +184,27 @@ private:
     // usable once the server is back; the statement that met the loss is never repeated.
     bool reconnectIfLost(ErrorList& errors);
     bool storePendingRows();
+    // A new session's backend, its facts noted.
+    void adopt(std::unique_ptr<Backend> backend);
+    // The end of a loan: the backend the work gives back (none when it went with the work).
+    void comeBack(std::unique_ptr<Backend> backend);
 
     QString m_connectionString;
     std::optional<LoginParams> m_login;
     int m_cursorLocation = 3;
     int m_commandTimeout = 30;
+    // Owned here, or by the work it is lent to until it comes back.
     std::unique_ptr<Backend> m_backend;
+    // Reaches the backend wherever it is, from any thread, only to stop what it runs.
+    std::atomic<Backend*> m_interruptTarget{nullptr};
+    // What the open session told of itself.
+    struct SessionFacts {
+        QString dbms;
+        QString quote;
+        IdentifierCase identifierCase = IdentifierCase::Mixed;
+        QStringList keywords;
+        bool readOnly = false;
+    } m_facts;
     ErrorList m_errors;
     std::vector<Recordset*> m_recordsets;
     bool m_sessionLost = false;

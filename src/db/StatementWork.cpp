@@ -5,18 +5,25 @@
 
 namespace db {
 
-StatementWork::StatementWork(Backend& backend, QString sql, int timeoutSeconds)
-    : m_backend(backend), m_sql(std::move(sql)), m_timeoutSeconds(timeoutSeconds) {}
+StatementWork::StatementWork(std::unique_ptr<Backend> backend, QString sql, int timeoutSeconds)
+    : m_backend(std::move(backend)), m_sql(std::move(sql)), m_timeoutSeconds(timeoutSeconds) {}
 
-StatementWork::StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor)
-    : m_backend(backend), m_timeoutSeconds(0), m_cursor(std::move(cursor)) {}
+StatementWork::StatementWork(std::unique_ptr<Backend> backend, std::unique_ptr<RowCursor> cursor)
+    : m_backend(std::move(backend)), m_timeoutSeconds(0), m_cursor(std::move(cursor)) {}
 
-StatementWork::StatementWork(Backend& backend) : m_backend(backend), m_timeoutSeconds(0) {}
+StatementWork::StatementWork(std::unique_ptr<Backend> backend)
+    : m_backend(std::move(backend)), m_timeoutSeconds(0) {}
 
 StatementWork::~StatementWork() = default;
 
 std::unique_ptr<RowCursor> StatementWork::takeCursor() {
     return std::move(m_cursor);
+}
+
+std::unique_ptr<Backend> StatementWork::giveBackend() {
+    // Its statement must not outlive it.
+    m_cursor.reset();
+    return std::move(m_backend);
 }
 
 void StatementWork::checkThread() {
@@ -28,7 +35,7 @@ void StatementWork::checkThread() {
 
 bool StatementWork::execute(ResultData& header, ErrorList& errors) {
     checkThread();
-    return m_backend.execute(m_sql, m_timeoutSeconds, header, m_cursor, errors);
+    return m_backend->execute(m_sql, m_timeoutSeconds, header, m_cursor, errors);
 }
 
 bool StatementWork::fetch(ResultData& block, size_t maxRows, bool& done, ErrorList& errors) {
@@ -42,11 +49,11 @@ bool StatementWork::fetch(ResultData& block, size_t maxRows, bool& done, ErrorLi
 
 bool StatementWork::columns(const TableEntry& table, QStringList& names, ErrorList& errors) {
     checkThread();
-    return m_backend.columns(table, names, errors);
+    return m_backend->columns(table, names, errors);
 }
 
 bool StatementWork::cancelled() const {
-    return m_backend.interrupted();
+    return m_backend->interrupted();
 }
 
 } // namespace db

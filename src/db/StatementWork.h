@@ -36,14 +36,18 @@ public:
 
 private:
     friend class Connection;
-    StatementWork(Backend& backend, QString sql, int timeoutSeconds);
-    StatementWork(Backend& backend, std::unique_ptr<RowCursor> cursor);
-    explicit StatementWork(Backend& backend);
+    StatementWork(std::unique_ptr<Backend> backend, QString sql, int timeoutSeconds);
+    StatementWork(std::unique_ptr<Backend> backend, std::unique_ptr<RowCursor> cursor);
+    explicit StatementWork(std::unique_ptr<Backend> backend);
     // What is left of the statement, once its thread is joined.
     std::unique_ptr<RowCursor> takeCursor();
+    // The backend goes back to the connection once the thread is joined.
+    std::unique_ptr<Backend> giveBackend();
     void checkThread();
 
-    Backend& m_backend;
+    // The work owns the backend while it is lent: no one else can reach it. The cursor's
+    // statement belongs to it and goes first.
+    std::unique_ptr<Backend> m_backend;
     QString m_sql;
     int m_timeoutSeconds;
     std::unique_ptr<RowCursor> m_cursor;

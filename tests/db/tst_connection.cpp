@@ -243,10 +243,16 @@ private slots:
         if (kind == Kind::MariaDbOdbc)
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_MARIA_DB"));
         if (kind == Kind::SqliteNative) QCOMPARE(c.DefaultDatabase(), QStringLiteral("main"));
-        // Lent to a statement another thread runs, the connection refuses every other use.
+        // Lent to a statement another thread runs, the connection refuses every other use; it
+        // is open still, and what the session told of itself can be read.
+        const QString dbms = c.dbmsName(), quote = c.identifierQuote();
+        QVERIFY(!dbms.isEmpty());
         ErrorList errors;
         std::unique_ptr<StatementWork> work = c.lend(QStringLiteral("select 1"), errors);
         QVERIFY(work);
+        QVERIFY(c.isOpen());
+        QCOMPARE(c.dbmsName(), dbms);
+        QCOMPARE(c.identifierQuote(), quote);
         Recordset rs;
         QVERIFY(!rs.Open(QStringLiteral("select 1"), &c));
         QCOMPARE(rs.Errors().front().Number, ErrorNumber::StillExecuting);
@@ -262,6 +268,7 @@ private slots:
         QVERIFY(!c.isOpen());
         QVERIFY(!c.Execute(QStringLiteral("select 1")));
         QCOMPARE(c.DefaultDatabase(), QString());
+        QCOMPARE(c.dbmsName(), QString());
     }
 
     // Every operation starts the same way: a lost session logged in again, then held rows
