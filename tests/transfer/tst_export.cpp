@@ -6,7 +6,6 @@
 #include "modExport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <sys/stat.h>
 
@@ -344,29 +343,6 @@ private slots:
         QCOMPARE(f->window.statuses.last(), kStatusError);
         QCOMPARE(f->window.calls.mid(f->window.calls.size() - 3),
                  QStringList({"prompt", "hide", "enabled=1"}));
-    }
-
-    void fullDisk() {
-        QVERIFY(fixture(QStringLiteral("sqlite")));
-        const QString disk = f->path(QStringLiteral("disk"));
-        QVERIFY(QDir().mkpath(disk));
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
-            QSKIP("cannot mount a small tmpfs here (needs root)");
-        const auto unmount =
-            qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk}); });
-        QStringList values;
-        for (int i = 1; i <= 2000; ++i)
-            values << QStringLiteral("(%1, %1, 'c%1', '%2', %1)").arg(i).arg(QString(100, 'x'));
-        QVERIFY(f->exec(QStringLiteral("INSERT INTO x VALUES ") + values.join(QLatin1Char(','))));
-        QVERIFY(f->show(QStringLiteral("select * from x")));
-        const QString out = disk + QStringLiteral("/full.csv");
-        exportTo(out);
-        QCOMPARE(f->window.prompts.size(), 1);
-        QVERIFY(f->window.prompts[0].contains(QStringLiteral("Disk full")));
-        QCOMPARE(f->window.statuses.last(), kStatusError);
-        // What fitted stays.
-        QVERIFY(QFileInfo(out).size() > 0);
     }
 
     void localeCharacterSet() {
