@@ -24,7 +24,7 @@ tsan=${TOLVAN_TEST_TSAN:-$ci}
 fuzz=${TOLVAN_TEST_FUZZ:-$ci}
 # The statement run, arriving rows, cancel, a server lost mid-statement, and the forward-only
 # read ahead on its worker (statements and exports).
-tsan_tests=(tst_executequery tst_arrivingrows tst_serverloss tst_statements tst_export)
+tsan_tests=(tst_executequery tst_arrivingrows tst_serverloss tst_exportfaults tst_statements tst_export)
 
 bash scripts/build.sh
 # The build installed clang-format with the other tools: the sources must keep .clang-format.

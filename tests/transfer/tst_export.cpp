@@ -1,4 +1,5 @@
-// The CSV and TAB export against real databases, through the recording window.
+// The CSV and TAB export against real databases, through the recording window. An export
+// meeting a fault (a full disk, a failing statement) is a row of tst_exportfaults.
 #include "SettingsKeys.h"
 #include "TableTransfer.h"
 #include "TransferFixture.h"
@@ -6,8 +7,6 @@
 #include "modExport.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
 #include <sys/stat.h>
 
 namespace {
@@ -56,25 +55,6 @@ class TestExport : public QObject {
             out += k + ',' + k + ",\"c" + k + "\",\"n" + k + "\"," + k + "\r\n";
         }
         return out;
-    }
-    // Whole lines of fillMany's rows in order from the first in a file: their number (none
-    // when there is no file), or -1.
-    static int linesInOrder(const QString& path) {
-        if (!QFileInfo::exists(path)) return 0;
-        const QByteArray bytes = fileBytes(path);
-        int lines = 0;
-        qsizetype at = 0;
-        while (at < bytes.size()) {
-            const QByteArray k = QByteArray::number(lines + 1);
-            const QByteArray line = k + ',' + k;
-            const QByteArrayView rest = QByteArrayView(bytes).sliced(at);
-            if (!rest.startsWith(line + ',') && !rest.startsWith(line + "\r\n")) return -1;
-            const qsizetype end = bytes.indexOf("\r\n", at);
-            if (end < 0) return -1;
-            at = end + 2;
-            ++lines;
-        }
-        return lines;
     }
     // The files of the fixture's folder other than the target: what an export left beside it.
     QStringList besides(const QString& target) const {
@@ -346,29 +326,6 @@ private slots:
                  QStringList({"prompt", "hide", "enabled=1"}));
     }
 
-    void fullDisk() {
-        QVERIFY(fixture(QStringLiteral("sqlite")));
-        const QString disk = f->path(QStringLiteral("disk"));
-        QVERIFY(QDir().mkpath(disk));
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
-            QSKIP("cannot mount a small tmpfs here (needs root)");
-        const auto unmount =
-            qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk}); });
-        QStringList values;
-        for (int i = 1; i <= 2000; ++i)
-            values << QStringLiteral("(%1, %1, 'c%1', '%2', %1)").arg(i).arg(QString(100, 'x'));
-        QVERIFY(f->exec(QStringLiteral("INSERT INTO x VALUES ") + values.join(QLatin1Char(','))));
-        QVERIFY(f->show(QStringLiteral("select * from x")));
-        const QString out = disk + QStringLiteral("/full.csv");
-        exportTo(out);
-        QCOMPARE(f->window.prompts.size(), 1);
-        QVERIFY(f->window.prompts[0].contains(QStringLiteral("Disk full")));
-        QCOMPARE(f->window.statuses.last(), kStatusError);
-        // What fitted stays.
-        QVERIFY(QFileInfo(out).size() > 0);
-    }
-
     void localeCharacterSet() {
         QVERIFY(fixture(QStringLiteral("sqlite")));
         QVERIFY(f->exec(QStringLiteral("INSERT INTO x VALUES (1, 1, 'あ', '愛', 1)")));
@@ -423,84 +380,6 @@ private slots:
         QCOMPARE(f->window.prompts, QStringList{kAbortQuestion});
         QVERIFY(fileBytes(out) == manyLines(1, stop));
         QCOMPARE(f->rows(QStringLiteral("select count(*) from x")), QStringList{"30000"});
-    }
-
-    // The statement fails in the middle: the report, and only whole lines in order before it,
-    // as many as the batch window's export counts.
-    void failureInTheMiddle_data() {
-        QTest::addColumn<QString>("backend");
-        QTest::addColumn<bool>("earlier");
-        for (const testdb::Backend& b : testdb::backendsForRows()) {
-            QTest::newRow(qPrintable(b.name)) << b.name << false;
-            QTest::newRow(qPrintable(b.name + QStringLiteral(" earlier file"))) << b.name << true;
-        }
-    }
-    void failureInTheMiddle() {
-        QFETCH(QString, backend);
-        QFETCH(bool, earlier);
-        QVERIFY(fixture(backend));
-        const int n = 30000, failing = 20000;
-        QVERIFY(fillMany(n));
-        // A division by zero; SQLite divides by zero into Null, but takes no absolute value of
-        // the smallest integer. The failing row is named in another table, so that the rows
-        // keep their places.
-        const QString value = f->kind == testdb::Kind::PostgresOdbc
-                                  ? QStringLiteral("id / (case when seq = (select s from xf) then "
-                                                   "0 else 1 end)")
-                                  : QStringLiteral("abs(case when seq = (select s from xf) then "
-                                                   "-9223372036854775807 - 1 else qty end)");
-        const auto drop = [&] {
-            f->connection().Execute(QStringLiteral("DROP VIEW xv"));
-            f->dropTable(QStringLiteral("xf"));
-        };
-        drop();
-        const auto dropAgain = qScopeGuard(drop);
-        QVERIFY(f->exec(QStringLiteral("CREATE TABLE xf (s INTEGER)")));
-        QVERIFY(f->exec(QStringLiteral("INSERT INTO xf VALUES (0)")));
-        // In the order the rows were stored: a sort would meet the failure before the first row.
-        QVERIFY(
-            f->exec(QStringLiteral("CREATE VIEW xv AS SELECT seq, id, %1 AS v FROM x").arg(value)));
-        QVERIFY(f->show(QStringLiteral("select * from xv")));
-        QVERIFY(f->exec(QStringLiteral("UPDATE xf SET s = %1").arg(failing)));
-
-        const QString out = f->path(QStringLiteral("failed.csv"));
-        const QString table = f->path(QStringLiteral("failed-table.csv"));
-        const QByteArray before("earlier\r\ncontent, not ours\r\n\x82\xa0");
-        if (earlier) {
-            QVERIFY(writeBytes(out, before));
-            QVERIFY(writeBytes(table, before));
-        }
-        // The rows written: in the target when there was no earlier file, else in the one
-        // file beside it that the report names; the earlier file stays as it was.
-        const auto written = [&](const QString& target, const QString& report) {
-            if (!earlier) return linesInOrder(target);
-            if (fileBytes(target) != before) return -2;
-            const QStringList kept = besides(target).filter(QRegularExpression(
-                QLatin1Char('^') + QRegularExpression::escape(QFileInfo(target).fileName()) +
-                QLatin1Char('.')));
-            if (kept.isEmpty()) return 0;
-            const QString keptPath = f->path(kept.front());
-            if (kept.size() > 1 || !report.contains(keptPath)) return -3;
-            return linesInOrder(keptPath);
-        };
-        exportTo(out);
-        QCOMPARE(f->window.prompts.size(), 1);
-        QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
-                 qPrintable(f->window.prompts[0]));
-        QCOMPARE(f->window.statuses.last(), kStatusError);
-        // Some drivers read every row before the first is handed over: no file is written then.
-        const int lines = written(out, f->window.prompts[0]);
-        QVERIFY2(lines >= 0 && lines < failing, qPrintable(QString::number(lines)));
-
-        qint32 rows = -1;
-        QString error;
-        QVERIFY(
-            !ExportTableText(f->connection(), kComma, QStringLiteral("xv"), table, rows, error));
-        QVERIFY2(error.startsWith(QStringLiteral("VB Error # ")), qPrintable(error));
-        QVERIFY(!error.contains(QLatin1Char('\n')));
-        QVERIFY(rows < failing);
-        QCOMPARE(written(table, error), rows);
-        qInfo("%d and %d of %d lines, then: %s", lines, rows, n, qPrintable(error));
     }
 
     void tableExport_data() { testdb::addBackendRows(); }
