@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QThread>
+#include <sqlite3.h>
 
 namespace faults {
 
@@ -104,6 +105,30 @@ SmallDisk::~SmallDisk() {
             run(QStringLiteral("umount"), {QStringLiteral("-l"), m_folder}, 30000);
     }
     QDir().rmdir(m_folder);
+}
+
+QString sqliteConnectionString(const QString& file) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
+                          "Persist Security Info=True")
+        .arg(file);
+}
+
+bool sqliteExec(const QString& file, const QString& sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
+              sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+bool numberedSqliteTable(const QString& file, const QString& table, int rows) {
+    return sqliteExec(file, QStringLiteral("create table %1 (id integer primary key, txt "
+                                           "varchar(40)); "
+                                           "with recursive s(i) as (select 1 union all select "
+                                           "i + 1 from s where i < %2) "
+                                           "insert into %1 select i, 'row ' || i from s")
+                                .arg(table)
+                                .arg(rows));
 }
 
 } // namespace faults

@@ -52,4 +52,10 @@ private:
 bool run(const QString& program, const QStringList& arguments, int timeoutMs = 60000,
          QString* output = nullptr);
 
+// SQLite files the tests make and change behind the program's back.
+QString sqliteConnectionString(const QString& file);
+bool sqliteExec(const QString& file, const QString& sql);
+// A table of this many rows (id 1..rows, txt "row " + id) in the file.
+bool numberedSqliteTable(const QString& file, const QString& table, int rows);
+
 } // namespace faults

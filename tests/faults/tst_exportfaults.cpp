@@ -20,7 +20,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <map>
-#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -80,32 +79,12 @@ bool onFile(Fault fault) {
     return fault == Fault::FileDeleted || fault == Fault::FileTruncated;
 }
 
-QString connectionStringFor(const QString& file) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
-                          "Persist Security Info=True")
-        .arg(file);
-}
-
-bool sqliteExec(const QString& file, const QString& sql) {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
-              sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
 // A fixture of its own on a SQLite file of this many rows, connected as the window connects.
 bool openFile(TransferFixture& f, const QString& file, int rows) {
-    if (!sqliteExec(file, QStringLiteral("create table big (id integer primary key, txt "
-                                         "varchar(40)); "
-                                         "with recursive s(i) as (select 1 union all select "
-                                         "i + 1 from s where i < %1) "
-                                         "insert into big select i, 'row ' || i from s")
-                              .arg(rows)))
-        return false;
+    if (!faults::numberedSqliteTable(file, QStringLiteral("big"), rows)) return false;
     qputenv("XDG_CONFIG_HOME", f.config->path().toUtf8());
     f.record.adoConnection = std::make_unique<db::Connection>();
-    f.record.adoConnection->setConnectionString(connectionStringFor(file));
+    f.record.adoConnection->setConnectionString(faults::sqliteConnectionString(file));
     if (!f.record.adoConnection->Open()) return false;
     f.state = std::make_unique<ProgramState>(f.record);
     return true;

@@ -9,21 +9,12 @@
 
 #include <QProcess>
 #include <QTest>
-#include <sqlite3.h>
 
 namespace {
-QString connectionStringFor(const QString& file) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=%1;"
-                          "Persist Security Info=True")
-        .arg(file);
-}
+using faults::sqliteExec;
 
-bool sqliteExec(const QString& file, const QString& sql) {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
-              sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+QString connectionStringFor(const QString& file) {
+    return faults::sqliteConnectionString(file);
 }
 
 QByteArray csvRows(int first, int count) {
@@ -73,13 +64,7 @@ struct SqliteFile {
     QString file;
     bool open(const QString& name, int rows) {
         file = f.path(name);
-        if (!sqliteExec(file, QStringLiteral("create table t (id integer primary key, txt "
-                                             "varchar(40)); "
-                                             "with recursive s(i) as (select 1 union all select "
-                                             "i + 1 from s where i < %1) "
-                                             "insert into t select i, 'row ' || i from s")
-                                  .arg(rows)))
-            return false;
+        if (!faults::numberedSqliteTable(file, QStringLiteral("t"), rows)) return false;
         qputenv("XDG_CONFIG_HOME", f.config->path().toUtf8());
         f.record.adoConnection = std::make_unique<db::Connection>();
         f.record.adoConnection->setConnectionString(connectionStringFor(file));

@@ -322,6 +322,11 @@ OdbcBackend::valuesInsert(std::unique_ptr<PreparedStatement> single, const QStri
         std::move(columns), m_utf8Text);
 }
 
+bool OdbcBackend::catalogRows(OdbcHandle& stmt, size_t columns, ResultData& r, ErrorList& errors) {
+    return describeOdbcResult(stmt, r, errors) && r.columns.size() >= columns &&
+           fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText);
+}
+
 bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
@@ -339,8 +344,7 @@ bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {
         return false;
     }
     ResultData r;
-    if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
+    if (!catalogRows(stmt, 4, r, errors)) return false;
     for (size_t i = 0; i < r.rows; ++i)
         out.push_back({r.data[2].text(i), r.data[3].text(i), r.data[1].text(i)});
     return true;
@@ -357,8 +361,7 @@ bool OdbcBackend::primaryKey(const QString& table, QStringList& columns, ErrorLi
             return false;
         }
         ResultData r;
-        if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 5) return false;
-        if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
+        if (!catalogRows(stmt, 5, r, errors)) return false;
         std::vector<std::pair<qint64, QString>> keys;
         for (size_t i = 0; i < r.rows; ++i)
             keys.push_back({r.data[4].text(i).toLongLong(), r.data[3].text(i)});
@@ -383,8 +386,7 @@ bool OdbcBackend::columns(const TableEntry& table, QStringList& names, ErrorList
         return false;
     }
     ResultData r;
-    if (!describeOdbcResult(stmt, r, errors) || r.columns.size() < 4) return false;
-    if (!fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText)) return false;
+    if (!catalogRows(stmt, 4, r, errors)) return false;
     // The name is a pattern to the driver: "_" matches any character.
     for (size_t i = 0; i < r.rows; ++i)
         if (r.data[2].text(i) == table.Name && (!schema || r.data[1].text(i) == table.Schema))

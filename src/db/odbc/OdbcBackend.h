@@ -91,6 +91,8 @@ private:
                m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
     }
     OdbcHandle newStatement(ErrorList& errors);
+    // The rows of the catalog call just made on stmt, which gives at least this many columns.
+    bool catalogRows(OdbcHandle& stmt, size_t columns, ResultData& r, ErrorList& errors);
 
     Target m_target;
     OdbcHandle m_env;
