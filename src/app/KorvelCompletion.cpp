@@ -3,6 +3,7 @@
 #include "ColumnCatalog.h"
 #include "CompletionList.h"
 #include "SqlCompletion.h"
+#include "SqlHighlighter.h"
 #include "frmKorvel.h"
 
 #include <QPlainTextEdit>
@@ -38,11 +39,10 @@ void frmKorvel::offerCompletion(bool asked, bool readColumns) {
         m_completion->hide();
         return;
     }
-    const db::Connection* c = connection();
-    const db::SqlFamily family = c ? db::sqlFamilyOf(c->dbmsName()) : db::SqlFamily::Postgres;
+    // The text is read as the query box's colours read it.
     const int caret = txtQuery->textCursor().position();
-    const Completion offer = completeAt(txtQuery->toPlainText(), caret, family, m_listedTables,
-                                        *m_columns, m_state.connection);
+    const Completion offer = completeAt(txtQuery->toPlainText(), caret, m_highlighter->family(),
+                                        m_listedTables, *m_columns, m_state.connection);
     if (readColumns && !offer.unread.empty() &&
         m_columns->read(offer.unread, [this] { columnsArrived(); })) {
         // Offered again when they come, unless the user has moved on by then.

@@ -96,19 +96,15 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (index.row() >= rowCount() || index.row() >= currentCount() ||
         index.column() >= columnCount())
         return QVariant();
-    if (m_rs->isNull(sourceRow(index.row()), index.column())) {
-        // An edit starts from nothing, as the value holds nothing.
-        if (role == Qt::EditRole) return QString();
-        if (role == ShownNullRole) return m_showNull;
-        if (role == Qt::AccessibleTextRole || m_showNull) return kNullText;
-        return QString();
-    }
-    if (role == ShownNullRole) return false;
+    const int row = sourceRow(index.row());
+    const bool null = m_rs->isNull(row, index.column());
+    if (role == ShownNullRole) return null && m_showNull;
+    if (role == Qt::AccessibleTextRole && null) return kNullText;
     QString text;
     if (role == Qt::DisplayRole)
         shownText(index.row(), index.column(), text);
-    else
-        m_rs->textInto(sourceRow(index.row()), index.column(), text);
+    else if (!null) // an edit of a Null starts from nothing, as the value holds nothing
+        m_rs->textInto(row, index.column(), text);
     return text;
 }
 

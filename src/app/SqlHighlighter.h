@@ -14,6 +14,7 @@ public:
     explicit SqlHighlighter(QTextDocument* document);
     // The family whose quotes and comments the text is read with.
     void setFamily(db::SqlFamily family);
+    db::SqlFamily family() const { return m_family; }
 
 protected:
     void highlightBlock(const QString& text) override;

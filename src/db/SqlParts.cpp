@@ -138,6 +138,11 @@ std::vector<SqlSpan> sqlParts(QStringView sql, SqlFamily family) {
     return parts;
 }
 
+QStringView leadingWord(QStringView sql, SqlFamily family) {
+    const Token t = Scanner(sql, dialectOf(family)).next();
+    return t.kind == Token::Word ? t.text : QStringView();
+}
+
 SqlFamily sqlFamilyOf(QStringView dbms) {
     const auto has = [&](const char16_t* name) { return dbms.contains(name, Qt::CaseInsensitive); };
     if (has(u"MariaDB") || has(u"MySQL")) return SqlFamily::MySql;

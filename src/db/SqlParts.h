@@ -28,6 +28,10 @@ struct SqlName {
 // In the order they stand; names inside quoted texts and comments are none.
 std::vector<SqlName> sqlNames(QStringView sql, SqlFamily family);
 
+// The first word of a text, past blanks and comments, as one family reads them; empty when
+// the text starts with anything else.
+QStringView leadingWord(QStringView sql, SqlFamily family);
+
 // The family of a database by the name its driver gives (dbmsName) or its kind.
 SqlFamily sqlFamilyOf(QStringView dbmsName);
 

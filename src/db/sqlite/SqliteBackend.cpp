@@ -3,6 +3,7 @@
 #include "SqliteHandles.h"
 #include "SqliteTypes.h"
 
+#include "../SqlParts.h"
 #include "../ValueText.h"
 
 #include <QElapsedTimer>
@@ -11,7 +12,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -296,29 +296,12 @@ Error stepError(const Deadline& d, sqlite3* db, int rc) {
 // change's count.
 bool countsChanges(sqlite3_stmt* stmt) {
     if (sqlite3_stmt_readonly(stmt)) return false;
-    const char* p = sqlite3_sql(stmt);
-    // The first word, past blanks and comments.
-    while (p && *p) {
-        if (std::isspace(static_cast<unsigned char>(*p))) {
-            ++p;
-        } else if (p[0] == '-' && p[1] == '-') {
-            while (*p && *p != '\n')
-                ++p;
-        } else if (p[0] == '/' && p[1] == '*') {
-            const char* end = std::strstr(p + 2, "*/");
-            p = end ? end + 2 : nullptr;
-        } else {
-            break;
-        }
-    }
-    if (!p) return false;
-    const char* end = p;
-    while (std::isalpha(static_cast<unsigned char>(*end)))
-        ++end;
-    const QByteArray word = QByteArray(p, end - p).toUpper();
+    const QString sql = QString::fromUtf8(sqlite3_sql(stmt));
+    const QStringView word = leadingWord(sql, SqlFamily::Bracketed);
     // A WITH that writes is one of the four; one that reads is read-only.
-    return word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "REPLACE" ||
-           word == "WITH";
+    for (const char16_t* w : {u"insert", u"update", u"delete", u"replace", u"with"})
+        if (word.compare(QStringView(w), Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 
 // Runs the statements of a text one at a time, in order.
