@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <new>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -58,6 +59,7 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     m_finished = false;
     m_ok = false;
     m_outOfMemory = false;
+    m_abandoned = false;
     m_errors.clear();
     m_queue.clear();
     m_queuedBlocks = 0;
@@ -70,6 +72,9 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     std::thread worker([this, w = std::move(work)]() mutable { run(std::move(w)); });
     loop.exec();
     m_loop = nullptr;
+    // Anything but the worker's end that ends the wait (the application quitting) leaves no
+    // loop to take the rows: the statement stops, and its end is awaited here.
+    if (!m_finished) abandon(rs);
     m_target = nullptr;
     worker.join();
 
@@ -78,6 +83,9 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     if (m_outOfMemory) {
         m_ok = false;
         m_errors = {db::errors::outOfMemory(kSource)};
+    } else if (m_abandoned) {
+        m_ok = false;
+        m_errors = {db::errors::cancelled(kSource)};
     }
     m_connection->giveBack(std::move(m_returned), m_errors);
     m_connection->resetCancel();
@@ -94,6 +102,21 @@ void StatementRun::cancel() {
     }
     m_room.notify_all();
     m_repeatCancel.start();
+}
+
+void StatementRun::abandon(db::Recordset& rs) {
+    m_abandoned = true;
+    cancel();
+    while (!m_finished) {
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
+            eventfd_t ignored = 0;
+            eventfd_read(m_wakeFd, &ignored);
+            drain(rs);
+        } else {
+            m_connection->cancel();
+        }
+    }
 }
 
 void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
@@ -167,11 +190,12 @@ void StatementRun::drain(db::Recordset& rs) {
     for (Handover& item : items) {
         switch (item.kind) {
         case Handover::Columns:
+            if (m_abandoned) break;
             rs.showColumns(std::move(item.data));
             if (columnsShown) columnsShown();
             break;
         case Handover::Rows:
-            if (m_outOfMemory) break;
+            if (m_outOfMemory || m_abandoned) break;
             if (!rs.appendRows(item.data)) {
                 // No room for them here: the rows so far go at the end, the statement stops.
                 m_outOfMemory = true;

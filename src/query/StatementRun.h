@@ -47,6 +47,8 @@ private:
     void run(std::unique_ptr<db::StatementWork> work);
     void post(Handover item);
     void drain(db::Recordset& rs);
+    // Stops the statement and takes what the worker still hands over, without a loop.
+    void abandon(db::Recordset& rs);
 
     db::Connection* m_connection;
     bool m_running = false;
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<db::StatementWork> m_returned;
     // The rows did not fit in memory here: the statement is stopped and fails.
     bool m_outOfMemory = false;
+    bool m_abandoned = false;
     QEventLoop* m_loop = nullptr;
     QTimer m_repeatCancel;
     int m_wakeFd;
