@@ -11,7 +11,7 @@ tolvan_deps() {
         postgresql postgresql-client
         mariadb-server mariadb-client odbc-mariadb
         mdbtools odbc-mdbtools
-        fonts-ipafont-gothic
+        fonts-ipafont-gothic locales
         fp-utils
     )
     tolvan_install "${pkgs[@]}"

@@ -26,11 +26,24 @@ _pg_free_port() {
     return 1
 }
 
+# Sessions of the tests write and read money in locales with no decimals, a comma for the
+# point, and three decimals: the server needs them before it starts.
+_pg_money_locales() {
+    local have l
+    have=$(locale -a 2>/dev/null)
+    for l in ja_JP de_DE ar_BH; do
+        grep -qix "$l.utf8" <<<"$have" && continue
+        localedef -i "$l" -f UTF-8 "$l.UTF-8" >/dev/null 2>&1 ||
+            echo "pg.sh: cannot make the locale $l.UTF-8 (package locales)" >&2
+    done
+}
+
 pg_start() {
     if ((EUID != 0)); then
         echo "pg.sh: pg_start must run as root" >&2
         return 1
     fi
+    _pg_money_locales
     local bin port pw="tolvan_admin"
     bin=$(_pg_bindir) || return 1
     PGDIR=$(mktemp -d /tmp/tolvan-pg.XXXXXX) || return 1

@@ -213,16 +213,21 @@ private slots:
         const QString stamp = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("timestamp(6)")
                               : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("datetime(6)")
                                                                   : QStringLiteral("DATETIME");
+        // Money beyond a double's digits, on the backends whose type holds it.
+        const QString money = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("MONEY")
+                              : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DECIMAL(19,2)")
+                                                                  : QStringLiteral("TEXT");
         QVERIFY(testdb::exec(
-            c, QStringLiteral(
-                   "CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER, at %2)")
-                   .arg(primaryKey ? QStringLiteral(" PRIMARY KEY") : QString(), stamp)));
+            c, QStringLiteral("CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER, "
+                              "at %2, price %3)")
+                   .arg(primaryKey ? QStringLiteral(" PRIMARY KEY") : QString(), stamp, money)));
         QVERIFY(testdb::exec(
-            c,
-            QStringLiteral("INSERT INTO edit_t VALUES (1, 'a', 10, NULL), (2, 'b', NULL, "
-                           "'2019-10-27 00:30:00.123456'), (3, 'c', 30, '2019-10-27 00:30:00')")));
+            c, QStringLiteral("INSERT INTO edit_t VALUES (1, 'a', 10, NULL, '-0.01'), (2, 'b', "
+                              "NULL, '2019-10-27 00:30:00.123456', '1234567890123456.78'), (3, "
+                              "'c', 30, '2019-10-27 00:30:00', NULL)")));
         Recordset rs;
-        QVERIFY(rs.Open(QStringLiteral("select id, name, qty, at from edit_t order by id"), &c));
+        QVERIFY(
+            rs.Open(QStringLiteral("select id, name, qty, at, price from edit_t order by id"), &c));
         QVERIFY(rs.setSort(QStringLiteral("id desc")));
         // Row 1 of the sorted set is id 2, whose qty is Null: located with IS NULL.
         QVERIFY2(rs.setValue(1, 1, Value("bee")), qPrintable(testdb::describe(rs.Errors())));
@@ -231,9 +236,15 @@ private slots:
         QCOMPARE(rs.text(1, 2), QStringLiteral("20"));
         QVERIFY(rs.setValue(0, 1, Value::null()));
         QVERIFY(rs.isNull(0, 1));
-        QCOMPARE(readBack(backend, QStringLiteral("select id, name, qty from edit_t order by id")),
-                 QStringList({QStringLiteral("1|a|10"), QStringLiteral("2|bee|20"),
-                              QStringLiteral("3|<null>|30")}));
+        QVERIFY2(rs.setValue(2, 4, Value("92233720368547758.07")),
+                 qPrintable(testdb::describe(rs.Errors())));
+        QVERIFY2(rs.setValue(0, 4, Value("-1234567890123456.79")),
+                 qPrintable(testdb::describe(rs.Errors())));
+        QCOMPARE(readBack(backend,
+                          QStringLiteral("select id, name, qty, price from edit_t order by id")),
+                 QStringList({QStringLiteral("1|a|10|92233720368547758.07"),
+                              QStringLiteral("2|bee|20|1234567890123456.78"),
+                              QStringLiteral("3|<null>|30|-1234567890123456.79")}));
 
         QVERIFY2(rs.deleteRow(0), qPrintable(testdb::describe(rs.Errors())));
         QCOMPARE(rs.RecordCount(), 2);

@@ -263,6 +263,7 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QStringList>("values"); // SQL literals
         QTest::addColumn<QString>("compared");
+        QTest::addColumn<QString>("session"); // PGOPTIONS of the sessions
         using K = testdb::Kind;
         struct Case {
             K kind;
@@ -272,6 +273,7 @@ private slots:
             const char* compared;
             // SQLite's driver reads a double through a text of 15 digits.
             bool throughSqliteDriver = true;
+            const char* session = "";
         };
         const char* pgText = "encode(convert_to(coalesce(%1::text, ''), 'UTF8'), 'hex')";
         const char* hexText = "hex(coalesce(%1, ''))";
@@ -339,6 +341,32 @@ private slots:
              {"'1234567890123456.78'", "'-92233720368547758.08'", "'92233720368547758.07'",
               "'-0.01'", "'0'", "NULL"},
              "%1"},
+            // Money as the server's locale writes and reads it: no decimals, a comma for the
+            // point, three decimals and a currency sign with dots.
+            {K::PostgresOdbc,
+             "money ja_JP",
+             "MONEY",
+             {"9223372036854775807::numeric", "1234::numeric", "(-5)::numeric", "0::numeric",
+              "NULL"},
+             "%1",
+             true,
+             "-c lc_monetary=ja_JP.UTF-8"},
+            {K::PostgresOdbc,
+             "money de_DE",
+             "MONEY",
+             {"1234567890123456.78::numeric", "(-0.01)::numeric", "1.5::numeric", "1000::numeric",
+              "NULL"},
+             "%1",
+             true,
+             "-c lc_monetary=de_DE.UTF-8"},
+            {K::PostgresOdbc,
+             "money ar_BH",
+             "MONEY",
+             {"1234567890123456.789::numeric", "(-1234.5)::numeric", "1.5::numeric",
+              "0.001::numeric", "NULL"},
+             "%1",
+             true,
+             "-c lc_monetary=ar_BH.UTF-8"},
             {K::PostgresOdbc,
              "numeric",
              "NUMERIC",
@@ -504,7 +532,7 @@ private slots:
                 if (c.kind == kind && (!driver || c.throughSqliteDriver))
                     QTest::newRow(qPrintable(b.name + QLatin1Char(' ') + QLatin1String(c.name)))
                         << b.name << QString::fromLatin1(c.type) << c.values
-                        << QString::fromLatin1(c.compared);
+                        << QString::fromLatin1(c.compared) << QString::fromLatin1(c.session);
         }
     }
     void everyValueComesBack() {
@@ -512,20 +540,23 @@ private slots:
         QFETCH(QString, type);
         QFETCH(QStringList, values);
         QFETCH(QString, compared);
+        QFETCH(QString, session);
         // A zone whose clocks go back: 02:30 on 2019-10-27 happens twice there. The session
-        // with PostgreSQL takes its zone from PGTZ.
+        // with PostgreSQL takes its zone from PGTZ, and its options from PGOPTIONS.
         struct Zone {
-            Zone() {
+            explicit Zone(const QString& options) {
                 qputenv("TZ", "Europe/Berlin");
                 qputenv("PGTZ", "Europe/Berlin");
+                if (!options.isEmpty()) qputenv("PGOPTIONS", options.toUtf8());
                 tzset();
             }
             ~Zone() {
                 qunsetenv("TZ");
                 qunsetenv("PGTZ");
+                qunsetenv("PGOPTIONS");
                 tzset();
             }
-        } zone;
+        } zone(session);
         QVERIFY(fixture(backend));
         const auto create = [&](const QString& name) {
             f->dropTable(name);

@@ -122,8 +122,7 @@ public:
     OdbcCursor(OdbcBackend* backend, OdbcHandle stmt, qsizetype resultsLeft)
         : m_backend(backend), m_stmt(std::move(stmt)), m_resultsLeft(resultsLeft) {}
     bool start(const ResultData& out, bool bulk, ErrorList& errors) {
-        return m_reader.start(m_stmt, out, bulk, errors, m_backend->utf8Text(),
-                              m_backend->numbersAsText());
+        return m_reader.start(m_stmt, out, bulk, errors, m_backend->sessionForm());
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
@@ -257,7 +256,7 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
         params.push_back(*c);
     // psqlODBC and SQLite's driver pass a text on only up to its first NUL.
     const bool refusesNul = isPostgres() || m_dbms == QLatin1String("SQLite");
-    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), m_utf8Text,
+    return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), sessionForm(),
                                            refusesNul);
 }
 
@@ -324,7 +323,7 @@ OdbcBackend::valuesInsert(std::unique_ptr<PreparedStatement> single, const QStri
 
 bool OdbcBackend::catalogRows(OdbcHandle& stmt, size_t columns, ResultData& r, ErrorList& errors) {
     return describeOdbcResult(stmt, r, errors) && r.columns.size() >= columns &&
-           fetchOdbcRows(stmt, r, false, errors, m_utf8Text, m_numbersAsText);
+           fetchOdbcRows(stmt, r, false, errors, sessionForm());
 }
 
 bool OdbcBackend::tables(std::vector<TableEntry>& out, ErrorList& errors) {

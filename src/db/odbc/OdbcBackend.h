@@ -2,6 +2,7 @@
 
 #include "../Backend.h"
 #include "OdbcHandle.h"
+#include "OdbcTypes.h"
 
 #include <mutex>
 
@@ -46,6 +47,7 @@ public:
     bool utf8Text() const { return m_utf8Text; }
     // Numbers are read as their text: MDBTools refuses every other C type for them.
     bool numbersAsText() const { return m_numbersAsText; }
+    OdbcSessionForm sessionForm() const { return {m_utf8Text, m_numbersAsText, m_money}; }
     QStringList keywords() const override { return m_keywords; }
     bool readOnly() const override { return m_readOnly; }
 
@@ -83,6 +85,8 @@ private:
                                                     const std::vector<const ColumnInfo*>& params);
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
+    // PostgreSQL writes money by the server's locale: its point and scale, from the text of 1.
+    void readMoneyForm();
     bool isPostgres() const {
         return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     }
@@ -102,6 +106,7 @@ private:
     bool m_utf8Text = false;
     bool m_readOnly = false;
     bool m_numbersAsText = false;
+    MoneyForm m_money;
     // Opened through the 8-bit calls: MDBTools, which only reads.
     bool m_narrow = false;
     QString m_quote = QStringLiteral("\"");

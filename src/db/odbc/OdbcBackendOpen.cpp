@@ -167,6 +167,7 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
         m_readOnly = infoText(m_dbc, SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y");
     }
     m_keywords = keywordList(m_dbc);
+    if (isPostgres()) readMoneyForm();
     SQLUSMALLINT identifierCase = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
                                   sizeof identifierCase, nullptr))) {
@@ -287,6 +288,25 @@ bool OdbcBackend::driverConnect(const QString& text, ErrorList& errors, bool nar
     }
     errors = odbcErrors({&m_dbc});
     return false;
+}
+
+void OdbcBackend::readMoneyForm() {
+    ResultData r;
+    ErrorList ignored;
+    if (!query(QStringLiteral("select 1::money::text"), 0, r, ignored) || r.rows != 1 ||
+        r.data.empty() || r.data[0].isNull(0))
+        return;
+    const QString t = r.data[0].text(0);
+    const qsizetype one = t.indexOf(QLatin1Char('1'));
+    if (one < 0) return;
+    MoneyForm form;
+    form.scale = 0;
+    if (one + 2 < t.size() && (t[one + 1] == u'.' || t[one + 1] == u',') && t[one + 2].isDigit()) {
+        form.point = char(t[one + 1].unicode());
+        for (qsizetype i = one + 2; i < t.size() && t[i].isDigit(); ++i)
+            ++form.scale;
+    }
+    m_money = form;
 }
 
 } // namespace db

@@ -62,33 +62,8 @@ void appendDecimal(ColumnData& d, const char* s, size_t n) {
     d.endText();
 }
 
-// "$1,234.50", "-$0.01", "(¥1,235)": the amount in a money text as a plain decimal. The
-// decimal point is the last "." or "," not followed by exactly three digits (a group).
-void appendMoney(ColumnData& d, const char* s, size_t n) {
-    std::string digits;
-    bool negative = false;
-    size_t point = std::string::npos;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digits += c;
-        } else if (c == '-' || c == '(') {
-            negative = true;
-        } else if (c == '.' || c == ',') {
-            size_t run = 0;
-            while (i + 1 + run < n && s[i + 1 + run] >= '0' && s[i + 1 + run] <= '9')
-                ++run;
-            if (run != 3) point = digits.size();
-        }
-    }
-    std::string text = negative ? "-" : "";
-    if (point == std::string::npos) {
-        text += digits;
-    } else {
-        text.append(digits, 0, point);
-        text += '.';
-        text.append(digits, point, std::string::npos);
-    }
+void appendMoney(ColumnData& d, const char* s, size_t n, MoneyForm form) {
+    const std::string text = moneyAsDecimal(std::string_view(s, n), form);
     appendDecimal(d, text.data(), text.size());
 }
 
@@ -197,6 +172,60 @@ bool packableDateText(std::string_view text, IntForm form) {
     return DateText(text).pack(form, packed);
 }
 
+// "$1,234.50", "-$0.01", "(¥1,235)", "1.234,50 €", "د.ب. 1,234.500-". Only a "." or ","
+// between two digits separates (a currency sign may hold dots). Without the session's form,
+// or where it does not fit the text (the locale changed since), the point is the last
+// separator when another kind precedes it, or when it alone stands and is not followed by a
+// group of three.
+std::string moneyAsDecimal(std::string_view s, MoneyForm form) {
+    struct Separator {
+        size_t at; // digits before it
+        char c;
+        size_t run; // digits after it, up to the next other character
+    };
+    std::string digits;
+    std::vector<Separator> separators;
+    bool negative = false;
+    const auto isDigit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (isDigit(i)) {
+            digits += c;
+        } else if (c == '-' || c == '(') {
+            negative = true;
+        } else if ((c == '.' || c == ',') && i > 0 && isDigit(i - 1) && isDigit(i + 1)) {
+            size_t run = 0;
+            while (isDigit(i + 1 + run))
+                ++run;
+            separators.push_back({digits.size(), c, run});
+        }
+    }
+    const bool allGroups = std::all_of(separators.begin(), separators.end(),
+                                       [](const Separator& g) { return g.run == 3; });
+    size_t point = std::string::npos;
+    const Separator* last = separators.empty() ? nullptr : &separators.back();
+    const bool lastEnds = last && last->at + last->run == digits.size();
+    if (form.scale == 0 && allGroups) {
+        // No decimals in this locale: every separator groups.
+    } else if (form.scale > 0 && lastEnds && last->c == form.point &&
+               last->run == size_t(form.scale)) {
+        point = last->at;
+    } else if (last) {
+        const bool twoKinds = std::any_of(separators.begin(), separators.end(),
+                                          [&](const Separator& g) { return g.c != last->c; });
+        if (twoKinds || (separators.size() == 1 && last->run != 3)) point = last->at;
+    }
+    std::string text = negative ? "-" : "";
+    if (point == std::string::npos) {
+        text += digits;
+    } else {
+        text.append(digits, 0, point);
+        text += '.';
+        text.append(digits, point, std::string::npos);
+    }
+    return text;
+}
+
 namespace {
 void appendDateText(ColumnData& d, IntForm form, std::string_view text) {
     const DateText t(text);
@@ -276,7 +305,7 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         if (b.parsedAs) {
             appendParsed(d, b.parsedAs, std::string_view(s, size_t(len)));
         } else if (b.money) {
-            appendMoney(d, s, size_t(len));
+            appendMoney(d, s, size_t(len), b.moneyForm);
         } else if (b.guid) {
             appendGuid(d, s, size_t(len));
         } else if (b.utf8) {
@@ -343,7 +372,8 @@ OdbcRowReader::~OdbcRowReader() {
 }
 
 bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bulk,
-                          ErrorList& errors, bool utf8Text, bool numbersAsText) {
+                          ErrorList& errors, const OdbcSessionForm& form) {
+    const bool utf8Text = form.utf8Text;
     m_stmt = &stmt;
     m_bindings.clear();
     bool anyLong = false;
@@ -363,7 +393,8 @@ bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bu
             b.cType = utf8Text ? SQL_C_CHAR : SQL_C_WCHAR;
             b.bytesPerRow = SQLLEN(kDateChars * (utf8Text ? 1 : sizeof(SQLWCHAR)));
         }
-        if (numbersAsText &&
+        b.moneyForm = form.money;
+        if (form.numbersAsText &&
             (b.cType == SQL_C_SBIGINT || b.cType == SQL_C_BIT || b.cType == SQL_C_DOUBLE)) {
             b.parsedAs = b.cType;
             b.cType = SQL_C_CHAR;
@@ -534,9 +565,9 @@ bool describeOdbcResult(const OdbcHandle& stmt, ResultData& out, ErrorList& erro
 }
 
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
-                   bool utf8Text, bool numbersAsText) {
+                   const OdbcSessionForm& form) {
     OdbcRowReader reader;
-    if (!reader.start(stmt, out, bulk, errors, utf8Text, numbersAsText)) return false;
+    if (!reader.start(stmt, out, bulk, errors, form)) return false;
     bool done = false;
     while (!done)
         if (!reader.fetch(out, size_t(-1), done, errors)) return false;

@@ -24,10 +24,8 @@ public:
     OdbcRowReader(const OdbcRowReader&) = delete;
     OdbcRowReader& operator=(const OdbcRowReader&) = delete;
 
-    // utf8Text reads text as UTF-8 bytes instead of wide characters; numbersAsText reads
-    // numbers as their text, for a driver that hands them over in no other form (MDBTools).
     bool start(const OdbcHandle& stmt, const ResultData& out, bool bulk, ErrorList& errors,
-               bool utf8Text = false, bool numbersAsText = false);
+               const OdbcSessionForm& form = {});
     // Appends at least maxRows rows (whole arrays) unless the result ends first.
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors);
     // Unbinds the arrays; the statement can go on to its next result.
@@ -58,6 +56,10 @@ bool packableDateText(std::string_view text, IntForm form);
 
 // Reads every row of the current result into out (already described).
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
-                   bool utf8Text = false, bool numbersAsText = false);
+                   const OdbcSessionForm& form = {});
+
+// The amount of a money text as a plain decimal ("1.234,50 €" → "1234.50"), read by the
+// session's form where that fits the text.
+std::string moneyAsDecimal(std::string_view text, MoneyForm form);
 
 } // namespace db

@@ -1,5 +1,6 @@
 #include "OdbcStatement.h"
 
+#include "../AdoType.h"
 #include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
@@ -82,6 +83,15 @@ const Value* boolAsNumber(const ColumnInfo& c, const Value& v, Value& scratch) {
     return &scratch;
 }
 
+// An amount goes to the server in the form its locale reads: "1.5" is 15 where the point is a
+// comma and the dot groups.
+const Value* moneyInSessionForm(const ColumnInfo& c, MoneyForm form, const Value& v,
+                                Value& scratch) {
+    if (c.type != adCurrency || form.point == '.' || v.isNull()) return &v;
+    scratch = Value(QString(v.text()).replace(QLatin1Char('.'), QLatin1Char(form.point)));
+    return &scratch;
+}
+
 // The value of an infinity given as its text, for a column of floating-point numbers: as
 // text SQLite's driver would store the word.
 std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
@@ -98,7 +108,8 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
     for (size_t i = 0; i < given.size(); ++i) {
         const size_t k = first + i;
         const ColumnInfo& c = m_params[i];
-        const Value& value = *boolAsNumber(c, given[i], m_scratch[k]);
+        const Value& value =
+            *moneyInSessionForm(c, m_money, *boolAsNumber(c, given[i], m_scratch[k]), m_scratch[k]);
         const bool isNull = value.isNull();
         // The driver would pass the text on only up to the NUL: a shortened value is
         // never stored in place of the one given.
@@ -223,8 +234,9 @@ bool OdbcStatement::select(const std::vector<Value>& values, ResultData& out, Er
         SQLFreeStmt(h, SQL_CLOSE);
         return false;
     }
-    const bool ok = describeOdbcResult(m_stmt, out, errors) &&
-                    fetchOdbcRows(m_stmt, out, false, errors, m_utf8Text);
+    const bool ok =
+        describeOdbcResult(m_stmt, out, errors) &&
+        fetchOdbcRows(m_stmt, out, false, errors, OdbcSessionForm{m_utf8Text, false, m_money});
     SQLFreeStmt(h, SQL_CLOSE);
     return ok;
 }

@@ -2,6 +2,7 @@
 
 #include "../Backend.h"
 #include "OdbcHandle.h"
+#include "OdbcTypes.h"
 
 #include <string>
 #include <vector>
@@ -18,11 +19,11 @@ qsizetype resultBudget(const QString& sql);
 // same way in either case.
 class OdbcStatement : public PreparedStatement {
 public:
-    // columns: one row's parameters. utf8Text: texts go as UTF-8 bytes (MariaDB's driver);
-    // refusesNul: the driver would cut a text at a NUL.
-    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, bool utf8Text, bool refusesNul)
-        : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_utf8Text(utf8Text),
-          m_refusesNul(refusesNul) {}
+    // columns: one row's parameters. refusesNul: the driver would cut a text at a NUL.
+    OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, const OdbcSessionForm& form,
+                  bool refusesNul)
+        : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_utf8Text(form.utf8Text),
+          m_money(form.money), m_refusesNul(refusesNul) {}
 
     bool select(const std::vector<Value>& values, ResultData& out, ErrorList& errors) override;
     bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override;
@@ -47,6 +48,7 @@ private:
     std::vector<double> m_doubles;
     std::vector<Value> m_scratch;
     bool m_utf8Text;
+    MoneyForm m_money;
     bool m_refusesNul;
 };
 

@@ -8,6 +8,20 @@
 namespace db {
 
 // How a result column is read from the driver.
+// How a session writes a currency amount (PostgreSQL's money, by the server's locale): the
+// digits after its decimal point, and that point. A scale below 0: not known.
+struct MoneyForm {
+    int scale = -1;
+    char point = '.';
+};
+
+// What a session's values need besides their types.
+struct OdbcSessionForm {
+    bool utf8Text = false;      // texts as UTF-8 bytes (MariaDB's driver)
+    bool numbersAsText = false; // numbers as their text (MDBTools)
+    MoneyForm money = {};
+};
+
 struct OdbcBinding {
     SQLSMALLINT cType = SQL_C_WCHAR;
     SQLLEN bytesPerRow = 0; // buffer width for array fetches
@@ -15,6 +29,7 @@ struct OdbcBinding {
     bool guid = false;
     bool utf8 = false;  // text read as the bytes of UTF-8 (SQL_C_CHAR)
     bool money = false; // a currency amount read as the driver's text of it (SQL_C_CHAR)
+    MoneyForm moneyForm = {};
     // A number read as its text (SQL_C_CHAR) and parsed into this C type's storage.
     SQLSMALLINT parsedAs = 0;
     // A date, time or timestamp read as its text, packed where the packed form holds it.

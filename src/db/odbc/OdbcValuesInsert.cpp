@@ -55,7 +55,8 @@ OdbcStatement* OdbcValuesInsert::statementFor(size_t rows, ErrorList& errors) {
         errors = odbcErrors({&stmt});
         return nullptr;
     }
-    auto made = std::make_unique<OdbcStatement>(std::move(stmt), m_columns, m_utf8Text, false);
+    auto made = std::make_unique<OdbcStatement>(std::move(stmt), m_columns,
+                                                OdbcSessionForm{m_utf8Text}, false);
     OdbcStatement* out = made.get();
     m_statements.emplace(rows, std::move(made));
     return out;
