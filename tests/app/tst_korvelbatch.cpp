@@ -1,6 +1,7 @@
 // The main window's batch command: F6 and "バッチ処理(&B)" open the batch window modally over
 // the main window, with the table list deciding its modes and its texts kept between openings.
 #include "MainWindowFixture.h"
+#include "UrlRecorder.h"
 #include "frmAbout.h"
 #include "frmBatch.h"
 #include "frmKorvel.h"
@@ -13,14 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class TestKorvelBatch : public QObject, public MainWindowFixture {
     Q_OBJECT

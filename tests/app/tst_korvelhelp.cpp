@@ -1,5 +1,6 @@
 // The main window's help menu, F11, the "Info" button and the About item, offscreen.
 #include "MainWindowFixture.h"
+#include "UrlRecorder.h"
 #include "frmAbout.h"
 #include "frmKorvel.h"
 
@@ -13,14 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class TestKorvelHelp : public QObject, public MainWindowFixture {
     Q_OBJECT
