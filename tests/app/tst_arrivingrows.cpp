@@ -1,7 +1,7 @@
 // Rows that show while the statement is still being read, in the main window offscreen:
 // PostgreSQL through ODBC with rows that arrive slowly, and a SQLite file for what the
 // result must still do once complete.
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "RecordsetModel.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -28,13 +27,8 @@ const QString kFailsLate =
     QStringLiteral("select slow(i) as i, 10 / (25000 - i) as d from generate_series(1, 40000) i");
 } // namespace
 
-class TestArrivingRows : public QObject {
+class TestArrivingRows : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
-    QStringList m_reports;
 
     // What the window showed while the statement was running.
     struct Seen {
@@ -44,36 +38,10 @@ class TestArrivingRows : public QObject {
         int scrollGrew = 0; // times the scroll bar's maximum grew
     };
 
-    QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
-    QString status() { return m_window->findChild<QLabel*>(QStringLiteral("status"))->text(); }
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-    }
-
+    // Reports of the message panel are answered with OK and kept in m_prompts.
     void openWindow(const QString& backend) {
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        if (backend.startsWith(QLatin1String("Provider="))) {
-            m_record.adoConnection->setConnectionString(backend);
-            QVERIFY(m_record.adoConnection->Open());
-        } else {
-            QVERIFY(testdb::open(*m_record.adoConnection, backend));
-        }
-        m_record.kind = db::ConnectionKind::Odbc;
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        // Reports of the message panel are read and answered with OK.
-        auto* answerer = new QTimer(m_window.get());
-        connect(answerer, &QTimer::timeout, m_window.get(), [this] {
-            WaitPanel* p = m_window->waitPanel();
-            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
-            m_reports << p->message();
-            p->okButton()->click();
-        });
-        answerer->start(10);
+        QVERIFY(connectTo(backend));
+        QVERIFY(showWindow(OtherPrompts::PressOk));
     }
 
     // Runs the statement with Ctrl+E, watching the grid until it returns; cancelAt > 0
@@ -138,16 +106,10 @@ class TestArrivingRows : public QObject {
 
 private slots:
     void init() {
-        m_config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
+        ownSettings();
         SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("0"));
-        m_reports.clear();
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void rowsShowBeforeTheCount() {
         TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_PG_DSN").isEmpty());
@@ -167,7 +129,7 @@ private slots:
         QCOMPARE(grid()->model()->index(39999, 0).data().toString(), QStringLiteral("40000"));
         QCOMPARE(m_state->history.entries().last(), kSlowRows);
         QVERIFY(query()->isEnabled());
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_prompts.isEmpty());
     }
 
     void cancelInTheMiddleLeavesNoRows() {
@@ -178,9 +140,9 @@ private slots:
         grid()->horizontalHeader()->resizeSection(0, 123); // as the user left it
         const Seen seen = run(kSlowRows, 1);
         QVERIFY(seen.rows > 0 && seen.rows < 40000);
-        QCOMPARE(m_reports.size(), 1);
-        QVERIFY2(m_reports.front().contains(QStringLiteral("Operation cancelled by the user.")),
-                 qPrintable(m_reports.front()));
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY2(m_prompts.front().contains(QStringLiteral("Operation cancelled by the user.")),
+                 qPrintable(m_prompts.front()));
         // As after a failed SELECT: the rows shown before are back, nothing half read.
         QCOMPARE(status(), QStringLiteral("ERROR"));
         QCOMPARE(grid()->model()->rowCount(), 1);
@@ -199,9 +161,9 @@ private slots:
         run(QStringLiteral("select 'before' as x"));
         const Seen seen = run(kFailsLate);
         QVERIFY2(seen.rows > 0 && seen.rows < 25000, qPrintable(QString::number(seen.rows)));
-        QCOMPARE(m_reports.size(), 1);
-        QVERIFY2(m_reports.front().contains(QStringLiteral("division by zero")),
-                 qPrintable(m_reports.front()));
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY2(m_prompts.front().contains(QStringLiteral("division by zero")),
+                 qPrintable(m_prompts.front()));
         QCOMPARE(status(), QStringLiteral("ERROR"));
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(grid()->model()->index(0, 0).data().toString(), QStringLiteral("before"));
@@ -239,7 +201,7 @@ private slots:
         QCOMPARE(runs(), QStringLiteral("2"));
         // F5 keeps the status and reports nothing.
         QCOMPARE(status(), QStringLiteral("40000件のデータが処理されました"));
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_prompts.isEmpty());
         QVERIFY(query()->isEnabled());
 
         const Seen cancelled = refresh(1);
@@ -248,7 +210,7 @@ private slots:
         // As after a failed read: the rows shown before are back, whole, and nothing is said.
         QCOMPARE(grid()->model()->rowCount(), 40000);
         QCOMPARE(m_state->resultSet->RecordCount(), 40000);
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_prompts.isEmpty());
         QVERIFY(query()->isEnabled());
     }
 
@@ -267,7 +229,7 @@ private slots:
         QByteArray csv;
         for (int i = 39901; i <= 40000; ++i)
             csv += QByteArray::number(i) + ",\"n" + QByteArray::number(i) + "\"\r\n";
-        const QString path = m_config->filePath(QStringLiteral("more.csv"));
+        const QString path = m_dir->filePath(QStringLiteral("more.csv"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size());
         file.close();
@@ -299,7 +261,7 @@ private slots:
         QCOMPARE(count(), QStringLiteral("40000"));
         QCOMPARE(status(), QStringLiteral("100件のデータを処理しました"));
         QCOMPARE(grid()->model()->rowCount(), 39900);
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_prompts.isEmpty());
         QVERIFY(query()->isEnabled());
     }
 
@@ -342,7 +304,7 @@ private slots:
         QTest::keyClick(query(), Qt::Key_F5);
         QCOMPARE(grid()->model()->rowCount(), 20001);
         QCOMPARE(m_state->resultSet->RecordCount(), 20001);
-        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_prompts.isEmpty());
     }
 };
 

@@ -1,6 +1,6 @@
 // The main window offscreen on a real SQLite file: controls, menus, toolbar, keys, the
 // feedback routines and the window's life cycle.
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "Twips.h"
@@ -20,39 +20,18 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
-#include <utility>
 
-class TestFrmKorvel : public QObject {
+class TestFrmKorvel : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
-    QTimer* m_guard = nullptr;
-    // Prompts the guard had to answer: each one fails the test in cleanup().
-    QStringList m_unexpectedPrompts;
 
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-    }
     QString panel(const char* key) {
         return m_window->findChild<QLabel*>(QString::fromLatin1(key))->text();
-    }
-    // Presses a button of the message panel as soon as it waits.
-    void answerNextPrompt(const char* button) {
-        QTimer::singleShot(0, m_window.get(), [this, button] {
-            m_window->waitPanel()->findChild<QPushButton*>(QString::fromLatin1(button))->click();
-        });
     }
 
 private slots:
     void init() {
-        m_config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
-        m_record.kind = db::ConnectionKind::Access;
+        ownSettings();
+        QVERIFY(connectTo(QStringLiteral("sqlite"), db::ConnectionKind::Access));
         m_record.databaseName = QStringLiteral("native.db");
         m_record.userId = QStringLiteral("admin");
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS k"));
@@ -60,35 +39,10 @@ private slots:
                              QStringLiteral("CREATE TABLE k (id INTEGER, name VARCHAR(10))")));
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("INSERT INTO k VALUES (1, 'a'), (2, 'b')")));
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
+        QVERIFY(showWindow());
         m_window->startSecondProcess = [] { return true; };
-        m_window->show();
-        // Menu shortcuts work in the active window only.
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        // A prompt nobody expected fails the test instead of waiting for ever: it is answered
-        // so that the test goes on, and kept for cleanup() to fail.
-        m_unexpectedPrompts.clear();
-        m_guard = new QTimer(m_window.get());
-        connect(m_guard, &QTimer::timeout, m_window.get(), [this] {
-            if (m_window->waitPanel()->isVisible() &&
-                m_window->waitPanel()->okButton()->isEnabled()) {
-                m_unexpectedPrompts << m_window->waitPanel()->message();
-                m_window->waitPanel()->okButton()->click();
-            }
-        });
-        m_guard->start(2000);
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-        const QStringList unexpected = std::exchange(m_unexpectedPrompts, {});
-        QVERIFY2(unexpected.isEmpty(),
-                 qPrintable(QStringLiteral("unexpected prompt: ") +
-                            unexpected.join(QStringLiteral("\nunexpected prompt: "))));
-    }
+    void cleanup() { closeWindow(); }
 
     void controlsAndMenus() {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tolvan"));
@@ -153,7 +107,7 @@ private slots:
         query()->setPlainText(QStringLiteral("select * from k order by id"));
         m_window->action(QStringLiteral("mnuExecute"))->trigger();
         QVERIFY(m_state->resultOpen);
-        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QTableView* grid = this->grid();
         QCOMPARE(grid->model()->rowCount(), 2);
         QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
         QCOMPARE(grid->model()->index(1, 1).data().toString(), QStringLiteral("b"));
@@ -189,8 +143,7 @@ private slots:
         QTest::keyClick(query(), Qt::Key_F5);
         QCOMPARE(panel("status"),
                  QStringLiteral("2件のデータが処理されました")); // the count is not redone
-        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
-                 3);
+        QCOMPARE(grid()->model()->rowCount(), 3);
         QTest::keyClick(query(), Qt::Key_Escape);
         QVERIFY(m_window->transferFlags().bAbort);
         // Ctrl+A selects the whole text.
@@ -242,14 +195,14 @@ private slots:
     }
 
     void messagePanelWaitsForAButton() {
-        answerNextPrompt("cmdCancel");
+        m_answers << PanelAnswer::Cancel;
         QCOMPARE(
             m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true),
             PanelAnswer::Cancel);
         QVERIFY(!m_window->waitPanel()->isVisible());
         // A prompt during a busy phase returns to the busy panel.
         m_window->ShowBusy(QString(), false, false);
-        answerNextPrompt("cmdOK");
+        m_answers << PanelAnswer::Ok;
         QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("line\n"), true, false),
                  PanelAnswer::Ok);
         QVERIFY(m_window->waitPanel()->isVisible());
@@ -295,7 +248,7 @@ private slots:
     void runningStatementIsCancelled() {
         QFETCH(bool, button);
         SaveSetting(QStringLiteral("Query"), QStringLiteral("Timeout"), QStringLiteral("0"));
-        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QTableView* grid = this->grid();
         WaitPanel* wait = m_window->waitPanel();
         query()->setPlainText(QStringLiteral("select * from k order by id"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
@@ -361,14 +314,13 @@ private slots:
         query()->setPlainText(QStringLiteral("select * from k"));
         m_window->ExecuteQueryBox();
         query()->setPlainText(QStringLiteral("delete from k where id = 1"));
-        answerNextPrompt("cmdCancel");
+        m_answers << PanelAnswer::Cancel;
         m_window->ExecuteQueryBox();
         QCOMPARE(panel("status"), QStringLiteral("クエリは実行されませんでした"));
-        answerNextPrompt("cmdOK");
+        m_answers << PanelAnswer::Ok;
         m_window->ExecuteQueryBox();
         QCOMPARE(panel("status"), QStringLiteral("1件のデータが削除されました"));
-        QCOMPARE(m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"))->model()->rowCount(),
-                 1);
+        QCOMPARE(grid()->model()->rowCount(), 1);
     }
 
     // F5 on a result whose text changed data asks first, with Cancel as the default: Enter
@@ -384,7 +336,7 @@ private slots:
             return rs.text(0, 0).toInt();
         };
         const int before = inserted();
-        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QTableView* grid = this->grid();
         query()->setPlainText(QStringLiteral("insert into zz(v) values ('a') returning id"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(inserted(), before + 1);
@@ -404,7 +356,7 @@ private slots:
         QCOMPARE(grid->model()->rowCount(), 1);
         QTRY_COMPARE(QApplication::focusWidget(), grid);
 
-        answerNextPrompt("cmdOK");
+        m_answers << PanelAnswer::Ok;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
         QCOMPARE(inserted(), before + 2);
     }
@@ -456,7 +408,7 @@ private slots:
         QVERIFY(m_window->width() >= twipsToPixels(7845, dpi));
         QVERIFY(m_window->height() >= twipsToPixels(5600, dpi));
         m_window->resize(1000, 800);
-        auto* grid = m_window->findChild<QTableView*>(QStringLiteral("DataGrid1"));
+        QTableView* grid = this->grid();
         QCOMPARE(grid->width(), m_window->centralWidget()->width());
         QCOMPARE(query()->width(), m_window->centralWidget()->width() -
                                        (twipsToPixels(11715, dpi) - twipsToPixels(11710, dpi)));

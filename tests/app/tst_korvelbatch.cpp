@@ -1,7 +1,7 @@
 // The main window's batch command: F6 and "バッチ処理(&B)" open the batch window modally over
 // the main window, with the table list deciding its modes and its texts kept between openings.
-#include "ProgramState.h"
-#include "TestBackends.h"
+#include "MainWindowFixture.h"
+#include "UrlRecorder.h"
 #include "frmAbout.h"
 #include "frmBatch.h"
 #include "frmKorvel.h"
@@ -11,25 +11,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
-class UrlRecorder : public QObject {
+class TestKorvelBatch : public QObject, public MainWindowFixture {
     Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
-class TestKorvelBatch : public QObject {
-    Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
 
     struct Seen {
         bool modal = false;
@@ -48,31 +35,18 @@ class TestKorvelBatch : public QObject {
             batch->close();
         });
     }
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-    }
 
 private slots:
     void init() {
-        m_config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
-        m_record.kind = db::ConnectionKind::Access;
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        ownSettings();
+        QVERIFY(connectTo(QStringLiteral("sqlite"), db::ConnectionKind::Access));
+        QVERIFY(showWindow());
         query()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), query());
     }
     void cleanup() {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
+        closeWindow();
     }
 
     void f6OpensTheBatchWindowModally() {

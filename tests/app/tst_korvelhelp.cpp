@@ -1,6 +1,6 @@
 // The main window's help menu, F11, the "Info" button and the About item, offscreen.
-#include "ProgramState.h"
-#include "TestBackends.h"
+#include "MainWindowFixture.h"
+#include "UrlRecorder.h"
 #include "frmAbout.h"
 #include "frmKorvel.h"
 
@@ -11,30 +11,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
-class UrlRecorder : public QObject {
+class TestKorvelHelp : public QObject, public MainWindowFixture {
     Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
-class TestKorvelHelp : public QObject {
-    Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
     UrlRecorder m_recorder;
 
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-    }
     QUrl helpIndex() const {
         return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
                                    QStringLiteral("/help/index.html"));
@@ -43,29 +27,20 @@ class TestKorvelHelp : public QObject {
 private slots:
     void init() {
         // No desktop association reaches the test: no CHM viewer, so the HTML pages open.
-        m_dir = std::make_unique<QTemporaryDir>();
-        for (const char* var :
-             {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+        ownSettings();
+        for (const char* var : {"XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
             qputenv(var, (m_dir->path() + QLatin1Char('/') + QString::fromLatin1(var)).toUtf8());
         m_recorder.opened.clear();
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_recorder, "open");
 
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(connectTo(QStringLiteral("sqlite")));
+        QVERIFY(showWindow());
         query()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), query());
     }
     void cleanup() {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
+        closeWindow();
     }
 
     void helpFromTheMenuKeyAndButton() {

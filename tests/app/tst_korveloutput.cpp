@@ -1,45 +1,33 @@
 // The main window's Excel and browser output offscreen: the keys and toolbar buttons, the
 // desktop's application found in private XDG folders (a stub that records its start), the
 // failure without one, and the removal of the pages at close.
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "SettingsKeys.h"
 #include "TemporaryPages.h"
 #include "TestBackends.h"
-#include "WaitPanel.h"
 #include "frmKorvel.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const char* const kXlsxType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 }
 
-class TestKorvelOutput : public QObject {
+class TestKorvelOutput : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dirs;
     QTemporaryDir m_mimeOnly;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
     QString m_program, m_cache, m_log;
 
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-    }
-    QString status() { return m_window->findChild<QLabel*>(QStringLiteral("status"))->text(); }
     // An application for the type that writes its arguments to the log.
     void installApplication(const QByteArray& type) {
-        const QString apps = m_dirs->filePath(QStringLiteral("data/applications/"));
+        const QString apps = m_dir->filePath(QStringLiteral("data/applications/"));
         QVERIFY(QDir().mkpath(apps));
-        const QString stub = m_dirs->filePath(QStringLiteral("stub.sh"));
+        const QString stub = m_dir->filePath(QStringLiteral("stub.sh"));
         QFile s(stub);
         QVERIFY(s.open(QIODevice::WriteOnly));
         s.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> " + m_log.toUtf8() + "\n");
@@ -74,39 +62,30 @@ private slots:
     }
 
     void init() {
-        m_dirs = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_dirs->filePath(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_CACHE_HOME", m_dirs->filePath(QStringLiteral("cache")).toUtf8());
-        qputenv("XDG_DATA_HOME", m_dirs->filePath(QStringLiteral("home")).toUtf8());
-        qputenv("XDG_CONFIG_DIRS", m_dirs->filePath(QStringLiteral("etc")).toUtf8());
+        ownSettings();
+        qputenv("XDG_CACHE_HOME", m_dir->filePath(QStringLiteral("cache")).toUtf8());
+        qputenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("home")).toUtf8());
+        qputenv("XDG_CONFIG_DIRS", m_dir->filePath(QStringLiteral("etc")).toUtf8());
         qputenv("XDG_DATA_DIRS",
-                (m_dirs->filePath(QStringLiteral("data")) + QLatin1Char(':') + m_mimeOnly.path())
+                (m_dir->filePath(QStringLiteral("data")) + QLatin1Char(':') + m_mimeOnly.path())
                     .toUtf8());
-        m_cache = m_dirs->filePath(QStringLiteral("cache/Tolvan/"));
-        m_log = m_dirs->filePath(QStringLiteral("launched"));
+        m_cache = m_dir->filePath(QStringLiteral("cache/Tolvan/"));
+        m_log = m_dir->filePath(QStringLiteral("launched"));
         DeleteTemporaryPages({m_program});
 
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
+        QVERIFY(connectTo(QStringLiteral("sqlite")));
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS o"));
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("CREATE TABLE o (id INTEGER, name VARCHAR(10))")));
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("INSERT INTO o VALUES (1, '001'), (2, 'b')")));
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(showWindow());
         query()->setPlainText(QStringLiteral("select * from o order by id"));
         m_window->ExecuteQueryBox();
         QVERIFY(m_state->resultOpen);
     }
     void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
+        closeWindow();
         DeleteTemporaryPages({m_program});
         QFile::remove(m_program + temporaryPageName(257));
     }
@@ -139,18 +118,8 @@ private slots:
 
     void noSpreadsheetApplicationIsReported() {
         installApplication("text/html"); // a browser, but nothing for workbooks
-        // Answers the report once it waits; the output lets events run before it gets there.
-        QString shown;
-        // Answers the panel once it waits, however many events run before that.
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, m_window.get(), [&] {
-            WaitPanel* p = m_window->waitPanel();
-            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
-            shown = p->message();
-            answer.stop();
-            p->okButton()->click();
-        });
-        answer.start(10);
+        // The report is answered once it waits, however many events the output lets run first.
+        m_answers << PanelAnswer::Ok;
         // The workbook is offered for saving; cancelled, it stays where it was written.
         QStringList offered;
         m_window->showFileDialog = [&](bool save, const QString& title, const QString&,
@@ -161,6 +130,8 @@ private slots:
         pressInQueryBox(Qt::Key_F3);
         const QString book = m_cache + QStringLiteral("Book1.xlsx");
         QCOMPARE(offered, QStringList{QStringLiteral("EXCELファイルの保存")});
+        QCOMPARE(m_prompts.size(), 1);
+        const QString shown = m_prompts.front();
         QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")) &&
                      shown.contains(book),
                  qPrintable(shown));

@@ -1,7 +1,7 @@
 // The main window's CSV and TAB commands and dropped files, offscreen on a real SQLite file:
 // real drag-and-drop events with file URLs on each drop target, real panel buttons.
 #include "FileDialogFilter.h"
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "TransferTexts.h"
@@ -24,20 +24,20 @@
 #include <QToolBar>
 #include <QUrl>
 
-class TestKorvelTransfer : public QObject {
+class TestKorvelTransfer : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
-    QTimer* m_answerer = nullptr;
-    QStringList m_prompts;
-    QStringList m_answers; // buttons to press, in order; OK when none is left
 
     template <typename T> T* child(const char* name) {
         return m_window->findChild<T*>(QString::fromLatin1(name));
     }
     db::Connection& connection() { return *m_record.adoConnection; }
+    // What the panel said, without the line breaks around it.
+    QStringList prompts() const {
+        QStringList out;
+        for (const QString& p : m_prompts)
+            out << p.trimmed();
+        return out;
+    }
     int count(const QString& table) {
         db::Recordset rs;
         return rs.Open(QStringLiteral("select count(*) from ") + table, &connection())
@@ -73,38 +73,14 @@ class TestKorvelTransfer : public QObject {
 
 private slots:
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_dir->path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(connection(), QStringLiteral("sqlite")));
+        ownSettings();
+        QVERIFY(connectTo(QStringLiteral("sqlite")));
         testdb::exec(connection(), QStringLiteral("DROP TABLE IF EXISTS d"));
         QVERIFY(testdb::exec(connection(),
                              QStringLiteral("CREATE TABLE d (id INTEGER, name VARCHAR(10))")));
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        m_prompts.clear();
-        m_answers.clear();
-        // Answers the message panel whenever it waits, and notes what it said.
-        m_answerer = new QTimer(m_window.get());
-        connect(m_answerer, &QTimer::timeout, m_window.get(), [this] {
-            WaitPanel* panel = m_window->waitPanel();
-            if (!panel->isVisible() || !panel->okButton()->isEnabled()) return;
-            m_prompts << panel->message().trimmed();
-            const QString button =
-                m_answers.isEmpty() ? QStringLiteral("cmdOK") : m_answers.takeFirst();
-            panel->findChild<QPushButton*>(button)->click();
-        });
-        m_answerer->start(5);
+        QVERIFY(showWindow(OtherPrompts::PressOk));
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void dropTargets_data() {
         QTest::addColumn<QString>("target");
@@ -135,7 +111,7 @@ private slots:
         }
         QTRY_COMPARE(count(QStringLiteral("d")), 2);
         QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
-        QCOMPARE(m_prompts, QStringList());
+        QCOMPARE(prompts(), QStringList());
         // The grid shows the new rows; the drop left nothing in the query box.
         QCOMPARE(child<QTableView>("DataGrid1")->model()->rowCount(), 2);
         QCOMPARE(child<QPlainTextEdit>("txtQuery")->toPlainText(),
@@ -150,7 +126,7 @@ private slots:
         QVERIFY(drop(m_window.get(), {csv, tab}));
         QTRY_COMPARE(count(QStringLiteral("d")), 3);
         QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
-        QCOMPARE(m_prompts, QStringList());
+        QCOMPARE(prompts(), QStringList());
 
         // Other files, and paths too short to have a name and an extension, are refused.
         const QString report = file(QStringLiteral("report.txt"), "4,d\r\n");
@@ -159,7 +135,7 @@ private slots:
         const QString refusal =
             QString(kDropRefused).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QTRY_COMPARE(m_prompts.size(), 2);
-        QCOMPARE(m_prompts, QStringList({refusal, refusal}));
+        QCOMPARE(prompts(), QStringList({refusal, refusal}));
         QCOMPARE(count(QStringLiteral("d")), 3);
         QTRY_VERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
 
@@ -174,7 +150,7 @@ private slots:
         m_state->resultOpen = false;
         m_prompts.clear();
         QVERIFY(drop(m_window.get(), {csv}));
-        QTRY_COMPARE(m_prompts, QStringList{kOpenResultFirst});
+        QTRY_COMPARE(prompts(), QStringList{kOpenResultFirst});
     }
 
     void menuExportAndImport() {
@@ -199,7 +175,7 @@ private slots:
         QCOMPARE(count(QStringLiteral("d")), 4);
         QCOMPARE(dialogs, QStringList({"save " + kCsvDialogTitle, "open " + kCsvDialogTitle}));
         QCOMPARE(child<QTableView>("DataGrid1")->model()->rowCount(), 4);
-        QCOMPARE(m_prompts, QStringList());
+        QCOMPARE(prompts(), QStringList());
     }
 
     void dialogFilters() {
@@ -226,9 +202,9 @@ private slots:
             QVERIFY(!child<QPlainTextEdit>("txtQuery")->isEnabled());
             QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
         });
-        m_answers << QStringLiteral("cmdOK");
+        m_answers << PanelAnswer::Ok;
         m_window->action(QStringLiteral("mnuCSV"))->trigger();
-        QCOMPARE(m_prompts, QStringList{kAbortQuestion});
+        QCOMPARE(prompts(), QStringList{kAbortQuestion});
         QFile written(out);
         QVERIFY(written.open(QIODevice::ReadOnly));
         const qsizetype lines = written.readAll().count("\r\n");
@@ -292,7 +268,7 @@ private slots:
         };
         // The close request asks the transfer to stop: it goes on when told so.
         if (wait == QLatin1String("export") || wait == QLatin1String("import"))
-            m_answers << QStringLiteral("cmdCancel");
+            m_answers << PanelAnswer::Cancel;
         const int historyBefore = int(m_state->history.entries().size());
         if (wait == QLatin1String("question")) {
             box->setPlainText(QStringLiteral("delete from d where id < 0"));

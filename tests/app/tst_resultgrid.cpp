@@ -2,7 +2,7 @@
 #include "CompletionList.h"
 #include "FindBar.h"
 #include "GridTypeTable.h"
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "Recordset.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
@@ -33,18 +33,11 @@
 #include <QTextLayout>
 #include <QTimer>
 
-class TestResultGrid : public QObject {
+class TestResultGrid : public QObject, public MainWindowFixture {
     Q_OBJECT
     QString m_file;
     QString m_backend;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
-    QStringList m_answers; // for the message panel, in order
-    QStringList m_prompts;
 
-    QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
-    QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
     QLabel* panel(const char* key) {
         return m_window->findChild<QLabel*>(QString::fromLatin1(key));
     }
@@ -57,9 +50,6 @@ class TestResultGrid : public QObject {
     void run(const QString& sql) {
         m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
         m_window->ExecuteQueryBox();
-    }
-    QPlainTextEdit* query() {
-        return m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
     }
     // A key as a user presses it: to whichever control has the focus.
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -208,18 +198,15 @@ class TestResultGrid : public QObject {
 
 private slots:
     void init() {
+        ownSettings();
         m_file = testdb::newSqliteFile(QStringLiteral("grid.db"));
         m_backend = QStringLiteral("sqlite");
-        m_record = db::ConnectionRecord();
-        m_record.kind = db::ConnectionKind::Access;
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        m_record.adoConnection->setConnectionString(
-            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file);
-        QVERIFY(m_record.adoConnection->Open());
+        QVERIFY(connectTo(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_file,
+                          db::ConnectionKind::Access));
         createTables();
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("CREATE TABLE \"g two\" (x INTEGER)")));
-        openWindow();
+        QVERIFY(showWindow(OtherPrompts::PressOk));
     }
     void createTables() {
         testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS g"));
@@ -230,43 +217,19 @@ private slots:
             *m_record.adoConnection,
             QStringLiteral("INSERT INTO g VALUES (1, 'b', 10), (2, 'a', 9.5), (3, 'c', 100)")));
     }
-    void openWindow() {
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        m_answers.clear();
-        m_prompts.clear();
-        // Answers the message panel whenever it waits.
-        auto* answerer = new QTimer(m_window.get());
-        answerer->setObjectName(QStringLiteral("answerer"));
-        connect(answerer, &QTimer::timeout, m_window.get(), [this] {
-            WaitPanel* p = m_window->waitPanel();
-            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
-            m_prompts << p->message();
-            const QString a = m_answers.isEmpty() ? QStringLiteral("1") : m_answers.takeFirst();
-            (a == QLatin1String("2") ? p->cancelButton() : p->okButton())->click();
-        });
-        answerer->start(10);
-    }
+    // A slot, so QtTest runs it as a test of its own: a window built anew over the same
+    // connection opens active.
+    void openWindow() { QVERIFY(showWindow(OtherPrompts::PressOk)); }
     // The window anew on another backend, with the table g made there.
     void useBackend(const QString& backend) {
         if (backend == m_backend) return;
-        cleanup();
+        closeWindow();
         m_backend = backend;
-        m_record = db::ConnectionRecord();
-        m_record.kind = db::ConnectionKind::Odbc;
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, backend));
+        QVERIFY(connectTo(backend));
         createTables();
-        openWindow();
+        QVERIFY(showWindow(OtherPrompts::PressOk));
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void typeTable_data() {
         QTest::addColumn<int>("type");
@@ -461,13 +424,13 @@ private slots:
         run(QStringLiteral("select * from g order by id"));
         grid()->setFocus();
         grid()->selectRow(0);
-        m_answers = {QStringLiteral("2")};
+        m_answers = {PanelAnswer::Cancel};
         QTest::keyClick(grid(), Qt::Key_Delete);
         QCOMPARE(m_prompts.last(), QStringLiteral("\n選択されているデータを削除しますか？"));
         QCOMPARE(grid()->model()->rowCount(), 3);
         QVERIFY(grid()->isEnabled());
         grid()->selectRow(0);
-        m_answers = {QStringLiteral("1")};
+        m_answers = {PanelAnswer::Ok};
         QTest::keyClick(grid(), Qt::Key_Delete);
         QCOMPARE(grid()->model()->rowCount(), 2);
         QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"2", "3"}));
@@ -819,7 +782,7 @@ private slots:
                  QStringList({"b", "a", "z"}));
         clickCell(1, 0);
         press(Qt::Key_Space, Qt::ShiftModifier);
-        m_answers = {QStringLiteral("1")};
+        m_answers = {PanelAnswer::Ok};
         press(Qt::Key_Delete);
         QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2"}));
         QTRY_COMPARE(column(0), QStringList{"1"});
@@ -1152,7 +1115,7 @@ private slots:
     }
 
     void messagePanelHoldsTheWindow() {
-        m_window->findChild<QTimer*>(QStringLiteral("answerer"))->stop();
+        m_otherPrompts = OtherPrompts::Fail; // the test answers this one itself
         run(QStringLiteral("select * from g order by id"));
         QSignalSpy resets(grid()->model(), &QAbstractItemModel::modelReset);
         bool checked = false;

@@ -1,23 +1,17 @@
 // The status bar of the main window at its design width and at its minimum width, with texts
 // longer than their panels.
-#include "ProgramState.h"
-#include "TestBackends.h"
+#include "MainWindowFixture.h"
 #include "Twips.h"
 #include "frmKorvel.h"
 
 #include <QLabel>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "StatusPanels.h"
 
-class TestStatusPanels : public QObject {
+class TestStatusPanels : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
 
     StatusPanel* panel(const char* key) {
         return m_window->findChild<StatusPanel*>(QString::fromLatin1(key));
@@ -25,18 +19,10 @@ class TestStatusPanels : public QObject {
 
 private slots:
     void init() {
-        m_config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
-        m_state = std::make_unique<ProgramState>(m_record);
+        ownSettings();
+        QVERIFY(connectTo(QStringLiteral("sqlite"), db::ConnectionKind::Access));
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void panelsKeepApart_data() {
         QTest::addColumn<int>("widthTwips");
@@ -64,12 +50,10 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, status);
         QFETCH(bool, othersCut);
-        m_record.kind = db::ConnectionKind::Access;
+        // The window is built for each row, with the row's names.
         m_record.databaseName = database;
         m_record.userId = user;
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY(showWindow());
         const int dpi = m_window->logicalDpiX();
         m_window->resize(twipsToPixels(widthTwips, dpi), m_window->height());
         m_window->UpdateStatusBar(status);

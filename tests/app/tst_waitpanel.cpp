@@ -1,7 +1,6 @@
 // The message panel of the main window showing a real error report: centred, readable
 // whole, placed below the menu bar, answered with Enter on the focused button.
-#include "ProgramState.h"
-#include "TestBackends.h"
+#include "MainWindowFixture.h"
 #include "Twips.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
@@ -19,45 +18,27 @@
 #include <QTextEdit>
 #include <QTimer>
 
-class TestWaitPanel : public QObject {
+class TestWaitPanel : public QObject, public MainWindowFixture {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
 
     WaitPanel* panel() { return m_window->waitPanel(); }
 
 private slots:
     void init() {
-        m_config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_config->path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        QVERIFY(testdb::open(*m_record.adoConnection, QStringLiteral("sqlite")));
-        m_record.kind = db::ConnectionKind::Access;
+        ownSettings();
+        QVERIFY(connectTo(QStringLiteral("sqlite"), db::ConnectionKind::Access));
         m_record.databaseName = QStringLiteral("native.db");
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(showWindow());
     }
-    void cleanup() {
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     // A failed statement's report: every line centred, nothing to scroll, the panel inside the
     // window and centred below the menu bar; Return on the focused OK answers it.
     void errorReportReadsWhole() {
-        auto* query = m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"));
-        query->setPlainText(
+        query()->setPlainText(
             QStringLiteral("select no_such_column_with_a_rather_long_name_for_the_message, "
                            "another_missing_column from no_such_table_in_this_database"));
         bool inspected = false;
-        bool guardFired = false;
         // The statement runs on a worker first: look once the report waits for its answer.
         QTimer poll;
         connect(&poll, &QTimer::timeout, m_window.get(), [&] {
@@ -83,15 +64,9 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
         poll.start(5);
-        // Should Return do nothing, the test is not left waiting.
-        QTimer::singleShot(3000, m_window.get(), [&] {
-            if (!panel()->isVisible()) return;
-            guardFired = true;
-            panel()->okButton()->click();
-        });
+        // Should Return do nothing, the fixture's guard answers and fails the test.
         m_window->ExecuteQueryBox();
         QVERIFY(inspected);
-        QVERIFY(!guardFired);
         QVERIFY(!panel()->isVisible());
     }
 
@@ -171,15 +146,9 @@ private slots:
                      onCancel ? panel()->cancelButton() : panel()->okButton());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         });
-        bool guardFired = false;
-        QTimer::singleShot(3000, m_window.get(), [&] {
-            if (!panel()->isVisible()) return;
-            guardFired = true;
-            panel()->okButton()->click();
-        });
+        // Should the key do nothing, the fixture's guard answers and fails the test.
         const PanelAnswer got =
             m_window->ShowMessagePanel(QStringLiteral("削除クエリを実行しますか？"), true, true);
-        QVERIFY(!guardFired);
         QCOMPARE(got, answer);
     }
 };

@@ -4,13 +4,12 @@
 #include "BatchRunners.h"
 #include "ExportAll.h"
 #include "GridTypeTable.h"
-#include "ProgramState.h"
+#include "MainWindowFixture.h"
 #include "RecordingBatchFeedback.h"
 #include "RecordingWindow.h"
 #include "SqlText.h"
 #include "TestBackends.h"
 #include "TransferTexts.h"
-#include "WaitPanel.h"
 #include "frmKorvel.h"
 #include "modExecuteQuery.h"
 #include "modExport.h"
@@ -20,11 +19,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const QString kTable = QStringLiteral("x] \"y\" 'z'; 表 w");
@@ -35,23 +32,14 @@ const QStringList kColumns{QStringLiteral("id"),   QStringLiteral("c]1"), QStrin
 
 } // namespace
 
-class tst_UntrustedNames : public QObject {
+class tst_UntrustedNames : public QObject, public MainWindowFixture {
     Q_OBJECT
-
-    QTemporaryDir m_files;
-    QTemporaryDir m_config;
-    db::ConnectionRecord m_record;
-    std::unique_ptr<ProgramState> m_state;
-    std::unique_ptr<frmKorvel> m_window;
-    QStringList m_prompts;
 
     db::Connection& connection() { return *m_record.adoConnection; }
     // In the database's own quotes: backticks for MariaDB, double quotes elsewhere.
     QString dq(const QString& name) {
         return db::quoteIdentifier(name, connection().identifierQuote());
     }
-    QTableView* grid() { return m_window->findChild<QTableView*>(QStringLiteral("DataGrid1")); }
-    QComboBox* tables() { return m_window->findChild<QComboBox*>(QStringLiteral("cboTableList")); }
     QStringList cells(const QString& sql) {
         db::Recordset rs;
         if (!rs.Open(sql, &connection())) {
@@ -75,13 +63,11 @@ class tst_UntrustedNames : public QObject {
     }
 
     bool setUp(const QString& backend) {
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        m_record = db::ConnectionRecord();
-        m_record.kind = testdb::backend(backend).kind == testdb::Kind::SqliteNative
-                            ? db::ConnectionKind::Access
-                            : db::ConnectionKind::Odbc;
-        m_record.adoConnection = std::make_unique<db::Connection>();
-        if (!testdb::open(*m_record.adoConnection, backend)) return false;
+        ownSettings();
+        if (!connectTo(backend, testdb::backend(backend).kind == testdb::Kind::SqliteNative
+                                    ? db::ConnectionKind::Access
+                                    : db::ConnectionKind::Odbc))
+            return false;
         for (const QString& t : {kTable, kInjecting, QStringLiteral("canary")})
             connection().Execute(QStringLiteral("DROP TABLE IF EXISTS ") + dq(t));
         QStringList defs{dq(kColumns[0]) + QStringLiteral(" INTEGER PRIMARY KEY")};
@@ -99,32 +85,15 @@ class tst_UntrustedNames : public QObject {
             !testdb::exec(connection(), QStringLiteral("CREATE TABLE canary (id INTEGER)")) ||
             !testdb::exec(connection(), QStringLiteral("INSERT INTO canary VALUES (1), (2)")))
             return false;
-        m_state = std::make_unique<ProgramState>(m_record);
-        m_window = std::make_unique<frmKorvel>(*m_state);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        if (!QTest::qWaitForWindowActive(m_window.get())) return false;
-        m_prompts.clear();
-        auto* answerer = new QTimer(m_window.get());
-        connect(answerer, &QTimer::timeout, m_window.get(), [this] {
-            WaitPanel* p = m_window->waitPanel();
-            if (!p->isVisible() || !p->okButton()->isEnabled()) return;
-            m_prompts << p->message();
-            p->okButton()->click();
-        });
-        answerer->start(10);
-        return true;
+        return showWindow(OtherPrompts::PressOk);
     }
 
 private slots:
-    void init() { m_prompts.clear(); }
     void cleanup() {
         if (m_record.adoConnection && m_record.adoConnection->isOpen())
             for (const QString& t : {kTable, kInjecting, QStringLiteral("canary")})
                 connection().Execute(QStringLiteral("DROP TABLE IF EXISTS ") + dq(t));
-        m_window.reset();
-        m_state.reset();
-        m_record.adoConnection.reset();
+        closeWindow();
     }
 
     void names_data() { testdb::addBackendRows(); }
@@ -182,7 +151,7 @@ private slots:
 
         // Export of the current result and import into it.
         RecordingWindow feedback;
-        const QString out = m_files.filePath(QStringLiteral("names.csv"));
+        const QString out = m_dir->filePath(QStringLiteral("names.csv"));
         feedback.dialogPaths << out;
         db::Recordset* result = m_state->resultSet.get();
         ExportText(result, &connection(), feedback, kComma);
@@ -198,7 +167,7 @@ private slots:
 
         // The batch window, with the name as the list shows it.
         RecordingBatchFeedback batch;
-        const QString batchFile = m_files.filePath(QStringLiteral("batch.csv"));
+        const QString batchFile = m_dir->filePath(QStringLiteral("batch.csv"));
         batch.command = entry + QStringLiteral(", ") + batchFile;
         BatchExportCSV(connection(), batch);
         QCOMPARE(batch.log.size(), 1);
@@ -213,7 +182,7 @@ private slots:
 
         // The export of all tables names its files after the entries.
         RecordingBatchFeedback all;
-        all.command = m_files.path();
+        all.command = m_dir->path();
         ExportAllCSV(connection(), {entry, injecting}, all);
         QCOMPARE(all.log.size(), 2);
         QVERIFY2(all.log[0].success && all.log[1].success,

@@ -2,6 +2,7 @@
 // set of association files, and the fallback to the HTML pages when nothing opens a CHM.
 #include "DesktopEntries.h"
 #include "HelpFile.h"
+#include "UrlRecorder.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -25,15 +26,6 @@ QByteArray desktopEntry(const QByteArray& mime, const QByteArray& extra = {}) {
            "\n" + extra;
 }
 } // namespace
-
-// Receives what the program hands to the desktop instead of starting a viewer.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class TestHelpFile : public QObject {
     Q_OBJECT
