@@ -1,4 +1,5 @@
 #include "OutputBench.h"
+#include "QueryWait.h"
 
 #include "ExcelExport.h"
 #include "HtmlExport.h"
@@ -64,7 +65,7 @@ int runOutputBench(const QStringList& args) {
     }
     ProgramState state(record);
     BenchWindow window;
-    if (!ExecuteQuery(state, window, args[3]) || !state.resultOpen) return 1;
+    if (!executeQueryAndWait(state, window, args[3]) || !state.resultOpen) return 1;
 
     QTemporaryDir scratch;
     const QString folder = (args.size() > 4 ? args[4] : scratch.path()) + QLatin1Char('/');

@@ -93,10 +93,18 @@ private:
 };
 
 // F5 or an import after the statement has run: its read again, as the user sees it.
+// The window's statements end from the event loop: the command is complete once none runs
+// and the window is free again.
+void untilIdle(frmKorvel& window, ProgramState& state) {
+    while (state.statements.isRunning() || window.operationRunning())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 int reread(frmKorvel& window, ProgramState& state, const QStringList& args, bool import) {
     auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
     window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(args.value(1));
     window.ExecuteQueryBox();
+    untilIdle(window, state);
     const int rowsBefore = state.resultSet ? state.resultSet->RecordCount() : -1;
     if (import) {
         const QString file = args.value(2);
@@ -114,6 +122,7 @@ int reread(frmKorvel& window, ProgramState& state, const QStringList& args, bool
         window.mnuImportCSV_Click();
     else
         window.RequeryResult();
+    untilIdle(window, state);
     const double completed = double(clock.nsecsElapsed()) / 1e9;
     std::printf("first_screen=%.3f completed=%.3f rows_before=%d rows=%d status=%s\n",
                 firstPaint.seconds, completed, rowsBefore,
@@ -147,6 +156,7 @@ int arrival(frmKorvel& window, ProgramState& state, const QStringList& args) {
     window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
     clock.start();
     window.ExecuteQueryBox();
+    untilIdle(window, state);
     const double completed = double(clock.nsecsElapsed()) / 1e9;
     const double after = residentMb();
     const double peak = peakMb();
@@ -200,6 +210,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer timer;
     timer.start();
     window.ExecuteQueryBox();
+    untilIdle(window, state);
     grid->viewport()->repaint();
     const double toPaint = double(timer.nsecsElapsed()) / 1e9;
 

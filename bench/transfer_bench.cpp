@@ -7,6 +7,7 @@
 // peaks are the process's highest resident size from the start of the command (the loop's
 // until its end, before an import reads the result again).
 #include "transfer_bench.h"
+#include "QueryWait.h"
 
 #include "ConnectionRecord.h"
 #include "ProgramState.h"
@@ -86,7 +87,7 @@ int runTransferBench(const QStringList& args) {
     ProgramState state(record);
     BenchWindow window;
     window.file = args[4];
-    if (!ExecuteQuery(state, window, args[3]) || !state.resultOpen) return 1;
+    if (!executeQueryAndWait(state, window, args[3]) || !state.resultOpen) return 1;
     const QString separator = args[5] == QLatin1String("tab") ? kTab : kComma;
 
     const double before = statusMegabytes("VmRSS:");
@@ -100,7 +101,7 @@ int runTransferBench(const QStringList& args) {
     } else {
         // As the window does it: the result read again at the end.
         ImportTextCommand(state.resultSet.get(), record.adoConnection.get(), window, separator,
-                          [&] { RereadResult(state, window); });
+                          [&] { rereadResultAndWait(state, window); });
         rows = window.lastStatus.left(window.lastStatus.indexOf(kRowsHandled)).toLongLong();
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;

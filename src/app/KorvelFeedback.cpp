@@ -45,6 +45,10 @@ void frmKorvel::setMenuEnabled(QMenu* menu, bool enabled) {
 }
 
 void frmKorvel::SetWindowEnabled(bool enabled) {
+    // Locks nest: the rows read again after an import keep the window locked beyond the
+    // import's own lock.
+    if (!enabled && m_lockDepth++ > 0) return;
+    if (enabled && (m_lockDepth == 0 || --m_lockDepth > 0)) return;
     if (!enabled && !m_windowLocked) {
         // Disabling moves the focus away; remember where it was so it goes back there.
         QWidget* focus = QApplication::focusWidget();

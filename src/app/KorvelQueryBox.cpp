@@ -21,6 +21,10 @@ bool frmKorvel::composingQuery() const {
 }
 
 void frmKorvel::ExecuteQueryBox() {
+    executeQueryBox(nullptr);
+}
+
+void frmKorvel::executeQueryBox(std::function<void()> after) {
     // A half-composed word would run without its end: the input method has the keys until it
     // commits.
     if (composingQuery()) return;
@@ -29,9 +33,13 @@ void frmKorvel::ExecuteQueryBox() {
     const QString text = txtQuery->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     const QString selected = txtQuery->textCursor().selectedText().replace(
         QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    if (::ExecuteQueryBox(m_state, *this, text, selected,
-                          [this](const QString& statement) { AddToHistory(statement); }))
-        DataGrid1->lastHeadColumn.clear();
+    ::ExecuteQueryBox(
+        m_state, *this, text, selected,
+        [this](const QString& statement) { AddToHistory(statement); },
+        [this, after = std::move(after)](bool ran) {
+            if (ran) DataGrid1->lastHeadColumn.clear();
+            if (after) after();
+        });
 }
 
 void frmKorvel::ExecuteStatementAtCaret() {
@@ -44,11 +52,12 @@ void frmKorvel::ExecuteStatementAtCaret() {
     ran.setPosition(int(span.start));
     ran.setPosition(int(span.end), QTextCursor::KeepAnchor);
     txtQuery->setTextCursor(ran);
-    ExecuteQueryBox();
-    QTimer::singleShot(kShowRunMs, txtQuery, [this, ran, caret] {
-        if (txtQuery->textCursor() != ran) return; // the user moved on
-        QTextCursor back = ran;
-        back.setPosition(caret);
-        txtQuery->setTextCursor(back);
+    executeQueryBox([this, ran, caret] {
+        QTimer::singleShot(kShowRunMs, txtQuery, [this, ran, caret] {
+            if (txtQuery->textCursor() != ran) return; // the user moved on
+            QTextCursor back = ran;
+            back.setPosition(caret);
+            txtQuery->setTextCursor(back);
+        });
     });
 }

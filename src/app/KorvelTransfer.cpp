@@ -43,7 +43,33 @@ db::Connection* frmKorvel::connection() const {
 }
 
 std::function<void()> frmKorvel::rereadResult() {
-    return [this] { RereadResult(m_state, *this); };
+    return [this] { rereadShown(nullptr); };
+}
+
+void frmKorvel::rereadShown(std::function<void()> after) {
+    // It outlives the import that asked for it, which unlocks before the rows have come.
+    auto lock = std::make_shared<WindowLock>(*this);
+    ShowBusy(QString(), false, false);
+    RereadResult(m_state, *this, [this, lock, after = std::move(after)](bool) mutable {
+        HideBusy();
+        lock.reset();
+        if (after) after();
+    });
+}
+
+void frmKorvel::importDropped(QStringList files) {
+    while (!files.isEmpty()) {
+        const QString file = files.takeFirst();
+        bool rereading = false;
+        m_transfer.bImporting = true;
+        ImportDroppedFile(resultOnScreen(), connection(), *this, trimBlanks(file),
+                          [this, &rereading, files] {
+                              rereading = true;
+                              rereadShown([this, files] { importDropped(files); });
+                          });
+        m_transfer.bImporting = false;
+        if (rereading) return; // the rest follows once the rows have been read again
+    }
 }
 
 bool frmKorvel::abortRequested() const {
@@ -170,14 +196,7 @@ void frmKorvel::handleDrag(QDropEvent* event) {
     QMetaObject::invokeMethod(
         this,
         [this, files] {
-            if (operationRunning()) return;
-            // One after another, each into the result the one before left on screen.
-            for (const QString& file : files) {
-                m_transfer.bImporting = true;
-                ImportDroppedFile(resultOnScreen(), connection(), *this, trimBlanks(file),
-                                  rereadResult());
-                m_transfer.bImporting = false;
-            }
+            if (!operationRunning()) importDropped(files);
         },
         Qt::QueuedConnection);
 }

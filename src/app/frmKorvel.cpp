@@ -86,6 +86,9 @@ frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent)
 }
 
 frmKorvel::~frmKorvel() {
+    // A statement still running (the application quitting) ends here, while what it would
+    // tell is still alive; it tells nothing.
+    m_state.statements.stop();
     // The grid outlives this object's members while the widgets are torn down: it must not
     // call back into them when it loses the focus on the way.
     DataGrid1->lostFocus = nullptr;
@@ -430,17 +433,17 @@ void frmKorvel::RefreshTableList() {
 void frmKorvel::OpenSelectedTable() {
     const QString name = cboTableList->currentText();
     if (trimBlanks(name).isEmpty()) return;
-    {
-        const WindowLock lock(*this);
-        const QString statement = QStringLiteral("select * from ") + name;
-        ShowBusy(QString(), false, false);
-        ExecuteQuery(m_state, *this, statement);
+    auto lock = std::make_shared<WindowLock>(*this);
+    const QString statement = QStringLiteral("select * from ") + name;
+    ShowBusy(QString(), false, false);
+    ExecuteQuery(m_state, *this, statement, [this, lock, statement](bool) mutable {
         HideBusy();
         DataGrid1->lastHeadColumn.clear();
         AddToHistory(statement);
         txtQuery->setPlainText(statement);
-    }
-    cboTableList->setFocus();
+        lock.reset();
+        cboTableList->setFocus();
+    });
 }
 
 // Grid ----------------------------------------------------------------------------------

@@ -81,6 +81,8 @@ public:
     void Toolbar1_ButtonClick(const QString& key);
 
     void ExecuteQueryBox();
+    // The same, with after called once the statement ended and the window is free again.
+    void executeQueryBox(std::function<void()> after);
     // Runs the one statement of the query box that the caret stands in.
     void ExecuteStatementAtCaret();
     // Offers the names that may follow at the caret of the query box (Ctrl+Space).
@@ -184,6 +186,11 @@ private:
     db::Recordset* resultOnScreen() const;
     db::Connection* connection() const;
     std::function<void()> rereadResult();
+    // Reads the result on screen again under a lock of its own, then calls after.
+    void rereadShown(std::function<void()> after);
+    // Imports dropped files one after another, each once the rows the one before left on
+    // screen have been read again.
+    void importDropped(QStringList files);
     void buildControls();
     void buildMenus();
     void buildToolbar();
@@ -249,8 +256,9 @@ private:
 
     bool m_busyVisible = false;
     TransferFlags m_transfer;
-    // SetWindowEnabled(false) is in force.
+    // SetWindowEnabled(false) is in force, as many times over as the depth says.
     bool m_windowLocked = false;
+    int m_lockDepth = 0;
     // Cells are being copied: the busy panel's Cancel stops it.
     bool m_copying = false;
     // What the grid showed before a result began to arrive, shown again if it fails.

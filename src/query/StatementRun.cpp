@@ -1,11 +1,11 @@
 #include "StatementRun.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <new>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // The first block is small so that the first screen of rows shows at once; later blocks
@@ -22,9 +22,8 @@ constexpr int kRepeatCancelMs = 200;
 const QString kSource = QStringLiteral("Tolvan.Recordset");
 } // namespace
 
-StatementRun::StatementRun(db::Connection* connection)
-    : m_connection(connection), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      m_wake(m_wakeFd, QSocketNotifier::Read) {
+StatementRun::StatementRun()
+    : m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), m_wake(m_wakeFd, QSocketNotifier::Read) {
     m_repeatCancel.setInterval(kRepeatCancelMs);
     connect(&m_repeatCancel, &QTimer::timeout, this, [this] {
         if (m_running) m_connection->cancel();
@@ -32,28 +31,38 @@ StatementRun::StatementRun(db::Connection* connection)
     connect(&m_wake, &QSocketNotifier::activated, this, [this] {
         eventfd_t ignored = 0;
         eventfd_read(m_wakeFd, &ignored);
-        if (m_target) drain(*m_target);
+        if (!m_running || !drain()) return;
+        const bool ok = finish();
+        // Last: what follows may start the next run.
+        if (std::function<void(bool)> done = std::exchange(m_done, nullptr)) done(ok);
     });
 }
 
 StatementRun::~StatementRun() {
+    stop();
     m_wake.setEnabled(false);
     if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
-bool StatementRun::open(db::Recordset& rs, const QString& source) {
-    if (m_running || !rs.beginOpen(source, m_connection)) return false;
+void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Recordset> rs,
+                         const QString& source, std::function<void(bool)> done) {
+    // One run at a time: the window is locked while one goes on.
+    if (m_running) return done(false);
+    if (!rs->beginOpen(source, connection)) return done(false);
     if (m_wakeFd < 0) {
         // Without its wake-up the window would never hear of the rows.
         const db::ErrorList none{{db::ErrorNumber::Fail,
                                   QStringLiteral("The statement's worker cannot be started."),
                                   kSource}};
-        return rs.endOpen(&none);
+        return done(rs->endOpen(&none));
     }
-    m_connection->resetCancel();
+    connection->resetCancel();
     db::ErrorList lendErrors;
-    std::unique_ptr<db::StatementWork> work = m_connection->lend(source, lendErrors);
-    if (!work) return rs.endOpen(&lendErrors);
+    std::unique_ptr<db::StatementWork> work = connection->lend(source, lendErrors);
+    if (!work) return done(rs->endOpen(&lendErrors));
+    m_connection = connection;
+    m_target = std::move(rs);
+    m_done = std::move(done);
     m_running = true;
     m_cancelRequested = false;
     m_finished = false;
@@ -65,19 +74,17 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     m_queuedBlocks = 0;
     m_wakePending = false;
     m_stopWaiting = false;
+    m_worker = std::thread([this, w = std::move(work)]() mutable { run(std::move(w)); });
+}
 
-    QEventLoop loop;
-    m_loop = &loop;
-    m_target = &rs;
-    std::thread worker([this, w = std::move(work)]() mutable { run(std::move(w)); });
-    loop.exec();
-    m_loop = nullptr;
-    // Anything but the worker's end that ends the wait (the application quitting) leaves no
-    // loop to take the rows: the statement stops, and its end is awaited here.
-    if (!m_finished) abandon(rs);
-    m_target = nullptr;
-    worker.join();
+void StatementRun::stop() {
+    if (!m_running) return;
+    abandon();
+    finish();
+}
 
+bool StatementRun::finish() {
+    m_worker.join();
     m_repeatCancel.stop();
     m_running = false;
     if (m_outOfMemory) {
@@ -89,7 +96,26 @@ bool StatementRun::open(db::Recordset& rs, const QString& source) {
     }
     m_connection->giveBack(std::move(m_returned), m_errors);
     m_connection->resetCancel();
-    return rs.endOpen(m_ok ? nullptr : &m_errors);
+    columnsShown = nullptr;
+    rowsAppended = nullptr;
+    const std::shared_ptr<db::Recordset> rs = std::move(m_target);
+    return rs->endOpen(m_ok ? nullptr : &m_errors);
+}
+
+void StatementRun::abandon() {
+    m_abandoned = true;
+    m_done = nullptr;
+    cancel();
+    for (;;) {
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
+            eventfd_t ignored = 0;
+            eventfd_read(m_wakeFd, &ignored);
+            if (drain()) return;
+        } else {
+            m_connection->cancel();
+        }
+    }
 }
 
 void StatementRun::cancel() {
@@ -102,21 +128,6 @@ void StatementRun::cancel() {
     }
     m_room.notify_all();
     m_repeatCancel.start();
-}
-
-void StatementRun::abandon(db::Recordset& rs) {
-    m_abandoned = true;
-    cancel();
-    while (!m_finished) {
-        pollfd wake{m_wakeFd, POLLIN, 0};
-        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
-            eventfd_t ignored = 0;
-            eventfd_read(m_wakeFd, &ignored);
-            drain(rs);
-        } else {
-            m_connection->cancel();
-        }
-    }
 }
 
 void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
@@ -178,7 +189,7 @@ void StatementRun::post(Handover item) {
     if (wake) eventfd_write(m_wakeFd, 1);
 }
 
-void StatementRun::drain(db::Recordset& rs) {
+bool StatementRun::drain() {
     std::deque<Handover> items;
     {
         const std::lock_guard lock(m_lock);
@@ -187,6 +198,7 @@ void StatementRun::drain(db::Recordset& rs) {
         m_wakePending = false;
     }
     m_room.notify_all();
+    db::Recordset& rs = *m_target;
     for (Handover& item : items) {
         switch (item.kind) {
         case Handover::Columns:
@@ -205,12 +217,13 @@ void StatementRun::drain(db::Recordset& rs) {
             if (rowsAppended) rowsAppended();
             break;
         case Handover::End:
+            // The worker's last message: nothing follows it.
             m_finished = true;
             m_ok = item.ok;
             m_errors = std::move(item.errors);
             m_returned = std::move(item.work);
-            if (m_loop) m_loop->quit();
-            break;
+            return true;
         }
     }
+    return false;
 }

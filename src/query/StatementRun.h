@@ -9,30 +9,37 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-class QEventLoop;
-
-// Opens a record set with its statement running on a worker thread, while this thread goes
-// on with the window's events: the rows are handed over block by block as they are read,
-// and cancel() stops the statement. The connection is lent to the worker's StatementWork
-// until open returns, so nothing here may use it meanwhile.
+// Runs a statement on a worker thread into a record set, while this thread goes on with
+// the window's events: the rows are handed over block by block as they are read, cancel()
+// stops the statement, and the worker's last message ends the run from this thread's event
+// loop. The connection is lent to the worker's StatementWork until then, so nothing here may
+// use it meanwhile. One run at a time; the object serves run after run.
 class StatementRun : public QObject {
     Q_OBJECT
 public:
-    explicit StatementRun(db::Connection* connection);
+    StatementRun();
+    // A run still going (the application quitting) is stopped and awaited; nobody is told.
     ~StatementRun() override;
 
     // Called on this thread once the columns are known and after each block of rows.
     std::function<void()> columnsShown;
     std::function<void()> rowsAppended;
 
-    // False after a failure or a cancel; rs.Errors() then tell which, and rs holds nothing.
-    bool open(db::Recordset& rs, const QString& source);
+    // Starts source into rs; done(ok) follows from this thread's event loop when the run
+    // ends, or at once when it cannot start. False after a failure or a cancel: rs->Errors()
+    // tell which, and rs holds nothing.
+    void start(db::Connection* connection, std::shared_ptr<db::Recordset> rs, const QString& source,
+               std::function<void(bool)> done);
     // Asks the running statement to stop; safe to call at any time from this thread.
     void cancel();
     bool isRunning() const { return m_running; }
+    // Stops a run still going and waits for its end without telling anybody: for an owner
+    // that goes away before the event loop could end it.
+    void stop();
 
 private:
     struct Handover {
@@ -46,11 +53,17 @@ private:
     // Runs on the worker, which owns work until it hands it back with End.
     void run(std::unique_ptr<db::StatementWork> work);
     void post(Handover item);
-    void drain(db::Recordset& rs);
+    // Takes what the worker handed over; true once its end came.
+    bool drain();
+    // Joins the worker, gives the connection back and ends the record set's open.
+    bool finish();
     // Stops the statement and takes what the worker still hands over, without a loop.
-    void abandon(db::Recordset& rs);
+    void abandon();
 
-    db::Connection* m_connection;
+    db::Connection* m_connection = nullptr;
+    std::shared_ptr<db::Recordset> m_target;
+    std::function<void(bool)> m_done;
+    std::thread m_worker;
     bool m_running = false;
     bool m_cancelRequested = false;
     bool m_finished = false;
@@ -60,7 +73,6 @@ private:
     // The rows did not fit in memory here: the statement is stopped and fails.
     bool m_outOfMemory = false;
     bool m_abandoned = false;
-    QEventLoop* m_loop = nullptr;
     QTimer m_repeatCancel;
     int m_wakeFd;
     QSocketNotifier m_wake;
@@ -71,5 +83,4 @@ private:
     size_t m_queuedBlocks = 0;
     bool m_wakePending = false;
     bool m_stopWaiting = false;
-    db::Recordset* m_target = nullptr;
 };

@@ -37,37 +37,173 @@ db::Error failureOf(const db::Recordset& rs, const db::Connection* connection) {
     return {db::ErrorNumber::Fail, QStringLiteral("Unknown error"), QStringLiteral("Tolvan")};
 }
 
+using Done = std::function<void(bool)>;
+using Opened = std::function<void(std::shared_ptr<db::Recordset> rs, bool bound)>;
+
 // Opens a statement in a new record set with the program's fixed arguments. The statement
-// runs on a worker while the window keeps painting and its Cancel and Escape can stop it.
-// With bound set, the grid shows the rows as they arrive; bound tells whether it did, so
-// that a completed result is bound already.
-std::shared_ptr<db::Recordset> openNew(ProgramState& state, WindowFeedback& feedback,
-                                       const QString& source, db::Error& failure,
-                                       bool* bound = nullptr) {
+// runs on a worker while the window keeps painting and its Cancel and Escape can stop it;
+// then(rs, bound) follows once it ended. With showRows, the grid shows the rows as they
+// arrive; bound tells whether it did, so that a completed result is bound already.
+void openNew(ProgramState& state, WindowFeedback& feedback, const QString& source, bool showRows,
+             Opened then) {
     auto rs = std::make_shared<db::Recordset>();
-    db::Connection* connection = state.connection.adoConnection.get();
-    StatementRun run(connection);
-    bool shown = false;
-    if (bound) {
-        run.columnsShown = [&] {
+    auto shown = std::make_shared<bool>(false);
+    StatementRun& run = state.statements;
+    if (showRows) {
+        run.columnsShown = [&feedback, rs, shown] {
             if (rs->FieldCount() == 0) return;
             feedback.showArrivingRows(rs);
-            shown = true;
+            *shown = true;
         };
-        run.rowsAppended = [&] {
-            if (shown) feedback.moreRowsArrived();
+        run.rowsAppended = [&feedback, shown] {
+            if (*shown) feedback.moreRowsArrived();
         };
     }
-    state.running = &run;
     feedback.SetBusyCancelEnabled(true);
-    const bool ok = run.open(*rs, source);
-    feedback.SetBusyCancelEnabled(false);
-    state.running = nullptr;
-    // Nothing half read stays on screen.
-    if (shown) feedback.endArrivingRows(rs, ok);
-    if (bound) *bound = shown && ok;
-    if (!ok) failure = failureOf(*rs, connection);
-    return rs;
+    run.start(state.connection.adoConnection.get(), rs, source,
+              [&feedback, rs, shown, then = std::move(then)](bool ok) {
+                  feedback.SetBusyCancelEnabled(false);
+                  // Nothing half read stays on screen.
+                  if (*shown) feedback.endArrivingRows(rs, ok);
+                  then(rs, *shown && ok);
+              });
+}
+
+// One Execute: the statement, and what it leaves on screen. Its steps follow one another
+// from the event loop as the statements it runs end; it lives as long as a step holds it.
+class Execution : public std::enable_shared_from_this<Execution> {
+public:
+    Execution(ProgramState& state, WindowFeedback& feedback, QString statement, Done done)
+        : m_state(state), m_feedback(feedback), m_statement(std::move(statement)),
+          m_done(std::move(done)) {}
+    void start();
+
+private:
+    void finish(bool result) {
+        m_feedback.ClearGridPanel();
+        m_feedback.PrepareGridColumns();
+        m_done(result);
+    }
+    void failWith(const db::Recordset& rs) {
+        m_failure = failureOf(rs, m_state.connection.adoConnection.get());
+        fail();
+    }
+    void fail();
+    void selected(std::shared_ptr<db::Recordset> rs, bool bound);
+    void ran(std::shared_ptr<db::Recordset> rs, bool bound);
+    void runChange();
+
+    ProgramState& m_state;
+    WindowFeedback& m_feedback;
+    const QString m_statement;
+    const Done m_done;
+    QString m_key;
+    std::shared_ptr<db::Recordset> m_previous;
+    QString m_previousSource;
+    bool m_rereadable = false;
+    bool m_closedPrevious = false;
+    db::Error m_failure;
+};
+
+void Execution::start() {
+    m_feedback.ShowBusy(QString(), false, false);
+    m_previous = m_state.resultOpen ? m_state.resultSet : nullptr;
+    m_previousSource = m_previous ? m_previous->Source() : QString();
+    // The previous result is read again by running its statement only where that changes
+    // nothing: an insert that returned rows would insert them once more.
+    m_rereadable = db::readsOnly(m_previousSource);
+    if (!ApplyQueryTimeout(m_state, ReadSetting(keys::QueryTimeout), m_failure)) return fail();
+    if (trimBlanks(m_statement).isEmpty()) return finish(true);
+
+    m_key = trimBlanks(crLfAsBlank(m_statement)).toUpper();
+    auto self = shared_from_this();
+    if (m_key.left(6) == QLatin1String("SELECT")) {
+        openNew(m_state, m_feedback, m_statement, true,
+                [self](std::shared_ptr<db::Recordset> rs, bool bound) {
+                    self->selected(std::move(rs), bound);
+                });
+        return;
+    }
+    if (m_key.left(6) == QLatin1String("DELETE") && ReadBoolSetting(keys::QueryDelete)) {
+        if (m_feedback.ShowMessagePanel(kDeleteQuestion, true, true) == PanelAnswer::Cancel) {
+            m_feedback.UpdateStatusBar(kQueryNotRun);
+            return finish(true);
+        }
+    }
+    runChange();
+}
+
+void Execution::selected(std::shared_ptr<db::Recordset> rs, bool bound) {
+    m_state.resultSet = rs;
+    if (!rs->isOpen()) return failWith(*rs);
+    m_feedback.UpdateStatusBar(QString::number(rs->RecordCount()) + kRowsProcessed);
+    if (!bound) m_feedback.bindGrid(rs);
+    m_state.resultOpen = true;
+    finish(true);
+}
+
+void Execution::runChange() {
+    m_feedback.bindGrid(nullptr);
+    if (m_state.resultOpen) {
+        const bool stored = m_state.resultSet->Close();
+        m_state.resultOpen = false;
+        m_closedPrevious = true;
+        if (!stored) return failWith(*m_state.resultSet);
+    }
+    auto self = shared_from_this();
+    openNew(
+        m_state, m_feedback, m_statement, true,
+        [self](std::shared_ptr<db::Recordset> rs, bool bound) { self->ran(std::move(rs), bound); });
+}
+
+void Execution::ran(std::shared_ptr<db::Recordset> rs, bool bound) {
+    m_state.resultSet = rs;
+    if (!rs->isOpen()) return failWith(*rs);
+    if (rs->FieldCount() >= 1) {
+        // A statement that returned rows although it is no SELECT.
+        m_feedback.UpdateStatusBar(QString::number(rs->RecordCount()) + kRowsProcessed);
+        if (!bound) m_feedback.bindGrid(rs);
+        m_state.resultOpen = true;
+        return finish(true);
+    }
+    if (m_key.left(3) == QLatin1String("USE")) {
+        if (trimBlanks(m_statement.toUpper()).startsWith(QLatin1String("USE")))
+            m_feedback.UpdateStatusBar(QStringLiteral(" "));
+        return finish(true);
+    }
+    m_feedback.UpdateStatusBar(changedRowsStatus(m_key, rs->RecordsAffected()));
+    // A previous result that cannot be read again without changing data stays closed.
+    if (!m_closedPrevious || !m_rereadable) return finish(true);
+    auto self = shared_from_this();
+    openNew(m_state, m_feedback, m_previousSource, false,
+            [self](std::shared_ptr<db::Recordset> again, bool) {
+                self->m_state.resultSet = again;
+                if (!again->isOpen()) return self->failWith(*again);
+                self->m_feedback.bindGrid(again);
+                self->m_state.resultOpen = true;
+                self->finish(true);
+            });
+}
+
+void Execution::fail() {
+    m_feedback.UpdateStatusBar(QStringLiteral("ERROR"));
+    m_feedback.ShowMessagePanel(
+        ErrorReport(m_failure.Number, m_failure.Source, m_failure.Description), true, false);
+    if (m_previousSource.isEmpty()) return finish(false);
+    if (!m_rereadable) {
+        // The rows it holds stay the current result, without running it again.
+        m_state.resultSet = m_previous;
+        return finish(false);
+    }
+    // Read the previous result again, unseen: after a failed SELECT the grid still shows its
+    // rows from the record set it holds.
+    auto self = shared_from_this();
+    openNew(m_state, m_feedback, m_previousSource, false,
+            [self](std::shared_ptr<db::Recordset> again, bool) {
+                self->m_state.resultSet = again;
+                if (!again->isOpen()) return self->m_done(false);
+                self->finish(false);
+            });
 }
 } // namespace
 
@@ -86,146 +222,82 @@ bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& f
     return true;
 }
 
-bool ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
-                     const QString& selectedText,
-                     const std::function<void(const QString&)>& addToHistory) {
-    const WindowLock lock(feedback);
-    if (trimBlanks(queryText).isEmpty()) return false;
+void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+                     const QString& selectedText, std::function<void(const QString&)> addToHistory,
+                     std::function<void(bool)> done) {
+    auto lock = std::make_shared<WindowLock>(feedback);
+    if (trimBlanks(queryText).isEmpty()) {
+        lock.reset();
+        if (done) done(false);
+        return;
+    }
     const QString statement =
         trimBlanks(crLfAsBlank(selectedText)).isEmpty() ? queryText : selectedText;
     feedback.ShowBusy(QString(), false, false);
-    ExecuteQuery(state, feedback, statement);
-    feedback.HideBusy();
-    if (addToHistory) addToHistory(statement);
-    return true;
+    ExecuteQuery(state, feedback, statement,
+                 [&feedback, statement, lock, addToHistory = std::move(addToHistory),
+                  done = std::move(done)](bool) mutable {
+                     feedback.HideBusy();
+                     if (addToHistory) addToHistory(statement);
+                     lock.reset();
+                     if (done) done(true);
+                 });
 }
 
-bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement) {
-    feedback.ShowBusy(QString(), false, false);
-    const std::shared_ptr<db::Recordset> previous = state.resultOpen ? state.resultSet : nullptr;
-    const QString previousSource = previous ? previous->Source() : QString();
-    // The previous result is read again by running its statement only where that changes
-    // nothing: an insert that returned rows would insert them once more.
-    const bool rereadable = db::readsOnly(previousSource);
-    bool closedPrevious = false;
-    db::Error failure;
-
-    const auto finish = [&](bool result) {
-        feedback.ClearGridPanel();
-        feedback.PrepareGridColumns();
-        return result;
-    };
-    const auto fail = [&]() {
-        feedback.UpdateStatusBar(QStringLiteral("ERROR"));
-        feedback.ShowMessagePanel(ErrorReport(failure.Number, failure.Source, failure.Description),
-                                  true, false);
-        if (!previousSource.isEmpty() && !rereadable) {
-            // The rows it holds stay the current result, without running it again.
-            state.resultSet = previous;
-        } else if (!previousSource.isEmpty()) {
-            // Read the previous result again, unseen: after a failed SELECT the grid still
-            // shows its rows from the record set it holds.
-            db::Error ignored;
-            state.resultSet = openNew(state, feedback, previousSource, ignored);
-            if (!state.resultSet->isOpen()) return false;
-        }
-        return finish(false);
-    };
-
-    if (!ApplyQueryTimeout(state, ReadSetting(keys::QueryTimeout), failure)) return fail();
-    if (trimBlanks(statement).isEmpty()) return finish(true);
-
-    const QString key = trimBlanks(crLfAsBlank(statement)).toUpper();
-    if (key.left(6) == QLatin1String("SELECT")) {
-        bool bound = false;
-        state.resultSet = openNew(state, feedback, statement, failure, &bound);
-        if (!state.resultSet->isOpen()) return fail();
-        feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
-        if (!bound) feedback.bindGrid(state.resultSet);
-        state.resultOpen = true;
-        return finish(true);
-    }
-    if (key.left(6) == QLatin1String("DELETE") && ReadBoolSetting(keys::QueryDelete)) {
-        if (feedback.ShowMessagePanel(kDeleteQuestion, true, true) == PanelAnswer::Cancel) {
-            feedback.UpdateStatusBar(kQueryNotRun);
-            return finish(true);
-        }
-    }
-
-    feedback.bindGrid(nullptr);
-    if (state.resultOpen) {
-        const bool stored = state.resultSet->Close();
-        state.resultOpen = false;
-        closedPrevious = true;
-        if (!stored) {
-            failure = failureOf(*state.resultSet, state.connection.adoConnection.get());
-            return fail();
-        }
-    }
-    bool bound = false;
-    state.resultSet = openNew(state, feedback, statement, failure, &bound);
-    if (!state.resultSet->isOpen()) return fail();
-    if (state.resultSet->FieldCount() >= 1) {
-        // A statement that returned rows although it is no SELECT.
-        feedback.UpdateStatusBar(QString::number(state.resultSet->RecordCount()) + kRowsProcessed);
-        if (!bound) feedback.bindGrid(state.resultSet);
-        state.resultOpen = true;
-        return finish(true);
-    }
-    if (key.left(3) == QLatin1String("USE")) {
-        if (trimBlanks(statement.toUpper()).startsWith(QLatin1String("USE")))
-            feedback.UpdateStatusBar(QStringLiteral(" "));
-        return finish(true);
-    }
-    feedback.UpdateStatusBar(changedRowsStatus(key, state.resultSet->RecordsAffected()));
-    // A previous result that cannot be read again without changing data stays closed.
-    if (closedPrevious && rereadable) {
-        state.resultSet = openNew(state, feedback, previousSource, failure);
-        if (!state.resultSet->isOpen()) return fail();
-        feedback.bindGrid(state.resultSet);
-        state.resultOpen = true;
-    }
-    return finish(true);
+void ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement,
+                  std::function<void(bool)> done) {
+    std::make_shared<Execution>(
+        state, feedback, statement, done ? std::move(done) : [](bool) {})
+        ->start();
 }
 
 void CancelRunningStatement(ProgramState& state) {
-    if (state.running) state.running->cancel();
+    state.statements.cancel();
 }
 
-bool RereadResult(ProgramState& state, WindowFeedback& feedback) {
-    if (!state.resultOpen) return false;
+void RereadResult(ProgramState& state, WindowFeedback& feedback, std::function<void(bool)> done) {
+    if (!done) done = [](bool) {};
+    if (!state.resultOpen) return done(false);
     const std::shared_ptr<db::Recordset> shown = state.resultSet;
-    db::Error failure;
-    bool bound = false;
     // Read anew into a record set of its own: the rows on screen stay until it is complete,
     // and a cancel or failure leaves them there.
-    std::shared_ptr<db::Recordset> rs = openNew(state, feedback, shown->Source(), failure, &bound);
-    if (!rs->isOpen()) return false;
-    // The order the user chose outlives the re-read where its columns still exist.
-    const std::vector<db::Recordset::SortKey> keys = shown->sortKeys();
-    const bool sorted =
-        !keys.empty() &&
-        std::all_of(keys.begin(), keys.end(),
-                    [&](const db::Recordset::SortKey& k) { return k.field < rs->FieldCount(); }) &&
-        rs->sortByFields(keys);
-    state.resultSet = rs;
-    if (!bound)
-        feedback.bindGrid(rs);
-    else if (sorted)
-        feedback.rebindGrid();
-    return true;
+    openNew(state, feedback, shown->Source(), true,
+            [&state, &feedback, shown, done = std::move(done)](std::shared_ptr<db::Recordset> rs,
+                                                               bool bound) {
+                if (!rs->isOpen()) return done(false);
+                // The order the user chose outlives the re-read where its columns still exist.
+                const std::vector<db::Recordset::SortKey> keys = shown->sortKeys();
+                const bool sorted = !keys.empty() &&
+                                    std::all_of(keys.begin(), keys.end(),
+                                                [&](const db::Recordset::SortKey& k) {
+                                                    return k.field < rs->FieldCount();
+                                                }) &&
+                                    rs->sortByFields(keys);
+                state.resultSet = rs;
+                if (!bound)
+                    feedback.bindGrid(rs);
+                else if (sorted)
+                    feedback.rebindGrid();
+                done(true);
+            });
 }
 
-void RequeryResult(ProgramState& state, WindowFeedback& feedback) {
-    const WindowLock lock(feedback);
+void RequeryResult(ProgramState& state, WindowFeedback& feedback, std::function<void()> done) {
+    auto lock = std::make_shared<WindowLock>(feedback);
+    auto end = [lock, done = std::move(done)]() mutable {
+        lock.reset();
+        if (done) done();
+    };
     // Running a text that may change data again is the user's decision, each time.
     if (state.resultOpen && !db::readsOnly(state.resultSet->Source()) &&
         feedback.ShowMessagePanel(kRerunQuestion, true, true, PanelAnswer::Cancel) !=
             PanelAnswer::Ok)
-        return;
-    if (state.resultOpen) {
-        feedback.ShowBusy(QString(), false, false);
-        RereadResult(state, feedback);
+        return end();
+    if (!state.resultOpen) return end();
+    feedback.ShowBusy(QString(), false, false);
+    lock.reset();
+    RereadResult(state, feedback, [&feedback, end = std::move(end)](bool) mutable {
         feedback.HideBusy();
-    }
+        end();
+    });
 }

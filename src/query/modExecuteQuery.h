@@ -6,15 +6,19 @@
 #include <QString>
 #include <functional>
 
-// The Execute command: runs the selection of the query box when it holds more than blanks
-// and line breaks, else its whole text; the statement run goes to addToHistory. False when
-// the box held nothing to run.
-bool ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
-                     const QString& selectedText,
-                     const std::function<void(const QString&)>& addToHistory);
+// The statements below run on a worker while the window's events go on; each ends from the
+// event loop with its done, after it showed its outcome. Failures are reported in the panel.
 
-// Runs one statement and shows its outcome; false after a failure (reported in the panel).
-bool ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement);
+// The Execute command: runs the selection of the query box when it holds more than blanks
+// and line breaks, else its whole text, with the window locked until it ended; the
+// statement run goes to addToHistory. done(false) when the box held nothing to run.
+void ExecuteQueryBox(ProgramState& state, WindowFeedback& feedback, const QString& queryText,
+                     const QString& selectedText, std::function<void(const QString&)> addToHistory,
+                     std::function<void(bool)> done = nullptr);
+
+// Runs one statement and shows its outcome; done(false) after a failure.
+void ExecuteQuery(ProgramState& state, WindowFeedback& feedback, const QString& statement,
+                  std::function<void(bool)> done = nullptr);
 
 // Sets the command timeout from the setting's text: not numeric gives 30; a number outside
 // 16 bits fails.
@@ -24,14 +28,17 @@ bool ApplyQueryTimeout(ProgramState& state, const QString& setting, db::Error& f
 // nothing when none runs.
 void CancelRunningStatement(ProgramState& state);
 
-// The Refresh command: reads the current result again; failures are silent.
-void RequeryResult(ProgramState& state, WindowFeedback& feedback);
+// The Refresh command: reads the current result again, with the window locked until it
+// ended; failures are silent.
+void RequeryResult(ProgramState& state, WindowFeedback& feedback,
+                   std::function<void()> done = nullptr);
 
 // Reads the current result again as a statement runs: on its worker, the rows shown as they
-// arrive, Cancel and Escape stopping it, the sort kept. False after a failure or a cancel,
-// which leave the rows shown before; nothing is reported. Runs the result's statement again,
-// so only for one that changes nothing, or at the user's own request.
-bool RereadResult(ProgramState& state, WindowFeedback& feedback);
+// arrive, Cancel and Escape stopping it, the sort kept. done(false) after a failure or a
+// cancel, which leave the rows shown before; nothing is reported. Runs the result's statement
+// again, so only for one that changes nothing, or at the user's own request.
+void RereadResult(ProgramState& state, WindowFeedback& feedback,
+                  std::function<void(bool)> done = nullptr);
 
 // Status texts of the executor.
 inline const QString kRowsProcessed = QStringLiteral("件のデータが処理されました");

@@ -98,11 +98,9 @@ void runImport(db::Recordset* result, db::Connection* connection, TransferFeedba
         // The import is complete and counted before its result is read again; a cancel of the
         // re-read keeps every row stored.
         feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
-        if (rereadable && reread) {
-            feedback.ShowBusy(QString(), false, false);
-            reread();
-        }
         feedback.HideBusy();
+        // It shows its own busy panel while the rows arrive.
+        if (rereadable && reread) reread();
     };
     if (!result) {
         feedback.ShowMessagePanel(kOpenResultFirst, true, false);

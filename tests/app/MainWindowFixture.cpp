@@ -38,6 +38,13 @@ bool MainWindowFixture::connectTo(const QString& backend, db::ConnectionKind kin
     return false;
 }
 
+bool MainWindowFixture::idle() {
+    // Generous: a hang fails, a slow machine does not.
+    return QTest::qWaitFor(
+        [this] { return !m_state->statements.isRunning() && !m_window->operationRunning(); },
+        60000);
+}
+
 bool MainWindowFixture::showWindow(OtherPrompts otherPrompts) {
     m_state = std::make_unique<ProgramState>(m_record);
     m_window = std::make_unique<frmKorvel>(*m_state);

@@ -52,6 +52,10 @@ protected:
     // answer, or an answer no prompt took, fails the test.
     void closeWindow();
 
+    // Statements end from the event loop: true once none runs and the window is free again
+    // (the command and all it started ended), false when that did not come.
+    bool idle();
+
     QPlainTextEdit* query() const;
     QTableView* grid() const;
     QComboBox* tables() const;

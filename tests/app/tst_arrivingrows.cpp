@@ -52,6 +52,7 @@ class TestArrivingRows : public QObject, public MainWindowFixture {
                 query()->setPlainText(sql);
                 query()->setFocus();
                 QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+                QVERIFY(idle());
             },
             cancelAt);
     }
@@ -82,6 +83,8 @@ class TestArrivingRows : public QObject, public MainWindowFixture {
         });
         watch.start(15);
         start();
+        // Rows arrive until the statement ended, from the event loop.
+        if (!idle()) QTest::qFail("the window did not come back", __FILE__, __LINE__);
         return seen;
     }
     // F5 as the user presses it, to the focused widget after a click into the query box.
@@ -90,6 +93,7 @@ class TestArrivingRows : public QObject, public MainWindowFixture {
             [&] {
                 QTest::mouseClick(query()->viewport(), Qt::LeftButton);
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+                QVERIFY(idle());
             },
             cancelAt);
     }
@@ -302,6 +306,7 @@ private slots:
         QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO big VALUES (20001, 'new')")));
         query()->setFocus();
         QTest::keyClick(query(), Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(grid()->model()->rowCount(), 20001);
         QCOMPARE(m_state->resultSet->RecordCount(), 20001);
         QVERIFY(m_prompts.isEmpty());

@@ -106,6 +106,7 @@ private slots:
     void executeShowsRowsAndCount() {
         query()->setPlainText(QStringLiteral("select * from k order by id"));
         m_window->action(QStringLiteral("mnuExecute"))->trigger();
+        QVERIFY(idle());
         QVERIFY(m_state->resultOpen);
         QTableView* grid = this->grid();
         QCOMPARE(grid->model()->rowCount(), 2);
@@ -123,6 +124,7 @@ private slots:
         c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
         query()->setTextCursor(c);
         m_window->toolbarButton(QStringLiteral("Execute"))->trigger();
+        QVERIFY(idle());
         QCOMPARE(grid->model()->rowCount(), 1);
         QCOMPARE(m_state->history.entries().last(),
                  QStringLiteral("select name from k where id = 2"));
@@ -130,6 +132,7 @@ private slots:
         // starts on a new line is still a SELECT and keeps nothing else from running.
         query()->setPlainText(QStringLiteral("\n\nselect *\nfrom k"));
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QCOMPARE(m_state->history.entries().last(), QStringLiteral("\r\n\r\nselect *\r\nfrom k"));
         QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました"));
     }
@@ -137,10 +140,12 @@ private slots:
     void keysReachTheirHandlers() {
         query()->setPlainText(QStringLiteral("select * from k"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QVERIFY(m_state->resultOpen);
         QVERIFY(
             testdb::exec(*m_record.adoConnection, QStringLiteral("INSERT INTO k VALUES (3, 'c')")));
         QTest::keyClick(query(), Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(panel("status"),
                  QStringLiteral("2件のデータが処理されました")); // the count is not redone
         QCOMPARE(grid()->model()->rowCount(), 3);
@@ -161,6 +166,7 @@ private slots:
         for (const char* s : {"select 1", "select 2", "select 3"}) {
             query()->setPlainText(QString::fromLatin1(s));
             m_window->ExecuteQueryBox();
+            QVERIFY(idle());
         }
         QAction* back = m_window->toolbarButton(QStringLiteral("Backward"));
         QAction* forward = m_window->toolbarButton(QStringLiteral("Forward"));
@@ -252,6 +258,7 @@ private slots:
         WaitPanel* wait = m_window->waitPanel();
         query()->setPlainText(QStringLiteral("select * from k order by id"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(grid->model()->rowCount(), 2);
         QTRY_COMPARE(QApplication::focusWidget(), query());
 
@@ -286,6 +293,7 @@ private slots:
             poll->start(20);
         });
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QVERIFY(lockedAndBusy);
         // The statement never ends by itself: that it came back at all is the cancel's doing,
         // and the report names the cancel.
@@ -306,6 +314,7 @@ private slots:
         // The next statement runs as usual.
         query()->setPlainText(QStringLiteral("select name from k order by id"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(panel("status"), QStringLiteral("2件のデータが処理されました"));
         QCOMPARE(grid->model()->index(1, 0).data().toString(), QStringLiteral("b"));
     }
@@ -313,12 +322,15 @@ private slots:
     void deleteIsConfirmedInThePanel() {
         query()->setPlainText(QStringLiteral("select * from k"));
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         query()->setPlainText(QStringLiteral("delete from k where id = 1"));
         m_answers << PanelAnswer::Cancel;
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QCOMPARE(panel("status"), QStringLiteral("クエリは実行されませんでした"));
         m_answers << PanelAnswer::Ok;
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QCOMPARE(panel("status"), QStringLiteral("1件のデータが削除されました"));
         QCOMPARE(grid()->model()->rowCount(), 1);
     }
@@ -339,6 +351,7 @@ private slots:
         QTableView* grid = this->grid();
         query()->setPlainText(QStringLiteral("insert into zz(v) values ('a') returning id"));
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(inserted(), before + 1);
         grid->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), grid);
@@ -350,6 +363,7 @@ private slots:
             QTest::keyClick(focused, Qt::Key_Return);
         });
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY(idle());
         QVERIFY2(asked.contains(QStringLiteral("もう一度実行しますか")), qPrintable(asked));
         QCOMPARE(focused, m_window->waitPanel()->cancelButton());
         QCOMPARE(inserted(), before + 1);
@@ -358,6 +372,7 @@ private slots:
 
         m_answers << PanelAnswer::Ok;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(inserted(), before + 2);
     }
 

@@ -82,6 +82,7 @@ private slots:
         QVERIFY(showWindow());
         query()->setPlainText(QStringLiteral("select * from o order by id"));
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QVERIFY(m_state->resultOpen);
     }
     void cleanup() {

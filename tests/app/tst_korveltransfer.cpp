@@ -7,6 +7,7 @@
 #include "TransferTexts.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -68,6 +69,7 @@ class TestKorvelTransfer : public QObject, public MainWindowFixture {
     void showResult(const QString& sql) {
         child<QPlainTextEdit>("txtQuery")->setPlainText(sql);
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QVERIFY(m_state->resultOpen);
     }
 
@@ -172,6 +174,7 @@ private slots:
         QVERIFY(child<QPlainTextEdit>("txtQuery")->isEnabled());
 
         m_window->action(QStringLiteral("mnuImportCSV"))->trigger();
+        QVERIFY(idle());
         QCOMPARE(count(QStringLiteral("d")), 4);
         QCOMPARE(dialogs, QStringList({"save " + kCsvDialogTitle, "open " + kCsvDialogTitle}));
         QCOMPARE(child<QTableView>("DataGrid1")->model()->rowCount(), 4);
@@ -272,12 +275,15 @@ private slots:
         const int historyBefore = int(m_state->history.entries().size());
         if (wait == QLatin1String("question")) {
             box->setPlainText(QStringLiteral("delete from d where id < 0"));
+            QString asked;
             QTimer::singleShot(0, m_window.get(), [&] {
                 QVERIFY(m_window->waitPanel()->isVisible());
+                asked = m_window->waitPanel()->message();
                 tryEverything();
             });
             m_window->ExecuteQueryBox();
-            QCOMPARE(m_prompts.size(), 1);
+            QVERIFY(idle());
+            QCOMPARE(asked.trimmed(), kDeleteQuestion);
         } else if (wait == QLatin1String("statement")) {
             box->setPlainText(QStringLiteral(
                 "with recursive r(i) as (select 1 union all select i + 1 from r where i < "
@@ -287,6 +293,7 @@ private slots:
                 m_window->waitPanel()->cancelButton()->click();
             });
             m_window->ExecuteQueryBox();
+            QVERIFY(idle());
         } else {
             box->setPlainText(inBox);
             QTimer::singleShot(0, m_window.get(), tryEverything);
@@ -294,6 +301,7 @@ private slots:
                 ->action(wait == QLatin1String("export") ? QStringLiteral("mnuCSV")
                                                          : QStringLiteral("mnuImportCSV"))
                 ->trigger();
+            QVERIFY(idle());
             QCOMPARE(dialogs, 1);
             QCOMPARE(box->toPlainText(), inBox);
             QCOMPARE(count(QStringLiteral("d")), wait == QLatin1String("import") ? 40000 : 20000);

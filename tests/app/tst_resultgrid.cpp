@@ -50,6 +50,7 @@ class TestResultGrid : public QObject, public MainWindowFixture {
     void run(const QString& sql) {
         m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(sql);
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
     }
     // A key as a user presses it: to whichever control has the focus.
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -445,19 +446,23 @@ private slots:
         QVERIFY(m_window->toolbarButton(QStringLiteral("refresh_tablelist"))->isEnabled());
         tables()->setFocus();
         QTest::keyClick(tables()->lineEdit(), Qt::Key_Return);
+        QVERIFY(idle());
         QCOMPARE(m_window->findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->toPlainText(),
                  QStringLiteral("select * from [g]"));
         QCOMPARE(grid()->model()->rowCount(), 3);
         QVERIFY(tables()->hasFocus());
         m_window->toolbarButton(QStringLiteral("display_tablelist"))->trigger();
+        QVERIFY(idle());
         QCOMPARE(m_state->history.entries(), QStringList{"select * from [g]"});
         // A typed name is used as typed, trailing blank included.
         tables()->setEditText(QStringLiteral("g "));
         m_window->OpenSelectedTable();
+        QVERIFY(idle());
         QCOMPARE(m_state->history.entries().last(), QStringLiteral("select * from g "));
         // Blank text runs nothing.
         tables()->setEditText(QStringLiteral("  "));
         m_window->OpenSelectedTable();
+        QVERIFY(idle());
         QCOMPARE(m_state->history.entries().size(), 2);
         QVERIFY(tables()->isEnabled());
     }
@@ -883,6 +888,7 @@ private slots:
                              QStringLiteral("INSERT INTO g VALUES (4, 'd', 1)")));
         clickCell(0, 0);
         press(Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(grid()->model()->rowCount(), 4);
     }
 
@@ -891,14 +897,17 @@ private slots:
         QSignalSpy resets(grid()->model(), &QAbstractItemModel::modelReset);
         query()->setFocus();
         press(Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(resets.size(), 1);
         clickCell(0, 0);
         press(Qt::Key_F5);
+        QVERIFY(idle());
         QCOMPARE(resets.size(), 2);
         // Not from the table list.
         tables()->setFocus();
         QCOMPARE(QApplication::focusWidget(), tables());
         press(Qt::Key_F5);
+        QVERIFY(idle());
         press(Qt::Key_Escape);
         QCOMPARE(resets.size(), 2);
         QVERIFY(!m_window->transferFlags().bAbort);
@@ -959,6 +968,7 @@ private slots:
         press(Qt::Key_Right);
         const int caret = query()->textCursor().position();
         press(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(column(0), QStringList({"b", "a", "c"}));
         QCOMPARE(query()->textCursor().selectedText(),
                  QStringLiteral("select name from g order by id"));
@@ -969,6 +979,7 @@ private slots:
         QCOMPARE(query()->toPlainText().count(QLatin1Char('\n')), 3); // no line break typed
         press(Qt::Key_End, Qt::ControlModifier);
         press(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(column(0), QStringList{"x;y"});
     }
 
@@ -1033,6 +1044,7 @@ private slots:
         QVERIFY(!query()->toPlainText().contains(QLatin1Char('\n')));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" > 0"));
         press(Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(panel("status")->text(), QStringLiteral("1") + kRowsProcessed);
         QCOMPARE(column(0), QStringList{QStringLiteral("山田")});
         // In the grid the key keeps its own meaning.
@@ -1057,10 +1069,13 @@ private slots:
         QCOMPARE(query()->textCursor().block().layout()->preeditAreaText(),
                  QStringLiteral("にほん"));
         press(Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         press(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(readBack(QStringLiteral("select count(*) from runs")), QStringList{"0"});
         commitText(QStringLiteral("日本"));
         press(Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(readBack(QStringLiteral("select n from runs")), QStringList{"日本"});
         // The grid's editor takes composed text too.
         run(QStringLiteral("select * from g order by id"));
@@ -1149,6 +1164,7 @@ private slots:
         query()->setFocus();
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("select * from g"));
         press(Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
         QCOMPARE(grid()->model()->rowCount(), 3);
         QCOMPARE(QApplication::focusWidget(), query());
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" "));
@@ -1168,9 +1184,11 @@ private slots:
         tables()->setFocus();
         QCOMPARE(QApplication::focusWidget(), tables());
         press(Qt::Key_Return);
+        QVERIFY(idle());
         QCOMPARE(query()->toPlainText(), QStringLiteral("select * from [g]"));
         QCOMPARE(m_state->history.entries().size(), 1);
         press(Qt::Key_Enter);
+        QVERIFY(idle());
         QCOMPARE(m_state->history.entries().size(), 1); // the same statement again
         QCOMPARE(grid()->model()->rowCount(), 3);
         QCOMPARE(QApplication::focusWidget(), tables());

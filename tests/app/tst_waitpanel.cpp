@@ -66,6 +66,7 @@ private slots:
         poll.start(5);
         // Should Return do nothing, the fixture's guard answers and fails the test.
         m_window->ExecuteQueryBox();
+        QVERIFY(idle());
         QVERIFY(inspected);
         QVERIFY(!panel()->isVisible());
     }

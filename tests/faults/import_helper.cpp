@@ -3,6 +3,7 @@
 // "rows=N" and the report.
 #include "ConnectionRecord.h"
 #include "ProgramState.h"
+#include "QueryWait.h"
 #include "RecordingWindow.h"
 #include "TableTransfer.h"
 #include "modExecuteQuery.h"
@@ -35,9 +36,9 @@ int main(int argc, char** argv) {
     }
     ProgramState state(record);
     RecordingWindow window;
-    if (!ExecuteQuery(state, window, QStringLiteral("select * from ") + args[3])) return 4;
+    if (!executeQueryAndWait(state, window, QStringLiteral("select * from ") + args[3])) return 4;
     ImportFile(state.resultSet.get(), record.adoConnection.get(), window, args[4],
-               QStringLiteral(","), [&] { RereadResult(state, window); });
+               QStringLiteral(","), [&] { rereadResultAndWait(state, window); });
     std::printf("%s\n%s\n", qPrintable(window.statuses.join(QLatin1Char('|'))),
                 qPrintable(window.prompts.join(QLatin1Char('|'))));
     return window.prompts.isEmpty() ? 0 : 1;

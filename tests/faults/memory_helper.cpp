@@ -3,6 +3,7 @@
 // The exit code is 0 when the first failed with its report and the second ran.
 #include "ConnectionRecord.h"
 #include "ProgramState.h"
+#include "QueryWait.h"
 #include "RecordingWindow.h"
 #include "modExecuteQuery.h"
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     }
     ProgramState state(record);
     RecordingWindow window;
-    if (!ExecuteQuery(state, window, QStringLiteral("select 1 as before_it"))) return 4;
+    if (!executeQueryAndWait(state, window, QStringLiteral("select 1 as before_it"))) return 4;
     const auto before = state.resultSet;
 
     // Room for the program as it runs, its worker and a little more: not for the result.
@@ -48,14 +49,14 @@ int main(int argc, char** argv) {
     const rlimit rl{limit, limit};
     if (used < 0 || setrlimit(RLIMIT_AS, &rl) != 0) return 5;
 
-    const bool first = ExecuteQuery(state, window, args[3]);
+    const bool first = executeQueryAndWait(state, window, args[3]);
     // The grid's record set keeps its rows; the current one is read anew, as after any failure.
     std::printf("first=%d open=%d shown-before=%d\n", int(first), int(state.resultSet->isOpen()),
                 int(state.resultOpen && before->RecordCount() == 1 &&
                     before->text(0, 0) == QLatin1String("1")));
     std::printf("statuses=%s\nprompts=%s\n", qPrintable(window.statuses.join(QLatin1Char('|'))),
                 qPrintable(window.prompts.join(QLatin1Char('|'))));
-    const bool second = ExecuteQuery(state, window, QStringLiteral("select 2 as after_it"));
+    const bool second = executeQueryAndWait(state, window, QStringLiteral("select 2 as after_it"));
     const QString value = second ? state.resultSet->text(0, 0) : QString();
     std::printf("second=%d value=%s\n", int(second), qPrintable(value));
     std::fflush(stdout);

@@ -5,6 +5,7 @@
 #include "ExcelExport.h"
 #include "HtmlExport.h"
 #include "OutputWindow.h"
+#include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "TransferFixture.h"
 #include "TransferTexts.h"
@@ -98,7 +99,7 @@ private slots:
         QFETCH(bool, returnsRows);
         QVERIFY(setUp(backend));
         RecordingWindow window;
-        QVERIFY(ExecuteQuery(*f->state, window, sql));
+        QVERIFY(executeQueryAndWait(*f->state, window, sql));
         QCOMPARE(runs(), 1);
         QCOMPARE(f->state->resultOpen, returnsRows);
         if (!returnsRows) return;
@@ -137,7 +138,8 @@ private slots:
 
         // A failed statement keeps the rows on screen without reading them again.
         RecordingWindow failed;
-        QVERIFY(!ExecuteQuery(*f->state, failed, QStringLiteral("select * from no_such_table")));
+        QVERIFY(
+            !executeQueryAndWait(*f->state, failed, QStringLiteral("select * from no_such_table")));
         QCOMPARE(runs(), 1);
         QVERIFY(f->state->resultOpen);
         QCOMPARE(f->state->resultSet, held);
@@ -145,8 +147,8 @@ private slots:
 
         // A change that returns nothing leaves the grid empty instead of running it again.
         RecordingWindow change;
-        QVERIFY(ExecuteQuery(*f->state, change,
-                             QStringLiteral("update canary set id = id where id = -1")));
+        QVERIFY(executeQueryAndWait(*f->state, change,
+                                    QStringLiteral("update canary set id = id where id = -1")));
         QCOMPARE(change.statuses.last(), QStringLiteral("0") + kRowsUpdated);
         QCOMPARE(runs(), 1);
         QVERIFY(!f->state->resultOpen);
@@ -162,11 +164,11 @@ private slots:
         if (!returnsRows) QSKIP("no rows to refresh");
         QVERIFY(setUp(backend));
         RecordingWindow window;
-        QVERIFY(ExecuteQuery(*f->state, window, sql));
+        QVERIFY(executeQueryAndWait(*f->state, window, sql));
         const std::shared_ptr<db::Recordset> held = f->state->resultSet;
 
         RecordingWindow declined;
-        RequeryResult(*f->state, declined);
+        requeryResultAndWait(*f->state, declined);
         QCOMPARE(declined.prompts, QStringList{kRerunQuestion});
         QCOMPARE(runs(), 1);
         QCOMPARE(f->state->resultSet, held);
@@ -174,7 +176,7 @@ private slots:
 
         RecordingWindow accepted;
         accepted.answers = {PanelAnswer::Ok};
-        RequeryResult(*f->state, accepted);
+        requeryResultAndWait(*f->state, accepted);
         QCOMPARE(accepted.prompts, QStringList{kRerunQuestion});
         // Run again: one more row stored, or, for the delete, its row already gone.
         const bool deletes = sql.startsWith(QLatin1String("delete"));
@@ -183,10 +185,10 @@ private slots:
         if (deletes) QCOMPARE(f->state->resultSet->RecordCount(), 0);
 
         RecordingWindow reads;
-        QVERIFY(ExecuteQuery(*f->state, reads, QStringLiteral("select id from canary")));
+        QVERIFY(executeQueryAndWait(*f->state, reads, QStringLiteral("select id from canary")));
         const std::shared_ptr<db::Recordset> shown = f->state->resultSet;
         QVERIFY(f->exec(QStringLiteral("insert into canary values (3)")));
-        RequeryResult(*f->state, reads);
+        requeryResultAndWait(*f->state, reads);
         QCOMPARE(reads.prompts, QStringList());
         QCOMPARE(f->state->resultSet->RecordCount(), 3);
         QCOMPARE(runs(), deletes ? 1 : 2);

@@ -10,6 +10,7 @@
 #include "FaultControl.h"
 #include "HtmlExport.h"
 #include "OutputWindow.h"
+#include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "TableTransfer.h"
 #include "TransferFixture.h"
@@ -489,7 +490,8 @@ private slots:
         if (onFile(fault)) {
             // A new reading of the file succeeds or reports as the export did.
             RecordingWindow again;
-            const bool read = ExecuteQuery(*f->state, again, QStringLiteral("select * from big"));
+            const bool read =
+                executeQueryAndWait(*f->state, again, QStringLiteral("select * from big"));
             QCOMPARE(read, ok);
             if (!read) QCOMPARE(again.statuses.last(), kStatusError);
         }

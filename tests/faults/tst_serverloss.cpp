@@ -5,6 +5,7 @@
 #include "BatchRunners.h"
 #include "BatchTexts.h"
 #include "FaultControl.h"
+#include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "SettingsKeys.h"
 #include "TableTransfer.h"
@@ -141,11 +142,11 @@ private slots:
         connect(&poll, &QTimer::timeout, this, [&] {
             if (stopped || !serverRuns(admin, statement)) return;
             poll.stop();
-            runningWhenStopped = f->state->running != nullptr;
+            runningWhenStopped = f->state->statements.isRunning();
             stopped = faults::stopServer(m_server);
         });
         poll.start(50);
-        const bool ok = ExecuteQuery(*f->state, window, statement);
+        const bool ok = executeQueryAndWait(*f->state, window, statement);
         poll.stop();
         QVERIFY(runningWhenStopped);
         QVERIFY(stopped);
@@ -160,12 +161,14 @@ private slots:
 
         // While the server is down a statement fails with its report, again without a hang.
         RecordingWindow down;
-        QVERIFY(!ExecuteQuery(*f->state, down, QStringLiteral("select count(*) from loss_src")));
+        QVERIFY(
+            !executeQueryAndWait(*f->state, down, QStringLiteral("select count(*) from loss_src")));
         QCOMPARE(down.statuses.last(), QStringLiteral("ERROR"));
 
         QVERIFY(faults::startServer(m_server));
         RecordingWindow back;
-        QVERIFY(ExecuteQuery(*f->state, back, QStringLiteral("select count(*) from loss_src")));
+        QVERIFY(
+            executeQueryAndWait(*f->state, back, QStringLiteral("select count(*) from loss_src")));
         QVERIFY2(back.prompts.isEmpty(), qPrintable(back.prompts.join(QLatin1Char('\n'))));
         QCOMPARE(f->state->resultSet->text(0, 0), QString::number(kSourceRows));
     }

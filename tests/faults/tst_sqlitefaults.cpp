@@ -2,6 +2,7 @@
 // processes importing into one table at once. A file deleted or cut short under an export is a
 // row of tst_exportfaults.
 #include "FaultControl.h"
+#include "QueryWait.h"
 #include "TransferFixture.h"
 #include "TransferTexts.h"
 #include "modExport.h"
@@ -102,7 +103,7 @@ private slots:
 
         // Reading: blocked only by an exclusive lock, and then reported after the busy wait.
         RecordingWindow query;
-        const bool read = ExecuteQuery(*s.f.state, query, QStringLiteral("select * from t"));
+        const bool read = executeQueryAndWait(*s.f.state, query, QStringLiteral("select * from t"));
         QCOMPARE(read, !readsBlocked);
         if (readsBlocked) {
             QCOMPARE(query.statuses.last(), QStringLiteral("ERROR"));
@@ -133,12 +134,12 @@ private slots:
 
         writer.release();
         RecordingWindow after;
-        QVERIFY(ExecuteQuery(*s.f.state, after, QStringLiteral("select count(*) from t")));
+        QVERIFY(executeQueryAndWait(*s.f.state, after, QStringLiteral("select count(*) from t")));
         QCOMPARE(s.f.state->resultSet->text(0, 0), QStringLiteral("10"));
         QVERIFY(s.f.show(QStringLiteral("select * from t")));
         s.f.importFile(after, s.f.path(QStringLiteral("in.csv")), kComma);
         QVERIFY2(after.prompts.isEmpty(), qPrintable(after.prompts.join(QLatin1Char('\n'))));
-        QVERIFY(ExecuteQuery(*s.f.state, after, QStringLiteral("select count(*) from t")));
+        QVERIFY(executeQueryAndWait(*s.f.state, after, QStringLiteral("select count(*) from t")));
         QCOMPARE(s.f.state->resultSet->text(0, 0), QStringLiteral("60"));
     }
 
@@ -158,7 +159,7 @@ private slots:
         }
         QVERIFY(s.f.connection().Open());
         RecordingWindow window;
-        QVERIFY(!ExecuteQuery(*s.f.state, window, QStringLiteral("select * from t")));
+        QVERIFY(!executeQueryAndWait(*s.f.state, window, QStringLiteral("select * from t")));
         QCOMPARE(window.statuses.last(), QStringLiteral("ERROR"));
         QVERIFY2(window.prompts.value(0).contains(QStringLiteral("malformed")),
                  qPrintable(window.prompts.value(0)));
@@ -166,7 +167,8 @@ private slots:
               qPrintable(window.prompts.value(0).split(QStringLiteral("\r\n")).last()));
         // The program goes on: the intact table still answers.
         RecordingWindow next;
-        QVERIFY(ExecuteQuery(*s.f.state, next, QStringLiteral("select count(*) from small")));
+        QVERIFY(
+            executeQueryAndWait(*s.f.state, next, QStringLiteral("select count(*) from small")));
 
         // A file that is no database at all is refused when connecting.
         const QString text = s.f.path(QStringLiteral("notes.db"));

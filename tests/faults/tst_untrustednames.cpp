@@ -5,6 +5,7 @@
 #include "ExportAll.h"
 #include "GridTypeTable.h"
 #include "MainWindowFixture.h"
+#include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "RecordingWindow.h"
 #include "SqlText.h"
@@ -109,11 +110,13 @@ private slots:
         QVERIFY2(!injecting.isEmpty() && injecting != kInjecting, qPrintable(injecting));
         tables()->setEditText(injecting);
         m_window->OpenSelectedTable();
+        QVERIFY(idle());
         QVERIFY2(m_prompts.isEmpty(), qPrintable(m_prompts.join(QLatin1Char('\n'))));
         QCOMPARE(cells(QStringLiteral("select count(*) from canary")), QStringList{"2"});
 
         tables()->setEditText(entry);
         m_window->OpenSelectedTable();
+        QVERIFY(idle());
         QVERIFY2(m_prompts.isEmpty(), qPrintable(m_prompts.join(QLatin1Char('\n'))));
         QCOMPARE(grid()->model()->rowCount(), 2);
         for (int c = 0; c < kColumns.size(); ++c)
@@ -159,7 +162,7 @@ private slots:
         QCOMPARE(QFile(out).size() > 0, true);
         QVERIFY(connection().Execute(QStringLiteral("DELETE FROM %1").arg(dq(kTable))));
         ImportFile(result, &connection(), feedback, out, kComma,
-                   [&] { RereadResult(*m_state, feedback); });
+                   [&] { rereadResultAndWait(*m_state, feedback); });
         QVERIFY2(feedback.prompts.isEmpty(), qPrintable(feedback.prompts.join('\n')));
         QCOMPARE(feedback.statuses.last(), QStringLiteral("2") + kRowsHandled);
         QCOMPARE(cells(QStringLiteral("select * from %1 order by 1").arg(dq(kTable))),

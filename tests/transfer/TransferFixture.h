@@ -2,6 +2,7 @@
 
 #include "ConnectionRecord.h"
 #include "ProgramState.h"
+#include "QueryWait.h"
 #include "RecordingWindow.h"
 #include "TestBackends.h"
 #include "modExecuteQuery.h"
@@ -37,7 +38,7 @@ struct TransferFixture {
     // Makes the statement the current result, as the query box would.
     bool show(const QString& sql) {
         RecordingWindow quiet;
-        return ExecuteQuery(*state, quiet, sql) && state->resultOpen;
+        return executeQueryAndWait(*state, quiet, sql) && state->resultOpen;
     }
     QString path(const QString& name) const { return files->filePath(name); }
     // The result on screen, as the window hands it to the transfers.
@@ -45,11 +46,11 @@ struct TransferFixture {
     // The import as the window runs it: the result read again at its end.
     void importFile(WindowFeedback& window, const QString& file, const QString& separator) {
         ImportFile(result(), &connection(), window, file, separator,
-                   [&] { RereadResult(*state, window); });
+                   [&] { rereadResultAndWait(*state, window); });
     }
     void importTextCommand(WindowFeedback& window, const QString& separator) {
         ImportTextCommand(result(), &connection(), window, separator,
-                          [&] { RereadResult(*state, window); });
+                          [&] { rereadResultAndWait(*state, window); });
     }
 
     // Every cell of a statement's rows as text, "<null>" for Null, cells joined by "|".

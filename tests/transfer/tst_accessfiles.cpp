@@ -7,6 +7,7 @@
 #include "ExcelExport.h"
 #include "HtmlExport.h"
 #include "OutputWindow.h"
+#include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "TableListRetrieval.h"
 #include "TransferFixture.h"
@@ -212,9 +213,9 @@ private slots:
             const QString& table = names[t];
             QVERIFY2(list.items[t].contains(table), qPrintable(list.items[t]));
             RecordingWindow shown;
-            QVERIFY2(
-                ExecuteQuery(*m_state, shown, QStringLiteral("select * from ") + list.items[t]),
-                qPrintable(shown.prompts.join(QLatin1Char('\n'))));
+            QVERIFY2(executeQueryAndWait(*m_state, shown,
+                                         QStringLiteral("select * from ") + list.items[t]),
+                     qPrintable(shown.prompts.join(QLatin1Char('\n'))));
             QCOMPARE(shown.prompts, QStringList());
             const db::Recordset& rs = *m_state->resultSet;
             const QList<QStringList> expected = exported(m_file, table);
@@ -255,8 +256,9 @@ private slots:
         RecordingWindow window;
         const TableList list = RetrieveTableList(*m_state, window);
         const QString table = tableNames().first();
-        QVERIFY2(ExecuteQuery(*m_state, window, QStringLiteral("select * from ") + list.items[0]),
-                 qPrintable(window.prompts.join(QLatin1Char('\n'))));
+        QVERIFY2(
+            executeQueryAndWait(*m_state, window, QStringLiteral("select * from ") + list.items[0]),
+            qPrintable(window.prompts.join(QLatin1Char('\n'))));
         const qint32 count = m_state->resultSet->RecordCount();
         const QList<QStringList> expected = exported(m_file, table);
         // One line a row, and one more for each line break inside a value.
@@ -315,8 +317,9 @@ private slots:
         const QByteArray before = digest(m_file);
         RecordingWindow window;
         const TableList list = RetrieveTableList(*m_state, window);
-        QVERIFY2(ExecuteQuery(*m_state, window, QStringLiteral("select * from ") + list.items[0]),
-                 qPrintable(window.prompts.join(QLatin1Char('\n'))));
+        QVERIFY2(
+            executeQueryAndWait(*m_state, window, QStringLiteral("select * from ") + list.items[0]),
+            qPrintable(window.prompts.join(QLatin1Char('\n'))));
         db::Recordset& rs = *m_state->resultSet;
         const QString kept = rs.text(0, 1);
         QVERIFY(!rs.setValue(0, 1, db::Value(QStringLiteral("changed"))));

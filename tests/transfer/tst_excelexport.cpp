@@ -3,6 +3,7 @@
 #include "ExcelApplication.h"
 #include "ExcelExport.h"
 #include "OutputWindow.h"
+#include "QueryWait.h"
 #include "SettingsKeys.h"
 #include "TestBackends.h"
 #include "TransferTexts.h"
@@ -42,7 +43,7 @@ class TestExcelExport : public QObject {
     }
     void exec(const QString& sql) { QVERIFY(testdb::exec(*m_record.adoConnection, sql)); }
     void select(const QString& sql) {
-        QVERIFY(ExecuteQuery(*m_state, m_window, sql));
+        QVERIFY(executeQueryAndWait(*m_state, m_window, sql));
         m_window = OutputWindow();
     }
     QString exportExcel() {

@@ -2,6 +2,7 @@
 // fails, and the deletion of the pages at close.
 #include "HtmlExport.h"
 #include "OutputWindow.h"
+#include "QueryWait.h"
 #include "TemporaryPages.h"
 #include "TestBackends.h"
 #include "TransferTexts.h"
@@ -68,7 +69,7 @@ class TestHtmlExport : public QObject {
                                         rows.join(QLatin1Char(','))));
     }
     void select(const QString& sql) {
-        QVERIFY(ExecuteQuery(*m_state, m_window, sql));
+        QVERIFY(executeQueryAndWait(*m_state, m_window, sql));
         m_window = OutputWindow();
     }
     QString exportHtml() {

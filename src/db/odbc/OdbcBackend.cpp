@@ -9,6 +9,7 @@
 #include "OdbcValuesInsert.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace db {
 
@@ -126,7 +127,11 @@ public:
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
-        RunningStatement running(m_backend, m_stmt);
+        // MariaDB's driver takes a cancel that comes between two fetches for a close of the
+        // result, which the next fetch then reads freed. Its rows are in memory by then, and
+        // the cancel's flag, asked before every block, stops them.
+        std::optional<RunningStatement> running;
+        if (!m_backend->isMariaDb()) running.emplace(m_backend, m_stmt);
         if (m_backend->interrupted()) return failCancelled(m_backend, errors);
         if (!m_reader.fetch(out, maxRows, done, errors)) return failCancelled(m_backend, errors);
         if (done) {

@@ -48,6 +48,10 @@ public:
     // Numbers are read as their text: MDBTools refuses every other C type for them.
     bool numbersAsText() const { return m_numbersAsText; }
     OdbcSessionForm sessionForm() const { return {m_utf8Text, m_numbersAsText, m_money}; }
+    bool isMariaDb() const {
+        return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
+               m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
+    }
     QStringList keywords() const override { return m_keywords; }
     bool readOnly() const override { return m_readOnly; }
 
@@ -89,10 +93,6 @@ private:
     void readMoneyForm();
     bool isPostgres() const {
         return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    }
-    bool isMariaDb() const {
-        return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
-               m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
     }
     OdbcHandle newStatement(ErrorList& errors);
     // The rows of the catalog call just made on stmt, which gives at least this many columns.
