@@ -46,6 +46,8 @@ bool MainWindowFixture::idle() {
 }
 
 bool MainWindowFixture::showWindow(OtherPrompts otherPrompts) {
+    // A window goes before the state it was given.
+    m_window.reset();
     m_state = std::make_unique<ProgramState>(m_record);
     m_window = std::make_unique<frmKorvel>(*m_state);
     m_window->show();
