@@ -49,13 +49,12 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
     // import's own lock.
     if (!enabled && m_lockDepth++ > 0) return;
     if (enabled && (m_lockDepth == 0 || --m_lockDepth > 0)) return;
-    if (!enabled && !m_windowLocked) {
+    if (!enabled) {
         // Disabling moves the focus away; remember where it was so it goes back there.
         QWidget* focus = QApplication::focusWidget();
         m_focusBeforeDisable = focus && isAncestorOf(focus) && focus != txtFocus ? focus : nullptr;
         m_focusInGrid = focus && (focus == DataGrid1 || DataGrid1->isAncestorOf(focus));
     }
-    m_windowLocked = !enabled;
     if (!enabled) m_completion->hide();
     for (QMenu* m : {mnuFile, mnuQuery, mnuImportExport, mnuOption, mnuHelp})
         setMenuEnabled(m, enabled);
@@ -94,7 +93,7 @@ void frmKorvel::ShowBusy(const QString& message, bool okEnabled, bool cancelEnab
     m_busyVisible = true;
     txtFocus->setEnabled(true);
     // The locked window's keys (Escape) need a control to arrive at.
-    if (m_windowLocked && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
+    if (windowLocked() && !m_panelWaiting) txtFocus->setFocus(Qt::OtherFocusReason);
     frameWait->setButtons(okEnabled, cancelEnabled);
     frameWait->ShowRandomWaitPicture();
     centrePanel();
@@ -119,8 +118,7 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, 
                                         PanelAnswer defaultAnswer) {
     // Nothing else runs while the panel waits for its answer, also when it reports a failed
     // cell edit in an otherwise idle window.
-    const bool lockHere = !m_windowLocked;
-    if (lockHere) SetWindowEnabled(false);
+    const WindowLock lock(*this);
     m_panelWaiting = true;
     txtFocus->setEnabled(true);
     int cursors = 0;
@@ -148,7 +146,6 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, 
     repaint();
     txtFocus->setEnabled(false);
     if (m_busyVisible) ShowBusy(QString(), false, false);
-    if (lockHere) SetWindowEnabled(true);
     return answer;
 }
 

@@ -340,7 +340,7 @@ void frmKorvel::mnuNewConnection_Click() {
 
 void frmKorvel::CommonKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     // While an operation holds the window only Escape (its abort request) acts.
-    const bool idle = !m_windowLocked;
+    const bool idle = !windowLocked();
     if (key == Qt::Key_F5 && idle) RequeryResult();
     if (key == Qt::Key_Escape) {
         if (!m_transfer.bAbort) m_transfer.bAbort = true;

@@ -143,7 +143,7 @@ public:
     // An operation holds the window (its controls are locked), or a transfer runs: nothing
     // else may start.
     bool operationRunning() const {
-        return m_windowLocked || m_transfer.bImporting || m_transfer.bExporting;
+        return windowLocked() || m_transfer.bImporting || m_transfer.bExporting;
     }
     WaitPanel* waitPanel() const { return frameWait; }
     // The transfers' flags: a stop asked for (Escape, the busy panel's Cancel, a close
@@ -256,9 +256,9 @@ private:
 
     bool m_busyVisible = false;
     TransferFlags m_transfer;
-    // SetWindowEnabled(false) is in force, as many times over as the depth says.
-    bool m_windowLocked = false;
+    // How many times over SetWindowEnabled(false) is in force.
     int m_lockDepth = 0;
+    bool windowLocked() const { return m_lockDepth > 0; }
     // Cells are being copied: the busy panel's Cancel stops it.
     bool m_copying = false;
     // What the grid showed before a result began to arrive, shown again if it fails.

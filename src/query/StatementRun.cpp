@@ -29,8 +29,6 @@ StatementRun::StatementRun()
         if (m_running) m_connection->cancel();
     });
     connect(&m_wake, &QSocketNotifier::activated, this, [this] {
-        eventfd_t ignored = 0;
-        eventfd_read(m_wakeFd, &ignored);
         if (!m_running || !drain()) return;
         const bool ok = finish();
         // Last: what follows may start the next run.
@@ -45,7 +43,7 @@ StatementRun::~StatementRun() {
 }
 
 void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Recordset> rs,
-                         const QString& source, std::function<void(bool)> done) {
+                         const QString& source, Watch watch, std::function<void(bool)> done) {
     // One run at a time: the window is locked while one goes on.
     if (m_running) return done(false);
     if (!rs->beginOpen(source, connection)) return done(false);
@@ -62,10 +60,10 @@ void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Records
     if (!work) return done(rs->endOpen(&lendErrors));
     m_connection = connection;
     m_target = std::move(rs);
+    m_watch = std::move(watch);
     m_done = std::move(done);
     m_running = true;
     m_cancelRequested = false;
-    m_finished = false;
     m_ok = false;
     m_outOfMemory = false;
     m_abandoned = false;
@@ -79,7 +77,18 @@ void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Records
 
 void StatementRun::stop() {
     if (!m_running) return;
-    abandon();
+    // No loop will take the rows: the statement stops, and its end is awaited here.
+    m_abandoned = true;
+    m_done = nullptr;
+    cancel();
+    for (;;) {
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
+            if (drain()) break;
+        } else {
+            m_connection->cancel();
+        }
+    }
     finish();
 }
 
@@ -96,26 +105,9 @@ bool StatementRun::finish() {
     }
     m_connection->giveBack(std::move(m_returned), m_errors);
     m_connection->resetCancel();
-    columnsShown = nullptr;
-    rowsAppended = nullptr;
+    m_watch = {};
     const std::shared_ptr<db::Recordset> rs = std::move(m_target);
     return rs->endOpen(m_ok ? nullptr : &m_errors);
-}
-
-void StatementRun::abandon() {
-    m_abandoned = true;
-    m_done = nullptr;
-    cancel();
-    for (;;) {
-        pollfd wake{m_wakeFd, POLLIN, 0};
-        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
-            eventfd_t ignored = 0;
-            eventfd_read(m_wakeFd, &ignored);
-            if (drain()) return;
-        } else {
-            m_connection->cancel();
-        }
-    }
 }
 
 void StatementRun::cancel() {
@@ -190,6 +182,8 @@ void StatementRun::post(Handover item) {
 }
 
 bool StatementRun::drain() {
+    eventfd_t ignored = 0;
+    eventfd_read(m_wakeFd, &ignored);
     std::deque<Handover> items;
     {
         const std::lock_guard lock(m_lock);
@@ -204,7 +198,7 @@ bool StatementRun::drain() {
         case Handover::Columns:
             if (m_abandoned) break;
             rs.showColumns(std::move(item.data));
-            if (columnsShown) columnsShown();
+            if (m_watch.columnsShown) m_watch.columnsShown();
             break;
         case Handover::Rows:
             if (m_outOfMemory || m_abandoned) break;
@@ -214,11 +208,10 @@ bool StatementRun::drain() {
                 cancel();
                 break;
             }
-            if (rowsAppended) rowsAppended();
+            if (m_watch.rowsAppended) m_watch.rowsAppended();
             break;
         case Handover::End:
             // The worker's last message: nothing follows it.
-            m_finished = true;
             m_ok = item.ok;
             m_errors = std::move(item.errors);
             m_returned = std::move(item.work);

@@ -25,15 +25,18 @@ public:
     // A run still going (the application quitting) is stopped and awaited; nobody is told.
     ~StatementRun() override;
 
-    // Called on this thread once the columns are known and after each block of rows.
-    std::function<void()> columnsShown;
-    std::function<void()> rowsAppended;
+    // Called on this thread, during one run, once the columns are known and after each block
+    // of rows.
+    struct Watch {
+        std::function<void()> columnsShown;
+        std::function<void()> rowsAppended;
+    };
 
     // Starts source into rs; done(ok) follows from this thread's event loop when the run
     // ends, or at once when it cannot start. False after a failure or a cancel: rs->Errors()
     // tell which, and rs holds nothing.
     void start(db::Connection* connection, std::shared_ptr<db::Recordset> rs, const QString& source,
-               std::function<void(bool)> done);
+               Watch watch, std::function<void(bool)> done);
     // Asks the running statement to stop; safe to call at any time from this thread.
     void cancel();
     bool isRunning() const { return m_running; }
@@ -53,20 +56,18 @@ private:
     // Runs on the worker, which owns work until it hands it back with End.
     void run(std::unique_ptr<db::StatementWork> work);
     void post(Handover item);
-    // Takes what the worker handed over; true once its end came.
+    // Takes what the worker handed over since its last wake-up; true once its end came.
     bool drain();
     // Joins the worker, gives the connection back and ends the record set's open.
     bool finish();
-    // Stops the statement and takes what the worker still hands over, without a loop.
-    void abandon();
 
     db::Connection* m_connection = nullptr;
     std::shared_ptr<db::Recordset> m_target;
+    Watch m_watch;
     std::function<void(bool)> m_done;
     std::thread m_worker;
     bool m_running = false;
     bool m_cancelRequested = false;
-    bool m_finished = false;
     bool m_ok = false;
     db::ErrorList m_errors;
     std::unique_ptr<db::StatementWork> m_returned;

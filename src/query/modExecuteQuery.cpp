@@ -48,25 +48,25 @@ void openNew(ProgramState& state, WindowFeedback& feedback, const QString& sourc
              Opened then) {
     auto rs = std::make_shared<db::Recordset>();
     auto shown = std::make_shared<bool>(false);
-    StatementRun& run = state.statements;
+    StatementRun::Watch watch;
     if (showRows) {
-        run.columnsShown = [&feedback, rs, shown] {
+        watch.columnsShown = [&feedback, rs, shown] {
             if (rs->FieldCount() == 0) return;
             feedback.showArrivingRows(rs);
             *shown = true;
         };
-        run.rowsAppended = [&feedback, shown] {
+        watch.rowsAppended = [&feedback, shown] {
             if (*shown) feedback.moreRowsArrived();
         };
     }
     feedback.SetBusyCancelEnabled(true);
-    run.start(state.connection.adoConnection.get(), rs, source,
-              [&feedback, rs, shown, then = std::move(then)](bool ok) {
-                  feedback.SetBusyCancelEnabled(false);
-                  // Nothing half read stays on screen.
-                  if (*shown) feedback.endArrivingRows(rs, ok);
-                  then(rs, *shown && ok);
-              });
+    state.statements.start(state.connection.adoConnection.get(), rs, source, std::move(watch),
+                           [&feedback, rs, shown, then = std::move(then)](bool ok) {
+                               feedback.SetBusyCancelEnabled(false);
+                               // Nothing half read stays on screen.
+                               if (*shown) feedback.endArrivingRows(rs, ok);
+                               then(rs, *shown && ok);
+                           });
 }
 
 // One Execute: the statement, and what it leaves on screen. Its steps follow one another
@@ -90,6 +90,8 @@ private:
     }
     void fail();
     void selected(std::shared_ptr<db::Recordset> rs, bool bound);
+    // A result with rows: counted, on screen, and the current one.
+    void showResult(const std::shared_ptr<db::Recordset>& rs, bool bound);
     void ran(std::shared_ptr<db::Recordset> rs, bool bound);
     void runChange();
 
@@ -136,6 +138,10 @@ void Execution::start() {
 void Execution::selected(std::shared_ptr<db::Recordset> rs, bool bound) {
     m_state.resultSet = rs;
     if (!rs->isOpen()) return failWith(*rs);
+    showResult(rs, bound);
+}
+
+void Execution::showResult(const std::shared_ptr<db::Recordset>& rs, bool bound) {
     m_feedback.UpdateStatusBar(QString::number(rs->RecordCount()) + kRowsProcessed);
     if (!bound) m_feedback.bindGrid(rs);
     m_state.resultOpen = true;
@@ -159,13 +165,8 @@ void Execution::runChange() {
 void Execution::ran(std::shared_ptr<db::Recordset> rs, bool bound) {
     m_state.resultSet = rs;
     if (!rs->isOpen()) return failWith(*rs);
-    if (rs->FieldCount() >= 1) {
-        // A statement that returned rows although it is no SELECT.
-        m_feedback.UpdateStatusBar(QString::number(rs->RecordCount()) + kRowsProcessed);
-        if (!bound) m_feedback.bindGrid(rs);
-        m_state.resultOpen = true;
-        return finish(true);
-    }
+    // A statement that returned rows although it is no SELECT.
+    if (rs->FieldCount() >= 1) return showResult(rs, bound);
     if (m_key.left(3) == QLatin1String("USE")) {
         if (trimBlanks(m_statement.toUpper()).startsWith(QLatin1String("USE")))
             m_feedback.UpdateStatusBar(QStringLiteral(" "));
@@ -283,8 +284,8 @@ void RereadResult(ProgramState& state, WindowFeedback& feedback, std::function<v
 }
 
 void RequeryResult(ProgramState& state, WindowFeedback& feedback, std::function<void()> done) {
-    auto lock = std::make_shared<WindowLock>(feedback);
-    auto end = [lock, done = std::move(done)]() mutable {
+    // The window stays locked until the rows have been read again, however it ends.
+    auto end = [lock = std::make_shared<WindowLock>(feedback), done = std::move(done)]() mutable {
         lock.reset();
         if (done) done();
     };
@@ -295,7 +296,6 @@ void RequeryResult(ProgramState& state, WindowFeedback& feedback, std::function<
         return end();
     if (!state.resultOpen) return end();
     feedback.ShowBusy(QString(), false, false);
-    lock.reset();
     RereadResult(state, feedback, [&feedback, end = std::move(end)](bool) mutable {
         feedback.HideBusy();
         end();

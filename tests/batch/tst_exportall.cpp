@@ -557,14 +557,12 @@ private slots:
                                  QStringLiteral("ATTACH DATABASE '%1' AS copy").arg(copyPath)));
         }
         for (const QString& entry : entries) {
-            QVERIFY2(differences(*source.adoConnection, kind, entry, from, in).isEmpty(),
-                     qPrintable(entry + QStringLiteral(" not back:\n") +
-                                differences(*source.adoConnection, kind, entry, from, in)
-                                    .join(QLatin1Char('\n'))));
-            QVERIFY2(differences(*source.adoConnection, kind, entry, in, from).isEmpty(),
-                     qPrintable(entry + QStringLiteral(" came back instead:\n") +
-                                differences(*source.adoConnection, kind, entry, in, from)
-                                    .join(QLatin1Char('\n'))));
+            const QStringList notBack = differences(*source.adoConnection, kind, entry, from, in);
+            QVERIFY2(notBack.isEmpty(), qPrintable(entry + QStringLiteral(" not back:\n") +
+                                                   notBack.join(QLatin1Char('\n'))));
+            const QStringList instead = differences(*source.adoConnection, kind, entry, in, from);
+            QVERIFY2(instead.isEmpty(), qPrintable(entry + QStringLiteral(" came back instead:\n") +
+                                                   instead.join(QLatin1Char('\n'))));
         }
         QCOMPARE(rows(*copy.adoConnection, entries.last()).size(), kSales);
         if (kind == testdb::Kind::PostgresOdbc)

@@ -43,10 +43,9 @@ public:
     QString defaultDatabase() override;
     QString dbmsName() const override { return m_dbms; }
     IdentifierCase identifierCase() const override { return m_identifierCase; }
-    // Text columns are read as UTF-8 bytes (MariaDB's driver, asked for that character set).
-    bool utf8Text() const { return m_utf8Text; }
-    // Numbers are read as their text: MDBTools refuses every other C type for them.
-    bool numbersAsText() const { return m_numbersAsText; }
+    // How this session's values are read: texts as UTF-8 bytes (MariaDB's driver, asked for
+    // that character set), numbers as their text (MDBTools refuses every other C type for
+    // them), money in the server's locale.
     OdbcSessionForm sessionForm() const { return {m_utf8Text, m_numbersAsText, m_money}; }
     bool isMariaDb() const {
         return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||

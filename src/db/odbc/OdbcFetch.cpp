@@ -62,6 +62,60 @@ void appendDecimal(ColumnData& d, const char* s, size_t n) {
     d.endText();
 }
 
+// "$1,234.50", "-$0.01", "(¥1,235)", "1.234,50 €", "د.ب. 1,234.500-". Only a "." or ","
+// between two digits separates (a currency sign may hold dots). Without the session's form,
+// or where it does not fit the text (the locale changed since), the point is the last
+// separator when another kind precedes it, or when it alone stands and is not followed by a
+// group of three.
+std::string moneyAsDecimal(std::string_view s, MoneyForm form) {
+    struct Separator {
+        size_t at; // digits before it
+        char c;
+        size_t run; // digits after it, up to the next other character
+    };
+    std::string digits;
+    std::vector<Separator> separators;
+    bool negative = false;
+    const auto isDigit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (isDigit(i)) {
+            digits += c;
+        } else if (c == '-' || c == '(') {
+            negative = true;
+        } else if ((c == '.' || c == ',') && i > 0 && isDigit(i - 1) && isDigit(i + 1)) {
+            size_t run = 0;
+            while (isDigit(i + 1 + run))
+                ++run;
+            separators.push_back({digits.size(), c, run});
+        }
+    }
+    const bool allGroups = std::all_of(separators.begin(), separators.end(),
+                                       [](const Separator& g) { return g.run == 3; });
+    size_t point = std::string::npos;
+    const Separator* last = separators.empty() ? nullptr : &separators.back();
+    const bool lastEnds = last && last->at + last->run == digits.size();
+    if (form.scale == 0 && allGroups) {
+        // No decimals in this locale: every separator groups.
+    } else if (form.scale > 0 && lastEnds && last->c == form.point &&
+               last->run == size_t(form.scale)) {
+        point = last->at;
+    } else if (last) {
+        const bool twoKinds = std::any_of(separators.begin(), separators.end(),
+                                          [&](const Separator& g) { return g.c != last->c; });
+        if (twoKinds || (separators.size() == 1 && last->run != 3)) point = last->at;
+    }
+    std::string text = negative ? "-" : "";
+    if (point == std::string::npos) {
+        text += digits;
+    } else {
+        text.append(digits, 0, point);
+        text += '.';
+        text.append(digits, point, std::string::npos);
+    }
+    return text;
+}
+
 void appendMoney(ColumnData& d, const char* s, size_t n, MoneyForm form) {
     const std::string text = moneyAsDecimal(std::string_view(s, n), form);
     appendDecimal(d, text.data(), text.size());
@@ -170,60 +224,6 @@ private:
 bool packableDateText(std::string_view text, IntForm form) {
     qint64 packed = 0;
     return DateText(text).pack(form, packed);
-}
-
-// "$1,234.50", "-$0.01", "(¥1,235)", "1.234,50 €", "د.ب. 1,234.500-". Only a "." or ","
-// between two digits separates (a currency sign may hold dots). Without the session's form,
-// or where it does not fit the text (the locale changed since), the point is the last
-// separator when another kind precedes it, or when it alone stands and is not followed by a
-// group of three.
-std::string moneyAsDecimal(std::string_view s, MoneyForm form) {
-    struct Separator {
-        size_t at; // digits before it
-        char c;
-        size_t run; // digits after it, up to the next other character
-    };
-    std::string digits;
-    std::vector<Separator> separators;
-    bool negative = false;
-    const auto isDigit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (isDigit(i)) {
-            digits += c;
-        } else if (c == '-' || c == '(') {
-            negative = true;
-        } else if ((c == '.' || c == ',') && i > 0 && isDigit(i - 1) && isDigit(i + 1)) {
-            size_t run = 0;
-            while (isDigit(i + 1 + run))
-                ++run;
-            separators.push_back({digits.size(), c, run});
-        }
-    }
-    const bool allGroups = std::all_of(separators.begin(), separators.end(),
-                                       [](const Separator& g) { return g.run == 3; });
-    size_t point = std::string::npos;
-    const Separator* last = separators.empty() ? nullptr : &separators.back();
-    const bool lastEnds = last && last->at + last->run == digits.size();
-    if (form.scale == 0 && allGroups) {
-        // No decimals in this locale: every separator groups.
-    } else if (form.scale > 0 && lastEnds && last->c == form.point &&
-               last->run == size_t(form.scale)) {
-        point = last->at;
-    } else if (last) {
-        const bool twoKinds = std::any_of(separators.begin(), separators.end(),
-                                          [&](const Separator& g) { return g.c != last->c; });
-        if (twoKinds || (separators.size() == 1 && last->run != 3)) point = last->at;
-    }
-    std::string text = negative ? "-" : "";
-    if (point == std::string::npos) {
-        text += digits;
-    } else {
-        text.append(digits, 0, point);
-        text += '.';
-        text.append(digits, point, std::string::npos);
-    }
-    return text;
 }
 
 namespace {

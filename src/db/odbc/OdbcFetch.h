@@ -58,8 +58,4 @@ bool packableDateText(std::string_view text, IntForm form);
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
                    const OdbcSessionForm& form = {});
 
-// The amount of a money text as a plain decimal ("1.234,50 €" → "1234.50"), read by the
-// session's form where that fits the text.
-std::string moneyAsDecimal(std::string_view text, MoneyForm form);
-
 } // namespace db

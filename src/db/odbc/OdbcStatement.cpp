@@ -108,8 +108,8 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
     for (size_t i = 0; i < given.size(); ++i) {
         const size_t k = first + i;
         const ColumnInfo& c = m_params[i];
-        const Value& value =
-            *moneyInSessionForm(c, m_money, *boolAsNumber(c, given[i], m_scratch[k]), m_scratch[k]);
+        const Value& value = *moneyInSessionForm(
+            c, m_form.money, *boolAsNumber(c, given[i], m_scratch[k]), m_scratch[k]);
         const bool isNull = value.isNull();
         // The driver would pass the text on only up to the NUL: a shortened value is
         // never stored in place of the one given.
@@ -143,7 +143,7 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
             }
             continue;
         }
-        if (!isNull && m_utf8Text) {
+        if (!isNull && m_form.utf8Text) {
             // MariaDB's driver can read a wide parameter a character past its length (a
             // Null in the same row): it gets the UTF-8 bytes with their exact length.
             std::string_view bytes;
@@ -234,9 +234,8 @@ bool OdbcStatement::select(const std::vector<Value>& values, ResultData& out, Er
         SQLFreeStmt(h, SQL_CLOSE);
         return false;
     }
-    const bool ok =
-        describeOdbcResult(m_stmt, out, errors) &&
-        fetchOdbcRows(m_stmt, out, false, errors, OdbcSessionForm{m_utf8Text, false, m_money});
+    const bool ok = describeOdbcResult(m_stmt, out, errors) &&
+                    fetchOdbcRows(m_stmt, out, false, errors, m_form);
     SQLFreeStmt(h, SQL_CLOSE);
     return ok;
 }

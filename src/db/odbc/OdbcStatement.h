@@ -22,8 +22,8 @@ public:
     // columns: one row's parameters. refusesNul: the driver would cut a text at a NUL.
     OdbcStatement(OdbcHandle stmt, std::vector<ColumnInfo> columns, const OdbcSessionForm& form,
                   bool refusesNul)
-        : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_utf8Text(form.utf8Text),
-          m_money(form.money), m_refusesNul(refusesNul) {}
+        : m_stmt(std::move(stmt)), m_params(std::move(columns)), m_form(form),
+          m_refusesNul(refusesNul) {}
 
     bool select(const std::vector<Value>& values, ResultData& out, ErrorList& errors) override;
     bool execute(const std::vector<Value>& values, qint64& affected, ErrorList& errors) override;
@@ -47,8 +47,7 @@ private:
     std::vector<SQLLEN> m_indicators;
     std::vector<double> m_doubles;
     std::vector<Value> m_scratch;
-    bool m_utf8Text;
-    MoneyForm m_money;
+    OdbcSessionForm m_form;
     bool m_refusesNul;
 };
 
