@@ -62,20 +62,47 @@ pg_start
 mariadb_start
 odbc_setup "$TOLVAN_TEST_TMP/odbc"
 
+# What failed is repeated at the very end, where a log cut to its tail still shows it.
 status=0
-QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure "$@" || status=$?
+failed=()
+# Runs ctest in the build folder $1 with the remaining arguments; remembers what failed.
+run_ctest() {
+    local dir=$1 rc=0
+    shift
+    rm -f "$dir/Testing/Temporary/LastTestsFailed.log"
+    QT_QPA_PLATFORM=offscreen "$@" ctest --test-dir "$dir" --output-on-failure "${ctest_args[@]}" ||
+        rc=$?
+    if ((rc != 0)); then
+        status=$rc
+        local log=$dir/Testing/Temporary/LastTestsFailed.log
+        if [[ -s $log ]]; then
+            while IFS= read -r line; do failed+=("$dir: ${line#*:}"); done <"$log"
+        else
+            failed+=("$dir: ctest exited with $rc")
+        fi
+    fi
+}
+ctest_args=("$@")
+run_ctest "$build"
 if [[ $sanitize == 1 ]]; then
     echo "test.sh: the tests built with ASan and UBSan ($asan_build)" >&2
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$asan_build" --output-on-failure "$@" || status=$?
+    run_ctest "$asan_build"
 fi
 if [[ $tsan == 1 ]]; then
     echo "test.sh: the worker-thread tests built with ThreadSanitizer ($tsan_build)" >&2
+    ctest_args=(-R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" "$@")
     # The race detector needs the fixed address layout that ASLR's wider ranges break.
-    QT_QPA_PLATFORM=offscreen setarch "$(uname -m)" -R \
-        ctest --test-dir "$tsan_build" --output-on-failure \
-        -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$" "$@" || status=$?
+    run_ctest "$tsan_build" setarch "$(uname -m)" -R
 fi
 if [[ $fuzz == 1 ]]; then
-    TOLVAN_FUZZ_SECONDS=${TOLVAN_FUZZ_SECONDS:-30} bash scripts/fuzz.sh || status=$?
+    rc=0
+    TOLVAN_FUZZ_SECONDS=${TOLVAN_FUZZ_SECONDS:-30} bash scripts/fuzz.sh || rc=$?
+    ((rc == 0)) || { status=$rc; failed+=("fuzz.sh exited with $rc"); }
+fi
+if ((${#failed[@]})); then
+    echo "test.sh: FAILED:" >&2
+    printf '  %s\n' "${failed[@]}" >&2
+else
+    echo "test.sh: every test passed" >&2
 fi
 exit "$status"
