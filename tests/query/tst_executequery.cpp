@@ -64,7 +64,11 @@ public:
         return out;
     }
 };
+// A read to its end; cancelled once rows arrived (the driver is then mid-fetch); ended by the
+// application quitting.
+enum class ReadEnd { Read, Cancel, Quit };
 } // namespace
+Q_DECLARE_METATYPE(ReadEnd)
 
 class TestExecuteQuery : public QObject {
     Q_OBJECT
@@ -389,15 +393,17 @@ private slots:
     // for room, stops instead of waiting for ever; nobody is told.
     void rowsArriveWhileRead_data() {
         QTest::addColumn<QString>("backend");
-        QTest::addColumn<bool>("quit");
+        QTest::addColumn<ReadEnd>("end");
         for (const testdb::Backend& b : testdb::backendsForRows()) {
-            QTest::newRow(qPrintable(b.name)) << b.name << false;
-            QTest::newRow(qPrintable(b.name + QStringLiteral(" quit"))) << b.name << true;
+            QTest::newRow(qPrintable(b.name)) << b.name << ReadEnd::Read;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" cancel")))
+                << b.name << ReadEnd::Cancel;
+            QTest::newRow(qPrintable(b.name + QStringLiteral(" quit"))) << b.name << ReadEnd::Quit;
         }
     }
     void rowsArriveWhileRead() {
         QFETCH(QString, backend);
-        QFETCH(bool, quit);
+        QFETCH(ReadEnd, end);
         initBackend(backend);
         const int rows = 300000;
         QString sql;
@@ -413,7 +419,24 @@ private slots:
                                  "select i + 1 from r limit %1) select i from r)");
         }
         sql = sql.arg(rows);
-        if (quit) {
+        if (end == ReadEnd::Cancel) {
+            m_window.onRows = [this] {
+                m_state->statements.cancel();
+                // As a repeated Escape does, while the worker still reads the block it is in.
+                for (int i = 0; i < 2000; ++i)
+                    m_record.adoConnection->cancel();
+            };
+            QVERIFY(!run(sql));
+            QCOMPARE(m_window.prompts.size(), 1);
+            QVERIFY2(
+                m_window.prompts.front().contains(db::errors::cancelled(QString()).Description),
+                qPrintable(m_window.prompts.front()));
+            m_window = RecordingWindow();
+            QVERIFY(run(QStringLiteral("select count(*) from q")));
+            QCOMPARE(m_state->resultSet->text(0, 0), QStringLiteral("2"));
+            return;
+        }
+        if (end == ReadEnd::Quit) {
             m_window.onRows = [] { QCoreApplication::exit(0); };
             QVERIFY(!run(sql));
             QVERIFY(m_state->statements.isRunning());

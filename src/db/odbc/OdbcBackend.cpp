@@ -9,7 +9,6 @@
 #include "OdbcValuesInsert.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace db {
 
@@ -98,13 +97,21 @@ bool runRest(const OdbcHandle& stmt, ErrorList& errors, qsizetype& resultsLeft) 
     }
 }
 
-// Makes the statement reachable by a cancel while the driver works on it.
+// Makes the statement reachable by a cancel while the driver runs it. Only then: a cancel
+// that comes while a result is read is taken, by the driver manager and by the SQLite,
+// MariaDB and MDBTools drivers, for a close of the result under the reading thread. Rows
+// stop on the cancel's flag instead, asked before every array of them.
 class RunningStatement {
 public:
-    RunningStatement(OdbcBackend* backend, const OdbcHandle& stmt) : m_backend(backend) {
-        m_backend->setRunning(stmt.get());
+    RunningStatement(OdbcBackend* backend, const OdbcHandle& stmt, bool reachable = true)
+        : m_backend(reachable ? backend : nullptr) {
+        if (m_backend) m_backend->setRunning(stmt.get());
     }
-    ~RunningStatement() { m_backend->setRunning(SQL_NULL_HANDLE); }
+    ~RunningStatement() { end(); }
+    void end() {
+        if (m_backend) m_backend->setRunning(SQL_NULL_HANDLE);
+        m_backend = nullptr;
+    }
     RunningStatement(const RunningStatement&) = delete;
     RunningStatement& operator=(const RunningStatement&) = delete;
 
@@ -127,15 +134,13 @@ public:
     }
 
     bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) override {
-        // MariaDB's driver takes a cancel that comes between two fetches for a close of the
-        // result, which the next fetch then reads freed. Its rows are in memory by then, and
-        // the cancel's flag, asked before every block, stops them.
-        std::optional<RunningStatement> running;
-        if (!m_backend->isMariaDb()) running.emplace(m_backend, m_stmt);
-        if (m_backend->interrupted()) return failCancelled(m_backend, errors);
-        if (!m_reader.fetch(out, maxRows, done, errors)) return failCancelled(m_backend, errors);
+        const auto cancelled = [this] { return m_backend->interrupted(); };
+        if (!m_reader.fetch(out, maxRows, done, errors, cancelled))
+            return failCancelled(m_backend, errors);
         if (done) {
             m_reader.finish();
+            // The later statements of a text run here; only psqlODBC runs several.
+            const RunningStatement running(m_backend, m_stmt, m_backend->isPostgres());
             if (!runRest(m_stmt, errors, m_resultsLeft)) return failCancelled(m_backend, errors);
         }
         return true;
@@ -155,7 +160,6 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     cursor.reset();
     OdbcHandle stmt = newStatement(errors);
     if (!stmt) return false;
-    RunningStatement running(this, stmt);
     if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
@@ -176,6 +180,8 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
         sql.trimmed().startsWith(QLatin1String("with"), Qt::CaseInsensitive);
     const bool single = startsWithWith && isSingleStatement(sql);
     const QString comment = QStringLiteral("/**/ ");
+    // MDBTools takes any cancel for a close, even of a statement it is running.
+    RunningStatement running(this, stmt, !m_narrow);
     SQLRETURN rc = SQLExecDirectW(
         stmt.get(), wide(m_declareFetch && single && !readsOnly(sql) ? comment + sql : sql),
         SQL_NTS);
@@ -187,9 +193,11 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
         rc = SQLExecDirectW(stmt.get(), wide(comment + sql), SQL_NTS);
     }
     if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+        running.end();
         errors = odbcErrors({&stmt, &m_dbc});
         return failCancelled(this, errors);
     }
+    if (!isPostgres()) running.end();
     SQLSMALLINT columns = 0;
     bool found =
         rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLNumResultCols(stmt.get(), &columns)) && columns > 0;
@@ -199,6 +207,7 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
         if (!nextResultWithColumns(stmt, found, errors, resultsLeft, &out))
             return failCancelled(this, errors);
     }
+    running.end();
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
     // SQLite keeps a CHAR value as it was given: its blanks are the value's own.

@@ -51,6 +51,9 @@ public:
         return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
                m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
     }
+    bool isPostgres() const {
+        return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    }
     QStringList keywords() const override { return m_keywords; }
     bool readOnly() const override { return m_readOnly; }
 
@@ -90,9 +93,6 @@ private:
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
     // PostgreSQL writes money by the server's locale: its point and scale, from the text of 1.
     void readMoneyForm();
-    bool isPostgres() const {
-        return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    }
     OdbcHandle newStatement(ErrorList& errors);
     // The rows of the catalog call just made on stmt, which gives at least this many columns.
     bool catalogRows(OdbcHandle& stmt, size_t columns, ResultData& r, ErrorList& errors);

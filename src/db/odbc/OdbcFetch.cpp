@@ -450,10 +450,12 @@ void OdbcRowReader::finish() {
     m_columns.clear();
 }
 
-bool OdbcRowReader::fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) {
+bool OdbcRowReader::fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors,
+                          const std::function<bool()>& stop) {
     done = false;
     const size_t first = out.rows;
     while (out.rows - first < maxRows) {
+        if (stop && stop()) return false;
         const SQLRETURN rc = SQLFetch(m_stmt->get());
         if (rc == SQL_NO_DATA) {
             done = true;

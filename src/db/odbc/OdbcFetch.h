@@ -5,6 +5,7 @@
 #include "OdbcHandle.h"
 #include "OdbcTypes.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,10 @@ public:
 
     bool start(const OdbcHandle& stmt, const ResultData& out, bool bulk, ErrorList& errors,
                const OdbcSessionForm& form = {});
-    // Appends at least maxRows rows (whole arrays) unless the result ends first.
-    bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors);
+    // Appends at least maxRows rows (whole arrays) unless the result ends first. Stops with
+    // false and no error when stop, asked before every array, says so.
+    bool fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors,
+               const std::function<bool()>& stop = {});
     // Unbinds the arrays; the statement can go on to its next result.
     void finish();
 
