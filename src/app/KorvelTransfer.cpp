@@ -42,19 +42,10 @@ db::Connection* frmKorvel::connection() const {
     return m_state.connection.adoConnection.get();
 }
 
+// An import reads its result again only where that changes nothing, so Refresh asks no
+// question here; its lock outlives the import's own, which ends before the rows have come.
 std::function<void()> frmKorvel::rereadResult() {
-    return [this] { rereadShown(nullptr); };
-}
-
-void frmKorvel::rereadShown(std::function<void()> after) {
-    // It outlives the import that asked for it, which unlocks before the rows have come.
-    auto lock = std::make_shared<WindowLock>(*this);
-    ShowBusy(QString(), false, false);
-    RereadResult(m_state, *this, [this, lock, after = std::move(after)](bool) mutable {
-        HideBusy();
-        lock.reset();
-        if (after) after();
-    });
+    return [this] { ::RequeryResult(m_state, *this); };
 }
 
 void frmKorvel::importDropped(QStringList files) {
@@ -62,11 +53,11 @@ void frmKorvel::importDropped(QStringList files) {
         const QString file = files.takeFirst();
         bool rereading = false;
         m_transfer.bImporting = true;
-        ImportDroppedFile(resultOnScreen(), connection(), *this, trimBlanks(file),
-                          [this, &rereading, files] {
-                              rereading = true;
-                              rereadShown([this, files] { importDropped(files); });
-                          });
+        ImportDroppedFile(
+            resultOnScreen(), connection(), *this, trimBlanks(file), [this, &rereading, files] {
+                rereading = true;
+                ::RequeryResult(m_state, *this, [this, files] { importDropped(files); });
+            });
         m_transfer.bImporting = false;
         if (rereading) return; // the rest follows once the rows have been read again
     }

@@ -186,8 +186,6 @@ private:
     db::Recordset* resultOnScreen() const;
     db::Connection* connection() const;
     std::function<void()> rereadResult();
-    // Reads the result on screen again under a lock of its own, then calls after.
-    void rereadShown(std::function<void()> after);
     // Imports dropped files one after another, each once the rows the one before left on
     // screen have been read again.
     void importDropped(QStringList files);

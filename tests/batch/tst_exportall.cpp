@@ -145,29 +145,13 @@ class TestExportAll : public QObject {
                                       .arg(people[int(next(10))])
                                       .arg(i)
                                       .arg(i % 4 == 0 ? QStringLiteral("  ") : QString()));
-            QString amount;
-            switch (i % 50) {
-            case 0:
-                amount = QStringLiteral("99999999.99");
-                break;
-            case 1:
-                amount = QStringLiteral("-99999999.99");
-                break;
-            case 2:
-                amount = QStringLiteral("-0.01");
-                break;
-            case 3:
-                amount = QStringLiteral("0");
-                break;
-            case 4:
-                amount = QStringLiteral("NULL");
-                break;
-            default:
-                amount = QStringLiteral("%1%2.%3")
-                             .arg(next(2) ? QStringLiteral("-") : QString())
-                             .arg(next(10000000))
-                             .arg(next(100), 2, 10, QLatin1Char('0'));
-            }
+            const QStringList edges = {"99999999.99", "-99999999.99", "-0.01", "0", "NULL"};
+            const QString amount = i % 50 < int(edges.size())
+                                       ? edges[i % 50]
+                                       : QStringLiteral("%1%2.%3")
+                                             .arg(next(2) ? QStringLiteral("-") : QString())
+                                             .arg(next(10000000))
+                                             .arg(next(100), 2, 10, QLatin1Char('0'));
             const QStringList discounts = {"0", "0.05", "0.15", "0.2", "0.25", "1e-7", "NULL"};
             const QString stamped = i % 7 < int(stamps.size())
                                         ? stamps[i % 7]
