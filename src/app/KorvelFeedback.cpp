@@ -63,7 +63,7 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
     txtQuery->setEnabled(enabled);
     DataGrid1->setEnabled(enabled);
     cboTableList->setEnabled(enabled);
-    frameWait->progressBar()->setValue(0);
+    m_progress.reset();
     frameWait->progressBar()->hide();
     if (enabled) restoreFocus();
 }

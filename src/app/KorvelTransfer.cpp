@@ -23,8 +23,6 @@
 #include <QUrl>
 
 namespace {
-constexpr qint64 kEventSliceMs = 30;
-
 QStringList droppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls()) return files;
@@ -97,19 +95,19 @@ void frmKorvel::SetProgressVisible(bool visible) {
 }
 
 void frmKorvel::SetProgressValue(int value) {
-    frameWait->progressBar()->setValue(value);
+    m_progress.set(value);
 }
 
+// Asked after every row: the events, and with them the painting of what changed (the count,
+// the bar), run only every few tens of milliseconds.
 void frmKorvel::DoEvents() {
-    // Asked after every row: the events run only every few tens of milliseconds.
-    if (m_eventSlice.isValid() && m_eventSlice.elapsed() < kEventSliceMs) return;
-    QCoreApplication::processEvents();
-    m_eventSlice.start();
+    m_events();
 }
 
-void frmKorvel::RepaintWindow() {
-    repaint();
-}
+// The loops ask after each count shown; the count's panel is painted with the next events.
+// Painting the whole window there would cost more than the rows in between and show nothing
+// new.
+void frmKorvel::RepaintWindow() {}
 
 QString frmKorvel::ShowSaveDialog(const QString& title, const QString& filter,
                                   const QString& initialDir) {

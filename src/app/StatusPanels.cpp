@@ -14,7 +14,12 @@ constexpr int kMinimumText = 3; // characters a panel keeps room for, besides th
 } // namespace
 
 int StatusPanel::wantedWidth() const {
-    return fontMetrics().horizontalAdvance(text()) + 2 * (frameWidth() + kIndent) + 1;
+    if (m_measuredWidth < 0 || m_measuredText != text() || m_measuredFont != font()) {
+        m_measuredText = text();
+        m_measuredFont = font();
+        m_measuredWidth = fontMetrics().horizontalAdvance(m_measuredText);
+    }
+    return m_measuredWidth + 2 * (frameWidth() + kIndent) + 1;
 }
 
 bool StatusPanel::isElided() const {

@@ -19,6 +19,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The bar is placed anew at every count a loop shows: a text unchanged is measured once.
+    mutable QString m_measuredText;
+    mutable int m_measuredWidth = -1;
+    mutable QFont m_measuredFont;
 };
 
 // The status bar with the panels "database", "user", "datagrid" and "status" in a row. Each

@@ -68,7 +68,11 @@ static void initIcons() {
     Q_INIT_RESOURCE(icons);
 }
 
-frmKorvel::frmKorvel(ProgramState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
+frmKorvel::frmKorvel(ProgramState& state, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_events([this] {
+          m_progress.show();
+          QCoreApplication::processEvents();
+      }) {
     initIcons();
     setObjectName(QStringLiteral("frmKorvel"));
     startSecondProcess = [] {
@@ -180,6 +184,7 @@ void frmKorvel::buildControls() {
     setTwipsGeometry(StatusBar1, 0, 1710 + 4485, kClientWidth, kClientHeight - 1710 - 4485);
 
     frameWait = new WaitPanel(m_client);
+    m_progress = SlicedProgress(frameWait->progressBar());
     connect(frameWait, &WaitPanel::cancelPressed, this, [this] {
         if ((m_transfer.bImporting || m_transfer.bExporting || m_copying) && !m_transfer.bAbort)
             m_transfer.bAbort = true;

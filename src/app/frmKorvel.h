@@ -1,11 +1,12 @@
 #pragma once
 
 #include "BatchState.h"
+#include "EventPump.h"
 #include "ProgramState.h"
+#include "SlicedProgress.h"
 #include "SqlCompletion.h"
 #include "WindowFeedback.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -267,7 +268,9 @@ private:
     bool m_panelWaiting = false;
     QPointer<QWidget> m_focusBeforeDisable;
     bool m_focusInGrid = false;
-    QElapsedTimer m_eventSlice;
+    // A loop's feedback after every row is shown when the window's events next run.
+    SlicedProgress m_progress;
+    EventPump m_events;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;
     int m_initialQueryWidth = 0;

@@ -50,7 +50,10 @@ QString fromBoxText(const QString& text) {
 frmBatch::frmBatch(BatchState& state, db::Connection* connection, std::optional<QStringList> tables,
                    QWidget* parent)
     : QDialog(parent), m_state(state), m_connection(connection), m_tables(std::move(tables)),
-      m_pump([] { QCoreApplication::processEvents(); }) {
+      m_pump([this] {
+          m_progress.show();
+          QCoreApplication::processEvents();
+      }) {
     setObjectName(QStringLiteral("frmBatch"));
     showMessageBox = [this](const QString& text) {
         QMessageBox::information(this, kApplicationName, text, QMessageBox::Ok);
@@ -129,6 +132,7 @@ void frmBatch::buildControls() {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     setTwipsGeometry(ProgressBar1, 30, 5820, 7545, 255);
+    m_progress = SlicedProgress(ProgressBar1);
 
     setTabOrder(cboBatch, cmdBatch);
     // A run that disables Execute leaves the focus on the stop button.
@@ -353,7 +357,7 @@ void frmBatch::SetControlsEnabled(bool enabled) {
             a->setEnabled(enabled);
     }
     txtBatch->setEnabled(enabled);
-    ProgressBar1->setValue(0);
+    m_progress.reset();
     if (enabled && m_focusBeforeRun) {
         m_focusBeforeRun->setFocus();
         m_focusBeforeRun = nullptr;
@@ -375,8 +379,9 @@ void frmBatch::setBatchRunning(bool running) {
     cmdStop->setEnabled(running);
 }
 
+// Set after every row; shown with the next events.
 void frmBatch::setProgress(int value) {
-    ProgressBar1->setValue(value);
+    m_progress.set(value);
 }
 
 void frmBatch::doEvents() {

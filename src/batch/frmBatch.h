@@ -3,6 +3,7 @@
 #include "BatchFeedback.h"
 #include "BatchState.h"
 #include "EventPump.h"
+#include "SlicedProgress.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -105,5 +106,7 @@ private:
 
     QPointer<QWidget> m_focusBeforeRun;
     bool m_abortRequested = false;
+    // Declared before the pump, which shows it.
+    SlicedProgress m_progress;
     EventPump m_pump;
 };

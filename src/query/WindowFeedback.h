@@ -23,12 +23,14 @@ public:
     virtual void HideBusy() = 0;
     // The busy panel's Cancel while a statement runs: it then cancels the statement.
     virtual void SetBusyCancelEnabled(bool) {}
-    // The main window's progress bar: shown or hidden, value 0 to 100.
+    // The main window's progress bar: shown or hidden, value 0 to 100. A value set during a
+    // loop is shown with the next DoEvents that runs the events.
     virtual void SetProgressVisible(bool) {}
     virtual void SetProgressValue(int) {}
     // Lets pending window events run; time-sliced, so it is cheap to call after every row.
+    // The window paints what changed (the count, the bar) then, and only then.
     virtual void DoEvents() {}
-    // Repaints the window now (the status count during a long loop).
+    // After the status count during a long loop: the window shows it with its next events.
     virtual void RepaintWindow() {}
     // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
     // window). A loop asks after every row and clears the request when it goes on or starts.

@@ -2,6 +2,7 @@
 // real drag-and-drop events with file URLs on each drop target, real panel buttons.
 #include "FileDialogFilter.h"
 #include "MainWindowFixture.h"
+#include "PaintCounter.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "TransferTexts.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
@@ -213,6 +215,71 @@ private slots:
         const qsizetype lines = written.readAll().count("\r\n");
         QVERIFY2(lines > 0 && lines < 20000, qPrintable(QString::number(lines)));
         QVERIFY(!m_window->transferFlags().bExporting);
+    }
+
+    // A loop gives its feedback after every row; the window paints it with its events, a
+    // few tens of milliseconds apart. Painted per row or per count shown, 100,000 rows would
+    // paint the bar or the window thousands of times, far more than the time allows.
+    void paintsFollowTimeNotRows_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("csv import") << "mnuImportCSV";
+        QTest::newRow("tab import") << "mnuImportTAB";
+        QTest::newRow("dropped file") << "drop";
+        QTest::newRow("csv export") << "mnuCSV";
+        QTest::newRow("tab export") << "mnuTab";
+    }
+    void paintsFollowTimeNotRows() {
+        QFETCH(QString, command);
+        const int rows = 100000;
+        const bool tab = command.endsWith(QLatin1String("TAB"));
+        QByteArray lines;
+        for (int i = 0; i < rows; ++i)
+            lines += QByteArray::number(i) + (tab ? "\tn\r\n" : ",\"n\"\r\n");
+        const QString in =
+            file(tab ? QStringLiteral("rows.tab") : QStringLiteral("rows.csv"), lines);
+        const bool export_ =
+            command == QLatin1String("mnuCSV") || command == QLatin1String("mnuTab");
+        if (export_) {
+            QVERIFY(
+                testdb::exec(connection(),
+                             QStringLiteral("WITH RECURSIVE r(i) AS (SELECT 0 UNION ALL SELECT i + "
+                                            "1 FROM r WHERE i < %1) INSERT INTO d SELECT i, 'n' "
+                                            "FROM r")
+                                 .arg(rows - 1)));
+        }
+        showResult(QStringLiteral("select * from d"));
+        const QString out = m_dir->filePath(QStringLiteral("out.txt"));
+        m_window->showFileDialog = [&](bool save, const QString&, const QString&, const QString&) {
+            return save ? out : in;
+        };
+        PaintCounter paints;
+        qApp->installEventFilter(&paints);
+        QElapsedTimer clock;
+        clock.start();
+        if (command == QLatin1String("drop")) {
+            QVERIFY(drop(m_window.get(), {in}));
+            // The import starts once the drop has been answered.
+            QCoreApplication::processEvents();
+        } else {
+            m_window->action(command)->trigger();
+        }
+        QVERIFY(idle());
+        const qint64 ms = clock.elapsed();
+        qApp->removeEventFilter(&paints);
+        QCOMPARE(count(QStringLiteral("d")), rows);
+        if (export_) {
+            QFile written(out);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll().count("\r\n"), rows);
+        }
+        QCOMPARE(prompts(), QStringList());
+        // A paint every 10 ms at most, and a few for the start and the end.
+        const int allowed = int(ms / 10) + 40;
+        QVERIFY2(paints.busiest() <= allowed,
+                 qPrintable(QStringLiteral("%1 painted %2 times in %3 ms")
+                                .arg(paints.busiestName())
+                                .arg(paints.busiest())
+                                .arg(ms)));
     }
 
     // Inside each wait of the window (the rows of an export or an import between events, a
