@@ -1,4 +1,4 @@
-# The 1,000,000-row table t in a SQLite file, as CSV, on PostgreSQL and on MariaDB, the servers
+# The 1,000,000-row table t (ROWS: another number of rows) in a SQLite file, as CSV, on PostgreSQL and on MariaDB, the servers
 # and their data sources, and the timing helpers every target script uses. Sourced.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -32,8 +32,8 @@ bench_field() {
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
-"$bin/tolvan-gen" sqlite "$work/t.db" >/dev/null
-"$bin/tolvan-gen" csv "$work/t.csv" >/dev/null
+"$bin/tolvan-gen" sqlite "$work/t.db" ${ROWS:-} >/dev/null
+"$bin/tolvan-gen" csv "$work/t.csv" ${ROWS:-} >/dev/null
 csv_kb=$(($(stat -c %s "$work/t.csv") / 1024))
 
 pg_start >/dev/null

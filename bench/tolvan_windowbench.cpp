@@ -91,8 +91,9 @@ private:
     QString m_answered;
 };
 
-// Runs a batch in the batch window, opened as the main window opens it.
-void runBatch(frmKorvel& window, ProgramState&, db::Connection* connection, int mode,
+// Runs a batch in the batch window, opened as the main window opens it; timed from its
+// Execute button.
+void runBatch(frmKorvel& window, QElapsedTimer& clock, db::Connection* connection, int mode,
               const QString& line, const QStringList& tables) {
     BatchState batchState;
     frmBatch batch(batchState, connection, tables, &window);
@@ -100,6 +101,7 @@ void runBatch(frmKorvel& window, ProgramState&, db::Connection* connection, int 
     QApplication::processEvents();
     batch.findChild<QComboBox*>(QStringLiteral("cboBatch"))->setCurrentIndex(mode);
     batch.setCommandText(line);
+    clock.restart();
     batch.findChild<QPushButton*>(QStringLiteral("cmdBatch"))->click();
     std::fprintf(stderr, "%s\n", qPrintable(batch.logText()));
 }
@@ -196,11 +198,11 @@ int main(int argc, char* argv[]) {
         const QString table = args[2];
         const int base = tab ? 1 : 0;
         if (mode == QLatin1String("batch-import"))
-            runBatch(window, state, record.adoConnection.get(), base, table + ", " + file, {});
+            runBatch(window, clock, record.adoConnection.get(), base, table + ", " + file, {});
         else if (mode == QLatin1String("batch-export"))
-            runBatch(window, state, record.adoConnection.get(), 2 + base, table + ", " + file, {});
+            runBatch(window, clock, record.adoConnection.get(), 2 + base, table + ", " + file, {});
         else
-            runBatch(window, state, record.adoConnection.get(), 4 + base, file, {table});
+            runBatch(window, clock, record.adoConnection.get(), 4 + base, file, {table});
     } else {
         std::fprintf(stderr, "unknown mode %s\n", qPrintable(mode));
         return 2;
