@@ -187,9 +187,15 @@ void Execution::ran(std::shared_ptr<db::Recordset> rs, bool bound) {
 }
 
 void Execution::fail() {
-    m_feedback.UpdateStatusBar(QStringLiteral("ERROR"));
-    m_feedback.ShowMessagePanel(
-        ErrorReport(m_failure.Number, m_failure.Source, m_failure.Description), true, false);
+    // The user asked for the stop: it is said in the status bar, and the rows before come
+    // back as after a failure.
+    if (m_failure.Number == db::ErrorNumber::Cancelled) {
+        m_feedback.UpdateStatusBar(kQueryCancelled);
+    } else {
+        m_feedback.UpdateStatusBar(QStringLiteral("ERROR"));
+        m_feedback.ShowMessagePanel(
+            ErrorReport(m_failure.Number, m_failure.Source, m_failure.Description), true, false);
+    }
     if (m_previousSource.isEmpty()) return finish(false);
     if (!m_rereadable) {
         // The rows it holds stay the current result, without running it again.

@@ -6,6 +6,7 @@
 #include "Twips.h"
 #include "WaitPanel.h"
 #include "frmKorvel.h"
+#include "modExecuteQuery.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -266,7 +267,6 @@ private slots:
             "select count(*) from (with recursive r(i) as (select 1 union all select i + 1 "
             "from r) select i from r)"));
         bool lockedAndBusy = false;
-        QString report;
         bool cancelled = false;
         QTimer::singleShot(300, m_window.get(), [&] {
             // Still running, and this event came through: the window is locked and shows the
@@ -282,28 +282,17 @@ private slots:
                 QVERIFY(focus && m_window->isAncestorOf(focus));
                 QTest::keyClick(focus, Qt::Key_Escape);
             }
-            // The report of the cancelled statement waits for OK.
-            auto* poll = new QTimer(m_window.get());
-            connect(poll, &QTimer::timeout, m_window.get(), [&, poll] {
-                if (!wait->isVisible() || !wait->okButton()->isEnabled()) return;
-                report = wait->message();
-                poll->deleteLater();
-                wait->okButton()->click();
-            });
-            poll->start(20);
         });
         QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(idle());
         QVERIFY(lockedAndBusy);
-        // The statement never ends by itself: that it came back at all is the cancel's doing,
-        // and the report names the cancel.
+        // The statement never ends by itself: that it came back at all is the cancel's doing.
+        // The user asked for it: the status bar says so, and no report waits for OK (the
+        // fixture fails the test on a prompt nobody expected).
         QVERIFY(cancelled);
-        QVERIFY2(report.startsWith(QStringLiteral("VB Error # ")) &&
-                     report.contains(QStringLiteral("Operation cancelled by the user.")),
-                 qPrintable(report));
-        // As after any failed SELECT: the old rows stay, the status says ERROR, the statement
-        // is in the history and the window is back with the focus where it was.
-        QCOMPARE(panel("status"), QStringLiteral("ERROR"));
+        QCOMPARE(panel("status"), kQueryCancelled);
+        // As after a failed SELECT: the old rows stay, the statement is in the history and
+        // the window is back with the focus where it was.
         QCOMPARE(grid->model()->rowCount(), 2);
         QVERIFY(m_state->resultOpen);
         QVERIFY(m_state->history.entries().last().startsWith(QStringLiteral("select count(*)")));
