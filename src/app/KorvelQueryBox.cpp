@@ -55,6 +55,8 @@ void frmKorvel::ExecuteStatementAtCaret() {
     executeQueryBox([this, ran, caret] {
         QTimer::singleShot(kShowRunMs, txtQuery, [this, ran, caret] {
             if (txtQuery->textCursor() != ran) return; // the user moved on
+            // A text replaced meanwhile may no longer reach that far.
+            if (caret >= txtQuery->document()->characterCount()) return;
             QTextCursor back = ran;
             back.setPosition(caret);
             txtQuery->setTextCursor(back);
