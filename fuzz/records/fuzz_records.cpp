@@ -12,6 +12,7 @@
 namespace {
 struct Reading {
     std::vector<std::vector<std::string>> records; // a blank line reads as no fields
+    std::vector<std::vector<bool>> quoted;         // each field's quotes, which tell "" from Null
     bool failed = false;
     bool operator==(const Reading&) const = default;
 };
@@ -34,12 +35,16 @@ Reading readRecords(std::string_view text, char separator, TextEncoding encoding
             return out;
         }
         std::vector<std::string> fields;
+        std::vector<bool> quoted;
         if (status == RecordReader::Record) {
             FUZZ_CHECK(reader.fieldCount() > 0);
-            for (int i = 0; i < reader.fieldCount(); ++i)
+            for (int i = 0; i < reader.fieldCount(); ++i) {
                 fields.emplace_back(reader.field(i));
+                quoted.push_back(reader.fieldQuoted(i));
+            }
         }
         out.records.push_back(std::move(fields));
+        out.quoted.push_back(std::move(quoted));
     }
 }
 } // namespace
@@ -82,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Reading value = readRecords(quoted, separator, charset, piece);
     FUZZ_CHECK(!value.failed && value.records.size() == 1);
     FUZZ_CHECK(value.records[0] == std::vector<std::string>({"x", std::string(text)}));
+    FUZZ_CHECK(value.quoted[0] == std::vector<bool>({false, true}));
 
     TextDecoder fromUtf8(TextEncoding::Utf8, keeps);
     TextDecoder fromCp932(TextEncoding::Cp932);

@@ -38,9 +38,9 @@ bool isQuotedType(int type) {
     }
 }
 
+// Wide text too: the ODBC drivers report most text columns as wide.
 bool storesEmptyString(int type) {
-    return type == db::adBSTR || type == db::adChar || type == db::adVarChar ||
-           type == db::adLongVarChar;
+    return isTextType(type);
 }
 
 QString DoubleQuotes(const QString& text) {
@@ -53,7 +53,6 @@ FieldFormatter::FieldFormatter(const QString& separator, TextEncoding encoding)
 }
 
 std::string_view FieldFormatter::fieldBytes(const db::Recordset& rs, int index, int type) {
-    if (rs.currentIsNull(index)) return {};
     // Stored text is UTF-8 already: written as it is, it is both fastest and exact.
     if (m_encoder.encoding() == TextEncoding::Utf8 && isTextType(type)) {
         const std::string_view bytes = rs.currentBytes(index);
@@ -72,9 +71,10 @@ void FieldFormatter::AppendField(const db::Recordset& rs, int index, std::string
     // Every value is written as it is, but for the blanks a database fills fixed-width text
     // with. Blanks, quotes and separators are ASCII and never part of a multi-byte character
     // in UTF-8 or CP932, so the bytes can be trimmed and quoted as they are.
+    if (index > 0) line += m_separator;
+    if (rs.currentIsNull(index)) return;
     std::string_view text = fieldBytes(rs, index, type);
     if (column.padded) text = trimTrailingBlanks(text);
-    if (index > 0) line += m_separator;
     if (!isQuotedType(type)) {
         line += text;
         return;

@@ -12,16 +12,17 @@ class Recordset;
 
 // Field types whose values are written between double quotes: texts, dates and times.
 bool isQuotedType(int type);
-// Field types that store an empty field of an imported record as the empty string rather
-// than Null.
+// Field types that store a quoted empty field ("") of an imported record as the empty string;
+// every other empty field is Null.
 bool storesEmptyString(int type);
 
 // Every double quote doubled.
 QString DoubleQuotes(const QString& text);
 
 // Writes the rows of a record set as lines of delimited text in one encoding: every field
-// in order, as it is but for the filling blanks of fixed-width text, Null as nothing, quoted types
-// between double quotes with their quotes doubled, CR LF after each line.
+// in order, as it is but for the filling blanks of fixed-width text, Null as nothing (not even
+// quotes, so that an empty text, "", stays apart from it), quoted types between double quotes
+// with their quotes doubled, CR LF after each line.
 class FieldFormatter {
 public:
     FieldFormatter(const QString& separator, TextEncoding encoding);

@@ -115,7 +115,7 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
         db::Value value;
         if (!bytes.empty())
             value = m_decoder->decodeValue(bytes);
-        else if (storesEmptyString(m_target.column(k).type))
+        else if (m_records->fieldQuoted(k) && storesEmptyString(m_target.column(k).type))
             value = db::Value(QString());
         if (!m_target.Fields(k).setValue(std::move(value)) && !failed()) {
             m_target.CancelUpdate();

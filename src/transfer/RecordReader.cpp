@@ -36,7 +36,7 @@ RecordReader::RecordReader(LineReader& lines, char separator, TextEncoding encod
     : m_lines(lines), m_separator(separator), m_encoding(encoding) {}
 
 void RecordReader::addField(std::string_view bytes) {
-    m_fields.push_back({m_text.size(), bytes.size()});
+    m_fields.push_back({m_text.size(), bytes.size(), false});
     m_text.append(bytes);
 }
 
@@ -75,7 +75,7 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
         skipBlanks(line, pos, end);
         break;
     }
-    m_fields.push_back({offset, m_text.size() - offset});
+    m_fields.push_back({offset, m_text.size() - offset, true});
     return true;
 }
 

@@ -38,11 +38,14 @@ public:
         const Span& s = m_fields[size_t(index)];
         return std::string_view(m_text.data() + s.offset, s.length);
     }
+    // Whether the field stood between double quotes: "" is an empty text, nothing is Null.
+    bool fieldQuoted(int index) const { return m_fields[size_t(index)].quoted; }
 
 private:
     struct Span {
         size_t offset;
         size_t length;
+        bool quoted;
     };
     // Reads a quoted field starting at pos of line (the opening quote); moves line and pos
     // past it, to the lines that follow when it spans lines.

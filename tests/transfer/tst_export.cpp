@@ -90,13 +90,13 @@ private slots:
         exportTo(out, separator);
         QCOMPARE(f->window.prompts, QStringList());
         const QString expected = QStringLiteral("1,\"a\"\"b\",\"  abc  \",\r\n"
-                                                ",\"\",\"\",5\r\n"
+                                                ",\"\",,5\r\n"
                                                 "3,\"l1\r\nl2\",\"日本語,タブ\t\",-7\r\n");
         QString sepExpected = expected;
         if (separator == kTab) {
             // Only the separators change; the comma inside the quoted value stays.
             sepExpected = QStringLiteral("1\t\"a\"\"b\"\t\"  abc  \"\t\r\n"
-                                         "\t\"\"\t\"\"\t5\r\n"
+                                         "\t\"\"\t\t5\r\n"
                                          "3\t\"l1\r\nl2\"\t\"日本語,タブ\t\"\t-7\r\n");
         }
         QCOMPARE(QString::fromUtf8(fileBytes(out)), sepExpected);

@@ -26,9 +26,12 @@ Records readAll(const QByteArray& input, char separator, qint64 piece, bool* fai
             return out;
         }
         QStringList fields;
+        // A quoted empty field (an empty text) reads as "" here, one without quotes (Null) as
+        // nothing.
         for (int i = 0; i < reader.fieldCount(); ++i) {
             const std::string_view f = reader.field(i);
-            fields << decoder.decode(f);
+            fields << (f.empty() && reader.fieldQuoted(i) ? QStringLiteral("\"\"")
+                                                          : decoder.decode(f));
         }
         out << fields;
     }
@@ -54,7 +57,8 @@ private slots:
             << QByteArray("\"x,y\",z") << ',' << Records{{"x,y", "z"}};
         QTest::newRow("doubled quotes")
             << QByteArray("\"a\"\"b\",\"\"\"\",\"c\"\"\"") << ',' << Records{{"a\"b", "\"", "c\""}};
-        QTest::newRow("quoted empty") << QByteArray("\"\",x,\"\"") << ',' << Records{{"", "x", ""}};
+        QTest::newRow("quoted empty")
+            << QByteArray("\"\",x,\"\",,") << ',' << Records{{"\"\"", "x", "\"\"", ""}};
         QTest::newRow("quotes inside plain field")
             << QByteArray("x\"\"y,\"a\",p\"q") << ',' << Records{{"x\"\"y", "a", "p\"q"}};
         QTest::newRow("value over lines, CR LF")
