@@ -63,6 +63,8 @@ void frmKorvel::SetWindowEnabled(bool enabled) {
     txtQuery->setEnabled(enabled);
     DataGrid1->setEnabled(enabled);
     cboTableList->setEnabled(enabled);
+    // A count a loop left unshown is shown before the window is free.
+    if (enabled) showPendingFeedback();
     m_progress.reset();
     frameWait->progressBar()->hide();
     if (enabled) restoreFocus();
@@ -119,6 +121,8 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, 
     // Nothing else runs while the panel waits for its answer, also when it reports a failed
     // cell edit in an otherwise idle window.
     const WindowLock lock(*this);
+    // A question in a loop comes with the count of the rows before it.
+    showPendingFeedback();
     m_panelWaiting = true;
     txtFocus->setEnabled(true);
     int cursors = 0;
@@ -150,6 +154,7 @@ PanelAnswer frmKorvel::ShowMessagePanel(const QString& message, bool okEnabled, 
 }
 
 void frmKorvel::UpdateStatusBar(const QString& status) {
+    m_runningCount = QString();
     panelDatabase->setText(databasePanelText(m_state.connection));
     panelStatus->setText(status);
     panelUser->setText(userPanelText(m_state.connection));

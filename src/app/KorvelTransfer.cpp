@@ -104,10 +104,15 @@ void frmKorvel::DoEvents() {
     m_events();
 }
 
-// The loops ask after each count shown; the count's panel is painted with the next events.
-// Painting the whole window there would cost more than the rows in between and show nothing
-// new.
-void frmKorvel::RepaintWindow() {}
+void frmKorvel::ShowRunningCount(const QString& status) {
+    m_runningCount = status;
+}
+
+// What a loop set since the last events, now.
+void frmKorvel::showPendingFeedback() {
+    if (!m_runningCount.isNull()) UpdateStatusBar(std::exchange(m_runningCount, QString()));
+    m_progress.show();
+}
 
 QString frmKorvel::ShowSaveDialog(const QString& title, const QString& filter,
                                   const QString& initialDir) {

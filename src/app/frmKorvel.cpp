@@ -70,7 +70,7 @@ static void initIcons() {
 
 frmKorvel::frmKorvel(ProgramState& state, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_events([this] {
-          m_progress.show();
+          showPendingFeedback();
           QCoreApplication::processEvents();
       }) {
     initIcons();

@@ -66,7 +66,7 @@ public:
     void SetProgressVisible(bool visible) override;
     void SetProgressValue(int value) override;
     void DoEvents() override;
-    void RepaintWindow() override;
+    void ShowRunningCount(const QString& status) override;
     QString ShowSaveDialog(const QString& title, const QString& filter,
                            const QString& initialDir) override;
     QString ShowOpenDialog(const QString& title, const QString& filter,
@@ -270,6 +270,8 @@ private:
     bool m_focusInGrid = false;
     // A loop's feedback after every row is shown when the window's events next run.
     SlicedProgress m_progress;
+    QString m_runningCount;
+    void showPendingFeedback();
     EventPump m_events;
     // Sizes captured at load for the resize rules, in pixels.
     QSize m_initialClient, m_initialGrid;

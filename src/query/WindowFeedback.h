@@ -30,8 +30,6 @@ public:
     // Lets pending window events run; time-sliced, so it is cheap to call after every row.
     // The window paints what changed (the count, the bar) then, and only then.
     virtual void DoEvents() {}
-    // After the status count during a long loop: the window shows it with its next events.
-    virtual void RepaintWindow() {}
     // The user asked the running loop to stop (Escape, the busy panel's Cancel, closing the
     // window). A loop asks after every row and clears the request when it goes on or starts.
     virtual bool abortRequested() const { return false; }
@@ -82,7 +80,13 @@ public:
 };
 
 // The transfers: a long operation that asks and reports, and leaves the grid alone.
-class TransferFeedback : public OperationFeedback, public UserDialogs {};
+class TransferFeedback : public OperationFeedback, public UserDialogs {
+public:
+    // The running count of a loop, every so many rows. The window shows it with its next
+    // events (a count set and measured per call would cost more than the rows between);
+    // a status set after it replaces it.
+    virtual void ShowRunningCount(const QString& status) { UpdateStatusBar(status); }
+};
 
 // The statements of the query box also show their results: all three. The window implements
 // it; tests implement recording fakes.

@@ -96,8 +96,7 @@ void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedb
         feedback.SetProgressValue(percent(p, total));
         if (checkAbort(abort) == AfterRow::Stop) return false;
         if (n % interval == 0) {
-            feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
-            feedback.RepaintWindow();
+            feedback.ShowRunningCount(QString::number(n) + kRowsHandled);
         }
         ++n;
         return true;
@@ -105,6 +104,8 @@ void ExportText(db::Recordset* result, db::Connection* connection, TransferFeedb
     if (!written) return fail(error);
     if (!file.close(error)) return fail(error);
     if (!fresh.Close()) return fail(RecordsetFailure(fresh));
+    // The rows in the file, also after a stop: the running count showed only multiples.
+    feedback.UpdateStatusBar(QString::number(file.linesWritten()) + kRowsHandled);
     feedback.HideBusy();
 }
 

@@ -67,8 +67,7 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
         // The number of records is not known in advance: the bar cycles.
         feedback.SetProgressValue(n % 101);
         if (n % interval == 0) {
-            feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
-            feedback.RepaintWindow();
+            feedback.ShowRunningCount(QString::number(n) + kRowsHandled);
         }
         feedback.DoEvents();
         const AfterRow after = checkAbort(abort, commit);

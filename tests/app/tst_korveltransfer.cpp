@@ -214,6 +214,8 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         const qsizetype lines = written.readAll().count("\r\n");
         QVERIFY2(lines > 0 && lines < 20000, qPrintable(QString::number(lines)));
+        // The count at the end is the lines in the file, the row in flight included.
+        QCOMPARE(status(), QString::number(lines) + kRowsHandled);
         QVERIFY(!m_window->transferFlags().bExporting);
     }
 
@@ -267,6 +269,8 @@ private slots:
         const qint64 ms = clock.elapsed();
         qApp->removeEventFilter(&paints);
         QCOMPARE(count(QStringLiteral("d")), rows);
+        // The rows written or stored, not the last multiple of the interval.
+        QCOMPARE(status(), QString::number(rows) + kRowsHandled);
         if (export_) {
             QFile written(out);
             QVERIFY(written.open(QIODevice::ReadOnly));

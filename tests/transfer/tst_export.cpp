@@ -175,16 +175,20 @@ private slots:
     void statusEveryIntervalRows_data() {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QStringList>("expected");
+        // The count of every interval, then the rows written at the end.
         QTest::newRow("default 100")
-            << QString() << QStringList{status(0), status(0), status(100), status(200)};
+            << QString()
+            << QStringList{status(0), status(0), status(100), status(200), status(250)};
         QStringList everyRow{status(0)};
         for (int i = 0; i < 250; ++i)
             everyRow << status(i);
+        everyRow << status(250);
         // 0 would end every export at its first row: it counts as 1.
         QTest::newRow("zero") << QStringLiteral("0") << everyRow;
         QTest::newRow("negative") << QStringLiteral("-5") << everyRow;
         QTest::newRow("not a number")
-            << QStringLiteral("abc") << QStringList{status(0), status(0), status(100), status(200)};
+            << QStringLiteral("abc")
+            << QStringList{status(0), status(0), status(100), status(200), status(250)};
     }
     void statusEveryIntervalRows() {
         QFETCH(QString, setting);
