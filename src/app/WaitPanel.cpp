@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -158,6 +159,16 @@ PanelAnswer WaitPanel::waitForAnswer() {
     loop.exec();
     m_loop = nullptr;
     return m_answer;
+}
+
+// A question that has Cancel takes Escape for it, wherever the focus is in the panel, as a
+// dialog does. The busy panel lets Escape through to the window, which stops the operation.
+void WaitPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_loop && cmdCancel->isEnabled()) {
+        cmdCancel->click();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 void WaitPanel::answer(PanelAnswer value) {

@@ -7,6 +7,7 @@
 #include <array>
 
 class QEventLoop;
+class QKeyEvent;
 class QLabel;
 class QTextEdit;
 class QProgressBar;
@@ -36,6 +37,9 @@ public:
 signals:
     // Cancel pressed: an import or export under way may want to stop.
     void cancelPressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void answer(PanelAnswer value);

@@ -218,6 +218,38 @@ private slots:
         QVERIFY(!m_window->waitPanel()->isVisible());
     }
 
+    // Escape answers a question's Cancel wherever the focus is in the panel; a report with OK
+    // alone stays until OK. Keys go where the platform sends them, to the focused control.
+    void escapeAnswersCancel() {
+        query()->setPlainText(QStringLiteral("delete from k where id = 1"));
+        QStringList asked;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            WaitPanel* wait = m_window->waitPanel();
+            asked << wait->message().trimmed();
+            QCOMPARE(QApplication::focusWidget(), wait->okButton());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        });
+        QTest::keyClick(query(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(idle());
+        QCOMPARE(asked, QStringList{kDeleteQuestion});
+        QCOMPARE(panel("status"), kQueryNotRun);
+        QVERIFY(!m_window->waitPanel()->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+        db::Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select count(*) from k"), m_record.adoConnection.get()));
+        QCOMPARE(rs.text(0, 0), QStringLiteral("2"));
+
+        bool stayed = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            stayed = m_window->waitPanel()->isVisible();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        QCOMPARE(m_window->ShowMessagePanel(QStringLiteral("report"), true, false),
+                 PanelAnswer::Ok);
+        QVERIFY(stayed);
+    }
+
     void waitPicturesAndCancel() {
         QTemporaryDir pictures;
         QImage image(40, 30, QImage::Format_RGB32);
