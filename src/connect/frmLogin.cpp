@@ -84,8 +84,9 @@ void frmLogin::buildControls() {
     txtAccess = lineEdit(Frame1, "txtAccess", 1140, 230, 2085, 300);
     cmdDir = new QPushButton(QStringLiteral(".."), Frame1);
     cmdDir->setObjectName(QStringLiteral("cmdDir"));
-    // Enter presses the focused button; in a text field it presses Connect.
-    cmdDir->setAutoDefault(true);
+    // Connect is the default button: Enter on ".." presses it too, as in every field; only
+    // Cancel, focused, takes Enter for itself.
+    cmdDir->setAutoDefault(false);
     setTwipsGeometry(cmdDir, 3240, 210, 240, 345);
 
     lblID = label(Frame1, "lblID", QStringLiteral("ID"), 90, 675, 975, 195);
@@ -241,7 +242,10 @@ bool frmLogin::eventFilter(QObject* watched, QEvent* event) {
 
 void frmLogin::cmdDir_Click() {
     const QString path = m_prompts.openFileName(this, kBrowseTitle, kBrowseFilter);
-    if (!path.trimmed().isEmpty()) txtAccess->setText(path);
+    if (path.trimmed().isEmpty()) return;
+    txtAccess->setText(path);
+    // Back in the field the choice filled, where Enter connects to it.
+    txtAccess->setFocus(Qt::OtherFocusReason);
 }
 
 LoginFields frmLogin::fields() const {

@@ -248,14 +248,18 @@ private slots:
         QCOMPARE(shown, listed);
     }
 
-    // Enter on a focused button presses that button; in a field it presses Connect.
+    // Enter presses Connect, the default button, in a field and on ".."; a focused Cancel
+    // takes it for itself. After a file is chosen the focus is back in the path, so Enter
+    // connects to it.
     void enterPressesTheFocusedButton_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("Return on Cancel") << "cmdCancel" << int(Qt::Key_Return) << "cancelled";
         QTest::newRow("keypad Enter on Cancel") << "cmdCancel" << int(Qt::Key_Enter) << "cancelled";
-        QTest::newRow("Return on ..") << "cmdDir" << int(Qt::Key_Return) << "browsed";
+        QTest::newRow("Return on ..") << "cmdDir" << int(Qt::Key_Return) << "connected";
+        QTest::newRow("Space on .., then Return")
+            << "cmdDir" << int(Qt::Key_Space) << "browsed, then connected";
         QTest::newRow("Return in the user id")
             << "txtAccessID" << int(Qt::Key_Return) << "connected";
         QTest::newRow("Return on Connect") << "cmdConnect" << int(Qt::Key_Return) << "connected";
@@ -274,10 +278,18 @@ private slots:
         for (int i = 0; i < 25 && QApplication::focusWidget() != target; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), target);
+        const bool browses = outcome.startsWith(QLatin1String("browsed"));
+        if (browses) m_prompts.fileAnswer = QStringLiteral("/no/such/chosen.db");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        if (browses) {
+            QCOMPARE(QApplication::focusWidget(),
+                     d->findChild<QWidget*>(QStringLiteral("txtAccess")));
+            QCOMPARE(edit(d.get(), "txtAccess")->text(), QStringLiteral("/no/such/chosen.db"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
         // A connect attempt on the missing file ends in its error report.
-        QCOMPARE(m_prompts.messages.size(), outcome == QLatin1String("connected") ? 1 : 0);
-        QCOMPARE(m_prompts.askedTitle.isEmpty(), outcome != QLatin1String("browsed"));
+        QCOMPARE(m_prompts.messages.size(), outcome.endsWith(QLatin1String("connected")) ? 1 : 0);
+        QCOMPARE(m_prompts.askedTitle.isEmpty(), !browses);
         QCOMPARE(d->result() == QDialog::Rejected && !d->isVisible(),
                  outcome == QLatin1String("cancelled"));
     }
