@@ -27,6 +27,21 @@ bool onlyBlanks(QStringView text) {
     return true;
 }
 
+// After FROM, JOIN, INTO, UPDATE or TABLE, with only blanks between, a table's name comes
+// next: no column can stand there.
+bool tableComesAt(const std::vector<SqlName>& names, QStringView text, qsizetype at) {
+    const SqlName* before = nullptr;
+    for (const SqlName& n : names)
+        if (n.start + n.length <= at) before = &n;
+    if (!before || !before->keyword || before->quoted) return false;
+    if (!onlyBlanks(text.mid(before->start + before->length, at - before->start - before->length)))
+        return false;
+    static const QStringList kBeforeTable = {QStringLiteral("FROM"), QStringLiteral("JOIN"),
+                                             QStringLiteral("INTO"), QStringLiteral("UPDATE"),
+                                             QStringLiteral("TABLE")};
+    return kBeforeTable.contains(before->name, Qt::CaseInsensitive);
+}
+
 // What was typed of the word before the caret, without its opening quote.
 QString typedPrefix(QStringView text, const SqlName& word, qsizetype caret) {
     if (!word.quoted) return text.mid(word.start, caret - word.start).toString();
@@ -166,8 +181,9 @@ Completion completeAt(QStringView text, qsizetype caret, db::SqlFamily family,
         QSet<const ListedTable*> done;
         for (const ListedTable& t : tables)
             choices.table(t);
+        const bool tablesOnly = tableComesAt(names, text, out.start);
         for (const ListedTable* t : named.tables)
-            if (!done.contains(t)) {
+            if (!tablesOnly && !done.contains(t)) {
                 done.insert(t);
                 choices.columnsOf(*t);
             }

@@ -1067,6 +1067,22 @@ private slots:
         press(Qt::Key_Space, Qt::ControlModifier);
         QVERIFY(!completion()->isVisible());
         QCOMPARE(query()->toPlainText().count(QLatin1Char('.')), 2);
+
+        // Where a table's name comes next only tables are offered, though the text names one
+        // whose columns are known.
+        query()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), query());
+        press(Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(),
+                         QStringLiteral(" and orders in (select * from "));
+        press(Qt::Key_Space, Qt::ControlModifier);
+        QTRY_VERIFY(completion()->isVisible());
+        QVERIFY2(offered().contains(listed), qPrintable(offered().join(u'|')));
+        for (const QString& name : offered())
+            QVERIFY2(!name.contains(QStringLiteral("得意先名")) &&
+                         !name.contains(QStringLiteral("Order No")),
+                     qPrintable(offered().join(u'|')));
+        press(Qt::Key_Escape);
     }
 
     // What an input method composes shows in the query box without being text yet: Ctrl+E and
