@@ -4,7 +4,8 @@
 #include "frmKorvel.h"
 
 void frmKorvel::mnuIndex_Click() {
-    OpenHelpFile();
+    const QString report = OpenHelpFile();
+    if (!report.isEmpty()) ShowMessagePanel(report, true, false);
 }
 
 void frmKorvel::mnuAbout_Click() {

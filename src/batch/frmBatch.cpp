@@ -321,7 +321,8 @@ void frmBatch::mnuReadFile_Click() {
 }
 
 void frmBatch::mnuIndex_Click() {
-    OpenHelpFile();
+    const QString report = OpenHelpFile();
+    if (!report.isEmpty()) showMessage(report);
 }
 
 // Centred on the main window behind, not on this one.

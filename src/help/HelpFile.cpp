@@ -41,13 +41,20 @@ QString helpDocument(const QStringList& folders,
     return index.isFile() ? index.absoluteFilePath() : QString();
 }
 
-void OpenHelpFile() {
+QString OpenHelpFile() {
     try {
-        const QString document =
-            helpDocument(helpFolders(QCoreApplication::applicationDirPath()), hasDesktopHandler);
-        // Fire and forget: whether a viewer came up is the desktop's business.
-        if (!document.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(document));
+        const QStringList folders = helpFolders(QCoreApplication::applicationDirPath());
+        const QString document = helpDocument(folders, hasDesktopHandler);
+        if (document.isEmpty()) {
+            const QString chm = findHelpFile(folders);
+            return chm.isEmpty() ? kNoHelpFile + kHelpFileName : kNoHelpViewer + chm;
+        }
+        // Whether a viewer then came up is the desktop's business; a desktop without any
+        // launcher says so at once.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(document)))
+            return kNoHelpViewer + document;
     } catch (...) {
         // Opening the help never disturbs the window it was asked from.
     }
+    return QString();
 }

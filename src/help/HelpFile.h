@@ -21,6 +21,7 @@ QString findHelpFile(const QStringList& folders);
 QString helpDocument(const QStringList& folders,
                      const std::function<bool(const QString&)>& hasViewer);
 
-// The help menu item of any window: opens the help with the desktop, without waiting and
-// without a message when anything is missing.
-void OpenHelpFile();
+// The help menu item of any window: opens the help with the desktop, without waiting. Returns
+// what to tell the user when it could not (no help file, or nothing on the desktop that opens
+// it, naming the file), "" when the desktop took it.
+QString OpenHelpFile();

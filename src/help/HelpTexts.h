@@ -11,6 +11,11 @@ inline const QString kHelpIndexPage = QStringLiteral("help/index.html");
 inline const QString kInstalledDataFolder = QStringLiteral("../share/tolvan");
 inline const QString kDataFolderName = QStringLiteral("tolvan");
 
+// What opening the help reports when the desktop cannot show it.
+inline const QString kNoHelpFile = QStringLiteral("ヘルプファイルが見つかりません: ");
+inline const QString kNoHelpViewer =
+    QStringLiteral("ヘルプを開くアプリケーションがありません。ヘルプは次のファイルにあります: ");
+
 inline const QString kAboutCaption = QStringLiteral("About ");
 inline const QString kVersionWord = QStringLiteral(" version ");
 inline const QString kAdoVersion = QStringLiteral("ADO version ");

@@ -1,4 +1,5 @@
 // The main window's help menu, F11, the "Info" button and the About item, offscreen.
+#include "HelpTexts.h"
 #include "MainWindowFixture.h"
 #include "UrlRecorder.h"
 #include "frmAbout.h"
@@ -49,6 +50,7 @@ private slots:
         // F11 from the query box opens the help once, and the box keeps the focus.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11);
         QCOMPARE(m_recorder.opened, QList<QUrl>{helpIndex()});
+        QCOMPARE(m_prompts, QStringList()); // opened: nothing to report
         QCOMPARE(QApplication::focusWidget(), query());
         QCOMPARE(query()->toPlainText(), QString());
 
@@ -65,6 +67,22 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_F11);
         QCOMPARE(m_recorder.opened.size(), 3);
         m_window->SetWindowEnabled(true);
+    }
+
+    // A desktop without anything that opens a file: F11 says so in the message panel and
+    // names the help, instead of doing nothing.
+    void helpWithoutALauncherIsReported() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", m_dir->path().toUtf8());
+        m_answers << PanelAnswer::Ok;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11);
+        qputenv("PATH", path);
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY2(m_prompts.front().contains(kNoHelpViewer) &&
+                     m_prompts.front().contains(helpIndex().toLocalFile()),
+                 qPrintable(m_prompts.front()));
+        QTRY_COMPARE(QApplication::focusWidget(), query());
     }
 
     void aboutIsCentredAndClosesBackToTheQueryBox() {
