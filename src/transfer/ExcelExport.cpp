@@ -1,5 +1,6 @@
 #include "ExcelExport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -7,6 +8,8 @@
 #include "ErrorReport.h"
 #include "ExcelApplication.h"
 #include "SettingsKeys.h"
+#include "SqlText.h"
+#include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
 
@@ -118,10 +121,22 @@ private:
     QString m_folder;
     db::Error m_error;
 };
-// Offers to save a workbook nothing could open; where it ends up, as a path.
-QString keepWorkbook(const QString& written, TransferFeedback& feedback) {
-    const QString chosen = feedback.ShowSaveDialog(
-        kSaveWorkbookTitle, kWorkbookFilter, QFileInfo(written).absolutePath() + QLatin1Char('/'));
+// The name a workbook nothing could open is offered to be saved under: its table's, where the
+// result reads one, else the name it was written under (Book1.xlsx).
+QString offeredWorkbookName(const QString& source, const QString& written) {
+    QString table = trimBlanks(db::unquoteIdentifier(db::tableOfSelect(source)));
+    table.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return table.isEmpty() ? QFileInfo(written).fileName() : table + QStringLiteral(".xlsx");
+}
+
+// Offers to save a workbook nothing could open, in the export folder; where it ends up, as a
+// path.
+QString keepWorkbook(const QString& written, const QString& source, TransferFeedback& feedback) {
+    QString folder = dialogFolder(keys::ExportDirCsv);
+    if (folder.isEmpty()) folder = QDir::homePath();
+    const QString chosen =
+        feedback.ShowSaveDialog(kSaveWorkbookTitle, kWorkbookFilter,
+                                QDir(folder).filePath(offeredWorkbookName(source, written)));
     if (chosen.isEmpty() || QFileInfo(chosen).absoluteFilePath() == written) return written;
     // The file the user chose takes the workbook, as the text exports take theirs.
     QFile::remove(chosen);
@@ -143,8 +158,9 @@ QString ExportExcel(db::Recordset* result, db::Connection* connection, TransferF
         if (!run.run(excel, handedOver)) {
             if (excel && !excel->unopenedWorkbook().isEmpty()) {
                 feedback.HideBusy();
-                feedback.ShowMessagePanel(kWorkbookKeptIn +
-                                              keepWorkbook(excel->unopenedWorkbook(), feedback),
+                feedback.ShowMessagePanel(kWorkbookKeptIn + keepWorkbook(excel->unopenedWorkbook(),
+                                                                         result->Source(),
+                                                                         feedback),
                                           true, false);
             } else {
                 const db::Error& e = run.error();

@@ -121,16 +121,19 @@ private slots:
         installApplication("text/html"); // a browser, but nothing for workbooks
         // The report is answered once it waits, however many events the output lets run first.
         m_answers << PanelAnswer::Ok;
-        // The workbook is offered for saving; cancelled, it stays where it was written.
+        // The workbook is offered for saving in the export folder, named after its table;
+        // cancelled, it stays where it was written.
+        WriteSetting(keys::ExportDirCsv, m_dir->path());
         QStringList offered;
         m_window->showFileDialog = [&](bool save, const QString& title, const QString&,
-                                       const QString&) {
-            if (save) offered << title;
+                                       const QString& proposed) {
+            if (save) offered << title << proposed;
             return QString();
         };
         pressInQueryBox(Qt::Key_F3);
         const QString book = m_cache + QStringLiteral("Book1.xlsx");
-        QCOMPARE(offered, QStringList{QStringLiteral("EXCELファイルの保存")});
+        QCOMPARE(offered, QStringList({QStringLiteral("EXCELファイルの保存"),
+                                       m_dir->filePath(QStringLiteral("o.xlsx"))}));
         QCOMPARE(m_prompts.size(), 1);
         const QString shown = m_prompts.front();
         QVERIFY2(shown.contains(QStringLiteral("XLSXファイルを開くアプリケーションがありません")) &&
