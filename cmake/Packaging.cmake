@@ -18,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tolvan.invalid/")
 # dpkg-shlibdeps with their versions; these are loaded at run time (the X11 platform plugin,
 # the SVG icon engine) or needed by the Excel output.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libxlsxwriter4")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, libxlsxwriter4")
 # Noto covers the characters the IPA fonts lack; the input-method frontends let Japanese be
 # typed (Qt 6 speaks to IBus by itself).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

@@ -5,7 +5,7 @@
 tolvan_deps() {
     local pkgs=(
         build-essential cmake ninja-build pkg-config ccache clang-format
-        qt6-base-dev libgl-dev libqt6svg6
+        qt6-base-dev libgl-dev libqt6svg6 qt6-translations-l10n
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
         libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
         postgresql postgresql-client

@@ -2,6 +2,7 @@
 #include "LoginPrompts.h"
 #include "ProgramState.h"
 #include "ProgramVersion.h"
+#include "QtTranslations.h"
 #include "SettingsStore.h"
 #include "frmKorvel.h"
 #include "frmLogin.h"
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(kApplicationName);
     QApplication::setApplicationVersion(versionText(programVersion()));
     QApplication::setWindowIcon(programIcon());
+    installQtTranslations(app);
 
     db::ConnectionRecord connection;
     ProgramState state(connection);

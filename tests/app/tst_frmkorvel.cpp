@@ -1,6 +1,7 @@
 // The main window offscreen on a real SQLite file: controls, menus, toolbar, keys, the
 // feedback routines and the window's life cycle.
 #include "MainWindowFixture.h"
+#include "QtTranslations.h"
 #include "SettingsStore.h"
 #include "TestBackends.h"
 #include "Twips.h"
@@ -220,6 +221,14 @@ private slots:
 
     // Escape answers a question's Cancel wherever the focus is in the panel; a report with OK
     // alone stays until OK. Keys go where the platform sends them, to the focused control.
+    // Qt's own dialogs and buttons speak Japanese, as the program does.
+    void qtDialogsInJapanese() {
+        QVERIFY(installQtTranslations(*qApp));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                 QStringLiteral("キャンセル"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("開く(&O)"));
+    }
+
     void escapeAnswersCancel() {
         query()->setPlainText(QStringLiteral("delete from k where id = 1"));
         QStringList asked;
