@@ -488,8 +488,12 @@ void frmKorvel::DataGrid1_BeforeDelete() {
                m_model->recordset()) {
         QList<int> rows;
         // Rows as the record set holds them: a filtered grid shows some of them.
-        for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows())
+        int firstShown = -1;
+        for (const QModelIndex& index : DataGrid1->selectionModel()->selectedRows()) {
             rows << m_model->sourceRow(index.row());
+            if (firstShown < 0 || index.row() < firstShown) firstShown = index.row();
+        }
+        const int column = std::max(0, DataGrid1->currentIndex().column());
         std::sort(rows.begin(), rows.end(), std::greater<int>());
         db::Recordset& rs = *m_model->recordset();
         for (int row : rows) {
@@ -500,5 +504,11 @@ void frmKorvel::DataGrid1_BeforeDelete() {
             }
         }
         m_model->reload();
+        // The count shown follows the rows held; the row after the deleted ones becomes the
+        // current row, where the deleted rows stood.
+        UpdateStatusBar(QString::number(rs.RecordCount()) + kRowsProcessed);
+        const int shown = m_model->rowCount();
+        if (firstShown >= 0 && shown > 0)
+            DataGrid1->setCurrentIndex(m_model->index(std::min(firstShown, shown - 1), column));
     }
 }

@@ -495,12 +495,23 @@ private slots:
         QCOMPARE(readBack(QStringLiteral("select id from g order by id")),
                  QStringList({"1", "2", "3"}));
         // Shift+Space takes the current row whole.
-        clickCell(2, 0);
+        QCOMPARE(panel("status")->text(), QStringLiteral("3") + kRowsProcessed);
+        clickCell(1, 1);
         press(Qt::Key_Space, Qt::ShiftModifier);
         press(Qt::Key_Delete);
         QCOMPARE(m_prompts.size(), 1);
-        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "2"}));
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1", "3"}));
         QCOMPARE(QApplication::focusWidget(), grid());
+        // The count follows, and the current row is the one after the deleted row.
+        QCOMPARE(panel("status")->text(), QStringLiteral("2") + kRowsProcessed);
+        QCOMPARE(grid()->currentIndex().row(), 1);
+        QCOMPARE(grid()->model()->index(1, 0).data().toString(), QStringLiteral("3"));
+        // The last row deleted: the row before it is current.
+        press(Qt::Key_Space, Qt::ShiftModifier);
+        press(Qt::Key_Delete);
+        QCOMPARE(readBack(QStringLiteral("select id from g order by id")), QStringList({"1"}));
+        QCOMPARE(grid()->currentIndex().row(), 0);
+        QCOMPARE(panel("status")->text(), QStringLiteral("1") + kRowsProcessed);
     }
 
     // A new result sizes each column to its header, in bold, and to the values of the rows on
