@@ -331,6 +331,7 @@ void Connection::beginBulkWrites(BatchFailure onFailure) {
     if (m_bulkDepth++ > 0) return;
     m_onFailure = onFailure;
     m_passedOver = 0;
+    m_firstPassedOver.clear();
 }
 
 bool Connection::endBulkWrites() {
@@ -367,6 +368,9 @@ bool Connection::storePendingRows() {
         if (stmt->execute(rows[i], affected, rowErrors)) continue;
         if (m_onFailure == BatchFailure::Skip && !connectionFailed(rowErrors)) {
             ++m_passedOver;
+            if (m_firstPassedOver.size() < kPassedOverNamed)
+                m_firstPassedOver.push_back(
+                    {first + qint64(i), rowErrors.empty() ? Error{} : rowErrors.front()});
             continue;
         }
         noteLostSession(rowErrors);

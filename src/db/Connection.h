@@ -116,6 +116,13 @@ public:
     // Rows refused and passed over (BatchFailure::Skip) when held rows were stored together,
     // since the outermost bulk scope began: the caller counted them as added.
     qint64 passedOverInserts() const { return m_passedOver; }
+    // The first of them, each with its number and the database's reason.
+    struct PassedOver {
+        qint64 insert;
+        Error error;
+    };
+    static constexpr size_t kPassedOverNamed = 5;
+    const std::vector<PassedOver>& firstPassedOver() const { return m_firstPassedOver; }
     // Numbers the inserts: the number the next insertRow gives its row.
     qint64 insertCount() const { return m_insertCount; }
     // After insertRow or CommitPendingWrites failed: the number of the row the database
@@ -228,6 +235,7 @@ private:
     qint64 m_insertCount = 0;
     qint64 m_failedInsert = -1;
     qint64 m_passedOver = 0;
+    std::vector<PassedOver> m_firstPassedOver;
 };
 
 // Opens a bulk-write scope until end(): an import or a batch run.

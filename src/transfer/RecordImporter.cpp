@@ -4,6 +4,7 @@
 #include "DelimitedFormat.h"
 #include "Recordset.h"
 #include "TransferErrors.h"
+#include "TransferTexts.h"
 
 #include <algorithm>
 
@@ -46,12 +47,48 @@ bool RecordImporter::flush(db::Error& error) {
     const bool ok = !connection || connection->CommitPendingWrites();
     if (!ok) {
         error = transfer_error::lastOf(connection->Errors());
-        const qint64 refused = recordOfInsert(connection->failedInsert(), m_recordCount);
-        m_failedRecord = m_failed ? std::min(m_failedRecord, refused) : refused;
+        const qint64 insert = connection->failedInsert();
+        const qint64 refused = recordOfInsert(insert, m_recordCount);
+        if (!m_failed || refused < m_failedRecord) {
+            m_failedRecord = refused;
+            m_failedLine = lineOfInsert(insert, m_failedLine);
+        }
         m_failed = true;
     }
+    notePassedOver();
     m_held.clear();
     return ok;
+}
+
+qint64 RecordImporter::refusedCount() const {
+    const db::Connection* connection = m_target.ActiveConnection();
+    return m_refused + (connection ? connection->passedOverInserts() : 0);
+}
+
+QString RecordImporter::refusedNote() const {
+    const qint64 count = refusedCount();
+    if (count <= 0) return QString();
+    QString note = kRowsRefused.arg(count);
+    for (const RefusedRow& r : m_firstRefused)
+        note += QStringLiteral("\r\n") + kAtLine.arg(r.line) + r.reason;
+    if (count > qint64(m_firstRefused.size())) note += QStringLiteral("\r\n…");
+    return note;
+}
+
+void RecordImporter::noteRefused(qint64 line, const QString& reason) {
+    if (m_firstRefused.size() < kRefusedNamed) m_firstRefused.push_back({line, reason});
+}
+
+void RecordImporter::notePassedOver(qint64 insert, qint64 line) {
+    const db::Connection* connection = m_target.ActiveConnection();
+    if (!connection) return;
+    const auto& passed = connection->firstPassedOver();
+    // A new bulk scope starts its list anew.
+    if (passed.size() < m_passedOverSeen) m_passedOverSeen = 0;
+    for (; m_passedOverSeen < passed.size(); ++m_passedOverSeen) {
+        const db::Connection::PassedOver& p = passed[m_passedOverSeen];
+        noteRefused(lineOfInsert(p.insert, p.insert == insert ? line : 0), p.error.Description);
+    }
 }
 
 qint64 RecordImporter::counted() const {
@@ -61,8 +98,14 @@ qint64 RecordImporter::counted() const {
 }
 
 qint64 RecordImporter::recordOfInsert(qint64 insert, qint64 otherwise) const {
-    for (const auto& [number, record] : m_held)
-        if (number == insert) return record;
+    for (const Held& h : m_held)
+        if (h.insert == insert) return h.record;
+    return otherwise;
+}
+
+qint64 RecordImporter::lineOfInsert(qint64 insert, qint64 otherwise) const {
+    for (const Held& h : m_held)
+        if (h.insert == insert) return h.line;
     return otherwise;
 }
 
@@ -79,6 +122,7 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
         return End;
     case RecordReader::ReadFailed:
         m_failedRecord = m_recordCount;
+        m_failedLine = m_records->recordLine();
         m_failed = true;
         error = transfer_error::fileAccess(m_path, m_file.errorString());
         return Failed;
@@ -94,7 +138,9 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
 
 RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     const qint64 record = m_recordCount++;
+    const qint64 line = m_records->recordLine();
     m_failedRecord = record;
+    m_failedLine = line;
     // With skipFailures a failure passes, unless the server is gone: then every record
     // after it would fail too, and counting them would report a success.
     const auto failed = [&] {
@@ -129,15 +175,21 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
         if (!updated) {
             // The failure may belong to an earlier row that the connection held.
             const qint64 refused = connection->failedInsert();
-            if (refused >= 0 && refused < insert) m_failedRecord = recordOfInsert(refused, record);
+            if (refused >= 0 && refused < insert) {
+                m_failedRecord = recordOfInsert(refused, record);
+                m_failedLine = lineOfInsert(refused, line);
+            }
         }
+        // Held rows stored by this insert, itself among them, may have been passed over.
+        notePassedOver(insert, line);
         const qint64 firstHeld = connection->firstPendingInsert();
-        while (!m_held.empty() && m_held.front().first < firstHeld)
+        while (!m_held.empty() && m_held.front().insert < firstHeld)
             m_held.pop_front();
-        if (updated && insert >= firstHeld) m_held.emplace_back(insert, record);
+        if (updated && insert >= firstHeld) m_held.push_back({insert, record, line});
     }
     if (updated) return Added;
     if (!failed()) return Failed;
     ++m_refused;
+    noteRefused(m_failedLine, error.Description);
     return Refused;
 }

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace db {
 class Recordset;
@@ -41,8 +42,20 @@ public:
     // Stores the rows the connection still holds; false with the error of the row refused.
     [[nodiscard]] bool flush(db::Error& error);
     // After a failure: how many records came before the one that failed (blank lines do not
-    // count).
+    // count), and the line of the file it starts on.
     qint64 failedRecord() const { return m_failedRecord; }
+    qint64 failedLine() const { return m_failedLine; }
+    // Rows the database refused and that were passed over (skipFailures): how many, and the
+    // first of them (at most kRefusedNamed), each with its line and the database's reason.
+    struct RefusedRow {
+        qint64 line;
+        QString reason;
+    };
+    static constexpr size_t kRefusedNamed = 5;
+    qint64 refusedCount() const;
+    const std::vector<RefusedRow>& firstRefused() const { return m_firstRefused; }
+    // What to tell of the rows refused: how many and the first lines, "" when none was.
+    QString refusedNote() const;
     // See RecordReader::unclosedQuoteLine().
     qint64 unclosedQuoteLine() const { return m_records ? m_records->unclosedQuoteLine() : 0; }
     // The records whose rows the database took or holds: every record read, or after a failure
@@ -54,6 +67,11 @@ private:
     Step addRecord(db::Error& error);
     // The record whose row the connection numbered so, when the row is still remembered.
     qint64 recordOfInsert(qint64 insert, qint64 otherwise) const;
+    qint64 lineOfInsert(qint64 insert, qint64 otherwise) const;
+    void noteRefused(qint64 line, const QString& reason);
+    // The rows the connection passed over since the last look, while their lines are known;
+    // the row just added (insert, line) may be one of them.
+    void notePassedOver(qint64 insert = -1, qint64 line = 0);
 
     db::Recordset& m_target;
     bool m_skipFailures;
@@ -64,11 +82,19 @@ private:
     std::unique_ptr<TextDecoder> m_decoder;
     qint64 m_recordCount = 0;
     qint64 m_failedRecord = -1;
+    qint64 m_failedLine = 0;
     bool m_failed = false;
     // Rows refused at once; those refused when held rows were stored the connection counts.
     qint64 m_refused = 0;
-    // The rows the connection holds: its number of each and the record it came from.
-    std::deque<std::pair<qint64, qint64>> m_held;
+    // The rows the connection holds: its number of each, the record and line it came from.
+    struct Held {
+        qint64 insert;
+        qint64 record;
+        qint64 line;
+    };
+    std::deque<Held> m_held;
+    std::vector<RefusedRow> m_firstRefused;
+    size_t m_passedOverSeen = 0;
 };
 
 // A separator the reader can split on: one ASCII character that is no quote, blank or line end.

@@ -62,6 +62,12 @@ bool connectionLost(const db::Error& e) {
     return db::endsSession(e);
 }
 
+db::Error atLine(db::Error error, qint64 line) {
+    if (line > 0 && error.Source != kSource)
+        error.Description = kAtLine.arg(line) + error.Description;
+    return error;
+}
+
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second) {
     if (!first.empty()) return first.front();
     if (!second.empty()) return second.front();

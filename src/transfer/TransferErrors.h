@@ -29,4 +29,8 @@ QString reportLine(const db::Error& e);
 bool connectionLost(const db::Error& e);
 // The failure a record set or connection left, or a general one when it left none.
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second = {});
+// A database's error with the line of the file whose row it refused; the transfer's own errors
+// name their line already.
+db::Error atLine(db::Error error, qint64 line);
+
 } // namespace transfer_error

@@ -17,6 +17,12 @@ inline const QString kNotAFile = QStringLiteral("指定されたパスはファ�
 // A record with more fields than the target: its line, its fields, the table's columns.
 inline const QString kTooManyFields =
     QStringLiteral("%1行目のフィールド数(%2)がテーブルの列数(%3)を超えています");
+// Before the database's reason for refusing the row of a line.
+inline const QString kAtLine = QStringLiteral("%1行目: ");
+// After an import that passed over rows the database refused: how many, then the first lines.
+inline const QString kRowsRefused =
+    QStringLiteral("%1件のデータはデータベースに登録されませんでした");
+
 // A quoted value still open at the end of the file: kept to the end, and its first line named.
 inline const QString kUnclosedQuote = QStringLiteral(
     "%1行目で始まる引用符が閉じられていません。ファイルの終わりまでを値として読み込みました");

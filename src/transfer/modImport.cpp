@@ -53,6 +53,11 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
     };
     feedback.clearAbortRequest();
     const AbortRequest abort = windowAbort(feedback);
+    // A row the database refused is reported with its line.
+    const auto failed = [&] {
+        error = transfer_error::atLine(error, importer.failedLine());
+        return false;
+    };
     n = 0;
     for (;;) {
         const RecordImporter::Step step = importer.next(error);
@@ -61,7 +66,7 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
             // The rows before the failing one stay. Storing the held ones may find an
             // earlier refused row: error then tells of that one, and it ends the count.
             (void)commit();
-            return false;
+            return failed();
         }
         n = qint32(importer.counted());
         // The number of records is not known in advance: the bar cycles.
@@ -71,11 +76,13 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
         }
         feedback.DoEvents();
         const AfterRow after = checkAbort(abort, commit);
-        if (after == AfterRow::Failed) return false;
+        if (after == AfterRow::Failed) return failed();
         if (after == AfterRow::Stop) break;
     }
     // Before the close, which would store the held rows without saying which one failed.
-    if (!commit() || !scope.end()) return false;
+    if (!commit() || !scope.end()) return failed();
+    // Asked while the rows' connection is the target's.
+    const QString refused = importer.refusedNote();
     if (!work.Close()) {
         error = openFailure(work, connection);
         return false;
@@ -83,6 +90,8 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
     feedback.SetProgressValue(100);
     if (importer.unclosedQuoteLine() > 0)
         feedback.ShowMessagePanel(kUnclosedQuote.arg(importer.unclosedQuoteLine()), true, false);
+    // Rows passed over are lost: said, with their lines, not only left out of the count.
+    if (!refused.isEmpty()) feedback.ShowMessagePanel(refused, true, false);
     return true;
 }
 
@@ -178,6 +187,10 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
         errorText = transfer_error::reportLine(e);
         return false;
     };
+    // A row the database refused is reported with its line.
+    const auto failAtLine = [&](const db::Error& e) {
+        return fail(transfer_error::atLine(e, importer.failedLine()));
+    };
     const std::optional<QString> target = tableTargetQuery(tableName, connection.identifierQuote());
     if (!target) return fail(transfer_error::notATableName(tableName));
     if (connection.readOnly()) return fail(db::errors::readOnlyDatabase(QStringLiteral("Tolvan")));
@@ -197,7 +210,7 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
             // Held rows are stored first: error then tells of an earlier row refused.
             (void)importer.flush(error);
             rowsImported = qint32(importer.counted());
-            return fail(error);
+            return failAtLine(error);
         }
         if (step == RecordImporter::Blank) continue;
         rowsImported = qint32(importer.counted());
@@ -206,17 +219,22 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
         const AfterRow after = checkAbort(hooks.abort, [&] { return importer.flush(error); });
         if (after == AfterRow::Failed) {
             rowsImported = qint32(importer.counted());
-            return fail(error);
+            return failAtLine(error);
         }
         if (after == AfterRow::Stop) break;
     }
     const bool stored = importer.flush(error);
     rowsImported = qint32(importer.counted());
-    if (!stored || !scope.end()) return fail(error);
+    if (!stored || !scope.end()) return failAtLine(error);
     const qint64 unclosed = importer.unclosedQuoteLine();
+    const QString refused = importer.refusedNote();
     importer.close();
     if (!work.Close()) return fail(openFailure(work, &connection));
-    // Stored in full, with a note: a last value whose quote never closed ran to the end.
-    if (unclosed > 0) errorText = kUnclosedQuote.arg(unclosed);
+    // Stored, with notes: a last value whose quote never closed ran to the end; rows the
+    // database refused were passed over.
+    QStringList notes;
+    if (unclosed > 0) notes << kUnclosedQuote.arg(unclosed);
+    if (!refused.isEmpty()) notes << refused;
+    errorText = notes.join(QStringLiteral("\r\n"));
     return true;
 }

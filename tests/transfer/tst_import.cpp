@@ -752,7 +752,15 @@ private slots:
                                               (typed ? "three,x,y\r\n" : "") + "4,e,f\r\n");
         f->importFile(f->window, path, kComma);
         if (skip) {
-            QCOMPARE(f->window.prompts, QStringList());
+            // The row the database refused is told, with its line; the field too many is not.
+            if (typed) {
+                QCOMPARE(f->window.prompts.size(), 1);
+                QVERIFY2(f->window.prompts[0].startsWith(kRowsRefused.arg(1) +
+                                                         QStringLiteral("\r\n") + kAtLine.arg(3)),
+                         qPrintable(f->window.prompts[0]));
+            } else {
+                QCOMPARE(f->window.prompts, QStringList());
+            }
             QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
                      QStringList({"1|a|b", "2|c|d", "4|e|f"}));
             // A record whose row the database refused is not counted; one with a field too
@@ -804,7 +812,12 @@ private slots:
             QCOMPARE(f->window.prompts, QStringList());
         } else if (skip) {
             QCOMPARE(stored, QStringList{"2|6F6B"});
-            QCOMPARE(f->window.prompts, QStringList());
+            // Both refused rows are told, by their lines.
+            QCOMPARE(f->window.prompts.size(), 1);
+            QVERIFY2(f->window.prompts[0].startsWith(kRowsRefused.arg(2)) &&
+                         f->window.prompts[0].contains(QStringLiteral("\r\n") + kAtLine.arg(1)) &&
+                         f->window.prompts[0].contains(QStringLiteral("\r\n") + kAtLine.arg(3)),
+                     qPrintable(f->window.prompts[0]));
             QCOMPARE(f->window.statuses.last(), status(1));
         } else {
             QCOMPARE(stored, QStringList());
@@ -851,14 +864,19 @@ private slots:
         const QStringList stored = f->rows(QStringLiteral("select count(*) from t"));
         const int expected = skip ? 299 : refused - 1;
         QCOMPARE(stored, QStringList{QString::number(expected)});
+        // The refused row is named by its line, however many rows were held with it.
+        const QString line = kAtLine.arg(refused);
+        QCOMPARE(f->window.prompts.size(), 1);
         if (skip) {
-            QCOMPARE(f->window.prompts, QStringList());
+            QVERIFY2(f->window.prompts[0].startsWith(kRowsRefused.arg(1) + QStringLiteral("\r\n") +
+                                                     line),
+                     qPrintable(f->window.prompts[0]));
             QCOMPARE(f->rows(QStringLiteral("select sum(id) from t")),
                      QStringList{QString::number(300 * 301 / 2 - refused)});
             QCOMPARE(f->window.statuses.last(), status(expected));
         } else {
-            QCOMPARE(f->window.prompts.size(), 1);
-            QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")),
+            QVERIFY2(f->window.prompts[0].startsWith(QStringLiteral("   VB Error # ")) &&
+                         f->window.prompts[0].contains(line),
                      qPrintable(f->window.prompts[0]));
             QCOMPARE(f->window.statuses.mid(f->window.statuses.size() - 2),
                      QStringList({kStatusError, status(expected)}));
@@ -873,6 +891,7 @@ private slots:
                                         f->path(QStringLiteral("h.csv")), rows, error, {});
         QCOMPARE(ok, skip);
         QCOMPARE(rows, expected);
+        QVERIFY2(error.contains(line), qPrintable(error)); // the note or the failure
         QCOMPARE(f->rows(QStringLiteral("select count(*) from t")),
                  QStringList{QString::number(expected)});
     }
@@ -986,7 +1005,11 @@ private slots:
         const QString countSql = QStringLiteral("select count(*), count(distinct id), "
                                                 "coalesce(sum(id), 0) from t");
         QCOMPARE(f->rows(countSql), QStringList{stored});
-        QCOMPARE(f->window.prompts.size(), skip ? 0 : 1);
+        // Passed over or the end of the import, the refused row is told with its line.
+        QCOMPARE(f->window.prompts.size(), 1);
+        QVERIFY2(f->window.prompts[0].contains(kAtLine.arg(refused)) &&
+                     f->window.prompts[0].contains(kRowsRefused.arg(1)) == skip,
+                 qPrintable(f->window.prompts[0]));
         QCOMPARE(f->window.statuses.last(), status(expected));
 
         QVERIFY(f->exec(QStringLiteral("DELETE FROM t")));
