@@ -7,26 +7,12 @@
 # chooses what is measured. Installs Xvfb and openbox when they are missing (root).
 set -euo pipefail
 RUNS=${RUNS:-3}
-tools=(xvfb openbox x11-utils fonts-ipafont-gothic)
-missing=()
-for p in "${tools[@]}"; do
-    [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) == "install ok installed" ]] || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    apt-get update -qq >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/xserver.sh"
+x_install
 source "$(dirname "${BASH_SOURCE[0]}")/bench_env.sh"
 
 xpids=()
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xpids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
-openbox >/dev/null 2>&1 &
-xpids+=($!)
-sleep 1
+x_start 1600x1000 xpids
 cleanup_x() { for pid in "${xpids[@]}"; do kill "$pid" 2>/dev/null || true; done; cleanup; }
 trap cleanup_x EXIT
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8

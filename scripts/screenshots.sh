@@ -8,15 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-tools=(xvfb openbox imagemagick xdotool x11-utils fonts-ipafont-gothic)
-missing=()
-for p in "${tools[@]}"; do
-    [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) == "install ok installed" ]] || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    apt-get update -qq >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/xserver.sh
+x_install imagemagick xdotool
 
 bash scripts/build.sh
 build=${TOLVAN_BUILD_DIR:-build}
@@ -39,14 +32,7 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME/Tolvan" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 printf '[LOGIN]\nCONNECTION=Access\nAccess=%s\n' "$work/sample.db" >"$XDG_CONFIG_HOME/Tolvan/Tolvan.ini"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+x_start 1280x900 pids
 
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
 "$build/bin/tolvan" >/dev/null 2>&1 &
