@@ -23,23 +23,23 @@ bool CellSpool::flushBuffer() {
     return ok;
 }
 
-bool CellSpool::putHeader(quint32 row, quint16 col, bool isText) {
+// The kind byte: 1 for text, else 0 for a plain number or 2 + its date or time form.
+bool CellSpool::putHeader(quint32 row, quint16 col, char kind) {
     if (m_buffer.size() >= kBlock && !flushBuffer()) return false;
-    const char kind = isText ? 1 : 0;
     append(&row, 4);
     append(&col, 2);
     append(&kind, 1);
     return true;
 }
 
-bool CellSpool::putNumber(quint32 row, quint16 col, double value) {
-    if (!putHeader(row, col, false)) return false;
+bool CellSpool::putNumber(quint32 row, quint16 col, double value, NumberForm form) {
+    if (!putHeader(row, col, form == Plain ? char(0) : char(2 + form))) return false;
     append(&value, 8);
     return true;
 }
 
 bool CellSpool::putText(quint32 row, quint16 col, const std::string& utf8) {
-    if (!putHeader(row, col, true)) return false;
+    if (!putHeader(row, col, char(1))) return false;
     const quint32 size = quint32(utf8.size());
     append(&size, 4);
     append(utf8.data(), size);
@@ -84,7 +84,8 @@ bool CellSpool::next(Cell& cell) {
     }
     std::memcpy(&cell.row, header, 4);
     std::memcpy(&cell.col, header + 4, 2);
-    cell.isText = header[6] != 0;
+    cell.isText = header[6] == 1;
+    cell.form = header[6] >= 2 ? NumberForm(header[6] - 2) : Plain;
     bool ok = true;
     if (!cell.isText) {
         ok = readExactly(&cell.number, 8);

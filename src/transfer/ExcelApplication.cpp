@@ -6,8 +6,10 @@
 #include "ValueText.h"
 #include "XlsxFile.h"
 
+#include <QDate>
 #include <QFile>
 #include <algorithm>
+#include <optional>
 
 namespace {
 const QString kObjectDefined = QStringLiteral("Application-defined or object-defined error");
@@ -34,6 +36,66 @@ bool isNumericText(const QString& s) {
         if (!exponent) return false;
     }
     return i == n;
+}
+
+// A date or time as a spreadsheet takes it typed: its serial number in the 1900 system and its
+// form.
+struct TypedDate {
+    double serial;
+    CellSpool::NumberForm form;
+};
+
+// The number written in n ASCII digits at of s; -1 when they are not all digits.
+int digitsAt(QStringView s, qsizetype at, int n) {
+    if (at + n > s.size()) return -1;
+    int value = 0;
+    for (qsizetype i = at; i < at + n; ++i) {
+        if (s[i] < u'0' || s[i] > u'9') return -1;
+        value = value * 10 + (s[i].unicode() - '0');
+    }
+    return value;
+}
+
+// "hh:mm:ss" with an optional fraction of up to nine digits, the whole of s: the day's part.
+std::optional<double> timeOfDay(QStringView s) {
+    const int h = digitsAt(s, 0, 2), mi = digitsAt(s, 3, 2), sec = digitsAt(s, 6, 2);
+    if (s.size() < 8 || s[2] != u':' || s[5] != u':' || h < 0 || mi < 0 || sec < 0 || h > 23 ||
+        mi > 59 || sec > 59)
+        return std::nullopt;
+    double fraction = 0;
+    if (s.size() > 8) {
+        if (s[8] != u'.' || s.size() == 9 || s.size() > 18) return std::nullopt;
+        double scale = 0.1;
+        for (qsizetype i = 9; i < s.size(); ++i, scale /= 10) {
+            if (s[i] < u'0' || s[i] > u'9') return std::nullopt;
+            fraction += (s[i].unicode() - '0') * scale;
+        }
+    }
+    return (h * 3600 + mi * 60 + sec + fraction) / 86400.0;
+}
+
+// A date or time in the forms the program and the databases write them ("2024/04/01",
+// "2024-04-01 10:30:00", "10:30:00", seconds with a fraction); nothing for any other text and
+// for dates the 1900 system cannot hold.
+std::optional<TypedDate> typedDate(QStringView s) {
+    if (s.size() >= 8 && s[2] == u':') {
+        const std::optional<double> time = timeOfDay(s);
+        if (!time) return std::nullopt;
+        return TypedDate{*time, CellSpool::Time};
+    }
+    // "yyyy/mm/dd" or "yyyy-mm-dd", one separator throughout.
+    if (s.size() < 10 || (s[4] != u'/' && s[4] != u'-') || s[7] != s[4]) return std::nullopt;
+    const QDate date(digitsAt(s, 0, 4), digitsAt(s, 5, 2), digitsAt(s, 8, 2));
+    if (!date.isValid() || date.year() < 1900) return std::nullopt;
+    double serial = double(date.toJulianDay() - QDate(1899, 12, 30).toJulianDay());
+    // The 1900 system counts a 29 February 1900 that never was.
+    if (date < QDate(1900, 3, 1)) serial -= 1;
+    if (s.size() == 10) return TypedDate{serial, CellSpool::Date};
+    // A date and a time, one blank apart.
+    if (s[10] != u' ') return std::nullopt;
+    const std::optional<double> time = timeOfDay(s.mid(11));
+    if (!time) return std::nullopt;
+    return TypedDate{serial + *time, CellSpool::DateTime};
 }
 
 // "A" is 1, "IV" 256; 0 for anything that is not a column name.
@@ -118,7 +180,13 @@ bool ExcelApplication::PutCell(qint32 row, qint32 col, const QString& typed) {
     if (typed.isEmpty()) return true;
     int width = 0;
     bool ok = true;
-    if (typed.front() != QLatin1Char('\'') && isNumericText(typed)) {
+    if (typed.front() != QLatin1Char('\'')) {
+        if (const std::optional<TypedDate> date = typedDate(typed)) {
+            width = int(typed.size());
+            ok = m_cells->putNumber(quint32(row), quint16(col), date->serial, date->form);
+        }
+    }
+    if (!width && ok && typed.front() != QLatin1Char('\'') && isNumericText(typed)) {
         const double value = typed.toDouble(&ok);
         if (ok) {
             // A number shows in at most eleven characters.

@@ -53,15 +53,33 @@ struct CellLook {
     qint32 fill = -1; // RGB, -1 for none
     uint8_t align = LXW_ALIGN_NONE;
     uint8_t left = 0, right = 0, top = 0, bottom = 0; // LXW_BORDER_*
+    CellSpool::NumberForm form = CellSpool::Plain;
 
     bool plain() const {
-        return fill < 0 && align == LXW_ALIGN_NONE && !left && !right && !top && !bottom;
+        return fill < 0 && align == LXW_ALIGN_NONE && !left && !right && !top && !bottom &&
+               form == CellSpool::Plain;
     }
     quint64 key() const {
-        return (quint64(quint32(fill + 1)) << 32) | (quint64(align) << 16) | (quint64(left) << 12) |
-               (quint64(right) << 8) | (quint64(top) << 4) | quint64(bottom);
+        return (quint64(quint32(fill + 1)) << 32) | (quint64(form) << 20) | (quint64(align) << 16) |
+               (quint64(left) << 12) | (quint64(right) << 8) | (quint64(top) << 4) |
+               quint64(bottom);
     }
 };
+
+// The number formats of dates and times, in the forms the program shows them.
+const char* numberFormat(CellSpool::NumberForm form) {
+    switch (form) {
+    case CellSpool::Date:
+        return "yyyy/mm/dd";
+    case CellSpool::DateTime:
+        return "yyyy/mm/dd hh:mm:ss";
+    case CellSpool::Time:
+        return "hh:mm:ss";
+    case CellSpool::Plain:
+        break;
+    }
+    return nullptr;
+}
 
 // Owns the libxlsxwriter workbook; closing writes the file.
 struct WorkbookHandle {
@@ -83,6 +101,12 @@ class SheetLooks {
 public:
     SheetLooks(lxw_workbook* wb, const std::vector<RangeFormat>& formats)
         : m_wb(wb), m_formats(formats) {}
+
+    // A date or time takes its number format beside what the ranges give.
+    lxw_format* at(qint32 row, qint32 col, CellSpool::NumberForm form) {
+        if (form != CellSpool::Plain) return compute(row, col, form);
+        return at(row, col);
+    }
 
     lxw_format* at(qint32 row, qint32 col) {
         m_signature.clear();
@@ -119,8 +143,9 @@ public:
     }
 
 private:
-    lxw_format* compute(qint32 row, qint32 col) {
+    lxw_format* compute(qint32 row, qint32 col, CellSpool::NumberForm form = CellSpool::Plain) {
         CellLook look;
+        look.form = form;
         for (const RangeFormat& op : m_formats) {
             if (!contains(op.range, row, col)) continue;
             switch (op.kind) {
@@ -161,6 +186,7 @@ private:
             if (look.right) format_set_right(f, look.right);
             if (look.top) format_set_top(f, look.top);
             if (look.bottom) format_set_bottom(f, look.bottom);
+            if (const char* code = numberFormat(look.form)) format_set_num_format(f, code);
             it->second = f;
         }
         return it->second;
@@ -184,7 +210,7 @@ public:
             blanks(m_row, std::max(m_col + 1, m_first), std::min(qint32(c.col) - 1, m_last));
         if (m_error) return m_error;
         m_col = c.col;
-        lxw_format* f = m_looks.at(m_row, m_col);
+        lxw_format* f = c.isText ? m_looks.at(m_row, m_col) : m_looks.at(m_row, m_col, c.form);
         const lxw_row_t r = lxw_row_t(m_row - 1);
         const lxw_col_t col = lxw_col_t(m_col - 1);
         m_error = c.isText ? worksheet_write_string(m_sheet, r, col, c.text.c_str(), f)

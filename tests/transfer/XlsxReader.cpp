@@ -22,12 +22,13 @@ QString attr(const QXmlStreamReader& x, const char* name) {
 }
 
 struct Look {
-    QString fill, horizontal, left, right, top, bottom;
+    QString fill, horizontal, left, right, top, bottom, numberFormat;
 };
 
 bool readStyles(const QByteArray& xml, QList<Look>& xfs) {
     QList<QString> fills;
     QList<std::array<QString, 4>> borders;
+    QHash<int, QString> numberFormats;
     QXmlStreamReader x(xml);
     QString section;
     while (!x.atEnd()) {
@@ -47,8 +48,11 @@ bool readStyles(const QByteArray& xml, QList<Look>& xfs) {
             const qsizetype side = sides.indexOf(name.toString());
             if (side >= 0) borders.back()[size_t(side)] = attr(x, "style");
         }
+        if (name == QLatin1String("numFmt"))
+            numberFormats.insert(attr(x, "numFmtId").toInt(), attr(x, "formatCode"));
         if (section == QLatin1String("cellXfs") && name == QLatin1String("xf")) {
             Look look;
+            look.numberFormat = numberFormats.value(attr(x, "numFmtId").toInt());
             const int fill = attr(x, "fillId").toInt(), border = attr(x, "borderId").toInt();
             if (fill < fills.size()) look.fill = fills[fill];
             if (border < borders.size()) {
@@ -125,6 +129,7 @@ bool readXlsx(const QString& path, XlsxSheet& sheet, QString& error) {
                 cell.right = l.right;
                 cell.top = l.top;
                 cell.bottom = l.bottom;
+                cell.numberFormat = l.numberFormat;
             }
             const QString type = attr(x, "t");
             cell.kind = type == QLatin1String("inlineStr") || type == QLatin1String("str")

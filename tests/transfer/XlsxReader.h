@@ -13,6 +13,7 @@ struct XlsxCell {
     QString fill;                     // "FFFFCC", "" for none
     QString horizontal;               // "center", "" for general
     QString left, right, top, bottom; // border styles: "thin", ""
+    QString numberFormat;             // "yyyy/mm/dd", "" for general
 };
 
 struct XlsxSheet {

@@ -311,6 +311,58 @@ private slots:
         QVERIFY(m_window.opened.isEmpty());
     }
 
+    // Dates and times go in as a spreadsheet takes them typed: serial numbers of the 1900
+    // system, shown in the program's date form; what the system cannot hold stays text.
+    void datesGoInAsDates_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("serial"); // -1: text
+        QTest::addColumn<QString>("format");
+        QTest::newRow("date") << "2024/04/01" << 45383.0 << "yyyy/mm/dd";
+        QTest::newRow("date and time")
+            << "2024/04/01 10:30:00" << 45383.4375 << "yyyy/mm/dd hh:mm:ss";
+        QTest::newRow("fraction of a second")
+            << "2024/04/01 10:30:00.5" << 45383.4375 + 0.5 / 86400 << "yyyy/mm/dd hh:mm:ss";
+        QTest::newRow("time") << "10:30:00" << 0.4375 << "hh:mm:ss";
+        QTest::newRow("first day") << "1900/01/01" << 1.0 << "yyyy/mm/dd";
+        QTest::newRow("before the day that never was") << "1900/02/28" << 59.0 << "yyyy/mm/dd";
+        QTest::newRow("after it") << "1900/03/01" << 61.0 << "yyyy/mm/dd";
+        QTest::newRow("last day") << "9999/12/31" << 2958465.0 << "yyyy/mm/dd";
+        QTest::newRow("before 1900") << "1899/12/31" << -1.0 << "";
+        QTest::newRow("no such day") << "2024/02/30" << -1.0 << "";
+        QTest::newRow("no such hour") << "2024/04/01 24:00:00" << -1.0 << "";
+        QTest::newRow("no blank between") << "2024/04/0110:30:00" << -1.0 << "";
+        QTest::newRow("with dashes, as a database writes it")
+            << "2024-04-01 10:30:00" << 45383.4375 << "yyyy/mm/dd hh:mm:ss";
+        QTest::newRow("two kinds of separator") << "2024/04-01" << -1.0 << "";
+        QTest::newRow("marked as text") << "'2024/04/01" << -1.0 << "";
+    }
+    void datesGoInAsDates() {
+        QFETCH(QString, typed);
+        QFETCH(double, serial);
+        QFETCH(QString, format);
+        db::Error error;
+        QStringList opened;
+        auto excel = ExcelApplication::Create(
+            m_folder, [&](const QString& p) { return opened << p, true; }, error);
+        QVERIFY(excel && excel->WorkbooksAdd() && excel->Worksheets(QStringLiteral("Sheet1")));
+        QVERIFY(excel->PutCell(1, 1, typed));
+        QVERIFY(excel->SetBorderWeight({1, 1, 1, 1}, xl::BorderTop, xl::Thin));
+        QVERIFY(excel->SetVisible(true));
+        const XlsxSheet sheet = read(opened.value(0));
+        const XlsxCell cell = *sheet.cell(1, 1);
+        // The cell keeps the look its range gives it beside its number format.
+        QCOMPARE(cell.top, QStringLiteral("thin"));
+        if (serial < 0) {
+            QCOMPARE(cell.kind, XlsxCell::Text);
+            QCOMPARE(cell.numberFormat, QString());
+            return;
+        }
+        QCOMPARE(cell.kind, XlsxCell::Number);
+        QVERIFY2(qAbs(cell.value.toDouble() - serial) < 1e-9, qPrintable(cell.value));
+        QCOMPARE(cell.numberFormat, format);
+        excel.reset();
+    }
+
     void standInRefusesWhatASheetCannotHold() {
         db::Error error;
         QStringList opened;
