@@ -494,6 +494,8 @@ void frmKorvel::DataGrid1_BeforeDelete() {
             if (firstShown < 0 || index.row() < firstShown) firstShown = index.row();
         }
         const int column = std::max(0, DataGrid1->currentIndex().column());
+        // A filtered grid is filtered again after the reload and chooses its own row.
+        const bool filtered = m_model->filtered();
         std::sort(rows.begin(), rows.end(), std::greater<int>());
         db::Recordset& rs = *m_model->recordset();
         for (int row : rows) {
@@ -508,7 +510,7 @@ void frmKorvel::DataGrid1_BeforeDelete() {
         // current row, where the deleted rows stood.
         UpdateStatusBar(QString::number(rs.RecordCount()) + kRowsProcessed);
         const int shown = m_model->rowCount();
-        if (firstShown >= 0 && shown > 0)
+        if (!filtered && firstShown >= 0 && shown > 0)
             DataGrid1->setCurrentIndex(m_model->index(std::min(firstShown, shown - 1), column));
     }
 }

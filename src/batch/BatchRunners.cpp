@@ -61,6 +61,9 @@ void runLines(const LineRunner& runner, db::Connection& connection, BatchFeedbac
         if (ok && stop.stopped()) {
             // The rows counted are those stored (or in the file) when it stopped.
             feedback.AppendLog(line.line, kStopped + stored, false);
+            if (!errorText.isEmpty())
+                feedback.AppendLog(line.fileName + QStringLiteral(": ") + errorText, QString(),
+                                   true);
         } else if (ok) {
             feedback.AppendLog(stored, QString(), true);
             // A note on a transfer that went through (an unclosed quote), as an entry of its

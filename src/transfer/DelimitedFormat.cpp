@@ -92,6 +92,12 @@ void FieldFormatter::AppendField(const db::Recordset& rs, int index, std::string
 
 void FieldFormatter::appendLine(const db::Recordset& rs, std::string& out) {
     const int count = rs.FieldCount();
+    // A line of nothing would be a blank line, which an import passes over: a lone Null is
+    // written as "", Null again for every type but text, which takes it as the empty text.
+    if (count == 1 && rs.currentIsNull(0)) {
+        out += "\"\"\r\n";
+        return;
+    }
     for (int i = 0; i < count; ++i)
         AppendField(rs, i, out);
     out += "\r\n";

@@ -14,6 +14,7 @@
 #include "WorkRecordset.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 constexpr int kHeaderColor = 19;
@@ -28,8 +29,10 @@ void typedText(QStringView value, QString& out) {
         --last;
     const QStringView trimmed = value.sliced(first, last - first);
     out.clear();
-    // A leading apostrophe would be taken as the text marker and lost; doubling keeps it.
-    if ((trimmed.size() > 1 && trimmed.front() == QLatin1Char('0')) ||
+    // A leading apostrophe would be taken as the text marker and lost; doubling keeps it. A
+    // time of day before ten ("09:05:07") is no number with a leading zero.
+    const bool timeOfDay = trimmed.size() >= 8 && trimmed[2] == QLatin1Char(':');
+    if ((trimmed.size() > 1 && trimmed.front() == QLatin1Char('0') && !timeOfDay) ||
         trimmed.startsWith(QLatin1Char('\'')))
         out += QLatin1Char('\'');
     out += trimmed;
@@ -138,9 +141,23 @@ QString keepWorkbook(const QString& written, const QString& source, TransferFeed
         feedback.ShowSaveDialog(kSaveWorkbookTitle, kWorkbookFilter,
                                 QDir(folder).filePath(offeredWorkbookName(source, written)));
     if (chosen.isEmpty() || QFileInfo(chosen).absoluteFilePath() == written) return written;
-    // The file the user chose takes the workbook, as the text exports take theirs.
-    QFile::remove(chosen);
-    return QFile::rename(written, chosen) || QFile::copy(written, chosen) ? chosen : written;
+    // The file the user chose takes the workbook, as the text exports take theirs; an existing
+    // one is replaced in one step once the workbook is beside it, so a failure leaves it as it
+    // was.
+    const QString beside = chosen + QStringLiteral(".part");
+    QFile::remove(beside);
+    std::error_code failed;
+    if (QFile::copy(written, beside))
+        std::filesystem::rename(QFile::encodeName(beside).constData(),
+                                QFile::encodeName(chosen).constData(), failed);
+    else
+        failed = std::make_error_code(std::errc::io_error);
+    if (failed) {
+        QFile::remove(beside);
+        return written;
+    }
+    QFile::remove(written);
+    return chosen;
 }
 } // namespace
 

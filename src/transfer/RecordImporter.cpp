@@ -156,6 +156,13 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
         fields = columns;
     }
     if (!m_target.AddNew() && !failed()) return Failed;
+    // A separator ends the record: the field after it is nothing, which an export writes for
+    // a Null; only a separator beyond the last column adds no field.
+    if (m_records->endsWithSeparator() && fields < columns &&
+        !m_target.Fields(fields).setValue(db::Value()) && !failed()) {
+        m_target.CancelUpdate();
+        return Failed;
+    }
     for (int k = 0; k < fields; ++k) {
         const std::string_view bytes = m_records->field(k);
         db::Value value;

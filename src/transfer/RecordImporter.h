@@ -19,7 +19,8 @@ class Recordset;
 // Adds the records of a delimited file to a record set opened for adding, one line at a
 // time: fields go to the target's fields by position; a quoted empty field ("") is the empty
 // string for the text types and Null for every other type, an empty field without quotes is
-// Null for every type (a spreadsheet's empty cell, an exported Null). With skipFailures a failing
+// Null for every type (a spreadsheet's empty cell, an exported Null), and so is the column
+// after a separator that ends the record. With skipFailures a failing
 // assignment is passed over (the row keeps the fields that could be set) and so is a row
 // the database refuses, which is not counted; otherwise a failure ends the run. A file that
 // cannot be read always ends it. The database may hold added rows and refuse one of them

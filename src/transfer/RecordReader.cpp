@@ -71,8 +71,10 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
             continue;
         }
         // Whatever follows the closing quote (normally the separator) is skipped.
+        const bool separated = q + 1 < end && line[q + 1] == m_separator;
         pos = q + 1 < end ? q + 1 + characterLength(line, q + 1, end, m_encoding) : end;
         skipBlanks(line, pos, end);
+        m_endsWithSeparator = separated && pos >= end;
         break;
     }
     m_fields.push_back({offset, m_text.size() - offset, true});
@@ -82,6 +84,7 @@ bool RecordReader::readQuoted(std::string_view& line, size_t& pos, size_t& end) 
 RecordReader::Status RecordReader::next() {
     m_text.clear();
     m_fields.clear();
+    m_endsWithSeparator = false;
     std::string_view line;
     if (!m_lines.readLine(line)) return m_lines.failed() ? ReadFailed : End;
     m_recordLine = ++m_lineNumber;
@@ -102,6 +105,7 @@ RecordReader::Status RecordReader::next() {
             size_t first = pos, last = end;
             trim(line, first, last);
             addField(line.substr(first, last - first));
+            m_endsWithSeparator = false;
             break;
         }
         addField(line.substr(pos, sep - pos));
@@ -109,6 +113,7 @@ RecordReader::Status RecordReader::next() {
         // Only the blanks in front: the line's end may be inside a quoted value that goes on
         // over the next line, and the last field trims its own.
         skipBlanks(line, pos, end);
+        m_endsWithSeparator = pos >= end;
     }
     return Record;
 }

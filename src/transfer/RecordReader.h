@@ -40,6 +40,8 @@ public:
     }
     // Whether the field stood between double quotes: "" is an empty text, nothing is Null.
     bool fieldQuoted(int index) const { return m_fields[size_t(index)].quoted; }
+    // The record ended with a separator: what followed it was nothing, an export's Null.
+    bool endsWithSeparator() const { return m_endsWithSeparator; }
 
 private:
     struct Span {
@@ -60,4 +62,5 @@ private:
     qint64 m_lineNumber = 0;
     qint64 m_recordLine = 0;
     qint64 m_unclosedQuoteLine = 0;
+    bool m_endsWithSeparator = false;
 };

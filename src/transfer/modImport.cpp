@@ -80,7 +80,11 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
         if (after == AfterRow::Stop) break;
     }
     // Before the close, which would store the held rows without saying which one failed.
-    if (!commit() || !scope.end()) return failed();
+    if (!commit()) return failed();
+    if (!scope.end()) {
+        error = transfer_error::lastOf(connection ? connection->Errors() : db::ErrorList{});
+        return false;
+    }
     // Asked while the rows' connection is the target's.
     const QString refused = importer.refusedNote();
     if (!work.Close()) {
@@ -225,7 +229,8 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     }
     const bool stored = importer.flush(error);
     rowsImported = qint32(importer.counted());
-    if (!stored || !scope.end()) return failAtLine(error);
+    if (!stored) return failAtLine(error);
+    if (!scope.end()) return fail(transfer_error::lastOf(connection.Errors()));
     const qint64 unclosed = importer.unclosedQuoteLine();
     const QString refused = importer.refusedNote();
     importer.close();

@@ -363,6 +363,21 @@ private slots:
         excel.reset();
     }
 
+    // Through the output: a time of day before ten is a time, not a number with a leading zero
+    // kept as text; a code with one stays text.
+    void timesBeforeTen() {
+        openBackend(QStringLiteral("sqlite"));
+        testdb::exec(*m_record.adoConnection, QStringLiteral("DROP TABLE IF EXISTS tm"));
+        exec(QStringLiteral("CREATE TABLE tm (t TIME, code VARCHAR(10))"));
+        exec(QStringLiteral("INSERT INTO tm VALUES ('09:05:07', '007')"));
+        select(QStringLiteral("select t, code from tm"));
+        const XlsxSheet sheet = read(exportExcel());
+        QCOMPARE(sheet.cell(1, 1)->kind, XlsxCell::Number);
+        QCOMPARE(sheet.cell(1, 1)->numberFormat, QStringLiteral("hh:mm:ss"));
+        QCOMPARE(sheet.cell(1, 2)->kind, XlsxCell::Text);
+        QCOMPARE(sheet.cell(1, 2)->value, QStringLiteral("007"));
+    }
+
     void standInRefusesWhatASheetCannotHold() {
         db::Error error;
         QStringList opened;

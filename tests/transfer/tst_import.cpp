@@ -237,9 +237,10 @@ private slots:
         QCOMPARE(f->window.prompts, QStringList());
 
         f->dropTable(QStringLiteral("dst"));
-        QVERIFY(f->exec(
-            QStringLiteral("CREATE TABLE dst (id INTEGER, a VARCHAR(50), b %1, n INTEGER, d %2)")
-                .arg(testdb::nvarchar(f->kind, 50), testdb::doubleType(f->kind))));
+        // A default on the last column: a Null there must come back Null, not the default.
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE dst (id INTEGER, a VARCHAR(50), b %1, n "
+                                       "INTEGER, d %2 DEFAULT 42)")
+                            .arg(testdb::nvarchar(f->kind, 50), testdb::doubleType(f->kind))));
         QVERIFY(f->show(QStringLiteral("select * from dst")));
         f->importFile(f->window, path, separator);
         QCOMPARE(f->window.prompts, QStringList());
@@ -247,6 +248,20 @@ private slots:
         // What comes back: every value as it was, Null apart from the empty text.
         QCOMPARE(f->rows(QStringLiteral("select id, a, b, n, d from dst order by id")),
                  f->rows(QStringLiteral("select id, a, b, n, d from src order by id")));
+
+        // A table of one column: a Null row is no blank line, which would be passed over.
+        f->dropTable(QStringLiteral("one"));
+        QVERIFY(f->exec(QStringLiteral("CREATE TABLE one (n INTEGER)")));
+        QVERIFY(f->exec(QStringLiteral("INSERT INTO one VALUES (1), (NULL), (3)")));
+        QVERIFY(f->show(QStringLiteral("select n from one order by n")));
+        f->window.dialogPaths << path;
+        ExportTextCommand(f->result(), &f->connection(), f->window, separator);
+        QVERIFY(f->exec(QStringLiteral("DELETE FROM one")));
+        QVERIFY(f->show(QStringLiteral("select * from one")));
+        f->importFile(f->window, path, separator);
+        QCOMPARE(f->window.prompts, QStringList());
+        QCOMPARE(f->rows(QStringLiteral("select n from one order by n")),
+                 QStringList({kNull, "1", "3"}));
     }
 
     // Every value of a type comes back: a table exported and imported into an empty copy
