@@ -260,7 +260,8 @@ private slots:
         QVERIFY(f->show(QStringLiteral("select * from one")));
         f->importFile(f->window, path, separator);
         QCOMPARE(f->window.prompts, QStringList());
-        QCOMPARE(f->rows(QStringLiteral("select n from one order by n")),
+        // Null first on every backend.
+        QCOMPARE(f->rows(QStringLiteral("select n from one order by coalesce(n, -1)")),
                  QStringList({kNull, "1", "3"}));
     }
 
