@@ -47,11 +47,11 @@ bool RecordImporter::flush(db::Error& error) {
     const bool ok = !connection || connection->CommitPendingWrites();
     if (!ok) {
         error = transfer_error::lastOf(connection->Errors());
-        const qint64 insert = connection->failedInsert();
-        const qint64 refused = recordOfInsert(insert, m_recordCount);
+        const Held* held = heldRow(connection->failedInsert());
+        const qint64 refused = held ? held->record : m_recordCount;
         if (!m_failed || refused < m_failedRecord) {
             m_failedRecord = refused;
-            m_failedLine = lineOfInsert(insert, m_failedLine);
+            if (held) m_failedLine = held->line;
         }
         m_failed = true;
     }
@@ -60,13 +60,9 @@ bool RecordImporter::flush(db::Error& error) {
     return ok;
 }
 
-qint64 RecordImporter::refusedCount() const {
-    const db::Connection* connection = m_target.ActiveConnection();
-    return m_refused + (connection ? connection->passedOverInserts() : 0);
-}
-
 QString RecordImporter::refusedNote() const {
-    const qint64 count = refusedCount();
+    const db::Connection* connection = m_target.ActiveConnection();
+    const qint64 count = m_refused + (connection ? connection->passedOverInserts() : 0);
     if (count <= 0) return QString();
     QString note = kRowsRefused.arg(count);
     for (const RefusedRow& r : m_firstRefused)
@@ -76,7 +72,8 @@ QString RecordImporter::refusedNote() const {
 }
 
 void RecordImporter::noteRefused(qint64 line, const QString& reason) {
-    if (m_firstRefused.size() < kRefusedNamed) m_firstRefused.push_back({line, reason});
+    if (m_firstRefused.size() < db::Connection::kPassedOverNamed)
+        m_firstRefused.push_back({line, reason});
 }
 
 void RecordImporter::notePassedOver(qint64 insert, qint64 line) {
@@ -87,7 +84,8 @@ void RecordImporter::notePassedOver(qint64 insert, qint64 line) {
     if (passed.size() < m_passedOverSeen) m_passedOverSeen = 0;
     for (; m_passedOverSeen < passed.size(); ++m_passedOverSeen) {
         const db::Connection::PassedOver& p = passed[m_passedOverSeen];
-        noteRefused(lineOfInsert(p.insert, p.insert == insert ? line : 0), p.error.Description);
+        const Held* held = heldRow(p.insert);
+        noteRefused(held ? held->line : p.insert == insert ? line : 0, p.error.Description);
     }
 }
 
@@ -97,16 +95,10 @@ qint64 RecordImporter::counted() const {
     return (m_failed ? m_failedRecord : m_recordCount) - m_refused - passedOver;
 }
 
-qint64 RecordImporter::recordOfInsert(qint64 insert, qint64 otherwise) const {
+const RecordImporter::Held* RecordImporter::heldRow(qint64 insert) const {
     for (const Held& h : m_held)
-        if (h.insert == insert) return h.record;
-    return otherwise;
-}
-
-qint64 RecordImporter::lineOfInsert(qint64 insert, qint64 otherwise) const {
-    for (const Held& h : m_held)
-        if (h.insert == insert) return h.line;
-    return otherwise;
+        if (h.insert == insert) return &h;
+    return nullptr;
 }
 
 void RecordImporter::close() {
@@ -183,8 +175,10 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
             // The failure may belong to an earlier row that the connection held.
             const qint64 refused = connection->failedInsert();
             if (refused >= 0 && refused < insert) {
-                m_failedRecord = recordOfInsert(refused, record);
-                m_failedLine = lineOfInsert(refused, line);
+                if (const Held* held = heldRow(refused)) {
+                    m_failedRecord = held->record;
+                    m_failedLine = held->line;
+                }
             }
         }
         // Held rows stored by this insert, itself among them, may have been passed over.

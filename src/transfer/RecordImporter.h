@@ -46,16 +46,8 @@ public:
     // count), and the line of the file it starts on.
     qint64 failedRecord() const { return m_failedRecord; }
     qint64 failedLine() const { return m_failedLine; }
-    // Rows the database refused and that were passed over (skipFailures): how many, and the
-    // first of them (at most kRefusedNamed), each with its line and the database's reason.
-    struct RefusedRow {
-        qint64 line;
-        QString reason;
-    };
-    static constexpr size_t kRefusedNamed = 5;
-    qint64 refusedCount() const;
-    const std::vector<RefusedRow>& firstRefused() const { return m_firstRefused; }
-    // What to tell of the rows refused: how many and the first lines, "" when none was.
+    // What to tell of the rows the database refused and that were passed over (skipFailures):
+    // how many, and the first lines with the database's reasons; "" when none was.
     QString refusedNote() const;
     // See RecordReader::unclosedQuoteLine().
     qint64 unclosedQuoteLine() const { return m_records ? m_records->unclosedQuoteLine() : 0; }
@@ -65,10 +57,21 @@ public:
     void close();
 
 private:
+    // The rows the connection holds: its number of each, the record and line it came from.
+    struct Held {
+        qint64 insert;
+        qint64 record;
+        qint64 line;
+    };
+    struct RefusedRow {
+        qint64 line;
+        QString reason;
+    };
+
     Step addRecord(db::Error& error);
-    // The record whose row the connection numbered so, when the row is still remembered.
-    qint64 recordOfInsert(qint64 insert, qint64 otherwise) const;
-    qint64 lineOfInsert(qint64 insert, qint64 otherwise) const;
+    // The row the connection numbered so, while it is still held; null once it is not.
+    const Held* heldRow(qint64 insert) const;
+    // Names the first rows refused, as many as the connection names of those it passed over.
     void noteRefused(qint64 line, const QString& reason);
     // The rows the connection passed over since the last look, while their lines are known;
     // the row just added (insert, line) may be one of them.
@@ -87,12 +90,6 @@ private:
     bool m_failed = false;
     // Rows refused at once; those refused when held rows were stored the connection counts.
     qint64 m_refused = 0;
-    // The rows the connection holds: its number of each, the record and line it came from.
-    struct Held {
-        qint64 insert;
-        qint64 record;
-        qint64 line;
-    };
     std::deque<Held> m_held;
     std::vector<RefusedRow> m_firstRefused;
     size_t m_passedOverSeen = 0;
