@@ -1,11 +1,11 @@
 // Fitting the grid's columns to their values, as a double-click on a header's border does:
 //   tolvan-fitbench "<connection string>" "<sql>" [--naive]
-// Opens the result in the grid, then fits each column to every row held. Prints the fit of the
-// first screen that a new result gets, and per column "column=NAME rows=N fit_seconds=S
-// width=W" (the double-click: at most the grid's width, so a long text ends the search) and
-// "text_seconds=S text_width=W" (the widest text without that limit, every row looked at);
-// with --naive also every value measured whole ("naive_seconds=S naive_width=W"), the width
-// the estimates must not fall short of.
+// Opens the result in the grid, then fits each column to every row held. Prints the fit a new
+// result gets (every row held, each value up to 40% of the grid), and per column "column=NAME
+// rows=N fit_seconds=S width=W" (the double-click: at most the grid's width, so a long text ends
+// the search) and "text_seconds=S text_width=W" (the widest text without that limit, every row
+// looked at); with --naive also every value measured whole ("naive_seconds=S naive_width=W"), the
+// width the estimates must not fall short of.
 //
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "ColumnFit.h"
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    grid.fitColumnsToFirstScreen();
-    std::printf("first_screen_seconds=%.4f columns=%d\n", double(timer.nsecsElapsed()) / 1e9,
+    grid.fitColumnsToResult();
+    std::printf("result_fit_seconds=%.4f columns=%d\n", double(timer.nsecsElapsed()) / 1e9,
                 model.columnCount());
 
     double total = 0;

@@ -1,5 +1,6 @@
 #include "ColumnFit.h"
 
+#include "Recordset.h"
 #include "RecordsetModel.h"
 
 #include <algorithm>
@@ -29,7 +30,10 @@ struct Candidate {
 } // namespace
 
 ColumnFit::ColumnFit(const QFont& font)
-    : m_metrics(font), m_italic(italicOf(font)), m_advances(0x10000, -1) {}
+    : m_metrics(font), m_italic(italicOf(font)), m_advances(0x10000, -1) {
+    for (char16_t c = 0x20; c < 0x7f; ++c)
+        m_perByte = std::max(m_perByte, int(std::ceil(m_metrics.horizontalAdvance(QChar(c)))));
+}
 
 namespace {
 qint32 in64ths(qreal width) {
@@ -89,13 +93,50 @@ int ColumnFit::textWidth(QStringView text, bool nullWord) const {
     return int(std::ceil(widest));
 }
 
-int ColumnFit::widestText(const RecordsetModel& model, int column, int first, int end, int limit) {
+int ColumnFit::widestNumber(const RecordsetModel& model, int column, int first, int end,
+                            int limit) {
+    const db::Recordset& rs = *model.recordset();
+    int smallest = -1, largest = -1, null = -1;
+    qint64 low = 0, high = 0;
+    for (int row = first; row < end; ++row) {
+        const int at = model.sourceRow(row);
+        if (rs.isNull(at, column)) {
+            if (null < 0) null = row;
+            continue;
+        }
+        const qint64 v = rs.intAt(at, column);
+        if (smallest < 0 || v < low) low = v, smallest = row;
+        if (largest < 0 || v > high) high = v, largest = row;
+    }
+    int widest = 0;
+    QString text;
+    for (const int row : {smallest, largest})
+        if (row >= 0 && !model.shownText(row, column, text))
+            widest = std::max(widest, textWidth(text, false));
+    if (null >= 0 && model.shownText(null, column, text))
+        widest = std::max(widest, textWidth(text, true));
+    return std::min(widest, limit);
+}
+
+int ColumnFit::widestText(const RecordsetModel& model, int column, int first, int end, int limit,
+                          int floor) {
+    const db::Recordset& rs = *model.recordset();
+    if (rs.storage(column) == db::Storage::Int)
+        return widestNumber(model, column, first, end, limit);
+    const bool bytes = rs.storage(column) != db::Storage::Real;
     // The highest estimates, the lowest of them on top.
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> highest;
     int others = 0; // the highest estimate of the texts not kept for measuring
     int nullWord = 0;
     QString text;
     for (int row = first; row < end; ++row) {
+        if (bytes) {
+            const int at = model.sourceRow(row);
+            // Bytes show as two hex digits each.
+            const qint64 most =
+                qint64(rs.storedBytes(at, column)) * m_perByte * (rs.isBinary(at, column) ? 2 : 1);
+            if (most <= std::max(floor, others) && !rs.isNull(at, column)) continue;
+        }
         if (model.shownText(row, column, text)) {
             if (nullWord == 0) nullWord = textWidth(text, true);
             continue;

@@ -20,14 +20,23 @@ public:
     explicit ColumnFit(const QFont& font);
 
     // The width the widest text of the rows [first, end) of a column needs, no more than limit;
-    // a text estimated at limit or more ends the search.
-    int widestText(const RecordsetModel& model, int column, int first, int end, int limit);
+    // a text estimated at limit or more ends the search. Texts that cannot be wider than floor
+    // are passed over unread: a width already given need not be found again.
+    //
+    // A column of integers (numbers, truth values, dates and times kept as numbers) is as wide
+    // as the text of its smallest or of its largest value, which only those two show: the
+    // others are compared, not measured. A text is never wider than its bytes allow, so the
+    // texts of a column are only read where their length could beat the widest so far.
+    int widestText(const RecordsetModel& model, int column, int first, int end, int limit,
+                   int floor = 0);
     // One text as a cell shows it, measured whole.
     int textWidth(QStringView text, bool nullWord) const;
     // The same, estimated from its characters.
     int estimate(QStringView text);
 
 private:
+    int widestNumber(const RecordsetModel& model, int column, int first, int end, int limit);
+
     // Widths in 64ths of a pixel: a text's characters add up without rounding each.
     qint32 advance(char16_t unit);
     qint32 pairAdvance(char32_t codePoint);
@@ -37,4 +46,7 @@ private:
     // Widths of the UTF-16 units met so far, -1 for those not yet asked for.
     std::vector<qint32> m_advances;
     QHash<char32_t, qint32> m_pairAdvances;
+    // The widest printable ASCII character in whole pixels: no character of UTF-8 is wider
+    // than this for each of its bytes.
+    int m_perByte = 0;
 };

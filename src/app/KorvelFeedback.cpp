@@ -168,13 +168,13 @@ void frmKorvel::ClearGridPanel() {
 
 void frmKorvel::bindGrid(std::shared_ptr<db::Recordset> rs) {
     m_model->setRecordset(std::move(rs));
-    DataGrid1->fitColumnsToFirstScreen();
+    DataGrid1->fitColumnsToResult();
 }
 
 void frmKorvel::rebindGrid() {
     // A result read again in the order chosen before: its first screen is new.
     m_model->reload();
-    DataGrid1->fitColumnsToFirstScreen();
+    DataGrid1->fitColumnsToResult();
 }
 
 void frmKorvel::PrepareGridColumns() {
@@ -190,7 +190,7 @@ void frmKorvel::showArrivingRows(std::shared_ptr<db::Recordset> rs) {
     m_beforeArriving = m_model->recordset();
     m_widthsBeforeArriving = DataGrid1->columnWidths();
     m_model->setRecordset(std::move(rs));
-    DataGrid1->fitColumnsToFirstScreen();
+    DataGrid1->fitColumnsToResult();
 }
 
 void frmKorvel::moreRowsArrived() {

@@ -90,6 +90,13 @@ void RecordsetModel::setShowNull(bool show) {
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::TextAlignmentRole) {
+        // Digits under digits, as numbers are read.
+        if (!index.isValid() || index.column() >= columnCount() ||
+            !db::isNumberType(m_rs->column(index.column()).type))
+            return QVariant();
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole &&
                              role != Qt::AccessibleTextRole && role != ShownNullRole))
         return QVariant();

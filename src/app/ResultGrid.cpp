@@ -1,6 +1,7 @@
 #include "ResultGrid.h"
 
 #include "ColumnFit.h"
+#include "Recordset.h"
 #include "RecordsetModel.h"
 
 #include <QApplication>
@@ -48,6 +49,30 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent) {
                     QAbstractItemView::AnyKeyPressed);
     // The view's own fit of a double-clicked border reads only the rows in sight.
     horizontalHeader()->viewport()->installEventFilter(this);
+    // The header turns its mark at every click; the mark shows the order the rows are in.
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this] { showSortOrder(); });
+}
+
+void ResultGrid::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    if (model) connect(model, &QAbstractItemModel::modelReset, this, [this] { showSortOrder(); });
+}
+
+void ResultGrid::showSortOrder() {
+    QHeaderView* header = horizontalHeader();
+    const auto* m = qobject_cast<const RecordsetModel*>(model());
+    const db::Recordset* rs = m ? m->recordset().get() : nullptr;
+    const bool sorted = rs && rs->isOpen() && rs->sortKeys().size() == 1 &&
+                        rs->sortKeys().front().field < header->count();
+    header->setSortIndicatorShown(sorted);
+    if (!sorted) {
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+        return;
+    }
+    const db::Recordset::SortKey key = rs->sortKeys().front();
+    header->setSortIndicator(key.field, key.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    if (header->sectionSize(key.field) < headerWidth(key.field))
+        header->resizeSection(key.field, headerWidth(key.field));
 }
 
 // Column widths -------------------------------------------------------------------------
@@ -61,10 +86,8 @@ int cellPadding(const QWidget* view) {
 }
 } // namespace
 
-int ResultGrid::firstScreenRows() const {
-    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
-    const int height = viewport()->height() > 0 ? viewport()->height() : this->height();
-    return height / rowHeight + 1;
+int ResultGrid::fitLimit() const {
+    return viewport()->width() * 2 / 5;
 }
 
 int ResultGrid::headerWidth(int column) const {
@@ -77,6 +100,8 @@ int ResultGrid::headerWidth(int column) const {
     option.text = model() ? model()->headerData(column, Qt::Horizontal).toString() : QString();
     option.section = column;
     option.orientation = Qt::Horizontal;
+    if (header->isSortIndicatorShown() && header->sortIndicatorSection() == column)
+        option.sortIndicator = QStyleOptionHeader::SortDown;
     const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
     const int fromStyle = header->style()
                               ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
@@ -86,35 +111,77 @@ int ResultGrid::headerWidth(int column) const {
     return std::max(fromStyle, option.fontMetrics.horizontalAdvance(option.text) + 2 * margin + 4);
 }
 
-int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit) const {
+int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit,
+                         int floor) const {
     const auto* m = qobject_cast<const RecordsetModel*>(model());
     const int padding = cellPadding(this);
-    const int values =
-        m && end > first ? fit.widestText(*m, column, first, end, std::max(0, limit - padding)) : 0;
+    const int values = m && m->recordset() && end > first
+                           ? fit.widestText(*m, column, first, end, std::max(0, limit - padding),
+                                            std::max(0, floor - padding))
+                           : 0;
     return std::max(headerWidth(column), std::min(limit, values > 0 ? values + padding : 0));
 }
 
-void ResultGrid::fitColumnsToFirstScreen() {
+void ResultGrid::fitColumnsToResult() {
     m_fittedRows = 0;
+    m_capped.clear();
     fitColumnsToArrivedRows();
 }
 
 void ResultGrid::fitColumnsToArrivedRows() {
-    // Once the first screen is measured, later rows are not looked at.
-    if (!model() || (m_fittedRows > 0 && m_fittedRows >= firstScreenRows())) return;
+    if (!model()) return;
     // The row numbers and the scroll bars of the new rows take their room first.
     updateGeometries();
-    const int rows = std::min(model()->rowCount(), firstScreenRows());
-    if (rows < m_fittedRows || (rows == m_fittedRows && m_fittedRows > 0)) return;
+    const int rows = model()->rowCount();
+    const int columns = model()->columnCount();
+    const bool fresh = m_fittedRows == 0 || m_capped.size() != size_t(columns);
+    if (!fresh && rows <= m_fittedRows) return;
     try {
         ColumnFit fit(font());
-        const int limit = viewport()->width() * 2 / 5;
-        for (int c = 0; c < model()->columnCount(); ++c)
-            horizontalHeader()->resizeSection(c, fitWidth(fit, c, 0, rows, limit));
+        if (fresh) {
+            m_fittedRows = 0;
+            m_fittedLimit = fitLimit();
+            m_capped.assign(size_t(columns), false);
+        }
+        QHeaderView* header = horizontalHeader();
+        for (int c = 0; c < columns; ++c) {
+            const int now = fresh ? 0 : header->sectionSize(c);
+            const int needed = fitWidth(fit, c, m_fittedRows, rows, m_fittedLimit, now);
+            if (needed >= m_fittedLimit) m_capped[size_t(c)] = true;
+            if (fresh || needed > now) header->resizeSection(c, needed);
+        }
         m_fittedRows = rows;
     } catch (const std::bad_alloc&) {
         // No memory to measure with: the columns keep the widths they have.
     }
+}
+
+void ResultGrid::refitCappedColumns() {
+    const int limit = fitLimit();
+    if (!model() || m_fittedRows == 0 || limit <= m_fittedLimit ||
+        m_capped.size() != size_t(model()->columnCount()))
+        return;
+    const int old = m_fittedLimit;
+    m_fittedLimit = limit;
+    try {
+        ColumnFit fit(font());
+        QHeaderView* header = horizontalHeader();
+        for (int c = 0; c < int(m_capped.size()); ++c) {
+            // A column the user made narrower than the limit is left as it is.
+            if (!m_capped[size_t(c)] || header->sectionSize(c) < old) continue;
+            const int needed = fitWidth(fit, c, 0, std::min(m_fittedRows, model()->rowCount()),
+                                        limit, header->sectionSize(c));
+            m_capped[size_t(c)] = needed >= limit;
+            if (needed > header->sectionSize(c)) header->resizeSection(c, needed);
+        }
+    } catch (const std::bad_alloc&) {
+        // The columns stay as they are.
+    }
+}
+
+void ResultGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    refitCappedColumns();
 }
 
 void ResultGrid::fitColumnToAllRows(int column) {
@@ -139,6 +206,10 @@ void ResultGrid::setColumnWidths(const QList<int>& widths) {
     if (widths.size() != horizontalHeader()->count()) return;
     for (int c = 0; c < int(widths.size()); ++c)
         horizontalHeader()->resizeSection(c, widths[c]);
+    // Widths given back, as the rows shown were measured before.
+    m_fittedRows = model() ? model()->rowCount() : 0;
+    m_fittedLimit = fitLimit();
+    m_capped.assign(size_t(widths.size()), false);
 }
 
 int ResultGrid::borderAt(int x) const {
@@ -269,6 +340,20 @@ void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
     }
     m_rememberedColumn = 0;
     if (rowColChange) rowColChange();
+}
+
+QItemSelectionModel::SelectionFlags ResultGrid::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+    // Ctrl moves the current cell without selecting it; then the selection and the bold
+    // header it makes stay behind on the cell left. Ctrl+Home and Ctrl+End go to a cell.
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+        if (held == Qt::ControlModifier &&
+            (key->key() == Qt::Key_Home || key->key() == Qt::Key_End))
+            return QItemSelectionModel::ClearAndSelect;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void ResultGrid::focusInEvent(QFocusEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QTableView>
 #include <functional>
+#include <vector>
 
 class ColumnFit;
 class RecordsetModel;
@@ -30,17 +31,20 @@ public:
     // that the first click on a header only marks it and the second sorts.
     QString lastHeadColumn;
 
-    // A new result: every column as wide as its header and the values of the rows on the first
-    // screen need, each value no wider than 40% of the grid. Rows further down are not read.
-    void fitColumnsToFirstScreen();
-    // More rows of the result arrived: those still on the first screen widen their columns.
+    // A new result: every column as wide as its header and the values of every row held
+    // need, each value no wider than 40% of the grid.
+    void fitColumnsToResult();
+    // More rows of the result arrived: a column they need wider widens, none narrows.
     void fitColumnsToArrivedRows();
     // A double-click on a header's right border: the column as wide as its header and the
     // values of every row the grid holds need, no wider than the grid.
     void fitColumnToAllRows(int column);
     // The width the header of a column needs, in the bold it takes while its column holds the
-    // current cell.
+    // current cell, with the sort order's mark where it shows.
     int headerWidth(int column) const;
+    // The header shows the order the result is sorted in, when it is sorted by one column.
+    void showSortOrder();
+    void setModel(QAbstractItemModel* model) override;
     // The widths of all columns, to be put back as they were.
     QList<int> columnWidths() const;
     void setColumnWidths(const QList<int>& widths);
@@ -50,6 +54,9 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void keyboardSearch(const QString& search) override;
@@ -59,12 +66,17 @@ private:
     bool headerFilter(QEvent* event);
     // The column whose right border is at x in the header, -1 when none is.
     int borderAt(int x) const;
-    int firstScreenRows() const;
-    int fitWidth(ColumnFit& fit, int column, int first, int end, int limit) const;
+    int fitWidth(ColumnFit& fit, int column, int first, int end, int limit, int floor = 0) const;
+    int fitLimit() const;
+    // Columns held at the limit, widened over all rows when the grid grows wider.
+    void refitCappedColumns();
 
     int m_rememberedColumn = 0;
-    // Rows measured for the widths of the first screen.
+    // Rows measured for the widths, the limit they were measured with, and the columns the
+    // limit cut.
     int m_fittedRows = 0;
+    int m_fittedLimit = 0;
+    std::vector<bool> m_capped;
     // The release that ends a double-click on a border is no click on the header.
     bool m_borderDoubleClicked = false;
 };

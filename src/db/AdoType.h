@@ -37,6 +37,28 @@ enum AdoType : int {
     adLongVarBinary = 205,
 };
 
+// Types whose values are numbers: the grid sets them right-aligned.
+constexpr bool isNumberType(int type) {
+    switch (type) {
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adUnsignedSmallInt:
+    case adUnsignedInt:
+    case adBigInt:
+    case adUnsignedBigInt:
+    case adNumeric:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Size reported for unbounded text and binary columns.
 constexpr long long kLongDefinedSize = 1073741823;
 

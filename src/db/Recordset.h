@@ -145,6 +145,12 @@ public:
     bool isNull(qint32 row, int col) const {
         return m_data.data[size_t(col)].isNull(m_order[size_t(row)]);
     }
+    // How a column holds its cells now (a typed column turns to text for a cell it cannot
+    // hold), and a cell of an Int column as its number.
+    Storage storage(int col) const { return m_data.data[size_t(col)].storage(); }
+    qint64 intAt(qint32 row, int col) const {
+        return m_data.data[size_t(col)].intAt(m_order[size_t(row)]);
+    }
     // The stored bytes of a text or binary cell (see storedBytes), without a copy.
     std::string_view bytesAt(qint32 row, int col) const {
         return m_data.data[size_t(col)].bytesAt(m_order[size_t(row)]);

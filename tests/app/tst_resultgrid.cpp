@@ -514,12 +514,13 @@ private slots:
         QCOMPARE(panel("status")->text(), QStringLiteral("1") + kRowsProcessed);
     }
 
-    // A new result sizes each column to its header, in bold, and to the values of the rows on
-    // the first screen, each value up to 40% of the grid's width; rows further down are not
-    // read for it. A double-click on a header's border fits the column to every row held, and
-    // is no click on the header for the sorting.
-    void columnsFitTheirFirstScreen_data() { testdb::addBackendRows(); }
-    void columnsFitTheirFirstScreen() {
+    // A new result sizes each column to its header, in bold, and to the values of every row
+    // held, each value up to 40% of the grid's width: a number far down (the largest, the
+    // smallest) shows whole when the result is scrolled to its end. Numbers stand right. A
+    // wider grid widens the columns its old width cut. A double-click on a header's border fits
+    // the column to every row held, and is no click on the header for the sorting.
+    void columnsFitTheirValues_data() { testdb::addBackendRows(); }
+    void columnsFitTheirValues() {
         QFETCH(QString, backend);
         useBackend(backend);
         const testdb::Kind kind = testdb::backend(backend).kind;
@@ -530,25 +531,36 @@ private slots:
                                                                   : QStringLiteral("DATETIME");
         QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE fit (id INTEGER, company_name "
                                                "VARCHAR(10), stamp %1, note VARCHAR(600), far "
-                                               "VARCHAR(100))")
+                                               "VARCHAR(100), n INTEGER)")
                                     .arg(stamp)));
         const QString far(40, QLatin1Char('M'));
+        constexpr int kRows = 60000;
         QVERIFY(testdb::exec(
             c, QStringLiteral("INSERT INTO fit SELECT i, 'x', '2024-03-05 12:34:56.789', CASE WHEN "
                               "i = 2 THEN '%1' ELSE 'n' END, CASE WHEN i = 150 THEN '%2' ELSE "
-                              "'y' END FROM %3")
-                   .arg(QString(500, QLatin1Char('W')), far, testdb::numbers(kind, 200))));
+                              "'y' END, CASE WHEN i = %3 THEN -1234567 ELSE 1 END FROM %4")
+                   .arg(QString(500, QLatin1Char('W')), far)
+                   .arg(kRows - 10)
+                   .arg(testdb::numbers(kind, kRows))));
         run(QStringLiteral("select * from fit order by id"));
-        QCOMPARE(grid()->model()->rowCount(), 200);
+        QCOMPARE(grid()->model()->rowCount(), kRows);
         QHeaderView* header = grid()->horizontalHeader();
         const int screen = firstScreenRows();
         QVERIFY(screen > 2 && screen < 150);
+        grid()->scrollToBottom();
         const int cap = grid()->viewport()->width() * 2 / 5;
-        // The vertical scroll bar may come after the widths: the cap allows for it.
-        const int slack = (grid()->verticalScrollBar()->width() * 2 + 4) / 5 + 1;
-        for (int col = 0; col < 5; ++col) {
+        // The vertical scroll bar and the wider row numbers of later rows may come after the
+        // widths: the cap allows for them.
+        const int slack =
+            ((grid()->verticalScrollBar()->width() + grid()->verticalHeader()->width()) * 2 + 4) /
+                5 +
+            1;
+        QList<int> rows{149, kRows - 11, kRows - 1};
+        for (int row = 0; row < screen; ++row)
+            rows << row;
+        for (int col = 0; col < 6; ++col) {
             QVERIFY2(boldHeaderFits(col), qPrintable(QString::number(col)));
-            for (int row = 0; row < screen; ++row)
+            for (const int row : rows)
                 QVERIFY2(header->sectionSize(col) >= std::min(cellNeeds(row, col), cap),
                          qPrintable(QStringLiteral("%1,%2: %3 < %4")
                                         .arg(row)
@@ -561,13 +573,26 @@ private slots:
                                     .arg(header->sectionSize(col))
                                     .arg(cap + slack)
                                     .arg(boldHeaderNeeds(col))));
+            const bool number = col == 0 || col == 5;
+            QCOMPARE(grid()->model()->index(0, col).data(Qt::TextAlignmentRole).toInt(),
+                     number ? int(Qt::AlignRight | Qt::AlignVCenter) : 0);
         }
         // The timestamps show whole; the long note stops at the cap.
         QVERIFY(header->sectionSize(2) >= cellNeeds(0, 2));
         QVERIFY2(qAbs(header->sectionSize(3) - cap) <= slack,
                  qPrintable(QStringLiteral("%1 vs %2").arg(header->sectionSize(3)).arg(cap)));
-        // Row 150 is not on the first screen: its value leaves the column as it is.
-        QVERIFY(header->sectionSize(4) < cellNeeds(149, 4));
+        // Maximised, the note widens to the new cap; the others stay.
+        const QList<int> before = static_cast<ResultGrid*>(grid())->columnWidths();
+        m_window->resize(m_window->width() * 2, m_window->height());
+        QApplication::processEvents();
+        const int wider = grid()->viewport()->width() * 2 / 5;
+        QVERIFY(wider > cap + slack);
+        QVERIFY2(qAbs(header->sectionSize(3) - wider) <= slack,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(header->sectionSize(3)).arg(wider)));
+        for (const int col : {0, 1, 2, 5})
+            QCOMPARE(header->sectionSize(col), before[col]);
+        m_window->resize(m_window->width() / 2, m_window->height());
+        QApplication::processEvents();
 
         // One click marks the column; the double-click on its border is no second click.
         clickHeader(4);
@@ -636,14 +661,44 @@ private slots:
                  qPrintable(QStringLiteral("%1 for %2").arg(width).arg(widest)));
     }
 
+    // The header shows the column the rows are sorted by and the direction; the bold header
+    // follows the current cell wherever a key takes it.
     void sortByColumnPosition() {
         run(QStringLiteral("select name as id, id from g order by id"));
+        QHeaderView* header = grid()->horizontalHeader();
+        const auto mark = [header] {
+            if (!header->isSortIndicatorShown()) return QStringLiteral("none");
+            return QStringLiteral("%1 %2")
+                .arg(header->sortIndicatorSection())
+                .arg(header->sortIndicatorOrder() == Qt::AscendingOrder ? "asc" : "desc");
+        };
         clickHeader(1);
+        QCOMPARE(mark(), QStringLiteral("none")); // a first click only marks the column
         clickHeader(1);
         // The second "id" column decides, not the first of that name.
         QCOMPARE(column(1), QStringList({"1", "2", "3"}));
+        QCOMPARE(mark(), QStringLiteral("1 asc"));
         clickHeader(1);
         QCOMPARE(column(1), QStringList({"3", "2", "1"}));
+        QCOMPARE(mark(), QStringLiteral("1 desc"));
+        QVERIFY(boldHeaderFits(1));
+        clickHeader(0);
+        QCOMPARE(mark(), QStringLiteral("1 desc"));
+
+        QVERIFY(header->highlightSections());
+        clickCell(1, 0);
+        QCOMPARE(QApplication::focusWidget(), grid());
+        const auto bold = [this](int col) {
+            return grid()->selectionModel()->columnIntersectsSelection(col, QModelIndex());
+        };
+        press(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid()->currentIndex(), grid()->model()->index(2, 1));
+        QVERIFY(bold(1) && !bold(0));
+        press(Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid()->currentIndex(), grid()->model()->index(0, 0));
+        QVERIFY(bold(0) && !bold(1));
+        run(QStringLiteral("select * from g"));
+        QCOMPARE(mark(), QStringLiteral("none"));
         QVERIFY(testdb::exec(*m_record.adoConnection,
                              QStringLiteral("CREATE TABLE c (\"a,b\" INTEGER)")));
         QVERIFY(testdb::exec(*m_record.adoConnection,
