@@ -19,6 +19,8 @@ fi
 
 ci=0
 case ${CI:-} in "" | 0 | false | FALSE | False) ;; *) ci=1 ;; esac
+# The one reading of CI: the tests ask TOLVAN_CI, never CI itself.
+export TOLVAN_CI=$ci
 sanitize=${TOLVAN_TEST_SANITIZE:-$ci}
 tsan=${TOLVAN_TEST_TSAN:-$ci}
 fuzz=${TOLVAN_TEST_FUZZ:-$ci}

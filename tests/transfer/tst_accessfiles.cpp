@@ -165,9 +165,15 @@ class tst_AccessFiles : public QObject {
 private slots:
     void initTestCase() {
         if (QFileInfo::exists(kFixtures)) return;
-        if (!qEnvironmentVariableIsEmpty("CI"))
-            QFAIL(qPrintable(QStringLiteral("the Access files are missing: ") + kFixtures));
-        QSKIP(qPrintable(QStringLiteral("no Access files at ") + kFixtures));
+        // The files stay beside the project, not in it: their collection states no licence.
+        const QString needs =
+            QStringLiteral("%1 (the mdbtools project's public test files, mdbtestdata/data) at %2")
+                .arg(QStringList(std::begin(kFiles), std::end(kFiles)).join(QStringLiteral(", ")),
+                     QDir::cleanPath(kFixtures));
+        // The test command's reading of CI: there the files are always beside the project.
+        if (qEnvironmentVariable("TOLVAN_CI") == QLatin1String("1"))
+            QFAIL(qPrintable(QStringLiteral("missing in CI: ") + needs));
+        QSKIP(qPrintable(QStringLiteral("needs ") + needs));
     }
     void cleanup() {
         m_state.reset();
