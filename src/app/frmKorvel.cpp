@@ -220,8 +220,7 @@ void frmKorvel::Form_Load() {
     m_state.resultSet = std::make_shared<db::Recordset>();
     bindGrid(m_state.resultSet);
     applyGridSettings();
-    if (const db::Connection* c = connection())
-        m_highlighter->setFamily(db::sqlFamilyOf(c->dbmsName()));
+    if (const db::Connection* c = connection()) m_highlighter->setFamily(c->dialect().family);
     m_state.history = QueryHistory();
     applyHistoryState();
     DataGrid1->lastHeadColumn.clear();

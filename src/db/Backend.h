@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatabaseDialect.h"
 #include "Error.h"
 #include "LoginParams.h"
 #include "ResultData.h"
@@ -100,10 +101,6 @@ public:
     virtual bool beginTransaction(ErrorList& errors) = 0;
     virtual bool commit(ErrorList& errors) = 0;
     virtual bool rollback(ErrorList& errors) = 0;
-    // True when a failed statement inside a transaction leaves the earlier ones intact, so
-    // that inserts may be committed in batches.
-    virtual bool keepsTransactionOnError() const = 0;
-
     // True when the session with the server has ended (the server went away).
     virtual bool connectionDead() { return false; }
 
@@ -117,15 +114,9 @@ public:
     void clearInterrupt() { m_interrupted.store(false); }
     bool interrupted() const { return m_interrupted.load(); }
 
-    virtual QString identifierQuote() const = 0;
     virtual QString defaultDatabase() = 0;
-    virtual QString dbmsName() const = 0;
-    // How the database stores unquoted identifiers; names stored otherwise need quotes.
-    virtual IdentifierCase identifierCase() const { return IdentifierCase::Mixed; }
-    // Words the database reserves beyond standard SQL's, in upper case, as its driver tells.
-    virtual QStringList keywords() const { return {}; }
-    // True when the driver can only read: every write is refused before it is tried.
-    virtual bool readOnly() const { return false; }
+    // What the database reads and can do; filled by open and kept until close.
+    virtual const DatabaseDialect& dialect() const = 0;
 
 protected:
     // Stops what the driver is doing now, from another thread.

@@ -18,15 +18,16 @@ constexpr qint64 kBatchMillis = 1000;
 // Characters held for one statement at most: long values keep the statement small as well.
 constexpr qint64 kCharsPerStatement = 1024 * 1024;
 
-// The connection itself failed (SQLSTATE class 08): every later row would fail as well.
-bool connectionFailed(const ErrorList& errors) {
-    return std::any_of(errors.begin(), errors.end(), endsSession);
+// The session itself is gone: every later row would fail as well.
+bool connectionFailed(const DatabaseDialect& dialect, const ErrorList& errors) {
+    return std::any_of(errors.begin(), errors.end(),
+                       [&](const Error& e) { return dialect.endsSession(e); });
 }
 
 // A session lost while its rows were being stored or committed: whether the server kept them
 // cannot be known, so the count stops before them and the report says how many they are.
-void noteUncertainRows(ErrorList& errors, qint64 rows) {
-    if (rows <= 0 || errors.empty() || !connectionFailed(errors)) return;
+void noteUncertainRows(const DatabaseDialect& dialect, ErrorList& errors, qint64 rows) {
+    if (rows <= 0 || errors.empty() || !connectionFailed(dialect, errors)) return;
     // The last of them is the one reports show.
     errors.back().Description +=
         QStringLiteral("\r\n接続が切れたため、最後の %1 件が保存されたかどうかは確認できません。")
@@ -83,8 +84,7 @@ bool Connection::Open() {
 
 void Connection::adopt(std::unique_ptr<Backend> backend) {
     // What the session told is kept here, so that it can be read while the backend is lent.
-    m_facts = {backend->dbmsName(), backend->identifierQuote(), backend->identifierCase(),
-               backend->keywords(), backend->readOnly()};
+    m_dialect = backend->dialect();
     m_interruptTarget = backend.get();
     m_backend = std::move(backend);
 }
@@ -96,11 +96,11 @@ void Connection::comeBack(std::unique_ptr<Backend> backend) {
     // The work went without handing the backend back (its thread never ran): the session
     // went with it.
     m_interruptTarget = nullptr;
-    m_facts = {};
+    m_dialect = {};
 }
 
 void Connection::noteLostSession(const ErrorList& errors) {
-    if (m_backend && connectionFailed(errors)) m_sessionLost = true;
+    if (m_backend && connectionFailed(m_dialect, errors)) m_sessionLost = true;
 }
 
 bool Connection::reconnectIfLost(ErrorList& errors) {
@@ -143,7 +143,7 @@ void Connection::Close() {
     m_backend->close();
     m_interruptTarget = nullptr;
     m_backend.reset();
-    m_facts = {};
+    m_dialect = {};
 }
 
 QString Connection::DefaultDatabase() {
@@ -155,26 +155,6 @@ QString Connection::DefaultDatabase() {
 
 QString Connection::Version() const {
     return QStringLiteral("Tolvan Data Access 1.0");
-}
-
-QString Connection::dbmsName() const {
-    return m_facts.dbms;
-}
-
-QString Connection::identifierQuote() const {
-    return m_facts.quote;
-}
-
-IdentifierCase Connection::identifierCase() const {
-    return m_facts.identifierCase;
-}
-
-bool Connection::readOnly() const {
-    return m_facts.readOnly;
-}
-
-QStringList Connection::keywords() const {
-    return m_facts.keywords;
 }
 
 void Connection::cancel() {
@@ -353,9 +333,9 @@ bool Connection::storePendingRows() {
     // Outside a transaction the statement stores all of the rows or none of them.
     ErrorList errors;
     if (stmt->executeRows(rows, errors)) return true;
-    if (connectionFailed(errors)) {
+    if (connectionFailed(m_dialect, errors)) {
         noteLostSession(errors);
-        noteUncertainRows(errors, qint64(rows.size()));
+        noteUncertainRows(m_dialect, errors, qint64(rows.size()));
         m_failedInsert = first;
         m_errors = errors;
         return false;
@@ -366,7 +346,7 @@ bool Connection::storePendingRows() {
         qint64 affected = 0;
         ErrorList rowErrors;
         if (stmt->execute(rows[i], affected, rowErrors)) continue;
-        if (m_onFailure == BatchFailure::Skip && !connectionFailed(rowErrors)) {
+        if (m_onFailure == BatchFailure::Skip && !connectionFailed(m_dialect, rowErrors)) {
             ++m_passedOver;
             if (m_firstPassedOver.size() < kPassedOverNamed)
                 m_firstPassedOver.push_back(
@@ -374,7 +354,7 @@ bool Connection::storePendingRows() {
             continue;
         }
         noteLostSession(rowErrors);
-        noteUncertainRows(rowErrors, 1);
+        noteUncertainRows(m_dialect, rowErrors, 1);
         m_failedInsert = first + qint64(i);
         m_errors = rowErrors;
         return false;
@@ -396,7 +376,7 @@ bool Connection::CommitPendingWrites() {
         ErrorList ignored;
         m_backend->rollback(ignored);
         noteLostSession(errors);
-        noteUncertainRows(errors, m_insertCount - m_batchFirst);
+        noteUncertainRows(m_dialect, errors, m_insertCount - m_batchFirst);
         m_failedInsert = m_batchFirst;
         m_errors = errors;
         return false;
@@ -413,8 +393,7 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
     qint64 affected = 0;
     m_errors.clear();
     const qint64 number = m_insertCount++;
-    if (mayHold && m_bulkDepth > 0 && !m_backend->keepsTransactionOnError() &&
-        stmt.canExecuteRows()) {
+    if (mayHold && m_bulkDepth > 0 && !m_dialect.keepsTransactionOnError && stmt.canExecuteRows()) {
         if (m_pendingStatement != &stmt && !CommitPendingWrites()) return false;
         m_failedInsert = -1;
         if (m_pendingRows.empty()) {
@@ -432,11 +411,11 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         return true;
     }
     // Outside a bulk scope a new row is stored at once, visible to everyone.
-    if (m_bulkDepth == 0 || !m_backend->keepsTransactionOnError()) {
+    if (m_bulkDepth == 0 || !m_dialect.keepsTransactionOnError) {
         if (!CommitPendingWrites()) return false;
         if (stmt.execute(params, affected, m_errors)) return true;
         noteLostSession(m_errors);
-        noteUncertainRows(m_errors, 1);
+        noteUncertainRows(m_dialect, m_errors, 1);
         m_failedInsert = number;
         return false;
     }

@@ -32,6 +32,9 @@ public:
     // Gives the parts separately so that typed values reach the driver intact.
     void setLogin(const LoginParams& login, const QString& connectionString);
 
+    // ADO's CursorLocationEnum. Every record set holds its rows on the client whatever is
+    // set; the value is kept for callers that read it back.
+    enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
     int CursorLocation() const { return m_cursorLocation; }
     void setCursorLocation(int location) { m_cursorLocation = location; }
 
@@ -46,15 +49,17 @@ public:
     const ErrorList& Errors() const { return m_errors; }
     QString DefaultDatabase();
     QString Version() const;
-    // The database product behind the connection ("SQLite", "PostgreSQL", ...).
-    QString dbmsName() const;
+    // What the open session's database reads and can do, as its backend told at open; kept
+    // while the backend is lent, empty once closed.
+    const DatabaseDialect& dialect() const { return m_dialect; }
+    // The database product behind the connection ("SQLite", "PostgreSQL", ...), to be shown.
+    QString dbmsName() const { return m_dialect.dbmsName; }
     // The character the database quotes identifiers with ("\"" for most).
-    QString identifierQuote() const;
-    IdentifierCase identifierCase() const;
-    // Words the database reserves beyond standard SQL's, in upper case.
-    QStringList keywords() const;
+    QString identifierQuote() const { return m_dialect.identifierQuote; }
     // The driver only reads (an Access file through MDBTools): writes are refused unasked.
-    bool readOnly() const;
+    bool readOnly() const { return m_dialect.readOnly; }
+    // The error tells that the session with the database is gone.
+    bool endsSession(const Error& e) const { return m_dialect.endsSession(e); }
 
     // Stops the statement that another thread runs on this connection: thread-safe. Until
     // resetCancel, every statement fails with errors::cancelled; the caller calls it before
@@ -198,20 +203,14 @@ private:
 
     QString m_connectionString;
     std::optional<LoginParams> m_login;
-    int m_cursorLocation = 3;
+    int m_cursorLocation = adUseClient;
     int m_commandTimeout = 30;
     // Owned here, or by the work it is lent to until it comes back.
     std::unique_ptr<Backend> m_backend;
     // Reaches the backend wherever it is, from any thread, only to stop what it runs.
     std::atomic<Backend*> m_interruptTarget{nullptr};
     // What the open session told of itself.
-    struct SessionFacts {
-        QString dbms;
-        QString quote;
-        IdentifierCase identifierCase = IdentifierCase::Mixed;
-        QStringList keywords;
-        bool readOnly = false;
-    } m_facts;
+    DatabaseDialect m_dialect;
     ErrorList m_errors;
     std::vector<Recordset*> m_recordsets;
     bool m_sessionLost = false;

@@ -30,6 +30,8 @@ constexpr qint32 NotAllowed = qint32(0x800A0C93);
 constexpr qint32 Timeout = qint32(0x80040E31);
 constexpr qint32 Cancelled = qint32(0x80040E4E);
 constexpr qint32 StillExecuting = qint32(0x800A0E7F);
+// Visual Basic's own number for "Out of memory".
+constexpr qint32 OutOfMemory = 7;
 } // namespace ErrorNumber
 
 inline Error makeError(qint32 number, const QString& description, const QString& source) {
@@ -37,20 +39,6 @@ inline Error makeError(qint32 number, const QString& description, const QString&
 }
 
 // The layer's own failures that several objects report, each text written once.
-// Connection failures, and the server's own shutdown ending the session (57P01 to 57P03).
-// MariaDB's and MySQL's clients report a lost session under the general states HY000 and
-// 70100, told apart by their own numbers: server gone (2006), lost in a query (2013) or while
-// reading (2055), the session killed (1927), or the client out of memory in the middle of a
-// result (2008), whose rest then stands unread between client and server.
-inline bool endsSession(const Error& e) {
-    const QString& state = e.sqlState;
-    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")))
-        return true;
-    return (state == QLatin1String("HY000") || state == QLatin1String("70100")) &&
-           (e.Number == 2006 || e.Number == 2013 || e.Number == 2055 || e.Number == 1927 ||
-            e.Number == 2008);
-}
-
 namespace errors {
 // A database the driver only reads (an Access file through MDBTools).
 inline const QString kReadOnlyDatabase = QStringLiteral(
@@ -101,7 +89,8 @@ inline Error sessionLostMidRead(const QString& source) {
 }
 // A result larger than the memory the program may take.
 inline Error outOfMemory(const QString& source) {
-    return {7, QStringLiteral("メモリが足りないため、結果を読み込めませんでした。"), source};
+    return {ErrorNumber::OutOfMemory,
+            QStringLiteral("メモリが足りないため、結果を読み込めませんでした。"), source};
 }
 // A text holding the character U+0000, which the database cannot store: refused whole.
 inline Error nulNotStored(const QString& source) {

@@ -13,6 +13,9 @@ std::unique_ptr<Backend> createBackend(const LoginParams& login, ErrorList& erro
     if (is("MSDASQL")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::DataSource);
     if (is("SQLOLEDB")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::SqlServer);
     if (is("MSDAORA")) return std::make_unique<OdbcBackend>(OdbcBackend::Target::Oracle);
+    // The Access login names a local database file. Linux has no Jet or ACE engine: an Access
+    // file is read through MDBTools, and any other file is taken for what a local database
+    // file is here, a SQLite one.
     if (is("Microsoft.Jet.OLEDB") || is("Microsoft.ACE.OLEDB")) {
         const QString path = login.dataSource.trimmed();
         if (path.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive) ||

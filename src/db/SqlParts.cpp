@@ -143,13 +143,4 @@ QStringView leadingWord(QStringView sql, SqlFamily family) {
     return t.kind == Token::Word ? t.text : QStringView();
 }
 
-SqlFamily sqlFamilyOf(QStringView dbms) {
-    const auto has = [&](const char16_t* name) { return dbms.contains(name, Qt::CaseInsensitive); };
-    if (has(u"MariaDB") || has(u"MySQL")) return SqlFamily::MySql;
-    if (has(u"SQL Server")) return SqlFamily::SqlServer;
-    if (has(u"Oracle")) return SqlFamily::Oracle;
-    if (has(u"SQLite") || has(u"ACCESS") || has(u"Jet")) return SqlFamily::Bracketed;
-    return SqlFamily::Postgres;
-}
-
 } // namespace db

@@ -32,7 +32,4 @@ std::vector<SqlName> sqlNames(QStringView sql, SqlFamily family);
 // the text starts with anything else.
 QStringView leadingWord(QStringView sql, SqlFamily family);
 
-// The family of a database by the name its driver gives (dbmsName) or its kind.
-SqlFamily sqlFamilyOf(QStringView dbmsName);
-
 } // namespace db

@@ -17,20 +17,6 @@ bool forcesBrackets(QChar c) {
     return kForcing.contains(c) || kStatementBreaking.contains(c) || c.unicode() < 0x20;
 }
 
-// MDBTools reads Access files: it takes brackets and needs them for a name beyond ASCII.
-bool isMdbTools(const QString& dbms) {
-    return dbms.compare(QLatin1String("MDBTOOLS"), Qt::CaseInsensitive) == 0;
-}
-
-bool acceptsBrackets(const QString& dbms) {
-    return dbms.isEmpty() || isMdbTools(dbms) ||
-           dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive) ||
-           dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive) ||
-           dbms.compare(QLatin1String("ACCESS"), Qt::CaseInsensitive) == 0 ||
-           dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
-           dbms.contains(QLatin1String("Adaptive Server"), Qt::CaseInsensitive);
-}
-
 // Words that cannot name a table without quotes in PostgreSQL and standard SQL.
 const QSet<QString>& reservedWords() {
     static const QSet<QString> words = [] {
@@ -169,20 +155,18 @@ QString inBrackets(const QString& name, const db::Connection* c) {
     return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
+// The open database reads no brackets: names go in its own quotes.
 bool usesDriverQuotes(const db::ConnectionRecord& connection) {
     const db::Connection* c = connection.adoConnection.get();
-    return connection.kind == db::ConnectionKind::Odbc && c && c->isOpen() &&
-           !acceptsBrackets(c->dbmsName());
+    return c && c->isOpen() && !c->dialect().acceptsBrackets;
 }
 
 // The schemas a name without a schema is looked up in, in order; empty where the database
 // does not tell, and then every listed table is taken as it comes, unqualified.
 QStringList searchPath(db::Connection* connection) {
-    if (!connection ||
-        !connection->dbmsName().startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
-        return {};
+    if (!connection || connection->dialect().searchPathQuery.isEmpty()) return {};
     db::Recordset rs;
-    if (!rs.Open(QStringLiteral("select unnest(current_schemas(false))"), connection)) return {};
+    if (!rs.Open(connection->dialect().searchPathQuery, connection)) return {};
     QStringList schemas;
     for (qint32 r = 0; r < rs.RecordCount(); ++r)
         schemas << rs.text(r, 0);
@@ -197,15 +181,15 @@ QString BracketName(const QString& name) {
 QString AddTableName(const QString& name, const db::ConnectionRecord& connection) {
     if (usesDriverQuotes(connection)) {
         // PostgreSQL, MySQL and the like reject brackets: use the driver's own quotes.
-        const db::Connection* c = connection.adoConnection.get();
-        const QString quote = c->identifierQuote().trimmed();
-        if (quote.isEmpty() || !needsDriverQuotes(name, c->identifierCase(), c->keywords()))
-            return name;
+        const db::DatabaseDialect& d = connection.adoConnection->dialect();
+        const QString quote = d.identifierQuote.trimmed();
+        if (quote.isEmpty() || !needsDriverQuotes(name, d.identifierCase, d.keywords)) return name;
         return quote + QString(name).replace(quote, quote + quote) + quote;
     }
     const db::Connection* c = connection.adoConnection.get();
-    const bool everyName = connection.kind == db::ConnectionKind::Access ||
-                           (c && c->isOpen() && isMdbTools(c->dbmsName()));
+    // Before a session tells, the login's kind: an Access login brackets every table.
+    const bool everyName = c && c->isOpen() ? c->dialect().bracketsEveryTable
+                                            : connection.kind == db::ConnectionKind::Access;
     if (!everyName && std::none_of(name.begin(), name.end(), forcesBrackets)) return name;
     return inBrackets(name, c);
 }
@@ -216,9 +200,10 @@ QString AddColumnName(const QString& name, const db::ConnectionRecord& connectio
     const bool open = c && c->isOpen();
     const bool beyondAscii =
         std::any_of(name.begin(), name.end(), [](QChar ch) { return ch.unicode() > 0x7f; });
-    if ((beyondAscii && open && isMdbTools(c->dbmsName())) ||
+    if ((beyondAscii && open && c->dialect().bracketsBeyondAscii) ||
         std::any_of(name.begin(), name.end(), forcesBrackets) ||
-        needsDriverQuotes(name, db::IdentifierCase::Mixed, open ? c->keywords() : QStringList()))
+        needsDriverQuotes(name, db::IdentifierCase::Mixed,
+                          open ? c->dialect().keywords : QStringList()))
         return inBrackets(name, c);
     return name;
 }
@@ -237,10 +222,11 @@ TableList RetrieveTableList(ProgramState& state, OperationFeedback& feedback) {
         list.entries.push_back({name, QStringLiteral("TABLE"), schema});
     };
     db::Connection* connection = state.connection.adoConnection.get();
-    if (state.connection.kind == db::ConnectionKind::Oracle) {
+    const db::DatabaseDialect* dialect = connection ? &connection->dialect() : nullptr;
+    if (dialect && !dialect->tableListQuery.isEmpty()) {
         db::Recordset rs;
-        const int field = rs.Open(QStringLiteral("select * from tab"), connection)
-                              ? rs.FieldIndex(QStringLiteral("TNAME"))
+        const int field = rs.Open(dialect->tableListQuery, connection)
+                              ? rs.FieldIndex(dialect->tableListColumn)
                               : -1;
         // An empty schema fails like an error: reading the first row finds none.
         if (field < 0 || rs.RecordCount() == 0) list.failed = true;

@@ -137,7 +137,8 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     // after it would fail too, and counting them would report a success.
     const auto failed = [&] {
         error = transfer_error::lastOf(m_target.Errors());
-        return m_skipFailures && !transfer_error::connectionLost(error);
+        const db::Connection* c = m_target.ActiveConnection();
+        return m_skipFailures && !(c && c->endsSession(error));
     };
     const int columns = m_target.FieldCount();
     int fields = m_records->fieldCount();

@@ -58,10 +58,6 @@ QString reportLine(const db::Error& e) {
                            QString(e.Description).replace(lineBreaks, QStringLiteral(" ")));
 }
 
-bool connectionLost(const db::Error& e) {
-    return db::endsSession(e);
-}
-
 db::Error atLine(db::Error error, qint64 line) {
     if (line > 0 && error.Source != kSource)
         error.Description = kAtLine.arg(line) + error.Description;

@@ -24,9 +24,6 @@ db::Error notATableName(const QString& text);
 // The one-line report of the batch log; line breaks of drivers' messages become blanks so
 // that the report stays one line.
 QString reportLine(const db::Error& e);
-// Whether a failure says the connection to the server is gone (SQLSTATE class 08): going
-// on with the next record cannot help then.
-bool connectionLost(const db::Error& e);
 // The failure a record set or connection left, or a general one when it left none.
 db::Error lastOf(const db::ErrorList& first, const db::ErrorList& second = {});
 // A database's error with the line of the file whose row it refused; the transfer's own errors

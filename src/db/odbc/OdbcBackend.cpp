@@ -211,7 +211,7 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     if (!found) return true;
     if (!describeOdbcResult(stmt, out, errors)) return failCancelled(this, errors);
     // SQLite keeps a CHAR value as it was given: its blanks are the value's own.
-    if (m_dbms == QLatin1String("SQLite"))
+    if (m_engine == Engine::Sqlite)
         for (ColumnInfo& column : out.columns)
             column.padded = false;
     auto c = std::make_unique<OdbcCursor>(this, std::move(stmt), resultsLeft);
@@ -224,7 +224,7 @@ bool OdbcBackend::applySessionTimeout(int timeoutSeconds, ErrorList& errors) {
     // MariaDB's driver lets the query timeout pass unused; the server's own limit stops every
     // statement of a text (error 1969), MySQL's its SELECTs.
     if (!isMariaDb() || timeoutSeconds == m_sessionTimeout) return true;
-    const bool maria = m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive);
+    const bool maria = m_engine == Engine::MariaDb;
     const QString sql =
         maria ? QStringLiteral("SET SESSION max_statement_time = %1").arg(timeoutSeconds)
               : QStringLiteral("SET SESSION max_execution_time = %1")
@@ -235,7 +235,8 @@ bool OdbcBackend::applySessionTimeout(int timeoutSeconds, ErrorList& errors) {
         // A server without the setting still runs statements, without a limit; a lost
         // session is reported as it is.
         ErrorList failure = odbcErrors({&stmt, &m_dbc});
-        if (std::any_of(failure.begin(), failure.end(), endsSession)) {
+        if (std::any_of(failure.begin(), failure.end(),
+                        [&](const Error& e) { return m_dialect.endsSession(e); })) {
             errors = std::move(failure);
             return false;
         }
@@ -269,7 +270,7 @@ OdbcBackend::prepare(const QString& sql, const std::vector<const ColumnInfo*>& p
     for (const ColumnInfo* c : paramColumns)
         params.push_back(*c);
     // psqlODBC and SQLite's driver pass a text on only up to its first NUL.
-    const bool refusesNul = isPostgres() || m_dbms == QLatin1String("SQLite");
+    const bool refusesNul = isPostgres() || m_engine == Engine::Sqlite;
     return std::make_unique<OdbcStatement>(std::move(stmt), std::move(params), sessionForm(),
                                            refusesNul);
 }

@@ -34,28 +34,19 @@ public:
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;
-    // SQLite undoes only the failed statement. PostgreSQL aborts the whole transaction, and
-    // of MariaDB's engines some keep part of a failed statement: their inserts are committed
-    // one by one, or held and stored many to a statement where the table allows it.
-    bool keepsTransactionOnError() const override { return m_dbms == QLatin1String("SQLite"); }
     bool connectionDead() override;
-    QString identifierQuote() const override { return m_quote; }
     QString defaultDatabase() override;
-    QString dbmsName() const override { return m_dbms; }
-    IdentifierCase identifierCase() const override { return m_identifierCase; }
+    const DatabaseDialect& dialect() const override { return m_dialect; }
     // How this session's values are read: texts as UTF-8 bytes (MariaDB's driver, asked for
     // that character set), numbers as their text (MDBTools refuses every other C type for
     // them), money in the server's locale.
     OdbcSessionForm sessionForm() const { return {m_utf8Text, m_numbersAsText, m_money}; }
-    bool isMariaDb() const {
-        return m_dbms.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive) ||
-               m_dbms.contains(QLatin1String("MySQL"), Qt::CaseInsensitive);
-    }
-    bool isPostgres() const {
-        return m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    }
-    QStringList keywords() const override { return m_keywords; }
-    bool readOnly() const override { return m_readOnly; }
+    // The database behind the driver, told by its name once at open; the driver's ways differ
+    // with it.
+    enum class Engine { Other, Postgres, MariaDb, MySql, Sqlite, MdbTools, Access, SqlServer };
+    Engine engine() const { return m_engine; }
+    bool isMariaDb() const { return m_engine == Engine::MariaDb || m_engine == Engine::MySql; }
+    bool isPostgres() const { return m_engine == Engine::Postgres; }
 
     // The statement being run now, so that a cancel from another thread reaches it; cleared
     // before its handle is freed.
@@ -89,6 +80,8 @@ private:
                                                     const QString& tableSql,
                                                     const QStringList& columnSql,
                                                     const std::vector<const ColumnInfo*>& params);
+    // What the open session tells of itself, into m_engine and m_dialect.
+    void describeSession();
     bool endTransaction(SQLSMALLINT completion, ErrorList& errors);
     bool applySessionTimeout(int timeoutSeconds, ErrorList& errors);
     // PostgreSQL writes money by the server's locale: its point and scale, from the text of 1.
@@ -103,16 +96,13 @@ private:
     bool m_connected = false;
     bool m_declareFetch = false;
     bool m_utf8Text = false;
-    bool m_readOnly = false;
     bool m_numbersAsText = false;
     MoneyForm m_money;
     // Opened through the 8-bit calls: MDBTools, which only reads.
     bool m_narrow = false;
-    QString m_quote = QStringLiteral("\"");
-    QString m_dbms;
-    QStringList m_keywords;
+    Engine m_engine = Engine::Other;
+    DatabaseDialect m_dialect;
     int m_sessionTimeout = 0; // the server's limit for this session, in seconds
-    IdentifierCase m_identifierCase = IdentifierCase::Mixed;
     std::mutex m_runningLock;
     SQLHSTMT m_running = SQL_NULL_HANDLE;
 };

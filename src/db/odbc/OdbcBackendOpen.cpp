@@ -157,36 +157,130 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     }
     }
     m_connected = true;
+    describeSession();
+    if (isPostgres()) readMoneyForm();
+    return true;
+}
+
+namespace {
+// Drivers name their database in their own words; these are the names the layer knows.
+OdbcBackend::Engine engineOf(const QString& dbms) {
+    using Engine = OdbcBackend::Engine;
+    const auto has = [&](const char* name) {
+        return dbms.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    const auto is = [&](const char* name) {
+        return dbms.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    if (has("MariaDB")) return Engine::MariaDb;
+    if (has("MySQL")) return Engine::MySql;
+    if (dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) return Engine::Postgres;
+    if (dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) return Engine::Sqlite;
+    if (is("MDBTOOLS")) return Engine::MdbTools;
+    if (is("ACCESS")) return Engine::Access;
+    if (has("SQL Server")) return Engine::SqlServer;
+    return Engine::Other;
+}
+
+SqlFamily familyOf(OdbcBackend::Engine engine, const QString& dbms) {
+    using Engine = OdbcBackend::Engine;
+    switch (engine) {
+    case Engine::MariaDb:
+    case Engine::MySql:
+        return SqlFamily::MySql;
+    case Engine::SqlServer:
+        return SqlFamily::SqlServer;
+    case Engine::Sqlite:
+    case Engine::Access:
+        return SqlFamily::Bracketed;
+    default:
+        break;
+    }
+    const auto has = [&](const char* name) {
+        return dbms.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    if (has("Oracle")) return SqlFamily::Oracle;
+    if (has("SQLite") || has("ACCESS") || has("Jet")) return SqlFamily::Bracketed;
+    return SqlFamily::Postgres;
+}
+
+// Sybase's servers read brackets as SQL Server does, from which it came.
+bool sybaseName(const QString& dbms) {
+    return dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
+           dbms.contains(QLatin1String("Adaptive Server"), Qt::CaseInsensitive);
+}
+} // namespace
+
+void OdbcBackend::describeSession() {
+    DatabaseDialect& d = m_dialect;
+    d = {};
     const QString quote = infoText(m_dbc, SQL_IDENTIFIER_QUOTE_CHAR, m_narrow);
-    if (!quote.trimmed().isEmpty()) m_quote = quote;
-    m_dbms = infoText(m_dbc, SQL_DBMS_NAME, m_narrow);
+    d.identifierQuote = quote.trimmed().isEmpty() ? QStringLiteral("\"") : quote;
+    d.dbmsName = infoText(m_dbc, SQL_DBMS_NAME, m_narrow);
+    m_engine = engineOf(d.dbmsName);
     if (m_narrow) {
         // Its wide text calls crash on some columns; its 8-bit ones give UTF-8.
-        m_readOnly = m_utf8Text = m_numbersAsText = true;
+        d.readOnly = m_utf8Text = m_numbersAsText = true;
     } else {
-        m_readOnly = infoText(m_dbc, SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y");
+        d.readOnly = infoText(m_dbc, SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y");
     }
-    m_keywords = keywordList(m_dbc);
-    if (isPostgres()) readMoneyForm();
+    d.keywords = keywordList(m_dbc);
     SQLUSMALLINT identifierCase = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
                                   sizeof identifierCase, nullptr))) {
         switch (identifierCase) {
         case SQL_IC_UPPER:
-            m_identifierCase = IdentifierCase::Upper;
+            d.identifierCase = IdentifierCase::Upper;
             break;
         case SQL_IC_LOWER:
-            m_identifierCase = IdentifierCase::Lower;
+            d.identifierCase = IdentifierCase::Lower;
             break;
         case SQL_IC_SENSITIVE:
-            m_identifierCase = IdentifierCase::Sensitive;
+            d.identifierCase = IdentifierCase::Sensitive;
             break;
         default:
-            m_identifierCase = IdentifierCase::Mixed;
+            d.identifierCase = IdentifierCase::Mixed;
             break;
         }
     }
-    return true;
+    d.family = familyOf(m_engine, d.dbmsName);
+    const bool mdb = m_engine == Engine::MdbTools;
+    d.acceptsBrackets = d.dbmsName.isEmpty() || mdb || m_engine == Engine::SqlServer ||
+                        m_engine == Engine::Sqlite || m_engine == Engine::Access ||
+                        sybaseName(d.dbmsName);
+    // MDBTools reads Access files: it takes brackets and needs them for a name beyond ASCII;
+    // an Access file opened by its path has its table names in brackets.
+    d.bracketsEveryTable = mdb || m_target == Target::AccessFile;
+    d.bracketsBeyondAscii = mdb;
+    if (m_target == Target::Oracle) {
+        // An Oracle login lists the tables of its own schema.
+        d.tableListQuery = QStringLiteral("select * from tab");
+        d.tableListColumn = QStringLiteral("TNAME");
+    }
+    if (isPostgres()) d.searchPathQuery = QStringLiteral("select unnest(current_schemas(false))");
+    // MariaDB's driver runs a text of several statements only on the thread that ran the
+    // first (see execute).
+    d.severalStatements = !isMariaDb();
+    d.rowsInBatches = isMariaDb() || isPostgres();
+    // SQLite undoes only the failed statement. PostgreSQL aborts the whole transaction, and
+    // of MariaDB's engines some keep part of a failed statement: their inserts are committed
+    // one by one, or held and stored many to a statement where the table allows it.
+    d.keepsTransactionOnError = m_engine == Engine::Sqlite;
+    // A lost connection is SQL state class 08 everywhere.
+    d.lostSessionStates = {QStringLiteral("08")};
+    if (isPostgres()) {
+        // The server's own shutdown ends the session (57P01 to 57P03).
+        d.lostSessionStates << QStringLiteral("57P0");
+    } else if (isMariaDb()) {
+        // MariaDB's and MySQL's clients report a lost session under the general states HY000
+        // and 70100, told apart by their own numbers: server gone (2006), lost in a query
+        // (2013) or while reading (2055), the session killed (1927), or the client out of
+        // memory in the middle of a result (2008), whose rest then stands unread between
+        // client and server.
+        for (const char* state : {"HY000", "70100"})
+            for (const qint32 number : {2006, 2013, 2055, 1927, 2008})
+                d.lostSessionErrors.push_back({QString::fromLatin1(state), number});
+    }
 }
 
 bool OdbcBackend::tunablePostgres(const LoginParams& login) {

@@ -3,6 +3,7 @@
 #include "SqliteHandles.h"
 #include "SqliteTypes.h"
 
+#include "../AdoType.h"
 #include "../SqlParts.h"
 #include "../ValueText.h"
 
@@ -65,7 +66,7 @@ void describeColumns(sqlite3_stmt* stmt, ResultData& out) {
         if (table) c.baseTable = QString::fromUtf8(table);
         if (origin) c.baseColumn = QString::fromUtf8(origin);
         // Columns without a declared type take the storage of their first value.
-        if (c.type == 12 && sqlite3_stmt_busy(stmt)) {
+        if (c.type == adVariant && sqlite3_stmt_busy(stmt)) {
             switch (sqlite3_column_type(stmt, i)) {
             case SQLITE_INTEGER:
                 c.storage = Storage::Int;
@@ -227,6 +228,23 @@ private:
 
 SqliteBackend::~SqliteBackend() {
     close();
+}
+
+const DatabaseDialect& SqliteBackend::dialect() const {
+    static const DatabaseDialect sqlite = [] {
+        DatabaseDialect d;
+        d.dbmsName = QStringLiteral("SQLite");
+        d.family = SqlFamily::Bracketed;
+        d.identifierQuote = QStringLiteral("\"");
+        d.acceptsBrackets = true;
+        // Reached through the Access login (a local file), whose table names always go in
+        // brackets.
+        d.bracketsEveryTable = true;
+        // A failed statement undoes itself alone; there is no session to lose.
+        d.keepsTransactionOnError = true;
+        return d;
+    }();
+    return sqlite;
 }
 
 bool SqliteBackend::open(const LoginParams& login, ErrorList& errors) {

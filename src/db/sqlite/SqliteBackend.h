@@ -25,10 +25,8 @@ public:
     bool beginTransaction(ErrorList& errors) override;
     bool commit(ErrorList& errors) override;
     bool rollback(ErrorList& errors) override;
-    bool keepsTransactionOnError() const override { return true; }
-    QString identifierQuote() const override { return QStringLiteral("\""); }
     QString defaultDatabase() override { return QStringLiteral("main"); }
-    QString dbmsName() const override { return QStringLiteral("SQLite"); }
+    const DatabaseDialect& dialect() const override;
 
     sqlite3* handle() const { return m_db; }
 
