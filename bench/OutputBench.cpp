@@ -56,7 +56,7 @@ int runOutputBench(const QStringList& args) {
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[2]);
-    record.adoConnection->setCursorLocation(3);
+    record.adoConnection->setCursorLocation(db::Connection::adUseClient);
     if (!record.adoConnection->Open()) {
         for (const db::Error& e : record.adoConnection->Errors())
             std::fprintf(stderr, "error %d %s: %s\n", e.Number, qPrintable(e.Source),

@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     }
     db::Connection connection;
     connection.setConnectionString(args[2]);
-    connection.setCursorLocation(3);
+    connection.setCursorLocation(db::Connection::adUseClient);
     connection.setCommandTimeout(0);
     if (!connection.Open()) return 1;
 

@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
     timer.start();
     db::Connection connection;
     connection.setConnectionString(args[2]);
-    connection.setCursorLocation(3);
+    connection.setCursorLocation(db::Connection::adUseClient);
     connection.setCommandTimeout(0);
     if (!connection.Open()) return fail(connection.Errors());
 

@@ -78,7 +78,7 @@ int runTransferBench(const QStringList& args) {
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[2]);
-    record.adoConnection->setCursorLocation(3);
+    record.adoConnection->setCursorLocation(db::Connection::adUseClient);
     if (!record.adoConnection->Open()) {
         for (const db::Error& e : record.adoConnection->Errors())
             std::fprintf(stderr, "error %d: %s\n", e.Number, qPrintable(e.Description));

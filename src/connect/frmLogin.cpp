@@ -303,7 +303,7 @@ bool frmLogin::connectAndShow() {
     m_connection.databaseName = databaseNameOf(input);
     m_connection.kind = kind;
     m_connection.userId = input.userId;
-    connection.setCursorLocation(3);
+    connection.setCursorLocation(db::Connection::adUseClient);
     if (!connection.Open()) return false;
     if (m_hooks.showMainWindow && !m_hooks.showMainWindow()) return false;
     saveLogin(fields(), kind);

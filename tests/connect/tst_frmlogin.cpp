@@ -347,7 +347,7 @@ private slots:
         QVERIFY(m_record.adoConnection && m_record.adoConnection->isOpen());
         QCOMPARE(m_record.kind, ConnectionKind::Access);
         QCOMPARE(m_record.databaseName, QStringLiteral("login.db"));
-        QCOMPARE(m_record.adoConnection->CursorLocation(), 3);
+        QCOMPARE(m_record.adoConnection->CursorLocation(), int(db::Connection::adUseClient));
         QCOMPARE(
             m_record.adoConnection->ConnectionString(),
             QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=pw;1;User ID=;Data Source=%1;"

@@ -235,7 +235,7 @@ private slots:
         QFETCH(QString, backend);
         Connection c;
         QVERIFY(testdb::open(c, backend));
-        QCOMPARE(c.CursorLocation(), 3);
+        QCOMPARE(c.CursorLocation(), int(db::Connection::adUseClient));
         QVERIFY(!c.Version().isEmpty());
         const Kind kind = testdb::backend(backend).kind;
         if (kind == Kind::PostgresOdbc)

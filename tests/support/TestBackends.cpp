@@ -117,7 +117,7 @@ QString describe(const db::ErrorList& errors) {
 
 bool open(db::Connection& connection, const QString& backendName) {
     connection.setConnectionString(backend(backendName).connectionString);
-    connection.setCursorLocation(3);
+    connection.setCursorLocation(db::Connection::adUseClient);
     if (connection.Open()) return true;
     QTest::qFail(
         qPrintable(QStringLiteral("open %1: %2").arg(backendName, describe(connection.Errors()))),
