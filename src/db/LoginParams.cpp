@@ -49,6 +49,8 @@ LoginParams parseConnectionString(const QString& text) {
             p.userId = value;
         else if (key == QLatin1String("password") || key == QLatin1String("pwd"))
             p.password = value;
+        else if (!key.isEmpty())
+            p.options[key] = value;
     }
     return p;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <map>
 
 namespace db {
 
@@ -11,6 +12,14 @@ struct LoginParams {
     QString dataSource;
     QString userId;
     QString password;
+    // Every other key of the connection string (a host, a port, a database, a driver's own
+    // options), by its name in lower case: for backends that need more than the four above.
+    std::map<QString, QString> options;
+
+    QString option(const QString& name) const {
+        const auto it = options.find(name.toLower());
+        return it == options.end() ? QString() : it->second;
+    }
 };
 
 // Splits "Key=Value;Key=Value" as connection strings are written: keys are case-insensitive,

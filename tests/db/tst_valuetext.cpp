@@ -1,9 +1,9 @@
 // The layer's pure pieces: value texts, decimal ordering, date parsing, connection-string and
 // statement parsing, and the compact column storage.
-#include "ColumnData.h"
-#include "LoginParams.h"
-#include "SqlText.h"
-#include "ValueText.h"
+#include "db/ColumnData.h"
+#include "db/LoginParams.h"
+#include "db/SqlText.h"
+#include "db/ValueText.h"
 
 #include <QTest>
 #include <cmath>
@@ -172,6 +172,8 @@ private slots:
         QCOMPARE(p.password, QString());
         QCOMPARE(p.userId, QStringLiteral("sa"));
         QCOMPARE(p.dataSource, QStringLiteral("DBSRV"));
+        QCOMPARE(p.option(QStringLiteral("Persist Security Info")), QStringLiteral("True"));
+        QVERIFY(!p.options.count(QStringLiteral("password")));
 
         p = parseConnectionString(
             QStringLiteral("provider=Microsoft.Jet.OLEDB.4.0; PASSWORD={a;b=}}c}; user "
@@ -180,6 +182,11 @@ private slots:
         QCOMPARE(p.password, QStringLiteral("a;b=}c"));
         QCOMPARE(p.userId, QStringLiteral("x;y"));
         QCOMPARE(p.dataSource, QStringLiteral("/tmp/a b.db"));
+        p = parseConnectionString(QStringLiteral("Host=db1;Port='5433';Options={-c x=1;y}"));
+        QCOMPARE(p.option(QStringLiteral("host")), QStringLiteral("db1"));
+        QCOMPARE(p.option(QStringLiteral("PORT")), QStringLiteral("5433"));
+        QCOMPARE(p.option(QStringLiteral("options")), QStringLiteral("-c x=1;y"));
+        QVERIFY(p.dataSource.isEmpty() && p.option(QStringLiteral("database")).isEmpty());
 
         QCOMPARE(braceQuote(QStringLiteral("a}b;")), QStringLiteral("{a}}b;}"));
         // Braces only where a value needs them: MDBTools keeps them as part of a path.
