@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../Backend.h"
 #include "OdbcHandle.h"
 #include "OdbcTypes.h"
+#include "db/Backend.h"
 
 #include <mutex>
 
@@ -56,6 +56,8 @@ protected:
     void interruptRunning() override;
 
 private:
+    // A data source by name, with the options its driver needs.
+    bool connectDataSource(const LoginParams& login, ErrorList& errors);
     // file: the database file the driver opens, named where it fails without a reason.
     bool connectWithDriver(const QStringList& preferred, const QString& connectionTail,
                            ErrorList& errors, const QString& file = QString());

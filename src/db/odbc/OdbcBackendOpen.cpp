@@ -2,8 +2,8 @@
 // source, the options a driver needs, and what the session tells of itself.
 #include "OdbcBackend.h"
 
-#include "../OdbcDataSources.h"
 #include "OdbcDiag.h"
+#include "db/odbc/OdbcDataSources.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -74,6 +74,41 @@ QStringList keywordList(const OdbcHandle& dbc) {
 }
 } // namespace
 
+bool OdbcBackend::connectDataSource(const LoginParams& login, ErrorList& errors) {
+    m_declareFetch = tunablePostgres(login);
+    if (m_declareFetch) {
+        // psqlODBC otherwise holds a whole result in memory beside ours, and reports
+        // booleans as text. It reads a braced PWD but not a braced UID, and data-source
+        // names cannot hold ";{}=".
+        const QString text =
+            QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
+                .arg(login.dataSource, login.userId, connectionValue(login.password));
+        return driverConnect(text, errors);
+    }
+    if (const QString text = mariaDbConnection(login); !text.isEmpty()) {
+        if (!driverConnect(text, errors)) return false;
+        m_utf8Text = true;
+    } else if (readOnlyDriver(driverOfDataSource(login.dataSource))) {
+        m_narrow = true;
+        QByteArray dsn = login.dataSource.toUtf8(), uid = login.userId.toUtf8(),
+                   pwd = login.password.toUtf8();
+        if (!SQL_SUCCEEDED(SQLConnect(m_dbc.get(), narrowText(dsn), SQL_NTS, narrowText(uid),
+                                      SQL_NTS, narrowText(pwd), SQL_NTS))) {
+            errors = odbcErrors({&m_dbc});
+            return false;
+        }
+    } else {
+        // Separate arguments: the values reach the driver exactly as typed.
+        if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
+                                       wide(login.userId), SQL_NTS, wide(login.password),
+                                       SQL_NTS))) {
+            errors = odbcErrors({&m_dbc});
+            return false;
+        }
+    }
+    return true;
+}
+
 bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     if (!m_env) {
@@ -90,39 +125,9 @@ bool OdbcBackend::open(const LoginParams& login, ErrorList& errors) {
     SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, SQLPOINTER(kLoginTimeoutSeconds), 0);
 
     switch (m_target) {
-    case Target::DataSource: {
-        m_declareFetch = tunablePostgres(login);
-        if (m_declareFetch) {
-            // psqlODBC otherwise holds a whole result in memory beside ours, and reports
-            // booleans as text. It reads a braced PWD but not a braced UID, and data-source
-            // names cannot hold ";{}=".
-            const QString text =
-                QStringLiteral("DSN=%1;UID=%2;PWD=%3;UseDeclareFetch=1;Fetch=10000;BoolsAsChar=0;")
-                    .arg(login.dataSource, login.userId, connectionValue(login.password));
-            if (!driverConnect(text, errors)) return false;
-        } else if (const QString text = mariaDbConnection(login); !text.isEmpty()) {
-            if (!driverConnect(text, errors)) return false;
-            m_utf8Text = true;
-        } else if (readOnlyDriver(driverOfDataSource(login.dataSource))) {
-            m_narrow = true;
-            QByteArray dsn = login.dataSource.toUtf8(), uid = login.userId.toUtf8(),
-                       pwd = login.password.toUtf8();
-            if (!SQL_SUCCEEDED(SQLConnect(m_dbc.get(), narrowText(dsn), SQL_NTS, narrowText(uid),
-                                          SQL_NTS, narrowText(pwd), SQL_NTS))) {
-                errors = odbcErrors({&m_dbc});
-                return false;
-            }
-        } else {
-            // Separate arguments: the values reach the driver exactly as typed.
-            if (!SQL_SUCCEEDED(SQLConnectW(m_dbc.get(), wide(login.dataSource), SQL_NTS,
-                                           wide(login.userId), SQL_NTS, wide(login.password),
-                                           SQL_NTS))) {
-                errors = odbcErrors({&m_dbc});
-                return false;
-            }
-        }
+    case Target::DataSource:
+        if (!connectDataSource(login, errors)) return false;
         break;
-    }
     case Target::SqlServer:
         if (!connectWithDriver(
                 {QStringLiteral("ODBC Driver 18 for SQL Server"),
@@ -204,6 +209,42 @@ SqlFamily familyOf(OdbcBackend::Engine engine, const QString& dbms) {
     return SqlFamily::Postgres;
 }
 
+IdentifierCase identifierCaseOf(const OdbcHandle& dbc) {
+    SQLUSMALLINT identifierCase = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
+                                   sizeof identifierCase, nullptr)))
+        return IdentifierCase::Mixed;
+    switch (identifierCase) {
+    case SQL_IC_UPPER:
+        return IdentifierCase::Upper;
+    case SQL_IC_LOWER:
+        return IdentifierCase::Lower;
+    case SQL_IC_SENSITIVE:
+        return IdentifierCase::Sensitive;
+    default:
+        return IdentifierCase::Mixed;
+    }
+}
+
+void describeLostSession(OdbcBackend::Engine engine, DatabaseDialect& d) {
+    using Engine = OdbcBackend::Engine;
+    // A lost connection is SQL state class 08 everywhere.
+    d.lostSessionStates = {QStringLiteral("08")};
+    if (engine == Engine::Postgres) {
+        // The server's own shutdown ends the session (57P01 to 57P03).
+        d.lostSessionStates << QStringLiteral("57P0");
+    } else if (engine == Engine::MariaDb || engine == Engine::MySql) {
+        // MariaDB's and MySQL's clients report a lost session under the general states HY000
+        // and 70100, told apart by their own numbers: server gone (2006), lost in a query
+        // (2013) or while reading (2055), the session killed (1927), or the client out of
+        // memory in the middle of a result (2008), whose rest then stands unread between
+        // client and server.
+        for (const char* state : {"HY000", "70100"})
+            for (const qint32 number : {2006, 2013, 2055, 1927, 2008})
+                d.lostSessionErrors.push_back({QString::fromLatin1(state), number});
+    }
+}
+
 // Sybase's servers read brackets as SQL Server does, from which it came.
 bool sybaseName(const QString& dbms) {
     return dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
@@ -225,24 +266,7 @@ void OdbcBackend::describeSession() {
         d.readOnly = infoText(m_dbc, SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y");
     }
     d.keywords = keywordList(m_dbc);
-    SQLUSMALLINT identifierCase = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(m_dbc.get(), SQL_IDENTIFIER_CASE, &identifierCase,
-                                  sizeof identifierCase, nullptr))) {
-        switch (identifierCase) {
-        case SQL_IC_UPPER:
-            d.identifierCase = IdentifierCase::Upper;
-            break;
-        case SQL_IC_LOWER:
-            d.identifierCase = IdentifierCase::Lower;
-            break;
-        case SQL_IC_SENSITIVE:
-            d.identifierCase = IdentifierCase::Sensitive;
-            break;
-        default:
-            d.identifierCase = IdentifierCase::Mixed;
-            break;
-        }
-    }
+    d.identifierCase = identifierCaseOf(m_dbc);
     d.family = familyOf(m_engine, d.dbmsName);
     const bool mdb = m_engine == Engine::MdbTools;
     d.acceptsBrackets = d.dbmsName.isEmpty() || mdb || m_engine == Engine::SqlServer ||
@@ -266,21 +290,7 @@ void OdbcBackend::describeSession() {
     // of MariaDB's engines some keep part of a failed statement: their inserts are committed
     // one by one, or held and stored many to a statement where the table allows it.
     d.keepsTransactionOnError = m_engine == Engine::Sqlite;
-    // A lost connection is SQL state class 08 everywhere.
-    d.lostSessionStates = {QStringLiteral("08")};
-    if (isPostgres()) {
-        // The server's own shutdown ends the session (57P01 to 57P03).
-        d.lostSessionStates << QStringLiteral("57P0");
-    } else if (isMariaDb()) {
-        // MariaDB's and MySQL's clients report a lost session under the general states HY000
-        // and 70100, told apart by their own numbers: server gone (2006), lost in a query
-        // (2013) or while reading (2055), the session killed (1927), or the client out of
-        // memory in the middle of a result (2008), whose rest then stands unread between
-        // client and server.
-        for (const char* state : {"HY000", "70100"})
-            for (const qint32 number : {2006, 2013, 2055, 1927, 2008})
-                d.lostSessionErrors.push_back({QString::fromLatin1(state), number});
-    }
+    describeLostSession(m_engine, d);
 }
 
 bool OdbcBackend::tunablePostgres(const LoginParams& login) {
