@@ -1,11 +1,11 @@
 #include "OutputBench.h"
 #include "QueryWait.h"
 
-#include "ExcelExport.h"
-#include "HtmlExport.h"
-#include "ProgramState.h"
-#include "WindowFeedback.h"
-#include "modExecuteQuery.h"
+#include "query/ProgramState.h"
+#include "query/WindowFeedback.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
 
 #include <QElapsedTimer>
 #include <QFile>

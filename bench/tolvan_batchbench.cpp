@@ -5,12 +5,12 @@
 //       the export of all the tables, then, after emptying them, the batch import of the
 //       batch file the export wrote
 // and prints "export_seconds=E import_seconds=I rows=N peak_kb=K" last.
-#include "BatchFeedback.h"
-#include "BatchFileLoader.h"
-#include "BatchRunners.h"
-#include "Connection.h"
-#include "ExportAll.h"
-#include "TableTransfer.h"
+#include "batch/BatchFeedback.h"
+#include "batch/BatchFileLoader.h"
+#include "batch/BatchRunners.h"
+#include "batch/ExportAll.h"
+#include "db/Connection.h"
+#include "transfer/TableTransfer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 //   tolvan-bench export|import ...   (the CSV and TAB commands, see transfer_bench.cpp)
 //   tolvan-bench excel|html "<connection string>" "<sql>" [output folder]      (see OutputBench.h)
 // and prints "rows=N fields=M seconds=S" last.
-#include "Connection.h"
 #include "OutputBench.h"
-#include "Recordset.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 #include "transfer_bench.h"
 
 #include <QCoreApplication>

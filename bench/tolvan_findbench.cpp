@@ -6,10 +6,10 @@
 // "rows=N matching=M find_seconds=S" for the whole search over every cell; or copies every
 // cell with the column names as text and HTML and prints "rows=N copy_seconds=S text_mb=T
 // html_mb=H".
-#include "Connection.h"
-#include "GridCopy.h"
-#include "GridFind.h"
-#include "Recordset.h"
+#include "app/GridCopy.h"
+#include "app/GridFind.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

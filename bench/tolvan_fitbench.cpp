@@ -8,11 +8,11 @@
 // width the estimates must not fall short of.
 //
 // Run with QT_QPA_PLATFORM=offscreen.
-#include "ColumnFit.h"
-#include "Connection.h"
-#include "Recordset.h"
-#include "RecordsetModel.h"
-#include "ResultGrid.h"
+#include "app/ColumnFit.h"
+#include "app/RecordsetModel.h"
+#include "app/ResultGrid.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -17,10 +17,10 @@
 //     no input) and the completed read, the memory above the program's size before.
 //
 // Run with QT_QPA_PLATFORM=offscreen.
-#include "Connection.h"
-#include "ProgramState.h"
-#include "RecordsetModel.h"
-#include "frmKorvel.h"
+#include "app/RecordsetModel.h"
+#include "app/frmKorvel.h"
+#include "db/Connection.h"
+#include "query/ProgramState.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

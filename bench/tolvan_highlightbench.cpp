@@ -5,9 +5,9 @@
 // completion takes to read the whole text for the names at the caret, as it does after each
 // key while its list shows.
 //   QT_QPA_PLATFORM=offscreen tolvan-highlightbench [lines]
-#include "ColumnCatalog.h"
-#include "SqlCompletion.h"
-#include "SqlHighlighter.h"
+#include "app/SqlHighlighter.h"
+#include "db/ColumnCatalog.h"
+#include "query/SqlCompletion.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

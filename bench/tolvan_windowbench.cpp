@@ -15,12 +15,12 @@
 // for escape "escape_to_question=S". Run on a real X server or offscreen.
 #include "PaintCounter.h"
 
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
-#include "TransferTexts.h"
-#include "WaitPanel.h"
-#include "frmBatch.h"
-#include "frmKorvel.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "batch/frmBatch.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "transfer/TransferTexts.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,12 +9,12 @@
 #include "transfer_bench.h"
 #include "QueryWait.h"
 
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
-#include "TransferTexts.h"
-#include "modExecuteQuery.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QElapsedTimer>
 #include <QFile>

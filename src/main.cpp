@@ -1,11 +1,11 @@
-#include "ConnectionRecord.h"
-#include "LoginPrompts.h"
-#include "ProgramState.h"
-#include "ProgramVersion.h"
-#include "QtTranslations.h"
-#include "SettingsStore.h"
-#include "frmKorvel.h"
-#include "frmLogin.h"
+#include "app/frmKorvel.h"
+#include "connect/LoginPrompts.h"
+#include "connect/frmLogin.h"
+#include "db/ConnectionRecord.h"
+#include "help/ProgramVersion.h"
+#include "options/SettingsStore.h"
+#include "query/ProgramState.h"
+#include "widgets/QtTranslations.h"
 
 #include <QApplication>
 #include <memory>

@@ -1,8 +1,8 @@
 // Loading a batch file into the command box: character set, line ends, leading empty lines;
 // the loaded text then goes through the line parser as a run would.
-#include "BatchFileLoader.h"
-#include "BatchLine.h"
 #include "FuzzFile.h"
+#include "batch/BatchFileLoader.h"
+#include "batch/BatchLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FuzzFile input;

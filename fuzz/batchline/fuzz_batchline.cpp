@@ -1,10 +1,10 @@
 // The command text of the batch window: cut into lines, each line checked and split into
 // table and file name.
-#include "BatchLine.h"
-#include "BlankText.h"
 #include "FuzzFile.h"
-#include "StatementText.h"
-#include "TargetQuery.h"
+#include "batch/BatchLine.h"
+#include "common/BlankText.h"
+#include "db/StatementText.h"
+#include "transfer/TargetQuery.h"
 
 #include <QStringList>
 

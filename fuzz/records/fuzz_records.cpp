@@ -1,9 +1,9 @@
 // The reading side of a CSV/TAB import: the character set decision, lines, records and the
 // decoding of each field, for both separators and both character sets.
 #include "FuzzFile.h"
-#include "LineReader.h"
-#include "RecordReader.h"
-#include "TextEncoding.h"
+#include "transfer/LineReader.h"
+#include "transfer/RecordReader.h"
+#include "transfer/TextEncoding.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The settings file: read through the store as the program reads it, and one value set into
 // it as the program sets one, the rest of the file keeping its meaning.
 #include "FuzzFile.h"
-#include "IniText.h"
-#include "SettingsStore.h"
+#include "options/IniText.h"
+#include "options/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ColumnFit.h"
 
-#include "Recordset.h"
 #include "RecordsetModel.h"
+#include "db/Recordset.h"
 
 #include <algorithm>
 #include <cmath>

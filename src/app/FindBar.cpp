@@ -1,6 +1,6 @@
 #include "FindBar.h"
 
-#include "modKorvel.h"
+#include "query/modKorvel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "GridCopy.h"
 
-#include "Recordset.h"
+#include "db/Recordset.h"
 
 namespace {
 void appendText(QString& out, const QString& value) {

@@ -1,6 +1,6 @@
 #include "GridFind.h"
 
-#include "Recordset.h"
+#include "db/Recordset.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,5 +1,5 @@
 // The main window's batch command.
-#include "frmBatch.h"
+#include "batch/frmBatch.h"
 #include "frmKorvel.h"
 
 #include <QApplication>

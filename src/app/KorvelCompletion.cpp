@@ -1,10 +1,10 @@
 // Completion in the query box: the names of the table list and the columns of the tables the
 // text names, the columns read on a worker so that typing never waits for the catalog.
-#include "ColumnCatalog.h"
 #include "CompletionList.h"
-#include "SqlCompletion.h"
 #include "SqlHighlighter.h"
+#include "db/ColumnCatalog.h"
 #include "frmKorvel.h"
+#include "query/SqlCompletion.h"
 
 #include <QPlainTextEdit>
 

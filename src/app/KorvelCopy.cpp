@@ -1,9 +1,9 @@
 #include "GridCopy.h"
-#include "Recordset.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
+#include "db/Recordset.h"
 #include "frmKorvel.h"
-#include "modKorvel.h"
+#include "query/modKorvel.h"
 
 #include <QAction>
 #include <QApplication>

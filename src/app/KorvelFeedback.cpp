@@ -6,9 +6,9 @@
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
 #include "StatusPanels.h"
-#include "Twips.h"
 #include "WaitPanel.h"
-#include "modKorvel.h"
+#include "query/modKorvel.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "FindBar.h"
 #include "GridFind.h"
-#include "Recordset.h"
 #include "RecordsetModel.h"
 #include "ResultGrid.h"
+#include "db/Recordset.h"
 #include "frmKorvel.h"
-#include "modKorvel.h"
+#include "query/modKorvel.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // The main window's help menu and its "Info" button.
-#include "HelpFile.h"
-#include "frmAbout.h"
 #include "frmKorvel.h"
+#include "help/HelpFile.h"
+#include "help/frmAbout.h"
 
 void frmKorvel::mnuIndex_Click() {
     const QString report = OpenHelpFile();

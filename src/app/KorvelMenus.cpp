@@ -1,7 +1,7 @@
 // The main window's menu tree and toolbar, as tables.
 #include "frmKorvel.h"
 
-#include "MenuTexts.h"
+#include "widgets/MenuTexts.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,11 +2,11 @@
 // at close, and opening their files on the desktop.
 #include "frmKorvel.h"
 
-#include "CacheFolder.h"
-#include "DesktopOpen.h"
-#include "ExcelExport.h"
-#include "HtmlExport.h"
-#include "TemporaryPages.h"
+#include "transfer/CacheFolder.h"
+#include "transfer/DesktopOpen.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/TemporaryPages.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

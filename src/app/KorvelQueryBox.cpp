@@ -1,7 +1,7 @@
 #include "ResultGrid.h"
-#include "StatementText.h"
+#include "db/StatementText.h"
 #include "frmKorvel.h"
-#include "modExecuteQuery.h"
+#include "query/modExecuteQuery.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>

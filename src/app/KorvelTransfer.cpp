@@ -1,15 +1,15 @@
 // The main window's side of the CSV and TAB transfers: the menu commands, dropped files and
 // the feedback the transfers ask of the window (progress bar, events, file dialogs).
-#include "BlankText.h"
-#include "FileDialogFilter.h"
-#include "FileDrop.h"
 #include "ResultGrid.h"
-#include "TransferTexts.h"
 #include "WaitPanel.h"
+#include "common/BlankText.h"
 #include "frmKorvel.h"
-#include "modExecuteQuery.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/FileDrop.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
+#include "widgets/FileDialogFilter.h"
 
 #include <QApplication>
 #include <QComboBox>

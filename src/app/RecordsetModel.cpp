@@ -1,8 +1,8 @@
 #include "RecordsetModel.h"
 
-#include "AdoType.h"
-#include "Connection.h"
-#include "Recordset.h"
+#include "db/AdoType.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "ResultGrid.h"
 
 #include "ColumnFit.h"
-#include "Recordset.h"
 #include "RecordsetModel.h"
+#include "db/Recordset.h"
 
 #include <QApplication>
 #include <QHeaderView>

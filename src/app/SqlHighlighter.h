@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqlParts.h"
+#include "db/SqlParts.h"
 
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>

@@ -1,6 +1,6 @@
 #include "StatusPanels.h"
 
-#include "Twips.h"
+#include "widgets/Twips.h"
 
 #include <QEvent>
 #include <QPainter>

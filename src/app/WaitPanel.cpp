@@ -1,7 +1,7 @@
 #include "WaitPanel.h"
 
-#include "Twips.h"
-#include "modKorvel.h"
+#include "query/modKorvel.h"
+#include "widgets/Twips.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

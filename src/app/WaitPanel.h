@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowFeedback.h"
+#include "common/OperationFeedback.h"
 
 #include <QFrame>
 #include <QString>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "BatchState.h"
-#include "EventPump.h"
-#include "ProgramState.h"
-#include "SlicedProgress.h"
-#include "SqlCompletion.h"
-#include "WindowFeedback.h"
+#include "batch/BatchState.h"
+#include "query/ProgramState.h"
+#include "query/SqlCompletion.h"
+#include "query/WindowFeedback.h"
+#include "transfer/EventPump.h"
+#include "widgets/SlicedProgress.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TableTransfer.h"
-#include "TransferTexts.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TransferTexts.h"
 
 #include <QString>
 

@@ -2,14 +2,14 @@
 
 #include "BatchFeedback.h"
 #include "BatchTexts.h"
-#include "BlankText.h"
-#include "ErrorReport.h"
-#include "FilePaths.h"
-#include "LineReader.h"
-#include "SettingsKeys.h"
-#include "TextEncoding.h"
-#include "TransferErrors.h"
-#include "TransferTexts.h"
+#include "common/BlankText.h"
+#include "common/ErrorReport.h"
+#include "common/FilePaths.h"
+#include "options/SettingsKeys.h"
+#include "transfer/LineReader.h"
+#include "transfer/TextEncoding.h"
+#include "transfer/TransferErrors.h"
+#include "transfer/TransferTexts.h"
 
 #include <QFile>
 #include <QFileInfo>

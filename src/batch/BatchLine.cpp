@@ -1,8 +1,8 @@
 #include "BatchLine.h"
 
 #include "BatchTexts.h"
-#include "BlankText.h"
-#include "SqlText.h"
+#include "common/BlankText.h"
+#include "db/SqlText.h"
 
 QStringView BatchLineReader::next() {
     if (m_done) return {};

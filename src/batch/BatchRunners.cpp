@@ -3,8 +3,8 @@
 #include "BatchFeedback.h"
 #include "BatchLine.h"
 #include "BatchTexts.h"
-#include "BlankText.h"
-#include "TableTransfer.h"
+#include "common/BlankText.h"
+#include "transfer/TableTransfer.h"
 
 #include <QFileInfo>
 

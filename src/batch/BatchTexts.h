@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MenuTexts.h"
-#include "modExecuteQuery.h"
+#include "query/QueryTexts.h"
+#include "widgets/MenuTexts.h"
 
 #include <QString>
 

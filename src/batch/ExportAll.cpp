@@ -3,12 +3,12 @@
 #include "BatchFeedback.h"
 #include "BatchLine.h"
 #include "BatchTexts.h"
-#include "BlankText.h"
 #include "ExportAllNames.h"
-#include "TableTransfer.h"
-#include "TextEncoding.h"
-#include "TextFileWriter.h"
-#include "TransferErrors.h"
+#include "common/BlankText.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TextEncoding.h"
+#include "transfer/TextFileWriter.h"
+#include "transfer/TransferErrors.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "BatchLine.h"
 #include "BatchTexts.h"
-#include "BlankText.h"
+#include "common/BlankText.h"
 
 QString JoinedCommandText(const QString& commandText) {
     QString text = commandText;

@@ -5,10 +5,10 @@
 #include "BatchRunners.h"
 #include "BatchTexts.h"
 #include "ExportAll.h"
-#include "HelpFile.h"
-#include "SettingsKeys.h"
-#include "Twips.h"
-#include "frmAbout.h"
+#include "help/HelpFile.h"
+#include "help/frmAbout.h"
+#include "options/SettingsKeys.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "BatchFeedback.h"
 #include "BatchState.h"
-#include "EventPump.h"
-#include "SlicedProgress.h"
+#include "transfer/EventPump.h"
+#include "widgets/SlicedProgress.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConnectionRecord.h"
-#include "LoginParams.h"
+#include "db/ConnectionRecord.h"
+#include "db/LoginParams.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "LoginPrompts.h"
 
-#include "FileDialogFilter.h"
-#include "SettingsStore.h"
+#include "options/SettingsStore.h"
+#include "widgets/FileDialogFilter.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "LoginSettings.h"
 
 #include "ConnectionStrings.h"
-#include "SettingsKeys.h"
+#include "options/SettingsKeys.h"
 
 LoginFields loadLoginFields() {
     LoginFields f;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConnectionRecord.h"
+#include "db/ConnectionRecord.h"
 
 #include <QString>
 

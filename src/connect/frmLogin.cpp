@@ -1,10 +1,10 @@
 #include "frmLogin.h"
 
-#include "ErrorReport.h"
 #include "LoginPrompts.h"
-#include "OdbcDataSources.h"
-#include "SettingsKeys.h"
-#include "Twips.h"
+#include "common/ErrorReport.h"
+#include "db/odbc/OdbcDataSources.h"
+#include "options/SettingsKeys.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ConnectionRecord.h"
 #include "ConnectionStrings.h"
 #include "LoginSettings.h"
+#include "db/ConnectionRecord.h"
 
 #include <QDialog>
 #include <array>

@@ -153,7 +153,7 @@ QString Connection::DefaultDatabase() {
     return m_database;
 }
 
-QString Connection::Version() const {
+QString Connection::Version() {
     return QStringLiteral("Tolvan Data Access 1.0");
 }
 

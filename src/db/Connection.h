@@ -48,7 +48,8 @@ public:
 
     const ErrorList& Errors() const { return m_errors; }
     QString DefaultDatabase();
-    QString Version() const;
+    // The layer's own version, the same for every connection.
+    static QString Version();
     // What the open session's database reads and can do, as its backend told at open; kept
     // while the backend is lent, empty once closed.
     const DatabaseDialect& dialect() const { return m_dialect; }

@@ -1,7 +1,7 @@
 #include "HelpFile.h"
 
-#include "DesktopEntries.h"
 #include "HelpTexts.h"
+#include "common/DesktopEntries.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

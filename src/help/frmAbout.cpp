@@ -1,9 +1,9 @@
 #include "frmAbout.h"
 
-#include "Connection.h"
 #include "HelpTexts.h"
 #include "ProgramVersion.h"
-#include "Twips.h"
+#include "db/Connection.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -110,10 +110,9 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-QString dataAccessVersion(const db::Connection* connection) {
-    if (connection) return connection->Version();
-    const db::Connection layer;
-    return layer.Version();
+// Every connection has the layer's one version: none need be built to read it.
+QString dataAccessVersion(const db::Connection*) {
+    return db::Connection::Version();
 }
 
 void ShowAboutBox(QWidget* owner, QWidget* mainWindow, const db::Connection* connection) {

@@ -1,7 +1,7 @@
 #include "frmSetup.h"
 
 #include "SettingsKeys.h"
-#include "Twips.h"
+#include "widgets/Twips.h"
 
 #include <QCheckBox>
 #include <QFrame>

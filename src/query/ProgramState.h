@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ConnectionRecord.h"
 #include "QueryHistory.h"
-#include "Recordset.h"
 #include "StatementRun.h"
+#include "db/ConnectionRecord.h"
+#include "db/Recordset.h"
 
 #include <QString>
 #include <memory>

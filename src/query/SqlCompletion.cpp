@@ -1,7 +1,8 @@
 #include "SqlCompletion.h"
+#include "db/IdentifierQuoting.h"
 
-#include "ColumnCatalog.h"
 #include "TableListRetrieval.h"
+#include "db/ColumnCatalog.h"
 
 #include <QSet>
 
@@ -63,7 +64,7 @@ public:
         if (fits(t.entry.Name) || fits(t.listed)) m_out.choices << t.listed;
     }
     void bareTable(const ListedTable& t) {
-        if (fits(t.entry.Name)) m_out.choices << AddTableName(t.entry.Name, m_connection);
+        if (fits(t.entry.Name)) m_out.choices << db::AddTableName(t.entry.Name, m_connection);
     }
     void columnsOf(const ListedTable& t) {
         const QStringList* names = m_catalog.columns(t.entry);
@@ -72,7 +73,7 @@ public:
             return;
         }
         for (const QString& name : *names)
-            if (fits(name)) m_out.choices << AddColumnName(name, m_connection);
+            if (fits(name)) m_out.choices << db::AddColumnName(name, m_connection);
     }
 
 private:

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ConnectionRecord.h"
-#include "ResultData.h"
-#include "SqlParts.h"
+#include "db/ConnectionRecord.h"
+#include "db/ResultData.h"
+#include "db/SqlParts.h"
 
 #include <QStringList>
 #include <vector>

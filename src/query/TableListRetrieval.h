@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ProgramState.h"
-#include "WindowFeedback.h"
+#include "common/OperationFeedback.h"
 
 #include <QStringList>
 
@@ -18,13 +18,3 @@ struct TableList {
 // The names of the database's tables, quoted so that each can follow "select * from ":
 // Oracle through "select * from tab", every other kind through the catalog (type "TABLE").
 TableList RetrieveTableList(ProgramState& state, OperationFeedback& feedback);
-
-// "[" + name + "]"; a "]" inside is left as it is.
-QString BracketName(const QString& name);
-
-// A name as the table list holds it: bracketed for Access and when it holds a character that
-// needs quoting. Databases that do not accept brackets get their own identifier quotes.
-QString AddTableName(const QString& name, const db::ConnectionRecord& connection);
-// A column's name as completion writes it: in the same quotes, but only where the name needs
-// them (Access files want brackets around every table name, not around every column's).
-QString AddColumnName(const QString& name, const db::ConnectionRecord& connection);

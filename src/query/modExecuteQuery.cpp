@@ -1,10 +1,10 @@
 #include "modExecuteQuery.h"
 
-#include "BlankText.h"
-#include "ErrorReport.h"
-#include "SettingsKeys.h"
 #include "StatementRun.h"
-#include "StatementText.h"
+#include "common/BlankText.h"
+#include "common/ErrorReport.h"
+#include "db/StatementText.h"
+#include "options/SettingsKeys.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "modKorvel.h"
 
-#include "BlankText.h"
+#include "common/BlankText.h"
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");

@@ -1,6 +1,6 @@
 #include "CacheFolder.h"
 
-#include "SettingsStore.h"
+#include "options/SettingsStore.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 #include "DelimitedFormat.h"
 
-#include "AdoType.h"
-#include "Recordset.h"
+#include "db/AdoType.h"
+#include "db/Recordset.h"
 
 namespace {
 bool isTextType(int type) {

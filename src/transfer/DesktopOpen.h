@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopEntries.h"
+#include "common/DesktopEntries.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,8 +3,8 @@
 #include "TextWidth.h"
 #include "TransferErrors.h"
 #include "TransferTexts.h"
-#include "ValueText.h"
 #include "XlsxFile.h"
+#include "db/ValueText.h"
 
 #include <QDate>
 #include <QFile>

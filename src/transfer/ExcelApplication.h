@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CellSpool.h"
-#include "Error.h"
 #include "SheetFormat.h"
+#include "db/Error.h"
 
 #include <QString>
 #include <functional>

@@ -4,14 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "BlankText.h"
-#include "ErrorReport.h"
 #include "ExcelApplication.h"
-#include "SettingsKeys.h"
-#include "SqlText.h"
 #include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
+#include "common/BlankText.h"
+#include "common/ErrorReport.h"
+#include "db/SqlText.h"
+#include "options/SettingsKeys.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Connection.h"
-#include "Recordset.h"
-#include "WindowFeedback.h"
+#include "common/OperationFeedback.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QString>
 

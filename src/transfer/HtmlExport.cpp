@@ -1,13 +1,13 @@
 #include "HtmlExport.h"
 
-#include "ErrorReport.h"
 #include "HtmlPageWriter.h"
-#include "SettingsStore.h"
 #include "TemporaryPages.h"
 #include "TransferErrors.h"
 #include "TransferTexts.h"
-#include "ValueText.h"
 #include "WorkRecordset.h"
+#include "common/ErrorReport.h"
+#include "db/ValueText.h"
+#include "options/SettingsStore.h"
 
 #include <QFile>
 #include <vector>

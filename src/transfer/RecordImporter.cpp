@@ -1,10 +1,10 @@
 #include "RecordImporter.h"
 
-#include "Connection.h"
 #include "DelimitedFormat.h"
-#include "Recordset.h"
 #include "TransferErrors.h"
 #include "TransferTexts.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <algorithm>
 

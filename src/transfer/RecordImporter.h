@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Error.h"
 #include "LineReader.h"
 #include "RecordReader.h"
 #include "TextEncoding.h"
+#include "db/Error.h"
 
 #include <QFile>
 #include <QString>

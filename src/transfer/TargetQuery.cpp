@@ -1,6 +1,6 @@
 #include "TargetQuery.h"
 
-#include "SqlText.h"
+#include "db/SqlText.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "TextEncoding.h"
 
 #include "TransferErrors.h"
-#include "ValueText.h"
+#include "db/ValueText.h"
 
 #include <QFile>
 #include <QStringDecoder>

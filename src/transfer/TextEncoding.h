@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Error.h"
-#include "Value.h"
+#include "db/Error.h"
+#include "db/Value.h"
 
 #include <QString>
 #include <string>

@@ -1,7 +1,7 @@
 #include "TransferAbort.h"
 
 #include "TransferTexts.h"
-#include "WindowFeedback.h"
+#include "common/OperationFeedback.h"
 
 AfterRow checkAbort(const AbortRequest& abort, const std::function<bool()>& storeHeld) {
     if (!abort.requested || !abort.requested()) return AfterRow::GoOn;

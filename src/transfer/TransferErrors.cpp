@@ -1,7 +1,7 @@
 #include "TransferErrors.h"
 
-#include "ErrorReport.h"
 #include "TransferTexts.h"
+#include "common/ErrorReport.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

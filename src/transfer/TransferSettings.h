@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Error.h"
-#include "SettingsKeys.h"
+#include "db/Error.h"
+#include "options/SettingsKeys.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "WorkRecordset.h"
 
-#include "Connection.h"
-#include "StatementText.h"
 #include "TransferErrors.h"
+#include "db/Connection.h"
+#include "db/StatementText.h"
 
 db::Recordset* OpenWorkRecordset(db::Recordset& fresh, db::Recordset& result,
                                  db::Connection* connection, db::Error& error) {

@@ -1,11 +1,7 @@
 #include "modExport.h"
 
-#include "BlankText.h"
 #include "DelimitedFormat.h"
-#include "ErrorReport.h"
 #include "EventPump.h"
-#include "FilePaths.h"
-#include "Recordset.h"
 #include "TableTransfer.h"
 #include "TargetQuery.h"
 #include "TextFileWriter.h"
@@ -13,6 +9,10 @@
 #include "TransferSettings.h"
 #include "TransferTexts.h"
 #include "WorkRecordset.h"
+#include "common/BlankText.h"
+#include "common/ErrorReport.h"
+#include "common/FilePaths.h"
+#include "db/Recordset.h"
 
 namespace {
 int percent(qint64 part, qint64 whole) {

@@ -1,17 +1,17 @@
 #include "modImport.h"
 
-#include "BlankText.h"
-#include "ErrorReport.h"
 #include "EventPump.h"
-#include "FilePaths.h"
 #include "RecordImporter.h"
-#include "Recordset.h"
-#include "StatementText.h"
 #include "TableTransfer.h"
 #include "TargetQuery.h"
 #include "TransferErrors.h"
 #include "TransferSettings.h"
 #include "TransferTexts.h"
+#include "common/BlankText.h"
+#include "common/ErrorReport.h"
+#include "common/FilePaths.h"
+#include "db/Recordset.h"
+#include "db/StatementText.h"
 
 #include <QFileInfo>
 

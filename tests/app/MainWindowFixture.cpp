@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "TestBackends.h"
-#include "WaitPanel.h"
+#include "app/WaitPanel.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
-#include "WindowFeedback.h"
-#include "frmKorvel.h"
+#include "app/frmKorvel.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "query/WindowFeedback.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -2,12 +2,12 @@
 // PostgreSQL through ODBC with rows that arrive slowly, and a SQLite file for what the
 // result must still do once complete.
 #include "MainWindowFixture.h"
-#include "RecordsetModel.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "WaitPanel.h"
-#include "frmKorvel.h"
-#include "modExecuteQuery.h"
+#include "app/RecordsetModel.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "options/SettingsStore.h"
+#include "query/modExecuteQuery.h"
 
 #include <QFile>
 #include <QHeaderView>

@@ -1,13 +1,13 @@
 // The main window offscreen on a real SQLite file: controls, menus, toolbar, keys, the
 // feedback routines and the window's life cycle.
 #include "MainWindowFixture.h"
-#include "QtTranslations.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "Twips.h"
-#include "WaitPanel.h"
-#include "frmKorvel.h"
-#include "modExecuteQuery.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "options/SettingsStore.h"
+#include "query/modExecuteQuery.h"
+#include "widgets/QtTranslations.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QComboBox>

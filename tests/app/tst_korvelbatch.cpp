@@ -2,9 +2,9 @@
 // the main window, with the table list deciding its modes and its texts kept between openings.
 #include "MainWindowFixture.h"
 #include "UrlRecorder.h"
-#include "frmAbout.h"
-#include "frmBatch.h"
-#include "frmKorvel.h"
+#include "app/frmKorvel.h"
+#include "batch/frmBatch.h"
+#include "help/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>

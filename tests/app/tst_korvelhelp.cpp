@@ -1,9 +1,9 @@
 // The main window's help menu, F11, the "Info" button and the About item, offscreen.
-#include "HelpTexts.h"
 #include "MainWindowFixture.h"
 #include "UrlRecorder.h"
-#include "frmAbout.h"
-#include "frmKorvel.h"
+#include "app/frmKorvel.h"
+#include "help/HelpTexts.h"
+#include "help/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,10 +2,10 @@
 // desktop's application found in private XDG folders (a stub that records its start), the
 // failure without one, and the removal of the pages at close.
 #include "MainWindowFixture.h"
-#include "SettingsKeys.h"
-#include "TemporaryPages.h"
 #include "TestBackends.h"
-#include "frmKorvel.h"
+#include "app/frmKorvel.h"
+#include "options/SettingsKeys.h"
+#include "transfer/TemporaryPages.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,14 +1,14 @@
 // The main window's CSV and TAB commands and dropped files, offscreen on a real SQLite file:
 // real drag-and-drop events with file URLs on each drop target, real panel buttons.
-#include "FileDialogFilter.h"
 #include "MainWindowFixture.h"
 #include "PaintCounter.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
-#include "WaitPanel.h"
-#include "frmKorvel.h"
-#include "modExecuteQuery.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "options/SettingsStore.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/TransferTexts.h"
+#include "widgets/FileDialogFilter.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,17 +1,17 @@
 // The result grid and the table list in the main window, offscreen on a real SQLite file.
-#include "CompletionList.h"
-#include "FindBar.h"
-#include "GridTypeTable.h"
 #include "MainWindowFixture.h"
-#include "Recordset.h"
-#include "RecordsetModel.h"
-#include "ResultGrid.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "WaitPanel.h"
-#include "frmKorvel.h"
-#include "modExecuteQuery.h"
+#include "app/CompletionList.h"
+#include "app/FindBar.h"
+#include "app/GridTypeTable.h"
+#include "app/RecordsetModel.h"
+#include "app/ResultGrid.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "db/Recordset.h"
+#include "options/SettingsKeys.h"
+#include "options/SettingsStore.h"
+#include "query/modExecuteQuery.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,14 +1,14 @@
 // The status bar of the main window at its design width and at its minimum width, with texts
 // longer than their panels.
 #include "MainWindowFixture.h"
-#include "Twips.h"
-#include "frmKorvel.h"
+#include "app/frmKorvel.h"
+#include "widgets/Twips.h"
 
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
 
-#include "StatusPanels.h"
+#include "app/StatusPanels.h"
 
 class TestStatusPanels : public QObject, public MainWindowFixture {
     Q_OBJECT

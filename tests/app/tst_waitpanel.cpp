@@ -1,9 +1,9 @@
 // The message panel of the main window showing a real error report: centred, readable
 // whole, placed below the menu bar, answered with Enter on the focused button.
 #include "MainWindowFixture.h"
-#include "Twips.h"
-#include "WaitPanel.h"
-#include "frmKorvel.h"
+#include "app/WaitPanel.h"
+#include "app/frmKorvel.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BatchFeedback.h"
+#include "batch/BatchFeedback.h"
 
 #include <QList>
 #include <QStringList>

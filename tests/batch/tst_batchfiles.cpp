@@ -1,9 +1,9 @@
 // File naming of the export of all tables, and loading batch files into the command box, with
 // real files and a real settings store.
-#include "BatchFileLoader.h"
-#include "ExportAllNames.h"
 #include "RecordingBatchFeedback.h"
-#include "SettingsKeys.h"
+#include "batch/BatchFileLoader.h"
+#include "batch/ExportAllNames.h"
+#include "options/SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The batch-line language and the log entry format, without a window.
-#include "BatchLine.h"
-#include "BatchLog.h"
+#include "batch/BatchLine.h"
+#include "batch/BatchLog.h"
 
 #include <QTest>
 

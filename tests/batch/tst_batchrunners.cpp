@@ -1,10 +1,10 @@
 // The four line-driven runners against every backend, with real files and the real table
 // transfers; the window is the recording fake.
-#include "BatchRunners.h"
 #include "RecordingBatchFeedback.h"
-#include "Recordset.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
+#include "batch/BatchRunners.h"
+#include "db/Recordset.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFile>

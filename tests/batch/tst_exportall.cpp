@@ -1,14 +1,15 @@
 // The export of all tables with its batch file, and the round trip through it: export every
 // table of the sample database, load the batch file, import into an empty copy, compare.
-#include "AdoType.h"
-#include "BatchFileLoader.h"
-#include "BatchRunners.h"
-#include "ConnectionRecord.h"
-#include "ExportAll.h"
 #include "RecordingBatchFeedback.h"
-#include "Recordset.h"
-#include "TableListRetrieval.h"
 #include "TestBackends.h"
+#include "batch/BatchFileLoader.h"
+#include "batch/BatchRunners.h"
+#include "batch/ExportAll.h"
+#include "db/AdoType.h"
+#include "db/ConnectionRecord.h"
+#include "db/IdentifierQuoting.h"
+#include "db/Recordset.h"
+#include "query/TableListRetrieval.h"
 
 #include <QDir>
 #include <QFile>
@@ -462,12 +463,12 @@ private slots:
             exportSample.command = seed;
             QStringList sampleEntries;
             for (const QString& t : sampleTables())
-                sampleEntries << AddTableName(t, sample);
+                sampleEntries << db::AddTableName(t, sample);
             ExportAllCSV(*sample.adoConnection, sampleEntries, exportSample);
             RecordingBatchFeedback fill;
             for (const QString& t : sampleTables())
-                fill.command += AddTableName(t, source) + QStringLiteral(", ") + seed +
-                                QLatin1Char('/') + AddTableName(t, sample) +
+                fill.command += db::AddTableName(t, source) + QStringLiteral(", ") + seed +
+                                QLatin1Char('/') + db::AddTableName(t, sample) +
                                 QStringLiteral(".csv\r\n");
             BatchImportCSV(*source.adoConnection, fill);
             for (const Entry& e : fill.log)
@@ -484,7 +485,7 @@ private slots:
             QVERIFY(testdb::exec(*source.adoConnection, s));
         // Names as the table list shows them: bracketed, or in the database's own quotes.
         for (const QString& t : sampleTables() + generatedTables())
-            entries << AddTableName(t, source);
+            entries << db::AddTableName(t, source);
 
         const QString dir = newFolder(tag);
         RecordingBatchFeedback exportAll;

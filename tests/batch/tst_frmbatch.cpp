@@ -1,12 +1,12 @@
 // The batch window offscreen: its controls, load and close state, resize rule, keys, log, and
 // runs started from its Execute button against a real SQLite database.
-#include "BatchLog.h"
 #include "PaintCounter.h"
-#include "Recordset.h"
-#include "SettingsKeys.h"
 #include "TestBackends.h"
-#include "Twips.h"
-#include "frmBatch.h"
+#include "batch/BatchLog.h"
+#include "batch/frmBatch.h"
+#include "db/Recordset.h"
+#include "options/SettingsKeys.h"
+#include "widgets/Twips.h"
 
 #include <QAction>
 #include <QApplication>

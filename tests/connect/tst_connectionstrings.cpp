@@ -1,6 +1,6 @@
 // Connection strings, database names and the ODBC data-source list.
-#include "ConnectionStrings.h"
-#include "OdbcDataSources.h"
+#include "connect/ConnectionStrings.h"
+#include "db/odbc/OdbcDataSources.h"
 
 #include <QFile>
 #include <QTemporaryDir>

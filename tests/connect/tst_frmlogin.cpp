@@ -1,12 +1,12 @@
 // The connection dialog, offscreen, against a real settings file, real SQLite files and the
 // PostgreSQL data source of the test script.
-#include "ErrorReport.h"
-#include "LoginPrompts.h"
-#include "Recordset.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "Twips.h"
-#include "frmLogin.h"
+#include "common/ErrorReport.h"
+#include "connect/LoginPrompts.h"
+#include "connect/frmLogin.h"
+#include "db/Recordset.h"
+#include "options/SettingsStore.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // Opening connections: every way an open can fail gives a clear error and never a crash or
 // a created file; credentials reach the driver intact; timeouts end long statements.
-#include "Connection.h"
-#include "Recordset.h"
-#include "StatementWork.h"
 #include "TestBackends.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
+#include "db/StatementWork.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // Reading through the layer, run against every backend: types, values, counts, sorting,
 // requery, failures and the catalog.
-#include "AdoType.h"
-#include "Catalog.h"
-#include "Connection.h"
-#include "Recordset.h"
 #include "TestBackends.h"
+#include "db/AdoType.h"
+#include "db/Catalog.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QTest>
 

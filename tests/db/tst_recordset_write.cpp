@@ -1,8 +1,8 @@
 // Writing through record sets, run against every backend: new rows, edits and deletions
 // reach the database (checked from a second connection) and the rows held stay in step.
-#include "Connection.h"
-#include "Recordset.h"
 #include "TestBackends.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // How statements run, on every backend: exactly once, in order, with the rows of the first
 // statement that has rows; added rows stored at once; forward-only reading in blocks.
-#include "ColumnCatalog.h"
-#include "Connection.h"
-#include "Recordset.h"
 #include "TestBackends.h"
+#include "db/ColumnCatalog.h"
+#include "db/Connection.h"
+#include "db/Recordset.h"
 
 #include <QTest>
 

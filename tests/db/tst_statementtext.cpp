@@ -1,7 +1,7 @@
 // Telling from a statement's text whether it is one statement and whether running it again
 // changes anything, as every database the layer reaches reads quotes and comments.
-#include "SqlParts.h"
-#include "StatementText.h"
+#include "db/SqlParts.h"
+#include "db/StatementText.h"
 
 #include <QTest>
 

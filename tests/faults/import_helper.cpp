@@ -1,13 +1,13 @@
 // A second program process for the fault tests: imports a CSV file into a table, through the
 // batch reader ("batch") or the interactive import of the current result ("menu"), and prints
 // "rows=N" and the report.
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
 #include "QueryWait.h"
 #include "RecordingWindow.h"
-#include "TableTransfer.h"
-#include "modExecuteQuery.h"
-#include "modImport.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/modImport.h"
 
 #include <QCoreApplication>
 #include <cstdio>

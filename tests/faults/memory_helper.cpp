@@ -1,11 +1,11 @@
 // A second program process for the memory tests: limits its own address space, runs a
 // statement whose result cannot fit, then a small one, and prints what the window was told.
 // The exit code is 0 when the first failed with its report and the second ran.
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
 #include "QueryWait.h"
 #include "RecordingWindow.h"
-#include "modExecuteQuery.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "query/modExecuteQuery.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,16 +1,16 @@
 // Nothing runs that nobody asked for: a result whose statement changed data is never read again
 // by running it, a batch line's table name never becomes a second statement, and a failed
 // export leaves an earlier file as it was. Counted on every backend.
-#include "BatchRunners.h"
-#include "ExcelExport.h"
-#include "HtmlExport.h"
 #include "OutputWindow.h"
 #include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "batch/BatchRunners.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QDir>
 

@@ -5,17 +5,17 @@
 // the SQLite file of an open result deleted or cut short; a statement that fails in the middle,
 // on every backend. Each row checks the report, the whole lines kept in order, an earlier file
 // left byte for byte, and a count never above the lines written.
-#include "ExcelExport.h"
-#include "ExportAll.h"
 #include "FaultControl.h"
-#include "HtmlExport.h"
 #include "OutputWindow.h"
 #include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
-#include "TableTransfer.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
+#include "batch/ExportAll.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
 
 #include <QDir>
 #include <QRegularExpression>

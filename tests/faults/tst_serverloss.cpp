@@ -2,17 +2,17 @@
 // export and a batch run, then started again: each operation ends with its report, keeps
 // every row it wrote, counts them exactly, and the next statement works once the server is
 // back.
-#include "BatchRunners.h"
-#include "BatchTexts.h"
 #include "FaultControl.h"
 #include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
-#include "SettingsKeys.h"
-#include "TableTransfer.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "batch/BatchRunners.h"
+#include "batch/BatchTexts.h"
+#include "options/SettingsKeys.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QTest>
 #include <QTimer>

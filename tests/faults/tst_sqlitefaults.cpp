@@ -4,9 +4,9 @@
 #include "FaultControl.h"
 #include "QueryWait.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QProcess>
 #include <QTest>

@@ -1,20 +1,20 @@
 // Table and column names holding "]", quotes, ";", blanks and Japanese text, on every
 // backend: the table list, the type panel, sorting, editing, export, import and the batch
 // window work with them, and no name changes the statement it is put into.
-#include "BatchRunners.h"
-#include "ExportAll.h"
-#include "GridTypeTable.h"
 #include "MainWindowFixture.h"
 #include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
 #include "RecordingWindow.h"
-#include "SqlText.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
-#include "frmKorvel.h"
-#include "modExecuteQuery.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "app/GridTypeTable.h"
+#include "app/frmKorvel.h"
+#include "batch/BatchRunners.h"
+#include "batch/ExportAll.h"
+#include "db/SqlText.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,16 +1,16 @@
 // Cell values from untrusted sources: bytes that are not UTF-8, a 10 MB text and binary
 // data are shown, edited around and exported without a crash, and what the user did not
 // change keeps its exact bytes; binary data survives an export and an import unchanged.
-#include "ExcelExport.h"
-#include "HtmlExport.h"
 #include "OutputWindow.h"
-#include "RecordsetModel.h"
-#include "ResultGrid.h"
-#include "TableTransfer.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "app/RecordsetModel.h"
+#include "app/ResultGrid.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // The About box offscreen: its texts, window kind, geometry, placement and keys.
-#include "Connection.h"
-#include "ProgramVersion.h"
-#include "Twips.h"
-#include "frmAbout.h"
+#include "db/Connection.h"
+#include "help/ProgramVersion.h"
+#include "help/frmAbout.h"
+#include "widgets/Twips.h"
 
 #include <QApplication>
 #include <QFrame>

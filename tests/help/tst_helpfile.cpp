@@ -1,8 +1,8 @@
 // Finding and opening the help: the lookup order, the desktop's handlers read from a private
 // set of association files, and the fallback to the HTML pages when nothing opens a CHM.
-#include "DesktopEntries.h"
-#include "HelpFile.h"
 #include "UrlRecorder.h"
+#include "common/DesktopEntries.h"
+#include "help/HelpFile.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

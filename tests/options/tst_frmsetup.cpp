@@ -1,6 +1,6 @@
 // The options dialog offscreen against a real settings file.
-#include "SettingsStore.h"
-#include "frmSetup.h"
+#include "options/SettingsStore.h"
+#include "options/frmSetup.h"
 
 #include <QApplication>
 #include <QCheckBox>

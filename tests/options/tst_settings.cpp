@@ -1,5 +1,5 @@
 // The settings store on a real file in a private configuration folder.
-#include "SettingsStore.h"
+#include "options/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

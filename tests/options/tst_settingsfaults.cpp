@@ -2,7 +2,7 @@
 // a regular file, a pipe, garbled, or a symbolic link. Each read gives the defaults (or what can
 // still be read), each write reports failure rather than replacing what is there, and nothing
 // waits for ever.
-#include "SettingsStore.h"
+#include "options/SettingsStore.h"
 
 #include <QDir>
 #include <QDirIterator>

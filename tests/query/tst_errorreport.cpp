@@ -1,5 +1,5 @@
 // The report texts, byte for byte.
-#include "ErrorReport.h"
+#include "common/ErrorReport.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The query executor against real databases, with a recording stand-in for the window.
-#include "ErrorReport.h"
 #include "QueryWait.h"
-#include "SettingsStore.h"
 #include "TestBackends.h"
-#include "modExecuteQuery.h"
+#include "common/ErrorReport.h"
+#include "options/SettingsStore.h"
+#include "query/modExecuteQuery.h"
 
 #include <QTemporaryDir>
 #include <QTest>

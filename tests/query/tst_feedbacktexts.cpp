@@ -1,10 +1,10 @@
 // The pure parts of the main window's feedback and history: panel texts, status-bar texts,
 // folder of a path, wait-picture choice, numeric settings and the query history.
-#include "BlankText.h"
-#include "FilePaths.h"
-#include "QueryHistory.h"
-#include "SettingsStore.h"
-#include "modKorvel.h"
+#include "common/BlankText.h"
+#include "common/FilePaths.h"
+#include "options/SettingsStore.h"
+#include "query/QueryHistory.h"
+#include "query/modKorvel.h"
 
 #include <QTest>
 

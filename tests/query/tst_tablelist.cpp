@@ -1,7 +1,8 @@
 // Table-list retrieval on real databases: kinds, quoting, views skipped, failures.
-#include "TableListRetrieval.h"
 #include "TestBackends.h"
-#include "modKorvel.h"
+#include "db/IdentifierQuoting.h"
+#include "query/TableListRetrieval.h"
+#include "query/modKorvel.h"
 
 #include <QTest>
 
@@ -40,22 +41,23 @@ class TestTableList : public QObject {
 
 private slots:
     void bracketing() {
-        QCOMPARE(BracketName(QStringLiteral("a]b")), QStringLiteral("[a]b]"));
+        QCOMPARE(db::BracketName(QStringLiteral("a]b")), QStringLiteral("[a]b]"));
         db::ConnectionRecord none;
         none.kind = db::ConnectionKind::SqlServer;
-        QCOMPARE(AddTableName(QStringLiteral("sales"), none), QStringLiteral("sales"));
-        QCOMPARE(AddTableName(QStringLiteral("sales$"), none), QStringLiteral("[sales$]"));
-        QCOMPARE(AddTableName(QStringLiteral("Order Details"), none),
+        QCOMPARE(db::AddTableName(QStringLiteral("sales"), none), QStringLiteral("sales"));
+        QCOMPARE(db::AddTableName(QStringLiteral("sales$"), none), QStringLiteral("[sales$]"));
+        QCOMPARE(db::AddTableName(QStringLiteral("Order Details"), none),
                  QStringLiteral("[Order Details]"));
-        QCOMPARE(AddTableName(QStringLiteral("a{b"), none), QStringLiteral("[a{b]"));
+        QCOMPARE(db::AddTableName(QStringLiteral("a{b"), none), QStringLiteral("[a{b]"));
         none.kind = db::ConnectionKind::Access;
-        QCOMPARE(AddTableName(QStringLiteral("Customers"), none), QStringLiteral("[Customers]"));
+        QCOMPARE(db::AddTableName(QStringLiteral("Customers"), none),
+                 QStringLiteral("[Customers]"));
         // A column's name only where it needs them: a blank, a reserved word, a leading digit.
-        QCOMPARE(AddColumnName(QStringLiteral("Customers"), none), QStringLiteral("Customers"));
-        QCOMPARE(AddColumnName(QStringLiteral("顧客名"), none), QStringLiteral("顧客名"));
-        QCOMPARE(AddColumnName(QStringLiteral("Order No"), none), QStringLiteral("[Order No]"));
-        QCOMPARE(AddColumnName(QStringLiteral("order"), none), QStringLiteral("[order]"));
-        QCOMPARE(AddColumnName(QStringLiteral("1st"), none), QStringLiteral("[1st]"));
+        QCOMPARE(db::AddColumnName(QStringLiteral("Customers"), none), QStringLiteral("Customers"));
+        QCOMPARE(db::AddColumnName(QStringLiteral("顧客名"), none), QStringLiteral("顧客名"));
+        QCOMPARE(db::AddColumnName(QStringLiteral("Order No"), none), QStringLiteral("[Order No]"));
+        QCOMPARE(db::AddColumnName(QStringLiteral("order"), none), QStringLiteral("[order]"));
+        QCOMPARE(db::AddColumnName(QStringLiteral("1st"), none), QStringLiteral("[1st]"));
     }
 
     void sqliteFile_data() {

@@ -1,6 +1,6 @@
 #include "QueryWait.h"
 
-#include "modExecuteQuery.h"
+#include "query/modExecuteQuery.h"
 
 #include <QEventLoop>
 #include <memory>

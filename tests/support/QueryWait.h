@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ProgramState.h"
-#include "WindowFeedback.h"
+#include "query/ProgramState.h"
+#include "query/WindowFeedback.h"
 
 #include <QString>
 

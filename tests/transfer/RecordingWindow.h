@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Recordset.h"
-#include "WindowFeedback.h"
+#include "db/Recordset.h"
+#include "query/WindowFeedback.h"
 
 #include <QStringList>
 #include <functional>

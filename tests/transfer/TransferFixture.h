@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ConnectionRecord.h"
-#include "ProgramState.h"
 #include "QueryWait.h"
 #include "RecordingWindow.h"
 #include "TestBackends.h"
-#include "modExecuteQuery.h"
-#include "modImport.h"
+#include "db/ConnectionRecord.h"
+#include "query/ProgramState.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/modImport.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,19 +2,19 @@
 // would: by path (the 8-bit driver Debian registers) and through a data source set up by hand
 // (the wide driver). Every table and value is compared with what mdbtools' own tools read;
 // the exports work; every write is refused before it is tried and the file stays as it was.
-#include "BatchRunners.h"
-#include "ColumnCatalog.h"
-#include "ExcelExport.h"
-#include "HtmlExport.h"
 #include "OutputWindow.h"
 #include "QueryWait.h"
 #include "RecordingBatchFeedback.h"
-#include "TableListRetrieval.h"
 #include "TransferFixture.h"
 #include "XlsxReader.h"
-#include "modExecuteQuery.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "batch/BatchRunners.h"
+#include "db/ColumnCatalog.h"
+#include "query/TableListRetrieval.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 // Finding and starting the desktop's application for a file type, in private XDG folders with
 // a stub application that records how it was started.
-#include "DesktopOpen.h"
+#include "transfer/DesktopOpen.h"
 
 #include <QDir>
 #include <QFile>

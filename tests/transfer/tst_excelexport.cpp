@@ -1,14 +1,14 @@
 // The Excel output against real databases, read back from the .xlsx it hands over: cell
 // types, the header's look, the borders, the column cap, the failure paths.
-#include "ExcelApplication.h"
-#include "ExcelExport.h"
 #include "OutputWindow.h"
 #include "QueryWait.h"
-#include "SettingsKeys.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
 #include "XlsxReader.h"
-#include "modExecuteQuery.h"
+#include "options/SettingsKeys.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/ExcelApplication.h"
+#include "transfer/ExcelExport.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFile>

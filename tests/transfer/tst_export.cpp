@@ -1,10 +1,10 @@
 // The CSV and TAB export against real databases, through the recording window. An export
 // meeting a fault (a full disk, a failing statement) is a row of tst_exportfaults.
-#include "SettingsKeys.h"
-#include "TableTransfer.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
+#include "options/SettingsKeys.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
 
 #include <QDir>
 #include <sys/stat.h>

@@ -1,12 +1,12 @@
 // The browser output against real databases: the page byte for byte, where it goes, how it
 // fails, and the deletion of the pages at close.
-#include "HtmlExport.h"
 #include "OutputWindow.h"
 #include "QueryWait.h"
-#include "TemporaryPages.h"
 #include "TestBackends.h"
-#include "TransferTexts.h"
-#include "modExecuteQuery.h"
+#include "query/modExecuteQuery.h"
+#include "transfer/HtmlExport.h"
+#include "transfer/TemporaryPages.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFile>

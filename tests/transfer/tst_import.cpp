@@ -1,12 +1,12 @@
 // The CSV and TAB import against real databases, through the recording window.
-#include "DelimitedFormat.h"
-#include "SettingsKeys.h"
-#include "TableTransfer.h"
-#include "TargetQuery.h"
 #include "TransferFixture.h"
-#include "TransferTexts.h"
-#include "modExport.h"
-#include "modImport.h"
+#include "options/SettingsKeys.h"
+#include "transfer/DelimitedFormat.h"
+#include "transfer/TableTransfer.h"
+#include "transfer/TargetQuery.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/modExport.h"
+#include "transfer/modImport.h"
 
 #include <QDir>
 #include <ctime>

@@ -1,6 +1,6 @@
 // The splitting of delimited text into records and fields, as one table of cases, each read
 // from the whole text at once and from a stream that delivers one byte at a time.
-#include "RecordReader.h"
+#include "transfer/RecordReader.h"
 
 #include <QTest>
 

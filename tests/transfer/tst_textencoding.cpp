@@ -1,6 +1,6 @@
 // Character sets of text files: the locale's for writing; UTF-8 with or without BOM, else
 // CP932, for reading.
-#include "TextEncoding.h"
+#include "transfer/TextEncoding.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,12 +1,12 @@
 #include "OdbcBackend.h"
 
-#include "../AdoType.h"
-#include "../StatementText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
 #include "OdbcRowsInsert.h"
 #include "OdbcStatement.h"
 #include "OdbcValuesInsert.h"
+#include "db/AdoType.h"
+#include "db/StatementText.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "../OdbcDataSources.h"
+#include "db/odbc/OdbcDataSources.h"
 
 #include "OdbcHandle.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../Error.h"
 #include "OdbcHandle.h"
+#include "db/Error.h"
 
 #include <initializer_list>
 

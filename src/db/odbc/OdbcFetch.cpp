@@ -1,8 +1,8 @@
 #include "OdbcFetch.h"
 
-#include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcTypes.h"
+#include "db/ValueText.h"
 
 #include <QDate>
 #include <QTime>

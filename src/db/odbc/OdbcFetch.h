@@ -1,9 +1,9 @@
 #pragma once
 
-#include "../Error.h"
-#include "../ResultData.h"
 #include "OdbcHandle.h"
 #include "OdbcTypes.h"
+#include "db/Error.h"
+#include "db/ResultData.h"
 
 #include <functional>
 #include <memory>

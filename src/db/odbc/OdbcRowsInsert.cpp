@@ -1,7 +1,7 @@
 #include "OdbcRowsInsert.h"
 
-#include "../ValueText.h"
 #include "OdbcDiag.h"
+#include "db/ValueText.h"
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../Backend.h"
 #include "OdbcHandle.h"
+#include "db/Backend.h"
 
 namespace db {
 

@@ -1,9 +1,9 @@
 #include "OdbcStatement.h"
 
-#include "../AdoType.h"
-#include "../ValueText.h"
 #include "OdbcDiag.h"
 #include "OdbcFetch.h"
+#include "db/AdoType.h"
+#include "db/ValueText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../Backend.h"
 #include "OdbcHandle.h"
 #include "OdbcTypes.h"
+#include "db/Backend.h"
 
 #include <string>
 #include <vector>

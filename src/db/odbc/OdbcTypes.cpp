@@ -1,6 +1,6 @@
 #include "OdbcTypes.h"
 
-#include "../AdoType.h"
+#include "db/AdoType.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include "SqliteHandles.h"
 #include "SqliteTypes.h"
 
-#include "../AdoType.h"
-#include "../SqlParts.h"
-#include "../ValueText.h"
+#include "db/AdoType.h"
+#include "db/SqlParts.h"
+#include "db/ValueText.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../Backend.h"
+#include "db/Backend.h"
 
 struct sqlite3;
 

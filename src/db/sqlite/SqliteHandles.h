@@ -1,7 +1,7 @@
 #pragma once
 
 // What the SQLite backend's files share: its errors and its statements' owner.
-#include "../Error.h"
+#include "db/Error.h"
 
 #include <memory>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 #include "SqliteTypes.h"
 
-#include "../AdoType.h"
+#include "db/AdoType.h"
 
 #include <QRegularExpression>
 

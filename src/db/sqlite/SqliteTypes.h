@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../ColumnInfo.h"
+#include "db/ColumnInfo.h"
 
 #include <QString>
 
