@@ -33,10 +33,6 @@ struct DatabaseDialect {
     QStringList keywords;
     // The driver only reads: every write is refused before it is tried.
     bool readOnly = false;
-    // A statement that lists the tables, and its column of their names, where the catalog
-    // call is not the way (an Oracle login); empty for the catalog call.
-    QString tableListQuery;
-    QString tableListColumn;
     // A statement whose rows are the schemas an unqualified name is looked up in, in order;
     // empty where the database does not tell, and every listed table is taken unqualified.
     QString searchPathQuery;

@@ -176,9 +176,9 @@ QString AddTableName(const QString& name, const ConnectionRecord& connection) {
         return quote + QString(name).replace(quote, quote + quote) + quote;
     }
     const Connection* c = connection.adoConnection.get();
-    // Before a session tells, the login's kind: an Access login brackets every table.
-    const bool everyName = c && c->isOpen() ? c->dialect().bracketsEveryTable
-                                            : connection.kind == ConnectionKind::Access;
+    // The Access login brackets every table name, whatever file it opened.
+    const bool everyName = connection.kind == ConnectionKind::Access ||
+                           (c && c->isOpen() && c->dialect().bracketsEveryTable);
     if (!everyName && std::none_of(name.begin(), name.end(), forcesBrackets)) return name;
     return inBrackets(name, c);
 }

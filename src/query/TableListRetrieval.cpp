@@ -37,11 +37,11 @@ TableList RetrieveTableList(ProgramState& state, OperationFeedback& feedback) {
         list.entries.push_back({name, QStringLiteral("TABLE"), schema});
     };
     db::Connection* connection = state.connection.adoConnection.get();
-    const db::DatabaseDialect* dialect = connection ? &connection->dialect() : nullptr;
-    if (dialect && !dialect->tableListQuery.isEmpty()) {
+    // The Oracle login reads the tables of its own schema, whatever database answers.
+    if (state.connection.kind == db::ConnectionKind::Oracle) {
         db::Recordset rs;
-        const int field = rs.Open(dialect->tableListQuery, connection)
-                              ? rs.FieldIndex(dialect->tableListColumn)
+        const int field = rs.Open(QStringLiteral("select * from tab"), connection)
+                              ? rs.FieldIndex(QStringLiteral("TNAME"))
                               : -1;
         // An empty schema fails like an error: reading the first row finds none.
         if (field < 0 || rs.RecordCount() == 0) list.failed = true;

@@ -272,15 +272,9 @@ void OdbcBackend::describeSession() {
     d.acceptsBrackets = d.dbmsName.isEmpty() || mdb || m_engine == Engine::SqlServer ||
                         m_engine == Engine::Sqlite || m_engine == Engine::Access ||
                         sybaseName(d.dbmsName);
-    // MDBTools reads Access files: it takes brackets and needs them for a name beyond ASCII;
-    // an Access file opened by its path has its table names in brackets.
-    d.bracketsEveryTable = mdb || m_target == Target::AccessFile;
-    d.bracketsBeyondAscii = mdb;
-    if (m_target == Target::Oracle) {
-        // An Oracle login lists the tables of its own schema.
-        d.tableListQuery = QStringLiteral("select * from tab");
-        d.tableListColumn = QStringLiteral("TNAME");
-    }
+    // MDBTools reads Access files: it takes brackets and needs them for every table name and
+    // for a column name beyond ASCII.
+    d.bracketsEveryTable = d.bracketsBeyondAscii = mdb;
     if (isPostgres()) d.searchPathQuery = QStringLiteral("select unnest(current_schemas(false))");
     // MariaDB's driver runs a text of several statements only on the thread that ran the
     // first (see execute).

@@ -237,9 +237,6 @@ const DatabaseDialect& SqliteBackend::dialect() const {
         d.family = SqlFamily::Bracketed;
         d.identifierQuote = QStringLiteral("\"");
         d.acceptsBrackets = true;
-        // Reached through the Access login (a local file), whose table names always go in
-        // brackets.
-        d.bracketsEveryTable = true;
         // A failed statement undoes itself alone; there is no session to lose.
         d.keepsTransactionOnError = true;
         return d;
