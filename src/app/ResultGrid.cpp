@@ -70,7 +70,9 @@ void ResultGrid::showSortOrder() {
         return;
     }
     const db::Recordset::SortKey key = rs->sortKeys().front();
-    header->setSortIndicator(key.field, key.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // Qt draws its ascending order as an arrow pointing down; the mark points up for rising
+    // values, as the desktop's file lists and spreadsheets draw it.
+    header->setSortIndicator(key.field, key.descending ? Qt::AscendingOrder : Qt::DescendingOrder);
     if (header->sectionSize(key.field) < headerWidth(key.field))
         header->resizeSection(key.field, headerWidth(key.field));
 }
