@@ -33,7 +33,18 @@ ColumnFit::ColumnFit(const QFont& font)
     : m_metrics(font), m_italic(italicOf(font)), m_advances(0x10000, -1) {
     for (char16_t c = 0x20; c < 0x7f; ++c)
         m_perByte = std::max(m_perByte, int(std::ceil(m_metrics.horizontalAdvance(QChar(c)))));
+    // A character of three bytes may be three ems wide (a long dash).
+    m_perByte = std::max(m_perByte, int(std::ceil(m_metrics.height())));
 }
+
+namespace {
+// Tabs and other control characters are laid out wider than any glyph: such a text is
+// always read.
+bool hasControls(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char b) { return static_cast<unsigned char>(b) < 0x20; });
+}
+} // namespace
 
 namespace {
 qint32 in64ths(qreal width) {
@@ -96,10 +107,15 @@ int ColumnFit::textWidth(QStringView text, bool nullWord) const {
 int ColumnFit::widestNumber(const RecordsetModel& model, int column, int first, int end,
                             int limit) {
     const db::Recordset& rs = *model.recordset();
-    int smallest = -1, largest = -1, null = -1;
+    const qint32 held = rs.RecordCount();
+    // Besides the extremes, the one value whose text has another shape: a time of day where
+    // midnight shows the date alone, False among truth values.
+    const db::IntForm form = rs.intForm(column);
+    int smallest = -1, largest = -1, null = -1, other = -1;
     qint64 low = 0, high = 0;
     for (int row = first; row < end; ++row) {
         const int at = model.sourceRow(row);
+        if (at >= held) continue;
         if (rs.isNull(at, column)) {
             if (null < 0) null = row;
             continue;
@@ -107,10 +123,13 @@ int ColumnFit::widestNumber(const RecordsetModel& model, int column, int first, 
         const qint64 v = rs.intAt(at, column);
         if (smallest < 0 || v < low) low = v, smallest = row;
         if (largest < 0 || v > high) high = v, largest = row;
+        if (other < 0 && ((form == db::IntForm::Timestamp && v % 1000000 != 0) ||
+                          (form == db::IntForm::Bool && v == 0)))
+            other = row;
     }
     int widest = 0;
     QString text;
-    for (const int row : {smallest, largest})
+    for (const int row : {smallest, largest, other})
         if (row >= 0 && !model.shownText(row, column, text))
             widest = std::max(widest, textWidth(text, false));
     if (null >= 0 && model.shownText(null, column, text))
@@ -124,18 +143,23 @@ int ColumnFit::widestText(const RecordsetModel& model, int column, int first, in
     if (rs.storage(column) == db::Storage::Int)
         return widestNumber(model, column, first, end, limit);
     const bool bytes = rs.storage(column) != db::Storage::Real;
+    const qint32 held = rs.RecordCount();
     // The highest estimates, the lowest of them on top.
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> highest;
     int others = 0; // the highest estimate of the texts not kept for measuring
     int nullWord = 0;
     QString text;
     for (int row = first; row < end; ++row) {
+        const int at = model.sourceRow(row);
+        // Rows a deletion took that the view has not heard of yet.
+        if (at >= held) continue;
         if (bytes) {
-            const int at = model.sourceRow(row);
             // Bytes show as two hex digits each.
             const qint64 most =
                 qint64(rs.storedBytes(at, column)) * m_perByte * (rs.isBinary(at, column) ? 2 : 1);
-            if (most <= std::max(floor, others) && !rs.isNull(at, column)) continue;
+            if (most <= std::max(floor, others) && !rs.isNull(at, column) &&
+                !hasControls(rs.bytesAt(at, column)))
+                continue;
         }
         if (model.shownText(row, column, text)) {
             if (nullWord == 0) nullWord = textWidth(text, true);

@@ -24,9 +24,10 @@ public:
     // are passed over unread: a width already given need not be found again.
     //
     // A column of integers (numbers, truth values, dates and times kept as numbers) is as wide
-    // as the text of its smallest or of its largest value, which only those two show: the
-    // others are compared, not measured. A text is never wider than its bytes allow, so the
-    // texts of a column are only read where their length could beat the widest so far.
+    // as the text of its smallest or of its largest value, which only those two show
+    // (and one time of day, one False, where their texts take another shape): the others are
+    // compared, not measured. A text is no wider than its bytes allow, so the texts of a
+    // column are only read where their length could beat the widest so far.
     int widestText(const RecordsetModel& model, int column, int first, int end, int limit,
                    int floor = 0);
     // One text as a cell shows it, measured whole.
@@ -46,7 +47,7 @@ private:
     // Widths of the UTF-16 units met so far, -1 for those not yet asked for.
     std::vector<qint32> m_advances;
     QHash<char32_t, qint32> m_pairAdvances;
-    // The widest printable ASCII character in whole pixels: no character of UTF-8 is wider
-    // than this for each of its bytes.
+    // The widest printable ASCII character or the line's height, whichever is more, in whole
+    // pixels: what one byte of UTF-8 shows at the most (control characters are read always).
     int m_perByte = 0;
 };

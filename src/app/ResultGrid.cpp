@@ -49,6 +49,10 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent) {
                     QAbstractItemView::AnyKeyPressed);
     // The view's own fit of a double-clicked border reads only the rows in sight.
     horizontalHeader()->viewport()->installEventFilter(this);
+    m_refit = new QTimer(this);
+    m_refit->setSingleShot(true);
+    m_refit->setInterval(100);
+    connect(m_refit, &QTimer::timeout, this, [this] { refitCappedColumns(); });
     // The header turns its mark at every click; the mark shows the order the rows are in.
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this] { showSortOrder(); });
 }
@@ -113,14 +117,15 @@ int ResultGrid::headerWidth(int column) const {
     return std::max(fromStyle, option.fontMetrics.horizontalAdvance(option.text) + 2 * margin + 4);
 }
 
-int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit,
-                         int floor) const {
+int ResultGrid::fitWidth(ColumnFit& fit, int column, int first, int end, int limit, int floor,
+                         bool* cut) const {
     const auto* m = qobject_cast<const RecordsetModel*>(model());
     const int padding = cellPadding(this);
     const int values = m && m->recordset() && end > first
                            ? fit.widestText(*m, column, first, end, std::max(0, limit - padding),
                                             std::max(0, floor - padding))
                            : 0;
+    if (cut) *cut = values + padding >= limit;
     return std::max(headerWidth(column), std::min(limit, values > 0 ? values + padding : 0));
 }
 
@@ -148,8 +153,9 @@ void ResultGrid::fitColumnsToArrivedRows() {
         QHeaderView* header = horizontalHeader();
         for (int c = 0; c < columns; ++c) {
             const int now = fresh ? 0 : header->sectionSize(c);
-            const int needed = fitWidth(fit, c, m_fittedRows, rows, m_fittedLimit, now);
-            if (needed >= m_fittedLimit) m_capped[size_t(c)] = true;
+            bool cut = false;
+            const int needed = fitWidth(fit, c, m_fittedRows, rows, m_fittedLimit, now, &cut);
+            if (cut) m_capped[size_t(c)] = true;
             if (fresh || needed > now) header->resizeSection(c, needed);
         }
         m_fittedRows = rows;
@@ -160,7 +166,9 @@ void ResultGrid::fitColumnsToArrivedRows() {
 
 void ResultGrid::refitCappedColumns() {
     const int limit = fitLimit();
-    if (!model() || m_fittedRows == 0 || limit <= m_fittedLimit ||
+    const auto* m = qobject_cast<const RecordsetModel*>(model());
+    // A filtered grid shows some of the rows: its columns stay cut until all are shown.
+    if (!m || m->filtered() || m_fittedRows == 0 || limit <= m_fittedLimit ||
         m_capped.size() != size_t(model()->columnCount()))
         return;
     const int old = m_fittedLimit;
@@ -171,9 +179,10 @@ void ResultGrid::refitCappedColumns() {
         for (int c = 0; c < int(m_capped.size()); ++c) {
             // A column the user made narrower than the limit is left as it is.
             if (!m_capped[size_t(c)] || header->sectionSize(c) < old) continue;
+            bool cut = false;
             const int needed = fitWidth(fit, c, 0, std::min(m_fittedRows, model()->rowCount()),
-                                        limit, header->sectionSize(c));
-            m_capped[size_t(c)] = needed >= limit;
+                                        limit, header->sectionSize(c), &cut);
+            m_capped[size_t(c)] = cut;
             if (needed > header->sectionSize(c)) header->resizeSection(c, needed);
         }
     } catch (const std::bad_alloc&) {
@@ -183,7 +192,7 @@ void ResultGrid::refitCappedColumns() {
 
 void ResultGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
-    refitCappedColumns();
+    m_refit->start();
 }
 
 void ResultGrid::fitColumnToAllRows(int column) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -66,7 +67,9 @@ private:
     bool headerFilter(QEvent* event);
     // The column whose right border is at x in the header, -1 when none is.
     int borderAt(int x) const;
-    int fitWidth(ColumnFit& fit, int column, int first, int end, int limit, int floor = 0) const;
+    // cut: the values need the limit or more.
+    int fitWidth(ColumnFit& fit, int column, int first, int end, int limit, int floor = 0,
+                 bool* cut = nullptr) const;
     int fitLimit() const;
     // Columns held at the limit, widened over all rows when the grid grows wider.
     void refitCappedColumns();
@@ -77,6 +80,8 @@ private:
     int m_fittedRows = 0;
     int m_fittedLimit = 0;
     std::vector<bool> m_capped;
+    // A window dragged wider resizes the grid many times: the refit follows the last.
+    QTimer* m_refit = nullptr;
     // The release that ends a double-click on a border is no click on the header.
     bool m_borderDoubleClicked = false;
 };

@@ -36,7 +36,7 @@ QString buildConnectionString(const LoginInput& in) {
 }
 
 db::LoginParams loginParams(const LoginInput& in) {
-    return {providerOf(in.kind), in.location, in.userId, in.password};
+    return {providerOf(in.kind), in.location, in.userId, in.password, {}};
 }
 
 QString databaseNameOf(const LoginInput& in) {

@@ -24,6 +24,7 @@ public:
     ColumnData(Storage storage, IntForm form, bool decimalText, bool single = false);
 
     Storage storage() const { return m_storage; }
+    IntForm intForm() const { return m_form; }
     size_t size() const { return m_size; }
     void reserve(size_t rows);
 

@@ -45,12 +45,10 @@ struct DatabaseDialect {
     // A failed statement inside a transaction leaves the earlier ones intact, so that inserts
     // may be committed in batches.
     bool keepsTransactionOnError = false;
-    // A running statement stops when asked from another thread.
-    bool cancels = true;
-
     // How a lost session shows in an error: its SQL state starts with one of these, or it is
-    // one of these numbers of the database under one of the given states.
-    QStringList lostSessionStates;
+    // one of these numbers of the database under one of the given states. Class 08 means a
+    // lost connection in every database, and also before any session told more.
+    QStringList lostSessionStates{QStringLiteral("08")};
     struct NumberedError {
         QString state;
         qint32 number;

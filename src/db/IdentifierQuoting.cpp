@@ -155,10 +155,13 @@ QString inBrackets(const QString& name, const Connection* c) {
     return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
-// The open database reads no brackets: names go in its own quotes.
+// The open database reads no brackets: names go in its own quotes. The SQL Server and Access
+// logins keep their brackets whatever their driver says.
 bool usesDriverQuotes(const ConnectionRecord& connection) {
     const Connection* c = connection.adoConnection.get();
-    return c && c->isOpen() && !c->dialect().acceptsBrackets;
+    const bool mayQuote =
+        connection.kind == ConnectionKind::Odbc || connection.kind == ConnectionKind::Oracle;
+    return mayQuote && c && c->isOpen() && !c->dialect().acceptsBrackets;
 }
 
 } // namespace

@@ -17,7 +17,7 @@ struct LoginParams {
     std::map<QString, QString> options;
 
     QString option(const QString& name) const {
-        const auto it = options.find(name.toLower());
+        const auto it = options.find(name.trimmed().toLower());
         return it == options.end() ? QString() : it->second;
     }
 };

@@ -148,6 +148,7 @@ public:
     // How a column holds its cells now (a typed column turns to text for a cell it cannot
     // hold), and a cell of an Int column as its number.
     Storage storage(int col) const { return m_data.data[size_t(col)].storage(); }
+    IntForm intForm(int col) const { return m_data.data[size_t(col)].intForm(); }
     qint64 intAt(qint32 row, int col) const {
         return m_data.data[size_t(col)].intAt(m_order[size_t(row)]);
     }

@@ -138,7 +138,8 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     const auto failed = [&] {
         error = transfer_error::lastOf(m_target.Errors());
         const db::Connection* c = m_target.ActiveConnection();
-        return m_skipFailures && !(c && c->endsSession(error));
+        const bool lost = c ? c->endsSession(error) : db::DatabaseDialect().endsSession(error);
+        return m_skipFailures && !lost;
     };
     const int columns = m_target.FieldCount();
     int fields = m_records->fieldCount();

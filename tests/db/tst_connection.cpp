@@ -28,8 +28,11 @@ bool pgAvailable() {
 }
 
 LoginParams pgLogin(const QString& user, const QString& password) {
-    return {QStringLiteral("MSDASQL.1"), qEnvironmentVariable("TOLVAN_TEST_PG_DSN"), user,
-            password};
+    return {QStringLiteral("MSDASQL.1"),
+            qEnvironmentVariable("TOLVAN_TEST_PG_DSN"),
+            user,
+            password,
+            {}};
 }
 } // namespace
 

@@ -163,7 +163,7 @@ bool OdbcBackend::execute(const QString& sql, int timeoutSeconds, ResultData& ou
     if (interrupted()) return failCancelled(this, errors);
     if (timeoutSeconds > 0)
         SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, SQLPOINTER(SQLULEN(timeoutSeconds)), 0);
-    if (isMariaDb() && !isSingleStatement(sql)) {
+    if (!m_dialect.severalStatements && !isSingleStatement(sql)) {
         // MariaDB's driver splits such a text itself and leaves its connection locked to the
         // thread that ran it: every later call from another thread would wait for ever.
         errors = {{ErrorNumber::Fail,
@@ -280,7 +280,7 @@ OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql
                            const std::vector<const ColumnInfo*>& params, ErrorList& errors) {
     std::unique_ptr<PreparedStatement> single =
         prepare(insertSql(tableSql, columnSql), params, errors);
-    if (!single || columnSql.isEmpty()) return single;
+    if (!single || columnSql.isEmpty() || !m_dialect.rowsInBatches) return single;
     if (isMariaDb()) return valuesInsert(std::move(single), tableSql, columnSql, params);
     if (!isPostgres()) return single;
     // Bytes are written from their hex text, which only the single insert does.

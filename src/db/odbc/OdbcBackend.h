@@ -43,7 +43,7 @@ public:
     OdbcSessionForm sessionForm() const { return {m_utf8Text, m_numbersAsText, m_money}; }
     // The database behind the driver, told by its name once at open; the driver's ways differ
     // with it.
-    enum class Engine { Other, Postgres, MariaDb, MySql, Sqlite, MdbTools, Access, SqlServer };
+    enum class Engine { Other, Postgres, MariaDb, MySql, Sqlite, MdbTools };
     Engine engine() const { return m_engine; }
     bool isMariaDb() const { return m_engine == Engine::MariaDb || m_engine == Engine::MySql; }
     bool isPostgres() const { return m_engine == Engine::Postgres; }

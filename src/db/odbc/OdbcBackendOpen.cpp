@@ -174,39 +174,37 @@ OdbcBackend::Engine engineOf(const QString& dbms) {
     const auto has = [&](const char* name) {
         return dbms.contains(QLatin1String(name), Qt::CaseInsensitive);
     };
-    const auto is = [&](const char* name) {
-        return dbms.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-    };
     if (has("MariaDB")) return Engine::MariaDb;
     if (has("MySQL")) return Engine::MySql;
     if (dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) return Engine::Postgres;
-    if (dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) return Engine::Sqlite;
-    if (is("MDBTOOLS")) return Engine::MdbTools;
-    if (is("ACCESS")) return Engine::Access;
-    if (has("SQL Server")) return Engine::SqlServer;
+    // SQLite's driver names it exactly so.
+    if (dbms == QLatin1String("SQLite")) return Engine::Sqlite;
+    if (dbms.compare(QLatin1String("MDBTOOLS"), Qt::CaseInsensitive) == 0) return Engine::MdbTools;
     return Engine::Other;
 }
 
-SqlFamily familyOf(OdbcBackend::Engine engine, const QString& dbms) {
-    using Engine = OdbcBackend::Engine;
-    switch (engine) {
-    case Engine::MariaDb:
-    case Engine::MySql:
-        return SqlFamily::MySql;
-    case Engine::SqlServer:
-        return SqlFamily::SqlServer;
-    case Engine::Sqlite:
-    case Engine::Access:
-        return SqlFamily::Bracketed;
-    default:
-        break;
-    }
+// How statements read, by the words the product's name holds (MySQL's before SQL Server's).
+SqlFamily familyOf(const QString& dbms) {
     const auto has = [&](const char* name) {
         return dbms.contains(QLatin1String(name), Qt::CaseInsensitive);
     };
+    if (has("MariaDB") || has("MySQL")) return SqlFamily::MySql;
+    if (has("SQL Server")) return SqlFamily::SqlServer;
     if (has("Oracle")) return SqlFamily::Oracle;
     if (has("SQLite") || has("ACCESS") || has("Jet")) return SqlFamily::Bracketed;
     return SqlFamily::Postgres;
+}
+
+// Products that read [name] as a name: SQL Server and the servers it came from, SQLite,
+// Access and MDBTools; a driver that names none is taken for one of them.
+bool readsBrackets(const QString& dbms) {
+    const auto has = [&](const char* name) {
+        return dbms.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    return dbms.isEmpty() || dbms.compare(QLatin1String("MDBTOOLS"), Qt::CaseInsensitive) == 0 ||
+           has("SQL Server") || dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive) ||
+           dbms.compare(QLatin1String("ACCESS"), Qt::CaseInsensitive) == 0 || has("Sybase") ||
+           has("Adaptive Server");
 }
 
 IdentifierCase identifierCaseOf(const OdbcHandle& dbc) {
@@ -228,12 +226,13 @@ IdentifierCase identifierCaseOf(const OdbcHandle& dbc) {
 
 void describeLostSession(OdbcBackend::Engine engine, DatabaseDialect& d) {
     using Engine = OdbcBackend::Engine;
-    // A lost connection is SQL state class 08 everywhere.
-    d.lostSessionStates = {QStringLiteral("08")};
-    if (engine == Engine::Postgres) {
+    const bool known = engine != Engine::Other;
+    // A lost connection is SQL state class 08 everywhere (DatabaseDialect's own rule).
+    if (engine == Engine::Postgres || !known) {
         // The server's own shutdown ends the session (57P01 to 57P03).
         d.lostSessionStates << QStringLiteral("57P0");
-    } else if (engine == Engine::MariaDb || engine == Engine::MySql) {
+    }
+    if (engine == Engine::MariaDb || engine == Engine::MySql || !known) {
         // MariaDB's and MySQL's clients report a lost session under the general states HY000
         // and 70100, told apart by their own numbers: server gone (2006), lost in a query
         // (2013) or while reading (2055), the session killed (1927), or the client out of
@@ -245,11 +244,6 @@ void describeLostSession(OdbcBackend::Engine engine, DatabaseDialect& d) {
     }
 }
 
-// Sybase's servers read brackets as SQL Server does, from which it came.
-bool sybaseName(const QString& dbms) {
-    return dbms.contains(QLatin1String("Sybase"), Qt::CaseInsensitive) ||
-           dbms.contains(QLatin1String("Adaptive Server"), Qt::CaseInsensitive);
-}
 } // namespace
 
 void OdbcBackend::describeSession() {
@@ -267,18 +261,16 @@ void OdbcBackend::describeSession() {
     }
     d.keywords = keywordList(m_dbc);
     d.identifierCase = identifierCaseOf(m_dbc);
-    d.family = familyOf(m_engine, d.dbmsName);
-    const bool mdb = m_engine == Engine::MdbTools;
-    d.acceptsBrackets = d.dbmsName.isEmpty() || mdb || m_engine == Engine::SqlServer ||
-                        m_engine == Engine::Sqlite || m_engine == Engine::Access ||
-                        sybaseName(d.dbmsName);
-    // MDBTools reads Access files: it takes brackets and needs them for every table name and
-    // for a column name beyond ASCII.
-    d.bracketsEveryTable = d.bracketsBeyondAscii = mdb;
+    d.family = familyOf(d.dbmsName);
+    d.acceptsBrackets = readsBrackets(d.dbmsName);
+    // MDBTools reads Access files: it needs brackets for every table name and for a column
+    // name beyond ASCII.
+    d.bracketsEveryTable = d.bracketsBeyondAscii = m_engine == Engine::MdbTools;
     if (isPostgres()) d.searchPathQuery = QStringLiteral("select unnest(current_schemas(false))");
     // MariaDB's driver runs a text of several statements only on the thread that ran the
-    // first (see execute).
+    // first: such texts are refused (see execute).
     d.severalStatements = !isMariaDb();
+    // MariaDB's inserts take many VALUES rows, psqlODBC's arrays of parameters.
     d.rowsInBatches = isMariaDb() || isPostgres();
     // SQLite undoes only the failed statement. PostgreSQL aborts the whole transaction, and
     // of MariaDB's engines some keep part of a failed statement: their inserts are committed
