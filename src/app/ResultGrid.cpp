@@ -49,10 +49,9 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent) {
                     QAbstractItemView::AnyKeyPressed);
     // The view's own fit of a double-clicked border reads only the rows in sight.
     horizontalHeader()->viewport()->installEventFilter(this);
-    m_refit = new QTimer(this);
-    m_refit->setSingleShot(true);
-    m_refit->setInterval(100);
-    connect(m_refit, &QTimer::timeout, this, [this] { refitCappedColumns(); });
+    m_refit.setSingleShot(true);
+    m_refit.setInterval(100);
+    connect(&m_refit, &QTimer::timeout, this, [this] { refitCappedColumns(); });
     // The header turns its mark at every click; the mark shows the order the rows are in.
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this] { showSortOrder(); });
 }
@@ -192,7 +191,7 @@ void ResultGrid::refitCappedColumns() {
 
 void ResultGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
-    m_refit->start();
+    m_refit.start();
 }
 
 void ResultGrid::fitColumnToAllRows(int column) {

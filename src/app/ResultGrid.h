@@ -81,7 +81,7 @@ private:
     int m_fittedLimit = 0;
     std::vector<bool> m_capped;
     // A window dragged wider resizes the grid many times: the refit follows the last.
-    QTimer* m_refit = nullptr;
+    QTimer m_refit;
     // The release that ends a double-click on a border is no click on the header.
     bool m_borderDoubleClicked = false;
 };

@@ -282,7 +282,7 @@ OdbcBackend::prepareInsert(const QString& tableSql, const QStringList& columnSql
         prepare(insertSql(tableSql, columnSql), params, errors);
     if (!single || columnSql.isEmpty() || !m_dialect.rowsInBatches) return single;
     if (isMariaDb()) return valuesInsert(std::move(single), tableSql, columnSql, params);
-    if (!isPostgres()) return single;
+    // PostgreSQL: psqlODBC's arrays of parameters.
     // Bytes are written from their hex text, which only the single insert does.
     for (const ColumnInfo* c : params)
         if (c->storage == Storage::Blob) return single;
