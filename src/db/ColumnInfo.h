@@ -35,10 +35,14 @@ struct ColumnInfo {
     QString baseColumn;
     bool fromExpression = false;
 
-    // ODBC description, used to bind parameters of the column's type.
-    short sqlType = 0;
-    qulonglong columnSize = 0;
-    short decimalDigits = 0;
+    // The backend's own description of the type, to bind and decode values of it: what the
+    // numbers mean is the backend's alone (an ODBC driver's SQL type, size and digits; a
+    // server's type id). Nothing outside the backend reads them.
+    struct NativeType {
+        qint64 id = 0;
+        quint64 size = 0;
+        qint32 digits = 0;
+    } native;
     // The driver's own name of the type ("money"), and whether an integer type is unsigned.
     QString typeName;
     bool isUnsigned = false;

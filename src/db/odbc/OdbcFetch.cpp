@@ -379,12 +379,12 @@ bool OdbcRowReader::start(const OdbcHandle& stmt, const ResultData& out, bool bu
     bool anyLong = false;
     for (const ColumnInfo& c : out.columns) {
         ColumnInfo copy = c;
-        OdbcBinding b = describeOdbcColumn(c.sqlType, c.columnSize, c.decimalDigits, copy);
+        OdbcBinding b = describeOdbcColumn(odbcSqlType(c), odbcColumnSize(c), odbcDigits(c), copy);
         if (utf8Text && b.cType == SQL_C_WCHAR) {
             // Up to four bytes a character, and the terminator.
             b.cType = SQL_C_CHAR;
             b.utf8 = true;
-            if (!b.longData) b.bytesPerRow = SQLLEN(c.columnSize * 4 + 1);
+            if (!b.longData) b.bytesPerRow = SQLLEN(odbcColumnSize(c) * 4 + 1);
         }
         if (b.cType == SQL_C_TYPE_DATE || b.cType == SQL_C_TYPE_TIME ||
             b.cType == SQL_C_TYPE_TIMESTAMP) {

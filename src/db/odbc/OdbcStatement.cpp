@@ -108,6 +108,7 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
     for (size_t i = 0; i < given.size(); ++i) {
         const size_t k = first + i;
         const ColumnInfo& c = m_params[i];
+        const SQLSMALLINT declared = odbcSqlType(c);
         const Value& value = *moneyInSessionForm(
             c, m_form.money, *boolAsNumber(c, given[i], m_scratch[k]), m_scratch[k]);
         const bool isNull = value.isNull();
@@ -134,7 +135,7 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
             m_indicators[k] = SQLLEN(m_bytes[k].size());
             const SQLRETURN rc =
                 SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
-                                 c.sqlType ? c.sqlType : SQL_LONGVARBINARY,
+                                 declared ? declared : SQL_LONGVARBINARY,
                                  std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1), 0,
                                  m_bytes[k].data(), m_indicators[k], &m_indicators[k]);
             if (!SQL_SUCCEEDED(rc)) {
@@ -147,26 +148,25 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
             // MariaDB's driver can read a wide parameter a character past its length (a
             // Null in the same row): it gets the UTF-8 bytes with their exact length.
             std::string_view bytes;
-            if (value.hasUtf8() && !isDateType(c.sqlType)) {
+            if (value.hasUtf8() && !isDateType(declared)) {
                 // Bound where they are: the values outlive the run.
                 bytes = value.utf8();
             } else {
                 std::u16string t = value.text().toStdU16String();
-                if (isDateType(c.sqlType)) isoDate(t);
+                if (isDateType(declared)) isoDate(t);
                 std::string& made = m_utf8[k];
                 made.clear();
                 appendUtf16AsUtf8(made, t.data(), t.size());
                 bytes = made;
             }
             m_indicators[k] = SQLLEN(bytes.size());
-            SQLULEN size = c.columnSize;
+            SQLULEN size = odbcColumnSize(c);
             if (c.storage == Storage::Text || size == 0)
                 size = std::max<SQLULEN>({size, SQLULEN(bytes.size()), 1});
-            const SQLSMALLINT type =
-                c.sqlType ? parameterType(c.sqlType, bytes, true) : SQL_VARCHAR;
-            if (type != c.sqlType) size = std::max<SQLULEN>(SQLULEN(bytes.size()), 1);
+            const SQLSMALLINT type = declared ? parameterType(declared, bytes, true) : SQL_VARCHAR;
+            if (type != declared) size = std::max<SQLULEN>(SQLULEN(bytes.size()), 1);
             const SQLRETURN rc = SQLBindParameter(
-                h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size, c.decimalDigits,
+                h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size, odbcDigits(c),
                 const_cast<char*>(bytes.data()), m_indicators[k], &m_indicators[k]);
             if (!SQL_SUCCEEDED(rc)) {
                 errors = odbcErrors({&m_stmt});
@@ -194,18 +194,18 @@ bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, Error
             continue;
         }
         m_texts[k] = isNull ? std::u16string() : value.text().toStdU16String();
-        if (!isNull && isDateType(c.sqlType)) isoDate(m_texts[k]);
+        if (!isNull && isDateType(declared)) isoDate(m_texts[k]);
         m_indicators[k] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR));
         // The driver converts the text to the column's own type.
         SQLSMALLINT sqlType =
-            c.sqlType ? (isNull ? c.sqlType : parameterType(c.sqlType, m_texts[k])) : SQL_WVARCHAR;
-        SQLULEN size = c.columnSize;
-        if (sqlType != c.sqlType) size = 0;
+            declared ? (isNull ? declared : parameterType(declared, m_texts[k])) : SQL_WVARCHAR;
+        SQLULEN size = odbcColumnSize(c);
+        if (sqlType != declared) size = 0;
         if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
             size = std::max<SQLULEN>({size, m_texts[k].size(), 1});
         if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
         const SQLRETURN rc = SQLBindParameter(
-            h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, c.decimalDigits,
+            h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, odbcDigits(c),
             m_texts[k].data(), SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR)), &m_indicators[k]);
         if (!SQL_SUCCEEDED(rc)) {
             errors = odbcErrors({&m_stmt});

@@ -165,9 +165,7 @@ OdbcBinding apply(const TypeRow& r, SQLULEN size, SQLSMALLINT digits, ColumnInfo
 
 OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits,
                                ColumnInfo& c) {
-    c.sqlType = sqlType;
-    c.columnSize = size;
-    c.decimalDigits = digits;
+    c.native = {sqlType, quint64(size), digits};
     c.precision = 255;
     c.scale = 255;
     c.intForm = IntForm::Number;

@@ -36,6 +36,17 @@ struct OdbcBinding {
     IntForm dateForm = IntForm::Number;
 };
 
+// The driver's description of a column, as describeOdbcColumn keeps it.
+inline SQLSMALLINT odbcSqlType(const ColumnInfo& c) {
+    return SQLSMALLINT(c.native.id);
+}
+inline SQLULEN odbcColumnSize(const ColumnInfo& c) {
+    return SQLULEN(c.native.size);
+}
+inline SQLSMALLINT odbcDigits(const ColumnInfo& c) {
+    return SQLSMALLINT(c.native.digits);
+}
+
 // Fills type, size, precision, scale and storage from the driver's description; info's
 // typeName and isUnsigned, when set, refine it.
 OdbcBinding describeOdbcColumn(SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT decimalDigits,
