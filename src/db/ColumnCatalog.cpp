@@ -5,12 +5,15 @@
 
 #include <QSet>
 #include <new>
-#include <system_error>
 
 namespace db {
 
+ColumnCatalog::ColumnCatalog(Connection* connection) : m_connection(connection) {
+    // Without its wake-up a read is ended only by the next use of the connection.
+    m_found.wakeOwner([this] { arrived(); });
+}
+
 ColumnCatalog::~ColumnCatalog() {
-    m_stop = true;
     end();
 }
 
@@ -34,69 +37,56 @@ bool ColumnCatalog::read(const std::vector<TableEntry>& tables, std::function<vo
         }
     if (needed.empty()) return false;
     ErrorList errors;
-    std::unique_ptr<StatementWork> work = m_connection->lendCatalog(
-        [this] {
-            m_stop = true;
-            end();
-        },
+    ConnectionLoan loan = m_connection->lendCatalog([this] { end(); }, errors);
+    if (!loan) return false;
+    m_found.reset();
+    m_done = std::move(done);
+    // Where no thread can be started the loan ends here.
+    const bool started = m_worker.start(
+        loan, [this, needed = std::move(needed)](StatementWork& work) { return run(work, needed); },
         errors);
-    if (!work) return false;
-    m_stop = false;
-    const quint64 number = ++m_readNumber;
-    QObject* receiver = m_receiver.get();
-    auto finished = [this, number, done = std::move(done)] {
-        // Taken back for another use, or a later read: that read's end is not this one's.
-        if (number != m_readNumber || !reading()) return;
-        end();
-        if (done) done();
-    };
-    try {
-        m_end = std::async(std::launch::async, [work = std::move(work), needed = std::move(needed),
-                                                receiver, finished = std::move(finished),
-                                                this]() mutable {
-            Read r = run(std::move(work), std::move(needed), m_stop);
-            QMetaObject::invokeMethod(receiver, std::move(finished), Qt::QueuedConnection);
-            return r;
-        });
-    } catch (const std::system_error&) {
-        m_connection->takeBack(nullptr, {});
-        return false;
-    } catch (const std::bad_alloc&) {
-        m_connection->takeBack(nullptr, {});
-        return false;
-    }
-    return true;
+    if (!started) m_done = nullptr;
+    return started;
 }
 
-ColumnCatalog::Read ColumnCatalog::run(std::unique_ptr<StatementWork> work,
-                                       std::vector<TableEntry> tables,
-                                       const std::atomic<bool>& stop) {
-    Read r;
+ErrorList ColumnCatalog::run(StatementWork& work, const std::vector<TableEntry>& tables) {
+    Found found;
+    ErrorList errors;
     try {
         for (const TableEntry& t : tables) {
-            if (stop.load()) break;
+            if (m_found.stopped()) break;
             QStringList names;
             // What failed is asked again next time; the rest of this read would likely fail too.
-            if (!work->columns(t, names, r.errors)) break;
-            r.found.emplace_back(t, std::move(names));
+            if (!work.columns(t, names, errors)) break;
+            found.emplace_back(t, std::move(names));
         }
     } catch (const std::bad_alloc&) {
-        r.errors = {errors::outOfMemory(QStringLiteral("Tolvan.Catalog"))};
+        errors = {errors::outOfMemory(QStringLiteral("Tolvan.Catalog"))};
     }
-    r.work = std::move(work);
-    return r;
+    m_found.put(std::move(found));
+    return errors;
+}
+
+void ColumnCatalog::arrived() {
+    // A wake-up of a read already ended, taken back for another use.
+    if (!reading() || !m_found.waiting()) return;
+    std::function<void()> done = std::move(m_done);
+    end();
+    if (done) done();
 }
 
 void ColumnCatalog::end() {
+    m_done = nullptr;
     if (!reading()) return;
-    Read r = m_end.get();
-    for (auto& [table, names] : r.found)
-        m_known.insert(key(table), std::move(names));
-    m_connection->takeBack(std::move(r.work), r.errors);
+    m_found.stop();
+    ConnectionLoan loan = m_worker.join();
+    for (Found& found : m_found.takeAll())
+        for (auto& [table, names] : found)
+            m_known.insert(key(table), std::move(names));
+    loan.end();
 }
 
 void ColumnCatalog::clear() {
-    m_stop = true;
     end();
     m_known.clear();
 }

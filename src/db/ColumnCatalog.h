@@ -1,15 +1,12 @@
 #pragma once
 
 #include "Error.h"
+#include "Handoff.h"
 #include "ResultData.h"
 
 #include <QHash>
-#include <QObject>
 #include <QStringList>
-#include <atomic>
 #include <functional>
-#include <future>
-#include <memory>
 #include <vector>
 
 namespace db {
@@ -23,7 +20,7 @@ class StatementWork;
 // a statement at most for one table.
 class ColumnCatalog {
 public:
-    explicit ColumnCatalog(Connection* connection) : m_connection(connection) {}
+    explicit ColumnCatalog(Connection* connection);
     // Stops a read still running and takes the connection back.
     ~ColumnCatalog();
     ColumnCatalog(const ColumnCatalog&) = delete;
@@ -35,30 +32,25 @@ public:
     // they are known. False, and done never runs, when there is nothing to read or the
     // connection cannot be lent now; a read taken back for another use does not run it.
     bool read(const std::vector<TableEntry>& tables, std::function<void()> done);
-    bool reading() const { return m_end.valid(); }
+    bool reading() const { return m_worker.running(); }
     // Forgets what was read, as the table list is read anew.
     void clear();
 
 private:
-    struct Read {
-        std::unique_ptr<StatementWork> work;
-        std::vector<std::pair<TableEntry, QStringList>> found;
-        ErrorList errors;
-    };
-    static Read run(std::unique_ptr<StatementWork> work, std::vector<TableEntry> tables,
-                    const std::atomic<bool>& stop);
-    // Joins the worker, gives the connection back and keeps what it found.
+    using Found = std::vector<std::pair<TableEntry, QStringList>>;
+    // Reads until the handoff is stopped; what was found is put there, the worker's last word.
+    ErrorList run(StatementWork& work, const std::vector<TableEntry>& tables);
+    // Stops the worker, joins it, gives the connection back and keeps what it found.
     void end();
+    // The worker's last word has arrived.
+    void arrived();
     static QString key(const TableEntry& table);
 
     Connection* m_connection;
     QHash<QString, QStringList> m_known;
-    std::atomic<bool> m_stop{false};
-    std::future<Read> m_end;
-    // The worker's word that it ended reaches this thread through here; it goes with the
-    // catalog, so a word still on its way is dropped.
-    std::unique_ptr<QObject> m_receiver = std::make_unique<QObject>();
-    quint64 m_readNumber = 0;
+    std::function<void()> m_done;
+    Handoff<Found> m_found;
+    LoanWorker m_worker;
 };
 
 } // namespace db

@@ -93,8 +93,7 @@ void Connection::comeBack(std::unique_ptr<Backend> backend) {
     m_backend = std::move(backend);
     m_lent = false;
     if (m_backend) return;
-    // The work went without handing the backend back (its thread never ran): the session
-    // went with it.
+    // A work that kept no backend took the session with it.
     m_interruptTarget = nullptr;
     m_dialect = {};
 }
@@ -198,44 +197,35 @@ bool Connection::Execute(const QString& sql) {
     return ok;
 }
 
-std::unique_ptr<StatementWork> Connection::lend(const QString& sql, ErrorList& errors) {
-    if (!ready(errors)) return nullptr;
+ConnectionLoan Connection::lend(const QString& sql, ErrorList& errors) {
+    if (!ready(errors)) return {};
     m_lent = true;
-    return std::unique_ptr<StatementWork>(
-        new StatementWork(std::move(m_backend), sql, m_commandTimeout));
+    return {this, std::unique_ptr<StatementWork>(
+                      new StatementWork(std::move(m_backend), sql, m_commandTimeout))};
 }
 
-void Connection::giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors) {
-    std::unique_ptr<Backend> backend = work ? work->giveBackend() : nullptr;
-    // The statement goes while the connection is still lent to it: nothing else runs yet.
-    work.reset();
-    comeBack(std::move(backend));
-    noteLostSession(errors);
-}
-
-std::unique_ptr<StatementWork> Connection::lendCursor(std::unique_ptr<RowCursor>& cursor,
-                                                      std::function<void()> reclaim) {
+ConnectionLoan Connection::lendCursor(std::unique_ptr<RowCursor>& cursor,
+                                      std::function<void()> reclaim) {
     ErrorList busy;
-    if (!claim(busy) || !m_backend || !cursor) return nullptr;
+    if (!claim(busy) || !m_backend || !cursor) return {};
     m_lent = true;
     m_reclaim = std::move(reclaim);
-    return std::unique_ptr<StatementWork>(
-        new StatementWork(std::move(m_backend), std::move(cursor)));
+    return {this, std::unique_ptr<StatementWork>(
+                      new StatementWork(std::move(m_backend), std::move(cursor)))};
 }
 
-std::unique_ptr<StatementWork> Connection::lendCatalog(std::function<void()> reclaim,
-                                                       ErrorList& errors) {
-    if (!ready(errors, LostSession::Fail)) return nullptr;
+ConnectionLoan Connection::lendCatalog(std::function<void()> reclaim, ErrorList& errors) {
+    if (!ready(errors, LostSession::Fail)) return {};
     if (m_sessionLost) {
         errors = {closedError()};
-        return nullptr;
+        return {};
     }
     m_lent = true;
     m_reclaim = std::move(reclaim);
-    return std::unique_ptr<StatementWork>(new StatementWork(std::move(m_backend)));
+    return {this, std::unique_ptr<StatementWork>(new StatementWork(std::move(m_backend)))};
 }
 
-std::unique_ptr<RowCursor> Connection::takeBack(std::unique_ptr<StatementWork> work,
+std::unique_ptr<RowCursor> Connection::giveBack(std::unique_ptr<StatementWork> work,
                                                 const ErrorList& errors) {
     std::unique_ptr<RowCursor> cursor = work ? work->takeCursor() : nullptr;
     std::unique_ptr<Backend> backend = work ? work->giveBackend() : nullptr;

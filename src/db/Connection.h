@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Backend.h"
+#include "ConnectionLoan.h"
 #include "Error.h"
 #include "LoginParams.h"
 #include "StatementWork.h"
@@ -74,27 +75,19 @@ public:
 
     // Lends the connection to a statement that another thread runs. Here, on the caller's
     // thread, held rows are stored and a lost session is opened again; from then on nothing
-    // but the work and cancel() may use the connection until giveBack (checked in debug
-    // builds). Null on failure, with errors.
-    [[nodiscard]] std::unique_ptr<StatementWork> lend(const QString& sql, ErrorList& errors);
-    // Takes the connection back once the work has ended and its thread is joined; errors are
-    // those it ended with (a lost session is noted). The work's statement goes with it.
-    void giveBack(std::unique_ptr<StatementWork> work, const ErrorList& errors);
+    // but the loan's work and cancel() may use the connection until the loan ends (checked in
+    // debug builds). Empty on failure, with errors.
+    [[nodiscard]] ConnectionLoan lend(const QString& sql, ErrorList& errors);
     // Lends the connection to a worker that reads on from a statement this thread started (a
     // forward-only read ahead of its rows). The loan ends whenever this thread needs the
-    // connection: every other use first calls reclaim, which joins the worker and takes the
-    // work back. Null, with cursor left as it was, when the connection is closed.
-    [[nodiscard]] std::unique_ptr<StatementWork> lendCursor(std::unique_ptr<RowCursor>& cursor,
-                                                            std::function<void()> reclaim);
+    // connection: every other use first calls reclaim, which joins the worker and ends the
+    // loan. Empty, with cursor left as it was, when the connection is closed.
+    [[nodiscard]] ConnectionLoan lendCursor(std::unique_ptr<RowCursor>& cursor,
+                                            std::function<void()> reclaim);
     // Lends the connection to a worker that reads the catalog while nothing else needs the
-    // connection: as with lendCursor, every other use first calls reclaim. Null, with errors,
+    // connection: as with lendCursor, every other use first calls reclaim. Empty, with errors,
     // when the connection cannot be used now; a lost session is not logged in again for it.
-    [[nodiscard]] std::unique_ptr<StatementWork> lendCatalog(std::function<void()> reclaim,
-                                                             ErrorList& errors);
-    // Ends a loan of lendCursor or lendCatalog once the worker is joined: what is left of the
-    // statement comes back (null once its rows are read); errors are those the worker met.
-    std::unique_ptr<RowCursor> takeBack(std::unique_ptr<StatementWork> work,
-                                        const ErrorList& errors);
+    [[nodiscard]] ConnectionLoan lendCatalog(std::function<void()> reclaim, ErrorList& errors);
 
     // Commits inserts that are held in an open batch; every other operation does this first,
     // and callers do it before they ask the user anything. False when a row was refused or
@@ -175,6 +168,12 @@ public:
     void detach(Recordset* rs);
 
 private:
+    friend class ConnectionLoan;
+    // Ends a loan once its worker is joined: what is left of a statement read on comes back
+    // (null once its rows are read); errors are those the work ended with (a lost session is
+    // noted).
+    std::unique_ptr<RowCursor> giveBack(std::unique_ptr<StatementWork> work,
+                                        const ErrorList& errors);
     // How a session being lost is met where an operation starts.
     enum class LostSession {
         LogInAgain,

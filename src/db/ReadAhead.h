@@ -1,13 +1,10 @@
 #pragma once
 
+#include "ConnectionLoan.h"
 #include "Error.h"
+#include "Handoff.h"
 #include "ResultData.h"
-#include "StatementWork.h"
 
-#include <condition_variable>
-#include <future>
-#include <memory>
-#include <mutex>
 #include <optional>
 
 namespace db {
@@ -30,37 +27,28 @@ public:
     // Stops a worker still running and waits for it.
     ~ReadAhead();
 
-    // Starts a worker that owns work until it ends, and reads blocks of about maxRows rows,
-    // the first into rows (its columns set). A thread that cannot be started gives a failed
-    // block.
-    void start(std::unique_ptr<StatementWork> work, ResultData rows, size_t maxRows);
+    // Starts a worker that has the loan until end, and reads blocks of about maxRows rows, the
+    // first into rows (its columns set). False, with the loan left with the caller, when no
+    // thread can be started.
+    bool start(ConnectionLoan& loan, ResultData rows, size_t maxRows);
     // From start until end.
-    bool running() const { return m_end.valid(); }
+    bool running() const { return m_worker.running(); }
     // Waits for the next block; the worker reads the one after into the memory of spare. After
     // a block that failed or was the last the worker has ended.
     Block take(ResultData spare);
     // Asks the worker to end once the block it reads is read.
     void stop();
     // True once the worker has ended, waiting at most this long for it.
-    bool waitFor(int milliseconds) const;
-    // Waits for the worker to end: the work comes back, and the block it read that was not
+    bool waitFor(int milliseconds) { return m_worker.waitFor(milliseconds); }
+    // Waits for the worker to end: the loan comes back, and the block it read that was not
     // taken, if any.
-    std::unique_ptr<StatementWork> end(std::optional<Block>& unread);
+    ConnectionLoan end(std::optional<Block>& unread);
 
 private:
-    // What the worker and the caller hand each other, under lock.
-    struct Handover {
-        std::mutex lock;
-        std::condition_variable changed;
-        std::optional<Block> block;
-        std::optional<ResultData> spare;
-        bool stop = false;
-    };
-    static std::unique_ptr<StatementWork> run(std::unique_ptr<StatementWork> work, ResultData rows,
-                                              size_t maxRows, Handover& h);
-
-    Handover m_handover;
-    std::future<std::unique_ptr<StatementWork>> m_end;
+    Handoff<Block> m_blocks{1};
+    // Blocks the caller has finished with, their memory to be read into again.
+    Handoff<ResultData> m_spares{1};
+    LoanWorker m_worker;
 };
 
 } // namespace db

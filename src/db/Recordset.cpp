@@ -131,7 +131,7 @@ bool Recordset::fetchBlock(ErrorList& errors) {
         if (!next->ok || next->done) {
             // The worker has ended with the statement's last block or its failure.
             std::optional<ReadAhead::Block> none;
-            m_connection->takeBack(m_ahead.end(none), next->errors);
+            m_ahead.end(none).end();
         }
     } else {
         next = std::move(m_parked);
@@ -166,14 +166,14 @@ bool Recordset::fetchBlock(ErrorList& errors) {
 
 void Recordset::startReadAhead() {
     if (!m_cursor || m_parked || m_ahead.running() || !m_connection) return;
-    std::unique_ptr<StatementWork> work =
-        m_connection->lendCursor(m_cursor, [this] { stopReadAhead(false); });
-    if (!work) return;
+    ConnectionLoan loan = m_connection->lendCursor(m_cursor, [this] { stopReadAhead(false); });
+    if (!loan) return;
     // Its own first block; the blocks after it refill the memory of those used here.
     ResultData rows;
     rows.columns = m_data.columns;
     rows.clearRows();
-    m_ahead.start(std::move(work), std::move(rows), kBlockRows);
+    // Without a thread the rows are read here, as they come.
+    if (!m_ahead.start(loan, std::move(rows), kBlockRows)) m_cursor = loan.end();
 }
 
 void Recordset::stopReadAhead(bool abandon) {
@@ -186,10 +186,9 @@ void Recordset::stopReadAhead(bool abandon) {
             cancelled = true;
         }
     std::optional<ReadAhead::Block> unread;
-    std::unique_ptr<StatementWork> work = m_ahead.end(unread);
+    ConnectionLoan loan = m_ahead.end(unread);
     const bool failed = unread && !unread->ok;
-    std::unique_ptr<RowCursor> rest =
-        m_connection->takeBack(std::move(work), failed ? unread->errors : ErrorList{});
+    std::unique_ptr<RowCursor> rest = loan.end();
     if (cancelled) m_connection->resetCancel();
     if (abandon) return;
     // A failed read leaves nothing to read on from.

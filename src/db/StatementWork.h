@@ -15,9 +15,9 @@ class RowCursor;
 
 // The worker's side of one statement: it runs the text and reads its rows block by block into
 // blocks of its own, or reads on from a statement the caller started (Connection::lendCursor).
-// It is lent the connection (Connection::lend) and touches nothing else: no record set, no
-// other state of the connection. Whoever holds it owns it; it moves to the worker thread, runs
-// there alone and comes back to be given back.
+// It is lent the connection (Connection::lend, inside a ConnectionLoan) and touches nothing
+// else: no record set, no other state of the connection. A LoanWorker's thread alone uses it
+// while the loan lasts.
 class StatementWork {
 public:
     ~StatementWork();

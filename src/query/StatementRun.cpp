@@ -1,10 +1,9 @@
 #include "StatementRun.h"
 
+#include "db/StatementWork.h"
+
 #include <QElapsedTimer>
 #include <new>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -15,20 +14,18 @@ constexpr size_t kFetchRows = 4096;
 constexpr qint64 kSliceMs = 50;
 // A block waiting for this thread is held twice for a moment: keep it bounded.
 constexpr size_t kMaxBlockRows = 32768;
-constexpr size_t kMaxQueuedBlocks = 2;
 // psqlODBC ignores a cancel that arrives between two of its calls: ask again until the
 // statement has stopped.
 constexpr int kRepeatCancelMs = 200;
 const QString kSource = QStringLiteral("Tolvan.Recordset");
 } // namespace
 
-StatementRun::StatementRun()
-    : m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), m_wake(m_wakeFd, QSocketNotifier::Read) {
+StatementRun::StatementRun() {
     m_repeatCancel.setInterval(kRepeatCancelMs);
     connect(&m_repeatCancel, &QTimer::timeout, this, [this] {
         if (m_running) m_connection->cancel();
     });
-    connect(&m_wake, &QSocketNotifier::activated, this, [this] {
+    m_canWake = m_handoff.wakeOwner([this] {
         if (!m_running || !drain()) return;
         const bool ok = finish();
         // Last: what follows may start the next run.
@@ -38,8 +35,6 @@ StatementRun::StatementRun()
 
 StatementRun::~StatementRun() {
     stop();
-    m_wake.setEnabled(false);
-    if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Recordset> rs,
@@ -47,7 +42,7 @@ void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Records
     // One run at a time: the window is locked while one goes on.
     if (m_running) return done(false);
     if (!rs->beginOpen(source, connection)) return done(false);
-    if (m_wakeFd < 0) {
+    if (!m_canWake) {
         // Without its wake-up the window would never hear of the rows.
         const db::ErrorList none{{db::ErrorNumber::Fail,
                                   QStringLiteral("The statement's worker cannot be started."),
@@ -55,9 +50,15 @@ void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Records
         return done(rs->endOpen(&none));
     }
     connection->resetCancel();
-    db::ErrorList lendErrors;
-    std::unique_ptr<db::StatementWork> work = connection->lend(source, lendErrors);
-    if (!work) return done(rs->endOpen(&lendErrors));
+    db::ErrorList errors;
+    db::ConnectionLoan loan = connection->lend(source, errors);
+    if (!loan) return done(rs->endOpen(&errors));
+    m_handoff.reset();
+    if (!m_worker.start(
+            loan, [this](db::StatementWork& work) { return run(work); }, errors)) {
+        loan.end();
+        return done(rs->endOpen(&errors));
+    }
     m_connection = connection;
     m_target = std::move(rs);
     m_watch = std::move(watch);
@@ -68,11 +69,6 @@ void StatementRun::start(db::Connection* connection, std::shared_ptr<db::Records
     m_outOfMemory = false;
     m_abandoned = false;
     m_errors.clear();
-    m_queue.clear();
-    m_queuedBlocks = 0;
-    m_wakePending = false;
-    m_stopWaiting = false;
-    m_worker = std::thread([this, w = std::move(work)]() mutable { run(std::move(w)); });
 }
 
 void StatementRun::stop() {
@@ -82,8 +78,7 @@ void StatementRun::stop() {
     m_done = nullptr;
     cancel();
     for (;;) {
-        pollfd wake{m_wakeFd, POLLIN, 0};
-        if (::poll(&wake, 1, kRepeatCancelMs) > 0) {
+        if (m_handoff.waitFor(kRepeatCancelMs)) {
             if (drain()) break;
         } else {
             m_connection->cancel();
@@ -93,7 +88,7 @@ void StatementRun::stop() {
 }
 
 bool StatementRun::finish() {
-    m_worker.join();
+    db::ConnectionLoan loan = m_worker.join();
     m_repeatCancel.stop();
     m_running = false;
     if (m_outOfMemory) {
@@ -103,7 +98,8 @@ bool StatementRun::finish() {
         m_ok = false;
         m_errors = {db::errors::cancelled(kSource)};
     }
-    m_connection->giveBack(std::move(m_returned), m_errors);
+    loan.setOutcome(m_errors);
+    loan.end();
     m_connection->resetCancel();
     m_watch = {};
     const std::shared_ptr<db::Recordset> rs = std::move(m_target);
@@ -114,33 +110,30 @@ void StatementRun::cancel() {
     if (!m_running || m_cancelRequested) return;
     m_cancelRequested = true;
     m_connection->cancel();
-    {
-        const std::lock_guard lock(m_lock);
-        m_stopWaiting = true;
-    }
-    m_room.notify_all();
+    // The worker no longer waits for room, so that it meets its end at once.
+    m_handoff.stop();
     m_repeatCancel.start();
 }
 
-void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
+db::ErrorList StatementRun::run(db::StatementWork& work) {
     db::ErrorList errors;
     bool ok = false;
     try {
         db::ResultData header;
-        ok = work->execute(header, errors);
+        ok = work.execute(header, errors);
         db::ResultData block;
         if (ok) {
             block.columns = header.columns;
             block.clearRows();
-            post({Handover::Columns, std::move(header)});
+            m_handoff.put({Handover::Columns, std::move(header)});
         }
         bool done = false;
         size_t want = kFirstRows;
         QElapsedTimer slice;
         slice.start();
         while (ok && !done) {
-            ok = work->fetch(block, want, done, errors);
-            if (ok && work->cancelled()) {
+            ok = work.fetch(block, want, done, errors);
+            if (ok && work.cancelled()) {
                 ok = false;
                 errors = {db::errors::cancelled(kSource)};
             }
@@ -151,11 +144,9 @@ void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
                 db::ResultData full = std::move(block);
                 block.columns = full.columns;
                 block.clearRows();
-                post({Handover::Rows, std::move(full)});
+                // Waits while this thread has not taken the blocks before.
+                m_handoff.put({Handover::Rows, std::move(full)});
                 want = kFetchRows;
-                std::unique_lock lock(m_lock);
-                m_room.wait(lock,
-                            [this] { return m_queuedBlocks < kMaxQueuedBlocks || m_stopWaiting; });
                 slice.restart();
             }
         }
@@ -164,34 +155,12 @@ void StatementRun::run(std::unique_ptr<db::StatementWork> work) {
         ok = false;
         errors = {db::errors::outOfMemory(kSource)};
     }
-    post({Handover::End, {}, ok, std::move(errors), std::move(work)});
-}
-
-void StatementRun::post(Handover item) {
-    bool wake = false;
-    {
-        const std::lock_guard lock(m_lock);
-        if (item.kind == Handover::Rows) ++m_queuedBlocks;
-        m_queue.push_back(std::move(item));
-        wake = !m_wakePending;
-        m_wakePending = true;
-    }
-    // The window's thread wakes through a file descriptor: no object of the toolkit passes
-    // between the threads, only the queue under its lock.
-    if (wake) eventfd_write(m_wakeFd, 1);
+    m_handoff.put({Handover::End, {}, ok, errors});
+    return errors;
 }
 
 bool StatementRun::drain() {
-    eventfd_t ignored = 0;
-    eventfd_read(m_wakeFd, &ignored);
-    std::deque<Handover> items;
-    {
-        const std::lock_guard lock(m_lock);
-        items.swap(m_queue);
-        m_queuedBlocks = 0;
-        m_wakePending = false;
-    }
-    m_room.notify_all();
+    std::deque<Handover> items = m_handoff.takeAll();
     db::Recordset& rs = *m_target;
     for (Handover& item : items) {
         switch (item.kind) {
@@ -214,7 +183,6 @@ bool StatementRun::drain() {
             // The worker's last message: nothing follows it.
             m_ok = item.ok;
             m_errors = std::move(item.errors);
-            m_returned = std::move(item.work);
             return true;
         }
     }

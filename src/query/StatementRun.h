@@ -1,23 +1,19 @@
 #pragma once
 
 #include "db/Connection.h"
+#include "db/Handoff.h"
 #include "db/Recordset.h"
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 // Runs a statement on a worker thread into a record set, while this thread goes on with
 // the window's events: the rows are handed over block by block as they are read, cancel()
 // stops the statement, and the worker's last message ends the run from this thread's event
-// loop. The connection is lent to the worker's StatementWork until then, so nothing here may
-// use it meanwhile. One run at a time; the object serves run after run.
+// loop. The connection is lent to the worker until then, so nothing here may use it
+// meanwhile. One run at a time; the object serves run after run.
 class StatementRun : public QObject {
     Q_OBJECT
 public:
@@ -50,12 +46,9 @@ private:
         db::ResultData data = {};
         bool ok = true;
         db::ErrorList errors = {};
-        // With End: the work comes back from the worker, which no longer touches it.
-        std::unique_ptr<db::StatementWork> work = {};
     };
-    // Runs on the worker, which owns work until it hands it back with End.
-    void run(std::unique_ptr<db::StatementWork> work);
-    void post(Handover item);
+    // Runs on the worker, which alone uses the loan's work until it ends.
+    db::ErrorList run(db::StatementWork& work);
     // Takes what the worker handed over since its last wake-up; true once its end came.
     bool drain();
     // Joins the worker, gives the connection back and ends the record set's open.
@@ -65,23 +58,16 @@ private:
     std::shared_ptr<db::Recordset> m_target;
     Watch m_watch;
     std::function<void(bool)> m_done;
-    std::thread m_worker;
     bool m_running = false;
     bool m_cancelRequested = false;
     bool m_ok = false;
     db::ErrorList m_errors;
-    std::unique_ptr<db::StatementWork> m_returned;
     // The rows did not fit in memory here: the statement is stopped and fails.
     bool m_outOfMemory = false;
     bool m_abandoned = false;
     QTimer m_repeatCancel;
-    int m_wakeFd;
-    QSocketNotifier m_wake;
-
-    std::mutex m_lock;
-    std::condition_variable m_room;
-    std::deque<Handover> m_queue;
-    size_t m_queuedBlocks = 0;
-    bool m_wakePending = false;
-    bool m_stopWaiting = false;
+    // A block waiting for this thread is held twice for a moment: keep them few.
+    db::Handoff<Handover> m_handoff{3};
+    bool m_canWake = false;
+    db::LoanWorker m_worker;
 };

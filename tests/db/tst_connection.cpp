@@ -251,8 +251,8 @@ private slots:
         const QString dbms = c.dbmsName(), quote = c.identifierQuote();
         QVERIFY(!dbms.isEmpty());
         ErrorList errors;
-        std::unique_ptr<StatementWork> work = c.lend(QStringLiteral("select 1"), errors);
-        QVERIFY(work);
+        db::ConnectionLoan loan = c.lend(QStringLiteral("select 1"), errors);
+        QVERIFY(loan);
         QVERIFY(c.isOpen());
         QCOMPARE(c.dbmsName(), dbms);
         QCOMPARE(c.identifierQuote(), quote);
@@ -265,7 +265,7 @@ private slots:
         QVERIFY(!c.primaryKey(QStringLiteral("t"), key, errors));
         QVERIFY(!c.Open());
         QCOMPARE(c.Errors().front().Number, ErrorNumber::StillExecuting);
-        c.giveBack(std::move(work), {});
+        loan.end();
         QVERIFY(c.Execute(QStringLiteral("select 1")));
         c.Close();
         QVERIFY(!c.isOpen());
