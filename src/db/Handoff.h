@@ -40,8 +40,7 @@ private:
 // What one worker and its owner hand each other, in order, under one lock: the worker's side
 // puts and the owner's side takes, or the other way round. A put waits while `capacity` items
 // wait to be taken, so that a fast producer holds no more than that; stop() ends every wait.
-template <class T>
-class Handoff {
+template <class T> class Handoff {
 public:
     explicit Handoff(size_t capacity = std::numeric_limits<size_t>::max()) : m_capacity(capacity) {}
 
