@@ -10,29 +10,6 @@ namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.Connection");
-// Inserts in a bulk scope are committed in batches of this many rows or this many
-// milliseconds, whichever comes first: few enough commits that the disk's syncs do not
-// dominate an import, and a crash loses at most about a second of work.
-constexpr int kBatchRows = 50000;
-constexpr qint64 kBatchMillis = 1000;
-// Characters held for one statement at most: long values keep the statement small as well.
-constexpr qint64 kCharsPerStatement = 1024 * 1024;
-
-// The session itself is gone: every later row would fail as well.
-bool connectionFailed(const DatabaseDialect& dialect, const ErrorList& errors) {
-    return std::any_of(errors.begin(), errors.end(),
-                       [&](const Error& e) { return dialect.endsSession(e); });
-}
-
-// A session lost while its rows were being stored or committed: whether the server kept them
-// cannot be known, so the count stops before them and the report says how many they are.
-void noteUncertainRows(const DatabaseDialect& dialect, ErrorList& errors, qint64 rows) {
-    if (rows <= 0 || errors.empty() || !connectionFailed(dialect, errors)) return;
-    // The last of them is the one reports show.
-    errors.back().Description +=
-        QStringLiteral("\r\n接続が切れたため、最後の %1 件が保存されたかどうかは確認できません。")
-            .arg(rows);
-}
 } // namespace
 
 Connection::~Connection() {
@@ -99,22 +76,17 @@ void Connection::comeBack(std::unique_ptr<Backend> backend) {
 }
 
 void Connection::noteLostSession(const ErrorList& errors) {
-    if (m_backend && connectionFailed(m_dialect, errors)) m_sessionLost = true;
+    if (m_backend && m_dialect.endsSession(errors)) m_sessionLost = true;
 }
 
 bool Connection::reconnectIfLost(ErrorList& errors) {
     if (!m_backend || !(m_sessionLost || m_backend->connectionDead())) return true;
     // Until a new session is open, every call tries again rather than use the closed one.
     m_sessionLost = true;
-    // Held rows cannot reach a session that is gone; the failure that ended it reported them.
-    m_pendingRows.clear();
-    m_pendingChars = 0;
-    m_pendingStatement = nullptr;
+    m_writer.sessionGone();
     // Statements of the old session must go before its handles.
     for (Recordset* rs : m_recordsets)
         rs->releaseStatements();
-    m_batchOpen = false;
-    m_batchRows = 0;
     m_backend->close();
     const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
     std::unique_ptr<Backend> backend = createBackend(login, errors);
@@ -133,8 +105,8 @@ void Connection::Close() {
     if (!free || !m_backend) return;
     // Rows are held only inside a bulk scope, which stores and reports them before it ends;
     // the connection is not closed inside one.
-    Q_ASSERT(!holdsRows() && !m_batchOpen);
-    if ((holdsRows() || m_batchOpen) && !CommitPendingWrites())
+    Q_ASSERT(!m_writer.pending());
+    if (m_writer.pending() && !CommitPendingWrites())
         qWarning("Tolvan: held rows could not be stored when the connection closed");
     // Statements must go before the handles they belong to.
     for (Recordset* rs : m_recordsets)
@@ -298,80 +270,23 @@ bool Connection::runChecked(PreparedStatement& stmt, const std::vector<Value>& p
 }
 
 void Connection::beginBulkWrites(BatchFailure onFailure) {
-    if (m_bulkDepth++ > 0) return;
-    m_onFailure = onFailure;
-    m_passedOver = 0;
-    m_firstPassedOver.clear();
+    m_writer.begin(onFailure);
 }
 
 bool Connection::endBulkWrites() {
-    if (m_bulkDepth > 0) --m_bulkDepth;
-    if (m_bulkDepth > 0) return true;
+    if (!m_writer.leave()) return true;
     const bool ok = CommitPendingWrites();
-    m_onFailure = BatchFailure::Stop;
+    m_writer.left();
     return ok;
 }
 
-bool Connection::storePendingRows() {
-    if (m_pendingRows.empty()) return true;
-    std::vector<std::vector<Value>> rows = std::move(m_pendingRows);
-    m_pendingRows.clear();
-    m_pendingChars = 0;
-    PreparedStatement* stmt = m_pendingStatement;
-    m_pendingStatement = nullptr;
-    const qint64 first = m_pendingFirst;
-    // Outside a transaction the statement stores all of the rows or none of them.
-    ErrorList errors;
-    if (stmt->executeRows(rows, errors)) return true;
-    if (connectionFailed(m_dialect, errors)) {
-        noteLostSession(errors);
-        noteUncertainRows(m_dialect, errors, qint64(rows.size()));
-        m_failedInsert = first;
-        m_errors = errors;
-        return false;
-    }
-    // One row or more was refused: store them one by one, each committed at once, so that
-    // exactly the refused rows are lost.
-    for (size_t i = 0; i < rows.size(); ++i) {
-        qint64 affected = 0;
-        ErrorList rowErrors;
-        if (stmt->execute(rows[i], affected, rowErrors)) continue;
-        if (m_onFailure == BatchFailure::Skip && !connectionFailed(m_dialect, rowErrors)) {
-            ++m_passedOver;
-            if (m_firstPassedOver.size() < kPassedOverNamed)
-                m_firstPassedOver.push_back(
-                    {first + qint64(i), rowErrors.empty() ? Error{} : rowErrors.front()});
-            continue;
-        }
-        noteLostSession(rowErrors);
-        noteUncertainRows(m_dialect, rowErrors, 1);
-        m_failedInsert = first + qint64(i);
-        m_errors = rowErrors;
-        return false;
-    }
-    return true;
-}
-
 bool Connection::CommitPendingWrites() {
-    m_failedInsert = -1;
+    m_writer.clearFailure();
     if (!claim(m_errors)) return false;
     if (!m_backend) return true;
-    if (!storePendingRows()) return false;
-    if (!m_batchOpen) return true;
-    m_batchOpen = false;
-    m_batchRows = 0;
-    ErrorList errors;
-    if (!m_backend->commit(errors)) {
-        // Nothing of the batch is stored: none of its rows may be counted.
-        ErrorList ignored;
-        m_backend->rollback(ignored);
-        noteLostSession(errors);
-        noteUncertainRows(m_dialect, errors, m_insertCount - m_batchFirst);
-        m_failedInsert = m_batchFirst;
-        m_errors = errors;
-        return false;
-    }
-    return true;
+    const bool ok = m_writer.commit(*m_backend, m_dialect, m_errors);
+    if (m_writer.takeLostSession()) m_sessionLost = true;
+    return ok;
 }
 
 bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, bool mayHold) {
@@ -380,61 +295,9 @@ bool Connection::insertRow(PreparedStatement& stmt, std::vector<Value>& params, 
         m_errors = {closedError()};
         return false;
     }
-    qint64 affected = 0;
-    m_errors.clear();
-    const qint64 number = m_insertCount++;
-    if (mayHold && m_bulkDepth > 0 && !m_dialect.keepsTransactionOnError && stmt.canExecuteRows()) {
-        if (m_pendingStatement != &stmt && !CommitPendingWrites()) return false;
-        m_failedInsert = -1;
-        if (m_pendingRows.empty()) {
-            m_pendingFirst = number;
-            m_batchTimer.start();
-        }
-        m_pendingStatement = &stmt;
-        for (const Value& v : params)
-            m_pendingChars += qint64(v.storedSize()) + 3;
-        m_pendingRows.emplace_back(std::make_move_iterator(params.begin()),
-                                   std::make_move_iterator(params.end()));
-        if (m_pendingRows.size() >= std::min(kRowsPerStatement, stmt.rowsLimit()) ||
-            m_pendingChars >= kCharsPerStatement || m_batchTimer.elapsed() >= kBatchMillis)
-            return CommitPendingWrites();
-        return true;
-    }
-    // Outside a bulk scope a new row is stored at once, visible to everyone.
-    if (m_bulkDepth == 0 || !m_dialect.keepsTransactionOnError) {
-        if (!CommitPendingWrites()) return false;
-        if (stmt.execute(params, affected, m_errors)) return true;
-        noteLostSession(m_errors);
-        noteUncertainRows(m_dialect, m_errors, 1);
-        m_failedInsert = number;
-        return false;
-    }
-
-    if (!m_batchOpen) {
-        if (!m_backend->beginTransaction(m_errors)) {
-            m_failedInsert = number;
-            return false;
-        }
-        m_batchOpen = true;
-        m_batchRows = 0;
-        m_batchFirst = number;
-        m_batchTimer.start();
-    }
-    if (!stmt.execute(params, affected, m_errors)) {
-        // The rows before this one stay: commit them before reporting. This row's failure is
-        // the one reported; a commit that fails too ended the session, which it also says.
-        ErrorList failure = m_errors;
-        noteLostSession(failure);
-        const bool committed = CommitPendingWrites();
-        if (!committed) noteLostSession(m_errors);
-        m_errors = failure;
-        // Where the commit failed too, the batch before this row is gone with it.
-        if (committed) m_failedInsert = number;
-        return false;
-    }
-    if (++m_batchRows >= kBatchRows || m_batchTimer.elapsed() >= kBatchMillis)
-        return CommitPendingWrites();
-    return true;
+    const bool ok = m_writer.insert(*m_backend, m_dialect, stmt, params, mayHold, m_errors);
+    if (m_writer.takeLostSession()) m_sessionLost = true;
+    return ok;
 }
 
 BulkWriteScope::~BulkWriteScope() {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "Backend.h"
+#include "BulkWriter.h"
 #include "ConnectionLoan.h"
 #include "Error.h"
 #include "LoginParams.h"
 #include "StatementWork.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -93,45 +93,29 @@ public:
     // and callers do it before they ask the user anything. False when a row was refused or
     // could not be stored: Errors() and failedInsert() tell which.
     [[nodiscard]] bool CommitPendingWrites();
-    // Held rows are stored together once this many are held, or sooner for their size or
-    // their age. On PostgreSQL the server's time is the same from 500 to 5000 rows a
-    // statement, but the larger the statement, the longer client and server wait for each
-    // other on a busy machine.
-    static constexpr size_t kRowsPerStatement = 1000;
+    static constexpr size_t kRowsPerStatement = BulkWriter::kRowsPerStatement;
     // Rows are held, not yet stored.
-    bool holdsRows() const { return !m_pendingRows.empty(); }
+    bool holdsRows() const { return m_writer.holdsRows(); }
 
-    // What an open batch does with a row that the database refuses: stop there (the rows
-    // after it in the batch are dropped) or pass over it and store the others.
-    enum class BatchFailure { Stop, Skip };
-
-    // Inserts are committed one by one unless a bulk scope is open: then, where the backend
-    // keeps a transaction across a failed statement, they are committed in batches; where it
-    // does not but can store many rows in one statement, they are held and stored together,
-    // so that a refusal may surface at a later insert or commit. Scopes nest; the outermost
-    // one's end commits and its onFailure holds.
+    using BatchFailure = BulkWriter::BatchFailure;
+    // Inserts are committed one by one unless a bulk scope is open (see BulkWriter). Scopes
+    // nest; the outermost one's end commits and its onFailure holds.
     void beginBulkWrites(BatchFailure onFailure = BatchFailure::Stop);
     [[nodiscard]] bool endBulkWrites();
     // Rows refused and passed over (BatchFailure::Skip) when held rows were stored together,
     // since the outermost bulk scope began: the caller counted them as added.
-    qint64 passedOverInserts() const { return m_passedOver; }
+    qint64 passedOverInserts() const { return m_writer.passedOver(); }
     // The first of them, each with its number and the database's reason.
-    struct PassedOver {
-        qint64 insert;
-        Error error;
-    };
-    static constexpr size_t kPassedOverNamed = 5;
-    const std::vector<PassedOver>& firstPassedOver() const { return m_firstPassedOver; }
+    using PassedOver = BulkWriter::PassedOver;
+    static constexpr size_t kPassedOverNamed = BulkWriter::kPassedOverNamed;
+    const std::vector<PassedOver>& firstPassedOver() const { return m_writer.firstPassedOver(); }
     // Numbers the inserts: the number the next insertRow gives its row.
-    qint64 insertCount() const { return m_insertCount; }
+    qint64 insertCount() const { return m_writer.insertCount(); }
     // After insertRow or CommitPendingWrites failed: the number of the row the database
     // refused or could not take (an earlier, held row, or the row just given); -1 for none.
-    qint64 failedInsert() const { return m_failedInsert; }
+    qint64 failedInsert() const { return m_writer.failedInsert(); }
     // The number of the first row held or not yet committed (insertCount when there is none).
-    qint64 firstPendingInsert() const {
-        if (!m_pendingRows.empty()) return m_pendingFirst;
-        return m_batchOpen ? m_batchFirst : m_insertCount;
-    }
+    qint64 firstPendingInsert() const { return m_writer.firstPending(); }
 
     // For the layer's own objects. The backend is reached only through these, so that no
     // statement runs past inserts held in an open batch.
@@ -195,7 +179,6 @@ private:
     // After a lost session the next statement first logs in again, so that the program is
     // usable once the server is back; the statement that met the loss is never repeated.
     bool reconnectIfLost(ErrorList& errors);
-    bool storePendingRows();
     // A new session's backend, its facts noted.
     void adopt(std::unique_ptr<Backend> backend);
     // The end of a loan: the backend the work gives back (none when it went with the work).
@@ -219,22 +202,8 @@ private:
     std::function<void()> m_reclaim;
     QString m_database; // the last DefaultDatabase
 
-    int m_bulkDepth = 0;
-    bool m_batchOpen = false;
-    qint64 m_batchFirst = 0; // the insert that opened the batch
-    int m_batchRows = 0;
-    QElapsedTimer m_batchTimer;
-    BatchFailure m_onFailure = BatchFailure::Stop;
-
-    // Rows held for one statement that stores many at a time.
-    PreparedStatement* m_pendingStatement = nullptr;
-    std::vector<std::vector<Value>> m_pendingRows;
-    qint64 m_pendingChars = 0;
-    qint64 m_pendingFirst = 0;
-    qint64 m_insertCount = 0;
-    qint64 m_failedInsert = -1;
-    qint64 m_passedOver = 0;
-    std::vector<PassedOver> m_firstPassedOver;
+    // The inserts of imports and batch runs, on whichever session is open.
+    BulkWriter m_writer;
 };
 
 // Opens a bulk-write scope until end(): an import or a batch run.

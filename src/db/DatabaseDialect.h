@@ -62,6 +62,11 @@ struct DatabaseDialect {
             if (e.sqlState == n.state && e.Number == n.number) return true;
         return false;
     }
+    bool endsSession(const ErrorList& errors) const {
+        for (const Error& e : errors)
+            if (endsSession(e)) return true;
+        return false;
+    }
 };
 
 } // namespace db
