@@ -104,115 +104,103 @@ std::optional<double> infinity(const ColumnInfo& c, const Value& v) {
 } // namespace
 
 bool OdbcStatement::bindRow(const std::vector<Value>& given, size_t first, ErrorList& errors) {
-    SQLHSTMT h = m_stmt.get();
     for (size_t i = 0; i < given.size(); ++i) {
         const size_t k = first + i;
         const ColumnInfo& c = m_params[i];
-        const SQLSMALLINT declared = odbcSqlType(c);
         const Value& value = *moneyInSessionForm(
             c, m_form.money, *boolAsNumber(c, given[i], m_scratch[k]), m_scratch[k]);
-        const bool isNull = value.isNull();
         // The driver would pass the text on only up to the NUL: a shortened value is
         // never stored in place of the one given.
         if (m_refusesNul && c.storage != Storage::Blob && value.holdsNul()) {
             errors = {errors::nulNotStored(kSource)};
             return false;
         }
-        if (const std::optional<double> d = infinity(c, value)) {
-            m_doubles[k] = *d;
-            m_indicators[k] = sizeof(double);
-            if (!SQL_SUCCEEDED(SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT,
-                                                SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &m_doubles[k], 0,
-                                                &m_indicators[k]))) {
-                errors = odbcErrors({&m_stmt});
-                return false;
-            }
-            continue;
-        }
-        if (c.storage == Storage::Blob && !isNull) {
-            // Bytes go in as the bytes their hex text names.
-            m_bytes[k] = QByteArray::fromHex(value.text().toLatin1());
-            m_indicators[k] = SQLLEN(m_bytes[k].size());
-            const SQLRETURN rc =
-                SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_BINARY,
-                                 declared ? declared : SQL_LONGVARBINARY,
-                                 std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1), 0,
-                                 m_bytes[k].data(), m_indicators[k], &m_indicators[k]);
-            if (!SQL_SUCCEEDED(rc)) {
-                errors = odbcErrors({&m_stmt});
-                return false;
-            }
-            continue;
-        }
-        if (!isNull && m_form.utf8Text) {
-            // MariaDB's driver can read a wide parameter a character past its length (a
-            // Null in the same row): it gets the UTF-8 bytes with their exact length.
-            std::string_view bytes;
-            if (value.hasUtf8() && !isDateType(declared)) {
-                // Bound where they are: the values outlive the run.
-                bytes = value.utf8();
-            } else {
-                std::u16string t = value.text().toStdU16String();
-                if (isDateType(declared)) isoDate(t);
-                std::string& made = m_utf8[k];
-                made.clear();
-                appendUtf16AsUtf8(made, t.data(), t.size());
-                bytes = made;
-            }
-            m_indicators[k] = SQLLEN(bytes.size());
-            SQLULEN size = odbcColumnSize(c);
-            if (c.storage == Storage::Text || size == 0)
-                size = std::max<SQLULEN>({size, SQLULEN(bytes.size()), 1});
-            const SQLSMALLINT type = declared ? parameterType(declared, bytes, true) : SQL_VARCHAR;
-            if (type != declared) size = std::max<SQLULEN>(SQLULEN(bytes.size()), 1);
-            const SQLRETURN rc = SQLBindParameter(
-                h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type, size, odbcDigits(c),
-                const_cast<char*>(bytes.data()), m_indicators[k], &m_indicators[k]);
-            if (!SQL_SUCCEEDED(rc)) {
-                errors = odbcErrors({&m_stmt});
-                return false;
-            }
-            continue;
-        }
-        if (!isNull && holdsKeptBytes(value.text())) {
-            // As wide text a driver would turn such bytes into other characters; as the
-            // bytes they are, the database stores them or refuses them by their value.
-            const QString& t = value.text();
-            std::string bytes;
-            appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()),
-                              size_t(t.size()));
-            m_bytes[k] = QByteArray::fromStdString(bytes);
-            m_indicators[k] = SQLLEN(m_bytes[k].size());
-            const SQLRETURN rc =
-                SQLBindParameter(h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
-                                 SQL_LONGVARCHAR, std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1),
-                                 0, m_bytes[k].data(), m_indicators[k], &m_indicators[k]);
-            if (!SQL_SUCCEEDED(rc)) {
-                errors = odbcErrors({&m_stmt});
-                return false;
-            }
-            continue;
-        }
-        m_texts[k] = isNull ? std::u16string() : value.text().toStdU16String();
-        if (!isNull && isDateType(declared)) isoDate(m_texts[k]);
-        m_indicators[k] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR));
-        // The driver converts the text to the column's own type.
-        SQLSMALLINT sqlType =
-            declared ? (isNull ? declared : parameterType(declared, m_texts[k])) : SQL_WVARCHAR;
-        SQLULEN size = odbcColumnSize(c);
-        if (sqlType != declared) size = 0;
-        if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
-            size = std::max<SQLULEN>({size, m_texts[k].size(), 1});
-        if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
-        const SQLRETURN rc = SQLBindParameter(
-            h, SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType, size, odbcDigits(c),
-            m_texts[k].data(), SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR)), &m_indicators[k]);
-        if (!SQL_SUCCEEDED(rc)) {
+        if (!SQL_SUCCEEDED(bindValue(k, c, value))) {
             errors = odbcErrors({&m_stmt});
             return false;
         }
     }
     return true;
+}
+
+SQLRETURN OdbcStatement::bindValue(size_t k, const ColumnInfo& c, const Value& value) {
+    const bool isNull = value.isNull();
+    if (const std::optional<double> d = infinity(c, value)) {
+        m_doubles[k] = *d;
+        m_indicators[k] = sizeof(double);
+        return SQLBindParameter(m_stmt.get(), SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_DOUBLE,
+                                SQL_DOUBLE, 15, 0, &m_doubles[k], 0, &m_indicators[k]);
+    }
+    if (c.storage == Storage::Blob && !isNull) {
+        // Bytes go in as the bytes their hex text names.
+        m_bytes[k] = QByteArray::fromHex(value.text().toLatin1());
+        const SQLSMALLINT declared = odbcSqlType(c);
+        return bindBytes(k, declared ? declared : SQL_LONGVARBINARY, SQL_C_BINARY);
+    }
+    if (!isNull && m_form.utf8Text) return bindUtf8(k, c, value);
+    if (!isNull && holdsKeptBytes(value.text())) {
+        // As wide text a driver would turn such bytes into other characters; as the
+        // bytes they are, the database stores them or refuses them by their value.
+        const QString& t = value.text();
+        std::string bytes;
+        appendUtf16AsUtf8(bytes, reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
+        m_bytes[k] = QByteArray::fromStdString(bytes);
+        return bindBytes(k, SQL_LONGVARCHAR, SQL_C_CHAR);
+    }
+    return bindWide(k, c, value);
+}
+
+SQLRETURN OdbcStatement::bindBytes(size_t k, SQLSMALLINT sqlType, SQLSMALLINT cType) {
+    m_indicators[k] = SQLLEN(m_bytes[k].size());
+    return SQLBindParameter(m_stmt.get(), SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, cType, sqlType,
+                            std::max<SQLULEN>(SQLULEN(m_bytes[k].size()), 1), 0, m_bytes[k].data(),
+                            m_indicators[k], &m_indicators[k]);
+}
+
+SQLRETURN OdbcStatement::bindUtf8(size_t k, const ColumnInfo& c, const Value& value) {
+    // MariaDB's driver can read a wide parameter a character past its length (a Null in the
+    // same row): it gets the UTF-8 bytes with their exact length.
+    const SQLSMALLINT declared = odbcSqlType(c);
+    std::string_view bytes;
+    if (value.hasUtf8() && !isDateType(declared)) {
+        // Bound where they are: the values outlive the run.
+        bytes = value.utf8();
+    } else {
+        std::u16string t = value.text().toStdU16String();
+        if (isDateType(declared)) isoDate(t);
+        std::string& made = m_utf8[k];
+        made.clear();
+        appendUtf16AsUtf8(made, t.data(), t.size());
+        bytes = made;
+    }
+    m_indicators[k] = SQLLEN(bytes.size());
+    SQLULEN size = odbcColumnSize(c);
+    if (c.storage == Storage::Text || size == 0)
+        size = std::max<SQLULEN>({size, SQLULEN(bytes.size()), 1});
+    const SQLSMALLINT type = declared ? parameterType(declared, bytes, true) : SQL_VARCHAR;
+    if (type != declared) size = std::max<SQLULEN>(SQLULEN(bytes.size()), 1);
+    return SQLBindParameter(m_stmt.get(), SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR, type,
+                            size, odbcDigits(c), const_cast<char*>(bytes.data()), m_indicators[k],
+                            &m_indicators[k]);
+}
+
+SQLRETURN OdbcStatement::bindWide(size_t k, const ColumnInfo& c, const Value& value) {
+    const bool isNull = value.isNull();
+    const SQLSMALLINT declared = odbcSqlType(c);
+    m_texts[k] = isNull ? std::u16string() : value.text().toStdU16String();
+    if (!isNull && isDateType(declared)) isoDate(m_texts[k]);
+    m_indicators[k] = isNull ? SQL_NULL_DATA : SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR));
+    // The driver converts the text to the column's own type.
+    SQLSMALLINT sqlType =
+        declared ? (isNull ? declared : parameterType(declared, m_texts[k])) : SQL_WVARCHAR;
+    SQLULEN size = odbcColumnSize(c);
+    if (sqlType != declared) size = 0;
+    if (c.storage == Storage::Text || c.storage == Storage::Blob || size == 0)
+        size = std::max<SQLULEN>({size, m_texts[k].size(), 1});
+    if (c.storage == Storage::Blob) sqlType = SQL_WVARCHAR;
+    return SQLBindParameter(m_stmt.get(), SQLUSMALLINT(k + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                            sqlType, size, odbcDigits(c), m_texts[k].data(),
+                            SQLLEN(m_texts[k].size() * sizeof(SQLWCHAR)), &m_indicators[k]);
 }
 
 void OdbcStatement::sizeBuffers(size_t parameters) {

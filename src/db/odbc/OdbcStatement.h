@@ -36,6 +36,14 @@ private:
     void sizeBuffers(size_t parameters);
     // Binds one row's values as the parameters from first on (0-based).
     bool bindRow(const std::vector<Value>& given, size_t first, ErrorList& errors);
+    // Binds one value as parameter k (0-based), in the form its column and the driver need.
+    SQLRETURN bindValue(size_t k, const ColumnInfo& c, const Value& value);
+    // m_bytes[k], as they are.
+    SQLRETURN bindBytes(size_t k, SQLSMALLINT sqlType, SQLSMALLINT cType);
+    // Text as UTF-8, for drivers that read wide text badly.
+    SQLRETURN bindUtf8(size_t k, const ColumnInfo& c, const Value& value);
+    // Text (or Null) as wide characters, converted by the driver to the column's type.
+    SQLRETURN bindWide(size_t k, const ColumnInfo& c, const Value& value);
     bool run(qint64& affected, ErrorList& errors);
 
     OdbcHandle m_stmt;
