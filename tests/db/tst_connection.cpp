@@ -267,6 +267,15 @@ private slots:
         QCOMPARE(c.Errors().front().Number, ErrorNumber::StillExecuting);
         loan.end();
         QVERIFY(c.Execute(QStringLiteral("select 1")));
+        // A loan left on any way out of its scope hands the connection back all the same.
+        {
+            db::ConnectionLoan unended = c.lend(QStringLiteral("select 1"), errors);
+            QVERIFY(unended);
+            db::ConnectionLoan moved = std::move(unended);
+            QVERIFY(!unended);
+            QVERIFY(!c.Execute(QStringLiteral("select 1")));
+        }
+        QVERIFY(c.Execute(QStringLiteral("select 1")));
         c.Close();
         QVERIFY(!c.isOpen());
         QVERIFY(!c.Execute(QStringLiteral("select 1")));
