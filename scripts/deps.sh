@@ -8,7 +8,7 @@ tolvan_deps() {
         qt6-base-dev libgl-dev libqt6svg6 qt6-translations-l10n
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
         libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
-        postgresql postgresql-client
+        postgresql postgresql-client libpq-dev
         mariadb-server mariadb-client odbc-mariadb
         mdbtools odbc-mdbtools
         fonts-ipafont-gothic locales

@@ -98,6 +98,32 @@ Servername = 127.0.0.1
 Port = $deadport
 Database = tolvan
 SSLmode = disable
+
+# The server named by a libpq service, settings run after connecting, and the options that
+# only shape the ODBC driver's answers.
+[tolvan_pg_service]
+Driver = PostgreSQL Unicode
+pqopt = service=tolvan
+ConnSettings = SET application_name = 'tolvan service'
+UseDeclareFetch = 1
+Fetch = 5000
+BoolsAsChar = 0
+
+# psqlODBC's packed options: nothing libpq reads.
+[tolvan_pg_packed]
+Driver = PostgreSQL Unicode
+Servername = ${TOLVAN_TEST_PG_HOST:-127.0.0.1}
+Port = ${TOLVAN_TEST_PG_PORT:-5432}
+Database = ${TOLVAN_TEST_PG_DB:-tolvan}
+CX = 1c305008b
+INI
+
+    cat >"$dir/pg_service.conf" <<INI
+[tolvan]
+host=${TOLVAN_TEST_PG_HOST:-127.0.0.1}
+port=${TOLVAN_TEST_PG_PORT:-5432}
+dbname=${TOLVAN_TEST_PG_DB:-tolvan}
+sslmode=disable
 INI
 
     export ODBCSYSINI=$dir
@@ -107,6 +133,7 @@ INI
     export TOLVAN_TEST_SQLITE_DSN=tolvan_sqlite
     export TOLVAN_TEST_SQLITE_ODBC_DB=$dir/odbc-sqlite.db
     export TOLVAN_TEST_BAD_DSN=tolvan_bad_pg
+    export PGSERVICEFILE=$dir/pg_service.conf
     export TOLVAN_TEST_MDB_DSN=tolvan_mdb
     export TOLVAN_TEST_MDB_DSN_FILE="$dir/access dsn/data source.accdb"
 }

@@ -158,7 +158,11 @@ void frmKorvel::UpdateStatusBar(const QString& status) {
     panelDatabase->setText(databasePanelText(m_state.connection));
     panelStatus->setText(status);
     panelUser->setText(userPanelText(m_state.connection));
-    static_cast<StatusPanels*>(StatusBar1)->placePanels();
+    auto* panels = static_cast<StatusPanels*>(StatusBar1);
+    // Which way the data source went, and why: never chosen silently.
+    panels->setNote(StatusPanels::Database, m_state.connection.adoConnection
+                                                ? m_state.connection.adoConnection->route()
+                                                : QString());
 }
 
 void frmKorvel::ClearGridPanel() {

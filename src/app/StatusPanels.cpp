@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -95,8 +96,16 @@ void StatusPanels::placePanels() {
         m_panels[i]->setGeometry(x, 0, std::max(0, widths[i]), height());
         x += widths[i] + kGap;
         if (i == 2) continue; // the grid panel's tip describes the column type
-        m_panels[i]->setToolTip(m_panels[i]->isElided() ? m_panels[i]->text() : QString());
+        QStringList tip;
+        if (m_panels[i]->isElided()) tip << m_panels[i]->text();
+        if (!m_notes[i].isEmpty()) tip << m_notes[i];
+        m_panels[i]->setToolTip(tip.join(QLatin1Char('\n')));
     }
+}
+
+void StatusPanels::setNote(int index, const QString& note) {
+    m_notes[size_t(index)] = note;
+    placePanels();
 }
 
 bool StatusPanels::event(QEvent* event) {

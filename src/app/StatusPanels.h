@@ -31,7 +31,8 @@ private:
 // panel has its designed width while everything fits; the last one takes the rest. When the
 // texts do not fit, the first three give way down to what their texts need, then every panel
 // shrinks in proportion, so that no panel covers another and none disappears. A panel whose
-// text is cut off shows it whole in its tool tip ("datagrid" keeps the tip its owner sets).
+// text is cut off shows it whole in its tool tip ("datagrid" keeps the tip its owner sets),
+// with the panel's note below.
 class StatusPanels : public QStatusBar {
     Q_OBJECT
 public:
@@ -41,6 +42,8 @@ public:
     StatusPanels(QWidget* parent, const std::array<int, 4>& designWidthsTwips);
 
     StatusPanel* panel(int index) const { return m_panels[size_t(index)]; }
+    // A line the panel's tool tip always shows, below its text when that is cut off.
+    void setNote(int index, const QString& note);
     // Places the panels anew; runs by itself on resizes and text changes.
     void placePanels();
 
@@ -51,4 +54,5 @@ protected:
 private:
     std::array<StatusPanel*, 4> m_panels{};
     std::array<int, 4> m_designWidths{};
+    std::array<QString, 4> m_notes;
 };

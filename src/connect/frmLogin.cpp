@@ -304,6 +304,8 @@ bool frmLogin::connectAndShow() {
     m_connection.kind = kind;
     m_connection.userId = input.userId;
     connection.setCursorLocation(db::Connection::adUseClient);
+    connection.setBackendOptions(
+        {ReadSetting(keys::OdbcDriverOnly).split(QLatin1Char(';'), Qt::SkipEmptyParts)});
     if (!connection.Open()) return false;
     if (m_hooks.showMainWindow && !m_hooks.showMainWindow()) return false;
     saveLogin(fields(), kind);

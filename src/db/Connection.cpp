@@ -51,7 +51,7 @@ bool Connection::Open() {
     Close();
     m_errors.clear();
     const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
-    std::unique_ptr<Backend> backend = createBackend(login, m_errors);
+    std::unique_ptr<Backend> backend = createBackend(login, m_backendOptions, m_route, m_errors);
     if (!backend) return false;
     if (!backend->open(login, m_errors)) return false;
     adopt(std::move(backend));
@@ -89,7 +89,7 @@ bool Connection::reconnectIfLost(ErrorList& errors) {
         rs->releaseStatements();
     m_backend->close();
     const LoginParams login = m_login ? *m_login : parseConnectionString(m_connectionString);
-    std::unique_ptr<Backend> backend = createBackend(login, errors);
+    std::unique_ptr<Backend> backend = createBackend(login, m_backendOptions, m_route, errors);
     // Still unreachable: the old (closed) backend stays, to be tried again next time.
     if (!backend || !backend->open(login, errors)) return false;
     adopt(std::move(backend));

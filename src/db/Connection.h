@@ -5,6 +5,7 @@
 #include "ConnectionLoan.h"
 #include "Error.h"
 #include "LoginParams.h"
+#include "ProviderFactory.h"
 #include "StatementWork.h"
 
 #include <QString>
@@ -38,6 +39,12 @@ public:
     enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
     int CursorLocation() const { return m_cursorLocation; }
     void setCursorLocation(int location) { m_cursorLocation = location; }
+
+    // Data sources the user keeps on their ODBC drivers; read at the next Open.
+    void setBackendOptions(BackendOptions options) { m_backendOptions = std::move(options); }
+    // Which way the open login went where there was a choice, and why, for the user to read;
+    // empty where there was none.
+    QString route() const { return m_route; }
 
     int CommandTimeout() const { return m_commandTimeout; }
     void setCommandTimeout(int seconds) { m_commandTimeout = seconds < 0 ? 0 : seconds; }
@@ -186,6 +193,8 @@ private:
 
     QString m_connectionString;
     std::optional<LoginParams> m_login;
+    BackendOptions m_backendOptions;
+    QString m_route;
     int m_cursorLocation = adUseClient;
     int m_commandTimeout = 30;
     // Owned here, or by the work it is lent to until it comes back.

@@ -41,6 +41,9 @@ inline constexpr SettingKey ImportErrorHandling{"Import", "ErrorHandling", "Fals
 inline constexpr SettingKey ImportRefresh{"Import", "Refresh", "100"};
 inline constexpr SettingKey ExportField{"Export", "Field", "False"};
 inline constexpr SettingKey GridShowNull{"Grid", "ShowNull", "True"};
+// Data sources kept on their ODBC drivers although a server's own client library could serve
+// them: names separated by ";", or "*" for all.
+inline constexpr SettingKey OdbcDriverOnly{"ODBC", "DriverOnly", ""};
 
 // Last folders of the file dialogs; "0" means none.
 inline constexpr SettingKey ImportDirTab{"ImportDir", "TAB", "0"};

@@ -183,6 +183,7 @@ class TestResultGrid : public QObject, public MainWindowFixture {
                                                   "BEGIN %2; END")
                                        .arg(table, count));
         case testdb::Kind::PostgresOdbc:
+        case testdb::Kind::PostgresNative:
             return testdb::exec(c, QStringLiteral("CREATE OR REPLACE FUNCTION %1_count() RETURNS "
                                                   "trigger LANGUAGE plpgsql AS $$ BEGIN %2; "
                                                   "RETURN NULL; END $$")
@@ -526,12 +527,12 @@ private slots:
         const testdb::Kind kind = testdb::backend(backend).kind;
         db::Connection& c = *m_record.adoConnection;
         c.Execute(QStringLiteral("DROP TABLE IF EXISTS fit"));
-        const QString stamp = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("TIMESTAMP(3)")
+        const QString stamp = testdb::isPostgres(kind)            ? QStringLiteral("TIMESTAMP(3)")
                               : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DATETIME(3)")
                                                                   : QStringLiteral("DATETIME");
         // day: dates at midnight, which show without their time, and one time of day.
-        const QString day = kind == testdb::Kind::PostgresOdbc ? QStringLiteral("TIMESTAMP")
-                                                               : QStringLiteral("DATETIME");
+        const QString day =
+            testdb::isPostgres(kind) ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME");
         QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE fit (id INTEGER, company_name "
                                                "VARCHAR(10), stamp %1, note VARCHAR(600), far "
                                                "VARCHAR(100), n INTEGER, day %2)")
@@ -548,8 +549,7 @@ private slots:
                    .arg(kRows - 10)
                    .arg(testdb::numbers(kind, kRows),
                         // PostgreSQL takes a text for a timestamp only as a typed literal.
-                        kind == testdb::Kind::PostgresOdbc ? QStringLiteral("TIMESTAMP ")
-                                                           : QString())));
+                        testdb::isPostgres(kind) ? QStringLiteral("TIMESTAMP ") : QString())));
         run(QStringLiteral("select * from fit order by id"));
         QCOMPARE(grid()->model()->rowCount(), kRows);
         QHeaderView* header = grid()->horizontalHeader();
@@ -740,9 +740,8 @@ private slots:
             QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE b (id INTEGER PRIMARY KEY, v "
                                                    "%1, t VARCHAR(20))")
                                         .arg(testdb::blobType(kind))));
-            const QString bytes = kind == testdb::Kind::PostgresOdbc
-                                      ? QStringLiteral("decode('%1', 'hex')")
-                                      : QStringLiteral("x'%1'");
+            const QString bytes = testdb::isPostgres(kind) ? QStringLiteral("decode('%1', 'hex')")
+                                                           : QStringLiteral("x'%1'");
             QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO b VALUES (1, %1, 'abc'), (2, %2, "
                                                    "'ok')")
                                         .arg(bytes.arg(QStringLiteral("00FF10")),

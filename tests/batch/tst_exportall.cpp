@@ -39,10 +39,10 @@ class TestExportAll : public QObject {
                               "Persist Security Info=True")
             .arg(path);
     }
-    static bool openRecord(db::ConnectionRecord& record, const QString& connectionString,
+    static bool openRecord(db::ConnectionRecord& record, const testdb::Backend& backend,
                            db::ConnectionKind kind) {
         record.adoConnection = std::make_unique<db::Connection>();
-        record.adoConnection->setConnectionString(connectionString);
+        testdb::configure(*record.adoConnection, backend);
         record.kind = kind;
         if (record.adoConnection->Open()) return true;
         qWarning("%s", qPrintable(testdb::describe(record.adoConnection->Errors())));
@@ -61,7 +61,7 @@ class TestExportAll : public QObject {
         QStringList statements;
         for (const QRegularExpressionMatch& m : create.globalMatch(script)) {
             QString s = m.captured();
-            if (kind == testdb::Kind::PostgresOdbc || kind == testdb::Kind::MariaDbOdbc)
+            if (testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc)
                 s.replace(QStringLiteral("NVARCHAR"), QStringLiteral("VARCHAR"));
             if (kind == testdb::Kind::MariaDbOdbc)
                 s.replace(QStringLiteral("\"sales targets\""), QStringLiteral("`sales targets`"));
@@ -421,7 +421,8 @@ private slots:
         // The sample database itself, always built by its script on SQLite.
         db::ConnectionRecord sample;
         const QString samplePath = testdb::newSqliteFile(tag + QStringLiteral("_sample.db"));
-        QVERIFY(openRecord(sample, jet(samplePath), db::ConnectionKind::Access));
+        QVERIFY(openRecord(sample, {QString(), testdb::Kind::SqliteNative, jet(samplePath)},
+                           db::ConnectionKind::Access));
         QFile script(QStringLiteral(TOLVAN_SOURCE_DIR "/resources/sample.sql"));
         QVERIFY(script.open(QIODevice::ReadOnly));
         QVERIFY(testdb::exec(*sample.adoConnection, QString::fromUtf8(script.readAll())));
@@ -433,10 +434,8 @@ private slots:
         if (testdb::isServer(kind)) {
             // Source and copy are two schemas of the test database (on MariaDB two databases);
             // the source is filled from the sample through a batch import.
-            QVERIFY(openRecord(source, testdb::backend(backend).connectionString,
-                               db::ConnectionKind::Odbc));
-            QVERIFY(openRecord(copy, testdb::backend(backend).connectionString,
-                               db::ConnectionKind::Odbc));
+            QVERIFY(openRecord(source, testdb::backend(backend), db::ConnectionKind::Odbc));
+            QVERIFY(openRecord(copy, testdb::backend(backend), db::ConnectionKind::Odbc));
             for (const char* schema : {"batch_source", "batch_copy"}) {
                 const QString name =
                     (maria ? QStringLiteral("tolvan_") : QString()) + QLatin1String(schema);
@@ -477,7 +476,8 @@ private slots:
             source.adoConnection = std::move(sample.adoConnection);
             source.kind = sample.kind;
             copyPath = testdb::newSqliteFile(tag + QStringLiteral("_copy.db"));
-            QVERIFY(openRecord(copy, jet(copyPath), db::ConnectionKind::Access));
+            QVERIFY(openRecord(copy, {QString(), testdb::Kind::SqliteNative, jet(copyPath)},
+                               db::ConnectionKind::Access));
         }
         for (const QString& s : sampleSchema(kind) + generatedSchema(kind))
             QVERIFY(testdb::exec(*copy.adoConnection, s));
@@ -525,7 +525,7 @@ private slots:
         }
         // And as the database itself tells values apart.
         QString from = QStringLiteral("main."), in = QStringLiteral("copy.");
-        if (kind == testdb::Kind::PostgresOdbc) {
+        if (testdb::isPostgres(kind)) {
             from = QStringLiteral("batch_source.");
             in = QStringLiteral("batch_copy.");
         } else if (maria) {
@@ -544,7 +544,7 @@ private slots:
                                                    instead.join(QLatin1Char('\n'))));
         }
         QCOMPARE(rows(*copy.adoConnection, entries.last()).size(), kSales);
-        if (kind == testdb::Kind::PostgresOdbc)
+        if (testdb::isPostgres(kind))
             testdb::exec(
                 *source.adoConnection,
                 QStringLiteral("DROP SCHEMA batch_source CASCADE; DROP SCHEMA batch_copy CASCADE"));

@@ -193,6 +193,51 @@ private slots:
         admin.Execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(user));
     }
 
+    // A data source of psqlODBC opens through libpq when every key of its entry means something
+    // there, unless the user keeps it on the driver; the way taken is told either way.
+    void dataSourcesOpenThroughTheServersLibrary_data() {
+        QTest::addColumn<QString>("dsn");
+        QTest::addColumn<QStringList>("driverOnly");
+        QTest::addColumn<bool>("native");
+        QTest::addColumn<QString>("told");
+        const QString pg = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
+        QTest::newRow("host, port and database") << pg << QStringList() << true << "libpq";
+        QTest::newRow("kept on the driver")
+            << pg << QStringList{QStringLiteral(" TOLVAN_PG ")} << false << "設定により";
+        QTest::newRow("every data source kept")
+            << pg << QStringList{QStringLiteral("*")} << false << "設定により";
+        QTest::newRow("another data source kept")
+            << pg << QStringList{QStringLiteral("tolvan_maria")} << true << "libpq";
+        QTest::newRow("service and settings")
+            << QStringLiteral("tolvan_pg_service") << QStringList() << true << "libpq";
+        QTest::newRow("packed options")
+            << QStringLiteral("tolvan_pg_packed") << QStringList() << false << "キー CX";
+    }
+    void dataSourcesOpenThroughTheServersLibrary() {
+        TESTDB_NEED_SERVERS(pgAvailable());
+        QFETCH(QString, dsn);
+        QFETCH(QStringList, driverOnly);
+        QFETCH(bool, native);
+        QFETCH(QString, told);
+        Connection c;
+        LoginParams login = pgLogin(qEnvironmentVariable("TOLVAN_TEST_PG_USER"),
+                                    qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"));
+        login.dataSource = dsn;
+        c.setLogin(login, QString());
+        c.setBackendOptions({driverOnly});
+        QVERIFY2(c.Open(), qPrintable(testdb::describe(c.Errors())));
+        QVERIFY2(c.route().contains(told), qPrintable(c.route()));
+        // psqlODBC hands over an infinite timestamp as a date of the year 9999.
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select 'infinity'::timestamp, current_database()"), &c));
+        QCOMPARE(rs.text(0, 0) == QLatin1String("infinity"), native);
+        QCOMPARE(rs.text(0, 1), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
+        if (dsn == QLatin1String("tolvan_pg_service")) {
+            QVERIFY(rs.Open(QStringLiteral("select current_setting('application_name')"), &c));
+            QCOMPARE(rs.text(0, 0), QStringLiteral("tolvan service"));
+        }
+    }
+
     void commandTimeoutEndsLongStatements_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("slow");
@@ -203,10 +248,14 @@ private slots:
                "FROM c"
             << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
                "SELECT count(*) FROM c";
-        if (pgAvailable())
+        if (pgAvailable()) {
             QTest::newRow("postgres-odbc") << "postgres-odbc"
                                            << "select pg_sleep(5)"
                                            << "select pg_sleep(1.2)";
+            QTest::newRow("postgres") << "postgres"
+                                      << "select pg_sleep(5)"
+                                      << "select pg_sleep(1.2)";
+        }
         // MariaDB's driver limits the statement with the server's max_statement_time, which
         // stops work with error 1969 but makes a SLEEP return early without one.
         if (!testdb::backend(QStringLiteral("mariadb-odbc")).name.isEmpty())
@@ -241,7 +290,7 @@ private slots:
         QCOMPARE(c.CursorLocation(), int(db::Connection::adUseClient));
         QVERIFY(!c.Version().isEmpty());
         const Kind kind = testdb::backend(backend).kind;
-        if (kind == Kind::PostgresOdbc)
+        if (testdb::isPostgres(kind))
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
         if (kind == Kind::MariaDbOdbc)
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_MARIA_DB"));

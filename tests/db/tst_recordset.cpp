@@ -34,7 +34,7 @@ private slots:
     void typesAndValues() {
         QFETCH(QString, backend);
         const Kind kind = testdb::backend(backend).kind;
-        const bool pg = kind == Kind::PostgresOdbc;
+        const bool pg = testdb::isPostgres(kind);
         // MariaDB has no boolean type: BOOLEAN is TINYINT(1), and its driver says TINYINT.
         const bool maria = kind == Kind::MariaDbOdbc;
         Connection c;

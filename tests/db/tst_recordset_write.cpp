@@ -143,8 +143,7 @@ private slots:
             }
             // The servers hold the rows to store them together; SQLite has run each already.
             const testdb::Kind kind = testdb::backend(backend).kind;
-            const bool held =
-                kind == testdb::Kind::PostgresOdbc || kind == testdb::Kind::MariaDbOdbc;
+            const bool held = testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc;
             if (held) QVERIFY(c.firstPendingInsert() < c.insertCount());
             if (!c.CommitPendingWrites()) {
                 QCOMPARE(refused, qint64(-1));
@@ -160,7 +159,7 @@ private slots:
         // passed over and counted apart.
         const testdb::Kind kind = testdb::backend(backend).kind;
         const bool heldOnServer =
-            skip && (kind == testdb::Kind::PostgresOdbc || kind == testdb::Kind::MariaDbOdbc);
+            skip && (testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc);
         QCOMPARE(refused, heldOnServer ? qint64(-1) : base + 4);
         QCOMPARE(c.passedOverInserts(), heldOnServer ? 1 : 0);
         QVERIFY(addRow(rs, {Value("11"), Value("n")}));
@@ -210,11 +209,11 @@ private slots:
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS edit_t"));
         // Without a key a row is located by all its values: a fraction of a second too.
         const testdb::Kind kind = testdb::backend(backend).kind;
-        const QString stamp = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("timestamp(6)")
+        const QString stamp = testdb::isPostgres(kind)            ? QStringLiteral("timestamp(6)")
                               : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("datetime(6)")
                                                                   : QStringLiteral("DATETIME");
         // Money beyond a double's digits, on the backends whose type holds it.
-        const QString money = kind == testdb::Kind::PostgresOdbc  ? QStringLiteral("MONEY")
+        const QString money = testdb::isPostgres(kind)            ? QStringLiteral("MONEY")
                               : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DECIMAL(19,2)")
                                                                   : QStringLiteral("TEXT");
         QVERIFY(testdb::exec(
@@ -478,6 +477,7 @@ private slots:
                 words = QStringLiteral("CHECK constraint failed");
                 break;
             case Kind::PostgresOdbc:
+            case Kind::PostgresNative:
                 words = QStringLiteral("invalid input syntax for type numeric");
                 break;
             case Kind::MariaDbOdbc:

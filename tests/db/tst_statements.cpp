@@ -49,7 +49,7 @@ bool readInOrder(Recordset& rs, int& rows, const std::function<void(int)>& after
 
 QString wideNumberType(Kind kind) {
     // An unconstrained numeric: the driver cannot know how wide its values are.
-    return kind == Kind::PostgresOdbc ? QStringLiteral("numeric") : QStringLiteral("text");
+    return testdb::isPostgres(kind) ? QStringLiteral("numeric") : QStringLiteral("text");
 }
 } // namespace
 
@@ -70,7 +70,7 @@ private slots:
         Recordset rs;
         QVERIFY2(rs.Open(QStringLiteral(
                              "insert into once_n(v, t, l) values (%1, 'a', '%2') returning v, t, l")
-                             .arg(b.kind == Kind::PostgresOdbc
+                             .arg(testdb::isPostgres(b.kind)
                                       ? wide
                                       : QLatin1Char('\'') + wide + QLatin1Char('\''),
                                   longText),
@@ -148,16 +148,16 @@ private slots:
         // PostgreSQL runs them all; SQLite has no data-changing WITH and stops at the third;
         // a text of several statements is refused on the SQLite ODBC driver and on MariaDB.
         const bool refused = kind == Kind::SqliteOdbc || kind == Kind::MariaDbOdbc;
-        QCOMPARE(ran, kind == Kind::PostgresOdbc);
+        QCOMPARE(ran, testdb::isPostgres(kind));
         QCOMPARE(runs(1), refused ? 0 : 1);
-        QCOMPARE(runs(2), kind == Kind::PostgresOdbc ? 1 : 0);
+        QCOMPARE(runs(2), testdb::isPostgres(kind) ? 1 : 0);
         // A syntax error in a later statement: the ones before it ran once, or not at all.
         Recordset broken;
         QVERIFY(!broken.Open(QStringLiteral("with a as (select 1 as x) select x from a; insert "
                                             "into once_w values (4); selec 2"),
                              &c));
         QVERIFY(runs(4) <= 1);
-        if (kind != Kind::PostgresOdbc) return;
+        if (!testdb::isPostgres(kind)) return;
         Recordset one;
         QVERIFY2(one.Open(QStringLiteral("with b as (insert into once_w values (3) returning id) "
                                          "select id from b"),
@@ -253,6 +253,7 @@ private slots:
         QString fill;
         switch (testdb::backend(backend).kind) {
         case Kind::PostgresOdbc:
+        case Kind::PostgresNative:
             fill = QStringLiteral(
                 "insert into fwd_t select g, 'n' || g from generate_series(1, %1) g");
             break;
@@ -434,7 +435,7 @@ private slots:
         // A division by zero; SQLite divides by zero into Null, but takes no absolute value of
         // the smallest integer.
         const QString value =
-            kind == Kind::PostgresOdbc
+            testdb::isPostgres(kind)
                 ? QStringLiteral("id / (%1 - id)").arg(failing)
                 : QStringLiteral("abs(case when id = %1 then -9223372036854775807 - 1 else id end)")
                       .arg(failing);
@@ -482,7 +483,7 @@ private slots:
         // its rows only take a few seconds, which the close then waits for; SQLite's would
         // take for ever.
         const QString stall =
-            kind == Kind::PostgresOdbc
+            testdb::isPostgres(kind)
                 ? QStringLiteral("case when id > 10000 then length(pg_sleep(0.0002)::text) else 0 "
                                  "end")
                 : QStringLiteral("case when id > 10000 then (with recursive w(x) as (select 1 "

@@ -27,13 +27,14 @@ qint64 addressSpaceInUse() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4) {
-        std::fprintf(stderr, "usage: fault-memory CONNECTION MEGABYTES STATEMENT\n");
+    if (args.size() != 4 && args.size() != 5) {
+        std::fprintf(stderr, "usage: fault-memory CONNECTION MEGABYTES STATEMENT [DRIVER-ONLY]\n");
         return 2;
     }
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[1]);
+    if (args.size() == 5) record.adoConnection->setBackendOptions({{args[4]}});
     if (!record.adoConnection->Open()) {
         std::fprintf(stderr, "open failed\n");
         return 3;

@@ -41,7 +41,7 @@ QList<ChangingText> changingTexts(Kind kind) {
          true});
     list.push_back({"delete returning",
                     QStringLiteral("delete from source where id = 1 returning id, name"), true});
-    if (kind != Kind::PostgresOdbc) return list;
+    if (!testdb::isPostgres(kind)) return list;
     list.push_back({"with insert",
                     QStringLiteral("with n as (insert into once (id, name) values (1, 'r') "
                                    "returning id, name) select * from n"),
@@ -66,7 +66,7 @@ class tst_ExactlyOnce : public QObject {
             !f->exec(QStringLiteral("CREATE TABLE canary (id INTEGER)")) ||
             !f->exec(QStringLiteral("INSERT INTO canary VALUES (1), (2)")))
             return false;
-        if (f->kind == Kind::PostgresOdbc &&
+        if (testdb::isPostgres(f->kind) &&
             !f->exec(QStringLiteral(
                 "CREATE OR REPLACE PROCEDURE once_proc(INOUT n integer) LANGUAGE plpgsql AS "
                 "$$ BEGIN INSERT INTO once (id, name) VALUES (1, 'r'); n := 1; END $$")))

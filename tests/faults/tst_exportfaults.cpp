@@ -263,7 +263,7 @@ private slots:
             // of the smallest integer. The failing row is named in another table, so that the
             // rows keep their places.
             const QString value =
-                f->kind == testdb::Kind::PostgresOdbc
+                testdb::isPostgres(f->kind)
                     ? QStringLiteral("id / (case when seq = (select s from fxf) then 0 else 1 "
                                      "end)")
                     : QStringLiteral("abs(case when seq = (select s from fxf) then "

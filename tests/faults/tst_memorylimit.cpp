@@ -9,7 +9,7 @@
 namespace {
 // Rows of about 200 bytes, far more than fit in the room left.
 QString hugeResult(testdb::Kind kind) {
-    if (kind == testdb::Kind::PostgresOdbc)
+    if (testdb::isPostgres(kind))
         return QStringLiteral(
             "select g, repeat('x', 200) as t from generate_series(1, 20000000) g");
     if (kind == testdb::Kind::MariaDbOdbc)
@@ -33,7 +33,8 @@ private slots:
         QProcess helper;
         helper.setProcessChannelMode(QProcess::MergedChannels);
         helper.start(QStringLiteral(FAULT_MEMORY_PROGRAM),
-                     {b.connectionString, QStringLiteral("384"), hugeResult(b.kind)});
+                     {b.connectionString, QStringLiteral("384"), hugeResult(b.kind),
+                      b.driverOnly().join(QLatin1Char(';'))});
         QVERIFY(helper.waitForFinished(240000));
         const QString out = QString::fromUtf8(helper.readAll());
         QVERIFY2(helper.exitStatus() == QProcess::NormalExit, qPrintable(out));

@@ -51,7 +51,7 @@ private slots:
         TransferFixture f;
         QVERIFY(f.open(backend));
         const bool sqlite = f.kind == testdb::Kind::SqliteNative;
-        const bool pg = f.kind == testdb::Kind::PostgresOdbc;
+        const bool pg = testdb::isPostgres(f.kind);
         // MariaDB's TEXT holds 64 KB: the big text needs LONGTEXT there.
         const QString textType = f.kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("longtext")
                                                                      : QStringLiteral("text");

@@ -279,7 +279,7 @@ private slots:
 
     // A statement that never ends by itself on each backend.
     static QString endless(const QString& backend) {
-        if (testdb::backend(backend).kind == testdb::Kind::PostgresOdbc)
+        if (testdb::isPostgres(testdb::backend(backend).kind))
             return QStringLiteral("select pg_sleep(1000)");
         // Its driver cancels by KILL QUERY from a second session; the sleep then ends early.
         if (testdb::backend(backend).kind == testdb::Kind::MariaDbOdbc)
@@ -405,6 +405,7 @@ private slots:
         QString sql;
         switch (testdb::backend(backend).kind) {
         case testdb::Kind::PostgresOdbc:
+        case testdb::Kind::PostgresNative:
             sql = QStringLiteral("select i from generate_series(1, %1) i");
             break;
         case testdb::Kind::MariaDbOdbc:

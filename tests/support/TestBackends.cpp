@@ -9,6 +9,8 @@
 namespace testdb {
 
 namespace {
+constexpr qsizetype kAllBackends = 5;
+
 QTemporaryDir& tempDir() {
     static QTemporaryDir dir;
     return dir;
@@ -49,12 +51,14 @@ QList<Backend> backends() {
         }
         const QString pgDsn = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
         if (!pgDsn.isEmpty()) {
-            l.push_back({QStringLiteral("postgres-odbc"), Kind::PostgresOdbc,
-                         QStringLiteral(
-                             "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                             "Data Source=%3")
-                             .arg(qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"),
-                                  qEnvironmentVariable("TOLVAN_TEST_PG_USER"), pgDsn)});
+            const QString login =
+                QStringLiteral(
+                    "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                    "Data Source=%3")
+                    .arg(qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"),
+                         qEnvironmentVariable("TOLVAN_TEST_PG_USER"), pgDsn);
+            l.push_back({QStringLiteral("postgres-odbc"), Kind::PostgresOdbc, login});
+            l.push_back({QStringLiteral("postgres"), Kind::PostgresNative, login});
         }
         const QString mariaDsn = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
         if (!mariaDsn.isEmpty()) {
@@ -65,7 +69,7 @@ QList<Backend> backends() {
                              .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
                                   qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn)});
         }
-        if (l.size() < 4) qWarning("%s", qPrintable(serversMissingText()));
+        if (l.size() < kAllBackends) qWarning("%s", qPrintable(serversMissingText()));
         return l;
     }();
     return list;
@@ -93,7 +97,7 @@ bool sqliteOnly() {
 }
 
 bool serversConfigured() {
-    return backends().size() == 4;
+    return backends().size() == kAllBackends;
 }
 
 QString serversMissingText() {
@@ -115,8 +119,19 @@ QString describe(const db::ErrorList& errors) {
     return parts.join(QLatin1String("; "));
 }
 
+QStringList Backend::driverOnly() const {
+    // The ODBC way to PostgreSQL is the one the user keeps by the setting.
+    if (kind == Kind::PostgresOdbc) return {qEnvironmentVariable("TOLVAN_TEST_PG_DSN")};
+    return {};
+}
+
+void configure(db::Connection& connection, const Backend& backend) {
+    connection.setConnectionString(backend.connectionString);
+    connection.setBackendOptions({backend.driverOnly()});
+}
+
 bool open(db::Connection& connection, const QString& backendName) {
-    connection.setConnectionString(backend(backendName).connectionString);
+    configure(connection, backend(backendName));
     connection.setCursorLocation(db::Connection::adUseClient);
     if (connection.Open()) return true;
     QTest::qFail(
@@ -135,6 +150,7 @@ bool exec(db::Connection& connection, const QString& sql) {
 QString nvarchar(Kind kind, int size) {
     switch (kind) {
     case Kind::PostgresOdbc:
+    case Kind::PostgresNative:
         return QStringLiteral("VARCHAR(%1)").arg(size);
     case Kind::MariaDbOdbc:
         // NVARCHAR is utf8mb3 there (no characters outside the BMP); the database's utf8mb4
@@ -147,13 +163,13 @@ QString nvarchar(Kind kind, int size) {
 }
 
 QString doubleType(Kind kind) {
-    return kind == Kind::PostgresOdbc ? QStringLiteral("DOUBLE PRECISION")
-                                      : QStringLiteral("DOUBLE");
+    return isPostgres(kind) ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("DOUBLE");
 }
 
 QString blobType(Kind kind) {
     switch (kind) {
     case Kind::PostgresOdbc:
+    case Kind::PostgresNative:
         return QStringLiteral("BYTEA");
     case Kind::MariaDbOdbc:
         return QStringLiteral("LONGBLOB");
@@ -181,7 +197,7 @@ QString prefixed(Kind kind, const QString& prefix, const QString& number) {
 }
 
 bool isServer(Kind kind) {
-    return kind == Kind::PostgresOdbc || kind == Kind::MariaDbOdbc;
+    return isPostgres(kind) || kind == Kind::MariaDbOdbc;
 }
 
 } // namespace testdb

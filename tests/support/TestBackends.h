@@ -7,16 +7,29 @@
 #include <QTest>
 
 // The databases every data-access test runs against: SQLite natively, SQLite through its
-// ODBC driver, PostgreSQL through psqlODBC and MariaDB through MariaDB Connector/ODBC (the
-// last three when the test script has set them up; scripts/test.sh always does).
+// ODBC driver, PostgreSQL through psqlODBC and through libpq (the same data source, kept on
+// its driver or not) and MariaDB through MariaDB Connector/ODBC (the servers when the test
+// script has set them up; scripts/test.sh always does).
 namespace testdb {
 
-enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc, MariaDbOdbc };
+enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc, PostgresNative, MariaDbOdbc };
+// Either way to PostgreSQL: the same database, the same SQL.
+inline bool isPostgres(Kind kind) {
+    return kind == Kind::PostgresOdbc || kind == Kind::PostgresNative;
+}
+// The kind whose rows of expectations a backend shares: the database behind it.
+inline Kind databaseOf(Kind kind) {
+    if (kind == Kind::SqliteOdbc) return Kind::SqliteNative;
+    if (kind == Kind::PostgresNative) return Kind::PostgresOdbc;
+    return kind;
+}
 
 struct Backend {
     QString name;
     Kind kind;
     QString connectionString;
+    // The data sources this backend keeps on their ODBC drivers, as the user's setting would.
+    QStringList driverOnly() const;
 };
 
 QList<Backend> backends();
@@ -44,6 +57,8 @@ bool needServers(bool available);
 
 // Opens a connection to the named backend; fails the test on error.
 bool open(db::Connection& connection, const QString& backendName);
+// Gives a connection the backend's string and options, without opening it.
+void configure(db::Connection& connection, const Backend& backend);
 
 // Runs a statement through the layer; fails the test with the driver's message on error.
 bool exec(db::Connection& connection, const QString& sql);

@@ -140,7 +140,7 @@ private slots:
             {K::MariaDbOdbc, "bit(1)", "BIT(1)", "b'1'", "True"},
         };
         for (const testdb::Backend& b : testdb::backendsForRows()) {
-            const K kind = b.kind == K::SqliteOdbc ? K::SqliteNative : b.kind;
+            const K kind = testdb::databaseOf(b.kind);
             for (const Case& c : cases)
                 if (c.kind == kind)
                     QTest::newRow(qPrintable(b.name + QLatin1Char(' ') + QLatin1String(c.name)))

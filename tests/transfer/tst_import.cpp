@@ -541,7 +541,7 @@ private slots:
         for (const testdb::Backend& b : testdb::backendsForRows()) {
             // SQLite through its driver holds the same values as SQLite itself.
             const bool driver = b.kind == K::SqliteOdbc;
-            const K kind = driver ? K::SqliteNative : b.kind;
+            const K kind = testdb::databaseOf(b.kind);
             for (const Case& c : cases)
                 if (c.kind == kind && (!driver || c.throughSqliteDriver))
                     QTest::newRow(qPrintable(b.name + QLatin1Char(' ') + QLatin1String(c.name)))
@@ -658,7 +658,7 @@ private slots:
         QCOMPARE(f->window.prompts, QStringList());
 
         // The bytes the server holds, not what a driver makes of them on the way back.
-        const QString hex = f->kind == testdb::Kind::PostgresOdbc
+        const QString hex = testdb::isPostgres(f->kind)
                                 ? QStringLiteral("upper(encode(convert_to(%1, 'UTF8'), 'hex'))")
                                 : QStringLiteral("hex(%1)");
         const QString query = QStringLiteral("select id, %1, %2 from %3 order by id")
@@ -762,7 +762,7 @@ private slots:
         QVERIFY(f->show(QStringLiteral("select * from t order by id")));
         // A record with a field too many in the middle; on PostgreSQL also a text that is no
         // number.
-        const bool typed = f->kind == testdb::Kind::PostgresOdbc;
+        const bool typed = testdb::isPostgres(f->kind);
         const QString path =
             file(QStringLiteral("e.csv"), QByteArray("1,a,b\r\n2,c,d,extra\r\n") +
                                               (typed ? "three,x,y\r\n" : "") + "4,e,f\r\n");
@@ -810,7 +810,7 @@ private slots:
         const QString path = file(QStringLiteral("nul.csv"),
                                   QByteArray("1,\"ab\0cd\",x\r\n2,ok,y\r\n3,ab\0cd,z\r\n", 32));
         f->importFile(f->window, path, kComma);
-        const QString hex = f->kind == testdb::Kind::PostgresOdbc
+        const QString hex = testdb::isPostgres(f->kind)
                                 ? QStringLiteral("upper(encode(convert_to(a, 'UTF8'), 'hex'))")
                                 : QStringLiteral("hex(a)");
         const QStringList stored =
@@ -821,8 +821,7 @@ private slots:
             if (cells[0] != QLatin1String("2")) QCOMPARE(cells[1], whole);
         }
         const bool refused = !stored.contains(QStringLiteral("1|") + whole);
-        QCOMPARE(refused,
-                 f->kind == testdb::Kind::PostgresOdbc || f->kind == testdb::Kind::SqliteOdbc);
+        QCOMPARE(refused, testdb::isPostgres(f->kind) || f->kind == testdb::Kind::SqliteOdbc);
         if (!refused) {
             QCOMPARE(stored, QStringList({"1|" + whole, "2|6F6B", "3|" + whole}));
             QCOMPARE(f->window.prompts, QStringList());

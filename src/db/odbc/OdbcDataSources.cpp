@@ -2,8 +2,10 @@
 
 #include "OdbcHandle.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <iterator>
+#include <odbcinst.h>
 
 namespace db {
 
@@ -43,6 +45,53 @@ QList<OdbcDataSource> odbcDataSources() {
         direction = SQL_FETCH_NEXT;
     }
     return sources;
+}
+
+namespace {
+// One value of a profile section, or with key null the section's keys, each ended by a NUL.
+QByteArray profileText(const QByteArray& section, const char* key, const char* file) {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const int n = SQLGetPrivateProfileString(section.constData(), key, "", buffer.data(),
+                                                 int(buffer.size()), file);
+        if (n < 0) return QByteArray();
+        // A full buffer may have cut the text: once more with room.
+        if (size_t(n) + 2 < buffer.size() || buffer.size() >= (1u << 20))
+            return QByteArray(buffer.data(), n);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+OdbcDataSourceEntry::Driver driverOfLibrary(const QString& library, const QString& name) {
+    const QString file = QFileInfo(library).fileName().toLower();
+    if (file.startsWith(QLatin1String("psqlodbc"))) return OdbcDataSourceEntry::Driver::PsqlOdbc;
+    if (file.startsWith(QLatin1String("libmaodbc"))) return OdbcDataSourceEntry::Driver::MariaDb;
+    if (library.isEmpty() && name.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive))
+        return OdbcDataSourceEntry::Driver::PsqlOdbc;
+    return OdbcDataSourceEntry::Driver::Other;
+}
+} // namespace
+
+OdbcDataSourceEntry odbcDataSourceEntry(const QString& name) {
+    OdbcDataSourceEntry entry;
+    const QByteArray section = name.toLocal8Bit();
+    const QByteArray keys = profileText(section, nullptr, "odbc.ini");
+    for (const QByteArray& key : keys.split('\0')) {
+        if (key.trimmed().isEmpty()) continue;
+        const QString value =
+            QString::fromLocal8Bit(profileText(section, key.constData(), "odbc.ini"));
+        const QString k = QString::fromLocal8Bit(key);
+        entry.keys.push_back({k, value});
+        if (k.trimmed().compare(QLatin1String("Driver"), Qt::CaseInsensitive) == 0)
+            entry.driverName = value.trimmed();
+    }
+    // The entry names a driver of odbcinst.ini, or its library itself.
+    QString library = entry.driverName;
+    if (!library.contains(QLatin1Char('/')))
+        library = QString::fromLocal8Bit(
+            profileText(entry.driverName.toLocal8Bit(), "Driver", "odbcinst.ini"));
+    entry.driver = driverOfLibrary(library.trimmed(), entry.driverName);
+    return entry;
 }
 
 QStringList odbcDataSourceNames() {

@@ -53,10 +53,6 @@ private:
     std::string m_piece;
 };
 
-// True when a date, time or timestamp text (ISO, as drivers write it) is one the packed
-// form holds exactly: the years 1 to 9999, no fraction, no zone, no era.
-bool packableDateText(std::string_view text, IntForm form);
-
 // Reads every row of the current result into out (already described).
 bool fetchOdbcRows(const OdbcHandle& stmt, ResultData& out, bool bulk, ErrorList& errors,
                    const OdbcSessionForm& form = {});

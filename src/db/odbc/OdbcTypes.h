@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/ColumnInfo.h"
+#include "db/TextCells.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -8,13 +9,6 @@
 namespace db {
 
 // How a result column is read from the driver.
-// How a session writes a currency amount (PostgreSQL's money, by the server's locale): the
-// digits after its decimal point, and that point. A scale below 0: not known.
-struct MoneyForm {
-    int scale = -1;
-    char point = '.';
-};
-
 // What a session's values need besides their types.
 struct OdbcSessionForm {
     bool utf8Text = false;      // texts as UTF-8 bytes (MariaDB's driver)
