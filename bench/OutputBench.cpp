@@ -1,4 +1,6 @@
 #include "OutputBench.h"
+
+#include "BenchOptions.h"
 #include "QueryWait.h"
 
 #include "query/ProgramState.h"
@@ -56,6 +58,7 @@ int runOutputBench(const QStringList& args) {
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[2]);
+    applyBenchOptions(*record.adoConnection);
     record.adoConnection->setCursorLocation(db::Connection::adUseClient);
     if (!record.adoConnection->Open()) {
         for (const db::Error& e : record.adoConnection->Errors())

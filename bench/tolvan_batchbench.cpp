@@ -5,6 +5,7 @@
 //       the export of all the tables, then, after emptying them, the batch import of the
 //       batch file the export wrote
 // and prints "export_seconds=E import_seconds=I rows=N peak_kb=K" last.
+#include "BenchOptions.h"
 #include "batch/BatchFeedback.h"
 #include "batch/BatchFileLoader.h"
 #include "batch/BatchRunners.h"
@@ -77,6 +78,7 @@ int main(int argc, char* argv[]) {
     }
     db::Connection connection;
     connection.setConnectionString(args[2]);
+    applyBenchOptions(connection);
     connection.setCursorLocation(db::Connection::adUseClient);
     connection.setCommandTimeout(0);
     if (!connection.Open()) return 1;

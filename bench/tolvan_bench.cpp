@@ -5,6 +5,7 @@
 //   tolvan-bench export|import ...   (the CSV and TAB commands, see transfer_bench.cpp)
 //   tolvan-bench excel|html "<connection string>" "<sql>" [output folder]      (see OutputBench.h)
 // and prints "rows=N fields=M seconds=S" last.
+#include "BenchOptions.h"
 #include "OutputBench.h"
 #include "db/Connection.h"
 #include "db/Recordset.h"
@@ -57,6 +58,7 @@ int main(int argc, char* argv[]) {
     timer.start();
     db::Connection connection;
     connection.setConnectionString(args[2]);
+    applyBenchOptions(connection);
     connection.setCursorLocation(db::Connection::adUseClient);
     connection.setCommandTimeout(0);
     if (!connection.Open()) return fail(connection.Errors());

@@ -13,6 +13,7 @@
 // until the question is on screen; it answers OK. Prints "seconds=S paints=P busiest_paints=B
 // busiest=NAME status=..." (paints: of every widget; busiest: of the widget painted most) and
 // for escape "escape_to_question=S". Run on a real X server or offscreen.
+#include "BenchOptions.h"
 #include "PaintCounter.h"
 
 #include "app/WaitPanel.h"
@@ -133,6 +134,7 @@ int main(int argc, char* argv[]) {
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[1]);
+    applyBenchOptions(*record.adoConnection);
     if (!record.adoConnection->Open()) return 1;
     ProgramState state(record);
     frmKorvel window(state);

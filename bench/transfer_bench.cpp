@@ -7,6 +7,7 @@
 // peaks are the process's highest resident size from the start of the command (the loop's
 // until its end, before an import reads the result again).
 #include "transfer_bench.h"
+#include "BenchOptions.h"
 #include "QueryWait.h"
 
 #include "db/ConnectionRecord.h"
@@ -78,6 +79,7 @@ int runTransferBench(const QStringList& args) {
     db::ConnectionRecord record;
     record.adoConnection = std::make_unique<db::Connection>();
     record.adoConnection->setConnectionString(args[2]);
+    applyBenchOptions(*record.adoConnection);
     record.adoConnection->setCursorLocation(db::Connection::adUseClient);
     if (!record.adoConnection->Open()) {
         for (const db::Error& e : record.adoConnection->Errors())
