@@ -4,7 +4,8 @@
 # mariadb client, its export against the client writing the same rows to a file, and
 # PostgreSQL's export against psqlODBC reading them alone. Medians of RUNS (default 3) runs.
 # BEFORE=path/to/an/older/tolvan-bench measures that program too, on the same data;
-# PARTS="import fetch export postgres" (the default) chooses what is measured.
+# PARTS="import fetch export postgres native" (the default) chooses what is measured; native
+# measures PostgreSQL through libpq beside psqlODBC (TOLVAN_BENCH_DRIVER_ONLY) and psql's \copy.
 set -euo pipefail
 RUNS=${RUNS:-3}
 source "$(dirname "${BASH_SOURCE[0]}")/bench_env.sh"
@@ -16,7 +17,7 @@ mconn=(--no-defaults -h "$TOLVAN_TEST_MARIA_HOST" -P "$TOLVAN_TEST_MARIA_PORT"
 msql() { mariadb "${mconn[@]}" -e "$1"; }
 label() { [[ $1 == "$bin/tolvan-bench" ]] && echo now || echo "before ($1)"; }
 
-part() { [[ " ${PARTS:-import fetch export postgres} " == *" $1 "* ]]; }
+part() { [[ " ${PARTS:-import fetch export postgres native} " == *" $1 "* ]]; }
 
 if part import; then
 msql "drop table if exists u; create table u like t"
@@ -69,6 +70,33 @@ for b in "${benches[@]}"; do
         "$(bin=$(dirname "$b") transfer_runs : export "$maria" "select * from t" "$work/mout.csv" csv)" 1.3
 done
 
+fi
+
+if part native; then
+pconn=(-X -q -h "$TOLVAN_TEST_PG_HOST" -p "$TOLVAN_TEST_PG_PORT" -U "$TOLVAN_TEST_PG_USER" -d "$TOLVAN_TEST_PG_DB")
+psql "${pconn[@]}" -c "drop table if exists u; create table u (like t including all)"
+copy_out=$(timed psql "${pconn[@]}" -c "\\copy (select * from t) to '$work/pref.csv' csv")
+copy_null=$(timed psql "${pconn[@]}" -c "\\copy (select * from t) to '/dev/null' csv")
+copy_in=$(for ((i = 0; i < runs; i++)); do
+    psql "${pconn[@]}" -c "truncate u"
+    /usr/bin/time -f %e psql "${pconn[@]}" -c "\\copy u from '$work/t.csv' csv" 2>&1 >/dev/null | tail -n1
+done | median)
+echo "postgres: \\copy out ${copy_out}s, to /dev/null ${copy_null}s, in ${copy_in}s"
+for way in libpq psqlodbc; do
+    only=; [[ $way == psqlodbc ]] && only=$TOLVAN_TEST_PG_DSN
+    report "postgres export csv ($way) against \\copy out" "$copy_out" \
+        "$(TOLVAN_BENCH_DRIVER_ONLY=$only transfer_runs : export "$pg" "select * from t" "$work/pgout.csv" csv)" 1.2
+    s=$(for ((i = 0; i < runs; i++)); do
+        psql "${pconn[@]}" -c "truncate u"
+        TOLVAN_BENCH_DRIVER_ONLY=$only "$bin/tolvan-bench" import "$pg" "select * from u where 1 = 0" "$work/t.csv" csv | field_of seconds
+    done | median)
+    echo "postgres import loop ($way): \\copy in ${copy_in}s, Tolvan ${s}s, ratio $(ratio "$s" "$copy_in") (target 1.2)"
+    f=$(for ((i = 0; i < runs; i++)); do
+        TOLVAN_BENCH_DRIVER_ONLY=$only /usr/bin/time -f "%e %M" "$bin/tolvan-bench" fetch "$pg" "select * from t" 2>&1 >/dev/null | tail -n1
+    done | sort -n | awk '{a[NR]=$0} END {print a[int((NR+1)/2)]}')
+    read -r fs fkb <<<"$f"
+    echo "postgres fetch into held rows ($way), whole process: \\copy to /dev/null ${copy_null}s, Tolvan ${fs}s, ratio $(ratio "$fs" "$copy_null") (target 1.3); peak ${fkb} KB for a ${csv_kb} KB CSV, ratio $(ratio "$fkb" "$csv_kb") (target 1.2)"
+done
 fi
 
 if part postgres; then

@@ -126,6 +126,28 @@ void PgBackend::settle() {
     if (m_streaming) m_streaming->readRest();
 }
 
+void PgBackend::streamEnded(PgCursor* cursor) {
+    if (m_streaming != cursor) return;
+    m_streaming = nullptr;
+    m_streamIsolated = false;
+    m_side.reset();
+}
+
+PgBackend* PgBackend::sideSession() {
+    if (!m_streaming || !m_streamIsolated) return nullptr;
+    if (!m_side) {
+        auto side = std::make_unique<PgBackend>(m_params);
+        ErrorList ignored;
+        if (!side->open({}, ignored)) {
+            // No second session: the stream is read into memory instead.
+            m_streamIsolated = false;
+            return nullptr;
+        }
+        m_side = std::move(side);
+    }
+    return m_side.get();
+}
+
 bool PgBackend::command(const QString& sql, ErrorList& errors) {
     settle();
     if (!m_conn) {

@@ -49,9 +49,7 @@ public:
     // another command can run on it.
     void settle();
     void streamStarted(PgCursor* cursor) { m_streaming = cursor; }
-    void streamEnded(PgCursor* cursor) {
-        if (m_streaming == cursor) m_streaming = nullptr;
-    }
+    void streamEnded(PgCursor* cursor);
     // The errors of a failed result, or of the session when there is none.
     ErrorList errorsOf(const PGresult* result) const;
     // Runs one statement without rows; false with its errors.
@@ -64,6 +62,9 @@ protected:
 
 private:
     bool applyTimeout(int timeoutSeconds, ErrorList& errors);
+    // A second session for reads while a stream holds this one, opened when first needed and
+    // closed with the stream; null where the stream forbids it or the session cannot open.
+    PgBackend* sideSession();
     void describeSession();
     // The rows of a query with text parameters.
     bool rows(const QString& sql, const std::vector<QByteArray>& params, ResultData& out,
@@ -77,6 +78,9 @@ private:
     MoneyForm m_money;
     int m_timeout = 0;
     PgCursor* m_streaming = nullptr;
+    // The stream only reads, outside a transaction: a second session sees the same rows.
+    bool m_streamIsolated = false;
+    std::unique_ptr<PgBackend> m_side;
     int m_statements = 0; // names of prepared statements
 };
 

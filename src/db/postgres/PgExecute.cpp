@@ -52,6 +52,10 @@ bool PgBackend::execute(const QString& sql, int timeoutSeconds, ResultData& out,
                         std::unique_ptr<RowCursor>& cursor, ErrorList& errors) {
     out.clear();
     cursor.reset();
+    // A read while another streams, both outside a transaction (an export's count): on a
+    // second session, so that the stream is not read into memory first.
+    if (readsOnly(sql) && isSingleStatement(sql))
+        if (PgBackend* side = sideSession()) return side->query(sql, timeoutSeconds, out, errors);
     settle();
     if (!m_conn) {
         errors = {errors::objectClosed(kSource)};
@@ -60,6 +64,7 @@ bool PgBackend::execute(const QString& sql, int timeoutSeconds, ResultData& out,
     if (interrupted()) return failed(errors);
     if (!applyTimeout(timeoutSeconds, errors)) return false;
     const QByteArray text = sql.toUtf8();
+    const bool isolated = PQtransactionStatus(m_conn) == PQTRANS_IDLE && readsOnly(sql);
     bool described = false;
     if (isSingleStatement(sql)) {
         // One statement is prepared first: the server then tells where its columns come
@@ -126,6 +131,7 @@ bool PgBackend::execute(const QString& sql, int timeoutSeconds, ResultData& out,
         }
         return true;
     }
+    m_streamIsolated = isolated && c->streaming();
     cursor = std::move(c);
     return true;
 }

@@ -27,6 +27,27 @@ QByteArray utf8Of(const Value& v) {
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
+// A field of COPY's text form: runs without a special character are copied whole.
+void appendCopyField(QByteArray& out, std::string_view text) {
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const char* escaped = ch == '\\'   ? "\\\\"
+                              : ch == '\t' ? "\\t"
+                              : ch == '\n' ? "\\n"
+                              : ch == '\r' ? "\\r"
+                                           : nullptr;
+        if (!escaped) continue;
+        out.append(text.data() + from, qsizetype(i - from));
+        out.append(escaped, 2);
+        from = i + 1;
+    }
+    out.append(text.data() + from, qsizetype(text.size() - from));
+}
+void appendCopyField(QByteArray& out, const QByteArray& text) {
+    appendCopyField(out, std::string_view(text.constData(), size_t(text.size())));
+}
+
 // Reads past the results left after one, so that the session takes the next command.
 void drain(PGconn* conn) {
     while (PGresult* r = PQgetResult(conn))
@@ -125,6 +146,7 @@ bool PgCopyInsert::copyText(const std::vector<std::vector<Value>>& rows,
                             const std::vector<ColumnInfo>& columns, char moneyPoint,
                             QByteArray& out, ErrorList& errors) {
     out.clear();
+    out.reserve(qsizetype(rows.size()) * 128);
     for (const std::vector<Value>& row : rows) {
         for (size_t i = 0; i < row.size(); ++i) {
             if (i) out += '\t';
@@ -144,25 +166,12 @@ bool PgCopyInsert::copyText(const std::vector<std::vector<Value>>& rows,
                 errors = {errors::nulNotStored(kSource)};
                 return false;
             }
-            const QByteArray text =
-                c && c->type == adCurrency ? moneyText(utf8Of(v), moneyPoint) : utf8Of(v);
-            for (const char ch : text) {
-                switch (ch) {
-                case '\\':
-                    out += "\\\\";
-                    break;
-                case '\t':
-                    out += "\\t";
-                    break;
-                case '\n':
-                    out += "\\n";
-                    break;
-                case '\r':
-                    out += "\\r";
-                    break;
-                default:
-                    out += ch;
-                }
+            if (c && c->type == adCurrency) {
+                appendCopyField(out, moneyText(utf8Of(v), moneyPoint));
+            } else if (v.hasUtf8()) {
+                appendCopyField(out, v.utf8());
+            } else {
+                appendCopyField(out, v.text().toUtf8());
             }
         }
         out += '\n';
