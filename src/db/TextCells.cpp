@@ -195,6 +195,18 @@ void appendMoneyText(ColumnData& d, std::string_view text, MoneyForm form) {
     appendDecimalText(d, moneyAsDecimal(text, form));
 }
 
+MoneyForm moneyFormOfOne(const QString& t) {
+    const qsizetype one = t.indexOf(QLatin1Char('1'));
+    if (one < 0) return {};
+    MoneyForm form{0, '.'};
+    if (one + 2 < t.size() && (t[one + 1] == u'.' || t[one + 1] == u',') && t[one + 2].isDigit()) {
+        form.point = char(t[one + 1].unicode());
+        for (qsizetype i = one + 2; i < t.size() && t[i].isDigit(); ++i)
+            ++form.scale;
+    }
+    return form;
+}
+
 bool packableDateText(std::string_view text, IntForm form) {
     qint64 packed = 0;
     return DateText(text).pack(form, packed);

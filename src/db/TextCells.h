@@ -2,6 +2,7 @@
 
 #include "ColumnData.h"
 
+#include <QString>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ struct MoneyForm {
     int scale = -1;
     char point = '.';
 };
+
+// The form of a session's amounts from its text of 1 ("$1.00", "1,000 €", "￥1"); the default
+// (not known) where the text holds no 1.
+MoneyForm moneyFormOfOne(const QString& textOfOne);
 
 // "0012.500" -> "12.5", "-0.00" -> "0": a decimal in its shortest exact form, as text.
 void appendDecimalText(ColumnData& d, std::string_view text);

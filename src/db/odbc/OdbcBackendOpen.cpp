@@ -386,17 +386,7 @@ void OdbcBackend::readMoneyForm() {
     if (!query(QStringLiteral("select 1::money::text"), 0, r, ignored) || r.rows != 1 ||
         r.data.empty() || r.data[0].isNull(0))
         return;
-    const QString t = r.data[0].text(0);
-    const qsizetype one = t.indexOf(QLatin1Char('1'));
-    if (one < 0) return;
-    MoneyForm form;
-    form.scale = 0;
-    if (one + 2 < t.size() && (t[one + 1] == u'.' || t[one + 1] == u',') && t[one + 2].isDigit()) {
-        form.point = char(t[one + 1].unicode());
-        for (qsizetype i = one + 2; i < t.size() && t[i].isDigit(); ++i)
-            ++form.scale;
-    }
-    m_money = form;
+    m_money = moneyFormOfOne(r.data[0].text(0));
 }
 
 } // namespace db

@@ -91,17 +91,7 @@ void PgBackend::describeSession() {
     r = {};
     if (rows(QStringLiteral("select 1::money::text"), {}, r, ignored) && r.rows == 1 &&
         !r.data[0].isNull(0)) {
-        const QString t = r.data[0].text(0);
-        const qsizetype one = t.indexOf(QLatin1Char('1'));
-        if (one >= 0) {
-            m_money = {0, '.'};
-            if (one + 2 < t.size() && (t[one + 1] == u'.' || t[one + 1] == u',') &&
-                t[one + 2].isDigit()) {
-                m_money.point = char(t[one + 1].unicode());
-                for (qsizetype i = one + 2; i < t.size() && t[i].isDigit(); ++i)
-                    ++m_money.scale;
-            }
-        }
+        m_money = moneyFormOfOne(r.data[0].text(0));
     }
 }
 

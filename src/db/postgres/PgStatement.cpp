@@ -108,35 +108,35 @@ PgStatement::~PgStatement() {
                        ignored);
 }
 
+PGresult* PgStatement::run(const std::vector<Value>& params, ErrorList& errors) {
+    m_backend->settle();
+    if (m_backend->interrupted()) {
+        m_backend->failed(errors);
+        return nullptr;
+    }
+    if (!m_values.set(params, m_params, *m_backend, errors)) return nullptr;
+    PGresult* r = PQexecPrepared(m_backend->connection(), m_name.constData(), m_values.count(),
+                                 m_values.values(), m_values.lengths(), m_values.formats(), 0);
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return r;
+    errors = m_backend->errorsOf(r);
+    PQclear(r);
+    m_backend->failed(errors);
+    return nullptr;
+}
+
 bool PgStatement::execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) {
     affected = 0;
-    m_backend->settle();
-    if (m_backend->interrupted()) return m_backend->failed(errors);
-    if (!m_values.set(params, m_params, *m_backend, errors)) return false;
-    const Result r(PQexecPrepared(m_backend->connection(), m_name.constData(), m_values.count(),
-                                  m_values.values(), m_values.lengths(), m_values.formats(), 0),
-                   &PQclear);
-    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        errors = m_backend->errorsOf(r.get());
-        return m_backend->failed(errors);
-    }
+    const Result r(run(params, errors), &PQclear);
+    if (!r) return false;
     affected = QByteArray(PQcmdTuples(r.get())).toLongLong();
     return true;
 }
 
 bool PgStatement::select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) {
     out.clear();
-    m_backend->settle();
-    if (m_backend->interrupted()) return m_backend->failed(errors);
-    if (!m_values.set(params, m_params, *m_backend, errors)) return false;
-    const Result r(PQexecPrepared(m_backend->connection(), m_name.constData(), m_values.count(),
-                                  m_values.values(), m_values.lengths(), m_values.formats(), 0),
-                   &PQclear);
-    if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
-        errors = m_backend->errorsOf(r.get());
-        return m_backend->failed(errors);
-    }
+    const Result r(run(params, errors), &PQclear);
+    if (!r) return false;
     describePgResult(r.get(), out);
     appendPgRows(r.get(), 0, PQntuples(r.get()), pgCellsOf(out), out, m_backend->moneyForm());
     return true;

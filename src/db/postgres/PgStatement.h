@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+typedef struct pg_result PGresult;
+
 namespace db {
 
 class PgBackend;
@@ -37,6 +39,9 @@ public:
     bool select(const std::vector<Value>& params, ResultData& out, ErrorList& errors) override;
 
 private:
+    // Runs the statement: its result, or null with the errors.
+    PGresult* run(const std::vector<Value>& params, ErrorList& errors);
+
     PgBackend* m_backend;
     QByteArray m_name;
     std::vector<ColumnInfo> m_params;
