@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "TestBackends.h"
 #include "app/StatusPanels.h"
 
 class TestStatusPanels : public QObject, public MainWindowFixture {
@@ -95,6 +96,38 @@ private slots:
         for (const char* key : {"database", "user", "status"}) {
             QVERIFY2(!panel(key)->isElided(), key);
             QCOMPARE(panel(key)->toolTip(), QString());
+        }
+    }
+
+    // Which way the data source went, and why, is in the database panel's tool tip, below
+    // the panel's text when that is cut off; a login without a choice has none.
+    void databasePanelTellsTheWay_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("told");
+        for (const testdb::Backend& b : testdb::backendsForRows()) {
+            if (b.kind == testdb::Kind::PostgresNative)
+                QTest::newRow("postgres") << b.name << "(libpq)";
+            if (b.kind == testdb::Kind::PostgresOdbc)
+                QTest::newRow("postgres-odbc") << b.name << "設定により";
+            if (b.kind == testdb::Kind::SqliteNative) QTest::newRow("sqlite") << b.name << "";
+        }
+    }
+    void databasePanelTellsTheWay() {
+        QFETCH(QString, backend);
+        QFETCH(QString, told);
+        closeWindow();
+        QVERIFY(connectTo(backend, db::ConnectionKind::Odbc));
+        m_record.databaseName = QStringLiteral("x").repeated(200);
+        QVERIFY(showWindow());
+        m_window->UpdateStatusBar(QString());
+        QTest::qWait(0);
+        const QString tip = panel("database")->toolTip();
+        if (told.isEmpty()) {
+            QCOMPARE(tip, panel("database")->text());
+        } else {
+            QVERIFY2(tip.startsWith(panel("database")->text() + QLatin1Char('\n')),
+                     qPrintable(tip));
+            QVERIFY2(tip.contains(told), qPrintable(tip));
         }
     }
 };
