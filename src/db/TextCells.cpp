@@ -207,6 +207,15 @@ MoneyForm moneyFormOfOne(const QString& t) {
     return form;
 }
 
+void appendGuidText(ColumnData& d, std::string_view text) {
+    ColumnData::Arena& a = d.arena();
+    a += '{';
+    for (const char c : text)
+        a += (c >= 'a' && c <= 'f') ? char(c - 32) : c;
+    a += '}';
+    d.endText();
+}
+
 bool packableDateText(std::string_view text, IntForm form) {
     qint64 packed = 0;
     return DateText(text).pack(form, packed);

@@ -26,6 +26,8 @@ void appendDecimalText(ColumnData& d, std::string_view text);
 // A currency amount in the session's form ("$1,234.50", "1.234,50 €") as a plain decimal.
 std::string moneyAsDecimal(std::string_view text, MoneyForm form);
 void appendMoneyText(ColumnData& d, std::string_view text, MoneyForm form);
+// A GUID as the layer shows it: in braces, its hex digits in upper case.
+void appendGuidText(ColumnData& d, std::string_view text);
 // True when a date, time or timestamp text (ISO, as databases write it) is one the packed
 // form holds exactly: the years 1 to 9999, no fraction, no zone, no era.
 bool packableDateText(std::string_view text, IntForm form);

@@ -28,17 +28,6 @@ QString columnAttribute(const OdbcHandle& stmt, SQLUSMALLINT col, SQLUSMALLINT f
     return fromWideBuffer(buf, qsizetype(std::size(buf)));
 }
 
-void appendGuid(ColumnData& d, const char* s, size_t n) {
-    ColumnData::Arena& a = d.arena();
-    a += '{';
-    for (size_t i = 0; i < n; ++i) {
-        const char c = s[i];
-        a += (c >= 'a' && c <= 'f') ? char(c - 32) : c;
-    }
-    a += '}';
-    d.endText();
-}
-
 // A number the driver gave as text, stored as the number it is; a text that is none stays text.
 void appendParsed(ColumnData& d, SQLSMALLINT as, std::string_view text) {
     const QString t = QString::fromUtf8(text).trimmed();
@@ -105,7 +94,7 @@ void appendValue(ColumnData& d, const OdbcBinding& b, const void* data, SQLLEN l
         } else if (b.money) {
             appendMoneyText(d, std::string_view(s, size_t(len)), b.moneyForm);
         } else if (b.guid) {
-            appendGuid(d, s, size_t(len));
+            appendGuidText(d, std::string_view(s, size_t(len)));
         } else if (b.utf8) {
             d.arena().append(s, size_t(len));
             d.endText();

@@ -95,15 +95,6 @@ void appendHexBytes(ColumnData& d, const char* s, size_t n) {
     d.appendBytes(bytes);
 }
 
-void appendUuid(ColumnData& d, const char* s, size_t n) {
-    ColumnData::Arena& a = d.arena();
-    a += '{';
-    for (size_t i = 0; i < n; ++i)
-        a += (s[i] >= 'a' && s[i] <= 'f') ? char(s[i] - 32) : s[i];
-    a += '}';
-    d.endText();
-}
-
 void appendAsText(ColumnData& d, const char* s, size_t n) {
     if (d.storage() != Storage::Text) d.promoteToText();
     d.appendBytes(std::string_view(s, n));
@@ -258,7 +249,7 @@ void appendPgCell(ColumnData& d, PgCell cell, IntForm form, const char* s, size_
         return appendHexBytes(d, s, n);
     case PgCell::Uuid:
         if (d.storage() != Storage::Text) d.promoteToText();
-        return appendUuid(d, s, n);
+        return appendGuidText(d, std::string_view(s, n));
     case PgCell::Text:
         break;
     }
