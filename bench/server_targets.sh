@@ -4,8 +4,11 @@
 # mariadb client, its export against the client writing the same rows to a file, and
 # PostgreSQL's export against psqlODBC reading them alone. Medians of RUNS (default 3) runs.
 # BEFORE=path/to/an/older/tolvan-bench measures that program too, on the same data;
-# PARTS="import fetch export postgres native" (the default) chooses what is measured; native
-# measures PostgreSQL through libpq beside psqlODBC (TOLVAN_BENCH_DRIVER_ONLY) and psql's \copy.
+# PARTS="import fetch export postgres native maria" (the default) chooses what is measured;
+# native measures PostgreSQL through libpq beside psqlODBC (TOLVAN_BENCH_DRIVER_ONLY) and
+# psql's \copy, maria MariaDB through Connector/C beside its ODBC driver and the client's
+# own streaming read and LOAD DATA. The parts import, fetch and export take the default way
+# (Connector/C).
 set -euo pipefail
 RUNS=${RUNS:-3}
 source "$(dirname "${BASH_SOURCE[0]}")/bench_env.sh"
@@ -17,19 +20,24 @@ mconn=(--no-defaults -h "$TOLVAN_TEST_MARIA_HOST" -P "$TOLVAN_TEST_MARIA_PORT"
 msql() { mariadb "${mconn[@]}" -e "$1"; }
 label() { [[ $1 == "$bin/tolvan-bench" ]] && echo now || echo "before ($1)"; }
 
-part() { [[ " ${PARTS:-import fetch export postgres native} " == *" $1 "* ]]; }
+part() { [[ " ${PARTS:-import fetch export postgres native maria} " == *" $1 "* ]]; }
 
-if part import; then
-msql "drop table if exists u; create table u like t"
-cat >"$work/mload.sql" <<SQL
+# The client's own LOAD DATA LOCAL INFILE of the CSV into an empty copy u of t: its median.
+load_data() {
+    msql "drop table if exists u; create table u like t"
+    cat >"$work/mload.sql" <<SQL
 LOAD DATA LOCAL INFILE '$work/t.csv' INTO TABLE u
     FIELDS TERMINATED BY ',' OPTIONALLY ENCLOSED BY '"' ESCAPED BY '' LINES TERMINATED BY '\n'
     (id, code, name, @note, amount, created, flag) SET note = NULLIF(@note, '');
 SQL
-ref=$(for ((i = 0; i < runs; i++)); do
-    msql "truncate u"
-    /usr/bin/time -f %e mariadb --no-defaults --local-infile=1 "${mconn[@]:1}" <"$work/mload.sql" 2>&1 >/dev/null | tail -n1
-done | median)
+    for ((i = 0; i < runs; i++)); do
+        msql "truncate u"
+        /usr/bin/time -f %e mariadb --no-defaults --local-infile=1 "${mconn[@]:1}" <"$work/mload.sql" 2>&1 >/dev/null | tail -n1
+    done | median
+}
+
+if part import; then
+ref=$(load_data)
 for b in "${benches[@]}"; do
     s=$(for ((i = 0; i < runs; i++)); do
         msql "truncate u"
@@ -96,6 +104,27 @@ for way in libpq psqlodbc; do
     done | sort -n | awk '{a[NR]=$0} END {print a[int((NR+1)/2)]}')
     read -r fs fkb <<<"$f"
     echo "postgres fetch into held rows ($way), whole process: \\copy to /dev/null ${copy_null}s, Tolvan ${fs}s, ratio $(ratio "$fs" "$copy_null") (target 1.3); peak ${fkb} KB for a ${csv_kb} KB CSV, ratio $(ratio "$fkb" "$csv_kb") (target 1.2)"
+done
+fi
+
+if part maria; then
+load=$(load_data)
+quick=$(timed mariadb "${mconn[@]}" --quick -B -e 'select * from t')
+echo "mariadb: LOAD DATA LOCAL INFILE ${load}s, mariadb --quick -B to /dev/null ${quick}s"
+for way in connector-c odbc; do
+    only=; [[ $way == odbc ]] && only=$TOLVAN_TEST_MARIA_DSN
+    s=$(for ((i = 0; i < runs; i++)); do
+        msql "truncate u"
+        TOLVAN_BENCH_DRIVER_ONLY=$only "$bin/tolvan-bench" import "$maria" "select * from u where 1 = 0" "$work/t.csv" csv | field_of seconds
+    done | median)
+    echo "mariadb import loop ($way): LOAD DATA ${load}s, Tolvan ${s}s, ratio $(ratio "$s" "$load") (target 1.3)"
+    f=$(for ((i = 0; i < runs; i++)); do
+        TOLVAN_BENCH_DRIVER_ONLY=$only /usr/bin/time -f "%e %M" "$bin/tolvan-bench" fetch "$maria" "select * from t" 2>&1 >/dev/null | tail -n1
+    done | sort -n | awk '{a[NR]=$0} END {print a[int((NR+1)/2)]}')
+    read -r fs fkb <<<"$f"
+    echo "mariadb fetch into held rows ($way), whole process: mariadb --quick ${quick}s, Tolvan ${fs}s, ratio $(ratio "$fs" "$quick") (target 1.1); peak ${fkb} KB for a ${csv_kb} KB CSV, ratio $(ratio "$fkb" "$csv_kb") (target 1.2)"
+    report "mariadb export csv ($way) against mariadb --quick" "$quick" \
+        "$(TOLVAN_BENCH_DRIVER_ONLY=$only transfer_runs : export "$maria" "select * from t" "$work/mout.csv" csv)" 1.2
 done
 fi
 

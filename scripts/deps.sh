@@ -9,7 +9,7 @@ tolvan_deps() {
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
         libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
         postgresql postgresql-client libpq-dev
-        mariadb-server mariadb-client odbc-mariadb
+        mariadb-server mariadb-client odbc-mariadb libmariadb-dev
         mdbtools odbc-mdbtools
         fonts-ipafont-gothic locales
         fp-utils

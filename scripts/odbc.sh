@@ -87,6 +87,33 @@ Server = ${TOLVAN_TEST_MARIA_HOST:-127.0.0.1}
 Port = ${TOLVAN_TEST_MARIA_PORT:-3306}
 Database = ${TOLVAN_TEST_MARIA_DB:-tolvan}
 
+# As users write them: the socket, statements run after connecting, a character set and
+# OPTIONS bits, of which no-prompt and found-rows only shape the driver's answers.
+[tolvan_maria_socket]
+Driver = MariaDB Unicode
+SOCKET = ${TOLVAN_TEST_MARIA_SOCKET:-}
+DATABASE = ${TOLVAN_TEST_MARIA_DB:-tolvan}
+CHARSET = utf8mb4
+INITSTMT = SET @tolvan_init = 'init'
+OPTIONS = 6162
+NO_PROMPT = 1
+
+# Reconnecting by itself has no meaning in the client library: kept on the driver.
+[tolvan_maria_reconnect]
+Driver = MariaDB Unicode
+SERVER = ${TOLVAN_TEST_MARIA_HOST:-127.0.0.1}
+PORT = ${TOLVAN_TEST_MARIA_PORT:-3306}
+DATABASE = ${TOLVAN_TEST_MARIA_DB:-tolvan}
+OPTIONS = 4194304
+
+# A key the client library has no word for: kept on the driver.
+[tolvan_maria_unknown]
+Driver = MariaDB Unicode
+SERVER = ${TOLVAN_TEST_MARIA_HOST:-127.0.0.1}
+PORT = ${TOLVAN_TEST_MARIA_PORT:-3306}
+DATABASE = ${TOLVAN_TEST_MARIA_DB:-tolvan}
+PREPARE_ONCLIENT = 1
+
 # An Access file through a data source set up by hand; the tests copy a file to its Database.
 [tolvan_mdb]
 Driver = MDBTools Unicode

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AdoType.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -56,5 +58,26 @@ struct ColumnInfo {
     // A 4-byte float held as a double: its text is the shortest that reads back as the float.
     bool singleFloat = false;
 };
+
+// The parts of a description that the readers of servers' texts set alike.
+inline void describeInteger(ColumnInfo& c, int type, qint64 size, int precision) {
+    c.type = type;
+    c.storage = Storage::Int;
+    c.definedSize = size;
+    c.precision = precision;
+}
+inline void describeDateTime(ColumnInfo& c, int type, qint64 size, IntForm form) {
+    c.type = type;
+    c.storage = Storage::Int;
+    c.intForm = form;
+    c.definedSize = size;
+}
+inline void describeReal(ColumnInfo& c, bool single) {
+    c.type = single ? adSingle : adDouble;
+    c.storage = Storage::Real;
+    c.singleFloat = single;
+    c.definedSize = single ? 4 : 8;
+    c.precision = single ? 7 : 15;
+}
 
 } // namespace db

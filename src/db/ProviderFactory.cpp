@@ -1,5 +1,6 @@
 #include "ProviderFactory.h"
 
+#include "db/mariadb/MariaBackend.h"
 #include "db/odbc/OdbcBackend.h"
 #include "db/odbc/OdbcDataSources.h"
 #include "db/postgres/PgBackend.h"
@@ -53,6 +54,17 @@ std::unique_ptr<Backend> dataSource(const LoginParams& login, const BackendOptio
                                "（データ ソースのドライバー: %1）。")
                     .arg(entry.driverName);
             return std::make_unique<PgBackend>(std::move(params));
+        }
+        route = reason;
+    }
+    if (entry.driver == OdbcDataSourceEntry::Driver::MariaDb) {
+        MariaConnectParams params;
+        QString reason;
+        if (mariaParamsFromDataSource(entry.keys, login, params, reason)) {
+            route = QStringLiteral("MariaDB のクライアント ライブラリ (Connector/C) で直接接続して"
+                                   "います（データ ソースのドライバー: %1）。")
+                        .arg(entry.driverName);
+            return std::make_unique<MariaBackend>(std::move(params));
         }
         route = reason;
     }

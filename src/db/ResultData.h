@@ -27,6 +27,15 @@ struct ResultData {
             data.emplace_back(c.storage, c.intForm, c.decimalText, c.singleFloat);
         rows = 0;
     }
+    // Appends the rows of held, whose columns are these, and empties it.
+    void takeRowsOf(ResultData& held) {
+        if (held.rows == 0) return;
+        if (data.size() != held.data.size()) clearRows();
+        for (size_t i = 0; i < held.data.size(); ++i)
+            data[i].appendColumn(held.data[i]);
+        rows += held.rows;
+        held.clearRows();
+    }
     // The same, keeping the memory of the rows for the next block.
     void clearRowsKeepingMemory() {
         if (data.size() != columns.size()) return clearRows();

@@ -192,6 +192,7 @@ class TestResultGrid : public QObject, public MainWindowFixture {
                                                   "FOR EACH ROW EXECUTE FUNCTION %1_count()")
                                        .arg(table));
         case testdb::Kind::MariaDbOdbc:
+        case testdb::Kind::MariaDbNative:
             return testdb::exec(c, QStringLiteral("CREATE TRIGGER %1_counted AFTER UPDATE ON %1 "
                                                   "FOR EACH ROW %2")
                                        .arg(table, count));
@@ -527,9 +528,9 @@ private slots:
         const testdb::Kind kind = testdb::backend(backend).kind;
         db::Connection& c = *m_record.adoConnection;
         c.Execute(QStringLiteral("DROP TABLE IF EXISTS fit"));
-        const QString stamp = testdb::isPostgres(kind)            ? QStringLiteral("TIMESTAMP(3)")
-                              : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DATETIME(3)")
-                                                                  : QStringLiteral("DATETIME");
+        const QString stamp = testdb::isPostgres(kind)  ? QStringLiteral("TIMESTAMP(3)")
+                              : testdb::isMariaDb(kind) ? QStringLiteral("DATETIME(3)")
+                                                        : QStringLiteral("DATETIME");
         // day: dates at midnight, which show without their time, and one time of day.
         const QString day =
             testdb::isPostgres(kind) ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME");

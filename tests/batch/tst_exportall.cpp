@@ -61,9 +61,9 @@ class TestExportAll : public QObject {
         QStringList statements;
         for (const QRegularExpressionMatch& m : create.globalMatch(script)) {
             QString s = m.captured();
-            if (testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc)
+            if (testdb::isPostgres(kind) || testdb::isMariaDb(kind))
                 s.replace(QStringLiteral("NVARCHAR"), QStringLiteral("VARCHAR"));
-            if (kind == testdb::Kind::MariaDbOdbc)
+            if (testdb::isMariaDb(kind))
                 s.replace(QStringLiteral("\"sales targets\""), QStringLiteral("`sales targets`"));
             statements << s;
         }
@@ -80,7 +80,7 @@ class TestExportAll : public QObject {
         const auto q = [&](const char* name) {
             return testdb::quoteName(kind, QString::fromUtf8(name));
         };
-        const bool maria = kind == testdb::Kind::MariaDbOdbc;
+        const bool maria = testdb::isMariaDb(kind);
         const QString stamp = maria ? QStringLiteral("DATETIME") : QStringLiteral("TIMESTAMP");
         const QString longText = maria ? QStringLiteral("LONGTEXT") : QStringLiteral("TEXT");
         return {QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, %2 VARCHAR(40), "
@@ -430,7 +430,7 @@ private slots:
         db::ConnectionRecord source, copy;
         QString copyPath;
         QStringList entries;
-        const bool maria = kind == testdb::Kind::MariaDbOdbc;
+        const bool maria = testdb::isMariaDb(kind);
         if (testdb::isServer(kind)) {
             // Source and copy are two schemas of the test database (on MariaDB two databases);
             // the source is filled from the sample through a batch import.

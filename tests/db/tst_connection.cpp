@@ -238,6 +238,50 @@ private slots:
         }
     }
 
+    // MariaDB's data sources as users write them; the way taken is told either way.
+    void mariaDbDataSourcesOpenThroughTheServersLibrary_data() {
+        QTest::addColumn<QString>("dsn");
+        QTest::addColumn<QStringList>("driverOnly");
+        QTest::addColumn<QString>("told");
+        const QString maria = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
+        QTest::newRow("server, port and database") << maria << QStringList() << "Connector/C";
+        QTest::newRow("kept on the driver")
+            << maria << QStringList{maria.toUpper()} << "設定により";
+        QTest::newRow("socket, settings and options")
+            << QStringLiteral("tolvan_maria_socket") << QStringList() << "Connector/C";
+        QTest::newRow("reconnecting by itself")
+            << QStringLiteral("tolvan_maria_reconnect") << QStringList() << "AUTO_RECONNECT";
+        QTest::newRow("unknown key")
+            << QStringLiteral("tolvan_maria_unknown") << QStringList() << "キー PREPARE_ONCLIENT";
+    }
+    void mariaDbDataSourcesOpenThroughTheServersLibrary() {
+        TESTDB_NEED_SERVERS(!qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN").isEmpty());
+        QFETCH(QString, dsn);
+        QFETCH(QStringList, driverOnly);
+        QFETCH(QString, told);
+        Connection c;
+        c.setLogin({QStringLiteral("MSDASQL.1"),
+                    dsn,
+                    qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"),
+                    qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
+                    {}},
+                   QString());
+        c.setBackendOptions({driverOnly});
+        QVERIFY2(c.Open(), qPrintable(testdb::describe(c.Errors())));
+        QVERIFY2(c.route().contains(told), qPrintable(c.route()));
+        Recordset rs;
+        QVERIFY(rs.Open(QStringLiteral("select database(), @tolvan_init, @@session.sql_mode"), &c));
+        QCOMPARE(rs.text(0, 0), qEnvironmentVariable("TOLVAN_TEST_MARIA_DB"));
+        if (dsn == QLatin1String("tolvan_maria_socket")) {
+            // The statement after connecting ran, the bits with a meaning reached the server.
+            QCOMPARE(rs.text(0, 1), QStringLiteral("init"));
+            QVERIFY2(rs.text(0, 2).contains(QLatin1String("IGNORE_SPACE")),
+                     qPrintable(rs.text(0, 2)));
+            QVERIFY(rs.Open(QStringLiteral("show session status like 'Compression'"), &c));
+            QCOMPARE(rs.text(0, 1), QStringLiteral("ON"));
+        }
+    }
+
     void commandTimeoutEndsLongStatements_data() {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("slow");
@@ -258,12 +302,12 @@ private slots:
         }
         // MariaDB's driver limits the statement with the server's max_statement_time, which
         // stops work with error 1969 but makes a SLEEP return early without one.
-        if (!testdb::backend(QStringLiteral("mariadb-odbc")).name.isEmpty())
-            QTest::newRow("mariadb-odbc")
-                << "mariadb-odbc"
-                << "select count(*) from (with recursive r(i) as (select 1 union all select i + 1 "
-                   "from r) select i from r) x"
-                << "select sleep(1.2)";
+        for (const char* name : {"mariadb-odbc", "mariadb"})
+            if (!testdb::backend(QString::fromLatin1(name)).name.isEmpty())
+                QTest::newRow(name) << name
+                                    << "select count(*) from (with recursive r(i) as (select 1 "
+                                       "union all select i + 1 from r) select i from r) x"
+                                    << "select sleep(1.2)";
     }
     void commandTimeoutEndsLongStatements() {
         QFETCH(QString, backend);
@@ -292,7 +336,7 @@ private slots:
         const Kind kind = testdb::backend(backend).kind;
         if (testdb::isPostgres(kind))
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_PG_DB"));
-        if (kind == Kind::MariaDbOdbc)
+        if (testdb::isMariaDb(kind))
             QCOMPARE(c.DefaultDatabase(), qEnvironmentVariable("TOLVAN_TEST_MARIA_DB"));
         if (kind == Kind::SqliteNative) QCOMPARE(c.DefaultDatabase(), QStringLiteral("main"));
         // Lent to a statement another thread runs, the connection refuses every other use; it

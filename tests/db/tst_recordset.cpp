@@ -36,7 +36,7 @@ private slots:
         const Kind kind = testdb::backend(backend).kind;
         const bool pg = testdb::isPostgres(kind);
         // MariaDB has no boolean type: BOOLEAN is TINYINT(1), and its driver says TINYINT.
-        const bool maria = kind == Kind::MariaDbOdbc;
+        const bool maria = testdb::isMariaDb(kind);
         Connection c;
         QVERIFY(testdb::open(c, backend));
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS types_t"));
@@ -158,7 +158,7 @@ private slots:
         // A statement that starts with WITH may change rows instead of returning them.
         const QString withInsert =
             QStringLiteral("WITH x(a) AS (SELECT 5) INSERT INTO norows_t SELECT a FROM x");
-        if (testdb::backend(backend).kind == Kind::MariaDbOdbc) {
+        if (testdb::isMariaDb(testdb::backend(backend).kind)) {
             // MariaDB takes a WITH only inside the INSERT: the server refuses the text.
             QVERIFY(!rs.Open(withInsert, &c));
             QVERIFY(!rs.Errors().empty());

@@ -143,7 +143,7 @@ private slots:
             }
             // The servers hold the rows to store them together; SQLite has run each already.
             const testdb::Kind kind = testdb::backend(backend).kind;
-            const bool held = testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc;
+            const bool held = testdb::isPostgres(kind) || testdb::isMariaDb(kind);
             if (held) QVERIFY(c.firstPendingInsert() < c.insertCount());
             if (!c.CommitPendingWrites()) {
                 QCOMPARE(refused, qint64(-1));
@@ -158,8 +158,7 @@ private slots:
         // The refused row is named by its number; rows the server refused among held ones are
         // passed over and counted apart.
         const testdb::Kind kind = testdb::backend(backend).kind;
-        const bool heldOnServer =
-            skip && (testdb::isPostgres(kind) || kind == testdb::Kind::MariaDbOdbc);
+        const bool heldOnServer = skip && (testdb::isPostgres(kind) || testdb::isMariaDb(kind));
         QCOMPARE(refused, heldOnServer ? qint64(-1) : base + 4);
         QCOMPARE(c.passedOverInserts(), heldOnServer ? 1 : 0);
         QVERIFY(addRow(rs, {Value("11"), Value("n")}));
@@ -209,13 +208,13 @@ private slots:
         testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS edit_t"));
         // Without a key a row is located by all its values: a fraction of a second too.
         const testdb::Kind kind = testdb::backend(backend).kind;
-        const QString stamp = testdb::isPostgres(kind)            ? QStringLiteral("timestamp(6)")
-                              : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("datetime(6)")
-                                                                  : QStringLiteral("DATETIME");
+        const QString stamp = testdb::isPostgres(kind)  ? QStringLiteral("timestamp(6)")
+                              : testdb::isMariaDb(kind) ? QStringLiteral("datetime(6)")
+                                                        : QStringLiteral("DATETIME");
         // Money beyond a double's digits, on the backends whose type holds it.
-        const QString money = testdb::isPostgres(kind)            ? QStringLiteral("MONEY")
-                              : kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("DECIMAL(19,2)")
-                                                                  : QStringLiteral("TEXT");
+        const QString money = testdb::isPostgres(kind)  ? QStringLiteral("MONEY")
+                              : testdb::isMariaDb(kind) ? QStringLiteral("DECIMAL(19,2)")
+                                                        : QStringLiteral("TEXT");
         QVERIFY(testdb::exec(
             c, QStringLiteral("CREATE TABLE edit_t (id INTEGER%1, name VARCHAR(10), qty INTEGER, "
                               "at %2, price %3)")
@@ -481,6 +480,7 @@ private slots:
                 words = QStringLiteral("invalid input syntax for type numeric");
                 break;
             case Kind::MariaDbOdbc:
+            case Kind::MariaDbNative:
                 words = QStringLiteral("Data truncated for column 'amount'");
                 break;
             }

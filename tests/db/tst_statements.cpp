@@ -258,6 +258,7 @@ private slots:
                 "insert into fwd_t select g, 'n' || g from generate_series(1, %1) g");
             break;
         case Kind::MariaDbOdbc:
+        case Kind::MariaDbNative:
             // There || is OR, and the WITH goes inside the INSERT.
             fill = QStringLiteral("insert into fwd_t with recursive g(i) as (select 1 union all "
                                   "select i + 1 from g where i < %1) select i, concat('n', i) "

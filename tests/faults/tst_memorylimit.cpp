@@ -12,7 +12,7 @@ QString hugeResult(testdb::Kind kind) {
     if (testdb::isPostgres(kind))
         return QStringLiteral(
             "select g, repeat('x', 200) as t from generate_series(1, 20000000) g");
-    if (kind == testdb::Kind::MariaDbOdbc)
+    if (testdb::isMariaDb(kind))
         return QStringLiteral("select seq, repeat('x', 200) as t from seq_1_to_20000000");
     return QStringLiteral("select i, printf('%0200d', i) as t from (with recursive r(i) as "
                           "(select 1 union all select i + 1 from r limit 50000000) select i "

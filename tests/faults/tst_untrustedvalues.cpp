@@ -53,8 +53,8 @@ private slots:
         const bool sqlite = f.kind == testdb::Kind::SqliteNative;
         const bool pg = testdb::isPostgres(f.kind);
         // MariaDB's TEXT holds 64 KB: the big text needs LONGTEXT there.
-        const QString textType = f.kind == testdb::Kind::MariaDbOdbc ? QStringLiteral("longtext")
-                                                                     : QStringLiteral("text");
+        const QString textType =
+            testdb::isMariaDb(f.kind) ? QStringLiteral("longtext") : QStringLiteral("text");
         f.dropTable(QStringLiteral("odd"));
         QVERIFY(f.exec(QStringLiteral("create table odd (id integer primary key, note "
                                       "varchar(20), big %2, bad text, bin %1)")

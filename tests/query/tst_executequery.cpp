@@ -241,7 +241,7 @@ private slots:
         QFETCH(QString, backend);
         // MariaDB's client reports the killed session as "server has gone away" (2006) or
         // "lost connection" (2013) under HY000, psqlODBC under a state of class 08.
-        const bool maria = testdb::backend(backend).kind == testdb::Kind::MariaDbOdbc;
+        const bool maria = testdb::isMariaDb(testdb::backend(backend).kind);
         initBackend(backend);
         QVERIFY(run(QStringLiteral("select * from q order by id")));
         db::Recordset pid;
@@ -282,7 +282,7 @@ private slots:
         if (testdb::isPostgres(testdb::backend(backend).kind))
             return QStringLiteral("select pg_sleep(1000)");
         // Its driver cancels by KILL QUERY from a second session; the sleep then ends early.
-        if (testdb::backend(backend).kind == testdb::Kind::MariaDbOdbc)
+        if (testdb::isMariaDb(testdb::backend(backend).kind))
             return QStringLiteral("select sleep(1000)");
         return QStringLiteral("select count(*) from (with recursive r(i) as (select 1 union all "
                               "select i + 1 from r) select i from r)");
@@ -409,6 +409,7 @@ private slots:
             sql = QStringLiteral("select i from generate_series(1, %1) i");
             break;
         case testdb::Kind::MariaDbOdbc:
+        case testdb::Kind::MariaDbNative:
             sql = QStringLiteral("select seq as i from seq_1_to_%1");
             break;
         default:
@@ -447,7 +448,7 @@ private slots:
             QCOMPARE(m_state->resultSet->text(0, 0), QStringLiteral("2"));
             return;
         }
-        QVERIFY(run(sql));
+        QVERIFY2(run(sql), qPrintable(m_window.prompts.join(QLatin1Char(10))));
         QVERIFY2(m_window.arrived.size() >= 2,
                  qPrintable(QString::number(m_window.arrived.size())));
         QVERIFY(std::is_sorted(m_window.arrived.begin(), m_window.arrived.end()));

@@ -9,7 +9,7 @@
 namespace testdb {
 
 namespace {
-constexpr qsizetype kAllBackends = 5;
+constexpr qsizetype kAllBackends = 6;
 
 QTemporaryDir& tempDir() {
     static QTemporaryDir dir;
@@ -62,12 +62,14 @@ QList<Backend> backends() {
         }
         const QString mariaDsn = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
         if (!mariaDsn.isEmpty()) {
-            l.push_back({QStringLiteral("mariadb-odbc"), Kind::MariaDbOdbc,
-                         QStringLiteral(
-                             "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                             "Data Source=%3")
-                             .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
-                                  qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn)});
+            const QString login =
+                QStringLiteral(
+                    "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
+                    "Data Source=%3")
+                    .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
+                         qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn);
+            l.push_back({QStringLiteral("mariadb-odbc"), Kind::MariaDbOdbc, login});
+            l.push_back({QStringLiteral("mariadb"), Kind::MariaDbNative, login});
         }
         if (l.size() < kAllBackends) qWarning("%s", qPrintable(serversMissingText()));
         return l;
@@ -120,8 +122,9 @@ QString describe(const db::ErrorList& errors) {
 }
 
 QStringList Backend::driverOnly() const {
-    // The ODBC way to PostgreSQL is the one the user keeps by the setting.
+    // The ODBC ways to the servers are the ones the user keeps by the setting.
     if (kind == Kind::PostgresOdbc) return {qEnvironmentVariable("TOLVAN_TEST_PG_DSN")};
+    if (kind == Kind::MariaDbOdbc) return {qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN")};
     return {};
 }
 
@@ -153,6 +156,7 @@ QString nvarchar(Kind kind, int size) {
     case Kind::PostgresNative:
         return QStringLiteral("VARCHAR(%1)").arg(size);
     case Kind::MariaDbOdbc:
+    case Kind::MariaDbNative:
         // NVARCHAR is utf8mb3 there (no characters outside the BMP); the database's utf8mb4
         // holds everything. A row holds at most 65535 bytes: wider columns are TEXT.
         return size <= 16000 ? QStringLiteral("VARCHAR(%1)").arg(size)
@@ -172,6 +176,7 @@ QString blobType(Kind kind) {
     case Kind::PostgresNative:
         return QStringLiteral("BYTEA");
     case Kind::MariaDbOdbc:
+    case Kind::MariaDbNative:
         return QStringLiteral("LONGBLOB");
     default:
         return QStringLiteral("BLOB");
@@ -179,25 +184,24 @@ QString blobType(Kind kind) {
 }
 
 QString quoteName(Kind kind, const QString& name) {
-    const QString q = kind == Kind::MariaDbOdbc ? QStringLiteral("`") : QStringLiteral("\"");
+    const QString q = isMariaDb(kind) ? QStringLiteral("`") : QStringLiteral("\"");
     return q + QString(name).replace(q, q + q) + q;
 }
 
 QString numbers(Kind kind, int n) {
-    if (kind == Kind::MariaDbOdbc)
-        return QStringLiteral("(select seq as i from seq_1_to_%1) g").arg(n);
+    if (isMariaDb(kind)) return QStringLiteral("(select seq as i from seq_1_to_%1) g").arg(n);
     return QStringLiteral("(with recursive r(i) as (select 1 union all select i + 1 from r where "
                           "i < %1) select i from r) g")
         .arg(n);
 }
 
 QString prefixed(Kind kind, const QString& prefix, const QString& number) {
-    if (kind == Kind::MariaDbOdbc) return QStringLiteral("concat('%1', %2)").arg(prefix, number);
+    if (isMariaDb(kind)) return QStringLiteral("concat('%1', %2)").arg(prefix, number);
     return QStringLiteral("'%1' || %2").arg(prefix, number);
 }
 
 bool isServer(Kind kind) {
-    return isPostgres(kind) || kind == Kind::MariaDbOdbc;
+    return isPostgres(kind) || isMariaDb(kind);
 }
 
 } // namespace testdb

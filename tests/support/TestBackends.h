@@ -8,19 +8,31 @@
 
 // The databases every data-access test runs against: SQLite natively, SQLite through its
 // ODBC driver, PostgreSQL through psqlODBC and through libpq (the same data source, kept on
-// its driver or not) and MariaDB through MariaDB Connector/ODBC (the servers when the test
-// script has set them up; scripts/test.sh always does).
+// its driver or not) and MariaDB through MariaDB Connector/ODBC and through Connector/C (the
+// servers when the test script has set them up; scripts/test.sh always does).
 namespace testdb {
 
-enum class Kind { SqliteNative, SqliteOdbc, PostgresOdbc, PostgresNative, MariaDbOdbc };
+enum class Kind {
+    SqliteNative,
+    SqliteOdbc,
+    PostgresOdbc,
+    PostgresNative,
+    MariaDbOdbc,
+    MariaDbNative
+};
 // Either way to PostgreSQL: the same database, the same SQL.
 inline bool isPostgres(Kind kind) {
     return kind == Kind::PostgresOdbc || kind == Kind::PostgresNative;
+}
+// Either way to MariaDB.
+inline bool isMariaDb(Kind kind) {
+    return kind == Kind::MariaDbOdbc || kind == Kind::MariaDbNative;
 }
 // The kind whose rows of expectations a backend shares: the database behind it.
 inline Kind databaseOf(Kind kind) {
     if (kind == Kind::SqliteOdbc) return Kind::SqliteNative;
     if (kind == Kind::PostgresNative) return Kind::PostgresOdbc;
+    if (kind == Kind::MariaDbNative) return Kind::MariaDbOdbc;
     return kind;
 }
 

@@ -219,8 +219,7 @@ private slots:
         for (int i = 0; i < awkward.size(); ++i) {
             QString v = awkward[i];
             // MariaDB reads a backslash in a literal as an escape.
-            if (f->kind == testdb::Kind::MariaDbOdbc)
-                v.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+            if (testdb::isMariaDb(f->kind)) v.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
             v.replace(QLatin1Char('\''), QStringLiteral("''"));
             values << QStringLiteral("(%1, '%2', '%2', %3, %4)")
                           .arg(i)
@@ -563,6 +562,17 @@ private slots:
              {"'838:59:59'", "'-838:59:59'", "'23:59:59.000001'", "'00:00:00'", "NULL"},
              "%1"},
             {K::MariaDbOdbc, "year", "year", {"'0000'", "'1901'", "'2155'", "NULL"}, "%1"},
+            // Zero dates and zero parts, which the server's default mode allows.
+            {K::MariaDbOdbc,
+             "zero dates",
+             "date",
+             {"'0000-00-00'", "'2024-00-00'", "'2024-02-00'", "'0001-01-01'", "NULL"},
+             "cast(%1 as char)"},
+            {K::MariaDbOdbc,
+             "zero datetimes",
+             "datetime(6)",
+             {"'0000-00-00 00:00:00'", "'2024-00-00 12:00:00.5'", "NULL"},
+             "cast(%1 as char)"},
             // Rows stored many to a statement hold what single inserts store.
             {K::MariaDbOdbc,
              "varbinary",
@@ -983,7 +993,7 @@ private slots:
             const QStringList r = f->rows(QStringLiteral("show session status like 'Com_insert'"));
             return r.isEmpty() ? -1 : r[0].section(QLatin1Char('|'), 1).toInt();
         };
-        const bool maria = f->kind == testdb::Kind::MariaDbOdbc;
+        const bool maria = testdb::isMariaDb(f->kind);
         const int insertsBefore = maria ? inserts() : 0;
         f->importFile(f->window, file(QStringLiteral("b.csv"), bytes), kComma);
         QCOMPARE(f->window.prompts, QStringList());
@@ -1001,7 +1011,7 @@ private slots:
             QCOMPARE(
                 f->rows(QStringLiteral("select count(*) from w where length(a) = %1 and a "
                                        "like %2")
-                            .arg(QString::number(width), f->kind == testdb::Kind::MariaDbOdbc
+                            .arg(QString::number(width), testdb::isMariaDb(f->kind)
                                                              ? QStringLiteral("concat(id, 'v%')")
                                                              : QStringLiteral("id || 'v%'"))),
                 QStringList{QString::number(rows)});
@@ -1026,7 +1036,7 @@ private slots:
                         << b.name << skip << refused << QString();
                     // A table that cannot take back part of a statement keeps the rows
                     // before a refused one: none of them may be stored twice.
-                    if (b.kind == testdb::Kind::MariaDbOdbc && refused > 1)
+                    if (testdb::isMariaDb(b.kind) && refused > 1)
                         QTest::newRow(qPrintable(QStringLiteral("%1 MyISAM %2 at %3")
                                                      .arg(b.name, skip ? "skips" : "stops")
                                                      .arg(refused)))
@@ -1223,7 +1233,7 @@ private slots:
         // them (MariaDB's error 1366, PostgreSQL's 22021), and the rows before it are stored.
         QCOMPARE(f->window.prompts.size(), 1);
         const QString& report = f->window.prompts[0];
-        if (f->kind == testdb::Kind::MariaDbOdbc)
+        if (testdb::isMariaDb(f->kind))
             QVERIFY2(report.contains(QStringLiteral("Incorrect string value")) &&
                          report.contains(QStringLiteral("\\x82")),
                      qPrintable(report));

@@ -7,6 +7,7 @@
 #include "OdbcValuesInsert.h"
 #include "db/AdoType.h"
 #include "db/StatementText.h"
+#include "db/mariadb/MariaStatement.h"
 
 #include <algorithm>
 
@@ -312,20 +313,7 @@ OdbcBackend::valuesInsert(std::unique_ptr<PreparedStatement> single, const QStri
                           const std::vector<const ColumnInfo*>& params) {
     // Rows go one by one unless the table's engine is known to take back a failed statement
     // whole: one that keeps the rows before a refused one would store them twice.
-    ErrorList ignored;
-    ResultData create, transactions;
-    if (!query(QStringLiteral("SHOW CREATE TABLE ") + tableSql, 0, create, ignored) ||
-        create.rows != 1 || create.data.size() < 2)
-        return single;
-    const QString engine = OdbcValuesInsert::engineOf(create.data[1].text(0));
-    if (engine.isEmpty() ||
-        !query(QStringLiteral("SELECT TRANSACTIONS FROM information_schema.ENGINES WHERE "
-                              "ENGINE = '%1'")
-                   .arg(engine),
-               0, transactions, ignored) ||
-        transactions.rows != 1 || transactions.data.empty() ||
-        transactions.data[0].text(0).compare(QLatin1String("YES"), Qt::CaseInsensitive) != 0)
-        return single;
+    if (!mariaTableIsTransactional(*this, tableSql)) return single;
     std::vector<ColumnInfo> columns;
     for (const ColumnInfo* c : params)
         columns.push_back(*c);

@@ -26,6 +26,12 @@ struct OdbcDataSourceEntry {
     std::vector<std::pair<QString, QString>> keys; // in the entry's order
 };
 OdbcDataSourceEntry odbcDataSourceEntry(const QString& name);
+// Whether an entry's key (in lower case) is one of names: the keys a mapping passes over.
+template <size_t N> bool isKeyOf(const QString& key, const char* const (&names)[N]) {
+    for (const char* k : names)
+        if (key == QLatin1String(k)) return true;
+    return false;
+}
 
 // Their names, to choose from: a blank name cannot be chosen, so it is left out.
 QStringList odbcDataSourceNames();

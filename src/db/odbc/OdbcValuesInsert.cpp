@@ -2,7 +2,6 @@
 
 #include "OdbcDiag.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace db {
@@ -20,14 +19,6 @@ OdbcValuesInsert::OdbcValuesInsert(std::unique_ptr<PreparedStatement> single, SQ
 
 size_t OdbcValuesInsert::rowsLimit() const {
     return std::max<size_t>(kMaxParameters / std::max<size_t>(m_columns.size(), 1), 1);
-}
-
-QString OdbcValuesInsert::engineOf(const QString& createText) {
-    // The table's options follow its last closing parenthesis; a comment inside the columns
-    // cannot hold a line break (the server writes it as "\n").
-    static const QRegularExpression engine(QStringLiteral("\\n\\)\\s*ENGINE=(\\w+)"));
-    const QRegularExpressionMatch m = engine.match(createText);
-    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 OdbcStatement* OdbcValuesInsert::statementFor(size_t rows, ErrorList& errors) {

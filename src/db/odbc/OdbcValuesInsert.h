@@ -25,9 +25,6 @@ public:
     size_t rowsLimit() const override;
     bool executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) override;
 
-    // The storage engine a table's SHOW CREATE TABLE text names, "" for none (a view).
-    static QString engineOf(const QString& createText);
-
 private:
     OdbcStatement* statementFor(size_t rows, ErrorList& errors);
 

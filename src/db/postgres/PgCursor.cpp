@@ -138,19 +138,10 @@ void PgCursor::readRest() {
     }
 }
 
-void PgCursor::moveHeld(ResultData& out) {
-    if (m_held.rows == 0) return;
-    if (out.data.size() != m_held.data.size()) out.clearRows();
-    for (size_t i = 0; i < m_held.data.size(); ++i)
-        out.data[i].appendColumn(m_held.data[i]);
-    out.rows += m_held.rows;
-    m_held.clearRows();
-}
-
 bool PgCursor::fetch(ResultData& out, size_t maxRows, bool& done, ErrorList& errors) {
     done = false;
     const size_t before = out.rows;
-    moveHeld(out);
+    out.takeRowsOf(m_held);
     while (m_streaming && (out.rows - before < maxRows || !m_errors.empty())) {
         if (m_backend->interrupted() && m_errors.empty()) {
             // Asked to stop between two rows: the server ends the statement, the rest is

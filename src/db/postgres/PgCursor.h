@@ -36,7 +36,6 @@ public:
 
 private:
     void takeInto(PGresult* result, ResultData& into);
-    void moveHeld(ResultData& out);
     void ended();
 
     PgBackend* m_backend;

@@ -1,5 +1,7 @@
 #include "PgDataSource.h"
 
+#include "db/odbc/OdbcDataSources.h"
+
 #include <QStringList>
 #include <libpq-fe.h>
 #include <memory>
@@ -74,12 +76,6 @@ const char* const kOdbcOnly[] = {
     "xaopt",
 };
 
-bool isOdbcOnly(const QString& key) {
-    for (const char* k : kOdbcOnly)
-        if (key == QLatin1String(k)) return true;
-    return false;
-}
-
 const char* mappedParam(const QString& key) {
     for (const MappedKey& m : kMapped)
         if (key == QLatin1String(m.key)) return m.param;
@@ -119,7 +115,7 @@ bool pgParamsFromDataSource(const std::vector<std::pair<QString, QString>>& entr
         } else if (key == QLatin1String("readonly")) {
             out.readOnly = value.trimmed() == QLatin1String("1") ||
                            value.trimmed().compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
-        } else if (!isOdbcOnly(key)) {
+        } else if (!isKeyOf(key, kOdbcOnly)) {
             // psqlODBC's packed CX and A0..B9, and keys this program does not know.
             reason = QStringLiteral("データ ソースのキー %1 は libpq に対応するものがないため、"
                                     "ODBC ドライバーで接続しています。")

@@ -38,32 +38,10 @@ enum PgOid : quint32 {
 // A type modifier of a character type holds its length plus 4; -1 when none was given.
 constexpr int kTypmodHeader = 4;
 
-void number(ColumnInfo& c, int type, qint64 size, int precision) {
-    c.type = type;
-    c.storage = Storage::Int;
-    c.definedSize = size;
-    c.precision = precision;
-}
-
-void dateTime(ColumnInfo& c, int type, qint64 size, IntForm form) {
-    c.type = type;
-    c.storage = Storage::Int;
-    c.intForm = form;
-    c.definedSize = size;
-}
-
 void text(ColumnInfo& c, int type, qint64 size) {
     c.type = type;
     c.storage = Storage::Text;
     c.definedSize = size;
-}
-
-void realNumber(ColumnInfo& c, bool single) {
-    c.type = single ? adSingle : adDouble;
-    c.storage = Storage::Real;
-    c.singleFloat = single;
-    c.definedSize = single ? 4 : 8;
-    c.precision = single ? 7 : 15;
 }
 
 void appendHexBytes(ColumnData& d, const char* s, size_t n) {
@@ -134,21 +112,21 @@ void describePgColumn(quint32 oid, int typmod, ColumnInfo& c) {
     const qint64 length = typmod >= kTypmodHeader ? typmod - kTypmodHeader : 0;
     switch (oid) {
     case kBool:
-        number(c, adBoolean, 2, 255);
+        describeInteger(c, adBoolean, 2, 255);
         c.intForm = IntForm::Bool;
         return;
     case kInt2:
-        return number(c, adSmallInt, 2, 5);
+        return describeInteger(c, adSmallInt, 2, 5);
     case kInt4:
-        return number(c, adInteger, 4, 10);
+        return describeInteger(c, adInteger, 4, 10);
     case kInt8:
-        return number(c, adBigInt, 8, 19);
+        return describeInteger(c, adBigInt, 8, 19);
     case kOid:
-        return number(c, adUnsignedInt, 4, 10);
+        return describeInteger(c, adUnsignedInt, 4, 10);
     case kFloat4:
-        return realNumber(c, true);
+        return describeReal(c, true);
     case kFloat8:
-        return realNumber(c, false);
+        return describeReal(c, false);
     case kNumeric:
         text(c, adNumeric, 19);
         c.decimalText = true;
@@ -163,13 +141,13 @@ void describePgColumn(quint32 oid, int typmod, ColumnInfo& c) {
         c.decimalText = true;
         return;
     case kDate:
-        return dateTime(c, adDBDate, 6, IntForm::Date);
+        return describeDateTime(c, adDBDate, 6, IntForm::Date);
     case kTime:
     case kTimetz:
-        return dateTime(c, adDBTime, 6, IntForm::Time);
+        return describeDateTime(c, adDBTime, 6, IntForm::Time);
     case kTimestamp:
     case kTimestamptz:
-        return dateTime(c, adDBTimeStamp, 16, IntForm::Timestamp);
+        return describeDateTime(c, adDBTimeStamp, 16, IntForm::Timestamp);
     case kBytea:
         c.type = adLongVarBinary;
         c.storage = Storage::Blob;
