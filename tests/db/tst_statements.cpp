@@ -5,6 +5,8 @@
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -528,6 +530,33 @@ private slots:
         const QString text = c.Errors().front().Description;
         QVERIFY2(text.contains(QLatin1String("locked")), qPrintable(text));
         QVERIFY2(!text.contains(QLatin1String("Unrecognized")), qPrintable(text));
+    }
+
+    // A text that makes the server ask for a file of this machine gets nothing: the native
+    // session serves no local file, whatever name is asked for, but an import's rows. (The
+    // ODBC driver serves the file the text names.)
+    void localFilesAreRefused_data() {
+        QTest::addColumn<QString>("backend");
+        for (const testdb::Backend& b : testdb::backendsForRows())
+            if (b.kind == Kind::MariaDbNative) QTest::newRow(qPrintable(b.name)) << b.name;
+    }
+    void localFilesAreRefused() {
+        QFETCH(QString, backend);
+        QTemporaryDir dir;
+        QFile secret(dir.filePath(QStringLiteral("secret.txt")));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("kept here\n");
+        secret.close();
+        Connection c;
+        QVERIFY(testdb::open(c, backend));
+        testdb::exec(c, QStringLiteral("DROP TABLE IF EXISTS infile_t"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE infile_t (line TEXT)")));
+        Recordset rs;
+        QVERIFY(!rs.Open(QStringLiteral("LOAD DATA LOCAL INFILE '%1' INTO TABLE infile_t")
+                             .arg(secret.fileName()),
+                         &c));
+        QVERIFY(!rs.Errors().empty());
+        QCOMPARE(countRows(c, QStringLiteral("infile_t")), 0);
     }
 };
 

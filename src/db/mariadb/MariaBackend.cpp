@@ -4,6 +4,10 @@
 
 #include "MariaCursor.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <errmsg.h>
 #include <mysql.h>
 
 namespace db {
@@ -22,22 +26,52 @@ void setText(MYSQL* conn, mysql_option option, const QByteArray& value) {
 void setSeconds(MYSQL* conn, mysql_option option, unsigned int seconds) {
     if (seconds > 0) mysql_optionsv(conn, option, &seconds);
 }
+
+void allowLocalFiles(MYSQL* conn, bool allow) {
+    unsigned int on = allow ? 1 : 0;
+    mysql_optionsv(conn, MYSQL_OPT_LOCAL_INFILE, &on);
+}
+
+// The local-file handler: the import's rows when armed, nothing at any other moment.
+int localRowsInit(void** handle, const char*, void* user) {
+    auto* feed = static_cast<MariaBackend::LocalRows*>(user);
+    *handle = feed;
+    if (!feed->armed || !feed->rows) return 1;
+    feed->armed = false;
+    feed->at = 0;
+    return 0;
+}
+int localRowsRead(void* handle, char* buffer, unsigned int length) {
+    auto* feed = static_cast<MariaBackend::LocalRows*>(handle);
+    if (!feed->rows) return 0;
+    const qsizetype n = std::min<qsizetype>(qsizetype(length), feed->rows->size() - feed->at);
+    std::memcpy(buffer, feed->rows->constData() + feed->at, size_t(n));
+    feed->at += n;
+    return int(n);
+}
+void localRowsEnd(void* handle) {
+    if (auto* feed = static_cast<MariaBackend::LocalRows*>(handle)) feed->rows = nullptr;
+}
+int localRowsError(void*, char* buffer, unsigned int length) {
+    std::snprintf(buffer, length, "This session serves no local file.");
+    return CR_UNKNOWN_ERROR;
+}
 } // namespace
 
 MariaBackend::~MariaBackend() {
     MariaBackend::close();
 }
 
-bool MariaBackend::connect(MYSQL* conn, ErrorList& errors) const {
+bool MariaBackend::connect(MYSQL* conn, bool localRows, ErrorList& errors) const {
     const MariaConnectParams& p = m_params;
     setSeconds(conn, MYSQL_OPT_CONNECT_TIMEOUT, p.connectTimeout);
     setSeconds(conn, MYSQL_OPT_READ_TIMEOUT, p.readTimeout);
     setSeconds(conn, MYSQL_OPT_WRITE_TIMEOUT, p.writeTimeout);
     setText(conn, MYSQL_SET_CHARSET_NAME, p.charset);
     setText(conn, MYSQL_READ_DEFAULT_GROUP, p.readDefaultGroup);
-    // The server may ask for a local file at any moment: it gets none.
-    unsigned int off = 0;
-    mysql_optionsv(conn, MYSQL_OPT_LOCAL_INFILE, &off);
+    // The server takes LOAD DATA LOCAL only from a session that said so when it connected;
+    // the handler below decides what a request gets.
+    allowLocalFiles(conn, localRows);
     const MariaConnectParams::Tls& tls = p.tls;
     setText(conn, MYSQL_OPT_SSL_KEY, tls.key);
     setText(conn, MYSQL_OPT_SSL_CERT, tls.cert);
@@ -78,10 +112,14 @@ bool MariaBackend::open(const LoginParams& login, ErrorList& errors) {
         errors = {errors::outOfMemory(kSource)};
         return false;
     }
-    if (!connect(m_conn, errors)) {
+    if (!connect(m_conn, true, errors)) {
         close();
         return false;
     }
+    // A server that asks for a file at any other moment gets nothing.
+    mysql_set_local_infile_handler(m_conn, localRowsInit, localRowsRead, localRowsEnd,
+                                   localRowsError, &m_localRows);
+    allowLocalFiles(m_conn, false);
     {
         const std::lock_guard lock(m_cancelLock);
         m_threadId = mysql_thread_id(m_conn);
@@ -293,6 +331,34 @@ void MariaBackend::appendQuoted(QByteArray& out, std::string_view text) const {
     out.resize(at + 2 + qsizetype(n));
 }
 
+bool MariaBackend::loadRows(const QByteArray& sql, const QByteArray& rows, qint64& affected,
+                            ErrorList& errors) {
+    settle();
+    if (!m_conn) {
+        errors = {errors::objectClosed(kSource)};
+        return false;
+    }
+    m_localRows = {&rows, 0, true};
+    allowLocalFiles(m_conn, true);
+    const bool ok = command(sql, affected, errors);
+    allowLocalFiles(m_conn, false);
+    m_localRows = {};
+    return ok;
+}
+
+ErrorList MariaBackend::warnings() {
+    ErrorList out;
+    if (!m_conn || mysql_warning_count(m_conn) == 0) return out;
+    ResultData r;
+    ErrorList ignored;
+    // Read as plain text: a statement prepared first would clear them.
+    if (!rows(QStringLiteral("SHOW WARNINGS"), r, ignored) || r.data.size() < 3) return out;
+    for (size_t i = 0; i < r.rows; ++i)
+        out.push_back({qint32(r.data[1].text(i).toInt()), r.data[2].text(i),
+                       QStringLiteral("%1 (HY000)").arg(kSource), QStringLiteral("HY000")});
+    return out;
+}
+
 bool MariaBackend::applyTimeout(int timeoutSeconds, ErrorList& errors) {
     if (timeoutSeconds == m_timeout) return true;
     // The server's own limit stops every statement of a text (error 1969).
@@ -322,7 +388,7 @@ void MariaBackend::interruptRunning() {
     MYSQL* killer = mysql_init(nullptr);
     if (!killer) return;
     ErrorList ignored;
-    if (connect(killer, ignored)) {
+    if (connect(killer, false, ignored)) {
         const QByteArray sql = "KILL QUERY " + QByteArray::number(qulonglong(thread));
         mysql_real_query(killer, sql.constData(), (unsigned long)sql.size());
     }

@@ -64,6 +64,13 @@ public:
     // hold a FLOAT.
     bool startOne(const QByteArray& sql, ResultData& out, std::unique_ptr<MariaCursor>& cursor,
                   ErrorList& errors);
+    // Runs a LOAD DATA LOCAL INFILE whose file is rows: the one moment the session serves a
+    // local file, and then only these bytes, whatever name the server asks for.
+    bool loadRows(const QByteArray& sql, const QByteArray& rows, qint64& affected,
+                  ErrorList& errors);
+    bool inTransaction() const;
+    // The notes the last statement left (SHOW WARNINGS), as errors.
+    ErrorList warnings();
     // The text of a value as a quoted literal of this session.
     void appendQuoted(QByteArray& out, std::string_view text) const;
 
@@ -71,14 +78,13 @@ protected:
     void interruptRunning() override;
 
 private:
-    bool connect(MYSQL* conn, ErrorList& errors) const;
+    bool connect(MYSQL* conn, bool localRows, ErrorList& errors) const;
     ErrorList errorOf(unsigned int number, const char* state, const char* text);
     // One statement whose rows hold a FLOAT runs in the binary form: true when it ran (or
     // failed, with its errors), false when the text protocol is to run it.
     bool startBinary(const QByteArray& sql, ResultData& out, std::unique_ptr<MariaCursor>& cursor,
                      bool& ok, ErrorList& errors);
     bool applyTimeout(int timeoutSeconds, ErrorList& errors);
-    bool inTransaction() const;
     MariaBackend* sideSession();
     void describeSession();
     bool rows(const QString& sql, ResultData& out, ErrorList& errors);
@@ -96,6 +102,17 @@ private:
     MariaCursor* m_streaming = nullptr;
     bool m_streamIsolated = false;
     std::unique_ptr<MariaBackend> m_side;
+
+public:
+    // What the session's local-file handler serves: rows only while armed, once.
+    struct LocalRows {
+        const QByteArray* rows = nullptr;
+        qsizetype at = 0;
+        bool armed = false;
+    };
+
+private:
+    LocalRows m_localRows;
 };
 
 } // namespace db

@@ -110,12 +110,9 @@ MariaBackend::prepareInsert(const QString& tableSql, const QStringList& columnSq
     std::vector<ColumnInfo> columns;
     for (const ColumnInfo* c : params)
         columns.push_back(*c);
-    return std::make_unique<MariaValuesInsert>(
+    return std::make_unique<MariaLoadInsert>(
         std::unique_ptr<MariaStatement>(static_cast<MariaStatement*>(single.release())), this,
-        QStringLiteral("INSERT INTO %1 (%2) VALUES ")
-            .arg(tableSql, columnSql.join(QStringLiteral(", ")))
-            .toUtf8(),
-        std::move(columns));
+        tableSql, columnSql, std::move(columns));
 }
 
 } // namespace db

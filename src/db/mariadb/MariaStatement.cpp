@@ -13,8 +13,6 @@ namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.MariaDB");
-// Rows of one statement at most, as many as the ODBC driver's statements take parameters.
-constexpr size_t kMaxValues = 65535;
 
 void appendValueText(QByteArray& out, const Value& v, const MariaBackend& backend) {
     if (v.hasUtf8()) return backend.appendQuoted(out, v.utf8());
@@ -22,21 +20,6 @@ void appendValueText(QByteArray& out, const Value& v, const MariaBackend& backen
     backend.appendQuoted(out, std::string_view(text.constData(), size_t(text.size())));
 }
 
-// A run that changed no row and left notes fails with them: they tell why (a value the
-// server turned into another under a lenient mode, a row a trigger passed over).
-bool failWithWarnings(MariaBackend& backend, ErrorList& errors) {
-    MYSQL* conn = backend.connection();
-    if (!conn || mysql_warning_count(conn) == 0) return true;
-    ResultData r;
-    ErrorList ignored;
-    if (!backend.query(QStringLiteral("SHOW WARNINGS"), 0, r, ignored) || r.data.size() < 3)
-        return true;
-    errors.clear();
-    for (size_t i = 0; i < r.rows; ++i)
-        errors.push_back({qint32(r.data[1].text(i).toInt()), r.data[2].text(i),
-                          QStringLiteral("%1 (HY000)").arg(kSource), QStringLiteral("HY000")});
-    return errors.empty();
-}
 } // namespace
 
 QString mariaEngineOf(const QString& createText) {
@@ -124,7 +107,15 @@ bool MariaStatement::execute(const std::vector<Value>& params, qint64& affected,
         return false;
     }
     if (!m_backend->command(text(params), affected, errors)) return m_backend->failed(errors);
-    if (affected == 0 && !failWithWarnings(*m_backend, errors)) return false;
+    // A run that changed no row and left notes fails with them: they tell why (a value the
+    // server turned into another under a lenient mode, a row a trigger passed over).
+    if (affected == 0) {
+        ErrorList notes = m_backend->warnings();
+        if (!notes.empty()) {
+            errors = std::move(notes);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -144,31 +135,127 @@ bool MariaStatement::select(const std::vector<Value>& params, ResultData& out, E
     return true;
 }
 
-size_t MariaValuesInsert::rowsLimit() const {
-    return std::max<size_t>(kMaxValues / std::max<size_t>(m_params.size(), 1), 1);
+MariaLoadInsert::MariaLoadInsert(std::unique_ptr<MariaStatement> single, MariaBackend* backend,
+                                 const QString& tableSql, const QStringList& columnSql,
+                                 std::vector<ColumnInfo> params)
+    : m_single(std::move(single)), m_backend(backend), m_params(std::move(params)) {
+    // The file's name is never opened: the session's handler serves the rows.
+    QStringList targets, sets;
+    for (qsizetype i = 0; i < columnSql.size(); ++i) {
+        const ColumnInfo* c = size_t(i) < m_params.size() ? &m_params[size_t(i)] : nullptr;
+        const QString var = QStringLiteral("@tolvan_%1").arg(i);
+        if (c && c->storage == Storage::Blob) {
+            targets << var;
+            sets << QStringLiteral("%1 = UNHEX(%2)").arg(columnSql[i], var);
+        } else if (c && c->storage == Storage::Int && c->intForm == IntForm::Bool) {
+            // As text a bit takes "1" for its bytes.
+            targets << var;
+            sets << QStringLiteral("%1 = CAST(%2 AS UNSIGNED)").arg(columnSql[i], var);
+        } else {
+            targets << columnSql[i];
+        }
+    }
+    QString sql = QStringLiteral("LOAD DATA LOCAL INFILE 'tolvan-rows' INTO TABLE %1 CHARACTER SET "
+                                 "utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' "
+                                 "LINES TERMINATED BY '\\n' (%2)")
+                      .arg(tableSql, targets.join(QStringLiteral(", ")));
+    if (!sets.isEmpty()) sql += QStringLiteral(" SET ") + sets.join(QStringLiteral(", "));
+    m_loadSql = sql.toUtf8();
 }
 
-bool MariaValuesInsert::executeRows(const std::vector<std::vector<Value>>& rows,
-                                    ErrorList& errors) {
+namespace {
+void appendLoadField(QByteArray& out, std::string_view text) {
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const char* escaped = ch == '\\'   ? "\\\\"
+                              : ch == '\t' ? "\\t"
+                              : ch == '\n' ? "\\n"
+                              : ch == '\0' ? "\\0"
+                                           : nullptr;
+        if (!escaped) continue;
+        out.append(text.data() + from, qsizetype(i - from));
+        out.append(escaped, 2);
+        from = i + 1;
+    }
+    out.append(text.data() + from, qsizetype(text.size() - from));
+}
+} // namespace
+
+void MariaLoadInsert::loadText(const std::vector<std::vector<Value>>& rows,
+                               const std::vector<ColumnInfo>& columns, QByteArray& out) {
+    out.clear();
+    out.reserve(qsizetype(rows.size()) * 128);
+    for (const std::vector<Value>& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (i) out += '\t';
+            const Value& v = row[i];
+            if (v.isNull()) {
+                out += "\\N";
+                continue;
+            }
+            const ColumnInfo* c = i < columns.size() ? &columns[i] : nullptr;
+            if (c && c->storage == Storage::Blob) {
+                // Hex digits only, whatever the text held besides.
+                out += QByteArray::fromHex(v.text().toLatin1()).toHex();
+            } else if (c && c->storage == Storage::Int && c->intForm == IntForm::Bool) {
+                const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool);
+                if (b) {
+                    out += *b ? '1' : '0';
+                } else {
+                    const QByteArray t = v.text().toUtf8();
+                    appendLoadField(out, std::string_view(t.constData(), size_t(t.size())));
+                }
+            } else if (v.hasUtf8()) {
+                appendLoadField(out, v.utf8());
+            } else {
+                const QByteArray t = v.text().toUtf8();
+                appendLoadField(out, std::string_view(t.constData(), size_t(t.size())));
+            }
+        }
+        out += '\n';
+    }
+}
+
+bool MariaLoadInsert::executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) {
     qint64 affected = 0;
     if (rows.size() == 1) return m_single->execute(rows.front(), affected, errors);
     m_backend->settle();
     if (m_backend->interrupted()) return m_backend->failed(errors);
-    QByteArray sql = m_insertSql;
-    sql.reserve(sql.size() + qsizetype(rows.size()) * 96);
-    for (size_t r = 0; r < rows.size(); ++r) {
-        sql += r ? ", (" : "(";
-        const std::vector<Value>& row = rows[r];
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (i) sql += ", ";
-            MariaStatement::appendLiteral(sql, row[i], i < m_params.size() ? &m_params[i] : nullptr,
-                                          *m_backend);
-        }
-        sql += ')';
+    QByteArray text;
+    loadText(rows, m_params, text);
+    // Its own transaction, or a savepoint inside the caller's: taken back whole on a note.
+    const bool nested = m_backend->inTransaction();
+    if (!m_backend->command(nested ? QStringLiteral("SAVEPOINT tolvan_rows")
+                                   : QStringLiteral("START TRANSACTION"),
+                            errors))
+        return m_backend->failed(errors);
+    const auto takeBack = [&] {
+        ErrorList ignored;
+        m_backend->command(nested ? QStringLiteral("ROLLBACK TO SAVEPOINT tolvan_rows")
+                                  : QStringLiteral("ROLLBACK"),
+                           ignored);
+    };
+    if (!m_backend->loadRows(m_loadSql, text, affected, errors)) {
+        takeBack();
+        return m_backend->failed(errors);
     }
-    // One statement: the engine stores all of its rows or, when one is refused, none.
-    if (!m_backend->command(sql, affected, errors)) return m_backend->failed(errors);
-    return true;
+    if (affected != qint64(rows.size()) || mysql_warning_count(m_backend->connection()) > 0) {
+        // A value changed or a row passed over (a duplicate key): none of the batch stays.
+        const ErrorList notes = m_backend->warnings();
+        takeBack();
+        errors = notes.empty() ? ErrorList{{ErrorNumber::Fail,
+                                            QStringLiteral("The server stored %1 of %2 rows.")
+                                                .arg(affected)
+                                                .arg(rows.size()),
+                                            kSource}}
+                               : notes;
+        return false;
+    }
+    return m_backend->command(nested ? QStringLiteral("RELEASE SAVEPOINT tolvan_rows")
+                                     : QStringLiteral("COMMIT"),
+                              errors) ||
+           m_backend->failed(errors);
 }
 
 } // namespace db

@@ -30,15 +30,16 @@ private:
     std::vector<ColumnInfo> m_params;
 };
 
-// An insert that also stores many rows in one statement, a VALUES row for each: only for
-// tables whose engine takes back a failed statement whole, so that a refused row leaves none
-// of the others stored.
-class MariaValuesInsert : public PreparedStatement {
+// An insert that also stores many rows in one statement, a LOAD DATA LOCAL INFILE whose file
+// is the rows in memory, inside a transaction of its own (or a savepoint): the statement
+// turns refused values into notes, so a batch with any note is taken back whole and its rows
+// go in one by one, each telling its own. Only for tables whose engine takes a statement
+// back.
+class MariaLoadInsert : public PreparedStatement {
 public:
-    MariaValuesInsert(std::unique_ptr<MariaStatement> single, MariaBackend* backend,
-                      QByteArray insertSql, std::vector<ColumnInfo> params)
-        : m_single(std::move(single)), m_backend(backend), m_insertSql(std::move(insertSql)),
-          m_params(std::move(params)) {}
+    MariaLoadInsert(std::unique_ptr<MariaStatement> single, MariaBackend* backend,
+                    const QString& tableSql, const QStringList& columnSql,
+                    std::vector<ColumnInfo> params);
 
     bool execute(const std::vector<Value>& params, qint64& affected, ErrorList& errors) override {
         return m_single->execute(params, affected, errors);
@@ -47,13 +48,17 @@ public:
         return m_single->select(params, out, errors);
     }
     bool canExecuteRows() const override { return true; }
-    size_t rowsLimit() const override;
     bool executeRows(const std::vector<std::vector<Value>>& rows, ErrorList& errors) override;
+
+    // The rows as the statement reads them: tab-separated fields, \N for Null, backslash
+    // escapes; bytes as hex.
+    static void loadText(const std::vector<std::vector<Value>>& rows,
+                         const std::vector<ColumnInfo>& columns, QByteArray& out);
 
 private:
     std::unique_ptr<MariaStatement> m_single;
     MariaBackend* m_backend;
-    QByteArray m_insertSql; // up to and including "VALUES "
+    QByteArray m_loadSql;
     std::vector<ColumnInfo> m_params;
 };
 
