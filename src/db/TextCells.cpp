@@ -235,4 +235,22 @@ void appendDateText(ColumnData& d, IntForm form, std::string_view text) {
     }
 }
 
+void appendBulkField(QByteArray& out, std::string_view text, bool escapeNul) {
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const char* escaped = ch == '\\'                ? "\\\\"
+                              : ch == '\t'              ? "\\t"
+                              : ch == '\n'              ? "\\n"
+                              : ch == '\r'              ? "\\r"
+                              : ch == '\0' && escapeNul ? "\\0"
+                                                        : nullptr;
+        if (!escaped) continue;
+        out.append(text.data() + from, qsizetype(i - from));
+        out.append(escaped, 2);
+        from = i + 1;
+    }
+    out.append(text.data() + from, qsizetype(text.size() - from));
+}
+
 } // namespace db

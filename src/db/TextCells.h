@@ -2,6 +2,7 @@
 
 #include "ColumnData.h"
 
+#include <QByteArray>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -35,5 +36,10 @@ bool packableDateText(std::string_view text, IntForm form);
 // and keeps the date form with the fraction and offset, or the database's own text
 // ("infinity", "4713-01-01 BC").
 void appendDateText(ColumnData& d, IntForm form, std::string_view text);
+
+// A field of the servers' tab-separated bulk text (PostgreSQL's COPY, MariaDB's LOAD DATA):
+// backslash, tab, line feed and carriage return escaped, NUL too where the reader takes "\0".
+// Runs without a special character are copied whole.
+void appendBulkField(QByteArray& out, std::string_view text, bool escapeNul);
 
 } // namespace db

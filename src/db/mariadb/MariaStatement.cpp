@@ -3,6 +3,7 @@
 #include "MariaBackend.h"
 #include "MariaCursor.h"
 #include "db/SqlScanner.h"
+#include "db/TextCells.h"
 #include "db/ValueText.h"
 
 #include <QRegularExpression>
@@ -165,20 +166,7 @@ MariaLoadInsert::MariaLoadInsert(std::unique_ptr<MariaStatement> single, MariaBa
 
 namespace {
 void appendLoadField(QByteArray& out, std::string_view text) {
-    size_t from = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        const char* escaped = ch == '\\'   ? "\\\\"
-                              : ch == '\t' ? "\\t"
-                              : ch == '\n' ? "\\n"
-                              : ch == '\0' ? "\\0"
-                                           : nullptr;
-        if (!escaped) continue;
-        out.append(text.data() + from, qsizetype(i - from));
-        out.append(escaped, 2);
-        from = i + 1;
-    }
-    out.append(text.data() + from, qsizetype(text.size() - from));
+    appendBulkField(out, text, true);
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "PgCursor.h"
 #include "db/AdoType.h"
 #include "db/SqlScanner.h"
+#include "db/TextCells.h"
 
 #include <libpq-fe.h>
 #include <memory>
@@ -27,22 +28,8 @@ QByteArray utf8Of(const Value& v) {
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
-// A field of COPY's text form: runs without a special character are copied whole.
 void appendCopyField(QByteArray& out, std::string_view text) {
-    size_t from = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        const char* escaped = ch == '\\'   ? "\\\\"
-                              : ch == '\t' ? "\\t"
-                              : ch == '\n' ? "\\n"
-                              : ch == '\r' ? "\\r"
-                                           : nullptr;
-        if (!escaped) continue;
-        out.append(text.data() + from, qsizetype(i - from));
-        out.append(escaped, 2);
-        from = i + 1;
-    }
-    out.append(text.data() + from, qsizetype(text.size() - from));
+    appendBulkField(out, text, false);
 }
 void appendCopyField(QByteArray& out, const QByteArray& text) {
     appendCopyField(out, std::string_view(text.constData(), size_t(text.size())));
