@@ -49,28 +49,25 @@ QList<Backend> backends() {
                                 "Data Source=%1")
                      .arg(sqliteDsn)});
         }
-        const QString pgDsn = qEnvironmentVariable("TOLVAN_TEST_PG_DSN");
-        if (!pgDsn.isEmpty()) {
+        // A server's data source, reached either way by the same login.
+        const auto server = [&](const char* prefix, Kind odbcKind, Kind nativeKind,
+                                const QString& odbcName, const QString& nativeName) {
+            const QString env = QStringLiteral("TOLVAN_TEST_%1_").arg(QLatin1String(prefix));
+            const QString dsn = qEnvironmentVariable(qPrintable(env + QStringLiteral("DSN")));
+            if (dsn.isEmpty()) return;
             const QString login =
                 QStringLiteral(
                     "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
                     "Data Source=%3")
-                    .arg(qEnvironmentVariable("TOLVAN_TEST_PG_PASSWORD"),
-                         qEnvironmentVariable("TOLVAN_TEST_PG_USER"), pgDsn);
-            l.push_back({QStringLiteral("postgres-odbc"), Kind::PostgresOdbc, login});
-            l.push_back({QStringLiteral("postgres"), Kind::PostgresNative, login});
-        }
-        const QString mariaDsn = qEnvironmentVariable("TOLVAN_TEST_MARIA_DSN");
-        if (!mariaDsn.isEmpty()) {
-            const QString login =
-                QStringLiteral(
-                    "Provider=MSDASQL.1;Password=%1;Persist Security Info=True;User ID=%2;"
-                    "Data Source=%3")
-                    .arg(qEnvironmentVariable("TOLVAN_TEST_MARIA_PASSWORD"),
-                         qEnvironmentVariable("TOLVAN_TEST_MARIA_USER"), mariaDsn);
-            l.push_back({QStringLiteral("mariadb-odbc"), Kind::MariaDbOdbc, login});
-            l.push_back({QStringLiteral("mariadb"), Kind::MariaDbNative, login});
-        }
+                    .arg(qEnvironmentVariable(qPrintable(env + QStringLiteral("PASSWORD"))),
+                         qEnvironmentVariable(qPrintable(env + QStringLiteral("USER"))), dsn);
+            l.push_back({odbcName, odbcKind, login});
+            l.push_back({nativeName, nativeKind, login});
+        };
+        server("PG", Kind::PostgresOdbc, Kind::PostgresNative, QStringLiteral("postgres-odbc"),
+               QStringLiteral("postgres"));
+        server("MARIA", Kind::MariaDbOdbc, Kind::MariaDbNative, QStringLiteral("mariadb-odbc"),
+               QStringLiteral("mariadb"));
         if (l.size() < kAllBackends) qWarning("%s", qPrintable(serversMissingText()));
         return l;
     }();

@@ -237,27 +237,8 @@ bool MariaBackend::command(const QByteArray& sql, qint64& affected, ErrorList& e
         return false;
     }
     ErrorList failure;
-    for (;;) {
-        if (mysql_field_count(m_conn) > 0) {
-            if (MYSQL_RES* r = mysql_use_result(m_conn)) {
-                while (mysql_fetch_row(r)) {
-                }
-                if (mysql_errno(m_conn) && failure.empty()) failure = sessionErrors();
-                mysql_free_result(r);
-            } else if (failure.empty()) {
-                failure = sessionErrors();
-            }
-        } else {
-            const my_ulonglong n = mysql_affected_rows(m_conn);
-            if (n != my_ulonglong(-1)) affected += qint64(n);
-        }
-        const int next = mysql_next_result(m_conn);
-        if (next < 0) break;
-        if (next > 0) {
-            if (failure.empty()) failure = sessionErrors();
-            break;
-        }
-    }
+    passResult(this, &affected, failure);
+    readPastResults(this, failure, &affected);
     if (!failure.empty()) {
         errors = std::move(failure);
         return false;

@@ -41,6 +41,13 @@ public:
     QString defaultDatabase() override;
     const DatabaseDialect& dialect() const override { return m_dialect; }
 
+    // What the session's local-file handler serves: rows only while armed, once.
+    struct LocalRows {
+        const QByteArray* rows = nullptr;
+        qsizetype at = 0;
+        bool armed = false;
+    };
+
     // For the backend's statements and cursors.
     MYSQL* connection() const { return m_conn; }
     // A read still streaming on the session is read to its end into memory first, so that
@@ -103,15 +110,6 @@ private:
     bool m_streamIsolated = false;
     std::unique_ptr<MariaBackend> m_side;
 
-public:
-    // What the session's local-file handler serves: rows only while armed, once.
-    struct LocalRows {
-        const QByteArray* rows = nullptr;
-        qsizetype at = 0;
-        bool armed = false;
-    };
-
-private:
     LocalRows m_localRows;
 };
 

@@ -29,24 +29,32 @@ void describeMariaResult(MYSQL_RES* result, ResultData& out) {
     }
 }
 
-void readPastResults(MariaBackend* backend, ErrorList& errors) {
+void passResult(MariaBackend* backend, qint64* affected, ErrorList& errors) {
     MYSQL* conn = backend->connection();
+    if (mysql_field_count(conn) == 0) {
+        const my_ulonglong n = mysql_affected_rows(conn);
+        if (affected && n != my_ulonglong(-1)) *affected += qint64(n);
+        return;
+    }
+    if (MYSQL_RES* r = mysql_use_result(conn)) {
+        while (mysql_fetch_row(r)) {
+        }
+        if (mysql_errno(conn) && errors.empty()) errors = backend->sessionErrors();
+        mysql_free_result(r);
+    } else if (errors.empty()) {
+        errors = backend->sessionErrors();
+    }
+}
+
+void readPastResults(MariaBackend* backend, ErrorList& errors, qint64* affected) {
     for (;;) {
-        const int next = mysql_next_result(conn);
+        const int next = mysql_next_result(backend->connection());
         if (next < 0) return;
         if (next > 0) {
             if (errors.empty()) errors = backend->sessionErrors();
             return;
         }
-        if (mysql_field_count(conn) == 0) continue;
-        if (MYSQL_RES* r = mysql_use_result(conn)) {
-            while (mysql_fetch_row(r)) {
-            }
-            if (mysql_errno(conn) && errors.empty()) errors = backend->sessionErrors();
-            mysql_free_result(r);
-        } else if (errors.empty()) {
-            errors = backend->sessionErrors();
-        }
+        passResult(backend, affected, errors);
     }
 }
 

@@ -61,10 +61,12 @@ private:
     bool m_discard = false;
 };
 
-// Appends the rows of a result read with mysql_store_result or mysql_use_result to out, whose
-// columns describe them; false (with the session's errors) when the read failed.
+// Adds the columns of a result (or of a prepared statement's result) to out.
 void describeMariaResult(MYSQL_RES* result, ResultData& out);
-// Reads past the results after the current one; the first failure lands in errors.
-void readPastResults(MariaBackend* backend, ErrorList& errors);
+// Reads the current result past: its rows, or the count of rows it changed, added to
+// affected when given; the first failure lands in errors.
+void passResult(MariaBackend* backend, qint64* affected, ErrorList& errors);
+// The same for every result after the current one.
+void readPastResults(MariaBackend* backend, ErrorList& errors, qint64* affected = nullptr);
 
 } // namespace db

@@ -18,7 +18,8 @@ bool MariaBackend::execute(const QString& sql, int timeoutSeconds, ResultData& o
     cursor.reset();
     // A read while another streams, both outside a transaction (an export's count): on a
     // second session, so that the stream is not read into memory first.
-    if (readsOnly(sql) && isSingleStatement(sql))
+    const bool single = isSingleStatement(sql), reads = readsOnly(sql);
+    if (reads && single)
         if (MariaBackend* side = sideSession())
             return side->query(sql, timeoutSeconds, out, errors);
     settle();
@@ -28,10 +29,10 @@ bool MariaBackend::execute(const QString& sql, int timeoutSeconds, ResultData& o
     }
     if (interrupted()) return failed(errors);
     if (!applyTimeout(timeoutSeconds, errors)) return false;
-    const bool isolated = !inTransaction() && readsOnly(sql);
+    const bool isolated = !inTransaction() && reads;
     std::unique_ptr<MariaCursor> c;
     const QByteArray text = sql.toUtf8();
-    if (!(isSingleStatement(sql) ? startOne(text, out, c, errors) : start(text, out, c, errors))) {
+    if (!(single ? startOne(text, out, c, errors) : start(text, out, c, errors))) {
         out.columns.clear();
         out.data.clear();
         return failed(errors);

@@ -9,16 +9,26 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <mysql.h>
+#include <optional>
 
 namespace db {
 
 namespace {
 const QString kSource = QStringLiteral("Tolvan.MariaDB");
 
-void appendValueText(QByteArray& out, const Value& v, const MariaBackend& backend) {
-    if (v.hasUtf8()) return backend.appendQuoted(out, v.utf8());
+// The UTF-8 bytes of a value's text, to hand to write.
+template <typename Write> void withUtf8(const Value& v, Write write) {
+    if (v.hasUtf8()) return write(v.utf8());
     const QByteArray text = v.text().toUtf8();
-    backend.appendQuoted(out, std::string_view(text.constData(), size_t(text.size())));
+    write(std::string_view(text.constData(), size_t(text.size())));
+}
+
+// "True" and "False" as the digit a bit reads: as text a BIT(1) takes "1" for its bytes.
+std::optional<char> boolDigit(const Value& v, const ColumnInfo* c) {
+    if (!c || c->storage != Storage::Int || c->intForm != IntForm::Bool) return std::nullopt;
+    const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool);
+    if (!b) return std::nullopt;
+    return *b ? '1' : '0';
 }
 
 } // namespace
@@ -73,15 +83,11 @@ void MariaStatement::appendLiteral(QByteArray& out, const Value& v, const Column
         out += '\'';
         return;
     }
-    if (c && c->storage == Storage::Int && c->intForm == IntForm::Bool) {
-        // "True" and "False" as the numbers a bit reads: as text a BIT(1) takes "1" for its
-        // bytes.
-        if (const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool)) {
-            out += *b ? '1' : '0';
-            return;
-        }
+    if (const std::optional<char> digit = boolDigit(v, c)) {
+        out += *digit;
+        return;
     }
-    appendValueText(out, v, backend);
+    withUtf8(v, [&](std::string_view text) { backend.appendQuoted(out, text); });
 }
 
 QByteArray MariaStatement::text(const std::vector<Value>& params) const {
@@ -164,12 +170,6 @@ MariaLoadInsert::MariaLoadInsert(std::unique_ptr<MariaStatement> single, MariaBa
     m_loadSql = sql.toUtf8();
 }
 
-namespace {
-void appendLoadField(QByteArray& out, std::string_view text) {
-    appendBulkField(out, text, true);
-}
-} // namespace
-
 void MariaLoadInsert::loadText(const std::vector<std::vector<Value>>& rows,
                                const std::vector<ColumnInfo>& columns, QByteArray& out) {
     out.clear();
@@ -186,19 +186,10 @@ void MariaLoadInsert::loadText(const std::vector<std::vector<Value>>& rows,
             if (c && c->storage == Storage::Blob) {
                 // Hex digits only, whatever the text held besides.
                 out += QByteArray::fromHex(v.text().toLatin1()).toHex();
-            } else if (c && c->storage == Storage::Int && c->intForm == IntForm::Bool) {
-                const std::optional<qint64> b = parsePacked(v.text(), IntForm::Bool);
-                if (b) {
-                    out += *b ? '1' : '0';
-                } else {
-                    const QByteArray t = v.text().toUtf8();
-                    appendLoadField(out, std::string_view(t.constData(), size_t(t.size())));
-                }
-            } else if (v.hasUtf8()) {
-                appendLoadField(out, v.utf8());
+            } else if (const std::optional<char> digit = boolDigit(v, c)) {
+                out += *digit;
             } else {
-                const QByteArray t = v.text().toUtf8();
-                appendLoadField(out, std::string_view(t.constData(), size_t(t.size())));
+                withUtf8(v, [&](std::string_view text) { appendBulkField(out, text, true); });
             }
         }
         out += '\n';
