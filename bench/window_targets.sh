@@ -3,7 +3,7 @@
 # real X server (Xvfb) with a window manager (openbox), on the 1,000,000-row table, each beside
 # the loop alone (tolvan-bench, tolvan-batchbench) and the database's own tool in the same run.
 # Medians of RUNS (default 3) runs. BEFORE=path/to/an/older/tolvan-windowbench measures that
-# program too, on the same data; PARTS="sqlite postgres batch outputs escape" (the default)
+# program too, on the same data; PARTS="sqlite postgres mariadb batch outputs escape" (the default)
 # chooses what is measured. Installs Xvfb and openbox when they are missing (root).
 set -euo pipefail
 RUNS=${RUNS:-3}
@@ -26,7 +26,7 @@ export XDG_DATA_DIRS=$work/xdg:/usr/share
 windows=("$bin/tolvan-windowbench")
 [[ -n ${BEFORE:-} ]] && windows+=("$BEFORE")
 label() { [[ $1 == "$bin/tolvan-windowbench" ]] && echo "window" || echo "window before ($1)"; }
-part() { [[ " ${PARTS:-sqlite postgres batch outputs escape} " == *" $1 "* ]]; }
+part() { [[ " ${PARTS:-sqlite postgres mariadb batch outputs escape} " == *" $1 "* ]]; }
 # Median seconds of runs of a command line that prints seconds=S; a setup command runs first.
 secs() {
     local setup=$1 i
@@ -67,6 +67,25 @@ if part sqlite; then
             line "sqlite $sep export (sqlite3 -csv)" "$tool" "$loop" "$(label "$w")" "$s" "1.3 x tool"
             echo "  one run: $(once "$w" export "$lite" "select * from t" "$work/out.$sep" $sep)"
         done
+    done
+fi
+
+if part mariadb; then
+    mconn=(-h "$TOLVAN_TEST_MARIA_HOST" -P "$TOLVAN_TEST_MARIA_PORT" -u "$TOLVAN_TEST_MARIA_USER" -p"$TOLVAN_TEST_MARIA_PASSWORD" "$TOLVAN_TEST_MARIA_DB")
+    mariadb --no-defaults "${mconn[@]}" -e "drop table if exists u; create table u like t"
+    printf '%s\n' 'truncate u;' "LOAD DATA LOCAL INFILE '$work/t.csv' INTO TABLE u FIELDS TERMINATED BY ',' OPTIONALLY ENCLOSED BY '\"' ESCAPED BY '' LINES TERMINATED BY '\\n' (id, code, name, @note, amount, created, flag) SET note = NULLIF(@note, '');" >"$work/mimport.sql"
+    truncate="mariadb --no-defaults ${mconn[*]@Q} -e 'truncate u'"
+    tool=$(timed bash -c "mariadb --no-defaults --local-infile=1 ${mconn[*]@Q} <'$work/mimport.sql'")
+    loop=$(secs "$truncate" "$bin/tolvan-bench" import "$maria" "select * from u" "$work/t.csv" csv)
+    for w in "${windows[@]}"; do
+        s=$(secs "$truncate" "$w" import "$maria" "select * from u" "$work/t.csv" csv)
+        line "mariadb csv import (LOAD DATA LOCAL)" "$tool" "$loop" "$(label "$w")" "$s" "1.15 x loop"
+    done
+    tool=$(timed bash -c "mariadb --no-defaults --quick -B ${mconn[*]@Q} -e 'select * from t' >'$work/mref.tsv'")
+    loop=$(secs : "$bin/tolvan-bench" export "$maria" "select * from t" "$work/mout.csv" csv)
+    for w in "${windows[@]}"; do
+        s=$(secs : "$w" export "$maria" "select * from t" "$work/mout.csv" csv)
+        line "mariadb csv export (mariadb --quick -B)" "$tool" "$loop" "$(label "$w")" "$s" "1.15 x loop"
     done
 fi
 
