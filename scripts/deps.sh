@@ -7,7 +7,8 @@ tolvan_deps() {
         build-essential cmake ninja-build pkg-config ccache clang-format
         qt6-base-dev libgl-dev libqt6svg6 qt6-translations-l10n
         unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
-        libsqlite3-dev sqlite3 libxlsxwriter-dev unzip
+        libsqlite3-dev sqlite3 libxlsxwriter-dev libzip-dev libfreexl-dev unzip
+        python3-openpyxl python3-xlsxwriter python3-xlwt
         postgresql postgresql-client libpq-dev
         mariadb-server mariadb-client odbc-mariadb libmariadb-dev
         mdbtools odbc-mdbtools

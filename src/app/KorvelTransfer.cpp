@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -126,6 +127,19 @@ QString frmKorvel::ShowOpenDialog(const QString& title, const QString& filter,
                                   const QString& initialDir) {
     if (showFileDialog) return showFileDialog(false, title, filter, initialDir);
     return QFileDialog::getOpenFileName(this, title, initialDir, dialogFilter(filter));
+}
+
+int frmKorvel::ChooseItem(const QString& prompt, const QStringList& items) {
+    if (chooseItem) return chooseItem(prompt, items);
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(QApplication::applicationDisplayName());
+    dialog.setLabelText(prompt);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return int(items.indexOf(dialog.textValue()));
 }
 
 // Dropped files --------------------------------------------------------------------------

@@ -71,6 +71,7 @@ public:
                            const QString& initialDir) override;
     QString ShowOpenDialog(const QString& title, const QString& filter,
                            const QString& initialDir) override;
+    int ChooseItem(const QString& prompt, const QStringList& items) override;
     bool OpenWithDesktop(const QString& path) override;
     bool abortRequested() const override;
     void clearAbortRequest() override;
@@ -136,6 +137,8 @@ public:
     std::function<QString(bool save, const QString& title, const QString& filter,
                           const QString& dir)>
         showFileDialog;
+    // Picks one of several items (a workbook's sheets); replaceable for tests.
+    std::function<int(const QString& prompt, const QStringList& items)> chooseItem;
 
     // A menu item or toolbar button by its name or key, for tests.
     QAction* action(const QString& name) const { return m_actions.value(name); }

@@ -2,6 +2,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 // What the operations of every window (statements, transfers, batch runs) need of the window
 // they run in. The windows implement these; tests implement recording fakes.
@@ -53,6 +54,9 @@ public:
                                    const QString& /*initialDir*/) {
         return QString();
     }
+    // One of several items (a workbook's sheets) picked by the user: its index, or -1 when
+    // cancelled.
+    virtual int ChooseItem(const QString& /*prompt*/, const QStringList& /*items*/) { return 0; }
     // Opens a file with the desktop's application for it; false when there is none.
     virtual bool OpenWithDesktop(const QString& /*path*/) { return false; }
 };

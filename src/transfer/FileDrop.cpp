@@ -1,6 +1,7 @@
 #include "FileDrop.h"
 
 #include "TransferTexts.h"
+#include "WorkbookReader.h"
 #include "modImport.h"
 
 namespace {
@@ -9,6 +10,8 @@ constexpr qsizetype kShortestPath = 6;
 
 QString dropSeparator(const QString& path) {
     if (path.size() < kShortestPath) return QString();
+    // A workbook is read as its cells; the separator plays no part.
+    if (isWorkbookPath(path)) return kComma;
     const QString extension = path.right(4).toUpper();
     if (extension == QLatin1String(".CSV")) return kComma;
     if (extension == QLatin1String(".TAB")) return kTab;

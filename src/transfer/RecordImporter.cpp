@@ -8,12 +8,6 @@
 
 #include <algorithm>
 
-bool isUsableSeparator(const QString& separator) {
-    if (separator.size() != 1) return false;
-    const char16_t c = separator.front().unicode();
-    return c < 0x80 && c != '"' && c != ' ' && c != '\r' && c != '\n';
-}
-
 RecordImporter::RecordImporter(db::Recordset& target, bool skipFailures)
     : m_target(target), m_skipFailures(skipFailures) {}
 
@@ -21,25 +15,13 @@ RecordImporter::~RecordImporter() = default;
 
 bool RecordImporter::open(const QString& path, const QString& separator, db::Error& error) {
     close();
-    m_path = path;
-    if (!isUsableSeparator(separator)) {
-        error = transfer_error::badSeparator(separator);
-        return false;
-    }
-    FileEncoding encoding;
-    if (!detectFileEncoding(path, encoding, error)) return false;
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly) || !m_file.seek(encoding.bomLength)) {
-        error = transfer_error::fileAccess(path, m_file.errorString());
-        m_file.close();
-        return false;
-    }
-    m_decoder = std::make_unique<TextDecoder>(encoding.encoding, encoding.keepsBytes);
-    m_lines = std::make_unique<LineReader>(
-        [this](char* data, qint64 max) { return m_file.read(data, max); });
-    m_records = std::make_unique<RecordReader>(*m_lines, char(separator.front().unicode()),
-                                               encoding.encoding);
-    return true;
+    m_source = openDelimitedSource(path, separator, error);
+    return m_source != nullptr;
+}
+
+void RecordImporter::open(std::unique_ptr<RecordSource> source) {
+    close();
+    m_source = std::move(source);
 }
 
 bool RecordImporter::flush(db::Error& error) {
@@ -102,25 +84,22 @@ const RecordImporter::Held* RecordImporter::heldRow(qint64 insert) const {
 }
 
 void RecordImporter::close() {
-    m_records.reset();
-    m_lines.reset();
-    m_file.close();
+    m_source.reset();
 }
 
 RecordImporter::Step RecordImporter::next(db::Error& error) {
-    if (!m_records) return End;
-    switch (m_records->next()) {
-    case RecordReader::End:
+    if (!m_source) return End;
+    switch (m_source->next(error)) {
+    case RecordSource::End:
         return End;
-    case RecordReader::ReadFailed:
+    case RecordSource::ReadFailed:
         m_failedRecord = m_recordCount;
-        m_failedLine = m_records->recordLine();
+        m_failedLine = m_source->recordLine();
         m_failed = true;
-        error = transfer_error::fileAccess(m_path, m_file.errorString());
         return Failed;
-    case RecordReader::BlankLine:
+    case RecordSource::Blank:
         return Blank;
-    case RecordReader::Record:
+    case RecordSource::Record:
         break;
     }
     const Step step = addRecord(error);
@@ -130,7 +109,7 @@ RecordImporter::Step RecordImporter::next(db::Error& error) {
 
 RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     const qint64 record = m_recordCount++;
-    const qint64 line = m_records->recordLine();
+    const qint64 line = m_source->recordLine();
     m_failedRecord = record;
     m_failedLine = line;
     // With skipFailures a failure passes, unless the server is gone: then every record
@@ -142,9 +121,9 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
         return m_skipFailures && !lost;
     };
     const int columns = m_target.FieldCount();
-    int fields = m_records->fieldCount();
+    int fields = m_source->fieldCount();
     if (fields > columns) {
-        error = transfer_error::tooManyFields(m_records->recordLine(), fields, columns);
+        error = transfer_error::tooManyFields(line, fields, columns);
         if (!m_skipFailures) return Failed;
         // Passed over: the row keeps the fields that have a column.
         fields = columns;
@@ -152,18 +131,23 @@ RecordImporter::Step RecordImporter::addRecord(db::Error& error) {
     if (!m_target.AddNew() && !failed()) return Failed;
     // A separator ends the record: the field after it is nothing, which an export writes for
     // a Null; only a separator beyond the last column adds no field.
-    if (m_records->endsWithSeparator() && fields < columns &&
+    if (m_source->endsWithSeparator() && fields < columns &&
         !m_target.Fields(fields).setValue(db::Value()) && !failed()) {
         m_target.CancelUpdate();
         return Failed;
     }
     for (int k = 0; k < fields; ++k) {
-        const std::string_view bytes = m_records->field(k);
         db::Value value;
-        if (!bytes.empty())
-            value = m_decoder->decodeValue(bytes);
-        else if (m_records->fieldQuoted(k) && storesEmptyString(m_target.column(k).type))
-            value = db::Value(QString());
+        QString refusal;
+        if (!m_source->value(k, m_target.column(k).type, value, refusal)) {
+            // No column takes it: the row is refused as the database would refuse it.
+            m_target.CancelUpdate();
+            error = transfer_error::badCell(line, refusal);
+            if (!m_skipFailures) return Failed;
+            ++m_refused;
+            noteRefused(line, kBadCellValue.arg(refusal));
+            return Refused;
+        }
         if (!m_target.Fields(k).setValue(std::move(value)) && !failed()) {
             m_target.CancelUpdate();
             return Failed;

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "LineReader.h"
-#include "RecordReader.h"
-#include "TextEncoding.h"
+#include "RecordSource.h"
 #include "db/Error.h"
 
-#include <QFile>
 #include <QString>
 #include <deque>
 #include <memory>
@@ -16,11 +13,10 @@ namespace db {
 class Recordset;
 }
 
-// Adds the records of a delimited file to a record set opened for adding, one line at a
-// time: fields go to the target's fields by position; a quoted empty field ("") is the empty
-// string for the text types and Null for every other type, an empty field without quotes is
-// Null for every type (a spreadsheet's empty cell, an exported Null), and so is the column
-// after a separator that ends the record. With skipFailures a failing
+// Adds the records of a delimited file or a sheet to a record set opened for adding, one at a
+// time: fields go to the target's fields by position, with the values the source gives them
+// (RecordSource); a field no row can store (a sheet's error cell) refuses its row. With
+// skipFailures a failing
 // assignment is passed over (the row keeps the fields that could be set) and so is a row
 // the database refuses, which is not counted; otherwise a failure ends the run. A file that
 // cannot be read always ends it. The database may hold added rows and refuse one of them
@@ -35,6 +31,8 @@ public:
 
     // Opens the file and decides how its text is encoded.
     bool open(const QString& path, const QString& separator, db::Error& error);
+    // Reads the records of that source.
+    void open(std::unique_ptr<RecordSource> source);
     void setSkipFailures(bool skip) { m_skipFailures = skip; }
     bool skipsFailures() const { return m_skipFailures; }
     // Reads the next line, with the lines its record spans, and adds the record unless the
@@ -50,7 +48,7 @@ public:
     // how many, and the first lines with the database's reasons; "" when none was.
     QString refusedNote() const;
     // See RecordReader::unclosedQuoteLine().
-    qint64 unclosedQuoteLine() const { return m_records ? m_records->unclosedQuoteLine() : 0; }
+    qint64 unclosedQuoteLine() const { return m_source ? m_source->unclosedQuoteLine() : 0; }
     // The records whose rows the database took or holds: every record read, or after a failure
     // those before the failing one, less the rows refused and passed over.
     qint64 counted() const;
@@ -79,11 +77,7 @@ private:
 
     db::Recordset& m_target;
     bool m_skipFailures;
-    QString m_path;
-    QFile m_file;
-    std::unique_ptr<LineReader> m_lines;
-    std::unique_ptr<RecordReader> m_records;
-    std::unique_ptr<TextDecoder> m_decoder;
+    std::unique_ptr<RecordSource> m_source;
     qint64 m_recordCount = 0;
     qint64 m_failedRecord = -1;
     qint64 m_failedLine = 0;
@@ -94,6 +88,3 @@ private:
     std::vector<RefusedRow> m_firstRefused;
     size_t m_passedOverSeen = 0;
 };
-
-// A separator the reader can split on: one ASCII character that is no quote, blank or line end.
-bool isUsableSeparator(const QString& separator);

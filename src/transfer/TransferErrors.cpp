@@ -35,6 +35,14 @@ db::Error badEncoding(const QString& path) {
             kSource};
 }
 
+db::Error badWorkbook(const QString& path, const QString& detail) {
+    return {321, QStringLiteral("Invalid file format: %1: %2").arg(path, detail), kSource};
+}
+
+db::Error badCell(qint64 row, const QString& value) {
+    return {13, kAtLine.arg(row) + kBadCellValue.arg(value), kSource};
+}
+
 db::Error badSeparator(const QString& separator) {
     return {5, QStringLiteral("Invalid separator: \"%1\"").arg(separator), kSource};
 }

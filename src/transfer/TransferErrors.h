@@ -15,6 +15,10 @@ db::Error diskFull(const QString& path);
 // room left (the file classes do not keep the reason), else the access error with detail.
 db::Error writeFailure(const QString& path, const QString& detail);
 db::Error badEncoding(const QString& path);
+// A workbook the reader cannot take: no zip archive, no workbook in it, broken XML.
+db::Error badWorkbook(const QString& path, const QString& detail);
+// A cell holding an error value ("#N/A") or no value its row can store.
+db::Error badCell(qint64 row, const QString& value);
 db::Error badSeparator(const QString& separator);
 db::Error overflow();
 // A record (starting on line, counted from 1) with more fields than the target's columns.

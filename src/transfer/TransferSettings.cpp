@@ -32,3 +32,9 @@ DialogTexts dialogTexts(const QString& separator) {
     if (isTabSeparator(separator)) return {kTabDialogTitle, kTabDialogFilter};
     return {kCsvDialogTitle, kCsvDialogFilter};
 }
+
+DialogTexts importDialogTexts(const QString& separator) {
+    DialogTexts texts = dialogTexts(separator);
+    texts.filter += QLatin1Char('|') + kWorkbookImportFilter;
+    return texts;
+}

@@ -20,4 +20,6 @@ struct DialogTexts {
     QString filter;
 };
 DialogTexts dialogTexts(const QString& separator);
+// The import's: the same, and workbooks offered beside the text files.
+DialogTexts importDialogTexts(const QString& separator);
 bool isTabSeparator(const QString& separator);

@@ -17,6 +17,8 @@ inline const QString kNotAFile = QStringLiteral("指定されたパスはファ�
 // A record with more fields than the target: its line, its fields, the table's columns.
 inline const QString kTooManyFields =
     QStringLiteral("%1行目のフィールド数(%2)がテーブルの列数(%3)を超えています");
+// A sheet row with a cell no column can take: the cell's value ("#N/A"); kAtLine before it.
+inline const QString kBadCellValue = QStringLiteral("セルの値 %1 はインポートできません");
 // Before the database's reason for refusing the row of a line.
 inline const QString kAtLine = QStringLiteral("%1行目: ");
 // After an import that passed over rows the database refused: how many, then the first lines.
@@ -51,6 +53,11 @@ inline const QString kCsvDialogFilter =
 inline const QString kTabDialogTitle = QStringLiteral("TABファイル インポート");
 inline const QString kTabDialogFilter =
     QStringLiteral("TABファイル (*.tab)|*.tab|テキストファイル (*.txt)|*.txt");
+
+// The import reads workbooks too, offered in its file dialogs, and asks for one of their sheets.
+inline const QString kWorkbookImportFilter =
+    QStringLiteral("EXCELファイル (*.xlsx;*.xls)|*.xlsx;*.xls");
+inline const QString kSheetChoice = QStringLiteral("インポートするシートを選択してください");
 
 inline const QString kTab = QStringLiteral("\t");
 inline const QString kComma = QStringLiteral(",");

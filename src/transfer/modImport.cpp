@@ -23,15 +23,14 @@ db::Error openFailure(const db::Recordset& rs, const db::Connection* connection)
 // The record loop of the interactive import, in one bulk-write scope. False on a failure
 // (in error); the pending rows are committed on every way out.
 bool importRecords(const db::Recordset& result, db::Connection* connection,
-                   TransferFeedback& feedback, const QString& path, const QString& separator,
-                   qint32& n, db::Error& error) {
+                   TransferFeedback& feedback, std::unique_ptr<RecordSource> records, qint32& n,
+                   db::Error& error) {
     int interval = 100;
     if (!readRefreshInterval(interval, error)) return false;
     db::Recordset work;
     RecordImporter importer(work, false);
-    if (!importer.open(path, separator, error)) return false;
-    const QString source = result.Source();
-    const QString target = importTargetQuery(source);
+    importer.open(std::move(records));
+    const QString target = importTargetQuery(result.Source());
     // Forward-only: opened only to add rows, it reads none, not even for the whole table,
     // and keeps none of the rows it adds, so it is never re-opened to shed them (a re-open
     // would also commit the open batch every time).
@@ -134,7 +133,7 @@ void runImport(db::Recordset* result, db::Connection* connection, TransferFeedba
     if (givenPath) {
         path = *givenPath;
     } else {
-        const DialogTexts texts = dialogTexts(separator);
+        const DialogTexts texts = importDialogTexts(separator);
         path = feedback.ShowOpenDialog(texts.title, texts.filter, dialogFolder(folderKey));
     }
     if (trimBlanks(path).isEmpty()) return exit();
@@ -145,11 +144,18 @@ void runImport(db::Recordset* result, db::Connection* connection, TransferFeedba
         return;
     }
     if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));
+    db::Error error;
+    bool cancelled = false;
+    // A workbook of several sheets asks which, before the busy panel.
+    std::unique_ptr<RecordSource> source = openImportSource(
+        path, separator,
+        [&](const QStringList& sheets) { return feedback.ChooseItem(kSheetChoice, sheets); }, error,
+        cancelled);
+    if (cancelled) return exit();
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, true);
 
-    db::Error error;
-    if (!importRecords(*result, connection, feedback, path, separator, n, error)) {
+    if (!source || !importRecords(*result, connection, feedback, std::move(source), n, error)) {
         feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description), true,
                                   false);
         feedback.UpdateStatusBar(kStatusError);
@@ -198,7 +204,12 @@ bool ImportTableText(db::Connection& connection, const QString& separator, const
     const std::optional<QString> target = tableTargetQuery(tableName, connection.identifierQuote());
     if (!target) return fail(transfer_error::notATableName(tableName));
     if (connection.readOnly()) return fail(db::errors::readOnlyDatabase(QStringLiteral("Tolvan")));
-    if (!importer.open(filePath, separator, error)) return fail(error);
+    bool cancelled = false;
+    // A workbook's first sheet: a batch asks nothing.
+    std::unique_ptr<RecordSource> source =
+        openImportSource(filePath, separator, nullptr, error, cancelled);
+    if (!source) return fail(error);
+    importer.open(std::move(source));
     if (!work.Open(*target, &connection, db::Recordset::adOpenForwardOnly))
         return fail(openFailure(work, &connection));
     if (hooks.setProgress) hooks.setProgress(0);

@@ -19,7 +19,7 @@ echo "deb-check: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "version $(dpkg-deb -f "$deb" Version), expected $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "deb-check: Depends: $depends"
-for need in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libqt6svg6 qt6-translations-l10n libodbc2 libsqlite3-0 libpq5 libmariadb3 libxlsxwriter4 libc6 libstdc++6; do
+for need in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libqt6svg6 qt6-translations-l10n libodbc2 libsqlite3-0 libpq5 libmariadb3 libxlsxwriter4 libzip4 libfreexl1 libc6 libstdc++6; do
     [[ ", $depends," == *", $need "* || ", $depends," == *", $need,"* ]] || fail "Depends lacks $need"
 done
 # Every clause names a Debian package that is there on this Debian 12 machine.

@@ -65,6 +65,13 @@ public:
                            const QString& dir) override {
         return dialog(QStringLiteral("open"), title, filter, dir);
     }
+    // The lists offered to choose from; each answered with choice (-1 cancels).
+    QList<QStringList> choices;
+    int choice = 0;
+    int ChooseItem(const QString& prompt, const QStringList& items) override {
+        choices << (QStringList{prompt} + items);
+        return choice;
+    }
 
 private:
     QString dialog(const QString& kind, const QString& title, const QString& filter,

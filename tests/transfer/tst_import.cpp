@@ -738,10 +738,9 @@ private slots:
         // Cancelled: the result is read again and the count shows 0.
         f->window = RecordingWindow();
         f->importTextCommand(f->window, kComma);
-        QCOMPARE(
-            f->window.dialogs,
-            QStringList{
-                QStringLiteral("open|%1|%2|%3").arg(kCsvDialogTitle, kCsvDialogFilter, folder)});
+        QCOMPARE(f->window.dialogs, QStringList{QStringLiteral("open|%1|%2|%3|%4")
+                                                    .arg(kCsvDialogTitle, kCsvDialogFilter,
+                                                         kWorkbookImportFilter, folder)});
         QVERIFY(f->window.prompts.isEmpty());
         QCOMPARE(f->window.statuses, QStringList{status(0)});
         QCOMPARE(f->window.rebinds, 1);
@@ -769,7 +768,8 @@ private slots:
         f->window.dialogPaths << path;
         f->importTextCommand(f->window, kTab);
         QCOMPARE(f->window.dialogs,
-                 QStringList{QStringLiteral("open|%1|%2|").arg(kTabDialogTitle, kTabDialogFilter)});
+                 QStringList{QStringLiteral("open|%1|%2|%3|")
+                                 .arg(kTabDialogTitle, kTabDialogFilter, kWorkbookImportFilter)});
         QCOMPARE(ReadSetting(keys::ImportDirTab), other + QLatin1Char('/'));
         QCOMPARE(f->rows(QStringLiteral("select * from t order by id")),
                  QStringList({"1|a|b", "2|c|d"}));
