@@ -51,6 +51,12 @@ echo "grid: execute until painted ${grid}s, layer fetch alone ${open}s, ratio $(
 fit=$(QT_QPA_PLATFORM=offscreen "$bin/tolvan-fitbench" "$lite" "select * from t" 2>/dev/null | sed -n 's/.*all_columns_fit_seconds=//p')
 echo "grid: every column fitted to all rows (double-clicked borders) ${fit}s"
 
+# 1M cells: the status bar's count, sum, average, minimum and maximum of a whole selection.
+for conn in lite pg; do
+    s=$(QT_QPA_PLATFORM=offscreen "$bin/tolvan-gridbench" --summary "${!conn}" "select id, amount from t where id <= 500000" 2>/dev/null)
+    echo "selection summed up ($conn): $(echo "$s" | sed -n 's/.*summary_seconds=\([0-9.]*\).*longest_wait_seconds=\([0-9.]*\).*cells=\([0-9]*\).*/\3 cells in \1s, the longest wait for events \2s/p') (target 0.2s for 1M)"
+done
+
 for col in name amount; do
     ref=$(timed sqlite3 "$work/t.db" "select * from t order by $col")
     layer=$(bench_field sort_seconds sort "$lite" "select * from t" "$col asc")

@@ -11,6 +11,9 @@
 //   tolvan-gridbench --refresh "<connection string>" "<sql>"
 //     runs the statement, then F5: the first painted screen of the rows read again and the
 //     completed read, the memory above the program's size before F5.
+//   tolvan-gridbench --summary "<connection string>" "<sql>"
+//     runs the statement, then selects every cell: the time until the status bar sums them up,
+//     and the longest the window waited for its events meanwhile.
 //   tolvan-gridbench --import "<connection string>" "<sql>" CSV_FILE
 //     runs the statement, then the CSV import of the file into its table: the first painted
 //     screen of the result read again after the rows are stored (until then the window takes
@@ -31,6 +34,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTableView>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -134,6 +138,32 @@ int reread(frmKorvel& window, ProgramState& state, const QStringList& args, bool
     return 0;
 }
 
+int summary(frmKorvel& window, ProgramState& state, const QStringList& args) {
+    auto* grid = window.findChild<QTableView*>(QStringLiteral("DataGrid1"));
+    auto* panel = window.findChild<QLabel*>(QStringLiteral("selection"));
+    window.findChild<QPlainTextEdit*>(QStringLiteral("txtQuery"))->setPlainText(args.value(1));
+    window.ExecuteQueryBox();
+    untilIdle(window, state);
+    QApplication::processEvents();
+    QElapsedTimer clock;
+    QElapsedTimer sinceEvents;
+    qint64 longestWait = 0;
+    clock.start();
+    sinceEvents.start();
+    grid->selectAll();
+    while (panel->text().isEmpty()) {
+        longestWait = std::max(longestWait, sinceEvents.nsecsElapsed());
+        QCoreApplication::processEvents();
+        sinceEvents.restart();
+    }
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const qint64 cells = qint64(grid->model()->rowCount()) * grid->model()->columnCount();
+    std::printf("summary_seconds=%.3f longest_wait_seconds=%.3f cells=%lld text=%s\n", seconds,
+                double(longestWait) / 1e9, static_cast<long long>(cells),
+                qPrintable(panel->text()));
+    return 0;
+}
+
 double sqliteShellSeconds(const QString& file, const QString& sql) {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty()) return -1;
@@ -188,7 +218,7 @@ int main(int argc, char* argv[]) {
                              ? args.takeFirst()
                              : QString();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: tolvan-gridbench [--arrival|--refresh|--import] "
+        std::fprintf(stderr, "usage: tolvan-gridbench [--arrival|--refresh|--summary|--import] "
                              "\"<connection string>\" \"<sql>\" [SQLITE_FILE [CSV_FILE]]\n");
         return 2;
     }
@@ -201,6 +231,7 @@ int main(int argc, char* argv[]) {
     window.show();
     QApplication::processEvents();
     if (mode == QLatin1String("--arrival")) return arrival(window, state, args);
+    if (mode == QLatin1String("--summary")) return summary(window, state, args);
     if (mode == QLatin1String("--refresh") || mode == QLatin1String("--import"))
         return reread(window, state, args, mode == QLatin1String("--import"));
 

@@ -53,11 +53,24 @@ StatusPanels::StatusPanels(QWidget* parent, const std::array<int, 4>& designWidt
         p->setFrameShadow(QFrame::Sunken);
         m_panels[i] = p;
     }
+    m_selection = new StatusPanel(this);
+    m_selection->setObjectName(QStringLiteral("selection"));
+    m_selection->setFrameShape(QFrame::Panel);
+    m_selection->setFrameShadow(QFrame::Sunken);
+    m_selection->hide();
 }
 
 void StatusPanels::placePanels() {
     const int dpi = logicalDpiX();
-    const int available = std::max(0, width() - kGap * int(m_panels.size() - 1));
+    int selection = 0;
+    if (!m_selection->text().isEmpty()) {
+        selection = std::min(m_selection->wantedWidth(), width() / 2);
+        m_selection->setGeometry(width() - selection, 0, selection, height());
+        m_selection->setToolTip(m_selection->isElided() ? m_selection->text() : QString());
+        selection += kGap;
+    }
+    m_selection->setVisible(selection > 0);
+    const int available = std::max(0, width() - selection - kGap * int(m_panels.size() - 1));
     const int minimum = fontMetrics().horizontalAdvance(QStringLiteral("…")) +
                         kMinimumText * fontMetrics().averageCharWidth() + 2 * (kIndent + 2);
 

@@ -42,6 +42,9 @@ public:
     StatusPanels(QWidget* parent, const std::array<int, 4>& designWidthsTwips);
 
     StatusPanel* panel(int index) const { return m_panels[size_t(index)]; }
+    // The panel at the right end that sums up the grid's selected cells; hidden while it has
+    // no text, and never wider than half the bar.
+    StatusPanel* selectionPanel() const { return m_selection; }
     // A line the panel's tool tip always shows, below its text when that is cut off.
     void setNote(int index, const QString& note);
     // Places the panels anew; runs by itself on resizes and text changes.
@@ -53,6 +56,7 @@ protected:
 
 private:
     std::array<StatusPanel*, 4> m_panels{};
+    StatusPanel* m_selection = nullptr;
     std::array<int, 4> m_designWidths{};
     std::array<QString, 4> m_notes;
 };

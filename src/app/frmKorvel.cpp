@@ -151,6 +151,11 @@ void frmKorvel::buildControls() {
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
     DataGrid1->copySelection = [this](bool withNames) { copyGridCells(withNames); };
     installGridCopyMenu();
+    connect(DataGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmKorvel::summarizeSelection);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &frmKorvel::summarizeSelection);
+    m_summaryTimer.setSingleShot(true);
+    connect(&m_summaryTimer, &QTimer::timeout, this, &frmKorvel::summarizeSlice);
     m_gridTop = DataGrid1->y();
     buildFindBar();
     DataGrid1->notEditable = [this](const QModelIndex& index) {
@@ -181,6 +186,7 @@ void frmKorvel::buildControls() {
     panelUser = statusPanels->panel(StatusPanels::User);
     panelDataGrid = statusPanels->panel(StatusPanels::DataGrid);
     panelStatus = statusPanels->panel(StatusPanels::Status);
+    panelSelection = statusPanels->selectionPanel();
     setTwipsGeometry(StatusBar1, 0, 1710 + 4485, kClientWidth, kClientHeight - 1710 - 4485);
 
     frameWait = new WaitPanel(m_client);

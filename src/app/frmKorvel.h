@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SelectionSummary.h"
 #include "batch/BatchState.h"
 #include "query/ProgramState.h"
 #include "query/SqlCompletion.h"
@@ -10,6 +11,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -118,6 +120,10 @@ public:
     // The selected cells (their rows and columns as a rectangle) to the clipboard as text and
     // as a table, with the column names first when asked; the names alone.
     void copyGridCells(bool withNames);
+    // The selected cells summed up in the status bar: started anew at every change of the
+    // selection, read in slices between the window's events.
+    void summarizeSelection();
+    void summarizeSlice();
     void copyGridColumnNames();
     // The find bar above the grid (Ctrl+F): opened with the focus in its field; closed, all
     // rows show again and the focus goes back where it was.
@@ -241,6 +247,9 @@ private:
     QLabel* panelUser = nullptr;
     QLabel* panelDataGrid = nullptr;
     QLabel* panelStatus = nullptr;
+    QLabel* panelSelection = nullptr;
+    SelectionSummary m_summary;
+    QTimer m_summaryTimer;
     WaitPanel* frameWait = nullptr;
     QLineEdit* txtFocus = nullptr;
     QMenu* mnuFile = nullptr;

@@ -152,6 +152,10 @@ public:
     qint64 intAt(qint32 row, int col) const {
         return m_data.data[size_t(col)].intAt(m_order[size_t(row)]);
     }
+    // A cell of a Real column as its number.
+    double realAt(qint32 row, int col) const {
+        return m_data.data[size_t(col)].realAt(m_order[size_t(row)]);
+    }
     // The stored bytes of a text or binary cell (see storedBytes), without a copy.
     std::string_view bytesAt(qint32 row, int col) const {
         return m_data.data[size_t(col)].bytesAt(m_order[size_t(row)]);

@@ -130,10 +130,10 @@ std::unique_ptr<RecordSource> sheetSource(std::unique_ptr<WorkbookReader> workbo
     return std::make_unique<SheetSource>(std::move(workbook));
 }
 
-std::unique_ptr<RecordSource> openImportSource(
-    const QString& path, const QString& separator,
-    const std::function<int(const QStringList& sheets)>& chooseSheet, db::Error& error,
-    bool& cancelled) {
+std::unique_ptr<RecordSource>
+openImportSource(const QString& path, const QString& separator,
+                 const std::function<int(const QStringList& sheets)>& chooseSheet, db::Error& error,
+                 bool& cancelled) {
     cancelled = false;
     if (!isWorkbookPath(path)) return openDelimitedSource(path, separator, error);
     std::unique_ptr<WorkbookReader> workbook = openWorkbook(path, error);

@@ -40,10 +40,10 @@ std::unique_ptr<RecordSource> sheetSource(std::unique_ptr<WorkbookReader> workbo
 // The records of a file to import: a workbook's sheet (by its extension), else delimited text.
 // chooseSheet picks one of several sheets by its index, or -1 for none (cancelled is set);
 // without it the first sheet is read. Null with error when the file cannot be read.
-std::unique_ptr<RecordSource> openImportSource(
-    const QString& path, const QString& separator,
-    const std::function<int(const QStringList& sheets)>& chooseSheet, db::Error& error,
-    bool& cancelled);
+std::unique_ptr<RecordSource>
+openImportSource(const QString& path, const QString& separator,
+                 const std::function<int(const QStringList& sheets)>& chooseSheet, db::Error& error,
+                 bool& cancelled);
 
 // A separator the reader can split on: one ASCII character that is no quote, blank or line end.
 bool isUsableSeparator(const QString& separator);

@@ -99,8 +99,7 @@ QString numberText(double value) {
     return numberText(std::string_view(buffer, size_t(n)));
 }
 
-std::optional<QString> serialDateText(std::string_view stored, DateSystem system,
-                                      DateParts parts) {
+std::optional<QString> serialDateText(std::string_view stored, DateSystem system, DateParts parts) {
     double serial = 0;
     const auto [end, ec] = std::from_chars(stored.data(), stored.data() + stored.size(), serial);
     if (ec != std::errc() || end != stored.data() + stored.size() || !std::isfinite(serial))

@@ -25,8 +25,7 @@ QString numberText(double value);
 // any: the time part when the format shows only a time and the day is 0, the date alone when
 // the format shows only a date and there is no time of day. None when the serial is no
 // number or no day of the calendar (the 1900 system's 29 February 1900).
-std::optional<QString> serialDateText(std::string_view stored, DateSystem system,
-                                      DateParts parts);
+std::optional<QString> serialDateText(std::string_view stored, DateSystem system, DateParts parts);
 
 // Whether a number format shows a date or time: the built-in formats by id, a custom one by
 // its code's date and time letters outside quotes, escapes and brackets.

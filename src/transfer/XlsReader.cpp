@@ -40,8 +40,8 @@ public:
 
     bool selectSheet(int index, db::Error& error) override {
         if (index < 0 || index >= m_names.size()) {
-            error = transfer_error::badWorkbook(m_path,
-                                                QStringLiteral("シート %1 がありません").arg(index + 1));
+            error = transfer_error::badWorkbook(
+                m_path, QStringLiteral("シート %1 がありません").arg(index + 1));
             return false;
         }
         if (const int s = freexl_select_active_worksheet(m_handle, (unsigned short)index);

@@ -164,9 +164,9 @@ std::unique_ptr<ZipEntry> XlsxReader::openEntry(const QString& name, db::Error& 
     zip_error_t* zipError = zip_get_error(m_zip.get());
     missing = zip_error_code_zip(zipError) == ZIP_ER_NOENT;
     if (!missing)
-        error = transfer_error::fileAccess(m_path, QStringLiteral("%1: %2").arg(
-                                                       name, QString::fromUtf8(zip_error_strerror(
-                                                                 zipError))));
+        error = transfer_error::fileAccess(
+            m_path,
+            QStringLiteral("%1: %2").arg(name, QString::fromUtf8(zip_error_strerror(zipError))));
     zip_error_clear(m_zip.get());
     return nullptr;
 }
@@ -200,8 +200,8 @@ bool XlsxReader::readRelationships(const QString& part,
                                    std::vector<std::pair<QString, QString>>* types,
                                    db::Error& error) {
     const QString folder = partFolder(part);
-    const QString name = folder + QStringLiteral("_rels/") + part.mid(folder.size()) +
-                         QStringLiteral(".rels");
+    const QString name =
+        folder + QStringLiteral("_rels/") + part.mid(folder.size()) + QStringLiteral(".rels");
     return readPart(name, true, error, [&](QXmlStreamReader& xml) {
         if (xml.name() != u"Relationship") return;
         const QXmlStreamAttributes a = xml.attributes();
@@ -219,9 +219,9 @@ bool XlsxReader::load(db::Error& error) {
         zip_error_init_with_code(&zipError, code);
         const QString reason = QString::fromUtf8(zip_error_strerror(&zipError));
         zip_error_fini(&zipError);
-        error = code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS ? badFile(reason)
-                                                              : transfer_error::fileAccess(m_path,
-                                                                                           reason);
+        error = code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS
+                    ? badFile(reason)
+                    : transfer_error::fileAccess(m_path, reason);
         return false;
     }
     m_zip.reset(zip);
@@ -244,11 +244,11 @@ bool XlsxReader::load(db::Error& error) {
     if (!readPart(workbookPart, false, error, [&](QXmlStreamReader& xml) {
             if (xml.name() == u"workbookPr") {
                 const QStringView d1904 = xml.attributes().value(QLatin1String("date1904"));
-                if (d1904 == u"1" || d1904 == u"true")
-                    m_system = sheet_value::DateSystem::From1904;
+                if (d1904 == u"1" || d1904 == u"true") m_system = sheet_value::DateSystem::From1904;
             } else if (xml.name() == u"sheet") {
                 const QXmlStreamAttributes a = xml.attributes();
-                m_sheets.push_back({a.value(QLatin1String("name")).toString(), partOf(attributeNamed(a, u"id"))});
+                m_sheets.push_back(
+                    {a.value(QLatin1String("name")).toString(), partOf(attributeNamed(a, u"id"))});
             }
         }))
         return false;
@@ -332,9 +332,8 @@ SheetCell XlsxReader::cellOf(QStringView type, int style, const QString& value, 
         if (!ok || size_t(index) + 1 >= m_stringStart.size())
             return {SheetCell::Error, QStringLiteral("#REF!")};
         const quint32 begin = m_stringStart[index];
-        return {SheetCell::Text,
-                QString(reinterpret_cast<const QChar*>(m_strings.data() + begin),
-                        qsizetype(m_stringStart[index + 1] - begin))};
+        return {SheetCell::Text, QString(reinterpret_cast<const QChar*>(m_strings.data() + begin),
+                                         qsizetype(m_stringStart[index + 1] - begin))};
     }
     if (type == u"str") return {SheetCell::Text, sheet_value::unescaped(value)};
     if (type == u"b")

@@ -829,6 +829,43 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), grid());
     }
 
+    // Selected cells are counted in the status bar; those of number columns summed in
+    // decimal, exactly (no float drift), text and Null counted only.
+    void selectedCellsAreSummedUp_data() { testdb::addBackendRows(); }
+    void selectedCellsAreSummedUp() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        db::Connection& c = *m_record.adoConnection;
+        c.Execute(QStringLiteral("DROP TABLE IF EXISTS sm"));
+        QVERIFY(testdb::exec(c, QStringLiteral("CREATE TABLE sm (id INTEGER, d DECIMAL(18,2), r "
+                                               "%1, t VARCHAR(10))")
+                                    .arg(testdb::doubleType(testdb::backend(backend).kind))));
+        QVERIFY(testdb::exec(c, QStringLiteral("INSERT INTO sm VALUES (1, 0.10, 0.1, 'x'), (2, "
+                                               "0.20, 0.2, NULL), (3, NULL, 0.3, '5')")));
+        run(QStringLiteral("select d, r, t from sm order by id"));
+        // SQLite keeps a decimal as a double: its text has no scale.
+        const bool sqlite =
+            testdb::databaseOf(testdb::backend(backend).kind) == testdb::Kind::SqliteNative;
+        const QString tenth = sqlite ? QStringLiteral("0.1") : QStringLiteral("0.10");
+        clickCell(0, 0);
+        QCOMPARE(panel("selection")->text(), QString());
+        QVERIFY(!panel("selection")->isVisible());
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(panel("selection")->text(),
+                 QStringLiteral("個数: 3  合計: 0.3  平均: 0.15  最小: 0.1  最大: 0.2"));
+        QTRY_VERIFY(panel("selection")->isVisible());
+        press(Qt::Key_Right, Qt::ShiftModifier);
+        press(Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(panel("selection")->text(),
+                 QStringLiteral("個数: 9  合計: 0.9  平均: 0.18  最小: 0.1  最大: 0.3"));
+        // Text alone: counted.
+        clickCell(0, 2);
+        press(Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(panel("selection")->text(), QStringLiteral("個数: 2"));
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
     // Ctrl+F opens the find bar: Enter and Shift+Enter go to the next and the previous cell
     // holding the text, around the end; the filter shows the matching rows alone, and edits
     // and deletions there reach the rows shown. Escape shows all rows again and gives the

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "TestBackends.h"
+#include "app/DecimalSum.h"
 #include "app/StatusPanels.h"
 
 class TestStatusPanels : public QObject, public MainWindowFixture {
@@ -24,6 +25,42 @@ private slots:
         QVERIFY(connectTo(QStringLiteral("sqlite"), db::ConnectionKind::Access));
     }
     void cleanup() { closeWindow(); }
+
+    // The sum of the selected cells stays exact where a double drifts.
+    void decimalSums_data() {
+        QTest::addColumn<QStringList>("terms");
+        QTest::addColumn<QString>("sum");
+        QTest::addColumn<QString>("average");
+        QTest::newRow("tenths") << QStringList{"0.1", "0.2"} << "0.3"
+                                << "0.15";
+        QTest::newRow("scale kept") << QStringList{"1.50", "2.50"} << "4.00"
+                                    << "2";
+        QTest::newRow("exponent") << QStringList{"1e-7", "1"} << "1.0000001"
+                                  << "0.50000005";
+        QTest::newRow("cancels") << QStringList{"-5.5", "5.5"} << "0.0"
+                                 << "0";
+        QTest::newRow("38 digits") << QStringList{"99999999999999999999999999999999999", "1"}
+                                   << "100000000000000000000000000000000000"
+                                   << "5E34";
+        QTest::newRow("beyond exact") << QStringList{"1E300", "1"} << "1E300"
+                                      << "5E299";
+        QTest::newRow("overflow") << QStringList{"-99999999999999999999999999999999999999",
+                                                 "-99999999999999999999999999999999999999"}
+                                  << "-2E38"
+                                  << "-1E38";
+    }
+    void decimalSums() {
+        QFETCH(QStringList, terms);
+        QFETCH(QString, sum);
+        QFETCH(QString, average);
+        DecimalSum total;
+        for (const QString& t : terms)
+            QVERIFY(total.add(t.toStdString()));
+        QVERIFY(!total.add("1,5"));
+        QVERIFY(!total.add("inf"));
+        QCOMPARE(total.text(), sum);
+        QCOMPARE(total.dividedBy(terms.size()), average);
+    }
 
     void panelsKeepApart_data() {
         QTest::addColumn<int>("widthTwips");

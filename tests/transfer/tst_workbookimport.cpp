@@ -50,19 +50,32 @@ private slots:
     void numbers_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0.1") << "0.1" << "0.1";
-        QTest::newRow("float drift") << "0.30000000000000004" << "0.3";
-        QTest::newRow("17 digits") << "12345.678901234567" << "12345.6789012346";
-        QTest::newRow("carry") << "9.9999999999999999" << "10";
-        QTest::newRow("half away") << "-1.0000000000000050" << "-1.00000000000001";
-        QTest::newRow("exponent") << "1.234567890123457e+17" << "123456789012346000";
-        QTest::newRow("small") << "-1e-06" << "-0.000001";
-        QTest::newRow("far out") << "1.5E-300" << "1.5E-300";
-        QTest::newRow("huge") << "1e+22" << "1E22";
-        QTest::newRow("zero") << "-0" << "0";
-        QTest::newRow("integer") << "42" << "42";
-        QTest::newRow("no number") << "1,5" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("0.1") << "0.1"
+                             << "0.1";
+        QTest::newRow("float drift") << "0.30000000000000004"
+                                     << "0.3";
+        QTest::newRow("17 digits") << "12345.678901234567"
+                                   << "12345.6789012346";
+        QTest::newRow("carry") << "9.9999999999999999"
+                               << "10";
+        QTest::newRow("half away") << "-1.0000000000000050"
+                                   << "-1.00000000000001";
+        QTest::newRow("exponent") << "1.234567890123457e+17"
+                                  << "123456789012346000";
+        QTest::newRow("small") << "-1e-06"
+                               << "-0.000001";
+        QTest::newRow("far out") << "1.5E-300"
+                                 << "1.5E-300";
+        QTest::newRow("huge") << "1e+22"
+                              << "1E22";
+        QTest::newRow("zero") << "-0"
+                              << "0";
+        QTest::newRow("integer") << "42"
+                                 << "42";
+        QTest::newRow("no number") << "1,5"
+                                   << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void numbers() {
         QFETCH(QString, stored);
@@ -100,10 +113,10 @@ private slots:
         QFETCH(QString, text);
         const auto system =
             from1904 ? sheet_value::DateSystem::From1904 : sheet_value::DateSystem::From1900;
-        QCOMPARE(sheet_value::serialDateText(serial.toStdString(), system,
-                                             sheet_value::DateParts(parts))
-                     .value_or(QString()),
-                 text);
+        QCOMPARE(
+            sheet_value::serialDateText(serial.toStdString(), system, sheet_value::DateParts(parts))
+                .value_or(QString()),
+            text);
     }
 
     void formats_data() {
@@ -119,8 +132,8 @@ private slots:
             << 165 << "yyyy-mm-dd h:mm:ss" << int(DateParts::DateTime);
         QTest::newRow("minutes") << 166 << "mm:ss" << int(DateParts::Time);
         QTest::newRow("elapsed") << 167 << "[h]:mm" << int(DateParts::Time);
-        QTest::newRow("Japanese era") << 168 << "[$-411]ggge\"年\"m\"月\"d\"日\""
-                                      << int(DateParts::Date);
+        QTest::newRow("Japanese era")
+            << 168 << "[$-411]ggge\"年\"m\"月\"d\"日\"" << int(DateParts::Date);
         QTest::newRow("quoted letters") << 169 << "0\"days\"" << int(DateParts::None);
         QTest::newRow("scientific") << 170 << "0.00E+00" << int(DateParts::None);
         QTest::newRow("colour and general") << 171 << "[Red]General" << int(DateParts::None);
@@ -150,7 +163,8 @@ private slots:
                               "4|2024-03-31 02:30:00|True|12345.6789012346",
                               // Empty cells before the last are empty texts in text columns.
                               "5|||0", "7|123456789012346000|False|0.0000001",
-                              "9|  blanks kept  |tab\tand\nbreak|-5", "10|3/4|a\rb|100000000000000000000"}));
+                              "9|  blanks kept  |tab\tand\nbreak|-5",
+                              "10|3/4|a\rb|100000000000000000000"}));
         QCOMPARE(f->window.statuses.last(), QString::number(8) + kRowsHandled);
         QCOMPARE(f->state->resultSet->RecordCount(), 8);
 
@@ -215,8 +229,7 @@ private slots:
         QCOMPARE(f->window.prompts,
                  QStringList{QStringLiteral("1件のデータはデータベースに登録されませんでした\r\n"
                                             "2行目: セルの値 #N/A はインポートできません")});
-        QCOMPARE(f->rows(QStringLiteral("select id from w order by id")),
-                 QStringList({"1", "3"}));
+        QCOMPARE(f->rows(QStringLiteral("select id from w order by id")), QStringList({"1", "3"}));
         QCOMPARE(f->window.statuses.last(), QString::number(2) + kRowsHandled);
     }
 
