@@ -64,8 +64,8 @@ bool DecimalSum::add(std::string_view s, long double* out) {
         if (c < '0' || c > '9') break;
         ++digits;
         if (point) ++scale;
-        if (fits && (!timesTen(mantissa, 1) || __builtin_add_overflow(mantissa, Wide(c - '0'),
-                                                                      &mantissa)))
+        if (fits &&
+            (!timesTen(mantissa, 1) || __builtin_add_overflow(mantissa, Wide(c - '0'), &mantissa)))
             fits = false;
     }
     if (digits == 0) return false;

@@ -42,6 +42,8 @@ void frmKorvel::installGridCopyMenu() {
     add(kCopyCells, [this] { copyGridCells(false); });
     add(kCopyWithNames, [this] { copyGridCells(true); });
     add(kCopyNames, [this] { copyGridColumnNames(); });
+    add(kPasteCells, [this] { pasteGridCells(); });
+    add(kPasteRows, [this] { pasteGridRows(); });
 }
 
 void frmKorvel::gridSelection(std::vector<int>& rows, std::vector<int>& columns) const {

@@ -172,22 +172,44 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
+bool RecordsetModel::changedValue(int row, int column, const QString& text,
+                                  db::Value& value) const {
+    const bool wasNull = m_rs->isNull(sourceRow(row), column);
+    if ((wasNull && text.isEmpty()) || (!wasNull && m_rs->text(sourceRow(row), column) == text))
+        return false;
+    const db::ColumnInfo& info = m_rs->column(column);
+    const bool textType =
+        info.storage == db::Storage::Text && !info.decimalText && info.type != db::adGUID;
+    value = text.isEmpty() && !textType ? db::Value::null() : db::Value(text);
+    return true;
+}
+
+bool RecordsetModel::setRowTexts(int row, const std::vector<std::pair<int, QString>>& cells,
+                                 db::Error& error) {
+    std::vector<std::pair<int, db::Value>> values;
+    for (const auto& [column, text] : cells) {
+        db::Value v;
+        if (changedValue(row, column, text, v)) values.emplace_back(column, std::move(v));
+    }
+    if (values.empty()) return true;
+    const bool written = m_rs->setValues(sourceRow(row), values);
+    if (!written) {
+        const db::ErrorList& errors = m_rs->Errors();
+        error = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()}
+                               : errors.front();
+    }
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    return written;
+}
+
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || !m_rs || isComputed(index) || isBinary(index) ||
         isTooLongToEdit(index))
         return false;
-    const QString text = value.toString();
+    db::Value v;
     // An edit that changes nothing writes nothing, so values the user did not touch (and
     // their exact bytes) stay as they are.
-    const bool wasNull = m_rs->isNull(sourceRow(index.row()), index.column());
-    if ((wasNull && text.isEmpty()) ||
-        (!wasNull && m_rs->text(sourceRow(index.row()), index.column()) == text))
-        return true;
-    const db::ColumnInfo& column = m_rs->column(index.column());
-    const bool textType =
-        column.storage == db::Storage::Text && !column.decimalText && column.type != db::adGUID;
-    // An emptied cell is an empty text in text columns, Null in all others.
-    const db::Value v = text.isEmpty() && !textType ? db::Value::null() : db::Value(text);
+    if (!changedValue(index.row(), index.column(), value.toString(), v)) return true;
     if (!m_rs->setValue(sourceRow(index.row()), index.column(), v)) {
         const db::ErrorList& errors = m_rs->Errors();
         const db::Error e = errors.empty() ? db::Error{db::ErrorNumber::Fail, QString(), QString()}

@@ -6,7 +6,9 @@
 
 namespace db {
 class Recordset;
-}
+struct Error;
+class Value;
+} // namespace db
 
 // Shows a record set in a grid: cells are read from the record set when the view asks for
 // them, so a million rows cost nothing until they scroll into sight.
@@ -56,6 +58,12 @@ public:
     bool isComputed(const QModelIndex& index) const;
     // A text longer than the cell editor holds: shown, not edited.
     bool isTooLongToEdit(const QModelIndex& index) const;
+    // The value a cell's text stands for, as the editor writes it: an emptied cell is an empty
+    // text in text columns, Null in all others. False when the cell holds that value already.
+    bool changedValue(int row, int column, const QString& text, db::Value& value) const;
+    // Writes several cells of a row shown (column and text) with one update of its row, those
+    // whose value changes; false with the database's error in error.
+    bool setRowTexts(int row, const std::vector<std::pair<int, QString>>& cells, db::Error& error);
     // Writes an edited cell to the database through the record set.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 

@@ -322,6 +322,10 @@ void ResultGrid::keyPressEvent(QKeyEvent* event) {
         if (copySelection) copySelection(held & Qt::ShiftModifier);
         event->accept();
         return;
+    } else if (key == Qt::Key_V && state() != EditingState && held == Qt::ControlModifier) {
+        if (pasteCells) pasteCells();
+        event->accept();
+        return;
     }
     QTableView::keyPressEvent(event);
 }

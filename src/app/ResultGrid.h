@@ -27,6 +27,8 @@ public:
     std::function<void(const QModelIndex&)> notEditable;
     // Ctrl+C, or Ctrl+Shift+C for the column names first.
     std::function<void(bool withNames)> copySelection;
+    // Ctrl+V outside the cell editor.
+    std::function<void()> pasteCells;
 
     // The header clicked last, its column as decimal text; emptied for every new result, so
     // that the first click on a header only marks it and the second sorts.

@@ -89,8 +89,8 @@ void SelectionSummary::addCell(int row, int column) {
     case db::Storage::Real: {
         // The shortest text that reads back as the double: 0.1 is 0.1, not its binary value.
         char text[32];
-        const size_t n = db::realChars(m_rs->realAt(r, column), text,
-                                       m_rs->column(column).type == db::adSingle);
+        const size_t n =
+            db::realChars(m_rs->realAt(r, column), text, m_rs->column(column).type == db::adSingle);
         if (!m_sum.add(std::string_view(text, n), &value)) return;
         m_floats = true;
         break;

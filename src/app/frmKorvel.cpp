@@ -100,6 +100,7 @@ frmKorvel::~frmKorvel() {
     DataGrid1->commonKeyDown = nullptr;
     DataGrid1->deleteSelectedRows = nullptr;
     DataGrid1->copySelection = nullptr;
+    DataGrid1->pasteCells = nullptr;
     DataGrid1->notEditable = nullptr;
 }
 
@@ -150,6 +151,7 @@ void frmKorvel::buildControls() {
     DataGrid1->lostFocus = [this] { ClearGridPanel(); };
     DataGrid1->deleteSelectedRows = [this] { DataGrid1_BeforeDelete(); };
     DataGrid1->copySelection = [this](bool withNames) { copyGridCells(withNames); };
+    DataGrid1->pasteCells = [this] { pasteGridCells(); };
     installGridCopyMenu();
     connect(DataGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &frmKorvel::summarizeSelection);

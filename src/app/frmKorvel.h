@@ -123,6 +123,11 @@ public:
     // The selected cells summed up in the status bar: started anew at every change of the
     // selection, read in slices between the window's events.
     void summarizeSelection();
+    // Ctrl+V: the clipboard's cells over the grid's from the current cell, each row changed
+    // written once; asked first when more than one row changes.
+    void pasteGridCells();
+    // The clipboard's rows added to the table behind the result, as an import adds them.
+    void pasteGridRows();
     void summarizeSlice();
     void copyGridColumnNames();
     // The find bar above the grid (Ctrl+F): opened with the focus in its field; closed, all

@@ -168,6 +168,9 @@ public:
     }
     // Writes one cell to the database: an edit of that row and Update.
     bool setValue(qint32 row, int col, const Value& v);
+    // Writes cells of one row (column and value) with one edit and one Update; on a failure the
+    // row is as it was.
+    bool setValues(qint32 row, const std::vector<std::pair<int, Value>>& values);
     // Deletes one row in the database and from the record set.
     bool deleteRow(qint32 row);
 

@@ -262,6 +262,17 @@ bool Recordset::setValue(qint32 row, int col, const Value& v) {
     return Update();
 }
 
+bool Recordset::setValues(qint32 row, const std::vector<std::pair<int, Value>>& values) {
+    if (!setPosition(row)) return false;
+    for (const auto& [col, v] : values) {
+        if (!Fields(col).setValue(v)) {
+            CancelUpdate();
+            return false;
+        }
+    }
+    return Update();
+}
+
 bool Recordset::deleteRow(qint32 row) {
     if (!setPosition(row)) return false;
     return Delete();

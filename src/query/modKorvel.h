@@ -30,6 +30,18 @@ inline const QString kCopyCells = QStringLiteral("コピー(&C)\tCtrl+C");
 inline const QString kCopyWithNames = QStringLiteral("列名付きでコピー(&H)\tCtrl+Shift+C");
 inline const QString kCopyNames = QStringLiteral("列名をコピー(&N)");
 inline const QString kRowsCopied = QStringLiteral("件のデータをコピーしました");
+// Pasting cells from a spreadsheet: the grid's menu, what it asks and reports.
+inline const QString kPasteCells = QStringLiteral("貼り付け(&P)\tCtrl+V");
+inline const QString kPasteRows = QStringLiteral("行として貼り付け(&R)");
+inline const QString kPasteQuestion = QStringLiteral("%1行のデータを変更しますか？");
+inline const QString kPasteOutside =
+    QStringLiteral("貼り付ける範囲が表の外にはみ出します。何も書き込みませんでした");
+// A cell pasted onto that cannot be edited: nothing is written.
+inline const QString kPasteNotEditable =
+    QStringLiteral("編集できない列には貼り付けられません。何も書き込みませんでした");
+inline const QString kRowsPasted = QStringLiteral("件のデータを貼り付けました");
+// After the report of a row the database refused: the rows written before it stay.
+inline const QString kPastedBefore = QStringLiteral("それまでの%1件のデータは書き込まれています");
 // The find bar above the grid.
 inline const QString kFindLabel = QStringLiteral("検索:");
 inline const QString kFindNext = QStringLiteral("次へ");

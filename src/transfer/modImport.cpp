@@ -98,10 +98,47 @@ bool importRecords(const db::Recordset& result, db::Connection* connection,
     return true;
 }
 
-// ImportText and ImportFile: the dialog only when no path is given.
+// What the step that finds the rows gave: a source (null with the error when it could not be
+// read), nothing to import (the exit runs), or a message that ended it.
+struct Opened {
+    enum Way { Rows, Exit, Stop };
+    Way way = Exit;
+    std::unique_ptr<RecordSource> source;
+};
+using SourceStep = std::function<Opened(db::Error& error)>;
+
+// ImportText and ImportFile: the file (the dialog only when no path is given).
+Opened openFile(TransferFeedback& feedback, const QString& separator, const QString* givenPath,
+                db::Error& error) {
+    const SettingKey& folderKey =
+        isTabSeparator(separator) ? keys::ImportDirTab : keys::ImportDirCsv;
+    QString path;
+    if (givenPath) {
+        path = *givenPath;
+    } else {
+        const DialogTexts texts = importDialogTexts(separator);
+        path = feedback.ShowOpenDialog(texts.title, texts.filter, dialogFolder(folderKey));
+    }
+    if (trimBlanks(path).isEmpty()) return {};
+    // A folder or a FIFO is there, but is no file to read.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        feedback.ShowMessagePanel(info.exists() ? kNotAFile : kFileMissing, true, false);
+        return {Opened::Stop, nullptr};
+    }
+    if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));
+    bool cancelled = false;
+    // A workbook of several sheets asks which, before the busy panel.
+    std::unique_ptr<RecordSource> source = openImportSource(
+        path, separator,
+        [&](const QStringList& sheets) { return feedback.ChooseItem(kSheetChoice, sheets); }, error,
+        cancelled);
+    if (cancelled) return {};
+    return {Opened::Rows, std::move(source)};
+}
+
 void runImport(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
-               const QString& separator, const QString* givenPath,
-               const std::function<void()>& reread) {
+               const SourceStep& open, const std::function<void()>& reread) {
     qint32 n = 0;
     // Reading the result again runs its statement: only one that changes nothing.
     const bool rereadable = result && db::readsOnly(result->Source());
@@ -127,35 +164,15 @@ void runImport(db::Recordset* result, db::Connection* connection, TransferFeedba
         feedback.ShowMessagePanel(kNoImportIntoChange, true, false);
         return exit();
     }
-    const SettingKey& folderKey =
-        isTabSeparator(separator) ? keys::ImportDirTab : keys::ImportDirCsv;
-    QString path;
-    if (givenPath) {
-        path = *givenPath;
-    } else {
-        const DialogTexts texts = importDialogTexts(separator);
-        path = feedback.ShowOpenDialog(texts.title, texts.filter, dialogFolder(folderKey));
-    }
-    if (trimBlanks(path).isEmpty()) return exit();
-    // A folder or a FIFO is there, but is no file to read.
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        feedback.ShowMessagePanel(info.exists() ? kNotAFile : kFileMissing, true, false);
-        return;
-    }
-    if (!givenPath) WriteSetting(folderKey, FolderOfPath(path));
     db::Error error;
-    bool cancelled = false;
-    // A workbook of several sheets asks which, before the busy panel.
-    std::unique_ptr<RecordSource> source = openImportSource(
-        path, separator,
-        [&](const QStringList& sheets) { return feedback.ChooseItem(kSheetChoice, sheets); }, error,
-        cancelled);
-    if (cancelled) return exit();
+    Opened opened = open(error);
+    if (opened.way == Opened::Stop) return;
+    if (opened.way == Opened::Exit) return exit();
     feedback.UpdateStatusBar(QString::number(n) + kRowsHandled);
     feedback.ShowBusy(QString(), false, true);
 
-    if (!source || !importRecords(*result, connection, feedback, std::move(source), n, error)) {
+    if (!opened.source ||
+        !importRecords(*result, connection, feedback, std::move(opened.source), n, error)) {
         feedback.ShowMessagePanel(ErrorReport(error.Number, error.Source, error.Description), true,
                                   false);
         feedback.UpdateStatusBar(kStatusError);
@@ -168,13 +185,29 @@ void runImport(db::Recordset* result, db::Connection* connection, TransferFeedba
 
 void ImportText(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& separator, const std::function<void()>& reread) {
-    runImport(result, connection, feedback, separator, nullptr, reread);
+    runImport(
+        result, connection, feedback,
+        [&](db::Error& error) { return openFile(feedback, separator, nullptr, error); }, reread);
 }
 
 void ImportFile(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
                 const QString& path, const QString& separator,
                 const std::function<void()>& reread) {
-    runImport(result, connection, feedback, separator, &path, reread);
+    runImport(
+        result, connection, feedback,
+        [&](db::Error& error) { return openFile(feedback, separator, &path, error); }, reread);
+}
+
+void ImportRows(db::Recordset* result, db::Connection* connection, TransferFeedback& feedback,
+                std::unique_ptr<WorkbookReader> rows, const std::function<void()>& reread) {
+    const WindowLock lock(feedback);
+    feedback.SetProgressVisible(true);
+    runImport(
+        result, connection, feedback,
+        [&](db::Error&) {
+            return Opened{Opened::Rows, sheetSource(std::move(rows))};
+        },
+        reread);
 }
 
 void ImportTextCommand(db::Recordset* result, db::Connection* connection,

@@ -12,6 +12,7 @@
 #include "options/SettingsKeys.h"
 #include "options/SettingsStore.h"
 #include "query/modExecuteQuery.h"
+#include "query/modKorvel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -826,6 +827,108 @@ private slots:
         QVERIFY(names);
         names->trigger();
         QCOMPARE(clipboard->text(), QStringLiteral("id\tt\r\n"));
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    // Ctrl+V puts a spreadsheet's cells over the grid's from the current cell: each changed
+    // row written once by its key, asked first when several change; nothing written when
+    // the cells reach past the grid, land on a computed column or the question is declined.
+    void pasteWritesEachRowOnce_data() { testdb::addBackendRows(); }
+    void pasteWritesEachRowOnce() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        const testdb::Kind kind = testdb::backend(backend).kind;
+        QVERIFY(countUpdates(kind, QStringLiteral("g")));
+        const auto updates = [&] { return readBack(QStringLiteral("select n from g_updates")); };
+        const auto names = [&] {
+            return readBack(QStringLiteral("select name from g order by id"));
+        };
+        const auto amounts = [&] {
+            return readBack(QStringLiteral("select id from g where amount = 10 or amount = 9.5 or "
+                                           "amount = 100 order by id"));
+        };
+        run(QStringLiteral("select * from g order by id"));
+        QClipboard* clipboard = QApplication::clipboard();
+        clickCell(0, 1);
+        // As a spreadsheet copies: quoted cells with a tab and a line break, CR LF, and the
+        // value row 1 already holds (its row still changes by its name).
+        clipboard->setText(QStringLiteral("\"x\ty\"\t10\r\n\"two\r\nlines \"\"q\"\"\"\t7.25\r\n"));
+        m_answers << PanelAnswer::Cancel;
+        press(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_prompts.takeFirst(), QStringLiteral("\n2行のデータを変更しますか？"));
+        QCOMPARE(updates(), QStringList{"0"});
+        m_answers << PanelAnswer::Ok;
+        press(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_prompts.takeFirst(), QStringLiteral("\n2行のデータを変更しますか？"));
+        QCOMPARE(updates(), QStringList{"2"});
+        QCOMPARE(names(), QStringList({"x\ty", "two\r\nlines \"q\"", "c"}));
+        QCOMPARE(readBack(QStringLiteral("select id from g where amount = 7.25")),
+                 QStringList{"2"});
+        QCOMPARE(panel("status")->text(), QStringLiteral("2件のデータを貼り付けました"));
+        // The same cells again change nothing: nothing is asked or written.
+        press(Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(updates(), QStringList{"2"});
+        // One cell, without a line end; the current row alone asks nothing.
+        clipboard->setText(QStringLiteral("z"));
+        clickCell(2, 1);
+        press(Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(m_prompts.isEmpty());
+        QCOMPARE(names().value(2), QStringLiteral("z"));
+        QCOMPARE(updates(), QStringList{"3"});
+        // Past the last row, past the last column: said, nothing written.
+        clipboard->setText(QStringLiteral("a\r\nb\r\n"));
+        press(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_prompts.takeFirst().trimmed(), kPasteOutside);
+        clickCell(0, 2);
+        clipboard->setText(QStringLiteral("1\t2\r\n"));
+        press(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_prompts.takeFirst().trimmed(), kPasteOutside);
+        QCOMPARE(updates(), QStringList{"3"});
+        // A computed column among the cells: refused before any row is written.
+        run(QStringLiteral("select id, name, amount * 2 as twice from g order by id"));
+        clickCell(0, 1);
+        clipboard->setText(QStringLiteral("p\t1\r\n"));
+        press(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_prompts.takeFirst().trimmed(), kComputedColumnReadOnly);
+        QCOMPARE(updates(), QStringList{"3"});
+        QCOMPARE(names().value(0), QStringLiteral("x\ty"));
+        QCOMPARE(amounts(), QStringList({"1", "3"}));
+        QCOMPARE(QApplication::focusWidget(), grid());
+    }
+
+    // 「行として貼り付け」 adds the clipboard's rows to the table as the import does: a
+    // refused row named by its line, the count shown never above what is stored.
+    void pasteAsRows_data() { testdb::addBackendRows(); }
+    void pasteAsRows() {
+        QFETCH(QString, backend);
+        useBackend(backend);
+        run(QStringLiteral("select * from g order by id"));
+        QApplication::clipboard()->setText(
+            QStringLiteral("4\t\"d\te\"\t1.5\r\n\r\n5\t\"f\r\ng\"\t\r\n"));
+        clickCell(0, 0);
+        QAction* rows = nullptr;
+        for (QAction* a : grid()->actions())
+            if (a->text() == kPasteRows) rows = a;
+        QVERIFY(rows);
+        rows->trigger();
+        QVERIFY(idle());
+        QVERIFY2(m_prompts.isEmpty(), qPrintable(m_prompts.join('\n')));
+        QCOMPARE(readBack(QStringLiteral("select name from g where id > 3 order by id")),
+                 QStringList({"d\te", "f\r\ng"}));
+        QCOMPARE(readBack(QStringLiteral("select id from g where amount is null")),
+                 QStringList{"5"});
+        QCOMPARE(grid()->model()->rowCount(), 5);
+        QCOMPARE(panel("status")->text(), QStringLiteral("2件のデータを処理しました"));
+        // A key already stored: refused, with its line; the rows before it stay.
+        QApplication::clipboard()->setText(QStringLiteral("6\tok\t1\r\n1\tdup\t2\r\n"));
+        rows->trigger();
+        QVERIFY(idle());
+        QCOMPARE(m_prompts.size(), 1);
+        QVERIFY2(m_prompts[0].contains(QStringLiteral("2行目")), qPrintable(m_prompts[0]));
+        m_prompts.clear();
+        QCOMPARE(readBack(QStringLiteral("select count(*) from g")), QStringList{"6"});
+        QCOMPARE(panel("status")->text(), QStringLiteral("1件のデータを処理しました"));
         QCOMPARE(QApplication::focusWidget(), grid());
     }
 

@@ -3,6 +3,7 @@
 #include "TransferFixture.h"
 #include "options/SettingsKeys.h"
 #include "options/SettingsStore.h"
+#include "transfer/ClipboardCells.h"
 #include "transfer/FileDrop.h"
 #include "transfer/SheetValues.h"
 #include "transfer/TableTransfer.h"
@@ -144,6 +145,34 @@ private slots:
         QFETCH(QString, code);
         QFETCH(int, parts);
         QCOMPARE(int(sheet_value::formatDateParts(id, code)), parts);
+    }
+
+    // A spreadsheet's clipboard text, cells joined by "|" and rows by ";".
+    void clipboardCells_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cells");
+        QTest::newRow("rows") << "a\tb\r\nc\td\r\n"
+                              << "a|b;c|d";
+        QTest::newRow("quoted") << "\"x\ty\"\t\"two\r\nlines\"\r\n"
+                                << "x\ty|two\r\nlines";
+        QTest::newRow("doubled quotes") << "\"say \"\"hi\"\"\"\r\n"
+                                        << "say \"hi\"";
+        QTest::newRow("a quote that does not close the cell") << "5\" pipe\t\"open\r\n"
+                                                              << "5\" pipe|\"open";
+        QTest::newRow("blanks and empty cells kept") << " a \t\t\r\n\r\nb\r\n\r\n"
+                                                     << " a ||;;b";
+        QTest::newRow("no line end") << "z"
+                                     << "z";
+        QTest::newRow("LF only") << "1\n2"
+                                 << "1;2";
+    }
+    void clipboardCells() {
+        QFETCH(QString, text);
+        QFETCH(QString, cells);
+        QStringList rows;
+        for (const std::vector<QString>& row : spreadsheetCells(text))
+            rows << QStringList(row.begin(), row.end()).join(QLatin1Char('|'));
+        QCOMPARE(rows.join(QLatin1Char(';')), cells);
     }
 
     // Every kind of cell, compared in the database after the import the window runs.
