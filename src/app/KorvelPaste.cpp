@@ -41,7 +41,7 @@ void frmKorvel::pasteGridCells() {
         for (size_t c = 0; c < cells[r].size(); ++c) {
             const QModelIndex index = m_model->index(pasted.row, current.column() + int(c));
             if (!(m_model->flags(index) & Qt::ItemIsEditable)) {
-                ShowMessagePanel(m_model->readOnly()       ? kDatabaseReadOnly
+                ShowMessagePanel(m_model->readOnly()          ? kDatabaseReadOnly
                                  : m_model->isComputed(index) ? kComputedColumnReadOnly
                                                               : kPasteNotEditable,
                                  true, false);

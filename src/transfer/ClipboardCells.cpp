@@ -34,7 +34,7 @@ public:
             for (size_t c = 0; c < row.size(); ++c) {
                 if (row[c].isEmpty()) continue;
                 cells.resize(c + 1);
-                cells[c] = {SheetCell::Text, row[c]};
+                cells[c] = {SheetCell::Text, row[c].toStdString()};
             }
             if (!cells.empty()) {
                 rowNumber = qint64(++m_next);
@@ -58,7 +58,8 @@ std::vector<std::vector<QString>> spreadsheetCells(const QString& text) {
         QString cell;
         const qsizetype end = text[i] == u'"' ? quotedEnd(text, i) : -1;
         if (end > 0) {
-            cell = text.mid(i + 1, end - i - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+            cell =
+                text.mid(i + 1, end - i - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
             i = end;
         } else {
             const qsizetype start = i;

@@ -99,11 +99,11 @@ public:
     bool value(int k, int type, db::Value& out, QString& refusal) override {
         SheetCell& cell = m_cells[size_t(k)];
         if (cell.kind == SheetCell::Error) {
-            refusal = cell.text;
+            refusal = QString::fromStdString(cell.text);
             return false;
         }
-        if (cell.kind == SheetCell::Text && !cell.text.isEmpty())
-            out = db::Value(std::move(cell.text));
+        if (cell.kind == SheetCell::Text && !cell.text.empty())
+            out = db::Value::fromUtf8(cell.text);
         else if (storesEmptyString(type))
             out = db::Value(QString());
         else

@@ -5,14 +5,15 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 #include <vector>
 
-// One cell of a sheet row as the import takes it: nothing, a value's text, or an error value
-// ("#N/A") that no column can take.
+// One cell of a sheet row as the import takes it: nothing, a value's text (UTF-8), or an error
+// value ("#N/A") that no column can take.
 struct SheetCell {
     enum Kind { Empty, Text, Error };
     Kind kind = Empty;
-    QString text;
+    std::string text;
 };
 
 // Reads the rows of one sheet of a workbook, one row at a time, in the order the file keeps

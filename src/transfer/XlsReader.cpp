@@ -81,18 +81,18 @@ private:
     static SheetCell cellOf(const FreeXL_CellValue& value) {
         switch (value.type) {
         case FREEXL_CELL_INT:
-            return {SheetCell::Text, QString::number(value.value.int_value)};
+            return {SheetCell::Text, std::to_string(value.value.int_value)};
         case FREEXL_CELL_DOUBLE: {
-            QString number = sheet_value::numberText(value.value.double_value);
-            if (number.isEmpty()) return {SheetCell::Error, QStringLiteral("#NUM!")};
-            return {SheetCell::Text, number};
+            const QString number = sheet_value::numberText(value.value.double_value);
+            if (number.isEmpty()) return {SheetCell::Error, "#NUM!"};
+            return {SheetCell::Text, number.toStdString()};
         }
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
         case FREEXL_CELL_TIME:
-            return {SheetCell::Text, QString::fromUtf8(value.value.text_value)};
+            return {SheetCell::Text, value.value.text_value};
         default:
             return {};
         }

@@ -1,11 +1,14 @@
 #include "SheetValues.h"
 #include "TransferErrors.h"
 #include "WorkbookReader.h"
+#include "XmlScanner.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QXmlStreamReader>
+#include <algorithm>
+#include <charconv>
 #include <string>
 #include <zip.h>
 
@@ -27,6 +30,8 @@ public:
         zip_fclose(m_file);
     }
     bool isSequential() const override { return true; }
+    // The scanner's source: the inflated bytes as they come.
+    qint64 readRaw(char* data, qint64 maxSize) { return readData(data, maxSize); }
     bool failed() const { return m_failed; }
     QString failure() const { return QString::fromUtf8(zip_file_strerror(m_file)); }
 
@@ -43,37 +48,56 @@ private:
     bool m_failed = false;
 };
 
-// The text of the string item (si, is) the reader stands at: its t elements and those of its
-// runs; phonetic readings (rPh) are no part of the value.
-QString readStringItem(QXmlStreamReader& xml) {
-    QString text;
-    int depth = 0;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (xml.name() == u"t")
-                text += xml.readElementText();
-            else if (xml.name() == u"r")
+// The text of the string item (si, is) whose start the scanner read last: its t elements and
+// those of its runs; phonetic readings (rPh) are no part of the value.
+bool readStringItem(XmlScanner& xml, std::string& text) {
+    text.clear();
+    std::string piece;
+    for (int depth = 0;;) {
+        switch (xml.next()) {
+        case XmlScanner::Start:
+            if (xml.name() == "t") {
+                if (!xml.readText(piece)) return false;
+                text += piece;
+            } else if (xml.name() == "r") {
                 ++depth;
-            else
-                xml.skipCurrentElement();
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (depth-- == 0) break;
+            } else if (!xml.skipElement()) {
+                return false;
+            }
+            break;
+        case XmlScanner::End:
+            if (depth-- == 0) {
+                // "_x000D_" and its kind stand for characters a workbook's XML cannot hold.
+                if (text.find("_x") != std::string::npos)
+                    text = sheet_value::unescaped(QString::fromStdString(text)).toStdString();
+                return true;
+            }
+            break;
+        case XmlScanner::Text:
+            break;
+        case XmlScanner::Done:
+        case XmlScanner::Failed:
+            return false;
         }
     }
-    return sheet_value::unescaped(std::move(text));
 }
 
 // "AB12" to 27; -1 when the reference starts with no column letters.
-int columnOf(QStringView reference) {
+int columnOf(std::string_view reference) {
     int column = 0;
-    qsizetype i = 0;
+    size_t i = 0;
     for (; i < reference.size() && i < 3; ++i) {
-        const char16_t c = reference[i].unicode();
+        const char c = reference[i];
         if (c < 'A' || c > 'Z') break;
         column = column * 26 + (c - 'A' + 1);
     }
     return i == 0 ? -1 : column - 1;
+}
+
+int numberOf(std::string_view text, int otherwise) {
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return ec == std::errc() && end == text.data() + text.size() ? n : otherwise;
 }
 
 QString partFolder(const QString& part) {
@@ -125,11 +149,17 @@ private:
     // Relationship ids to their parts, of the part whose relationships are read.
     bool readRelationships(const QString& part, std::vector<std::pair<QString, QString>>& rels,
                            std::vector<std::pair<QString, QString>>* types, db::Error& error);
-    bool readCell(std::vector<SheetCell>& cells, int& nextColumn, db::Error& error);
-    SheetCell cellOf(QStringView type, int style, const QString& value, bool hasValue,
-                     const QString& inlineText, bool hasInline) const;
+    bool readCell(std::vector<SheetCell>& cells, int& nextColumn);
+    SheetCell cellOf(std::string_view type, int style, const std::string& value, bool hasValue,
+                     std::string& inlineText, bool hasInline) const;
+    // Reads a part through the scanner, with the handler at each start tag.
+    template <typename OnStart>
+    bool scanPart(const QString& name, db::Error& error, OnStart onStart);
     db::Error badFile(const QString& detail) const {
         return transfer_error::badWorkbook(m_path, detail);
+    }
+    db::Error scanFailure(const QString& part, const XmlScanner& xml) const {
+        return badFile(part + QStringLiteral(": ") + xml.failure());
     }
     db::Error xmlFailure(const QString& part, const QXmlStreamReader& xml) const {
         return badFile(QStringLiteral("%1 (%2:%3): %4")
@@ -144,13 +174,16 @@ private:
     std::vector<Sheet> m_sheets;
     sheet_value::DateSystem m_system = sheet_value::DateSystem::From1900;
     std::vector<DateParts> m_styleDates;
-    // The shared strings, one after another; m_stringStart[i] is where string i begins, and
-    // one more entry marks the end of the last.
-    std::u16string m_strings;
-    std::vector<quint32> m_stringStart;
+    // The shared strings in UTF-8, one after another; m_stringStart[i] is where string i
+    // begins, and one more entry marks the end of the last.
+    std::string m_strings;
+    std::vector<size_t> m_stringStart;
     QString m_sheetPart;
     std::unique_ptr<ZipEntry> m_entry;
-    QXmlStreamReader m_xml;
+    std::unique_ptr<XmlScanner> m_xml;
+    std::string m_value;
+    std::string m_inline;
+    std::string m_attribute;
     qint64 m_lastRow = 0;
     bool m_inRow = false;
     bool m_done = false;
@@ -285,20 +318,35 @@ bool XlsxReader::load(db::Error& error) {
         }))
         return false;
 
-    if (!stringsPart.isEmpty() && !readPart(stringsPart, true, error, [&](QXmlStreamReader& xml) {
-            if (xml.name() != u"si") return;
-            const QString text = readStringItem(xml);
-            m_stringStart.push_back(quint32(m_strings.size()));
-            m_strings.append(reinterpret_cast<const char16_t*>(text.constData()),
-                             size_t(text.size()));
+    std::string text;
+    if (!stringsPart.isEmpty() && !scanPart(stringsPart, error, [&](XmlScanner& xml) {
+            if (xml.name() != "si") return true;
+            if (!readStringItem(xml, text)) return false;
+            m_stringStart.push_back(m_strings.size());
+            m_strings += text;
+            return true;
         }))
         return false;
-    if (m_strings.size() > 0xFFFFFFFFu) {
-        error = badFile(QStringLiteral("共有文字列が大きすぎます"));
-        return false;
-    }
-    m_stringStart.push_back(quint32(m_strings.size()));
+    m_stringStart.push_back(m_strings.size());
     return true;
+}
+
+template <typename OnStart>
+bool XlsxReader::scanPart(const QString& name, db::Error& error, OnStart onStart) {
+    bool missing = false;
+    const std::unique_ptr<ZipEntry> entry = openEntry(name, error, missing);
+    if (!entry) return missing;
+    XmlScanner xml([&](char* data, qint64 max) { return entry->readRaw(data, max); });
+    for (;;) {
+        const XmlScanner::Token token = xml.next();
+        if (token == XmlScanner::Done) return true;
+        if (token == XmlScanner::Start && onStart(xml)) continue;
+        if (token == XmlScanner::Failed || token == XmlScanner::Start) break;
+    }
+    error = entry->failed()
+                ? transfer_error::fileAccess(m_path, name + QStringLiteral(": ") + entry->failure())
+                : scanFailure(name, xml);
+    return false;
 }
 
 bool XlsxReader::selectSheet(int index, db::Error& error) {
@@ -308,84 +356,91 @@ bool XlsxReader::selectSheet(int index, db::Error& error) {
     }
     m_sheetPart = m_sheets[size_t(index)].part;
     bool missing = false;
-    m_xml.clear();
+    m_xml.reset();
     m_entry = openEntry(m_sheetPart, error, missing);
     if (!m_entry) {
         if (missing) error = badFile(QStringLiteral("%1 がありません").arg(m_sheetPart));
         return false;
     }
-    m_xml.setDevice(m_entry.get());
+    m_xml = std::make_unique<XmlScanner>(
+        [entry = m_entry.get()](char* data, qint64 max) { return entry->readRaw(data, max); });
     m_lastRow = 0;
     m_inRow = false;
     m_done = false;
     return true;
 }
 
-SheetCell XlsxReader::cellOf(QStringView type, int style, const QString& value, bool hasValue,
-                             const QString& inlineText, bool hasInline) const {
-    if (type == u"inlineStr")
-        return hasInline ? SheetCell{SheetCell::Text, inlineText} : SheetCell{};
+SheetCell XlsxReader::cellOf(std::string_view type, int style, const std::string& value,
+                             bool hasValue, std::string& inlineText, bool hasInline) const {
+    if (type == "inlineStr")
+        return hasInline ? SheetCell{SheetCell::Text, std::move(inlineText)} : SheetCell{};
     if (!hasValue) return {};
-    if (type == u"s") {
-        bool ok = false;
-        const uint index = value.toUInt(&ok);
-        if (!ok || size_t(index) + 1 >= m_stringStart.size())
-            return {SheetCell::Error, QStringLiteral("#REF!")};
-        const quint32 begin = m_stringStart[index];
-        return {SheetCell::Text, QString(reinterpret_cast<const QChar*>(m_strings.data() + begin),
-                                         qsizetype(m_stringStart[index + 1] - begin))};
+    if (type == "s") {
+        const int index = numberOf(value, -1);
+        if (index < 0 || size_t(index) + 1 >= m_stringStart.size())
+            return {SheetCell::Error, "#REF!"};
+        const size_t begin = m_stringStart[size_t(index)];
+        return {SheetCell::Text, m_strings.substr(begin, m_stringStart[size_t(index) + 1] - begin)};
     }
-    if (type == u"str") return {SheetCell::Text, sheet_value::unescaped(value)};
-    if (type == u"b")
-        return {SheetCell::Text, value == u"1" || value == u"true" ? QStringLiteral("True")
-                                                                   : QStringLiteral("False")};
-    if (type == u"e") return {SheetCell::Error, value};
-    if (type == u"d") return {SheetCell::Text, QString(value).replace(u'T', u' ')};
-    const std::string stored = value.toStdString();
+    if (type == "str") {
+        if (value.find("_x") == std::string::npos) return {SheetCell::Text, value};
+        return {SheetCell::Text,
+                sheet_value::unescaped(QString::fromStdString(value)).toStdString()};
+    }
+    if (type == "b") return {SheetCell::Text, value == "1" || value == "true" ? "True" : "False"};
+    if (type == "e") return {SheetCell::Error, value};
+    if (type == "d") {
+        std::string date = value;
+        std::replace(date.begin(), date.end(), 'T', ' ');
+        return {SheetCell::Text, date};
+    }
     const DateParts parts = style >= 0 && size_t(style) < m_styleDates.size()
                                 ? m_styleDates[size_t(style)]
                                 : DateParts::None;
     if (parts != DateParts::None) {
-        if (std::optional<QString> date = sheet_value::serialDateText(stored, m_system, parts))
-            return {SheetCell::Text, *date};
+        if (std::optional<QString> date = sheet_value::serialDateText(value, m_system, parts))
+            return {SheetCell::Text, date->toStdString()};
         return {SheetCell::Error, value};
     }
-    QString number = sheet_value::numberText(stored);
+    const QString number = sheet_value::numberText(value);
     if (number.isEmpty()) return {SheetCell::Error, value};
-    return {SheetCell::Text, number};
+    return {SheetCell::Text, number.toStdString()};
 }
 
-bool XlsxReader::readCell(std::vector<SheetCell>& cells, int& nextColumn, db::Error& error) {
-    const QXmlStreamAttributes a = m_xml.attributes();
-    const int referenced = columnOf(a.value(QLatin1String("r")));
+bool XlsxReader::readCell(std::vector<SheetCell>& cells, int& nextColumn) {
+    XmlScanner& xml = *m_xml;
+    const int referenced = xml.attribute("r", m_attribute) ? columnOf(m_attribute) : -1;
     const int column = referenced >= 0 ? referenced : nextColumn;
     nextColumn = column + 1;
-    const QStringView styleText = a.value(QLatin1String("s"));
-    const int style = styleText.isEmpty() ? 0 : styleText.toInt();
-    const QString type = a.value(QLatin1String("t")).toString();
-    QString value;
-    QString inlineText;
+    const int style = xml.attribute("s", m_attribute) ? numberOf(m_attribute, 0) : 0;
+    std::string type;
+    xml.attribute("t", type);
     bool hasValue = false;
     bool hasInline = false;
-    while (!m_xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = m_xml.readNext();
-        if (token == QXmlStreamReader::EndElement) break;
-        if (token != QXmlStreamReader::StartElement) continue;
-        if (m_xml.name() == u"v") {
-            value = m_xml.readElementText();
-            hasValue = true;
-        } else if (m_xml.name() == u"is") {
-            inlineText = readStringItem(m_xml);
-            hasInline = true;
-        } else {
-            m_xml.skipCurrentElement();
+    for (bool inCell = true; inCell;) {
+        switch (xml.next()) {
+        case XmlScanner::Start:
+            if (xml.name() == "v") {
+                if (!xml.readText(m_value)) return false;
+                hasValue = true;
+            } else if (xml.name() == "is") {
+                if (!readStringItem(xml, m_inline)) return false;
+                hasInline = true;
+            } else if (!xml.skipElement()) {
+                return false;
+            }
+            break;
+        case XmlScanner::End:
+            inCell = false;
+            break;
+        case XmlScanner::Text:
+            break;
+        case XmlScanner::Done:
+        case XmlScanner::Failed:
+            return false;
         }
     }
-    if (m_xml.hasError()) {
-        error = xmlFailure(m_sheetPart, m_xml);
-        return false;
-    }
-    SheetCell cell = cellOf(type, style, value, hasValue, inlineText, hasInline);
+    SheetCell cell = cellOf(type, style, m_value, hasValue, m_inline, hasInline);
     if (cell.kind == SheetCell::Empty) return true;
     if (size_t(column) >= cells.size()) cells.resize(size_t(column) + 1);
     cells[size_t(column)] = std::move(cell);
@@ -394,47 +449,44 @@ bool XlsxReader::readCell(std::vector<SheetCell>& cells, int& nextColumn, db::Er
 
 WorkbookReader::Status XlsxReader::nextRow(qint64& rowNumber, std::vector<SheetCell>& cells,
                                            db::Error& error) {
-    if (!m_entry || m_done) return End;
+    if (!m_xml || m_done) return End;
     int nextColumn = 0;
-    while (!m_xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = m_xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            const QStringView name = m_xml.name();
-            if (name == u"row") {
-                const QStringView r = m_xml.attributes().value(QLatin1String("r"));
-                bool ok = false;
-                const qint64 number = r.toLongLong(&ok);
-                rowNumber = ok && number > 0 ? number : m_lastRow + 1;
+    for (;;) {
+        const XmlScanner::Token token = m_xml->next();
+        if (token == XmlScanner::Start) {
+            const std::string_view name = m_xml->name();
+            if (name == "row") {
+                const int number =
+                    m_xml->attribute("r", m_attribute) ? numberOf(m_attribute, 0) : 0;
+                rowNumber = number > 0 ? number : m_lastRow + 1;
                 cells.clear();
                 nextColumn = 0;
                 m_inRow = true;
-            } else if (name == u"c" && m_inRow) {
-                if (!readCell(cells, nextColumn, error)) return Failed;
+            } else if (name == "c" && m_inRow) {
+                if (!readCell(cells, nextColumn)) break;
             }
-        } else if (token == QXmlStreamReader::EndElement) {
-            const QStringView name = m_xml.name();
-            if (name == u"row") {
+        } else if (token == XmlScanner::End) {
+            const std::string_view name = m_xml->name();
+            if (name == "row") {
                 m_inRow = false;
                 m_lastRow = rowNumber;
                 if (!cells.empty()) return Row;
-            } else if (name == u"sheetData") {
+            } else if (name == "sheetData") {
                 // What follows (merged cells, page setup) holds no values.
                 m_done = true;
                 return End;
             }
+        } else if (token == XmlScanner::Done) {
+            m_done = true;
+            return End;
+        } else if (token == XmlScanner::Failed) {
+            break;
         }
     }
-    if (m_entry->failed()) {
-        error = transfer_error::fileAccess(m_path,
-                                           m_sheetPart + QStringLiteral(": ") + m_entry->failure());
-        return Failed;
-    }
-    if (m_xml.hasError()) {
-        error = xmlFailure(m_sheetPart, m_xml);
-        return Failed;
-    }
-    m_done = true;
-    return End;
+    error = m_entry->failed() ? transfer_error::fileAccess(
+                                    m_path, m_sheetPart + QStringLiteral(": ") + m_entry->failure())
+                              : scanFailure(m_sheetPart, *m_xml);
+    return Failed;
 }
 } // namespace
 
