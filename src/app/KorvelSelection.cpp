@@ -11,6 +11,7 @@ constexpr qint64 kCellsPerSlice = 100000;
 } // namespace
 
 void frmKorvel::summarizeSelection() {
+    m_summaryRestart.stop();
     std::vector<SelectionSummary::Block> blocks;
     for (const QItemSelectionRange& r : DataGrid1->selectionModel()->selection())
         if (r.isValid()) blocks.push_back({r.top(), r.bottom(), r.left(), r.right()});

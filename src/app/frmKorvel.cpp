@@ -156,6 +156,10 @@ void frmKorvel::buildControls() {
     connect(DataGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &frmKorvel::summarizeSelection);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmKorvel::summarizeSelection);
+    // An edit changes what the selection sums up: read anew once the edits of this turn are in.
+    m_summaryRestart.setSingleShot(true);
+    connect(&m_summaryRestart, &QTimer::timeout, this, &frmKorvel::summarizeSelection);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { m_summaryRestart.start(0); });
     m_summaryTimer.setSingleShot(true);
     connect(&m_summaryTimer, &QTimer::timeout, this, &frmKorvel::summarizeSlice);
     m_gridTop = DataGrid1->y();

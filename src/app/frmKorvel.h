@@ -255,6 +255,7 @@ private:
     QLabel* panelSelection = nullptr;
     SelectionSummary m_summary;
     QTimer m_summaryTimer;
+    QTimer m_summaryRestart;
     WaitPanel* frameWait = nullptr;
     QLineEdit* txtFocus = nullptr;
     QMenu* mnuFile = nullptr;

@@ -962,6 +962,10 @@ private slots:
         press(Qt::Key_Right, Qt::ShiftModifier);
         QCOMPARE(panel("selection")->text(),
                  QStringLiteral("個数: 9  合計: 0.9  平均: 0.18  最小: 0.1  最大: 0.3"));
+        // An edit is summed up anew.
+        QVERIFY(grid()->model()->setData(grid()->model()->index(2, 1), QStringLiteral("1.7")));
+        QTRY_COMPARE(panel("selection")->text(),
+                     QStringLiteral("個数: 9  合計: 2.3  平均: 0.46  最小: 0.1  最大: 1.7"));
         // Text alone: counted.
         clickCell(0, 2);
         press(Qt::Key_Down, Qt::ShiftModifier);

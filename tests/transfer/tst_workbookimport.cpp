@@ -9,8 +9,11 @@
 #include "transfer/TableTransfer.h"
 #include "transfer/TransferTexts.h"
 #include "transfer/WorkbookReader.h"
+#include "transfer/XmlScanner.h"
 
 #include <QProcess>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 const QString kNull = QStringLiteral("<null>");
@@ -145,6 +148,66 @@ private slots:
         QFETCH(QString, code);
         QFETCH(int, parts);
         QCOMPARE(int(sheet_value::formatDateParts(id, code)), parts);
+    }
+
+    // The scanner of big parts: tokens as "<name r=...>", "</name>", "text", "!failure".
+    void xmlScanner_data() {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("tokens");
+        QTest::newRow("prefixed, empty, attributes")
+            << QByteArray(
+                   "<?xml version=\"1.0\"?><x:row r='5' spans=\"a>b\"><x:c r=\"A5\"/></x:row>")
+            << "<row r=5>|<c r=A5>|</c>|</row>";
+        QTest::newRow("entities and references")
+            << QByteArray("<t r=\"&quot;\">a&lt;b&amp;&#x65E5;&#26412;&apos;</t>")
+            << "<t r=\">|a<b&日本'|</t>";
+        QTest::newRow("comments and CDATA")
+            << QByteArray("<t><!-- x --><![CDATA[<&>]]></t>") << "<t r=>|<&>|</t>";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF<t/>") << "<t r=>|</t>";
+        QTest::newRow("unknown entity") << QByteArray("<t>&nbsp;</t>") << "<t r=>|!";
+        QTest::newRow("document type") << QByteArray("<!DOCTYPE x [<!ENTITY a \"b\">]><t/>") << "!";
+        QTest::newRow("cut short") << QByteArray("<row r=\"1") << "!";
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE<\0t\0/\0>\0", 10) << "!";
+    }
+    void xmlScanner() {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, tokens);
+        qint64 at = 0;
+        // Three bytes at a time, so that every token spans refills.
+        XmlScanner scanner([&](char* data, qint64 max) {
+            const qint64 n = std::min<qint64>({max, 3, xml.size() - at});
+            std::memcpy(data, xml.constData() + at, size_t(n));
+            at += n;
+            return n;
+        });
+        QStringList seen;
+        std::string r;
+        for (bool more = true; more;) {
+            switch (scanner.next()) {
+            case XmlScanner::Start:
+                r.clear();
+                scanner.attribute("r", r);
+                seen << QStringLiteral("<%1 r=%2>")
+                            .arg(QString::fromStdString(std::string(scanner.name())),
+                                 QString::fromStdString(r));
+                break;
+            case XmlScanner::End:
+                seen << QStringLiteral("</%1>").arg(
+                    QString::fromStdString(std::string(scanner.name())));
+                break;
+            case XmlScanner::Text:
+                seen << QString::fromStdString(scanner.text());
+                break;
+            case XmlScanner::Done:
+                more = false;
+                break;
+            case XmlScanner::Failed:
+                seen << QStringLiteral("!");
+                more = false;
+                break;
+            }
+        }
+        QCOMPARE(seen.join(QLatin1Char('|')), tokens);
     }
 
     // A spreadsheet's clipboard text, cells joined by "|" and rows by ";".
