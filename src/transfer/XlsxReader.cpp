@@ -48,6 +48,12 @@ private:
     bool m_failed = false;
 };
 
+// "_x000D_" and its kind stand for characters a workbook's XML cannot hold.
+std::string unescapedUtf8(std::string text) {
+    if (text.find("_x") == std::string::npos) return text;
+    return sheet_value::unescaped(QString::fromStdString(text)).toStdString();
+}
+
 // The text of the string item (si, is) whose start the scanner read last: its t elements and
 // those of its runs; phonetic readings (rPh) are no part of the value.
 bool readStringItem(XmlScanner& xml, std::string& text) {
@@ -67,9 +73,7 @@ bool readStringItem(XmlScanner& xml, std::string& text) {
             break;
         case XmlScanner::End:
             if (depth-- == 0) {
-                // "_x000D_" and its kind stand for characters a workbook's XML cannot hold.
-                if (text.find("_x") != std::string::npos)
-                    text = sheet_value::unescaped(QString::fromStdString(text)).toStdString();
+                text = unescapedUtf8(std::move(text));
                 return true;
             }
             break;

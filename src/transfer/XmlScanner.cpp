@@ -249,27 +249,15 @@ bool XmlScanner::attribute(std::string_view name, std::string& value) const {
 }
 
 bool XmlScanner::skipElement() {
-    for (int depth = 1; depth > 0;) {
-        switch (next()) {
-        case Start:
-            ++depth;
-            break;
-        case End:
-            --depth;
-            break;
-        case Text:
-            break;
-        case Done:
-            return fail(QStringLiteral("unexpected end"));
-        case Failed:
-            return false;
-        }
-    }
-    return true;
+    return readTo(nullptr);
 }
 
 bool XmlScanner::readText(std::string& out) {
     out.clear();
+    return readTo(&out);
+}
+
+bool XmlScanner::readTo(std::string* out) {
     for (int depth = 1; depth > 0;) {
         switch (next()) {
         case Start:
@@ -279,7 +267,7 @@ bool XmlScanner::readText(std::string& out) {
             --depth;
             break;
         case Text:
-            out += m_text;
+            if (out) *out += m_text;
             break;
         case Done:
             return fail(QStringLiteral("unexpected end"));

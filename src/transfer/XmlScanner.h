@@ -46,6 +46,8 @@ private:
     Token failed(const QString& why);
     bool decode(std::string_view raw, std::string& out);
     Token startTag(size_t end);
+    // To the end of the element whose Start was read last, its text appended to out if given.
+    bool readTo(std::string* out);
 
     Source m_source;
     std::string m_buffer;
