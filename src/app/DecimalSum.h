@@ -12,7 +12,6 @@ public:
     // when given, receives the number.
     bool add(std::string_view text, long double* value = nullptr);
     void add(qint64 value);
-    bool exact() const { return m_exact; }
     // The sum's text: exact, or to 15 significant digits.
     QString text() const;
     // The sum divided by count, to 15 significant digits.

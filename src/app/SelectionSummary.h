@@ -29,13 +29,10 @@ public:
     // Starts over on these blocks; sourceRow maps a grid row to the record set's row.
     void start(std::shared_ptr<const db::Recordset> rs, std::vector<Block> blocks,
                std::function<int(int)> sourceRow);
-    void clear() { start(nullptr, {}, {}); }
     // Reads up to cells more; true when every cell is read.
     bool step(qint64 cells);
     bool done() const { return m_block >= m_blocks.size(); }
 
-    qint64 count() const { return m_count; }
-    qint64 numbers() const { return m_numbers; }
     // "個数: 3  合計: 0.3  平均: 0.1  最小: 0  最大: 0.2"; the count alone without numbers,
     // empty for fewer than two cells.
     QString text() const;

@@ -26,7 +26,7 @@ bool isHexDigit(QChar c) {
 }
 } // namespace
 
-QString numberText(std::string_view s) {
+std::string numberDigits(std::string_view s) {
     size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
@@ -40,18 +40,18 @@ QString numberText(std::string_view s) {
     if (i < s.size() && s[i] == '.')
         for (++i; i < s.size() && isDigit(s[i]); ++i, ++fraction)
             digits += s[i];
-    if (integral + fraction == 0) return QString();
+    if (integral + fraction == 0) return std::string();
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
         int exponent = 0;
         const char* begin = s.data() + i;
         if (i < s.size() && s[i] == '+') ++begin;
         const auto [end, ec] = std::from_chars(begin, s.data() + s.size(), exponent);
-        if (ec != std::errc() || end == begin) return QString();
+        if (ec != std::errc() || end == begin) return std::string();
         i = size_t(end - s.data());
         point += exponent;
     }
-    if (i != s.size()) return QString();
+    if (i != s.size()) return std::string();
     size_t lead = 0;
     while (lead < digits.size() && digits[lead] == '0')
         ++lead;
@@ -75,7 +75,7 @@ QString numberText(std::string_view s) {
     }
     while (!digits.empty() && digits.back() == '0')
         digits.pop_back();
-    if (digits.empty()) return QStringLiteral("0");
+    if (digits.empty()) return "0";
     std::string out = negative ? "-" : "";
     const int count = int(digits.size());
     if (point < kPlainLowest || point > kPlainHighest) {
@@ -89,7 +89,11 @@ QString numberText(std::string_view s) {
     } else {
         out += digits.substr(0, size_t(point)) + '.' + digits.substr(size_t(point));
     }
-    return QString::fromLatin1(out);
+    return out;
+}
+
+QString numberText(std::string_view stored) {
+    return QString::fromStdString(numberDigits(stored));
 }
 
 QString numberText(double value) {

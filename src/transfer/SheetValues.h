@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // A workbook cell's stored value in the text form the import hands to the database: what the
@@ -17,6 +18,8 @@ enum class DateSystem { From1900, From1904 };
 // cut to 15 significant digits, rounded half away from zero in decimal, never through a
 // binary float; plain digits unless the exponent is far out. Empty when the text is no number.
 QString numberText(std::string_view stored);
+// The same digits as bytes, for a reader that keeps its cells in UTF-8.
+std::string numberDigits(std::string_view stored);
 
 // The same for a number the reader has as a double (the older file format stores binary).
 QString numberText(double value);

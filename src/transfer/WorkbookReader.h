@@ -36,6 +36,6 @@ bool isWorkbookPath(const QString& path);
 // Opens a workbook by its extension; null with the reason when it is none that can be read.
 std::unique_ptr<WorkbookReader> openWorkbook(const QString& path, db::Error& error);
 
-// The two formats, for the opener and for tests.
+// The two formats.
 std::unique_ptr<WorkbookReader> openXlsx(const QString& path, db::Error& error);
 std::unique_ptr<WorkbookReader> openXls(const QString& path, db::Error& error);

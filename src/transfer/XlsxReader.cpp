@@ -406,9 +406,9 @@ SheetCell XlsxReader::cellOf(std::string_view type, int style, const std::string
             return {SheetCell::Text, date->toStdString()};
         return {SheetCell::Error, value};
     }
-    const QString number = sheet_value::numberText(value);
-    if (number.isEmpty()) return {SheetCell::Error, value};
-    return {SheetCell::Text, number.toStdString()};
+    std::string number = sheet_value::numberDigits(value);
+    if (number.empty()) return {SheetCell::Error, value};
+    return {SheetCell::Text, std::move(number)};
 }
 
 bool XlsxReader::readCell(std::vector<SheetCell>& cells, int& nextColumn) {
